@@ -1,0 +1,75 @@
+// The display loop: each call measures the frame, updates the scene, draws and swaps.
+#include "app/Display.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <GL/freeglut.h>
+
+#include <cstdlib>
+
+#include "app/FrameTimer.h"
+#include "app/Scene.h"
+
+void initGL() {
+  glShadeModel(GL_SMOOTH);
+  glClearColor(0.4f, 0.4f, 0.99f, 0.5f);
+  glClearDepth(1.0);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glHint(GL_MULTISAMPLE_FILTER_HINT_NV, GL_FASTEST);
+}
+
+void onReshape(int width, int height) {
+  if (height == 0) height = 1;
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(60.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 1000.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void drawFullScreenQuad() {
+  glDisable(GL_DEPTH_TEST);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(0.0f, 0.0f);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2f(1.0f, 0.0f);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2f(1.0f, 1.0f);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2f(0.0f, 1.0f);
+  glEnd();
+  glEnable(GL_DEPTH_TEST);
+}
+
+void onDisplay() {
+  FrameTimer::instance().update();
+  if (!running) std::exit(0);
+
+  scene.update();
+
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  glMultMatrixf(scene.camera.glViewMatrix);
+
+  glEnable(GL_TEXTURE_2D);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  gluOrtho2D(0, 1, 0, 1);
+  glMatrixMode(GL_MODELVIEW);
+  drawFullScreenQuad();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+
+  glDisable(GL_TEXTURE_2D);
+  glPopMatrix();
+  glutSwapBuffers();
+}

@@ -1,0 +1,11 @@
+// Window callbacks and fixed GL state of the frame loop: one frame per display (and idle) call.
+#pragma once
+
+// Fixed OpenGL state, set once after the window exists.
+void initGL();
+// One frame: time, update, draw, present. Ends the process when `running` is false.
+void onDisplay();
+// Viewport and a 60 degree perspective for the new window size (a height of 0 counts as 1).
+void onReshape(int width, int height);
+// One textured quad over the unit square, drawn without depth testing.
+void drawFullScreenQuad();

@@ -1,0 +1,18 @@
+// Process-wide frame timer: seconds between the last two frames, read from the monotonic counter.
+#pragma once
+
+#include <cstdint>
+
+class FrameTimer {
+ public:
+  // The one timer, created zero-filled on first use and never destroyed.
+  static FrameTimer& instance();
+
+  // Reads the counter and returns the new `elapsed`: the time since the previous update,
+  // never below 0.001 s. The first update measures from the counter's origin.
+  double update();
+
+  double elapsed = 0.0;
+  int64_t counter = 0;
+  int64_t previousCounter = 0;
+};

@@ -1,0 +1,44 @@
+// The global Scene, its flags, and the per-frame update cadence.
+#include "app/Scene.h"
+
+#include <algorithm>
+
+#include "app/FrameTimer.h"
+#include "world/ColorMap.h"
+#include "world/LightGrid.h"
+
+Scene scene;
+bool running = true;
+bool overlayVisible = false;
+int debugView = 0;
+
+Scene::Scene() = default;
+
+Scene::~Scene() { delete grid; }
+
+void Scene::update() {
+  const double dt = std::min(FrameTimer::instance().elapsed, kMaxFrameTime);
+  stepAccumulator += dt;
+  if (stepAccumulator > kStepInterval) {
+    stepAccumulator = 0.0;
+    revealVisibleColumns();
+  }
+}
+
+void Scene::revealVisibleColumns() {
+  if (grid == nullptr || occlusionMap == nullptr) return;
+  const ColorMap::Pixel wallSeen{255, 0, 0};
+  const ColorMap::Pixel floorSeen{255, 100, 100};
+  for (int z = 0; z < grid->sizeZ; ++z) {
+    for (int x = 0; x < grid->sizeX; ++x) {
+      if (!occlusionMap->contains(x, z)) continue;
+      const ColorMap::Pixel& mark = occlusionMap->markPixel(x, z);
+      if (mark != wallSeen && mark != floorSeen) continue;
+      for (int y = 0; y < grid->sizeY; ++y) {
+        GridCell cell = grid->getCell(x, y, z);
+        cell.hidden = false;
+        grid->setCell(x, y, z, cell);
+      }
+    }
+  }
+}

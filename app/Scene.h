@@ -1,0 +1,73 @@
+// The one global application object: the light grid, the camera, the top-down map, and the GPU
+// resources and per-frame lists the passes use. Pure fields and the update cadence live in the
+// core library; the operations that touch GL or the image library are defined in the GL library.
+#pragma once
+
+#include <vector>
+
+#include "app/FlyCamera.h"
+#include "render/Frustum.h"
+#include "render/GlassCell.h"
+#include "render/GridPos.h"
+
+class ColorMap;
+class FramebufferObject;
+class LightGrid;
+class RenderTarget;
+class ShaderManager;
+class ShaderProgram;
+
+class Scene {
+ public:
+  // Simulation steps need strictly more than this much gathered frame time (seconds).
+  static constexpr double kStepInterval = 0.02;
+  // Frame times are capped to this (seconds) so a stalled frame cannot jump the camera.
+  static constexpr double kMaxFrameTime = 0.1;
+
+  Scene();
+  ~Scene();
+  Scene(const Scene&) = delete;
+  Scene& operator=(const Scene&) = delete;
+
+  // Advances the camera by the last frame's time and, once more than 0.02 s has gathered,
+  // runs one simulation step with its light upload and visibility pass.
+  void update();
+  // Clears `hidden` in every cell of each column the visibility marks call seen.
+  void revealVisibleColumns();
+
+  LightGrid* grid = nullptr;
+  ShaderProgram* blockFragment = nullptr;
+  ShaderProgram* blockVertex = nullptr;
+  ShaderProgram* glassFragment = nullptr;
+  ShaderProgram* glassVertex = nullptr;
+  ShaderProgram* combineFragment = nullptr;
+  ShaderProgram* combineVertex = nullptr;
+  ShaderProgram* setDepthFragment = nullptr;
+  bool cpuLightUpload = false;
+  Frustum frustum;
+  RenderTarget* colorTargets[2] = {nullptr, nullptr};
+  int frontTarget = 0;
+  int backTarget = 1;
+  float blockHalfSize = 0.0f;
+  int mapWidth = 0, roomHeight = 0, mapHeight = 0;
+  ColorMap* occlusionMap = nullptr;
+  FlyCamera camera;
+  FramebufferObject* lightVolumeFbo = nullptr;
+  // GL texture names (GLuint is unsigned int; the core library includes no GL header).
+  unsigned int lightVolumeTex = 0;
+  unsigned int tileTex = 0, glassTileTex = 0, lightTex = 0;
+  ShaderManager* shaderManager = nullptr;
+  std::vector<GridPos> emitterCells;
+  std::vector<GlassCell> glassCells;
+  double stepAccumulator = 0.0;
+};
+
+// The application's scene, constructed before main runs.
+extern Scene scene;
+
+// When false, the next display call ends the process with status 0.
+extern bool running;
+// Draw the visibility-map overlay over the frame.
+extern bool overlayVisible;
+// 0: the display shows the finished target; 1: the other one (the frame without glass).
+extern int debugView;

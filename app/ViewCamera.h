@@ -1,0 +1,50 @@
+// Look-at camera steered by held movement keys and mouse drags; builds the view matrix each frame.
+// Positions are in grid units (one cell = one unit), y up; angles in radians unless stated.
+#pragma once
+
+#include "app/Matrix4.h"
+#include "app/Vec3.h"
+
+class ViewCamera {
+ public:
+  // Mouse positions in window pixels; the third component stays 0.
+  struct MousePoint {
+    int x = 0, y = 0, z = 0;
+    bool operator==(const MousePoint& o) const { return x == o.x && y == o.y && z == o.z; }
+    bool operator!=(const MousePoint& o) const { return !(*this == o); }
+  };
+
+  ViewCamera(const Vec3& eye, const Vec3& target, const Vec3& up);
+
+  void setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& newUp);
+  // One frame of view control: right vector, mouse look, movement keys, view matrix.
+  void update(float dt);
+  // "w" "s" "a" "d" "e" "q" set the matching movement flag; every other key is ignored.
+  void setKey(char key, bool down);
+  void setMousePosition(int x, int y);
+  void setMouseLook(bool on);
+  // Moves the eye; the target stays where it is.
+  void setPosition(const Vec3& p);
+  Vec3 position() const { return eye; }
+
+  void moveForward(float s);
+  void strafe(float s);
+  void rotateView(float angle, float ax, float ay, float az);
+  void applyMouseLook();
+  void applyMoveKeys();
+
+  MousePoint lastMouse;
+  MousePoint mouse;
+  float mouseSensitivity = 0.25f;
+  float moveSpeed = 4.0f;
+  float moveStep = 0.0f;
+  Matrix4 viewMatrix;
+  float glViewMatrix[16];
+  Vec3 eye;
+  Vec3 right;
+  Vec3 target;
+  Vec3 up;
+  bool forwardKey = false, backKey = false, leftKey = false, rightKey = false, upKey = false,
+       downKey = false;
+  bool mouseLook = false;
+};

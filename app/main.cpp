@@ -1,0 +1,21 @@
+// Quillmarsh entry point: opens the 1024 x 800 window, builds the world and runs the frame loop.
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+
+#include "app/Display.h"
+#include "app/Scene.h"
+
+int main(int argc, char** argv) {
+  glutInit(&argc, argv);
+  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  glutInitWindowSize(1024, 800);
+  glutCreateWindow("Quillmarsh");
+  initGL();
+
+  glutDisplayFunc(onDisplay);
+  glutReshapeFunc(onReshape);
+  glutIdleFunc(onDisplay);
+  glutSetCursor(GLUT_CURSOR_NONE);
+  glutMainLoop();
+  return 0;
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds, and runs every test with ctest.
+# GL and end-to-end tests get a virtual X display (Xvfb) when no DISPLAY is set.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$root/tools/install-deps.sh"
+"$root/tools/build.sh"
+cd "$root/build"
+ctest --output-on-failure -j "$(nproc)"

@@ -1,0 +1,29 @@
+// One cell of the light grid: material (opacity), emission, held light and per-step flags.
+// Light and emission are unbounded linear RGB in single precision; opacity 0 = air, 1 = solid.
+#pragma once
+
+class GridCell {
+ public:
+  // All fields zero: empty air, no light, no flags.
+  GridCell() = default;
+
+  void clear();
+  // Each setter first clears the whole cell.
+  void setTranslucent(float newOpacity);
+  void setSolid();
+  void setGreenMarker();
+  void setRedMarker();
+
+  // A default cell carrying only opacity and light, scaled by s (for trilinear sampling).
+  GridCell scaled(float s) const;
+  // A default cell carrying only the sums of both cells' opacity and light.
+  GridCell plus(const GridCell& other) const;
+
+  bool emitter = false;
+  bool greenMarker = false;
+  bool redMarker = false;
+  float emission[3] = {0.0f, 0.0f, 0.0f};
+  float opacity = 0.0f;
+  float light[3] = {0.0f, 0.0f, 0.0f};
+  bool hidden = false;
+};

@@ -1,0 +1,48 @@
+// The voxel world: a 3-D array of GridCell with a current and a next buffer, the wandering
+// light's cell and the global emission strength. Cell (x, y, z) is element ((z*sizeY)+y)*sizeX+x;
+// y is up. Reads outside the grid give the solid, dark `outside` cell; writes outside are ignored.
+#pragma once
+
+#include <memory>
+
+#include "world/GridCell.h"
+
+class LightGrid {
+ public:
+  LightGrid();
+  LightGrid(const LightGrid&) = delete;
+  LightGrid& operator=(const LightGrid&) = delete;
+
+  // Allocates two buffers of empty cells of the given extents, discarding any old ones.
+  void resize(int newSizeX, int newSizeY, int newSizeZ);
+
+  // Copy of the cell in `current`, or of `outside` when the coordinate is off the grid.
+  GridCell getCell(int x, int y, int z) const;
+  // Overwrite a cell of `current` / `next`; nothing happens off the grid.
+  void setCell(int x, int y, int z, const GridCell& cell);
+  void setNextCell(int x, int y, int z, const GridCell& cell);
+  void swapBuffers();
+
+  // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
+  bool contains(float x, float y, float z) const;
+
+  // True when the integer coordinate addresses a cell of the grid.
+  bool inside(int x, int y, int z) const {
+    return x >= 0 && y >= 0 && z >= 0 && x < sizeX && y < sizeY && z < sizeZ;
+  }
+  // Element index of an inside coordinate.
+  long index(int x, int y, int z) const {
+    return (static_cast<long>(z) * sizeY + y) * sizeX + x;
+  }
+
+  int sizeX = 0, sizeY = 0, sizeZ = 0;
+  int lightX = 6, lightY = 3, lightZ = 3;
+  float strength = 0.0f;
+  bool allocated = false;
+  float decay = 0.916f;
+  GridCell* current = nullptr;
+  GridCell* next = nullptr;
+  GridCell outside;
+  std::unique_ptr<GridCell[]> bufferA;
+  std::unique_ptr<GridCell[]> bufferB;
+};
