@@ -34,6 +34,8 @@ class Scene {
   void update();
   // Clears `hidden` in every cell of each column the visibility marks call seen.
   void revealVisibleColumns();
+  // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).
+  void drawBlock(float x, float y, float z);
 
   LightGrid* grid = nullptr;
   ShaderProgram* blockFragment = nullptr;

@@ -4,5 +4,17 @@
 
 class Frustum {
  public:
+  // Rebuilds the planes from the context's current projection and model-view matrices.
+  // Defined in the GL library; everything else here is pure maths.
+  void extract();
+  // Builds the planes from projection and model-view matrices given as 16 floats each in GL's
+  // column-major order, normalising each plane as soon as it is formed.
+  void extractFrom(const float proj[16], const float modl[16]);
+  // Divides a, b, c and d of plane `index` by |(a, b, c)|.
+  void normalizePlane(int index);
+  // False only when some plane has none of the cube's eight corners strictly inside it.
+  // Conservative near frustum edges and corners; allocation-free.
+  bool cubeVisible(float x, float y, float z, float halfEdge) const;
+
   float planes[6][4] = {};
 };
