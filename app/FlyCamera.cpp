@@ -1,7 +1,12 @@
-// FlyCamera: the body camera's reset, jump and per-frame update.
+// FlyCamera: the body camera's reset, jump, per-frame update and the body step (collision
+// push-out against the grid's opacity, gravity, floor). Seconds and grid units.
 #include "app/FlyCamera.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "app/FrameTimer.h"
+#include "world/LightGrid.h"
 
 FlyCamera::FlyCamera() : ViewCamera(Vec3(0, 0, 0), Vec3(0, 0, 0), Vec3(0, 1, 0)) {}
 
@@ -17,4 +22,46 @@ void FlyCamera::reset() {
   setView(Vec3(10, 5, 10), Vec3(0, 0, 1), Vec3(0, 1, 0));
   velocity = Vec3(0, 0, 0);
   jumpCooldown = 0.0;
+}
+
+void FlyCamera::update(double dt) {
+  ViewCamera::update(static_cast<float>(dt));
+  // The view matrix is already built, so this frame's body movement shows next frame.
+  moveBody(kProbeSamples);
+  jumpCooldown -= dt;
+}
+
+void FlyCamera::jump(double speed) {
+  // No ground test: a jump is allowed once per cooldown, in mid-air as well.
+  if (jumpCooldown < 0.0) {
+    velocity = Vec3(0.0f, static_cast<float>(speed), 0.0f);
+    jumpCooldown = kJumpCooldown;
+  }
+}
+
+void FlyCamera::moveBody(int steps) {
+  const float dt = static_cast<float>(std::min(FrameTimer::instance().elapsed, kMaxFrameTime));
+
+  Vec3 push(0.0f, 0.0f, 0.0f);
+  Vec3 p = eye;
+  // Until the world builder hands over the grid there is nothing to collide with.
+  if (grid != nullptr) {
+    // Sample each direction from the rim of the probe ring towards the eye; every sample inside
+    // an obstacle adds one spacing of push away from it.
+    for (const Vec3& d : probeDirections) {
+      Vec3 q = p + d * kProbeRadius;
+      const Vec3 v = -d * kProbeSpacing;
+      for (int j = 0; j < steps; ++j) {
+        if (grid->sampleAt(q.x, q.y, q.z).opacity > kSolidThreshold) push += v;
+        q += v;
+      }
+    }
+  }
+  p = p + push * kPushScale;
+
+  velocity = velocity * kDamping + Vec3(0.0f, kGravity, 0.0f) * dt;
+  p = p + velocity * dt;
+  if (p.y < kFloorHeight) p.y = kFloorHeight;
+  // The target stays put, so a fall or a push also tilts the view towards it.
+  setPosition(p);
 }

@@ -21,6 +21,23 @@ class FlyCamera : public ViewCamera {
   // Collision push-out, gravity and the floor; moves the eye, not the target.
   void moveBody(int steps);
 
+  // Samples per probe direction taken by the frame update.
+  static constexpr int kProbeSamples = 12;
+  // Distance from the eye of the first sample on each probe direction.
+  static constexpr float kProbeRadius = 0.175f;
+  // Distance between samples, and the push one sample inside an obstacle contributes.
+  static constexpr float kProbeSpacing = 0.015625f;
+  // A sample whose interpolated opacity is above this lies inside an obstacle.
+  static constexpr float kSolidThreshold = 0.05f;
+  // Applied to the summed pushes before the eye moves.
+  static constexpr float kPushScale = 2.0f * 0.015625f;
+  static constexpr float kGravity = -9.98f;   // units per second squared along y
+  static constexpr float kDamping = 0.99f;    // velocity factor per frame
+  static constexpr float kFloorHeight = 1.5f;  // lowest eye height
+  static constexpr double kJumpCooldown = 1.0;  // seconds between jumps
+  // The body step reads the frame time itself, capped like the scene's update.
+  static constexpr double kMaxFrameTime = 0.1;
+
   LightGrid* grid = nullptr;
   std::vector<Vec3> probeDirections;
   double jumpCooldown = 0.0;

@@ -19,6 +19,7 @@ Scene::~Scene() { delete grid; }
 void Scene::update() {
   const double dt = std::min(FrameTimer::instance().elapsed, kMaxFrameTime);
   stepAccumulator += dt;
+  camera.update(dt);
   if (stepAccumulator > kStepInterval) {
     stepAccumulator = 0.0;
     revealVisibleColumns();

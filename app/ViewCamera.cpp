@@ -1,6 +1,9 @@
 // ViewCamera: view control from keys and mouse.
 #include "app/ViewCamera.h"
 
+#include <algorithm>
+#include <cmath>
+
 ViewCamera::ViewCamera(const Vec3& eye_, const Vec3& target_, const Vec3& up_) {
   const Matrix4 gl = viewMatrix.transposed();
   for (int i = 0; i < 16; ++i) glViewMatrix[i] = gl.m[i];
@@ -14,3 +17,120 @@ void ViewCamera::setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& 
 }
 
 void ViewCamera::setPosition(const Vec3& p) { eye = p; }
+
+namespace {
+
+// Writes the unit right vector view x up and returns true, unless the view is zero or so close
+// to parallel with up that the cross product carries no direction.
+bool rightOf(const Vec3& view, const Vec3& up, Vec3& right) {
+  Vec3 r = cross(view, up);
+  const float scale = view.dot(view) * up.dot(up);
+  if (!(r.dot(r) > 1e-12f * scale)) return false;
+  right = r.normalize();
+  return true;
+}
+
+// The largest part of a requested pitch (radians, positive turns towards up) that keeps the view
+// at least kMinAngleFromUp away from up and from its opposite. Never reverses the turn.
+double limitPitch(const Vec3& view, const Vec3& up, double pitch) {
+  const double lengths = std::sqrt(static_cast<double>(view.dot(view)) * up.dot(up));
+  if (lengths == 0.0) return pitch;
+  const double cosine = std::max(-1.0, std::min(1.0, view.dot(up) / lengths));
+  const double fromUp = std::acos(cosine);
+  const double pi = std::acos(-1.0);
+  if (pitch > 0.0) return std::min(pitch, std::max(0.0, fromUp - ViewCamera::kMinAngleFromUp));
+  if (pitch < 0.0)
+    return std::max(pitch, std::min(0.0, fromUp - (pi - ViewCamera::kMinAngleFromUp)));
+  return 0.0;
+}
+
+}  // namespace
+
+void ViewCamera::update(float dt) {
+  rightOf(target - eye, up, right);
+  moveStep = moveSpeed * dt;
+  applyMouseLook();
+  applyMoveKeys();
+  viewMatrix = Matrix4::lookAt(eye, target, up, right);
+  const Matrix4 gl = viewMatrix.transposed();
+  for (int i = 0; i < 16; ++i) glViewMatrix[i] = gl.m[i];
+}
+
+void ViewCamera::setKey(char key, bool down) {
+  switch (key) {
+    case 'w': forwardKey = down; break;
+    case 's': backKey = down; break;
+    case 'a': leftKey = down; break;
+    case 'd': rightKey = down; break;
+    case 'e': upKey = down; break;
+    case 'q': downKey = down; break;
+    default: break;
+  }
+}
+
+void ViewCamera::setMousePosition(int x, int y) {
+  mouse.x = x;
+  mouse.y = y;
+}
+
+void ViewCamera::setMouseLook(bool on) {
+  mouseLook = on;
+  // The position of the click itself must not turn the view.
+  if (on) lastMouse = mouse;
+}
+
+void ViewCamera::moveForward(float s) {
+  const Vec3 d = normalize(target - eye) * s;
+  eye += d;
+  target += d;
+}
+
+void ViewCamera::strafe(float s) {
+  eye.x += right.x * s;
+  eye.z += right.z * s;
+  target.x += right.x * s;
+  target.z += right.z * s;
+}
+
+void ViewCamera::rotateView(float angle, float x, float y, float z) {
+  const Vec3 d = target - eye;
+  const float c = std::cos(angle), s = std::sin(angle), t = 1.0f - c;
+  Vec3 turned;
+  turned.x = (t * x * x + c) * d.x + (t * x * y - s * z) * d.y + (t * x * z + s * y) * d.z;
+  turned.y = (t * x * y + s * z) * d.x + (t * y * y + c) * d.y + (t * y * z - s * x) * d.z;
+  turned.z = (t * x * z - s * y) * d.x + (t * y * z + s * x) * d.y + (t * z * z + c) * d.z;
+  target = eye + turned;
+}
+
+void ViewCamera::applyMouseLook() {
+  if (mouse == lastMouse || !mouseLook) return;
+  // Window y grows downwards: moving the mouse up gives a positive dy and turns the view up.
+  const int dx = lastMouse.x - mouse.x;
+  const int dy = lastMouse.y - mouse.y;
+  const double yaw = dx * kOneDegree * mouseSensitivity;
+  const double pitch = limitPitch(target - eye, up, dy * kOneDegree * mouseSensitivity);
+
+  // Straight up or down the view gives no pitch axis; the last right vector still does.
+  Vec3 axis = right;
+  rightOf(target - eye, up, axis);
+  if (pitch != 0.0 && axis.dot(axis) > 0.0f)
+    rotateView(static_cast<float>(pitch), axis.x, axis.y, axis.z);
+  rotateView(static_cast<float>(yaw), 0.0f, 1.0f, 0.0f);
+  lastMouse = mouse;
+}
+
+void ViewCamera::applyMoveKeys() {
+  const float s = moveStep;
+  if (forwardKey) moveForward(s);
+  if (backKey) moveForward(-s);
+  if (leftKey) strafe(-s);
+  if (rightKey) strafe(s);
+  if (upKey) {
+    eye.y += s;
+    target.y += s;
+  }
+  if (downKey) {
+    eye.y -= s;
+    target.y -= s;
+  }
+}

@@ -18,6 +18,7 @@ class ViewCamera {
 
   void setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& newUp);
   // One frame of view control: right vector, mouse look, movement keys, view matrix.
+  // While the view points along `up` (or at the eye itself) the previous `right` is kept.
   void update(float dt);
   // "w" "s" "a" "d" "e" "q" set the matching movement flag; every other key is ignored.
   void setKey(char key, bool down);
@@ -27,11 +28,21 @@ class ViewCamera {
   void setPosition(const Vec3& p);
   Vec3 position() const { return eye; }
 
+  // Moves eye and target by s along the full 3-D view direction.
   void moveForward(float s);
+  // Moves eye and target by s along the horizontal part of `right`.
   void strafe(float s);
+  // Turns the target about the eye by angle (radians) around the unit axis (ax, ay, az).
   void rotateView(float angle, float ax, float ay, float az);
+  // Turns the view by the mouse movement since the last step: pitch about the right axis, then
+  // yaw about world y. The pitch stops kMinAngleFromUp short of straight up or down.
   void applyMouseLook();
   void applyMoveKeys();
+
+  // One degree in radians, the unit of mouseSensitivity.
+  static constexpr double kOneDegree = 0.01745319925248623;
+  // The closest the view direction may be turned towards `up` or its opposite (radians).
+  static constexpr double kMinAngleFromUp = kOneDegree;
 
   MousePoint lastMouse;
   MousePoint mouse;

@@ -2,6 +2,7 @@
 #include "world/LightGrid.h"
 
 #include <cassert>
+#include <cmath>
 #include <utility>
 
 LightGrid::LightGrid() { outside.opacity = 1.0f; }
@@ -48,4 +49,24 @@ void LightGrid::swapBuffers() {
 bool LightGrid::contains(float x, float y, float z) const {
   return x >= 0.0f && y >= 0.0f && z >= 0.0f && x < static_cast<float>(sizeX) &&
          y < static_cast<float>(sizeY) && z < static_cast<float>(sizeZ);
+}
+
+GridCell LightGrid::sampleAt(float x, float y, float z) const {
+  if (!contains(x, y, z)) return outside;
+  // contains() rules out negative coordinates, so truncation is the floor here.
+  const int ix = static_cast<int>(x), iy = static_cast<int>(y), iz = static_cast<int>(z);
+  const float tx = x - std::floor(x), ty = y - std::floor(y), tz = z - std::floor(z);
+  GridCell sum;
+  bool first = true;
+  for (int a = 0; a <= 1; ++a)
+    for (int b = 0; b <= 1; ++b)
+      for (int c = 0; c <= 1; ++c) {
+        const GridCell corner = getCell(ix + a, iy + b, iz + c)
+                                    .scaled(a ? tx : 1.0f - tx)
+                                    .scaled(b ? ty : 1.0f - ty)
+                                    .scaled(c ? tz : 1.0f - tz);
+        sum = first ? corner : sum.plus(corner);
+        first = false;
+      }
+  return sum;
 }

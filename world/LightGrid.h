@@ -26,6 +26,11 @@ class LightGrid {
   // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
   bool contains(float x, float y, float z) const;
 
+  // Trilinear blend of opacity and light at a continuous position, each cell's value sitting at
+  // its integer coordinates; other fields are zero. Off the grid, and for corners beyond its
+  // last index, the solid `outside` cell is blended in.
+  GridCell sampleAt(float x, float y, float z) const;
+
   // True when the integer coordinate addresses a cell of the grid.
   bool inside(int x, int y, int z) const {
     return x >= 0 && y >= 0 && z >= 0 && x < sizeX && y < sizeY && z < sizeZ;

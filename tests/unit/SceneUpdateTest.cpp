@@ -62,6 +62,21 @@ TEST_F(SceneUpdate, LongFrameIsCappedAndStepsOnce) {
   EXPECT_DOUBLE_EQ(s.stepAccumulator, 0.001);
 }
 
+TEST_F(SceneUpdate, LongFrameMovesTheCameraByTheCappedTime) {
+  // Standing on the floor in open air, looking along -z, with "d" held: only the strafe moves
+  // x, at 4 units per second for the capped 0.1 s.
+  s.camera.reset();
+  s.camera.grid = s.grid;
+  s.camera.setView(Vec3(2.0f, 1.5f, 2.0f), Vec3(2.0f, 1.5f, 0.0f), Vec3(0, 1, 0));
+  s.camera.setKey('d', true);
+  EXPECT_TRUE(frame(0.5));
+  EXPECT_NEAR(s.camera.eye.x, 2.4f, 1e-6f);
+  EXPECT_EQ(s.camera.eye.y, 1.5f);
+  EXPECT_EQ(s.camera.eye.z, 2.0f);
+  EXPECT_NEAR(s.camera.velocity.y, -0.998f, 1e-6f);  // gravity over 0.1 s, not 0.5 s
+  EXPECT_DOUBLE_EQ(s.camera.jumpCooldown, -0.1);
+}
+
 TEST_F(SceneUpdate, RevealAcceptsExactlyTheTwoSeenColours) {
   map.markPixel(0, 0) = {255, 0, 0};
   map.markPixel(1, 0) = {255, 100, 100};
