@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include "app/Display.h"
+#include "app/Input.h"
 #include "app/Scene.h"
 
 int main(int argc, char** argv) {
@@ -14,7 +15,12 @@ int main(int argc, char** argv) {
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);
+  glutKeyboardUpFunc(onKeyUp);
+  glutKeyboardFunc(onKeyDown);
   glutIdleFunc(onDisplay);
+  glutMouseFunc(onMouse);
+  glutMotionFunc(onMotion);
+  glutPassiveMotionFunc(onPassiveMotion);
   glutSetCursor(GLUT_CURSOR_NONE);
   glutMainLoop();
   return 0;

@@ -1,0 +1,10 @@
+// Keyboard and mouse callbacks: movement keys act while held, space jumps on its press, every
+// other command acts once on the key's release. Window coordinates are pixels, y down.
+#pragma once
+
+void onKeyDown(unsigned char key, int x, int y);
+void onKeyUp(unsigned char key, int x, int y);
+// button 0 = left, 2 = right; state 0 = down, 1 = up.
+void onMouse(int button, int state, int x, int y);
+void onMotion(int x, int y);
+void onPassiveMotion(int x, int y);
