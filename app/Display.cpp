@@ -9,6 +9,7 @@
 
 #include "app/FrameTimer.h"
 #include "app/Scene.h"
+#include "world/ColorMap.h"
 
 void initGL() {
   glShadeModel(GL_SMOOTH);
@@ -68,6 +69,7 @@ void onDisplay() {
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
+  if (overlayVisible) scene.occlusionMap->drawOverlay();
 
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();

@@ -2,6 +2,7 @@
 #include "app/Scene.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "app/FrameTimer.h"
 #include "world/ColorMap.h"
@@ -21,13 +22,17 @@ void Scene::update() {
   stepAccumulator += dt;
   camera.update(dt);
   if (stepAccumulator > kStepInterval) {
+    assert(grid != nullptr && occlusionMap != nullptr);
+    grid->step();
+    // The light volume upload belongs here, between the step and the visibility pass.
     stepAccumulator = 0.0;
+    occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
     revealVisibleColumns();
   }
 }
 
 void Scene::revealVisibleColumns() {
-  if (grid == nullptr || occlusionMap == nullptr) return;
+  assert(grid != nullptr && occlusionMap != nullptr);
   const ColorMap::Pixel wallSeen{255, 0, 0};
   const ColorMap::Pixel floorSeen{255, 100, 100};
   for (int z = 0; z < grid->sizeZ; ++z) {

@@ -23,6 +23,8 @@ class Scene {
   static constexpr double kStepInterval = 0.02;
   // Frame times are capped to this (seconds) so a stalled frame cannot jump the camera.
   static constexpr double kMaxFrameTime = 0.1;
+  // Rays per fan of the visibility pass after each simulation step.
+  static constexpr int kVisibilityRays = 200;
 
   Scene();
   ~Scene();
@@ -32,6 +34,10 @@ class Scene {
   // Advances the camera by the last frame's time and, once more than 0.02 s has gathered,
   // runs one simulation step with its light upload and visibility pass.
   void update();
+  // Builds the room from the map picture (one pixel per column) with `roomHeight` layers,
+  // places the camera and the wandering light, and prints the start-up lines. A map that
+  // cannot be used ends the process with one line on standard error and status 1.
+  void buildWorld(const char* mapFile, int roomHeight);
   // Clears `hidden` in every cell of each column the visibility marks call seen.
   void revealVisibleColumns();
   // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).

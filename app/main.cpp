@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   glutInitWindowSize(1024, 800);
   glutCreateWindow("Quillmarsh");
   initGL();
+  scene.buildWorld("media/textures/maps/testmap.png", 6);
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);

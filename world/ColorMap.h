@@ -3,6 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <vector>
+
+#include "app/Vec3.h"
 
 class ColorMap {
  public:
@@ -22,6 +25,17 @@ class ColorMap {
   // Copies every base pixel into marks.
   void resetMarks();
 
+  // One visibility pass from the camera: marks from base, then nine fans of `rays` rays each
+  // around the eye along the horizontal view direction (a view with no horizontal part keeps
+  // the previous heading).
+  void updateVisibility(int rays, const Vec3& eye, const Vec3& target);
+  // Casts rays at heading + k * angleStep and heading - k * angleStep, k = 0 .. rays - 1; each
+  // marks the open pixels it samples and stops at the first wall pixel.
+  void castFan(int rays, double heading, float startX, float startZ, double stepLength,
+               double angleStep, double maxDistance);
+  // Draws `marks` as 8-pixel dots over the lower-left third of the window (GL library).
+  void drawOverlay() const;
+
   bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
   // Pixel accessors for an in-range (x, y).
   Pixel& basePixel(int x, int y) { return base[static_cast<long>(y) * width + x]; }
@@ -34,4 +48,24 @@ class ColorMap {
   bool allocated = false;
   std::unique_ptr<Pixel[]> base;
   std::unique_ptr<Pixel[]> marks;
+  // Horizontal view angle of the last pass, radians from +x toward +z.
+  double heading = 0.0;
+
+ private:
+  // Writes a mark at the pixel of a world position (truncated toward zero); off-map: nothing.
+  void markAt(float px, float pz, const Pixel& colour);
+  // Rays run over byte rasters made from marks by beginCasting and written back by
+  // endCasting; see ColorMapVisibility.cpp for why that gives the same marks.
+  void beginCasting();
+  void endCasting();
+  void castFanOnRaster(int rays, double fanHeading, float startX, float startZ,
+                       double stepLength, double angleStep, double maxDistance);
+
+  std::vector<unsigned char> rayStops;  // 1: the pixel stops rays
+  std::vector<unsigned char> raySeen;   // 1: a ray sampled the pixel
+  // (cos, sin) of each ray of a fan, ray k at 2k and its mirror at 2k + 1, for the fan shape
+  // below; every fan of a pass shares it.
+  std::vector<double> rayDirections;
+  int directionRays = -1;
+  double directionHeading = 0.0, directionStep = 0.0;
 };

@@ -23,6 +23,10 @@ class LightGrid {
   void setNextCell(int x, int y, int z, const GridCell& cell);
   void swapBuffers();
 
+  // One diffusion step: writes the next generation of every cell (all hidden) into `next`,
+  // lets the wandering light try a move (uses rand()), and swaps. Allocates nothing.
+  void step();
+
   // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
   bool contains(float x, float y, float z) const;
 

@@ -1,0 +1,146 @@
+// The top-down visibility pass: fans of rays cast over the ColorMap from around the camera.
+// World (px, pz) falls into pixel (truncate(px), truncate(pz)); angles are radians from +x
+// toward +z; distances are grid units.
+#include <cassert>
+#include <cmath>
+
+#include "world/ColorMap.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265;
+constexpr double kFullCircle = 6.2831853;
+constexpr double kFanSpread = 0.275;
+constexpr float kAheadDistance = 3.0f;
+constexpr double kFanOffset = 0.45;
+constexpr double kRayStep = 1.0;
+constexpr double kRayRange = 40.0;
+
+const ColorMap::Pixel kWall{50, 50, 50};
+const ColorMap::Pixel kSeenWall{255, 0, 0};
+const ColorMap::Pixel kSeenFloor{255, 100, 100};
+const ColorMap::Pixel kCamera{0, 255, 0};
+const ColorMap::Pixel kAhead{255, 255, 0};
+
+
+// Truncation toward zero lands inside [0, size) exactly when -1 < p < size; testing the
+// coordinate before converting also keeps huge or NaN positions away from the int conversion.
+bool onRaster(double p, int size) { return p > -1.0 && p < static_cast<double>(size); }
+
+}  // namespace
+
+void ColorMap::markAt(float px, float pz, const Pixel& colour) {
+  if (!onRaster(px, width) || !onRaster(pz, height)) return;
+  markPixel(static_cast<int>(px), static_cast<int>(pz)) = colour;
+}
+
+void ColorMap::updateVisibility(int rays, const Vec3& eye, const Vec3& target) {
+  assert(allocated);
+  resetMarks();
+  eyeX = eye.x;
+  eyeZ = eye.z;
+
+  const Vec3 n = normalize(target - eye);
+  const float aheadX = eye.x + kAheadDistance * n.x;
+  const float aheadZ = eye.z + kAheadDistance * n.z;
+  markAt(eyeX, eyeZ, kCamera);
+  markAt(aheadX, aheadZ, kAhead);
+
+  const double angleStep = (kPi / rays) * kFanSpread;
+
+  // Looking straight up or down (or at the eye itself) leaves no horizontal direction: the
+  // previous heading stays rather than a division by a zero length.
+  const double dx = static_cast<double>(aheadX) - eyeX;
+  const double dz = static_cast<double>(aheadZ) - eyeZ;
+  const double length = std::sqrt(dx * dx + dz * dz);
+  if (length > 0.0 && std::isfinite(length)) {
+    const double ux = std::fmin(1.0, std::fmax(-1.0, dx / length));
+    heading = dz / length >= 0.0 ? std::acos(ux) : kFullCircle - std::acos(ux);
+  }
+
+  beginCasting();
+  for (int i = -1; i <= 1; ++i) {
+    for (int j = -1; j <= 1; ++j) {
+      castFanOnRaster(rays, heading, static_cast<float>(eyeX + kFanOffset * j),
+                      static_cast<float>(eyeZ + kFanOffset * i), kRayStep, angleStep,
+                      kRayRange);
+    }
+  }
+  endCasting();
+
+  static const int kAround[9][2] = {{0, 0},  {1, 0},   {-1, 0}, {0, 1}, {0, -1},
+                                    {1, 1},  {-1, -1}, {1, -1}, {-1, 1}};
+  for (const auto& d : kAround) markAt(eyeX + d[0], eyeZ + d[1], kSeenWall);
+}
+
+void ColorMap::castFan(int rays, double fanHeading, float startX, float startZ,
+                       double stepLength, double angleStep, double maxDistance) {
+  beginCasting();
+  castFanOnRaster(rays, fanHeading, startX, startZ, stepLength, angleStep, maxDistance);
+  endCasting();
+}
+
+// A ray stops at a wall pixel, (50, 50, 50) or already (255, 0, 0), and turns it (255, 0, 0);
+// it leaves the camera pixel (0, 255, 0) alone and turns every other pixel (255, 100, 100).
+// No ray changes whether a pixel stops rays, so the rays are independent of each other: they
+// read which pixels stop them from rayStops, fixed for the whole pass, and only note the
+// pixels they sample in raySeen. Keeping what is read apart from what is written also spares
+// every sample a wait on an earlier store to the same pixel.
+void ColorMap::beginCasting() {
+  const size_t count = static_cast<size_t>(width) * height;
+  rayStops.resize(count);
+  raySeen.assign(count, 0);
+  for (size_t i = 0; i < count; ++i) rayStops[i] = marks[i] == kWall || marks[i] == kSeenWall;
+}
+
+void ColorMap::endCasting() {
+  const size_t count = static_cast<size_t>(width) * height;
+  for (size_t i = 0; i < count; ++i) {
+    if (!raySeen[i] || marks[i] == kCamera) continue;
+    marks[i] = rayStops[i] ? kSeenWall : kSeenFloor;
+  }
+}
+
+void ColorMap::castFanOnRaster(int rays, double fanHeading, float startX, float startZ,
+                               double stepLength, double angleStep, double maxDistance) {
+  if (rays <= 0 || maxDistance <= 0.0) return;
+  assert(stepLength > 0.0);
+  if (rays != directionRays || fanHeading != directionHeading || angleStep != directionStep) {
+    rayDirections.resize(4 * static_cast<size_t>(rays));
+    for (int k = 0; k < rays; ++k) {
+      const double up = fanHeading + k * angleStep;
+      const double down = fanHeading - k * angleStep;
+      rayDirections[4 * k] = std::cos(up);
+      rayDirections[4 * k + 1] = std::sin(up);
+      rayDirections[4 * k + 2] = std::cos(down);
+      rayDirections[4 * k + 3] = std::sin(down);
+    }
+    directionRays = rays;
+    directionHeading = fanHeading;
+    directionStep = angleStep;
+  }
+
+  const unsigned char* const stops = rayStops.data();
+  unsigned char* const seen = raySeen.data();
+  const long rowLength = width;
+  const double xLimit = width, zLimit = height;
+  for (int r = 0; r < 2 * rays; ++r) {
+    const double c = rayDirections[2 * r];
+    const double s = rayDirections[2 * r + 1];
+    // Each sample coordinate is monotonic in t, so the samples on the raster form one run:
+    // once the ray has left the raster no later sample can fall on it.
+    bool wasOnRaster = false;
+    for (double t = 0.0; t < maxDistance; t += stepLength) {
+      const double px = startX + t * c;
+      const double pz = startZ + t * s;
+      if (!(px > -1.0 && px < xLimit && pz > -1.0 && pz < zLimit)) {
+        if (wasOnRaster) break;
+        continue;
+      }
+      wasOnRaster = true;
+      const long i = static_cast<int>(pz) * rowLength + static_cast<int>(px);
+      seen[i] = 1;
+      if (stops[i]) break;
+    }
+  }
+}

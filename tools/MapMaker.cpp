@@ -1,0 +1,103 @@
+// quillmarsh-mapmaker: turns a text layout of a room into its 8-bit RGB map picture (PNG).
+// One character per map column; the last layout line is the room's z = 0, the first character
+// of a line x = 0. Lines starting with ';' are comments. Legend in README.md ("The room map").
+#include <IL/il.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "world/CellFromColour.h"
+#include "world/MapImage.h"
+
+namespace {
+
+bool colourOf(char c, mapcolour::Rgb& rgb) {
+  switch (c) {
+    case '.': rgb = mapcolour::kAir; return true;
+    case '#': rgb = mapcolour::kWall; return true;
+    case 'g': rgb = mapcolour::kGlass; return true;
+    case 'W': rgb = mapcolour::kWarmLight; return true;
+    case 'Y': rgb = mapcolour::kYellowLight; return true;
+    case 'B': rgb = mapcolour::kBlueLight; return true;
+    case 'S': rgb = mapcolour::kGreenMarker; return true;
+    case 'R': rgb = mapcolour::kRedMarker; return true;
+    default: return false;
+  }
+}
+
+int fail(const std::string& message) {
+  std::cerr << "quillmarsh-mapmaker: " << message << std::endl;
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return fail("usage: quillmarsh-mapmaker LAYOUT.txt MAP.png");
+  const std::string layoutFile = argv[1];
+  const std::string mapFile = argv[2];
+
+  std::ifstream in(layoutFile);
+  if (!in) return fail("cannot open \"" + layoutFile + "\"");
+  std::vector<std::string> rows;
+  std::vector<int> lineNumbers;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == ';') continue;
+    rows.push_back(line);
+    lineNumbers.push_back(number);
+  }
+  if (rows.empty()) return fail("\"" + layoutFile + "\" holds no layout rows");
+
+  const int width = static_cast<int>(rows[0].size());
+  const int height = static_cast<int>(rows.size());
+  if (width > MapImage::kMaxSide || height > MapImage::kMaxSide)
+    return fail("\"" + layoutFile + "\" is larger than " + std::to_string(MapImage::kMaxSide) +
+                " cells on a side");
+
+  // Picture rows bottom first: the last layout line is z = 0.
+  std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 3);
+  for (int r = 0; r < height; ++r) {
+    const std::string& text = rows[r];
+    const std::string where = layoutFile + ":" + std::to_string(lineNumbers[r]);
+    if (static_cast<int>(text.size()) != width)
+      return fail(where + ": row has " + std::to_string(text.size()) + " cells, the first row " +
+                  std::to_string(width));
+    const int z = height - 1 - r;
+    for (int x = 0; x < width; ++x) {
+      mapcolour::Rgb rgb{};
+      if (!colourOf(text[x], rgb))
+        return fail(where + ": unknown cell '" + std::string(1, text[x]) + "' in column " +
+                    std::to_string(x + 1));
+      unsigned char* p = &pixels[(static_cast<size_t>(z) * width + x) * 3];
+      p[0] = static_cast<unsigned char>(rgb.r);
+      p[1] = static_cast<unsigned char>(rgb.g);
+      p[2] = static_cast<unsigned char>(rgb.b);
+    }
+  }
+
+  ilInit();
+  ILuint image = 0;
+  ilGenImages(1, &image);
+  ilBindImage(image);
+  if (ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, pixels.data()) != IL_TRUE)
+    return fail("cannot create the picture");
+  ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
+  ilEnable(IL_FILE_OVERWRITE);
+  const bool saved = ilSave(IL_PNG, mapFile.c_str()) == IL_TRUE;
+  ilDeleteImages(1, &image);
+  if (!saved) return fail("cannot write \"" + mapFile + "\"");
+
+  // Read it back the way the program does, so a wrong row order or colour cannot slip through.
+  MapImage check;
+  std::string error;
+  if (!check.load(mapFile.c_str(), error)) return fail("cannot read back \"" + mapFile + "\": " + error);
+  if (check.width != width || check.height != height || check.pixels != pixels)
+    return fail("\"" + mapFile + "\" does not read back as the layout");
+  std::cout << "wrote " << mapFile << ": " << width << " x " << height << std::endl;
+  return 0;
+}

@@ -1,0 +1,124 @@
+// Map decoding with DevIL: forced lower-left origin, conversion to 8-bit RGB, size limits.
+// A user's map is untrusted input: every result of the library is checked before use.
+#include "world/MapImage.h"
+
+#include <IL/il.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+// Clears DevIL's error stack so that a later code belongs to the current call; returns the
+// oldest pending code (IL_NO_ERROR when none).
+ILenum drainErrors() {
+  ILenum first = IL_NO_ERROR;
+  for (int guard = 0; guard < 64; ++guard) {
+    const ILenum code = ilGetError();
+    if (code == IL_NO_ERROR) break;
+    if (first == IL_NO_ERROR) first = code;
+  }
+  return first;
+}
+
+std::string decodeFailure(ILenum code) {
+  const char* what = "it is not an image DevIL can decode";
+  switch (code) {
+    case IL_INVALID_EXTENSION:
+    case IL_FORMAT_NOT_SUPPORTED: what = "its image format is not supported"; break;
+    case IL_INVALID_FILE_HEADER:
+    case IL_ILLEGAL_FILE_VALUE:
+    case IL_LIB_PNG_ERROR:
+    case IL_LIB_JPEG_ERROR:
+    case IL_LIB_GIF_ERROR:
+    case IL_LIB_TIFF_ERROR: what = "the image data is damaged"; break;
+    case IL_FILE_READ_ERROR: what = "reading it failed"; break;
+    case IL_OUT_OF_MEMORY: what = "out of memory while decoding it"; break;
+    default: break;
+  }
+  char codeText[32];
+  std::snprintf(codeText, sizeof codeText, " (DevIL error 0x%04x)", static_cast<unsigned>(code));
+  return std::string(what) + codeText;
+}
+
+std::string sizeFailure(int w, int h) {
+  return "it is " + std::to_string(w) + " x " + std::to_string(h) +
+         " pixels; a map is 1 to " + std::to_string(MapImage::kMaxSide) + " pixels on each side";
+}
+
+}  // namespace
+
+bool MapImage::load(const char* fileName, std::string& error) {
+  width = height = 0;
+  pixels.clear();
+
+  // DevIL reports a missing file as a decoded 1 x 1 image, so the file is opened here first.
+  std::FILE* probe = std::fopen(fileName, "rb");
+  if (probe == nullptr) {
+    error = std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  const bool regular = fstat(fileno(probe), &info) == 0 && S_ISREG(info.st_mode);
+  std::fclose(probe);
+  if (!regular) {
+    error = "it is not a regular file";
+    return false;
+  }
+
+  drainErrors();
+  ilEnable(IL_ORIGIN_SET);
+  ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
+  ILuint image = 0;
+  ilGenImages(1, &image);
+  ilBindImage(image);
+
+  bool ok = false;
+  if (ilLoadImage(fileName) != IL_TRUE) {
+    error = decodeFailure(drainErrors());
+  } else {
+    const int w = ilGetInteger(IL_IMAGE_WIDTH);
+    const int h = ilGetInteger(IL_IMAGE_HEIGHT);
+    const int depth = ilGetInteger(IL_IMAGE_DEPTH);
+    if (w < 1 || h < 1 || w > kMaxSide || h > kMaxSide) {
+      error = sizeFailure(w, h);
+    } else if (depth != 1) {
+      error = "it is a volume image of " + std::to_string(depth) + " slices, a map has one";
+    } else if (ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) != IL_TRUE) {
+      error = decodeFailure(drainErrors());
+    } else {
+      const size_t bytes = static_cast<size_t>(w) * h * 3;
+      const ILubyte* data = ilGetData();
+      const bool rgb8 = ilGetInteger(IL_IMAGE_FORMAT) == IL_RGB &&
+                        ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_BYTE &&
+                        ilGetInteger(IL_IMAGE_BPP) == 3 && ilGetInteger(IL_IMAGE_WIDTH) == w &&
+                        ilGetInteger(IL_IMAGE_HEIGHT) == h &&
+                        static_cast<size_t>(ilGetInteger(IL_IMAGE_SIZE_OF_DATA)) >= bytes;
+      if (data == nullptr || !rgb8) {
+        error = "it does not convert to 8-bit RGB";
+      } else {
+        width = w;
+        height = h;
+        pixels.assign(data, data + bytes);
+        ok = true;
+      }
+    }
+  }
+
+  ilDeleteImages(1, &image);
+  ilDisable(IL_ORIGIN_SET);
+  drainErrors();
+  return ok;
+}
+
+void MapImage::loadOrExit(const char* fileName) {
+  std::string error;
+  if (load(fileName, error)) return;
+  std::cout.flush();
+  std::cerr << "quillmarsh: cannot use map \"" << fileName << "\": " << error << std::endl;
+  std::exit(1);
+}

@@ -1,0 +1,68 @@
+// Building the room from map pixels into the light grid's next buffer, then swapping it in.
+#include "world/WorldBuilder.h"
+
+#include <cassert>
+
+#include "app/FlyCamera.h"
+#include "world/CellFromColour.h"
+#include "world/ColorMap.h"
+#include "world/LightGrid.h"
+
+namespace {
+
+constexpr float kMarkerEmission = 300.0f;
+constexpr float kWanderingLightEmission = 1520.0f;
+constexpr float kStartEyeHeight = 2.0f;
+
+GridCell emitterCell(float r, float g, float b) {
+  GridCell cell;
+  cell.emitter = true;
+  cell.emission[0] = r;
+  cell.emission[1] = g;
+  cell.emission[2] = b;
+  return cell;
+}
+
+}  // namespace
+
+void buildWorldFromPixels(const unsigned char* rgb, int width, int height, LightGrid& grid,
+                          ColorMap& map, FlyCamera& camera) {
+  assert(rgb != nullptr && width >= 1 && height >= 1);
+  assert(grid.allocated && grid.sizeX == width && grid.sizeZ == height && grid.sizeY >= 1);
+  assert(map.allocated && map.width == width && map.height == height);
+
+  camera.grid = &grid;
+
+  GridCell solid;
+  solid.setSolid();
+  const ColorMap::Pixel wall{50, 50, 50};
+  const ColorMap::Pixel open{255, 255, 255};
+  const int ceiling = grid.sizeY - 1;
+
+  long i = 0;
+  for (int z = 0; z < grid.sizeZ; ++z) {
+    for (int x = 0; x < grid.sizeX; ++x, ++i) {
+      const GridCell p = cellFromColour(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
+      map.basePixel(x, z) = p.opacity >= 0.9 ? wall : open;
+      if (p.opacity > 0.001) {
+        for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, p);
+      }
+      grid.setNextCell(x, 0, z, solid);
+      grid.setNextCell(x, ceiling, z, solid);
+      if (p.emitter) grid.setNextCell(x, ceiling, z, p);
+
+      if (p.greenMarker || p.redMarker) {
+        const GridCell marker = p.greenMarker ? emitterCell(0.0f, kMarkerEmission, 0.0f)
+                                              : emitterCell(kMarkerEmission, 0.0f, 0.0f);
+        grid.setNextCell(x, ceiling, z, marker);
+        grid.setNextCell(x, 0, z, marker);
+        camera.setView(Vec3(static_cast<float>(x), kStartEyeHeight, static_cast<float>(z)),
+                       Vec3(0.0f, 0.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f));
+      }
+    }
+  }
+
+  grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
+                   emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
+  grid.swapBuffers();
+}
