@@ -38,9 +38,8 @@ CgLinkedPair link(CgProgramRecord* vertex, CgProgramRecord* fragment) {
       std::string log(length > 0 ? length : 0, '\0');
       if (length > 0) glGetProgramInfoLog(pair.program, length, nullptr, &log[0]);
       if (!log.empty() && log.back() == '\0') log.pop_back();
-      fragment->context->listing = vertex->fileName + " (" + vertex->entry + ") with " +
-                                   fragment->fileName + " (" + fragment->entry + "):\n" + log;
-      raise(CG_COMPILER_ERROR);
+      pair.log = vertex->fileName + " (" + vertex->entry + ") with " + fragment->fileName +
+                 " (" + fragment->entry + "):\n" + log;
       return pair;
     }
   }
@@ -51,8 +50,10 @@ CgLinkedPair link(CgProgramRecord* vertex, CgProgramRecord* fragment) {
 }
 
 // Makes current the GL program of the enabled stages' bound programs, linking it on first use,
-// and writes every stored parameter value into it.
-void refresh() {
+// and writes every stored parameter value into it. Enabling a profile can pair a new program with
+// one still bound from an earlier pass for a moment; only a bind (`requested`) reports a pair
+// that does not link, so such passing pairs raise nothing.
+void refresh(bool requested) {
   if (!GLEW_VERSION_2_0) return;
   cgruntime::State& s = state();
   CgProgramRecord* vertex = s.enabled[kVertex] ? s.bound[kVertex] : nullptr;
@@ -69,7 +70,12 @@ void refresh() {
   if (found == s.pairs.end()) found = s.pairs.emplace(key, link(vertex, fragment)).first;
   CgLinkedPair& pair = found->second;
   if (!pair.ok) {
-    glUseProgram(0);  // its link error was reported once, when it was first made current
+    glUseProgram(0);
+    if (requested && !pair.reported) {
+      pair.reported = true;
+      fragment->context->listing = pair.log;
+      raise(CG_COMPILER_ERROR);
+    }
     return;
   }
   s.current = &pair;
@@ -120,7 +126,7 @@ void setProfileEnabled(CGprofile profile, bool enabled) {
     return;
   }
   state().enabled[stage] = enabled;
-  refresh();
+  refresh(false);
 }
 
 }  // namespace
@@ -172,7 +178,7 @@ void cgGLBindProgram(CGprogram program) {
     return;
   }
   state().bound[cgruntime::stageOf(program->profile)] = program;
-  refresh();
+  refresh(true);
 }
 
 void cgGLSetParameter1fv(CGparameter param, const float* values) { setVector(param, values, 1); }

@@ -47,6 +47,8 @@ struct CgContextRecord {
 struct CgLinkedPair {
   GLuint program = 0;
   bool ok = false;
+  bool reported = false;  // a failed link is reported once, when a bind asks for the pair
+  std::string log;        // listing of a failed link
   std::vector<std::pair<CgParameterRecord*, GLint>> locations;
 };
 

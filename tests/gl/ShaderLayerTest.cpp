@@ -242,6 +242,39 @@ TEST_F(ShaderLayerTest, CompileErrorReportsTheListingWithTheFilesOwnLineNumbers)
   EXPECT_NE(text.find(listingText), std::string::npos) << "handler prints the listing: " << text;
 }
 
+TEST_F(ShaderLayerTest, PairThatDoesNotLinkIsReportedOnceAndRunsFixedFunction) {
+  VertexProgram vertex(data("solid_colour.cg"));
+  FragmentProgram fragment(data("reads_varying.cg"));
+  OutputCapture output(1);
+  vertex.bind();
+  fragment.bind();
+  EXPECT_EQ(currentProgram(), 0);
+  const std::string text = output.finish();
+  EXPECT_NE(text.find(cgGetErrorString(CG_COMPILER_ERROR)), std::string::npos) << text;
+  EXPECT_NE(text.find(data("reads_varying.cg")), std::string::npos) << "listing names it";
+  fragment.unbind();
+  vertex.unbind();
+
+  OutputCapture again(1);
+  vertex.bind();
+  fragment.bind();
+  fragment.unbind();
+  vertex.unbind();
+  EXPECT_EQ(again.finish(), "") << "a failed pair is reported when first made current only";
+
+  // The failed fragment program stays bound to its stage; enabling that stage for a program
+  // that pairs fine must not report the passing (vertex, old fragment) pair.
+  VertexProgram otherVertex(data("samplers.cg"));
+  FragmentProgram otherFragment(data("samplers.cg"));
+  OutputCapture passing(1);
+  otherVertex.bind();
+  otherFragment.bind();
+  EXPECT_NE(currentProgram(), 0);
+  otherFragment.unbind();
+  otherVertex.unbind();
+  EXPECT_EQ(passing.finish(), "");
+}
+
 TEST_F(ShaderLayerTest, UnreadableFileIsReportedAndNeverCompiles) {
   const CGcontext context = ShaderManager::instance()->getCgContext();
   OutputCapture output(1);
