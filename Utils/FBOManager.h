@@ -1,0 +1,22 @@
+// The shared off-screen framebuffer and depth buffer that every RenderTarget draws through.
+// One size at a time: a target of another size replaces both shared objects.
+#pragma once
+
+#include <GL/glew.h>
+
+class FBOManager {
+ public:
+  static FBOManager* instance();
+  // Reports the completeness of the framebuffer bound now on standard output; an incomplete
+  // attachment or a status it does not know stops the process through an assertion.
+  static void checkStatus();
+
+  GLuint framebuffer = 0;
+  GLuint depthBuffer = 0;
+  int width = 0;
+  int height = 0;
+  bool created = false;
+
+ private:
+  FBOManager() = default;
+};

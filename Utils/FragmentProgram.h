@@ -1,0 +1,11 @@
+// A fragment program: the "fragment_main" entry point of a program file, fragment profile class.
+#pragma once
+
+#include <string>
+
+#include "Utils/ShaderProgram.h"
+
+class FragmentProgram : public ShaderProgram {
+ public:
+  explicit FragmentProgram(std::string fileName);
+};

@@ -1,0 +1,69 @@
+// Shader manager: capability report lines go to standard output, one flushed line each.
+#include "Utils/ShaderManager.h"
+
+#include <GL/glew.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+ShaderManager* theManager = nullptr;
+
+void reportIf(bool condition, const char* line) {
+  if (condition) std::cout << line << std::endl;
+}
+
+}  // namespace
+
+ShaderManager* ShaderManager::instance() {
+  if (theManager != nullptr) return theManager;
+  // Stored before the report so that the error handler, if it runs during creation, finds it.
+  theManager = new ShaderManager();
+  checkExtensions();
+  cgSetErrorCallback(&ShaderManager::onCgError);
+  theManager->cgContext = cgCreateContext();
+  return theManager;
+}
+
+void ShaderManager::checkExtensions() {
+  const GLenum glewStatus = glewInit();
+  if (glewStatus != GLEW_OK) {
+    std::cout << reinterpret_cast<const char*>(glewGetErrorString(glewStatus)) << std::endl;
+  }
+  reportIf(glewGetExtension("GL_NV_framebuffer_multisample_coverage"),
+           "GL_NV_framebuffer_multisample_coverage support");
+  reportIf(glewGetExtension("GL_EXT_framebuffer_multisample"),
+           "GL_EXT_framebuffer_multisample support");
+  reportIf(glewIsSupported("GL_NV_framebuffer_multisample_coverage"),
+           "GL_NV_framebuffer_multisample_coverage support!");
+  reportIf(glewGetExtension("GL_NV_texture_rectangle"), "GL_NV_texture_rectangle support");
+  reportIf(glewGetExtension("GL_EXT_framebuffer_object"), "GL_EXT_framebuffer_object support");
+  reportIf(glewGetExtension("GL_EXT_renderbuffer_object"), "GL_EXT_renderbuffer_object support");
+  reportIf(glewGetExtension("GL_ARB_vertex_buffer_object"),
+           "GL_ARB_vertex_buffer_object support");
+  reportIf(!glewGetExtension("GL_EXT_pixel_buffer_object"),
+           "No GL_EXT_pixel_buffer_object support");
+  reportIf(!glewGetExtension("GL_ARB_pixel_buffer_object"),
+           "No GL_ARB_pixel_buffer_object support");
+  const bool shadingLanguage = glewGetExtension("GL_ARB_fragment_shader") &&
+                               glewGetExtension("GL_ARB_vertex_shader") &&
+                               glewGetExtension("GL_ARB_shader_objects") &&
+                               glewGetExtension("GL_ARB_shading_language_100");
+  reportIf(!shadingLanguage, "Driver does not support OpenGL Shading Language");
+  if (!glewIsSupported("GL_VERSION_2_0 GL_EXT_framebuffer_object GL_EXT_framebuffer_multisample ")) {
+    std::printf("Unable to load extensions GL_EXT_framebuffer_object or "
+                "GL_EXT_frambuffer_multisample \n");
+    std::fflush(stdout);
+  }
+}
+
+void ShaderManager::onCgError() {
+  const CGerror error = cgGetError();
+  if (error == CG_NO_ERROR) return;
+  std::cout << cgGetErrorString(error) << std::endl;
+  if (theManager != nullptr && theManager->cgContext != nullptr) {
+    const char* listing = cgGetLastListing(theManager->cgContext);
+    if (listing != nullptr) std::cout << listing << std::endl;
+  }
+}

@@ -1,0 +1,22 @@
+// The process-wide shader manager: starts GLEW, prints the driver capability report once, installs
+// the shader runtime error handler and owns the one runtime context every program lives in.
+#pragma once
+
+#include "platform/cg/Cg.h"
+
+class ShaderManager {
+ public:
+  // Creates the manager on the first call (report, handler, context); later calls only return it.
+  static ShaderManager* instance();
+
+  CGcontext getCgContext() const { return cgContext; }
+
+  // Runtime error handler: prints the pending error's text and the context's latest listing.
+  static void onCgError();
+
+ private:
+  ShaderManager() = default;
+  static void checkExtensions();
+
+  CGcontext cgContext = nullptr;
+};

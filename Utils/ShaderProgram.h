@@ -1,0 +1,28 @@
+// One shader program: a stage of a program file, compiled for the newest profile of its class,
+// loaded into the driver, bound and unbound, with its parameters set by name on every call.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <string>
+
+#include "platform/cg/CgGL.h"
+
+class ShaderProgram {
+ public:
+  // Loads the program; one that does not load writes "shaderdebug.txt" and ends the process (1).
+  ShaderProgram(std::string fileName, CGGLenum profileClass);
+
+  bool load();
+  void bind();
+  // Disables the profile only; the program stays bound to its stage.
+  void unbind();
+  void setTextureParameter(const char* name, GLuint texture);
+  // count 1-4 sets that many components, 16 a column-major 4x4 matrix; any other count does nothing.
+  void setParameter(const char* name, const float* values, int count);
+
+  CGprogram program;
+  std::string fileName;
+  CGprofile profile;
+  CGGLenum profileClass;
+};

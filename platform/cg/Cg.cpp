@@ -1,0 +1,301 @@
+// Core of the shader runtime layer: contexts, error state, reading and compiling program files,
+// parameter lookup. The stage source is assembled as documented in Cg.h.
+#include "platform/cg/CgRuntime.h"
+
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace cgruntime {
+
+State& state() {
+  static State* instance = new State();  // lives until exit, like every handle it holds
+  return *instance;
+}
+
+void raise(CGerror error) {
+  state().pending = error;
+  if (state().callback) state().callback();
+}
+
+bool isLive(const CgProgramRecord* program) {
+  return program != nullptr && state().livePrograms.count(program) != 0;
+}
+
+bool isLive(const CgParameterRecord* parameter) {
+  return parameter != nullptr && state().liveParameters.count(parameter) != 0;
+}
+
+int stageOf(CGprofile profile) {
+  if (profile == CG_PROFILE_GLSLV) return kVertex;
+  if (profile == CG_PROFILE_GLSLF) return kFragment;
+  return -1;
+}
+
+namespace {
+
+bool isIdentifier(const std::string& name) {
+  if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+  for (char c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+  }
+  return true;
+}
+
+std::string shaderLog(GLuint shader) {
+  GLint length = 0;
+  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+  std::string log(length > 0 ? length : 0, '\0');
+  if (length > 0) glGetShaderInfoLog(shader, length, nullptr, &log[0]);
+  if (!log.empty() && log.back() == '\0') log.pop_back();
+  return log;
+}
+
+std::string programLog(GLuint program) {
+  GLint length = 0;
+  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+  std::string log(length > 0 ? length : 0, '\0');
+  if (length > 0) glGetProgramInfoLog(program, length, nullptr, &log[0]);
+  if (!log.empty() && log.back() == '\0') log.pop_back();
+  return log;
+}
+
+// The listing names the program so that a listing read alone (shaderdebug.txt) says which file.
+void setListing(CgProgramRecord& program, const std::string& log) {
+  if (log.empty()) {
+    program.context->listing.clear();
+  } else {
+    program.context->listing = program.fileName + " (" + program.entry + "):\n" + log;
+  }
+}
+
+void failCompile(CgProgramRecord& program, const std::string& log) {
+  setListing(program, log);
+  raise(CG_COMPILER_ERROR);
+}
+
+int componentsOf(GLenum type) {
+  switch (type) {
+    case GL_FLOAT: return 1;
+    case GL_FLOAT_VEC2: return 2;
+    case GL_FLOAT_VEC3: return 3;
+    case GL_FLOAT_VEC4: return 4;
+    case GL_FLOAT_MAT4: return 16;
+    default: return 0;
+  }
+}
+
+bool isSampler(GLenum type) {
+  return type == GL_SAMPLER_1D || type == GL_SAMPLER_2D || type == GL_SAMPLER_3D ||
+         type == GL_SAMPLER_CUBE;
+}
+
+void collectParameters(CgProgramRecord& program, int stage) {
+  GLint count = 0;
+  glGetProgramiv(program.soloProgram, GL_ACTIVE_UNIFORMS, &count);
+  GLint maxLength = 0;
+  glGetProgramiv(program.soloProgram, GL_ACTIVE_UNIFORM_MAX_LENGTH, &maxLength);
+  std::vector<char> buffer(maxLength > 0 ? maxLength + 1 : 1);
+  GLint nextUnit = stage == kFragment ? 0 : 8;
+  for (GLint i = 0; i < count; ++i) {
+    GLint size = 0;
+    GLenum type = 0;
+    GLsizei length = 0;
+    glGetActiveUniform(program.soloProgram, i, static_cast<GLsizei>(buffer.size()), &length,
+                       &size, &type, buffer.data());
+    std::string name(buffer.data(), length);
+    if (name.compare(0, 3, "gl_") == 0) continue;
+    const std::string::size_type bracket = name.find('[');
+    if (bracket != std::string::npos) name.erase(bracket);
+    auto parameter = std::make_unique<CgParameterRecord>();
+    parameter->program = &program;
+    parameter->name = name;
+    parameter->type = type;
+    parameter->components = componentsOf(type);
+    if (isSampler(type)) parameter->unit = nextUnit++;
+    state().liveParameters.insert(parameter.get());
+    program.parameters.push_back(std::move(parameter));
+  }
+}
+
+}  // namespace
+
+bool compile(CgProgramRecord& program) {
+  if (program.compiled) return true;
+  if (!program.readOk) return false;  // the read error was raised when the program was created
+  const int stage = stageOf(program.profile);
+  if (stage < 0 || !GLEW_VERSION_2_0) {
+    failCompile(program, "profile not supported by this OpenGL context");
+    return false;
+  }
+  if (!isIdentifier(program.entry)) {
+    failCompile(program, "entry point \"" + program.entry + "\" is not a GLSL identifier");
+    return false;
+  }
+  // In GLSL 1.20 "#line N" numbers the next line N + 1, so "#line 0" gives the file's own lines.
+  const std::string source =
+      std::string("#version 120\n#define ") +
+      (stage == kVertex ? "VERTEX_PROGRAM" : "FRAGMENT_PROGRAM") + " 1\n#line 0\n" +
+      program.text + "\nvoid main() { " + program.entry + "(); }\n";
+
+  if (program.shader == 0) {
+    program.shader = glCreateShader(stage == kVertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
+  }
+  const char* text = source.c_str();
+  glShaderSource(program.shader, 1, &text, nullptr);
+  glCompileShader(program.shader);
+  GLint status = GL_FALSE;
+  glGetShaderiv(program.shader, GL_COMPILE_STATUS, &status);
+  const std::string compileLog = shaderLog(program.shader);
+  if (status != GL_TRUE) {
+    failCompile(program, compileLog);
+    return false;
+  }
+
+  if (program.soloProgram == 0) {
+    program.soloProgram = glCreateProgram();
+    glAttachShader(program.soloProgram, program.shader);
+  }
+  glLinkProgram(program.soloProgram);
+  glGetProgramiv(program.soloProgram, GL_LINK_STATUS, &status);
+  const std::string linkLog = programLog(program.soloProgram);
+  if (status != GL_TRUE) {
+    failCompile(program, linkLog);
+    return false;
+  }
+  setListing(program, compileLog.empty() ? linkLog : compileLog);
+  collectParameters(program, stage);
+  program.compiled = true;
+  return true;
+}
+
+}  // namespace cgruntime
+
+using cgruntime::isLive;
+using cgruntime::raise;
+using cgruntime::state;
+
+CGcontext cgCreateContext(void) {
+  auto context = std::make_unique<CgContextRecord>();
+  CGcontext handle = context.get();
+  state().contexts.push_back(std::move(context));
+  return handle;
+}
+
+CGbool cgIsContext(CGcontext context) {
+  for (const auto& live : state().contexts) {
+    if (live.get() == context) return CG_TRUE;
+  }
+  return CG_FALSE;
+}
+
+void cgSetErrorCallback(CGerrorCallbackFunc callback) { state().callback = callback; }
+
+CGerror cgGetError(void) {
+  const CGerror error = state().pending;
+  state().pending = CG_NO_ERROR;
+  return error;
+}
+
+const char* cgGetErrorString(CGerror error) {
+  switch (error) {
+    case CG_NO_ERROR: return "shader layer: no error";
+    case CG_COMPILER_ERROR: return "shader layer: the program did not compile or link";
+    case CG_INVALID_PARAMETER_ERROR:
+      return "shader layer: the parameter name is not an active uniform of the program";
+    case CG_INVALID_PROFILE_ERROR:
+      return "shader layer: the profile is unknown or not supported by the driver";
+    case CG_FILE_READ_ERROR: return "shader layer: the program file could not be read";
+    case CG_INVALID_PROGRAM_HANDLE_ERROR: return "shader layer: invalid program handle";
+    case CG_INVALID_PARAM_HANDLE_ERROR: return "shader layer: invalid parameter handle";
+    case CG_INVALID_CONTEXT_HANDLE_ERROR: return "shader layer: invalid context handle";
+    case CG_PROGRAM_NOT_LOADED_ERROR:
+      return "shader layer: the program was bound before it was loaded";
+    case CG_PARAMETER_TYPE_ERROR:
+      return "shader layer: the setter does not fit the parameter's type";
+    case CG_INVALID_ENUMERANT_ERROR: return "shader layer: invalid enumerant";
+  }
+  return "shader layer: unknown error";
+}
+
+const char* cgGetLastListing(CGcontext context) {
+  if (!cgIsContext(context)) {
+    raise(CG_INVALID_CONTEXT_HANDLE_ERROR);
+    return nullptr;
+  }
+  return context->listing.empty() ? nullptr : context->listing.c_str();
+}
+
+CGprogram cgCreateProgramFromFile(CGcontext context, CGenum programType, const char* fileName,
+                                  CGprofile profile, const char* entry, const char** args) {
+  if (!cgIsContext(context)) {
+    raise(CG_INVALID_CONTEXT_HANDLE_ERROR);
+    return nullptr;
+  }
+  if (programType != CG_SOURCE || fileName == nullptr || entry == nullptr ||
+      (args != nullptr && args[0] != nullptr)) {
+    raise(CG_INVALID_ENUMERANT_ERROR);
+    return nullptr;
+  }
+  if (cgruntime::stageOf(profile) < 0) {
+    raise(CG_INVALID_PROFILE_ERROR);
+    return nullptr;
+  }
+  auto program = std::make_unique<CgProgramRecord>();
+  program->context = context;
+  program->profile = profile;
+  program->fileName = fileName;
+  program->entry = entry;
+  CGprogram handle = program.get();
+  state().livePrograms.insert(handle);
+  context->programs.push_back(std::move(program));
+
+  std::ifstream in(fileName, std::ios::binary);
+  std::string text;
+  if (in.is_open()) {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  if (!in.is_open() || in.bad()) {
+    context->listing = std::string(fileName) + " (" + entry + "):\ncannot read the file";
+    raise(CG_FILE_READ_ERROR);
+    return handle;
+  }
+  handle->text = std::move(text);
+  handle->readOk = true;
+  return handle;
+}
+
+CGbool cgIsProgramCompiled(CGprogram program) {
+  if (!isLive(program)) {
+    raise(CG_INVALID_PROGRAM_HANDLE_ERROR);
+    return CG_FALSE;
+  }
+  return program->compiled ? CG_TRUE : CG_FALSE;
+}
+
+void cgCompileProgram(CGprogram program) {
+  if (!isLive(program)) {
+    raise(CG_INVALID_PROGRAM_HANDLE_ERROR);
+    return;
+  }
+  cgruntime::compile(*program);
+}
+
+CGbool cgIsProgram(CGprogram program) {
+  return isLive(program) && program->compiled ? CG_TRUE : CG_FALSE;
+}
+
+CGparameter cgGetNamedParameter(CGprogram program, const char* name) {
+  if (!isLive(program)) {
+    raise(CG_INVALID_PROGRAM_HANDLE_ERROR);
+    return nullptr;
+  }
+  if (name != nullptr) {
+    for (const auto& parameter : program->parameters) {
+      if (parameter->name == name) return parameter.get();
+    }
+  }
+  raise(CG_INVALID_PARAMETER_ERROR);
+  return nullptr;
+}

@@ -1,0 +1,85 @@
+// Inside of the shader runtime layer: the records behind the handles and the layer-wide state
+// shared by Cg.cpp (core) and CgGL.cpp (GL binding). Not for use outside platform/cg/.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "platform/cg/CgGL.h"
+
+struct CgParameterRecord {
+  CgProgramRecord* program = nullptr;
+  std::string name;
+  GLenum type = 0;       // GL uniform type as the linker reports it
+  int components = 0;    // 1 to 4 for float vectors, 16 for mat4, 0 for samplers
+  float values[16] = {};
+  bool hasValue = false;
+  GLint unit = -1;       // texture unit of a sampler
+  GLuint texture = 0;    // texture remembered by cgGLSetTextureParameter
+};
+
+struct CgProgramRecord {
+  CgContextRecord* context = nullptr;
+  CGprofile profile = CG_PROFILE_UNKNOWN;
+  std::string fileName;
+  std::string entry;
+  std::string text;         // the file as read
+  bool readOk = false;
+  bool compiled = false;    // compiled and linked on its own
+  bool loaded = false;
+  GLuint shader = 0;        // the stage's shader object, attached to every pair it joins
+  GLuint soloProgram = 0;   // the stage linked alone; its uniforms are the parameters
+  std::vector<std::unique_ptr<CgParameterRecord>> parameters;
+};
+
+struct CgContextRecord {
+  std::string listing;
+  std::vector<std::unique_ptr<CgProgramRecord>> programs;
+};
+
+// One linked GL program for a (vertex, fragment) pair; either side may be null.
+struct CgLinkedPair {
+  GLuint program = 0;
+  bool ok = false;
+  bool reported = false;  // a failed link is reported once, when a bind asks for the pair
+  std::string log;        // listing of a failed link
+  std::vector<std::pair<CgParameterRecord*, GLint>> locations;
+};
+
+namespace cgruntime {
+
+enum Stage { kVertex = 0, kFragment = 1, kStages = 2 };
+
+struct State {
+  std::vector<std::unique_ptr<CgContextRecord>> contexts;
+  std::unordered_set<const CgProgramRecord*> livePrograms;
+  std::unordered_set<const CgParameterRecord*> liveParameters;
+  CGerror pending = CG_NO_ERROR;
+  CGerrorCallbackFunc callback = nullptr;
+
+  bool enabled[kStages] = {false, false};
+  CgProgramRecord* bound[kStages] = {nullptr, nullptr};
+  std::map<std::pair<CgProgramRecord*, CgProgramRecord*>, CgLinkedPair> pairs;
+  CgLinkedPair* current = nullptr;
+  CgProgramRecord* currentStage[kStages] = {nullptr, nullptr};
+};
+
+State& state();
+void raise(CGerror error);
+bool isLive(const CgProgramRecord* program);
+bool isLive(const CgParameterRecord* parameter);
+// Returns the stage of a GLSL profile, or -1 for any other value.
+int stageOf(CGprofile profile);
+// Compiles and links a program on its own and collects its parameters. Sets the listing and
+// raises CG_COMPILER_ERROR on failure.
+bool compile(CgProgramRecord& program);
+// Writes a parameter's stored value into the current GL program at `location`.
+void applyParameter(const CgParameterRecord& parameter, GLint location);
+
+}  // namespace cgruntime

@@ -1,0 +1,246 @@
+// FBOManager and RenderTarget: the shared framebuffer and depth buffer, their replacement at a new
+// size, the output lines, bind(), the colour texture's sampling, and the status report.
+// The first test must create the first targets of the process (this binary holds only these).
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "GlTestSupport.h"
+#include "OutputCapture.h"
+#include "Utils/FBOManager.h"
+#include "Utils/RenderTarget.h"
+
+namespace {
+
+GLint framebufferBinding() {
+  GLint bound = -1;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
+  return bound;
+}
+
+GLuint attachedName(GLenum attachment) {
+  GLint name = 0;
+  glGetFramebufferAttachmentParameterivEXT(GL_FRAMEBUFFER_EXT, attachment,
+                                           GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME_EXT, &name);
+  return static_cast<GLuint>(name);
+}
+
+GLint renderbufferParameter(GLuint renderbuffer, GLenum pname) {
+  GLint value = 0;
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, renderbuffer);
+  glGetRenderbufferParameterivEXT(GL_RENDERBUFFER_EXT, pname, &value);
+  return value;
+}
+
+// Green channel of texel (x, y) of a float colour texture.
+float texelGreen(GLuint texture, int width, int height, int x, int y) {
+  std::vector<float> texels(static_cast<size_t>(width) * height * 4);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return texels[(static_cast<size_t>(y) * width + x) * 4 + 1];
+}
+
+}  // namespace
+
+TEST(RenderTarget, SameSizeSharesOneFramebufferAndANewSizeReplacesIt) {
+  FBOManager* manager = FBOManager::instance();
+  ASSERT_FALSE(manager->created) << "another test created a target first";
+  gltest::drainGlErrors();
+
+  OutputCapture capture(1);
+  RenderTarget* first = new RenderTarget(1024, 800, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  const GLuint framebuffer = manager->framebuffer;
+  const GLuint depth = manager->depthBuffer;
+  RenderTarget* second = new RenderTarget(1024, 800, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
+  EXPECT_EQ(capture.finish(), "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n");
+
+  EXPECT_TRUE(manager->created);
+  EXPECT_EQ(manager->framebuffer, framebuffer);
+  EXPECT_EQ(manager->depthBuffer, depth);
+  EXPECT_EQ(framebufferBinding(), 0);
+  EXPECT_EQ(renderbufferParameter(depth, GL_RENDERBUFFER_WIDTH_EXT), 1024);
+  EXPECT_EQ(renderbufferParameter(depth, GL_RENDERBUFFER_HEIGHT_EXT), 800);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+  EXPECT_EQ(attachedName(GL_COLOR_ATTACHMENT0_EXT), first->texture);
+  EXPECT_EQ(attachedName(GL_COLOR_ATTACHMENT1_EXT), second->texture);
+  EXPECT_EQ(attachedName(GL_DEPTH_ATTACHMENT_EXT), depth);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+
+  GLint format = 0;
+  glBindTexture(GL_TEXTURE_2D, first->texture);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  const bool floatTextures = GLEW_ARB_texture_float || GLEW_VERSION_3_0;
+  EXPECT_EQ(format, floatTextures ? GL_RGBA16F_ARB : GL_RGBA);
+  std::printf("colour target internal format: 0x%X\n", static_cast<unsigned>(format));
+
+  OutputCapture capture2(1);
+  RenderTarget* smaller = new RenderTarget(1024, 600, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  EXPECT_EQ(capture2.finish(), "creating frame and renderbuffer\ncreating FBO \n");
+  EXPECT_EQ(manager->width, 1024);
+  EXPECT_EQ(manager->height, 600);
+  EXPECT_EQ(renderbufferParameter(manager->depthBuffer, GL_RENDERBUFFER_HEIGHT_EXT), 600);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, manager->framebuffer);
+  EXPECT_EQ(attachedName(GL_COLOR_ATTACHMENT0_EXT), smaller->texture);
+  EXPECT_EQ(attachedName(GL_COLOR_ATTACHMENT1_EXT), 0u) << "the old framebuffer is gone";
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(RenderTarget, BindDrawsOnlyIntoItsAttachmentAndKeepsTheOthers) {
+  OutputCapture quiet(1);
+  RenderTarget front(64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  RenderTarget back(64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
+  quiet.finish();
+  FBOManager* manager = FBOManager::instance();
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  glViewport(0, 0, 64, 32);
+
+  front.bind();
+  glClearColor(1, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  back.bind();
+  EXPECT_EQ(framebufferBinding(), static_cast<GLint>(manager->framebuffer));
+  GLint renderbuffer = 0;
+  glGetIntegerv(GL_RENDERBUFFER_BINDING_EXT, &renderbuffer);
+  EXPECT_EQ(static_cast<GLuint>(renderbuffer), manager->depthBuffer);
+  GLint drawBuffers[2] = {0, 0};
+  glGetIntegerv(GL_DRAW_BUFFER0, &drawBuffers[0]);
+  glGetIntegerv(GL_DRAW_BUFFER1, &drawBuffers[1]);
+  EXPECT_EQ(drawBuffers[0], GL_COLOR_ATTACHMENT1_EXT);
+  EXPECT_EQ(drawBuffers[1], GL_NONE);
+  EXPECT_EQ(attachedName(GL_COLOR_ATTACHMENT0_EXT), front.texture);
+  glClearColor(0, 1, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  back.unbind();
+  EXPECT_EQ(framebufferBinding(), 0);
+  glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+
+  EXPECT_FLOAT_EQ(texelGreen(back.texture, 64, 32, 10, 10), 1.0f);
+  EXPECT_FLOAT_EQ(texelGreen(front.texture, 64, 32, 10, 10), 0.0f) << "front was drawn over";
+  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(RenderTarget, ColourTextureFiltersLinearlyClampsAndLeavesReplace) {
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  OutputCapture quiet(1);
+  RenderTarget target(64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  quiet.finish();
+  GLint value = 0;
+  glBindTexture(GL_TEXTURE_2D, target.texture);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
+  EXPECT_EQ(value, GL_LINEAR);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &value);
+  EXPECT_EQ(value, GL_LINEAR);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &value);
+  EXPECT_EQ(value, GL_CLAMP_TO_EDGE);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &value);
+  EXPECT_EQ(value, GL_CLAMP_TO_EDGE);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &value);
+  EXPECT_EQ(value, 64);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &value);
+  EXPECT_EQ(value, 32);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
+  EXPECT_EQ(value, GL_REPLACE);
+}
+
+TEST(RenderTarget, StaleGlErrorFromEarlierCallsIsNotTakenForACreationError) {
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, 0x1234);  // leaves GL_INVALID_ENUM pending
+  OutputCapture capture(1);
+  RenderTarget target(64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  EXPECT_EQ(capture.finish().find("GL Error"), std::string::npos);
+}
+
+TEST(RenderTargetDeathTest, GlErrorDuringCreationPrintsItAndExitsWithOne) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &maxSize);
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        RenderTarget target(maxSize + 1, 16, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+      },
+      ::testing::ExitedWithCode(1), " GL Error: invalid value");
+}
+
+TEST(FBOManagerCheckStatus, CompletePrintsNothingAndMissingAttachmentPrintsItsLine) {
+  GLuint framebuffer = 0, texture = 0;
+  glGenFramebuffersEXT(1, &framebuffer);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+  OutputCapture missing(1);
+  FBOManager::checkStatus();
+  EXPECT_EQ(missing.finish(), "Frame buffer incomplete, missing attachment\n");
+
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 8, 8, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, texture,
+                            0);
+  OutputCapture complete(1);
+  FBOManager::checkStatus();
+  EXPECT_EQ(complete.finish(), "");
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glDeleteFramebuffersEXT(1, &framebuffer);
+  glDeleteTextures(1, &texture);
+}
+
+namespace {
+
+// Binds a new framebuffer with an attachment that has no image.
+void bindIncompleteAttachment() {
+  GLuint framebuffer = 0;
+  GLuint texture = 0;
+  glGenFramebuffersEXT(1, &framebuffer);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, texture,
+                            0);
+}
+
+// Binds a new framebuffer whose two colour buffers differ in sample count.
+void bindMixedSampleCounts(GLint samples) {
+  GLuint framebuffer = 0;
+  GLuint buffers[2] = {0, 0};
+  glGenFramebuffersEXT(1, &framebuffer);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+  glGenRenderbuffersEXT(2, buffers);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[0]);
+  glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, samples, GL_RGBA8, 8, 8);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[1]);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, 8, 8);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT,
+                               buffers[0]);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_RENDERBUFFER_EXT,
+                               buffers[1]);
+}
+
+}  // namespace
+
+TEST(FBOManagerCheckStatusDeathTest, IncompleteAttachmentPrintsAndStopsOnTheAssertion) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        dup2(2, 1);
+        bindIncompleteAttachment();
+        FBOManager::checkStatus();
+      },
+      "GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT:\n.*Assertion `0' failed");
+}
+
+TEST(FBOManagerCheckStatusDeathTest, StatusOutsideTheTableStopsOnTheAssertion) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  GLint maxSamples = 0;
+  glGetIntegerv(GL_MAX_SAMPLES_EXT, &maxSamples);
+  if (maxSamples < 2) GTEST_SKIP() << "no multisampling";
+  EXPECT_DEATH(
+      {
+        bindMixedSampleCounts(maxSamples);
+        FBOManager::checkStatus();
+      },
+      "Assertion `0' failed");
+}
