@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "Utils/RenderTarget.h"
 #include "app/FrameTimer.h"
 #include "app/Scene.h"
 #include "world/ColorMap.h"
@@ -57,7 +58,11 @@ void onDisplay() {
   glLoadIdentity();
   glMultMatrixf(scene.camera.glViewMatrix);
 
+  scene.renderFrame();
+
   glEnable(GL_TEXTURE_2D);
+  const int shown = debugView == 0 ? scene.frontTarget : scene.backTarget;
+  glBindTexture(GL_TEXTURE_2D, scene.colorTargets[shown]->texture);
   glPushMatrix();
   glLoadIdentity();
   glMatrixMode(GL_PROJECTION);

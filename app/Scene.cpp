@@ -24,7 +24,7 @@ void Scene::update() {
   if (stepAccumulator > kStepInterval) {
     assert(grid != nullptr && occlusionMap != nullptr);
     grid->step();
-    // The light volume upload belongs here, between the step and the visibility pass.
+    uploadLightVolume();
     stepAccumulator = 0.0;
     occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
     revealVisibleColumns();

@@ -43,6 +43,16 @@ class Scene {
   // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).
   void drawBlock(float x, float y, float z);
 
+  // Render set-up, before the grid exists: seed, image library, textures, shader programs,
+  // colour targets, the empty top-down map and the camera reset.
+  void initRenderResources();
+  // The 3-D light volume (one black texel per cell) and the framebuffer that draws into it.
+  void createLightVolume();
+  // Copies the grid's light, compressed to c / (c + 1), into the light volume.
+  void uploadLightVolume();
+  // Draws one frame into the colour targets: opaque blocks, emitters, then glass far to near.
+  void renderFrame();
+
   LightGrid* grid = nullptr;
   ShaderProgram* blockFragment = nullptr;
   ShaderProgram* blockVertex = nullptr;

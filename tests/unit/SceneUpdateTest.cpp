@@ -3,6 +3,7 @@
 
 #include "app/FrameTimer.h"
 #include "app/Scene.h"
+#include "tests/unit/LightUploadSeam.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
@@ -21,11 +22,16 @@ class SceneUpdate : public ::testing::Test {
     s.occlusionMap = &map;
   }
 
-  // Runs one frame that took `seconds`; returns whether it ran a simulation step.
+  // Runs one frame that took `seconds`; returns whether it ran a simulation step. A step
+  // resets the accumulator and refreshes the light volume exactly once.
   bool frame(double seconds) {
     FrameTimer::instance().elapsed = seconds;
+    const int uploadsBefore = lightUploadCount;
     s.update();
-    return s.stepAccumulator == 0.0;
+    const int uploads = lightUploadCount - uploadsBefore;
+    EXPECT_LE(uploads, 1);
+    EXPECT_EQ(uploads == 1, s.stepAccumulator == 0.0);
+    return uploads == 1;
   }
 
   bool columnRevealed(int x, int z) const {

@@ -1,0 +1,97 @@
+// Scene::initRenderResources and Scene::createLightVolume: every GPU resource of the frame,
+// created once at start-up and kept until the process ends.
+#include <GL/glew.h>
+
+#include <IL/il.h>
+
+#include <cassert>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <vector>
+
+#include "Utils/FBOManager.h"
+#include "Utils/FramebufferObject.h"
+#include "Utils/FragmentProgram.h"
+#include "Utils/RenderTarget.h"
+#include "Utils/ShaderManager.h"
+#include "Utils/TextureLoader.h"
+#include "Utils/VertexProgram.h"
+#include "app/Scene.h"
+#include "platform/Clock.h"
+#include "world/ColorMap.h"
+#include "world/LightGrid.h"
+
+namespace {
+
+// The colour targets have the window's fixed size, whatever the window is resized to.
+constexpr int kTargetWidth = 1024;
+constexpr int kTargetHeight = 800;
+
+}  // namespace
+
+void Scene::initRenderResources() {
+  std::srand(platform::tickCountMs());
+  ilInit();
+
+  loadTexture("media/textures/tile2.jpg", &tileTex);
+  loadTexture("media/textures/tileglass1.jpg", &glassTileTex);
+  // No pass samples the light texture; it clamps like a light spot would.
+  loadTexture("media/textures/lighttex.jpg", &lightTex, GL_CLAMP_TO_EDGE, GL_MODULATE);
+
+  occlusionMap = new ColorMap();
+  shaderManager = ShaderManager::instance();
+  cpuLightUpload = true;
+
+  blockFragment = new FragmentProgram("media/TessaryShader.cg");
+  blockVertex = new VertexProgram("media/TessaryShader.cg");
+  glassFragment = new FragmentProgram("media/TessaryShaderRefraktion.cg");
+  glassVertex = new VertexProgram("media/TessaryShaderRefraktion.cg");
+  combineFragment = new FragmentProgram("media/TessaryShaderCombine.cg");
+  combineVertex = new VertexProgram("media/TessaryShaderCombine.cg");
+  setDepthFragment = new FragmentProgram("media/setDepthShader.cg");
+
+  colorTargets[0] =
+      new RenderTarget(kTargetWidth, kTargetHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  colorTargets[1] =
+      new RenderTarget(kTargetWidth, kTargetHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
+
+  blockHalfSize = 0.5f;
+  stepAccumulator = 0.0;
+  frontTarget = 0;
+  backTarget = 1;
+  camera.reset();
+}
+
+void Scene::createLightVolume() {
+  assert(grid != nullptr && grid->allocated);
+  const LightGrid& g = *grid;
+
+  // The map limits keep rooms within what any GL2 driver offers, but a driver may offer less.
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &maxSize);
+  if (g.sizeX > maxSize || g.sizeY > maxSize || g.sizeZ > maxSize) {
+    std::fprintf(stderr, "quillmarsh: the room (%d x %d x %d cells) exceeds this driver's largest "
+                         "3-D texture (%d texels a side)\n",
+                 g.sizeX, g.sizeY, g.sizeZ, maxSize);
+    std::exit(1);
+  }
+
+  lightVolumeFbo = new FramebufferObject();
+  std::vector<float> black(static_cast<size_t>(g.sizeX) * g.sizeY * g.sizeZ * 3, 0.0f);
+
+  glGenTextures(1, &lightVolumeTex);
+  glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB, g.sizeX, g.sizeY, g.sizeZ, 0, GL_RGB, GL_FLOAT,
+               black.data());
+
+  lightVolumeFbo->Bind();
+  lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, 0);
+  lightVolumeFbo->CheckFramebufferStatus(std::cerr);
+  FramebufferObject::Unbind();
+}
