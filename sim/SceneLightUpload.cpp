@@ -41,8 +41,8 @@ void Scene::uploadLightVolume() {
     return;
   }
 
-  // Slice path. Relies on: the model-view matrix current. Leaves: window framebuffer bound,
-  // both matrices as found, depth test on, the window's viewport.
+  // Slice path. Leaves: the window's framebuffer bound, both matrices and their stack depths as
+  // found, the model-view matrix selected, depth test on, the window's 1024 x 800 viewport.
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();

@@ -3,6 +3,8 @@
 //   texture FILE    short-form loadTexture (after ilInit)
 //   vertex FILE     constructs a VertexProgram; fragment FILE a FragmentProgram
 //   report          ShaderManager::instance() twice, a marker line after each call
+//   volume-max      Scene::createLightVolume for a grid GL_MAX_3D_TEXTURE_SIZE cells long,
+//   volume-over     or one cell longer; "volume made" when it returns
 // and exits 0 when all of them returned.
 #include <GL/glew.h>
 #include <GL/freeglut.h>
@@ -15,6 +17,8 @@
 #include "Utils/ShaderManager.h"
 #include "Utils/TextureLoader.h"
 #include "Utils/VertexProgram.h"
+#include "app/Scene.h"
+#include "world/LightGrid.h"
 
 int main(int argc, char** argv) {
   glutInit(&argc, argv);
@@ -38,6 +42,17 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "fragment") == 0 && hasFile) {
       if (glewInit() != GLEW_OK) return 2;
       new FragmentProgram(argv[++i]);
+    } else if (std::strcmp(argv[i], "volume-max") == 0 ||
+               std::strcmp(argv[i], "volume-over") == 0) {
+      if (glewInit() != GLEW_OK) return 2;
+      GLint maxSize = 0;
+      glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &maxSize);
+      const int length = std::strcmp(argv[i], "volume-over") == 0 ? maxSize + 1 : maxSize;
+      Scene local;
+      local.grid = new LightGrid();
+      local.grid->resize(length, 1, 1);
+      local.createLightVolume();
+      std::cout << "volume made" << std::endl;
     } else {
       std::cerr << "gl_probe: unknown argument " << argv[i] << std::endl;
       return 2;
