@@ -7,3 +7,5 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/tools/build.sh"
 cd "$root/build"
 ctest --output-on-failure -j "$(nproc)"
+# The same tests again on an AddressSanitizer + UBSan build (build-asan/, about half a minute).
+"$root/tools/sanitize.sh"
