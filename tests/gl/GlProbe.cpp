@@ -12,8 +12,11 @@
 
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <vector>
 
 #include "Utils/FragmentProgram.h"
+#include "Utils/FramebufferObject.h"
 #include "Utils/ShaderManager.h"
 #include "Utils/TextureLoader.h"
 #include "Utils/VertexProgram.h"
@@ -26,6 +29,8 @@ int main(int argc, char** argv) {
   glutInitWindowSize(1024, 800);
   glutCreateWindow("Quillmarsh GL probe");
   ilInit();
+  // Programs live until the probe ends, like the program's own.
+  std::vector<std::unique_ptr<ShaderProgram>> kept;
   for (int i = 1; i < argc; ++i) {
     const bool hasFile = i + 1 < argc;
     if (std::strcmp(argv[i], "report") == 0) {
@@ -38,10 +43,10 @@ int main(int argc, char** argv) {
       loadTexture(argv[++i], &texture);
     } else if (std::strcmp(argv[i], "vertex") == 0 && hasFile) {
       if (glewInit() != GLEW_OK) return 2;
-      new VertexProgram(argv[++i]);
+      kept.push_back(std::make_unique<VertexProgram>(argv[++i]));
     } else if (std::strcmp(argv[i], "fragment") == 0 && hasFile) {
       if (glewInit() != GLEW_OK) return 2;
-      new FragmentProgram(argv[++i]);
+      kept.push_back(std::make_unique<FragmentProgram>(argv[++i]));
     } else if (std::strcmp(argv[i], "volume-max") == 0 ||
                std::strcmp(argv[i], "volume-over") == 0) {
       if (glewInit() != GLEW_OK) return 2;
@@ -52,6 +57,7 @@ int main(int argc, char** argv) {
       local.grid = new LightGrid();
       local.grid->resize(length, 1, 1);
       local.createLightVolume();
+      delete local.lightVolumeFbo;
       std::cout << "volume made" << std::endl;
     } else {
       std::cerr << "gl_probe: unknown argument " << argv[i] << std::endl;

@@ -3,6 +3,8 @@
 // The first test must create the first targets of the process (this binary holds only these).
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+
+#include <memory>
 #include <unistd.h>
 
 #include <cstdio>
@@ -51,10 +53,10 @@ TEST(RenderTarget, SameSizeSharesOneFramebufferAndANewSizeReplacesIt) {
   gltest::drainGlErrors();
 
   OutputCapture capture(1);
-  RenderTarget* first = new RenderTarget(1024, 800, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  auto first = std::make_unique<RenderTarget>(1024, 800, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
   const GLuint framebuffer = manager->framebuffer;
   const GLuint depth = manager->depthBuffer;
-  RenderTarget* second = new RenderTarget(1024, 800, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
+  auto second = std::make_unique<RenderTarget>(1024, 800, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
   EXPECT_EQ(capture.finish(), "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n");
 
   EXPECT_TRUE(manager->created);
@@ -77,7 +79,7 @@ TEST(RenderTarget, SameSizeSharesOneFramebufferAndANewSizeReplacesIt) {
   std::printf("colour target internal format: 0x%X\n", static_cast<unsigned>(format));
 
   OutputCapture capture2(1);
-  RenderTarget* smaller = new RenderTarget(1024, 600, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  auto smaller = std::make_unique<RenderTarget>(1024, 600, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
   EXPECT_EQ(capture2.finish(), "creating frame and renderbuffer\ncreating FBO \n");
   EXPECT_EQ(manager->width, 1024);
   EXPECT_EQ(manager->height, 600);

@@ -123,6 +123,8 @@ TEST(SceneRenderResources, LightVolumeHasOneBlackTexelPerCell) {
   scenetest::renderResources();
   gltest::drainGlErrors();
   scenetest::makeGridAndVolume(1, 1, 1);
+  glDeleteTextures(1, &scene.lightVolumeTex);
+  delete scene.lightVolumeFbo;
   delete scene.grid;
   scene.grid = new LightGrid();
   scene.grid->resize(60, 6, 40);
