@@ -11,7 +11,7 @@ source "$(dirname "$0")/e2e_lib.sh"
 fresh_run_dir
 start_program
 for size in "1024 1" "1 1" "1024 800"; do
-  xdotool windowsize --sync "$window" $size 2>/dev/null || xdotool windowsize "$window" $size
+  timeout 10 xdotool windowsize --sync "$window" $size 2>/dev/null || xdotool windowsize "$window" $size
   sleep 1
   eval "$(xdotool getwindowgeometry --shell "$window")"
   [ "$WIDTH $HEIGHT" = "$size" ] || fail "the window is ${WIDTH}x${HEIGHT}, asked for $size"

@@ -170,19 +170,22 @@ TEST_F(MapImageFiles, GreyPngBuildsTheSameRoomAsItsRgbTwin) {
   EXPECT_NE(std::count(grey.begin(), grey.end(), 128), 0);
 }
 
-TEST_F(MapImageFiles, JpegMapsDecode) {
-  // 16 x 8: a black 8 x 8 block beside a white one, so the lossy coding keeps both near exact.
-  std::vector<unsigned char> rgb(16 * 8 * 3, 255);
+TEST_F(MapImageFiles, JpegMapsDecodeUpright) {
+  // 16 x 16: a black 8 x 8 block in the picture's bottom-left corner, white elsewhere, so the
+  // lossy coding keeps each block near exact. saveImage takes the bottom row first.
+  std::vector<unsigned char> rgb(16 * 16 * 3, 255);
   for (int row = 0; row < 8; ++row)
     for (int x = 0; x < 8; ++x)
       for (int k = 0; k < 3; ++k) rgb[(row * 16 + x) * 3 + k] = 0;
-  ASSERT_TRUE(saveImage(dir.file("map.jpg"), 16, 8, 3, IL_RGB, IL_UNSIGNED_BYTE, rgb.data(), {},
+  ASSERT_TRUE(saveImage(dir.file("map.jpg"), 16, 16, 3, IL_RGB, IL_UNSIGNED_BYTE, rgb.data(), {},
                         IL_JPG));
+  ASSERT_EQ(readBytes(dir.file("map.jpg")).substr(0, 3), "\xff\xd8\xff");
   const MapImage image = load(dir.file("map.jpg"));
   ASSERT_EQ(image.width, 16);
-  ASSERT_EQ(image.height, 8);
-  EXPECT_LE(image.pixel(3, 4)[0], 8);
-  EXPECT_GE(image.pixel(12, 4)[2], 247);
+  ASSERT_EQ(image.height, 16);
+  EXPECT_LE(image.pixel(3, 3)[0], 8);     // bottom left: z = 3
+  EXPECT_GE(image.pixel(12, 3)[1], 247);  // bottom right
+  EXPECT_GE(image.pixel(3, 12)[2], 247);  // top left
 }
 
 TEST_F(MapImageFiles, SidesUpToTheLimitAreAccepted) {
