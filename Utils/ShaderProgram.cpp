@@ -9,6 +9,25 @@
 
 #include "Utils/ShaderManager.h"
 
+namespace {
+
+// The listing of the last program that did not load, for the line that ends the process.
+std::string failedListing;
+
+// The first line of a listing after its "file (entry):" heading, so that the one line on
+// standard error says why; the rest stays in shaderdebug.txt.
+std::string firstComplaint(const std::string& listing) {
+  size_t start = listing.find('\n');
+  start = start == std::string::npos ? 0 : start + 1;
+  while (start < listing.size() && (listing[start] == '\n' || listing[start] == ' ')) ++start;
+  const size_t end = listing.find('\n', start);
+  std::string line = listing.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line.empty() ? "the compiler gave no reason" : line;
+}
+
+}  // namespace
+
 ShaderProgram::ShaderProgram(std::string fileName, CGGLenum profileClass)
     : profileClass(profileClass) {
   profile = cgGLGetLatestProfile(profileClass);
@@ -17,7 +36,8 @@ ShaderProgram::ShaderProgram(std::string fileName, CGGLenum profileClass)
   if (!load()) {
     std::cerr << "Shader program \"" << this->fileName << "\" ("
               << (profileClass == CG_GL_FRAGMENT ? "fragment_main" : "vertex_main")
-              << ") did not load; its listing is in shaderdebug.txt" << std::endl;
+              << ") did not load: " << firstComplaint(failedListing)
+              << "; the listing is in shaderdebug.txt" << std::endl;
     std::exit(1);
   }
 }
@@ -32,7 +52,8 @@ bool ShaderProgram::load() {
   if (!cgIsProgram(created)) {
     std::ofstream debug("shaderdebug.txt", std::ios::out | std::ios::trunc);
     const char* listing = cgGetLastListing(context);
-    if (listing != nullptr) debug << listing;
+    failedListing = listing != nullptr ? listing : "";
+    debug << failedListing;
     debug << std::endl;
     return false;
   }

@@ -4,9 +4,13 @@
 
 #include <IL/il.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <string>
 
 namespace {
 
@@ -23,14 +27,20 @@ void loadWith(const char* fileName, GLuint* texture, GLint wrapMode, GLfloat env
   ilBindImage(image);
   // DevIL "loads" a missing file as a 1 x 1 image, so the result must be tested; palette, grey,
   // alpha and 16-bit images become the three bytes a pixel that the upload reads.
-  const bool decoded = ilLoadImage(fileName) == IL_TRUE &&
+  std::FILE* probe = std::fopen(fileName, "rb");
+  const std::string unreadable = probe == nullptr ? std::strerror(errno) : "";
+  if (probe != nullptr) std::fclose(probe);
+  const bool decoded = unreadable.empty() && ilLoadImage(fileName) == IL_TRUE &&
                        ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE;
   while (ilGetError() != IL_NO_ERROR) {
   }
   if (!decoded) {
     ilDeleteImages(1, &image);
     ilDisable(IL_ORIGIN_SET);
-    std::cerr << "Cannot decode image file " << fileName << std::endl;
+    std::cout.flush();
+    std::cerr << "Cannot decode image file " << fileName << ": "
+              << (unreadable.empty() ? "it is not an image DevIL can decode" : unreadable)
+              << std::endl;
     std::exit(1);
   }
 

@@ -1,4 +1,5 @@
-// Map decoding with DevIL: forced lower-left origin, conversion to 8-bit RGB, size limits.
+// Map decoding: header check first, then DevIL with the format named, forced lower-left origin
+// and conversion to 8-bit RGB.
 // A user's map is untrusted input: every result of the library is checked before use.
 #include "world/MapImage.h"
 
@@ -10,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+
+#include "world/MapHeader.h"
 
 namespace {
 
@@ -45,9 +48,9 @@ std::string decodeFailure(ILenum code) {
   return std::string(what) + codeText;
 }
 
-std::string sizeFailure(int w, int h) {
-  return "it is " + std::to_string(w) + " x " + std::to_string(h) +
-         " pixels; a map is 1 to " + std::to_string(MapImage::kMaxSide) + " pixels on each side";
+std::string tooLong(long long bytes) {
+  return "it is " + std::to_string(bytes) + " bytes; a map file is at most " +
+         std::to_string(MapImage::kMaxFileBytes) + " bytes";
 }
 
 }  // namespace
@@ -56,19 +59,38 @@ bool MapImage::load(const char* fileName, std::string& error) {
   width = height = 0;
   pixels.clear();
 
-  // DevIL reports a missing file as a decoded 1 x 1 image, so the file is opened here first.
-  std::FILE* probe = std::fopen(fileName, "rb");
-  if (probe == nullptr) {
+  std::FILE* file = std::fopen(fileName, "rb");
+  if (file == nullptr) {
     error = std::strerror(errno);
     return false;
   }
   struct stat info {};
-  const bool regular = fstat(fileno(probe), &info) == 0 && S_ISREG(info.st_mode);
-  std::fclose(probe);
-  if (!regular) {
+  std::vector<unsigned char> bytes;
+  bool read = false;
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
     error = "it is not a regular file";
+  } else if (info.st_size > kMaxFileBytes) {
+    error = tooLong(static_cast<long long>(info.st_size));
+  } else {
+    bytes.resize(static_cast<size_t>(info.st_size));
+    read = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
+           std::fgetc(file) == EOF && !std::ferror(file);
+    if (!read) error = "reading it failed";
+  }
+  std::fclose(file);
+  return read && decode(bytes.data(), bytes.size(), error);
+}
+
+bool MapImage::decode(const unsigned char* bytes, size_t size, std::string& error) {
+  width = height = 0;
+  pixels.clear();
+
+  if (size > static_cast<size_t>(kMaxFileBytes)) {
+    error = tooLong(static_cast<long long>(size));
     return false;
   }
+  MapHeader header;
+  if (!header.read(bytes, size, kMaxSide, error)) return false;
 
   drainErrors();
   ilEnable(IL_ORIGIN_SET);
@@ -78,32 +100,33 @@ bool MapImage::load(const char* fileName, std::string& error) {
   ilBindImage(image);
 
   bool ok = false;
-  if (ilLoadImage(fileName) != IL_TRUE) {
+  const ILenum type = header.format == MapHeader::Format::Png ? IL_PNG : IL_JPG;
+  if (ilLoadL(type, bytes, static_cast<ILuint>(size)) != IL_TRUE) {
     error = decodeFailure(drainErrors());
   } else {
     const int w = ilGetInteger(IL_IMAGE_WIDTH);
     const int h = ilGetInteger(IL_IMAGE_HEIGHT);
     const int depth = ilGetInteger(IL_IMAGE_DEPTH);
-    if (w < 1 || h < 1 || w > kMaxSide || h > kMaxSide) {
-      error = sizeFailure(w, h);
-    } else if (depth != 1) {
-      error = "it is a volume image of " + std::to_string(depth) + " slices, a map has one";
+    if (w != header.width || h != header.height || depth != 1) {
+      error = "it decodes to " + std::to_string(w) + " x " + std::to_string(h) + " x " +
+              std::to_string(depth) + " pixels, not the " + std::to_string(header.width) +
+              " x " + std::to_string(header.height) + " its header gives";
     } else if (ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) != IL_TRUE) {
       error = decodeFailure(drainErrors());
     } else {
-      const size_t bytes = static_cast<size_t>(w) * h * 3;
+      const size_t count = static_cast<size_t>(w) * h * 3;
       const ILubyte* data = ilGetData();
       const bool rgb8 = ilGetInteger(IL_IMAGE_FORMAT) == IL_RGB &&
                         ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_BYTE &&
                         ilGetInteger(IL_IMAGE_BPP) == 3 && ilGetInteger(IL_IMAGE_WIDTH) == w &&
                         ilGetInteger(IL_IMAGE_HEIGHT) == h &&
-                        static_cast<size_t>(ilGetInteger(IL_IMAGE_SIZE_OF_DATA)) >= bytes;
+                        static_cast<size_t>(ilGetInteger(IL_IMAGE_SIZE_OF_DATA)) >= count;
       if (data == nullptr || !rgb8) {
         error = "it does not convert to 8-bit RGB";
       } else {
         width = w;
         height = h;
-        pixels.assign(data, data + bytes);
+        pixels.assign(data, data + count);
         ok = true;
       }
     }

@@ -1,6 +1,7 @@
 // The decoded top-down map picture: 8-bit RGB, three bytes a pixel, rows packed tightly with the
 // bottom row of the picture first (row r is the room's z = r, column c its x = c).
-// Decoding uses DevIL; the caller has started it (ilInit) before the first load.
+// Only PNG and JPEG are accepted, recognised from the leading bytes; the size is bounded from
+// the header before DevIL decodes anything. The caller has started DevIL (ilInit) beforehand.
 #pragma once
 
 #include <string>
@@ -12,10 +13,18 @@ class MapImage {
   // GL_MAX_3D_TEXTURE_SIZE every GL 2 driver offers (256) and bounds the per-step cell walk.
   static constexpr int kMaxSide = 256;
 
-  // Decodes `fileName`, converting whatever DevIL decodes (palette, grey, alpha, 16-bit) to
-  // 8-bit RGB. Returns false and sets `error` to the cause when the file cannot be opened or
-  // decoded, or when a side is outside 1..kMaxSide; the image is then left empty.
+  // Largest map file, in bytes. A 256 x 256 16-bit RGBA PNG stored without compression is
+  // about 0.5 MiB; anything far beyond that is not a map.
+  static constexpr long kMaxFileBytes = 16L << 20;
+
+  // Reads `fileName` and decodes it as `decode` does. Returns false and sets `error` to the
+  // cause when the file cannot be read, is not a usable PNG or JPEG map, or does not decode;
+  // the image is then left empty.
   bool load(const char* fileName, std::string& error);
+
+  // Checks the header of the `size` bytes at `bytes` (MapHeader), then has DevIL decode them as
+  // that format and converts the result (palette, grey, alpha, 16-bit) to 8-bit RGB.
+  bool decode(const unsigned char* bytes, size_t size, std::string& error);
 
   // `load`, or one line naming the file and the cause on standard error and exit status 1.
   void loadOrExit(const char* fileName);

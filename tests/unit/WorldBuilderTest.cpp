@@ -173,17 +173,16 @@ TEST(WorldBuilder, RoomHeightSetsTheCeilingLayer) {
 }
 
 TEST(WorldBuilder, DecodedMapKeepsThePictureUpright) {
-  // The top row of the picture (first in a PPM) is the room's far side, z = height - 1.
+  // The top row of the picture (first in a PNG) is the room's far side, z = height - 1.
   startImageLibrary();
   ScratchDir dir;
-  const std::string ppm = std::string("P6\n2 3\n255\n") +
-                          std::string("\x00\x00\x00\xff\xff\xff", 6) +  // z = 2: wall, air
-                          std::string("\xff\xff\xff\xff\xff\xff", 6) +  // z = 1: air
-                          std::string("\xff\xff\xff\x00\xff\x00", 6);   // z = 0: air, green
-  ASSERT_TRUE(writeBytes(dir.file("map.ppm"), ppm));
+  const std::vector<unsigned char> seen = {0,   0,   0,   255, 255, 255,   // z = 2: wall, air
+                                           255, 255, 255, 255, 255, 255,   // z = 1: air
+                                           255, 255, 255, 0,   255, 0};    // z = 0: air, green
+  ASSERT_TRUE(writeBytes(dir.file("map.png"), png::rgb8(2, 3, seen)));
   MapImage image;
   std::string error;
-  ASSERT_TRUE(image.load(dir.file("map.ppm").c_str(), error)) << error;
+  ASSERT_TRUE(image.load(dir.file("map.png").c_str(), error)) << error;
   Room room(image.width, image.height, image.pixels);
   EXPECT_TRUE(isSolid(room.cell(0, 3, 2)));
   EXPECT_EQ(room.map.basePixel(0, 2), kWallBase);

@@ -1,0 +1,224 @@
+// Map header check: recognises PNG and JPEG by their leading bytes and reads the picture size
+// from the PNG IHDR chunk or the JPEG SOFn segment. Every read is bounded by the given size; the
+// chunk and segment walks stop at the first length that runs past the end.
+#include "world/MapHeader.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+const unsigned char kJpegStart[3] = {0xff, 0xd8, 0xff};
+
+unsigned long be32(const unsigned char* p) {
+  return (static_cast<unsigned long>(p[0]) << 24) | (static_cast<unsigned long>(p[1]) << 16) |
+         (static_cast<unsigned long>(p[2]) << 8) | static_cast<unsigned long>(p[3]);
+}
+
+unsigned be16(const unsigned char* p) { return (static_cast<unsigned>(p[0]) << 8) | p[1]; }
+
+bool startsWith(const unsigned char* bytes, size_t size, const void* prefix, size_t length) {
+  return size >= length && std::memcmp(bytes, prefix, length) == 0;
+}
+
+// True when the bytes begin like `prefix` but end before it is complete.
+bool cutShortOf(const unsigned char* bytes, size_t size, const unsigned char* prefix,
+                size_t length) {
+  return size < length && std::memcmp(bytes, prefix, size) == 0;
+}
+
+// The name of a picture format that is not accepted, recognised from its leading bytes.
+const char* otherFormat(const unsigned char* b, size_t size) {
+  if (startsWith(b, size, "GIF87a", 6) || startsWith(b, size, "GIF89a", 6)) return "a GIF";
+  if (startsWith(b, size, "BM", 2)) return "a BMP";
+  if (size >= 3 && b[0] == 'P' && b[1] >= '1' && b[1] <= '7' &&
+      (b[2] == ' ' || b[2] == '\t' || b[2] == '\n' || b[2] == '\r'))
+    return "a PNM (PBM, PGM, PPM or PAM)";
+  if (startsWith(b, size, "II*\0", 4) || startsWith(b, size, "MM\0*", 4)) return "a TIFF";
+  if (size >= 12 && startsWith(b, size, "RIFF", 4) && std::memcmp(b + 8, "WEBP", 4) == 0)
+    return "a WebP";
+  if (startsWith(b, size, "8BPS", 4)) return "a Photoshop (PSD)";
+  if (startsWith(b, size, "DDS ", 4)) return "a DirectDraw surface (DDS)";
+  return nullptr;
+}
+
+bool validPngDepth(unsigned depth, unsigned colourType) {
+  switch (colourType) {
+    case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 2:
+    case 4:
+    case 6: return depth == 8 || depth == 16;
+    default: return false;
+  }
+}
+
+bool isChunkLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Baseline, extended and progressive Huffman frames; libjpeg decodes these to 8 bits.
+bool isSupportedFrame(unsigned marker) { return marker >= 0xc0 && marker <= 0xc2; }
+// Every SOFn marker: C0..CF except DHT (C4), JPG (C8) and DAC (CC).
+bool isFrame(unsigned marker) {
+  return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+}
+
+}  // namespace
+
+bool MapHeader::read(const unsigned char* bytes, size_t size, int maxSide, std::string& error) {
+  width = height = 0;
+  if (size == 0) {
+    error = "the file is empty";
+    return false;
+  }
+  if (startsWith(bytes, size, kPngSignature, sizeof kPngSignature)) {
+    format = Format::Png;
+    return readPng(bytes, size, maxSide, error);
+  }
+  if (startsWith(bytes, size, kJpegStart, sizeof kJpegStart)) {
+    format = Format::Jpeg;
+    return readJpeg(bytes, size, maxSide, error);
+  }
+  if (cutShortOf(bytes, size, kPngSignature, sizeof kPngSignature) ||
+      cutShortOf(bytes, size, kJpegStart, sizeof kJpegStart)) {
+    error = "the file ends inside its signature (truncated)";
+  } else if (const char* other = otherFormat(bytes, size)) {
+    error = std::string("it is ") + other + " image; a map must be PNG or JPEG";
+  } else {
+    error = "it is not a PNG or JPEG image";
+  }
+  return false;
+}
+
+bool MapHeader::takeSize(unsigned long w, unsigned long h, int maxSide, std::string& error) {
+  const unsigned long limit = static_cast<unsigned long>(maxSide);
+  if (w < 1 || h < 1 || w > limit || h > limit) {
+    error = "it is " + std::to_string(w) + " x " + std::to_string(h) +
+            " pixels; a map is 1 to " + std::to_string(maxSide) + " pixels on each side";
+    return false;
+  }
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
+}
+
+bool MapHeader::readPng(const unsigned char* bytes, size_t size, int maxSide,
+                        std::string& error) {
+  // After the signature every chunk is: length (4), type (4), data (length), CRC (4). The first
+  // is IHDR with 13 bytes: width, height, bit depth, colour type, compression, filter, interlace.
+  size_t pos = sizeof kPngSignature;
+  if (size - pos < 8 + 13 + 4) {
+    error = "the PNG data ends inside its header (truncated)";
+    return false;
+  }
+  if (be32(bytes + pos) != 13 || std::memcmp(bytes + pos + 4, "IHDR", 4) != 0) {
+    error = "its PNG header (IHDR) is damaged";
+    return false;
+  }
+  const unsigned char* ihdr = bytes + pos + 8;
+  const unsigned depth = ihdr[8], colourType = ihdr[9];
+  if (!validPngDepth(depth, colourType) || ihdr[10] != 0 || ihdr[11] != 0 || ihdr[12] > 1) {
+    error = "its PNG header (IHDR) is damaged: bit depth " + std::to_string(depth) +
+            ", colour type " + std::to_string(colourType);
+    return false;
+  }
+  if (!takeSize(be32(ihdr), be32(ihdr + 4), maxSide, error)) return false;
+
+  // The chunk walk: the stream must be whole up to IEND and hold image data.
+  bool imageData = false;
+  while (true) {
+    if (size - pos < 12) break;
+    const unsigned long length = be32(bytes + pos);
+    const unsigned char* type = bytes + pos + 4;
+    if (length > 0x7fffffffUL || !isChunkLetter(type[0]) || !isChunkLetter(type[1]) ||
+        !isChunkLetter(type[2]) || !isChunkLetter(type[3])) {
+      error = "its PNG chunks are damaged";
+      width = height = 0;
+      return false;
+    }
+    if (length > size - pos - 12) break;
+    if (std::memcmp(type, "IDAT", 4) == 0) imageData = true;
+    if (std::memcmp(type, "IEND", 4) == 0) {
+      if (imageData) return true;
+      error = "it holds no PNG image data (IDAT)";
+      width = height = 0;
+      return false;
+    }
+    pos += 12 + length;
+  }
+  error = "the PNG data ends before its last chunk (truncated)";
+  width = height = 0;
+  return false;
+}
+
+bool MapHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
+                         std::string& error) {
+  // Marker segments after SOI: 0xFF (any number of fill bytes), the marker, then for all but
+  // the standalone markers a two-byte length that counts itself. The frame (SOFn) segment holds
+  // precision, height, width and the components; the header ends at the first scan (SOS).
+  size_t pos = 2;
+  bool frame = false;
+  while (true) {
+    if (pos >= size) break;
+    if (bytes[pos] != 0xff) {
+      error = "its JPEG markers are damaged";
+      width = height = 0;
+      return false;
+    }
+    while (pos < size && bytes[pos] == 0xff) ++pos;
+    if (pos >= size) break;
+    const unsigned marker = bytes[pos++];
+    if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) continue;
+    if (marker == 0x00 || marker == 0xd8 || marker == 0xd9) {
+      error = frame ? "its JPEG data ends before the first scan"
+                    : "it holds no JPEG frame header (SOFn)";
+      width = height = 0;
+      return false;
+    }
+    if (size - pos < 2) break;
+    const unsigned length = be16(bytes + pos);
+    if (length < 2) {
+      error = "its JPEG markers are damaged";
+      width = height = 0;
+      return false;
+    }
+    if (length > size - pos) break;
+    const unsigned char* segment = bytes + pos + 2;
+    if (marker == 0xda) {
+      if (frame) return true;
+      error = "it holds no JPEG frame header (SOFn)";
+      return false;
+    }
+    if (isFrame(marker)) {
+      if (frame) {
+        error = "it holds two JPEG frame headers";
+        width = height = 0;
+        return false;
+      }
+      if (!isSupportedFrame(marker)) {
+        char name[8];
+        std::snprintf(name, sizeof name, "SOF%u", marker - 0xc0);
+        error = std::string("its JPEG coding (") + name +
+                ") is not supported; use baseline or progressive JPEG";
+        return false;
+      }
+      const unsigned components = length >= 8 ? segment[5] : 0;
+      if (length < 8 || length != 8 + 3 * components) {
+        error = "its JPEG frame header (SOFn) is damaged";
+        return false;
+      }
+      if (segment[0] != 8 || (components != 1 && components != 3)) {
+        error = "it is a " + std::to_string(segment[0]) + "-bit JPEG with " +
+                std::to_string(components) +
+                " components; a JPEG map is 8-bit grey or colour";
+        return false;
+      }
+      if (!takeSize(be16(segment + 3), be16(segment + 1), maxSide, error)) return false;
+      frame = true;
+    }
+    pos += length;
+  }
+  error = "the JPEG data ends before its first scan (truncated)";
+  width = height = 0;
+  return false;
+}
