@@ -59,7 +59,10 @@ void onDisplay() {
   glMultMatrixf(scene.camera.glViewMatrix);
 
   scene.renderFrame();
+  presentFrame();
+}
 
+void presentFrame() {
   glEnable(GL_TEXTURE_2D);
   const int shown = debugView == 0 ? scene.frontTarget : scene.backTarget;
   glBindTexture(GL_TEXTURE_2D, scene.colorTargets[shown]->texture);

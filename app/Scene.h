@@ -42,6 +42,15 @@ class Scene {
   void revealVisibleColumns();
   // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).
   void drawBlock(float x, float y, float z);
+  // Face bits of drawBlockFaces, one per face in drawBlock's order.
+  static constexpr unsigned kFacePlusZ = 1, kFaceMinusZ = 2, kFaceMinusX = 4, kFacePlusX = 8,
+                            kFacePlusY = 16, kFaceMinusY = 32, kAllFaces = 63;
+  // drawBlock limited to the faces whose bits are set (still one primitive, possibly empty).
+  void drawBlockFaces(float x, float y, float z, unsigned faces);
+  // The faces of opaque cell (x, y, z) that can show in this frame: those turned towards the eye
+  // whose neighbour is not an opaque cell drawn too (a face between two drawn opaque cubes is
+  // always covered, and so is every face turned away from the eye).
+  unsigned visibleOpaqueFaces(int x, int y, int z, const float eye[3]) const;
 
   // Render set-up, before the grid exists: seed, image library, textures, shader programs,
   // colour targets, the empty top-down map and the camera reset.
@@ -52,6 +61,15 @@ class Scene {
   void uploadLightVolume();
   // Draws one frame into the colour targets: opaque blocks, emitters, then glass far to near.
   void renderFrame();
+  // The three passes of renderFrame, in its order (separate so a benchmark can time each).
+  // `eye` is the camera position, `dimension` the grid extents, both as three floats.
+  // Opaque pass: clears both targets, walks the grid, draws the opaque cubes and gathers the
+  // emitter and glass lists.
+  void drawOpaquePass(const float eye[3], const float dimension[3]);
+  // Emitter pass: flat cubes into both targets, then framebuffer 0.
+  void drawEmitterPass();
+  // Glass pass: far to near onto the back target, then the targets exchange roles.
+  void drawGlassPass(const float eye[3], const float dimension[3]);
 
   LightGrid* grid = nullptr;
   ShaderProgram* blockFragment = nullptr;

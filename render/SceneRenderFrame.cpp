@@ -33,11 +33,23 @@ const GLenum kBothTargets[2] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_E
 // Leaves: framebuffer 0 bound, blending off, no program stage active, blockHalfSize 0.5, the
 // targets exchanged, the current colour that of the last emitter drawn.
 void Scene::renderFrame() {
+  const Vec3 eyeVec = camera.position();
+  const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
+  const float dimension[3] = {static_cast<float>(grid->sizeX), static_cast<float>(grid->sizeY),
+                              static_cast<float>(grid->sizeZ)};
+  drawOpaquePass(eye, dimension);
+  drawEmitterPass();
+  drawGlassPass(eye, dimension);
+  blockHalfSize = kBlockHalfSize;
+}
+
+// Leaves the manager's framebuffer bound with both targets as draw buffers, no program active.
+void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
   const LightGrid& g = *grid;
   emitterCells.clear();
   glassCells.clear();
 
-  // Opaque pass: both targets at once, sharing the manager's depth buffer.
+  // Both targets at once, sharing the manager's depth buffer; taken by index, not by role.
   const FBOManager* targets = FBOManager::instance();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targets->framebuffer);
   glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, targets->depthBuffer);
@@ -48,11 +60,7 @@ void Scene::renderFrame() {
   glDrawBuffers(2, kBothTargets);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-  const Vec3 eyeVec = camera.position();
-  const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
   frustum.extract();
-  const float dimension[3] = {static_cast<float>(g.sizeX), static_cast<float>(g.sizeY),
-                              static_cast<float>(g.sizeZ)};
 
   blockVertex->bind();
   blockFragment->bind();
@@ -68,8 +76,12 @@ void Scene::renderFrame() {
         if (cell.hidden) continue;
         const float fx = static_cast<float>(x), fy = static_cast<float>(y),
                     fz = static_cast<float>(z);
-        if (cell.opacity >= kOpaqueOpacity && frustum.cubeVisible(fx, fy, fz, kBlockHalfSize))
-          drawBlock(fx, fy, fz);
+        if (cell.opacity >= kOpaqueOpacity && frustum.cubeVisible(fx, fy, fz, kBlockHalfSize)) {
+          // Only the faces that can show: the picture is that of whole cubes at a fraction of
+          // the fill, which is what the frame's time goes on with a software rasteriser.
+          const unsigned faces = visibleOpaqueFaces(x, y, z, eye);
+          if (faces != 0) drawBlockFaces(fx, fy, fz, faces);
+        }
         if (cell.emitter) emitterCells.push_back(GridPos{x, y, z});
         if (static_cast<double>(cell.opacity) > kGlassMinOpacity && cell.opacity < kOpaqueOpacity) {
           const float dx = eye[0] - fx, dy = eye[1] - fy, dz = eye[2] - fz;
@@ -79,8 +91,41 @@ void Scene::renderFrame() {
 
   blockVertex->unbind();
   blockFragment->unbind();
+}
 
-  // Emitter pass: flat colour, fixed function, still into both targets.
+unsigned Scene::visibleOpaqueFaces(int x, int y, int z, const float eye[3]) const {
+  struct Side {
+    unsigned bit;
+    int dx, dy, dz;
+  };
+  static const Side kSides[6] = {{kFacePlusZ, 0, 0, 1},  {kFaceMinusZ, 0, 0, -1},
+                                 {kFaceMinusX, -1, 0, 0}, {kFacePlusX, 1, 0, 0},
+                                 {kFacePlusY, 0, 1, 0},  {kFaceMinusY, 0, -1, 0}};
+  const int centre[3] = {x, y, z};
+  unsigned faces = 0;
+  for (const Side& side : kSides) {
+    const int d[3] = {side.dx, side.dy, side.dz};
+    // The face's plane is half an edge out along its normal; the eye must be strictly outside.
+    bool towardsEye = false;
+    for (int axis = 0; axis < 3; ++axis) {
+      if (d[axis] > 0) towardsEye = eye[axis] > static_cast<float>(centre[axis]) + kBlockHalfSize;
+      if (d[axis] < 0) towardsEye = eye[axis] < static_cast<float>(centre[axis]) - kBlockHalfSize;
+    }
+    if (!towardsEye) continue;
+    const int nx = x + side.dx, ny = y + side.dy, nz = z + side.dz;
+    // Off the grid nothing is drawn, so faces on the room's boundary stay.
+    if (grid->inside(nx, ny, nz)) {
+      const GridCell neighbour = grid->getCell(nx, ny, nz);
+      if (neighbour.opacity >= kOpaqueOpacity && !neighbour.hidden) continue;
+    }
+    faces |= side.bit;
+  }
+  return faces;
+}
+
+// Relies on the framebuffer and draw buffers the opaque pass left; no program active.
+void Scene::drawEmitterPass() {
+  const LightGrid& g = *grid;
   blockHalfSize = kBlockHalfSize;
   const float brightness =
       std::max(kMinEmitterBrightness, kEmitterBrightnessPerStrength * g.strength);
@@ -97,9 +142,13 @@ void Scene::renderFrame() {
 
   colorTargets[backTarget]->unbind();
   colorTargets[frontTarget]->unbind();
+}
 
-  // Glass pass: far to near, blended over the opaque image in the back target while the
-  // refraction program reads the front target's copy of it.
+// The refraction program reads the front target's copy of the opaque image while the glass is
+// blended over the back target's copy. Leaves framebuffer 0, blending off, no program active,
+// blockHalfSize 0.45 and the targets exchanged.
+void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
+  const LightGrid& g = *grid;
   std::sort(glassCells.begin(), glassCells.end(),
             [](const GlassCell& a, const GlassCell& b) { return a.distance > b.distance; });
   blockHalfSize = kGlassHalfSize;
@@ -126,6 +175,4 @@ void Scene::renderFrame() {
   glDisable(GL_BLEND);
   glassVertex->unbind();
   glassFragment->unbind();
-
-  blockHalfSize = kBlockHalfSize;
 }
