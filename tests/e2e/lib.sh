@@ -1,6 +1,7 @@
 # Helpers for the end-to-end scripts: start the real binary in a scratch working directory with
 # a copy of media/, find and focus its window, take screenshots, measure them, end it with Escape.
-# Sourced by a test script after `set -euo pipefail`; images are PNG screenshots of the window.
+# Sourced by a test script after `set -euo pipefail`. Set QM_KEEP=1 to keep the scratch directory
+# (screenshots, the program's output) for a look after a failure.
 
 # qm_start BIN ROOT: cd into a fresh scratch directory holding media/, start BIN there with
 # stdout.txt and stderr.txt, wait for the window titled "Quillmarsh" and focus it.
