@@ -1,21 +1,15 @@
 #!/usr/bin/env bash
-# The real binary opens one 1024 x 800 window titled "Quillmarsh" and keeps running.
+# The real binary opens one 1024 x 800 window titled "Quillmarsh", keeps running, and Escape
+# ends it with status 0.
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
-bin=$1
-root=$2
-work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-cp -r "$root/media" "$work/media"
-cd "$work"
-"$bin" >stdout.txt 2>stderr.txt &
-pid=$!
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+qm_start "$1" "$2"
 
-window=$(timeout 60 xdotool search --sync --name '^Quillmarsh$' | head -n 1)
-[ -n "$window" ] || { echo "no window titled Quillmarsh"; cat stdout.txt stderr.txt; exit 1; }
-eval "$(xdotool getwindowgeometry --shell "$window")"
-echo "window $window: ${WIDTH}x${HEIGHT}"
-[ "$WIDTH" = 1024 ] && [ "$HEIGHT" = 800 ] || { echo "window is ${WIDTH}x${HEIGHT}, expected 1024x800"; exit 1; }
+echo "window $qm_window: ${qm_w}x${qm_h}"
+[ "$qm_w" = 1024 ] && [ "$qm_h" = 800 ] || qm_fail "window is ${qm_w}x${qm_h}, expected 1024x800"
+[ "$(xdotool search --name '^Quillmarsh$' | wc -l)" = 1 ] || qm_fail "more than one window titled Quillmarsh"
 sleep 1
-kill -0 "$pid" || { echo "the program ended early"; cat stdout.txt stderr.txt; exit 1; }
+qm_alive
+qm_quit
 echo "window ok"
