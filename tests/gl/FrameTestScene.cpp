@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cmath>
 
+#include "Utils/FramebufferObject.h"
 #include "Utils/RenderTarget.h"
 #include "app/Display.h"
 #include "app/Scene.h"
@@ -62,6 +63,8 @@ void prepareScene() {
 LightGrid& newGrid(int sx, int sy, int sz) {
   prepareScene();
   if (scene.lightVolumeTex != 0) glDeleteTextures(1, &scene.lightVolumeTex);
+  delete scene.lightVolumeFbo;
+  scene.lightVolumeFbo = nullptr;
   delete scene.grid;
   scene.grid = new LightGrid();
   scene.grid->resize(sx, sy, sz);
