@@ -5,15 +5,6 @@ namespace {
 
 bool is(const mapcolour::Rgb& c, int r, int g, int b) { return c.r == r && c.g == g && c.b == b; }
 
-GridCell lightCell(float r, float g, float b) {
-  GridCell cell;
-  cell.emitter = true;
-  cell.emission[0] = r;
-  cell.emission[1] = g;
-  cell.emission[2] = b;
-  return cell;
-}
-
 }  // namespace
 
 GridCell cellFromColour(int r, int g, int b) {
@@ -23,11 +14,11 @@ GridCell cellFromColour(int r, int g, int b) {
   } else if (is(mapcolour::kGlass, r, g, b)) {
     cell.setTranslucent(0.5f);
   } else if (is(mapcolour::kWarmLight, r, g, b)) {
-    cell = lightCell(350.0f, 350.0f, 150.0f);
+    cell.setEmitter(350.0f, 350.0f, 150.0f);
   } else if (is(mapcolour::kYellowLight, r, g, b)) {
-    cell = lightCell(350.0f, 350.0f, 0.0f);
+    cell.setEmitter(350.0f, 350.0f, 0.0f);
   } else if (is(mapcolour::kBlueLight, r, g, b)) {
-    cell = lightCell(0.0f, 0.0f, 350.0f);
+    cell.setEmitter(0.0f, 0.0f, 350.0f);
   } else if (is(mapcolour::kGreenMarker, r, g, b)) {
     cell.setGreenMarker();
   } else if (is(mapcolour::kRedMarker, r, g, b)) {

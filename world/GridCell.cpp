@@ -23,6 +23,14 @@ void GridCell::setRedMarker() {
   redMarker = true;
 }
 
+void GridCell::setEmitter(float r, float g, float b) {
+  clear();
+  emitter = true;
+  emission[0] = r;
+  emission[1] = g;
+  emission[2] = b;
+}
+
 GridCell GridCell::scaled(float s) const {
   GridCell result;
   result.opacity = opacity * s;

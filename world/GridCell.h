@@ -13,6 +13,8 @@ class GridCell {
   void setSolid();
   void setGreenMarker();
   void setRedMarker();
+  // A light source of the given colour (opacity 0).
+  void setEmitter(float r, float g, float b);
 
   // A default cell carrying only opacity and light, scaled by s (for trilinear sampling).
   GridCell scaled(float s) const;

@@ -16,10 +16,7 @@ constexpr float kStartEyeHeight = 2.0f;
 
 GridCell emitterCell(float r, float g, float b) {
   GridCell cell;
-  cell.emitter = true;
-  cell.emission[0] = r;
-  cell.emission[1] = g;
-  cell.emission[2] = b;
+  cell.setEmitter(r, g, b);
   return cell;
 }
 

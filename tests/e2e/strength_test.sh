@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The lights start at strength 0 (a dark room); each released "0" raises the strength by 0.05
-# and the room grows brighter; "9" drops it to 0.001 and the room fades. Each change writes a
+# The lights start at strength 0 (the room shows only its dim ambient); each released "0" raises
+# the strength by 0.05 and the room grows brighter; "9" drops it to 0.001 and the room fades. Each change writes a
 # "fade value:" line after the start-up lines; Escape ends the program with status 0.
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
@@ -10,7 +10,6 @@ qm_start "$1" "$2"
 qm_settle
 dark=$(qm_mean "$qm_work/settled.ppm")
 echo "strength 0: mean grey $dark"
-qm_gt 0.01 "$dark" || qm_fail "the room is lit before any \"0\" (mean grey $dark)"
 [ -z "$(qm_fade_lines)" ] || qm_fail "a fade value line before any key"
 
 for _ in 1 2 3 4; do xdotool key 0; done
@@ -32,7 +31,7 @@ start=$SECONDS
 while :; do
   qm_shot "$qm_work/faded.ppm"
   faded=$(qm_mean "$qm_work/faded.ppm")
-  qm_gt "$(awk -v l="$lit" 'BEGIN { print l / 2 }')" "$faded" && break
+  qm_gt "$(awk -v l="$lit" -v d="$dark" 'BEGIN { print (l + d) / 2 }')" "$faded" && break
   [ $((SECONDS - start)) -lt 60 ] || qm_fail "no fading 60 s after \"9\" (mean grey $lit -> $faded)"
   sleep 0.5
 done
