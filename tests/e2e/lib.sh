@@ -1,19 +1,44 @@
-# Helpers for the end-to-end scripts: start the real binary in a scratch working directory with
-# a copy of media/, find and focus its window, take screenshots, measure them, end it with Escape.
-# Sourced by a test script after `set -euo pipefail`. Set QM_KEEP=1 to keep the scratch directory
-# (screenshots, the program's output) for a look after a failure.
+# Helpers for the end-to-end scripts: a scratch run directory holding a copy of media/, the real
+# binary started there, its window, screenshots and their measures, ending it with Escape, and a
+# refused start. Sourced right after `set -euo pipefail` by a script whose arguments are the
+# quillmarsh binary and the repository root. QM_KEEP=1 keeps the scratch directory for a look.
 
-# qm_start BIN ROOT: cd into a fresh scratch directory holding media/, start BIN there with
-# stdout.txt and stderr.txt, wait for the window titled "Quillmarsh" and focus it.
-# Sets qm_work, qm_pid, qm_window and the window geometry qm_x, qm_y, qm_w, qm_h.
-qm_start() {
-  local bin=$1 root=$2
-  qm_work=$(mktemp -d)
-  qm_pid=
-  trap qm_cleanup EXIT
-  cp -r "$root/media" "$qm_work/media"
+qm_bin=$1
+qm_root=$2
+qm_scratch=$(mktemp -d)
+qm_work=
+qm_pid=
+trap qm_cleanup EXIT
+
+qm_cleanup() {
+  if [ -n "$qm_pid" ] && kill -0 "$qm_pid" 2>/dev/null; then kill "$qm_pid" 2>/dev/null || true; fi
+  if [ -n "${QM_KEEP:-}" ]; then echo "kept $qm_scratch"; else rm -rf "$qm_scratch"; fi
+}
+
+# qm_fail MESSAGE: report, show the end of the program's output and end the test with status 1.
+qm_fail() {
+  echo "FAIL: $*"
+  local f
+  for f in stdout.txt stderr.txt; do
+    [ -f "$qm_work/$f" ] && { echo "--- $f (last lines)"; tail -n 40 "$qm_work/$f"; }
+  done
+  exit 1
+}
+
+# qm_fresh: a new run directory $qm_work holding an unchanged copy of media/; the shell moves there.
+qm_fresh() {
+  cd "$qm_scratch"
+  rm -rf run
+  mkdir run
+  cp -r "$qm_root/media" run/media
+  qm_work=$qm_scratch/run
   cd "$qm_work"
-  "$bin" >stdout.txt 2>stderr.txt &
+}
+
+# qm_launch: starts the program in the run directory (stdout.txt, stderr.txt), waits for the window
+# titled "Quillmarsh" and focuses it. Sets qm_pid, qm_window and its geometry qm_x qm_y qm_w qm_h.
+qm_launch() {
+  "$qm_bin" >stdout.txt 2>stderr.txt &
   qm_pid=$!
   qm_window=$(timeout 60 xdotool search --sync --name '^Quillmarsh$' | head -n 1 || true)
   [ -n "$qm_window" ] || qm_fail "no window titled Quillmarsh"
@@ -24,40 +49,56 @@ qm_start() {
   xdotool windowfocus --sync "$qm_window"
 }
 
-qm_cleanup() {
-  if [ -n "${qm_pid:-}" ] && kill -0 "$qm_pid" 2>/dev/null; then kill "$qm_pid" 2>/dev/null || true; fi
-  [ -n "${qm_work:-}" ] && [ -z "${QM_KEEP:-}" ] && rm -rf "$qm_work"
-}
-
-# qm_fail MESSAGE: report, show the program's output and end the test with status 1.
-qm_fail() {
-  echo "FAIL: $*"
-  if [ -n "${qm_work:-}" ] && [ -f "$qm_work/stdout.txt" ]; then
-    echo "--- stdout"; cat "$qm_work/stdout.txt"
-    echo "--- stderr"; cat "$qm_work/stderr.txt"
-  fi
-  exit 1
-}
+qm_start() { qm_fresh; qm_launch; }
 
 qm_alive() { kill -0 "$qm_pid" 2>/dev/null || qm_fail "the program ended early"; }
 
-# qm_shot FILE: what the window shows now, as an image file of FILE's type (use .ppm: quick to
-# write and read; PNG compression takes a second on a loaded machine). Without a window manager
-# the window may sit partly off the screen (freeglut places it at -1, -1); the grab holds only
-# its visible part.
+# qm_poll LIMIT MESSAGE COMMAND...: runs COMMAND every half second until it succeeds while the
+# program keeps running; fails with MESSAGE after LIMIT seconds.
+qm_poll() {
+  local limit=$1 message=$2 start=$SECONDS
+  shift 2
+  until "$@"; do
+    qm_alive
+    [ $((SECONDS - start)) -lt "$limit" ] || qm_fail "$message"
+    sleep 0.5
+  done
+}
+
+# qm_quit: Escape to the window; the program must end by itself with status 0.
+qm_quit() {
+  qm_alive
+  xdotool windowfocus --sync "$qm_window"
+  xdotool key Escape
+  timeout 30 tail --pid="$qm_pid" -f /dev/null || qm_fail "still running 30 s after Escape"
+  local status=0
+  wait "$qm_pid" || status=$?
+  qm_pid=
+  [ "$status" = 0 ] || qm_fail "exit status $status after Escape, expected 0"
+}
+
+# qm_refused TEXT...: runs the program to its end in the run directory; it must end with status 1
+# and exactly one line on standard error containing each TEXT.
+qm_refused() {
+  local status=0 text
+  timeout 60 "$qm_bin" >stdout.txt 2>stderr.txt || status=$?
+  [ "$status" = 1 ] || qm_fail "exit status $status, expected 1"
+  [ "$(wc -l <stderr.txt)" = 1 ] || qm_fail "expected one line on standard error"
+  for text in "$@"; do
+    grep -qF -- "$text" stderr.txt || qm_fail "the line does not say \"$text\""
+  done
+  echo "  refused: $(cat stderr.txt)"
+}
+
+# qm_shot FILE: what the window shows now (use .ppm: quick to write and read). Without a window
+# manager the window may sit partly off the screen; the grab holds only its visible part.
 qm_shot() {
   qm_alive
   xwd -id "$qm_window" -silent | convert xwd:- "$1"
 }
 
-# qm_mean FILE [WxH+X+Y]: mean grey level (0..1) of the image or of one region of it.
-qm_mean() {
-  if [ $# -gt 1 ]; then
-    convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:mean]' info:
-  else
-    convert "$1" -colorspace Gray -format '%[fx:mean]' info:
-  fi
-}
+# qm_mean FILE: mean grey level (0..1) of the image.
+qm_mean() { convert "$1" -colorspace Gray -format '%[fx:mean]' info:; }
 
 # qm_diff A B: root-mean-square difference (0..1) between two images of the same size.
 qm_diff() {
@@ -68,31 +109,29 @@ qm_diff() {
   echo "${out%)*}"
 }
 
-# qm_count FILE R G B [WxH+X+Y]: number of pixels of exactly this colour.
+# qm_count FILE R G B [WxH+X+Y]: number of pixels of exactly this colour, in all the image or
+# in one region of it.
 qm_count() {
-  local file=$1 r=$2 g=$3 b=$4 region=${5:-}
   local crop=()
-  [ -n "$region" ] && crop=(-crop "$region" +repage)
-  convert "$file" "${crop[@]}" -fill black +opaque "rgb($r,$g,$b)" -fill white -opaque "rgb($r,$g,$b)" \
+  [ -z "${5:-}" ] || crop=(-crop "$5" +repage)
+  convert "$1" "${crop[@]}" -fill black +opaque "rgb($2,$3,$4)" -fill white -opaque "rgb($2,$3,$4)" \
     -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
 }
+
+# qm_bbox FILE R G B: bounding box "WxH+X+Y" of the pixels of exactly this colour.
+qm_bbox() { convert "$1" -fill black +opaque "rgb($2,$3,$4)" -format '%@' info:; }
 
 # qm_gt A B: true when the number A is greater than B.
 qm_gt() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
+# qm_calc EXPRESSION: the value of an awk expression, e.g. "0.2 * 4".
+qm_calc() { awk "BEGIN { print $1 }"; }
+
 # qm_fade_lines: the "fade value:" lines written so far, in order.
 qm_fade_lines() { grep '^fade value:' "$qm_work/stdout.txt" || true; }
-
-# qm_wait_fade N [SECONDS]: wait until N "fade value:" lines have been written.
-qm_wait_fade() {
-  local n=$1 limit=${2:-30} waited=0
-  while [ "$(qm_fade_lines | wc -l)" -lt "$n" ]; do
-    qm_alive
-    [ "$waited" -lt $((limit * 10)) ] || qm_fail "fewer than $n fade value lines after ${limit}s"
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-}
+qm_has_fade() { [ "$(qm_fade_lines | wc -l)" -ge "$1" ]; }
+# qm_wait_fade N: wait until N "fade value:" lines have been written.
+qm_wait_fade() { qm_poll 30 "fewer than $1 fade value lines after 30 s" qm_has_fade "$1"; }
 
 # qm_settle [LIMIT]: wait until the picture has stopped changing: three screenshots half a second
 # apart, each differing from the one before and the first from the last by less than 0.01 RMS
@@ -119,19 +158,20 @@ qm_settle() {
   done
 }
 
-# qm_light_up PRESSES: turn the light strength up with "0" and wait until the picture is lit
-# and steady, so that later comparisons see the camera's effect, not the light building up.
+# qm_light_up PRESSES: turn the light strength up with "0" and wait until the picture is lit and
+# steady, so that later comparisons see the camera's effect, not the light building up. Sets
+# qm_threshold: a change counts when it is well above what the picture does by itself.
 qm_light_up() {
-  local presses=$1 before i
+  local presses=$1 before i start=$SECONDS
   before=$(qm_fade_lines | wc -l)
   for ((i = 0; i < presses; ++i)); do xdotool key 0; done
   qm_wait_fade $((before + presses))
-  local start=$SECONDS
   while :; do
     qm_settle
-    qm_gt "$(qm_mean "$qm_work/settled.ppm")" 0.03 && return 0
+    qm_gt "$(qm_mean "$qm_work/settled.ppm")" 0.03 && break
     [ $((SECONDS - start)) -lt 60 ] || qm_fail "the room stayed dark after pressing 0"
   done
+  qm_threshold=$(awk -v i="$qm_idle" 'BEGIN { t = 4 * i; if (t < 0.05) t = 0.05; print t }')
 }
 
 # qm_profile FILE: mean grey of each 4-pixel column bin of the band around the horizon.
@@ -157,25 +197,4 @@ qm_hshift() {
       }
       print shift
     }' "$qm_work/profile-a.txt" "$qm_work/profile-b.txt"
-}
-
-# qm_bbox FILE R G B: bounding box "WxH+X+Y" of the pixels of exactly this colour.
-qm_bbox() {
-  convert "$1" -fill black +opaque "rgb($2,$3,$4)" -format '%@' info:
-}
-
-# qm_quit: release Escape; the program must end by itself with status 0.
-qm_quit() {
-  qm_alive
-  xdotool key Escape
-  local waited=0
-  while kill -0 "$qm_pid" 2>/dev/null; do
-    [ "$waited" -lt 300 ] || qm_fail "still running 30 s after Escape"
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  local status=0
-  wait "$qm_pid" || status=$?
-  qm_pid=
-  [ "$status" = 0 ] || qm_fail "exit status $status after Escape, expected 0"
 }

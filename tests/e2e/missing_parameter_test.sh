@@ -4,12 +4,10 @@
 # output, and Escape still ends it with status 0.
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
-bin=$1
-root=$2
-source "$(dirname "$0")/e2e_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 report='shader layer: the parameter name is not an active uniform of the program'
 
-fresh_run_dir
+qm_fresh
 # A plain block program that reads every parameter but "eye_pos".
 cat > media/TessaryShader.cg <<'PROGRAM'
 varying vec3 world_pos;
@@ -33,17 +31,12 @@ void fragment_main() {
 }
 #endif
 PROGRAM
-start_program
-for _ in $(seq 60); do
-  grep -qxF "$report" stdout.txt && break
-  kill -0 "$pid" 2>/dev/null || fail "the program ended"
-  sleep 0.5
-done
-grep -qxF "$report" stdout.txt || fail "no report of the failed lookup on standard output"
+qm_launch
+qm_poll 30 "no report of the failed lookup on standard output" grep -qxF "$report" stdout.txt
 sleep 1
-kill -0 "$pid" 2>/dev/null || fail "the program ended after the report"
-[ ! -s stderr.txt ] || fail "unexpected standard error"
-[ ! -e shaderdebug.txt ] || fail "shaderdebug.txt written for a program that compiled"
+qm_alive
+[ ! -s stderr.txt ] || qm_fail "unexpected standard error"
+[ ! -e shaderdebug.txt ] || qm_fail "shaderdebug.txt written for a program that compiled"
 echo "reports so far: $(grep -cxF "$report" stdout.txt)"
-escape_and_expect_zero
+qm_quit
 echo "missing parameter reported, program kept running"

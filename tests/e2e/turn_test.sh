@@ -5,7 +5,7 @@
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-qm_start "$1" "$2"
+qm_start
 
 # drag X0 X1: left button down at (X0, 400), move in five steps to (X1, 400), release. A left
 # button event resets the consumed mouse position, so motion that no frame has applied yet is
@@ -20,42 +20,39 @@ drag() {
   done
   qm_settle
   xdotool mouseup 1
+  qm_settle
+}
+
+# still FROM X Y: moving the mouse to (X, Y) with no button leaves the view as in FROM.
+still() {
+  xdotool mousemove "$2" "$3"
+  qm_settle
+  passive=$(qm_diff "$1" "$qm_work/settled.ppm")
+  qm_gt 0.03 "$passive" || qm_fail "moving the mouse without a button turned the view (RMS $passive)"
 }
 
 qm_light_up 6
-idle=$qm_idle
-threshold=$(awk -v i="$idle" 'BEGIN { t = 4 * i; if (t < 0.05) t = 0.05; print t }')
-
 xdotool mousemove 300 400
 sleep 0.3
 xdotool mousemove 600 450
 qm_settle
 cp "$qm_work/settled.ppm" "$qm_work/start.ppm"
-xdotool mousemove 300 400
-qm_settle
-passive=$(qm_diff "$qm_work/start.ppm" "$qm_work/settled.ppm")
-echo "idle RMS $idle; after moving the mouse with no button: $passive"
-qm_gt 0.03 "$passive" || qm_fail "moving the mouse without a button turned the view (RMS $passive)"
+still "$qm_work/start.ppm" 300 400
 
 # 100 pixels at 0.25 degrees per pixel: 25 degrees to the right.
 drag 300 400
-qm_settle
 cp "$qm_work/settled.ppm" "$qm_work/turned.ppm"
 turned=$(qm_diff "$qm_work/start.ppm" "$qm_work/turned.ppm")
 shift=$(qm_hshift "$qm_work/start.ppm" "$qm_work/turned.ppm")
-echo "after a 100-pixel drag right: RMS $turned (threshold $threshold), content moved ${shift} px"
-qm_gt "$turned" "$threshold" || qm_fail "the drag did not turn the view (RMS $turned)"
+echo "after a 100-pixel drag right: RMS $turned (threshold $qm_threshold), content moved ${shift} px"
+qm_gt "$turned" "$qm_threshold" || qm_fail "the drag did not turn the view (RMS $turned)"
 [ "$shift" -le -100 ] || qm_fail "the room did not slide left on a drag to the right (${shift} px)"
-
-xdotool mousemove 700 300
-qm_settle
-passive=$(qm_diff "$qm_work/turned.ppm" "$qm_work/settled.ppm")
-qm_gt 0.03 "$passive" || qm_fail "with mouse look on, moving without a button turned the view (RMS $passive)"
+# Mouse look is on now.
+still "$qm_work/turned.ppm" 700 300
 
 drag 400 300
-qm_settle
 back=$(qm_diff "$qm_work/start.ppm" "$qm_work/settled.ppm")
 echo "after dragging back: RMS $back from the start"
-qm_gt "$(awk -v t="$turned" 'BEGIN { print t / 4 }')" "$back" || qm_fail "dragging back did not restore the view (RMS $back)"
+qm_gt "$(qm_calc "$turned / 4")" "$back" || qm_fail "dragging back did not restore the view (RMS $back)"
 qm_quit
 echo "turn ok"

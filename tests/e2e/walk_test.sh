@@ -4,31 +4,26 @@
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-qm_start "$1" "$2"
+qm_start
 
-# A fixed strength and a settled picture: what changes from here on is the camera's doing.
+# hold KEY: holds KEY for 1.5 s, waits until the picture has come to rest (the camera stops) and
+# leaves in `moved` how far it is from the picture before.
+hold() {
+  cp "$qm_work/settled.ppm" "$qm_work/start.ppm"
+  xdotool keydown "$1"
+  sleep 1.5
+  xdotool keyup "$1"
+  qm_settle 30
+  moved=$(qm_diff "$qm_work/start.ppm" "$qm_work/settled.ppm")
+  echo "idle RMS $qm_idle; after holding $1: RMS $moved (threshold $qm_threshold)"
+}
+
 qm_light_up 6
-cp "$qm_work/settled.ppm" "$qm_work/start.ppm"
 idle=$qm_idle
-# A change counts when it is well above what the picture does by itself meanwhile.
-threshold=$(awk -v i="$idle" 'BEGIN { t = 4 * i; if (t < 0.05) t = 0.05; print t }')
-
-xdotool keydown W
-sleep 1.5
-xdotool keyup W
-qm_settle
-upper=$(qm_diff "$qm_work/start.ppm" "$qm_work/settled.ppm")
-echo "idle RMS $idle; after holding W: $upper"
-qm_gt "$(awk -v i="$idle" 'BEGIN { t = 3 * i; if (t < 0.03) t = 0.03; print t }')" "$upper" || qm_fail "holding upper-case W changed the view (RMS $upper)"
-cp "$qm_work/settled.ppm" "$qm_work/start.ppm"
-
-xdotool keydown w
-sleep 1.5
-xdotool keyup w
-# After the release the picture must come to rest again: the camera stops.
-qm_settle 30
-walked=$(qm_diff "$qm_work/start.ppm" "$qm_work/settled.ppm")
-echo "after holding w: RMS $walked (threshold $threshold)"
-qm_gt "$walked" "$threshold" || qm_fail "holding w did not change the view (RMS $walked)"
+hold W
+qm_gt "$(awk -v i="$idle" 'BEGIN { t = 3 * i; if (t < 0.03) t = 0.03; print t }')" "$moved" ||
+  qm_fail "holding upper-case W changed the view (RMS $moved)"
+hold w
+qm_gt "$moved" "$qm_threshold" || qm_fail "holding w did not change the view (RMS $moved)"
 qm_quit
 echo "walk ok"

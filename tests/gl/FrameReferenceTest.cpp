@@ -7,7 +7,7 @@
 //
 // A change that alters the picture on purpose (programs, textures, the passes): look at
 // frame_actual.png, and if it is right, refresh the reference with
-//   QUILLMARSH_UPDATE_REFERENCE=1 ctest -R gl_frame
+//   QUILLMARSH_UPDATE_REFERENCE=1 ctest -R gl_scene
 // which rewrites the file in the source tree; commit it with the change.
 #include <GL/glew.h>
 #include <IL/il.h>
@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "app/Scene.h"
-#include "tests/gl/FrameTestScene.h"
+#include "tests/gl/SceneTestSetUp.h"
 #include "tests/gl/GlTestSupport.h"
 #include "world/LightGrid.h"
 
-using namespace frametest;
+using namespace scenetest;
 
 namespace {
 
@@ -50,6 +50,7 @@ void addPointLight(LightGrid& grid, float px, float py, float pz, float r, float
 }
 
 void buildReferenceRoom() {
+  prepareScene();
   LightGrid& grid = newGrid(10, 5, 10);
   for (int z = 0; z < 10; ++z)
     for (int x = 0; x < 10; ++x) {

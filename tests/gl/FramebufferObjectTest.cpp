@@ -29,11 +29,7 @@ class CountingFbo : public FramebufferObject {
   int calls = 0;
 };
 
-GLuint boundFramebuffer() {
-  GLint bound = 0;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
-  return static_cast<GLuint>(bound);
-}
+GLuint boundFramebuffer() { return static_cast<GLuint>(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT)); }
 
 int bindCalls = 0;
 PFNGLBINDFRAMEBUFFEREXTPROC realBind = nullptr;
@@ -108,7 +104,7 @@ class FramebufferObjectTest : public ::testing::Test {
   }
   void TearDown() override {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_NO_GL_ERROR();
   }
 };
 
@@ -233,24 +229,21 @@ TEST_F(FramebufferObjectTest, TextureWithTheRenderBuffersNameIsNotTakenForIt) {
   glDeleteTextures(1, &texture);
 }
 
-TEST_F(FramebufferObjectTest, EmptyFramebufferReportsMissingAttachment) {
+TEST_F(FramebufferObjectTest, EmptyFramebufferReportsMissingAttachmentAndCompleteOneNothing) {
   ExposedFbo fbo;
-  std::ostringstream report;
-  EXPECT_FALSE(fbo.CheckFramebufferStatus(report));
-  EXPECT_EQ(report.str(),
+  std::ostringstream missing;
+  EXPECT_FALSE(fbo.CheckFramebufferStatus(missing));
+  EXPECT_EQ(missing.str(),
             std::string(kReportPrefix) + "GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT_EXT\n");
   EXPECT_EQ(boundFramebuffer(), 0u);
   EXPECT_EQ(fbo.GetAttachedObjectName(GL_COLOR_ATTACHMENT0_EXT), 0u);
   EXPECT_EQ(fbo.GetAttachedObjectName(GL_DEPTH_ATTACHMENT_EXT), 0u);
-}
 
-TEST_F(FramebufferObjectTest, CompleteFramebufferWritesNothing) {
-  ExposedFbo fbo;
   const GLuint texture = makeTexture2D(16);
   fbo.AttachTexture(GL_TEXTURE_2D, texture, GL_COLOR_ATTACHMENT0_EXT, 0, 0);
-  std::ostringstream report;
-  EXPECT_TRUE(fbo.CheckFramebufferStatus(report));
-  EXPECT_EQ(report.str(), "");
+  std::ostringstream complete;
+  EXPECT_TRUE(fbo.CheckFramebufferStatus(complete));
+  EXPECT_EQ(complete.str(), "");
   glDeleteTextures(1, &texture);
 }
 
@@ -262,12 +255,7 @@ TEST_F(FramebufferObjectTest, StatusOutsideTheTableReportsUnknownError) {
   if (maxSamples < 2) GTEST_SKIP() << "no multisampling";
   // Attachments with different sample counts give the multisample status, not in the table.
   GLuint buffers[2] = {0, 0};
-  glGenRenderbuffersEXT(2, buffers);
-  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[0]);
-  glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, maxSamples, GL_RGBA8, 16, 16);
-  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[1]);
-  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, 16, 16);
-  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+  gltest::makeMixedSampleRenderbuffers(maxSamples, buffers);
   fbo.AttachRenderBuffers(2, buffers);
 
   fbo.Bind();

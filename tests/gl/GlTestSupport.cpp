@@ -35,6 +35,51 @@ std::string makeScratchDir(const std::string& name) {
   return dir;
 }
 
+GLint integer(GLenum pname) {
+  GLint value = -1;
+  glGetIntegerv(pname, &value);
+  return value;
+}
+
+std::array<float, 16> matrix(GLenum which) {
+  std::array<float, 16> m{};
+  glGetFloatv(which, m.data());
+  return m;
+}
+
+GLint texParameter(GLenum target, GLuint texture, GLenum pname) {
+  GLint value = -1;
+  glBindTexture(target, texture);
+  glGetTexParameteriv(target, pname, &value);
+  return value;
+}
+
+GLint texLevel(GLenum target, GLuint texture, GLenum pname) {
+  GLint value = -1;
+  glBindTexture(target, texture);
+  glGetTexLevelParameteriv(target, 0, pname, &value);
+  return value;
+}
+
+void expectSampling(GLuint texture, GLint wrap, GLint envMode) {
+  EXPECT_EQ(texParameter(GL_TEXTURE_2D, texture, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  EXPECT_EQ(texParameter(GL_TEXTURE_2D, texture, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(texParameter(GL_TEXTURE_2D, texture, GL_TEXTURE_WRAP_S), wrap);
+  EXPECT_EQ(texParameter(GL_TEXTURE_2D, texture, GL_TEXTURE_WRAP_T), wrap);
+  GLint mode = 0;
+  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+  EXPECT_EQ(mode, envMode);
+}
+
+void makeMixedSampleRenderbuffers(GLint samples, GLuint buffers[2]) {
+  glGenRenderbuffersEXT(2, buffers);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[0]);
+  glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, samples, GL_RGBA8, 16, 16);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[1]);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, 16, 16);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+}
+
 GLenum drainGlErrors() {
   GLenum first = GL_NO_ERROR;
   for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {

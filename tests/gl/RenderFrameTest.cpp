@@ -13,12 +13,12 @@
 #include "Utils/ShaderProgram.h"
 #include "app/Display.h"
 #include "app/Scene.h"
-#include "tests/gl/FrameTestScene.h"
+#include "tests/gl/SceneTestSetUp.h"
 #include "tests/gl/GlTestSupport.h"
 #include "tests/gl/OffscreenTarget.h"
 #include "world/LightGrid.h"
 
-using namespace frametest;
+using namespace scenetest;
 
 namespace {
 

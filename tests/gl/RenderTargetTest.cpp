@@ -16,12 +16,6 @@
 
 namespace {
 
-GLint framebufferBinding() {
-  GLint bound = -1;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
-  return bound;
-}
-
 GLuint attachedName(GLenum attachment) {
   GLint name = 0;
   glGetFramebufferAttachmentParameterivEXT(GL_FRAMEBUFFER_EXT, attachment,
@@ -62,7 +56,7 @@ TEST(RenderTarget, SameSizeSharesOneFramebufferAndANewSizeReplacesIt) {
   EXPECT_TRUE(manager->created);
   EXPECT_EQ(manager->framebuffer, framebuffer);
   EXPECT_EQ(manager->depthBuffer, depth);
-  EXPECT_EQ(framebufferBinding(), 0);
+  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
   EXPECT_EQ(renderbufferParameter(depth, GL_RENDERBUFFER_WIDTH_EXT), 1024);
   EXPECT_EQ(renderbufferParameter(depth, GL_RENDERBUFFER_HEIGHT_EXT), 800);
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
@@ -71,9 +65,7 @@ TEST(RenderTarget, SameSizeSharesOneFramebufferAndANewSizeReplacesIt) {
   EXPECT_EQ(attachedName(GL_DEPTH_ATTACHMENT_EXT), depth);
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 
-  GLint format = 0;
-  glBindTexture(GL_TEXTURE_2D, first->texture);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  const GLint format = gltest::texLevel(GL_TEXTURE_2D, first->texture, GL_TEXTURE_INTERNAL_FORMAT);
   const bool floatTextures = GLEW_ARB_texture_float || GLEW_VERSION_3_0;
   EXPECT_EQ(format, floatTextures ? GL_RGBA16F_ARB : GL_RGBA);
   std::printf("colour target internal format: 0x%X\n", static_cast<unsigned>(format));
@@ -88,7 +80,7 @@ TEST(RenderTarget, SameSizeSharesOneFramebufferAndANewSizeReplacesIt) {
   EXPECT_EQ(attachedName(GL_COLOR_ATTACHMENT0_EXT), smaller->texture);
   EXPECT_EQ(attachedName(GL_COLOR_ATTACHMENT1_EXT), 0u) << "the old framebuffer is gone";
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_NO_GL_ERROR();
 }
 
 TEST(RenderTarget, BindDrawsOnlyIntoItsAttachmentAndKeepsTheOthers) {
@@ -105,25 +97,20 @@ TEST(RenderTarget, BindDrawsOnlyIntoItsAttachmentAndKeepsTheOthers) {
   glClearColor(1, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
   back.bind();
-  EXPECT_EQ(framebufferBinding(), static_cast<GLint>(manager->framebuffer));
-  GLint renderbuffer = 0;
-  glGetIntegerv(GL_RENDERBUFFER_BINDING_EXT, &renderbuffer);
-  EXPECT_EQ(static_cast<GLuint>(renderbuffer), manager->depthBuffer);
-  GLint drawBuffers[2] = {0, 0};
-  glGetIntegerv(GL_DRAW_BUFFER0, &drawBuffers[0]);
-  glGetIntegerv(GL_DRAW_BUFFER1, &drawBuffers[1]);
-  EXPECT_EQ(drawBuffers[0], GL_COLOR_ATTACHMENT1_EXT);
-  EXPECT_EQ(drawBuffers[1], GL_NONE);
+  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), static_cast<GLint>(manager->framebuffer));
+  EXPECT_EQ(static_cast<GLuint>(gltest::integer(GL_RENDERBUFFER_BINDING_EXT)), manager->depthBuffer);
+  EXPECT_EQ(gltest::integer(GL_DRAW_BUFFER0), GL_COLOR_ATTACHMENT1_EXT);
+  EXPECT_EQ(gltest::integer(GL_DRAW_BUFFER1), GL_NONE);
   EXPECT_EQ(attachedName(GL_COLOR_ATTACHMENT0_EXT), front.texture);
   glClearColor(0, 1, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
   back.unbind();
-  EXPECT_EQ(framebufferBinding(), 0);
+  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
   glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
 
   EXPECT_FLOAT_EQ(texelGreen(back.texture, 64, 32, 10, 10), 1.0f);
   EXPECT_FLOAT_EQ(texelGreen(front.texture, 64, 32, 10, 10), 0.0f) << "front was drawn over";
-  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_NO_GL_ERROR();
 }
 
 TEST(RenderTarget, ColourTextureFiltersLinearlyClampsAndLeavesReplace) {
@@ -131,23 +118,10 @@ TEST(RenderTarget, ColourTextureFiltersLinearlyClampsAndLeavesReplace) {
   OutputCapture quiet(1);
   RenderTarget target(64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
   quiet.finish();
-  GLint value = 0;
-  glBindTexture(GL_TEXTURE_2D, target.texture);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
-  EXPECT_EQ(value, GL_LINEAR);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &value);
-  EXPECT_EQ(value, GL_LINEAR);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &value);
-  EXPECT_EQ(value, GL_CLAMP_TO_EDGE);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &value);
-  EXPECT_EQ(value, GL_CLAMP_TO_EDGE);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &value);
-  EXPECT_EQ(value, 64);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &value);
-  EXPECT_EQ(value, 32);
+  gltest::expectSampling(target.texture, GL_CLAMP_TO_EDGE, GL_REPLACE);
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, target.texture, GL_TEXTURE_WIDTH), 64);
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, target.texture, GL_TEXTURE_HEIGHT), 32);
   glBindTexture(GL_TEXTURE_2D, 0);
-  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
-  EXPECT_EQ(value, GL_REPLACE);
 }
 
 TEST(RenderTarget, StaleGlErrorFromEarlierCallsIsNotTakenForACreationError) {
@@ -210,11 +184,7 @@ void bindMixedSampleCounts(GLint samples) {
   GLuint buffers[2] = {0, 0};
   glGenFramebuffersEXT(1, &framebuffer);
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
-  glGenRenderbuffersEXT(2, buffers);
-  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[0]);
-  glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, samples, GL_RGBA8, 8, 8);
-  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[1]);
-  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, 8, 8);
+  gltest::makeMixedSampleRenderbuffers(samples, buffers);
   glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT,
                                buffers[0]);
   glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_RENDERBUFFER_EXT,

@@ -24,14 +24,6 @@ namespace {
 // The volume stores 8 bits a component for the unsized GL_RGB format on common drivers.
 constexpr float kTexelTolerance = 1.0f / 255.0f + 1e-6f;
 
-void setLight(int x, int y, int z, float r, float g, float b) {
-  GridCell cell;
-  cell.light[0] = r;
-  cell.light[1] = g;
-  cell.light[2] = b;
-  scene.grid->setCell(x, y, z, cell);
-}
-
 // The texel each cell should become, worked out in double from the grid's current light.
 std::vector<float> expectedTexels() {
   const LightGrid& g = *scene.grid;
@@ -65,47 +57,32 @@ int mismatches(const std::vector<float>& actual) {
   return count;
 }
 
-void upload(bool cpu) {
-  scene.cpuLightUpload = cpu;
-  scene.uploadLightVolume();
-}
-
-std::array<float, 16> matrix(GLenum which) {
-  std::array<float, 16> m{};
-  glGetFloatv(which, m.data());
-  return m;
-}
-
-GLint integer(GLenum pname) {
-  GLint value = -1;
-  glGetIntegerv(pname, &value);
-  return value;
-}
-
 }  // namespace
 
+using namespace scenetest;
+
 TEST(SceneLightUpload, CpuPathStoresEachComponentAsLightOverLightPlusOne) {
-  scenetest::makeGridAndVolume(5, 6, 4);
-  setLight(3, 2, 1, 0.0f, 1.0f, 3.0f);
-  setLight(4, 5, 3, 1.0f, 0.0f, 0.0f);
-  setLight(0, 1, 2, 1e30f, 9.0f, 0.25f);
-  scenetest::fillVolume(0.3f);
+  newGrid(5, 6, 4);
+  putLight(3, 2, 1, 0.0f, 1.0f, 3.0f);
+  putLight(4, 5, 3, 1.0f, 0.0f, 0.0f);
+  putLight(0, 1, 2, 1e30f, 9.0f, 0.25f);
+  fillVolume(0.3f);
   gltest::drainGlErrors();
 
-  upload(true);
+  uploadLight(true);
 
-  const std::vector<float> texels = scenetest::readVolume();
+  const std::vector<float> texels = readVolume();
   const size_t cell = (static_cast<size_t>(1 * 6 + 2) * 5 + 3) * 3;
   EXPECT_NEAR(texels[cell + 0], 0.0f, kTexelTolerance);
   EXPECT_NEAR(texels[cell + 1], 0.5f, kTexelTolerance);
   EXPECT_NEAR(texels[cell + 2], 0.75f, kTexelTolerance);
   EXPECT_EQ(mismatches(texels), 0);
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_3D));
-  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_NO_GL_ERROR();
 }
 
 TEST(SceneLightUpload, BothPathsWriteTheSameTexelsForARandomGrid) {
-  scenetest::makeGridAndVolume(11, 6, 9);
+  newGrid(11, 6, 9);
   std::mt19937 random(20240611u);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
   const float bright[] = {1e3f, 1e6f, 1e30f, FLT_MAX};
@@ -120,17 +97,17 @@ TEST(SceneLightUpload, BothPathsWriteTheSameTexelsForARandomGrid) {
           else if (kind < 0.85f) c = 100.0f * unit(random);
           else c = bright[random() % 4];
         }
-        setLight(x, y, z, light[0], light[1], light[2]);
+        putLight(x, y, z, light[0], light[1], light[2]);
       }
 
-  scenetest::fillVolume(0.3f);
-  upload(true);
-  const std::vector<float> cpu = scenetest::readVolume();
-  const std::vector<unsigned char> cpuBytes = scenetest::readVolumeBytes();
-  scenetest::fillVolume(0.3f);
-  upload(false);
-  const std::vector<float> slices = scenetest::readVolume();
-  const std::vector<unsigned char> sliceBytes = scenetest::readVolumeBytes();
+  fillVolume(0.3f);
+  uploadLight(true);
+  const std::vector<float> cpu = readVolume();
+  const std::vector<unsigned char> cpuBytes = readVolumeBytes();
+  fillVolume(0.3f);
+  uploadLight(false);
+  const std::vector<float> slices = readVolume();
+  const std::vector<unsigned char> sliceBytes = readVolumeBytes();
 
   EXPECT_EQ(mismatches(cpu), 0);
   EXPECT_EQ(mismatches(slices), 0);
@@ -141,22 +118,22 @@ TEST(SceneLightUpload, BothPathsWriteTheSameTexelsForARandomGrid) {
     differing += std::abs(cpuBytes[i] - sliceBytes[i]) > 1;
   }
   EXPECT_EQ(differing, 0);
-  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_NO_GL_ERROR();
 }
 
 TEST(SceneLightUpload, EveryTexelOfAFourBySixByThreeGridIsWrittenOnBothPaths) {
-  scenetest::makeGridAndVolume(4, 6, 3);
+  newGrid(4, 6, 3);
   // (x + 1, y + 1, z + 1) compresses to a different triple in every cell, none near 0.1.
   for (int z = 0; z < 3; ++z)
     for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 4; ++x) setLight(x, y, z, x + 1.0f, y + 1.0f, z + 1.0f);
+      for (int x = 0; x < 4; ++x) putLight(x, y, z, x + 1.0f, y + 1.0f, z + 1.0f);
 
   for (bool cpu : {true, false}) {
     SCOPED_TRACE(cpu ? "CPU path" : "slice path");
-    scenetest::fillVolume(0.1f);
-    upload(cpu);
-    EXPECT_EQ(mismatches(scenetest::readVolume()), 0);
-    const std::vector<unsigned char> bytes = scenetest::readVolumeBytes();
+    fillVolume(0.1f);
+    uploadLight(cpu);
+    EXPECT_EQ(mismatches(readVolume()), 0);
+    const std::vector<unsigned char> bytes = readVolumeBytes();
     std::set<std::array<unsigned char, 3>> distinct;
     for (size_t i = 0; i + 2 < bytes.size(); i += 3) {
       distinct.insert({bytes[i], bytes[i + 1], bytes[i + 2]});
@@ -167,9 +144,9 @@ TEST(SceneLightUpload, EveryTexelOfAFourBySixByThreeGridIsWrittenOnBothPaths) {
 }
 
 TEST(SceneLightUpload, SlicePathLeavesTheWindowsViewportDepthTestAndMatrices) {
-  scenetest::makeGridAndVolume(4, 6, 3);
-  setLight(2, 5, 2, 3.0f, 0.0f, 1.0f);
-  scenetest::fillVolume(0.1f);
+  newGrid(4, 6, 3);
+  putLight(2, 5, 2, 3.0f, 0.0f, 1.0f);
+  fillVolume(0.1f);
 
   GLuint otherFramebuffer = 0;
   glGenFramebuffersEXT(1, &otherFramebuffer);
@@ -186,13 +163,13 @@ TEST(SceneLightUpload, SlicePathLeavesTheWindowsViewportDepthTestAndMatrices) {
   glTranslatef(1.5f, -2.0f, 3.0f);
   glPushMatrix();
   glRotatef(30.0f, 0.0f, 1.0f, 0.0f);
-  const auto modelView = matrix(GL_MODELVIEW_MATRIX);
-  const auto projection = matrix(GL_PROJECTION_MATRIX);
-  const GLint modelViewDepth = integer(GL_MODELVIEW_STACK_DEPTH);
-  const GLint projectionDepth = integer(GL_PROJECTION_STACK_DEPTH);
+  const auto modelView = gltest::matrix(GL_MODELVIEW_MATRIX);
+  const auto projection = gltest::matrix(GL_PROJECTION_MATRIX);
+  const GLint modelViewDepth = gltest::integer(GL_MODELVIEW_STACK_DEPTH);
+  const GLint projectionDepth = gltest::integer(GL_PROJECTION_STACK_DEPTH);
   gltest::drainGlErrors();
 
-  upload(false);
+  uploadLight(false);
 
   GLint viewport[4] = {-1, -1, -1, -1};
   glGetIntegerv(GL_VIEWPORT, viewport);
@@ -201,15 +178,15 @@ TEST(SceneLightUpload, SlicePathLeavesTheWindowsViewportDepthTestAndMatrices) {
   EXPECT_EQ(viewport[2], 1024);
   EXPECT_EQ(viewport[3], 800);
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_EQ(integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
-  EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-  EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), modelViewDepth);
-  EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), projectionDepth);
-  EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelView);
-  EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), projection);
-  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
+  EXPECT_EQ(gltest::integer(GL_MATRIX_MODE), GL_MODELVIEW);
+  EXPECT_EQ(gltest::integer(GL_MODELVIEW_STACK_DEPTH), modelViewDepth);
+  EXPECT_EQ(gltest::integer(GL_PROJECTION_STACK_DEPTH), projectionDepth);
+  EXPECT_EQ(gltest::matrix(GL_MODELVIEW_MATRIX), modelView);
+  EXPECT_EQ(gltest::matrix(GL_PROJECTION_MATRIX), projection);
+  EXPECT_NO_GL_ERROR();
   // The caller's matrices and viewport were no obstacle to filling the volume.
-  EXPECT_EQ(mismatches(scenetest::readVolume()), 0);
+  EXPECT_EQ(mismatches(readVolume()), 0);
 
   glPopMatrix();
   glPopMatrix();
@@ -220,7 +197,7 @@ TEST(SceneLightUpload, SlicePathLeavesTheWindowsViewportDepthTestAndMatrices) {
 }
 
 TEST(SceneLightUpload, KeyMChoosesThePathThatTheUpdatesStepUses) {
-  scenetest::makeGridAndVolume(8, 6, 5);
+  newGrid(8, 6, 5);
   GridCell lamp;
   lamp.emitter = true;
   lamp.emission[0] = 100.0f;
@@ -238,7 +215,7 @@ TEST(SceneLightUpload, KeyMChoosesThePathThatTheUpdatesStepUses) {
   // The slice path: it is the one that leaves the window's viewport and the last slice attached.
   onKeyUp('m', 0, 0);
   ASSERT_FALSE(scene.cpuLightUpload);
-  scenetest::fillVolume(0.1f);
+  fillVolume(0.1f);
   glViewport(0, 0, 10, 10);
   scene.stepAccumulator = 0.0;
   scene.update();
@@ -246,8 +223,8 @@ TEST(SceneLightUpload, KeyMChoosesThePathThatTheUpdatesStepUses) {
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[2], 1024);
   EXPECT_EQ(viewport[3], 800);
-  EXPECT_EQ(scenetest::attachedVolumeSlice(), 4);
-  const std::vector<float> afterFirst = scenetest::readVolume();
+  EXPECT_EQ(attachedVolumeSlice(), 4);
+  const std::vector<float> afterFirst = readVolume();
   EXPECT_EQ(mismatches(afterFirst), 0);
   EXPECT_GT(afterFirst[(static_cast<size_t>(2 * 6 + 3) * 8 + 2) * 3], 0.5f);
 
@@ -256,14 +233,14 @@ TEST(SceneLightUpload, KeyMChoosesThePathThatTheUpdatesStepUses) {
   ASSERT_TRUE(scene.cpuLightUpload);
   scene.lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, scene.lightVolumeTex,
                                       GL_COLOR_ATTACHMENT0_EXT, 0, 0);
-  scenetest::fillVolume(0.1f);
+  fillVolume(0.1f);
   glViewport(0, 0, 10, 10);
   scene.update();
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[2], 10);
   EXPECT_EQ(viewport[3], 10);
-  EXPECT_EQ(scenetest::attachedVolumeSlice(), 0);
-  EXPECT_EQ(mismatches(scenetest::readVolume()), 0);
+  EXPECT_EQ(attachedVolumeSlice(), 0);
+  EXPECT_EQ(mismatches(readVolume()), 0);
   glViewport(0, 0, 1024, 800);
-  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_NO_GL_ERROR();
 }

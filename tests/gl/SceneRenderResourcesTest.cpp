@@ -16,29 +16,9 @@
 #include "Utils/ShaderProgram.h"
 #include "world/LightGrid.h"
 
-namespace {
-
-GLint texLevel(GLenum target, GLuint texture, GLenum pname) {
-  GLint value = -1;
-  glBindTexture(target, texture);
-  glGetTexLevelParameteriv(target, 0, pname, &value);
-  return value;
-}
-
-GLint texParameter(GLenum target, GLuint texture, GLenum pname) {
-  GLint value = -1;
-  glBindTexture(target, texture);
-  glGetTexParameteriv(target, pname, &value);
-  return value;
-}
-
-GLint integer(GLenum pname) {
-  GLint value = -1;
-  glGetIntegerv(pname, &value);
-  return value;
-}
-
-}  // namespace
+using gltest::integer;
+using gltest::texLevel;
+using gltest::texParameter;
 
 TEST(SceneRenderResources, InitialisesTheFrameStateItOwns) {
   const scenetest::SetUpRecord& record = scenetest::renderResources();
@@ -116,13 +96,13 @@ TEST(SceneRenderResources, MakesTwoWindowSizedTargetsAndTheImageTextures) {
   }
   EXPECT_EQ(std::set<GLuint>(std::begin(images), std::end(images)).size(), 3u);
   glBindTexture(GL_TEXTURE_2D, 0);
-  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_NO_GL_ERROR();
 }
 
 TEST(SceneRenderResources, LightVolumeHasOneBlackTexelPerCell) {
   scenetest::renderResources();
   gltest::drainGlErrors();
-  scenetest::makeGridAndVolume(1, 1, 1);
+  scenetest::newGrid(1, 1, 1);
   glDeleteTextures(1, &scene.lightVolumeTex);
   delete scene.lightVolumeFbo;
   delete scene.grid;
@@ -163,7 +143,7 @@ TEST(SceneRenderResources, LightVolumeHasOneBlackTexelPerCell) {
   FramebufferObject::Unbind();
   EXPECT_EQ(scene.lightVolumeFbo->GetAttachedObjectName(GL_COLOR_ATTACHMENT0_EXT), volume);
   EXPECT_EQ(scenetest::attachedVolumeSlice(), 0);
-  EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_NO_GL_ERROR();
 }
 
 TEST(SceneRenderResources, RoomBeyondTheLargest3DTextureEndsSetUpWithStatusOne) {

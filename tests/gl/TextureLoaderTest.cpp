@@ -99,9 +99,8 @@ TEST_F(TextureLoaderTest, LogsFileNameThenHeightAndWidth) {
   EXPECT_EQ(after.substr(before.size()),
             "filename " + path + "\nloaded image dimensions h: 128 w: 256\n");
   EXPECT_NE(texture, 0u);
-  GLint bound = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-  EXPECT_EQ(static_cast<GLuint>(bound), texture) << "the new texture stays bound";
+  EXPECT_EQ(static_cast<GLuint>(gltest::integer(GL_TEXTURE_BINDING_2D)), texture)
+      << "the new texture stays bound";
   EXPECT_FALSE(ilIsEnabled(IL_ORIGIN_SET)) << "forced origin is on only during a load";
 }
 
@@ -130,9 +129,7 @@ TEST_F(TextureLoaderTest, OddWidthUploadsTightRowsAndKeepsTheUnpackAlignment) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
   GLuint texture = 0;
   loadTexture(path.c_str(), &texture);
-  GLint alignment = 0;
-  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-  EXPECT_EQ(alignment, 8);
+  EXPECT_EQ(gltest::integer(GL_UNPACK_ALIGNMENT), 8);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 
   int w = 0, h = 0;
@@ -200,19 +197,8 @@ TEST_F(TextureLoaderTest, ShortFormRepeatsFiltersLinearlyAndLeavesReplace) {
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   GLuint texture = 0;
   loadTexture(path.c_str(), &texture);
-  GLint value = 0;
-  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
-  EXPECT_EQ(value, GL_REPLACE);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &value);
-  EXPECT_EQ(value, GL_REPEAT);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &value);
-  EXPECT_EQ(value, GL_REPEAT);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
-  EXPECT_EQ(value, GL_LINEAR);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &value);
-  EXPECT_EQ(value, GL_LINEAR);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &value);
-  EXPECT_EQ(value, GL_RGB);
+  gltest::expectSampling(texture, GL_REPEAT, GL_REPLACE);
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, texture, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
 }
 
 TEST_F(TextureLoaderTest, LongFormTakesWrapAndEnvModeAndIgnoresAnInvalidWrap) {
@@ -220,20 +206,11 @@ TEST_F(TextureLoaderTest, LongFormTakesWrapAndEnvModeAndIgnoresAnInvalidWrap) {
   gltest::writePpm(dir + "/light.ppm", 4, 4, solid(4, 4, {9, 9, 9}).data());
   GLuint clamped = 0, invalid = 0;
   loadTexture((dir + "/light.ppm").c_str(), &clamped, GL_CLAMP_TO_EDGE, GL_MODULATE);
-  GLint value = 0;
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &value);
-  EXPECT_EQ(value, GL_CLAMP_TO_EDGE);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &value);
-  EXPECT_EQ(value, GL_CLAMP_TO_EDGE);
-  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
-  EXPECT_EQ(value, GL_MODULATE);
+  gltest::expectSampling(clamped, GL_CLAMP_TO_EDGE, GL_MODULATE);
 
   loadTexture((dir + "/light.ppm").c_str(), &invalid, 0x1234, GL_REPLACE);
   EXPECT_NE(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &value);
-  EXPECT_EQ(value, GL_REPEAT);
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &value);
-  EXPECT_EQ(value, GL_REPEAT);
+  gltest::expectSampling(invalid, GL_REPEAT, GL_REPLACE);
   int w = 0, h = 0;
   EXPECT_EQ(texel(textureBytes(invalid, &w, &h), w, 0, 0), (Rgb{9, 9, 9})) << "loading went on";
 }

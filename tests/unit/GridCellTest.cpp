@@ -57,32 +57,22 @@ TEST(GridCell, SettersResetEveryOtherField) {
   expectOnly(c, false, true, 0.0f);
 }
 
-TEST(GridCell, ScaledKeepsOnlyOpacityAndLight) {
+// scaled and plus carry opacity and light only: flags and emission of the busy cell are dropped.
+void expectOpacityAndLightOnly(const GridCell& c, float opacity, float r, float g, float b) {
+  EXPECT_EQ(c.opacity, opacity);
+  EXPECT_EQ(c.light[0], r);
+  EXPECT_EQ(c.light[1], g);
+  EXPECT_EQ(c.light[2], b);
+  EXPECT_FALSE(c.emitter || c.greenMarker || c.redMarker || c.hidden);
+  EXPECT_EQ(c.emission[0] + c.emission[1] + c.emission[2], 0.0f);
+}
+
+TEST(GridCell, ScaledAndPlusKeepOnlyOpacityAndLight) {
   GridCell c = busyCell();
   c.opacity = 1.0f;
   c.light[0] = 2;
   c.light[1] = 4;
   c.light[2] = 6;
-  const GridCell half = c.scaled(0.5f);
-  EXPECT_EQ(half.opacity, 0.5f);
-  EXPECT_EQ(half.light[0], 1.0f);
-  EXPECT_EQ(half.light[1], 2.0f);
-  EXPECT_EQ(half.light[2], 3.0f);
-  EXPECT_FALSE(half.emitter || half.greenMarker || half.redMarker || half.hidden);
-  EXPECT_EQ(half.emission[0] + half.emission[1] + half.emission[2], 0.0f);
-}
-
-TEST(GridCell, PlusSumsOpacityAndLightOnly) {
-  GridCell a = busyCell();
-  a.opacity = 1.0f;
-  a.light[0] = 2;
-  a.light[1] = 4;
-  a.light[2] = 6;
-  const GridCell sum = a.plus(a);
-  EXPECT_EQ(sum.opacity, 2.0f);
-  EXPECT_EQ(sum.light[0], 4.0f);
-  EXPECT_EQ(sum.light[1], 8.0f);
-  EXPECT_EQ(sum.light[2], 12.0f);
-  EXPECT_FALSE(sum.emitter || sum.greenMarker || sum.redMarker || sum.hidden);
-  EXPECT_EQ(sum.emission[0] + sum.emission[1] + sum.emission[2], 0.0f);
+  expectOpacityAndLightOnly(c.scaled(0.5f), 0.5f, 1.0f, 2.0f, 3.0f);
+  expectOpacityAndLightOnly(c.plus(c), 2.0f, 4.0f, 8.0f, 12.0f);
 }
