@@ -19,7 +19,13 @@ void initGL() {
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  glHint(GL_MULTISAMPLE_FILTER_HINT_NV, GL_FASTEST);
+  // Only a driver with the NV hint knows its enum; elsewhere it would leave GL_INVALID_ENUM behind.
+  const GLubyte* extensions = glGetString(GL_EXTENSIONS);
+  if (extensions != nullptr &&
+      gluCheckExtension(reinterpret_cast<const GLubyte*>("GL_NV_multisample_filter_hint"),
+                        extensions)) {
+    glHint(GL_MULTISAMPLE_FILTER_HINT_NV, GL_FASTEST);
+  }
 }
 
 void onReshape(int width, int height) {

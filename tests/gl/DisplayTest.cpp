@@ -1,5 +1,5 @@
-// onReshape: the viewport and the 60 degree perspective for a window size, including the zero
-// height a window toolkit may report for a collapsed window.
+// initGL's fixed state, and onReshape: the viewport and the 60 degree perspective for a window
+// size, including the zero height a window toolkit may report for a collapsed window.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -57,4 +57,25 @@ TEST(Display, ZeroHeightCountsAsOnePixelAndKeepsTheProjectionFinite) {
   const Reshaped back = reshape(1024, 800);
   EXPECT_EQ(back.viewport[3], 800);
   EXPECT_NEAR(back.aspect(), 1.28, 1e-5);
+}
+
+TEST(Display, InitGLSetsTheFixedStateAndLeavesNoError) {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  glDisable(GL_DEPTH_TEST);
+  glDepthFunc(GL_ALWAYS);
+  initGL();
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  EXPECT_FLOAT_EQ(clear[0], 0.4f);
+  EXPECT_FLOAT_EQ(clear[1], 0.4f);
+  EXPECT_FLOAT_EQ(clear[2], 0.99f);
+  EXPECT_FLOAT_EQ(clear[3], 0.5f);
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  GLint depthFunc = 0, shading = 0;
+  glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+  glGetIntegerv(GL_SHADE_MODEL, &shading);
+  EXPECT_EQ(depthFunc, GL_LESS);
+  EXPECT_EQ(shading, GL_SMOOTH);
 }
