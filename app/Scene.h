@@ -1,6 +1,6 @@
 // The one global application object: the light grid, the camera, the top-down map, and the GPU
-// resources and per-frame lists the passes use. Pure fields and the update cadence live in the
-// core library; the operations that touch GL or the image library are defined in the GL library.
+// resources and per-frame lists the passes use. It is defined in the GL library (its update
+// refreshes the light volume) but its header includes no GL header; GL names are unsigned ints.
 #pragma once
 
 #include <vector>
