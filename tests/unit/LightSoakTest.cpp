@@ -1,12 +1,10 @@
 // The long-run checks on a shorter run: the shipped room at the strength a minute of "0" presses
-// reaches stays finite, non-negative and under the decay's bound with the wandering light
-// moving, its largest light levels off, and with the strength at 0 it never rises and dies out.
-// Also that the checks do catch poisoned light.
+// reaches stays finite, non-negative, under the decay's bound and level; at strength 0 the light
+// never rises and dies out. Also that the checks do catch poisoned light.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include "app/FlyCamera.h"
 #include "tests/unit/TestImages.h"
@@ -55,22 +53,17 @@ TEST(LightSoak, ShippedRoomAtFullStrengthStaysBoundedAndLevelsOff) {
   ASSERT_EQ(soak.firstBadStep, -1) << soak.nonFinite << " non-finite, " << soak.negative
                                    << " negative, " << soak.aboveBound << " above the bound";
   EXPECT_EQ(soak.stepsRun, 2000);
-  EXPECT_NE(room.grid.lightX * 1000 + room.grid.lightZ, startX * 1000 + startZ)
-      << "the wandering light should have moved in 2000 steps";
+  EXPECT_NE(room.grid.lightX * 1000 + room.grid.lightZ, startX * 1000 + startZ) << "never moved";
   EXPECT_GT(soak.maxLight, 0.0f);
   EXPECT_LT(soak.maxLight, soak.bound());
-
   // The light builds up over the first steps, then every window stays near the same level.
   ASSERT_EQ(soak.riseMax.size(), 1000u);
   EXPECT_LT(soak.riseMax[0], 0.8f * soak.riseMax[49]);
   ASSERT_EQ(soak.windowMax.size(), 20u);
-  for (size_t w = 0; w < soak.windowMax.size(); ++w) {
-    EXPECT_LE(soak.windowMax[w], soak.maxLight);
+  for (size_t w = 0; w < soak.windowMax.size(); ++w)
     EXPECT_GT(soak.windowMax[w], 0.85f * soak.maxLight) << "window " << w;
-  }
 
-  // Strength 0: the largest light never rises and falls far below where it was.
-  soak.release(300);
+  soak.release(300);  // strength 0
   EXPECT_EQ(soak.firstBadStep, -1);
   ASSERT_EQ(soak.releaseMax.size(), 301u);
   for (size_t s = 1; s < soak.releaseMax.size(); ++s)
@@ -79,8 +72,7 @@ TEST(LightSoak, ShippedRoomAtFullStrengthStaysBoundedAndLevelsOff) {
 }
 
 TEST(LightSoak, PoisonedOrExcessLightIsCaughtInTheStepItAppears) {
-  for (float poison : {std::numeric_limits<float>::quiet_NaN(),
-                       std::numeric_limits<float>::infinity(), -1.0f}) {
+  for (float poison : {NAN, INFINITY, -1.0f}) {
     ShippedRoom room(1.0f);
     LightSoak soak(room.grid, room.map, room.camera);
     soak.run(3, 1);

@@ -7,15 +7,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 inline void startImageLibrary() {
-  static bool started = false;
-  if (!started) ilInit();
-  started = true;
+  static const bool started = (ilInit(), true);
+  (void)started;
 }
 
 // A fresh directory under TMPDIR (or /tmp), removed with its files when the object dies.
@@ -55,27 +55,18 @@ inline bool saveImage(const std::string& path, int w, int h, int channels, ILenu
   ilEnable(IL_FILE_OVERWRITE);
   ok = ok && ilSave(fileType, path.c_str()) == IL_TRUE;
   ilDeleteImages(1, &image);
-  while (ilGetError() != IL_NO_ERROR) {
-  }
+  while (ilGetError() != IL_NO_ERROR) continue;
   return ok;
 }
 
 inline bool writeBytes(const std::string& path, const std::string& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+  std::ofstream f(path, std::ios::binary);
+  return static_cast<bool>(f.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush());
 }
 
 inline std::string readBytes(const std::string& path) {
-  std::string bytes;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return bytes;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  std::fclose(f);
-  return bytes;
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 // Hand-made PNG streams, written without DevIL so that the tests' pictures do not depend on the
