@@ -3,42 +3,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-// The matrix gluPerspective builds (fovy in degrees), column-major.
-void perspective(float fovyDeg, float aspect, float zNear, float zFar, float m[16]) {
-  const float f = 1.0f / std::tan(fovyDeg * 3.14159265358979f / 360.0f);
-  for (int i = 0; i < 16; ++i) m[i] = 0.0f;
-  m[0] = f / aspect;
-  m[5] = f;
-  m[10] = (zFar + zNear) / (zNear - zFar);
-  m[11] = -1.0f;
-  m[14] = 2.0f * zFar * zNear / (zNear - zFar);
-}
-
-// The matrix gluLookAt builds, column-major.
-void lookAt(const float eye[3], const float target[3], const float up[3], float m[16]) {
-  float f[3] = {target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]};
-  const float fl = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
-  for (float& v : f) v /= fl;
-  float s[3] = {f[1] * up[2] - f[2] * up[1], f[2] * up[0] - f[0] * up[2],
-                f[0] * up[1] - f[1] * up[0]};
-  const float sl = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
-  for (float& v : s) v /= sl;
-  const float u[3] = {s[1] * f[2] - s[2] * f[1], s[2] * f[0] - s[0] * f[2],
-                      s[0] * f[1] - s[1] * f[0]};
-  const float rows[3][3] = {{s[0], s[1], s[2]}, {u[0], u[1], u[2]}, {-f[0], -f[1], -f[2]}};
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 3; ++c) m[4 * c + r] = rows[r][c];
-    m[12 + r] = -(rows[r][0] * eye[0] + rows[r][1] * eye[1] + rows[r][2] * eye[2]);
-    m[4 * r + 3] = 0.0f;
+// The 60 degree, 1024 x 800 projection with near 0.1 and far 1000 that gluPerspective builds.
+struct Perspective {
+  float m[16] = {};
+  Perspective() {
+    const float f = 1.0f / std::tan(60.0f * 3.14159265358979f / 360.0f);
+    const float zNear = 0.1f, zFar = 1000.0f;
+    m[0] = f * 800.0f / 1024.0f;
+    m[5] = f;
+    m[10] = (zFar + zNear) / (zNear - zFar);
+    m[11] = -1.0f;
+    m[14] = 2.0f * zFar * zNear / (zNear - zFar);
   }
-  m[15] = 1.0f;
-}
+};
 
 void expectPlane(const Frustum& frustum, int index, float a, float b, float c, float d,
                  float tolerance = 1e-6f) {
@@ -49,65 +33,42 @@ void expectPlane(const Frustum& frustum, int index, float a, float b, float c, f
   EXPECT_NEAR(frustum.planes[index][3], d, tolerance);
 }
 
-float normalLength(const Frustum& frustum, int index) {
-  const float* p = frustum.planes[index];
-  return std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
-}
-
 }  // namespace
 
-TEST(FrustumPlanes, IdentityMatricesGiveTheUnitCubeInRightLeftBottomTopFarNearOrder) {
+TEST(FrustumPlanes, IdentityGivesTheUnitCubeAndTranslationShiftsIt) {
   Frustum frustum;
   frustum.extractFrom(kIdentity, kIdentity);
-  expectPlane(frustum, 0, -1, 0, 0, 1);
-  expectPlane(frustum, 1, 1, 0, 0, 1);
-  expectPlane(frustum, 2, 0, 1, 0, 1);
-  expectPlane(frustum, 3, 0, -1, 0, 1);
-  expectPlane(frustum, 4, 0, 0, -1, 1);
-  expectPlane(frustum, 5, 0, 0, 1, 1);
-}
+  // Order: right, left, bottom, top, far, near.
+  const float normals[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, -1}, {0, 0, 1}};
+  for (int p = 0; p < 6; ++p)
+    expectPlane(frustum, p, normals[p][0], normals[p][1], normals[p][2], 1);
 
-TEST(FrustumPlanes, TranslatedModelViewShiftsThePlanesByTheTranslation) {
-  // Model-view moves the world by (2, 3, -5): the box seen is x in (-3, -1), y in (-4, -2),
-  // z in (4, 6). A transposed product would put the translation into w instead.
+  // Model-view moving the world by (2, 3, -5) shows x in (-3, -1), y in (-4, -2), z in (4, 6).
+  // A transposed product would put the translation into w instead.
   float modl[16];
-  for (int i = 0; i < 16; ++i) modl[i] = kIdentity[i];
+  std::copy(kIdentity, kIdentity + 16, modl);
   modl[12] = 2.0f;
   modl[13] = 3.0f;
   modl[14] = -5.0f;
-  Frustum frustum;
   frustum.extractFrom(kIdentity, modl);
-  expectPlane(frustum, 0, -1, 0, 0, -1);
-  expectPlane(frustum, 1, 1, 0, 0, 3);
-  expectPlane(frustum, 2, 0, 1, 0, 4);
-  expectPlane(frustum, 3, 0, -1, 0, -2);
-  expectPlane(frustum, 4, 0, 0, -1, 6);
-  expectPlane(frustum, 5, 0, 0, 1, -4);
+  const float shifted[6] = {-1, 3, 4, -2, 6, -4};
+  for (int p = 0; p < 6; ++p)
+    expectPlane(frustum, p, normals[p][0], normals[p][1], normals[p][2], shifted[p]);
 }
 
-TEST(FrustumPlanes, ScaledMatricesAreNormalisedToUnitNormals) {
-  // A projection scaled by 4 on every row leaves the same planes once normalised.
-  float proj[16];
-  for (int i = 0; i < 16; ++i) proj[i] = 4.0f * kIdentity[i];
+TEST(FrustumPlanes, PerspectiveGivesUnitNormalsAndNearAndFarAtTheirDistances) {
   Frustum frustum;
-  frustum.extractFrom(proj, kIdentity);
-  for (int p = 0; p < 6; ++p) EXPECT_NEAR(normalLength(frustum, p), 1.0f, 1e-6f) << p;
-  expectPlane(frustum, 0, -1, 0, 0, 1);
-  expectPlane(frustum, 5, 0, 0, 1, 1);
-}
-
-TEST(FrustumPlanes, PerspectiveGivesNearAndFarAtTheirDistances) {
-  float proj[16];
-  perspective(60.0f, 1024.0f / 800.0f, 0.1f, 1000.0f, proj);
-  Frustum frustum;
-  frustum.extractFrom(proj, kIdentity);
+  frustum.extractFrom(Perspective().m, kIdentity);
+  for (int p = 0; p < 6; ++p) {
+    const float* n = frustum.planes[p];
+    EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0f, 1e-5f) << p;
+  }
   expectPlane(frustum, 5, 0, 0, -1, -0.1f, 1e-4f);
+  // Float cancellation in (far + near) / (near - far) costs a little precision in d.
   EXPECT_NEAR(frustum.planes[4][0], 0.0f, 1e-6f);
   EXPECT_NEAR(frustum.planes[4][1], 0.0f, 1e-6f);
   EXPECT_NEAR(frustum.planes[4][2], 1.0f, 1e-6f);
-  // Float cancellation in (far + near) / (near - far) costs a little precision here.
   EXPECT_NEAR(frustum.planes[4][3], 1000.0f, 1.0f);
-  for (int p = 0; p < 6; ++p) EXPECT_NEAR(normalLength(frustum, p), 1.0f, 1e-5f) << p;
   // The top plane leans by half the vertical field of view: its normal is (0, -cos 30, -sin 30).
   expectPlane(frustum, 3, 0, -std::cos(0.5235988f), -std::sin(0.5235988f), 0, 1e-5f);
   // The side planes pass through the eye as well.
@@ -115,32 +76,18 @@ TEST(FrustumPlanes, PerspectiveGivesNearAndFarAtTheirDistances) {
   EXPECT_NEAR(frustum.planes[1][3], 0.0f, 1e-6f);
 }
 
-TEST(FrustumPlanes, NormalizePlaneDividesAllFourCoefficientsByTheNormalLength) {
-  Frustum frustum;
-  const float plane[4] = {3.0f, 0.0f, -4.0f, 10.0f};
-  for (int i = 0; i < 4; ++i) frustum.planes[2][i] = plane[i];
-  frustum.planes[1][3] = 7.0f;
-  frustum.normalizePlane(2);
-  expectPlane(frustum, 2, 0.6f, 0.0f, -0.8f, 2.0f);
-  EXPECT_EQ(frustum.planes[1][3], 7.0f) << "other planes are left alone";
-}
-
 TEST(FrustumCubes, CubeTouchingAPlaneFromOutsideIsCulledAndOneJustInsideIsKept) {
   Frustum frustum;
   frustum.extractFrom(kIdentity, kIdentity);
-  EXPECT_FALSE(frustum.cubeVisible(1.5f, 0.0f, 0.0f, 0.5f));
-  EXPECT_TRUE(frustum.cubeVisible(1.49f, 0.0f, 0.0f, 0.5f));
-  // The same on the other five planes, so each plane takes part in the test.
-  EXPECT_FALSE(frustum.cubeVisible(-1.5f, 0.0f, 0.0f, 0.5f));
-  EXPECT_FALSE(frustum.cubeVisible(0.0f, 1.5f, 0.0f, 0.5f));
-  EXPECT_FALSE(frustum.cubeVisible(0.0f, -1.5f, 0.0f, 0.5f));
-  EXPECT_FALSE(frustum.cubeVisible(0.0f, 0.0f, 1.5f, 0.5f));
-  EXPECT_FALSE(frustum.cubeVisible(0.0f, 0.0f, -1.5f, 0.5f));
-  EXPECT_TRUE(frustum.cubeVisible(-1.49f, 0.0f, 0.0f, 0.5f));
-  EXPECT_TRUE(frustum.cubeVisible(0.0f, 1.49f, 0.0f, 0.5f));
-  EXPECT_TRUE(frustum.cubeVisible(0.0f, -1.49f, 0.0f, 0.5f));
-  EXPECT_TRUE(frustum.cubeVisible(0.0f, 0.0f, 1.49f, 0.5f));
-  EXPECT_TRUE(frustum.cubeVisible(0.0f, 0.0f, -1.49f, 0.5f));
+  // Each of the six planes in turn.
+  for (int axis = 0; axis < 3; ++axis)
+    for (float sign : {1.0f, -1.0f}) {
+      float touching[3] = {0, 0, 0}, inside[3] = {0, 0, 0};
+      touching[axis] = 1.5f * sign;
+      inside[axis] = 1.49f * sign;
+      EXPECT_FALSE(frustum.cubeVisible(touching[0], touching[1], touching[2], 0.5f)) << axis;
+      EXPECT_TRUE(frustum.cubeVisible(inside[0], inside[1], inside[2], 0.5f)) << axis;
+    }
 }
 
 TEST(FrustumCubes, AnySingleCornerInsideKeepsTheCube) {
@@ -148,26 +95,20 @@ TEST(FrustumCubes, AnySingleCornerInsideKeepsTheCube) {
   // diagonal lies inside: each of the eight corners must be looked at.
   const float k = 1.0f / std::sqrt(3.0f);
   for (int corner = 0; corner < 8; ++corner) {
-    const float dx = (corner & 1) ? 1.0f : -1.0f;
-    const float dy = (corner & 2) ? 1.0f : -1.0f;
-    const float dz = (corner & 4) ? 1.0f : -1.0f;
+    const float d[3] = {(corner & 1) ? k : -k, (corner & 2) ? k : -k, (corner & 4) ? k : -k};
     Frustum frustum;
     for (auto& plane : frustum.planes) {
-      plane[0] = dx * k;
-      plane[1] = dy * k;
-      plane[2] = dz * k;
+      std::copy(d, d + 3, plane);
       plane[3] = -1.0f;  // the far corner is at +0.73, its three neighbours at -0.42
     }
     EXPECT_TRUE(frustum.cubeVisible(0.0f, 0.0f, 0.0f, 1.0f)) << corner;
-    EXPECT_FALSE(frustum.cubeVisible(-0.5f * dx, -0.5f * dy, -0.5f * dz, 1.0f)) << corner;
+    EXPECT_FALSE(frustum.cubeVisible(-d[0], -d[1], -d[2], 1.0f)) << corner;
   }
 }
 
 TEST(FrustumCubes, PerspectiveKeepsTheCubeAroundTheEyeAndCullsBeyondFar) {
-  float proj[16];
-  perspective(60.0f, 1024.0f / 800.0f, 0.1f, 1000.0f, proj);
   Frustum frustum;
-  frustum.extractFrom(proj, kIdentity);
+  frustum.extractFrom(Perspective().m, kIdentity);
   EXPECT_TRUE(frustum.cubeVisible(0.0f, 0.0f, 0.0f, 0.5f)) << "cube containing the eye";
   EXPECT_TRUE(frustum.cubeVisible(0.0f, 0.0f, -10.0f, 0.5f));
   EXPECT_FALSE(frustum.cubeVisible(0.0f, 0.0f, 10.0f, 0.5f)) << "behind the eye";
@@ -177,21 +118,15 @@ TEST(FrustumCubes, PerspectiveKeepsTheCubeAroundTheEyeAndCullsBeyondFar) {
 }
 
 TEST(FrustumCubes, LookAtViewCullsBehindTheCameraAndKeepsWhatIsAhead) {
-  float proj[16];
-  perspective(60.0f, 1024.0f / 800.0f, 0.1f, 1000.0f, proj);
-  // Standing at (10, 2, 5) and looking along +x, the direction of the room's far wall.
-  const float eye[3] = {10.0f, 2.0f, 5.0f};
-  const float target[3] = {11.0f, 2.0f, 5.0f};
-  const float up[3] = {0.0f, 1.0f, 0.0f};
-  float modl[16];
-  lookAt(eye, target, up, modl);
+  // gluLookAt from (10, 2, 5) along +x with y up, column-major: rows s = (0, 0, 1),
+  // u = (0, 1, 0), -f = (-1, 0, 0), translation (-s.eye, -u.eye, f.eye) = (-5, -2, 10).
+  const float modl[16] = {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, -5, -2, 10, 1};
   Frustum frustum;
-  frustum.extractFrom(proj, modl);
+  frustum.extractFrom(Perspective().m, modl);
   EXPECT_TRUE(frustum.cubeVisible(20.0f, 2.0f, 5.0f, 0.5f)) << "ahead";
   EXPECT_TRUE(frustum.cubeVisible(10.0f, 2.0f, 5.0f, 0.5f)) << "around the eye";
   EXPECT_FALSE(frustum.cubeVisible(3.0f, 2.0f, 5.0f, 0.5f)) << "behind";
-  // Looking along +x with y up, the camera's right is +z.
-  EXPECT_TRUE(frustum.cubeVisible(20.0f, 2.0f, 9.0f, 0.5f)) << "ahead, a little right";
+  EXPECT_TRUE(frustum.cubeVisible(20.0f, 2.0f, 9.0f, 0.5f)) << "ahead, a little right (+z)";
   EXPECT_FALSE(frustum.cubeVisible(12.0f, 2.0f, 14.0f, 0.5f)) << "far to the right";
   EXPECT_FALSE(frustum.cubeVisible(12.0f, 2.0f, -4.0f, 0.5f)) << "far to the left";
   // The near plane faces along the view direction, 0.1 in front of the eye.

@@ -9,7 +9,7 @@
 
 namespace {
 
-// A scene over a small room with every cell hidden, and a map whose marks the test sets.
+// A scene over a 5 x 3 x 4 room with every cell hidden, and a map whose marks the test sets.
 class SceneUpdate : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -46,26 +46,24 @@ class SceneUpdate : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(SceneUpdate, FramesOf16msStepEverySecondFrame) {
-  EXPECT_FALSE(frame(0.016));
-  EXPECT_DOUBLE_EQ(s.stepAccumulator, 0.016);
-  EXPECT_TRUE(frame(0.016));  // 0.032 > 0.02
-  EXPECT_FALSE(frame(0.016));
-  EXPECT_DOUBLE_EQ(s.stepAccumulator, 0.016);  // restarted from zero, no carried remainder
-  EXPECT_TRUE(frame(0.016));
-}
-
-TEST_F(SceneUpdate, ExactlyTwentyMillisecondsDoesNotStep) {
-  EXPECT_FALSE(frame(0.02));
-  EXPECT_DOUBLE_EQ(s.stepAccumulator, 0.02);
-  EXPECT_TRUE(frame(0.001));
-}
-
-TEST_F(SceneUpdate, LongFrameIsCappedAndStepsOnce) {
-  EXPECT_TRUE(frame(0.5));
-  // The remainder above 0.02 s is discarded: no catch-up step on the next short frame.
-  EXPECT_FALSE(frame(0.001));
-  EXPECT_DOUBLE_EQ(s.stepAccumulator, 0.001);
+TEST_F(SceneUpdate, StepsOnlyOnceMoreThanTwentyMillisecondsHaveGathered) {
+  const struct {
+    double seconds;
+    bool steps;
+  } frames[] = {
+      {0.016, false}, {0.016, true},  // 0.032 > 0.02
+      {0.016, false}, {0.016, true},  // restarted from zero, no carried remainder
+      {0.02, false},  {0.001, true},  // exactly 0.02 is not enough
+      {0.5, true},    {0.001, false},  // one capped step, no catch-up for the rest
+  };
+  double gathered = 0.0;
+  for (const auto& f : frames) {
+    SCOPED_TRACE(f.seconds);
+    gathered += f.seconds;
+    EXPECT_EQ(frame(f.seconds), f.steps);
+    gathered = f.steps ? 0.0 : gathered;
+    EXPECT_DOUBLE_EQ(s.stepAccumulator, gathered);
+  }
 }
 
 TEST_F(SceneUpdate, LongFrameMovesTheCameraByTheCappedTime) {
@@ -83,40 +81,32 @@ TEST_F(SceneUpdate, LongFrameMovesTheCameraByTheCappedTime) {
   EXPECT_DOUBLE_EQ(s.camera.jumpCooldown, -0.1);
 }
 
-TEST_F(SceneUpdate, RevealAcceptsExactlyTheTwoSeenColours) {
-  map.markPixel(0, 0) = {255, 0, 0};
-  map.markPixel(1, 0) = {255, 100, 100};
-  map.markPixel(2, 0) = {255, 0, 100};
-  map.markPixel(3, 0) = {255, 100, 0};
-  map.markPixel(4, 0) = {254, 0, 0};
-  map.markPixel(0, 1) = {0, 255, 0};
-  map.markPixel(1, 1) = {50, 50, 50};
-  map.markPixel(2, 1) = {255, 255, 255};
-  map.markPixel(4, 3) = {255, 0, 0};
-  s.revealVisibleColumns();
-  EXPECT_TRUE(columnRevealed(0, 0));
-  EXPECT_TRUE(columnRevealed(1, 0));
-  EXPECT_TRUE(columnRevealed(4, 3));
-  for (int z = 0; z < 4; ++z)
-    for (int x = 0; x < 5; ++x) {
-      if ((x == 0 && z == 0) || (x == 1 && z == 0) || (x == 4 && z == 3)) continue;
-      for (int y = 0; y < 3; ++y)
-        EXPECT_TRUE(s.grid->getCell(x, y, z).hidden) << x << "," << y << "," << z;
-    }
-}
-
-TEST_F(SceneUpdate, RevealKeepsEveryOtherField) {
+TEST_F(SceneUpdate, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
   GridCell c;
-  c.emitter = true;
+  c.emitter = c.hidden = true;
   c.emission[1] = 300;
   c.opacity = 0.5f;
   c.light[2] = 4;
-  c.hidden = true;
-  s.grid->setCell(2, 1, 3, c);
-  map.markPixel(2, 3) = {255, 100, 100};
+  s.grid->setCell(1, 1, 0, c);
+  const struct {
+    int x, z;
+    ColorMap::Pixel colour;
+    bool seen;
+  } marks[] = {{0, 0, {255, 0, 0}, true},     {1, 0, {255, 100, 100}, true},
+               {4, 3, {255, 0, 0}, true},     {2, 0, {255, 0, 100}, false},
+               {3, 0, {255, 100, 0}, false},  {4, 0, {254, 0, 0}, false},
+               {0, 1, {0, 255, 0}, false},    {1, 1, {50, 50, 50}, false},
+               {2, 1, {255, 255, 255}, false}};
+  for (const auto& m : marks) map.markPixel(m.x, m.z) = m.colour;
   s.revealVisibleColumns();
-  const GridCell after = s.grid->getCell(2, 1, 3);
-  EXPECT_FALSE(after.hidden);
+  int revealed = 0;
+  for (int z = 0; z < 4; ++z)
+    for (int x = 0; x < 5; ++x)
+      for (int y = 0; y < 3; ++y) revealed += !s.grid->getCell(x, y, z).hidden;
+  EXPECT_EQ(revealed, 3 * 3);
+  for (const auto& m : marks) EXPECT_EQ(columnRevealed(m.x, m.z), m.seen) << m.x << "," << m.z;
+
+  const GridCell after = s.grid->getCell(1, 1, 0);
   EXPECT_TRUE(after.emitter);
   EXPECT_EQ(after.emission[1], 300.0f);
   EXPECT_EQ(after.opacity, 0.5f);

@@ -10,7 +10,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Angle in degrees between two vectors.
 double degreesBetween(const Vec3& a, const Vec3& b) {
   const double c = a.dot(b) / (static_cast<double>(a.length()) * b.length());
   return std::acos(std::max(-1.0, std::min(1.0, c))) * 180.0 / kPi;
@@ -23,11 +22,11 @@ void expectVec(const Vec3& actual, const Vec3& expected, float tolerance) {
 }
 
 bool finite(const ViewCamera& cam) {
-  for (float v : cam.glViewMatrix)
-    if (!std::isfinite(v)) return false;
+  bool ok = true;
+  for (float v : cam.glViewMatrix) ok = ok && std::isfinite(v);
   for (const Vec3& v : {cam.eye, cam.target, cam.right})
-    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return false;
-  return true;
+    ok = ok && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+  return ok;
 }
 
 // A camera at the origin looking along -z, so right is +x and left is -x.
@@ -36,67 +35,52 @@ class ViewCameraFixture : public ::testing::Test {
   ViewCamera cam{Vec3(0, 0, 0), Vec3(0, 0, -1), Vec3(0, 1, 0)};
 
   // Moves the mouse from (100, 100) by (dx, dy) with mouse look on, then runs one update.
-  void drag(int dx, int dy) {
+  void drag(int dx, int dy, float dt = 0.0f) {
     cam.setMousePosition(100, 100);
     cam.setMouseLook(true);
     cam.setMousePosition(100 + dx, 100 + dy);
-    cam.update(0.0f);
+    cam.update(dt);
   }
   Vec3 view() const { return cam.target - cam.eye; }
 };
 
 }  // namespace
 
-TEST_F(ViewCameraFixture, RightVectorAndStrafeAtFourUnitsPerSecond) {
-  cam.update(0.0f);
+TEST_F(ViewCameraFixture, LowerCaseKeysMoveAtFourUnitsPerSecond) {
+  for (char key : {'W', 'S', 'A', 'D', 'E', 'Q', 'x', ' ', '0'}) cam.setKey(key, true);
+  cam.update(0.5f);
+  EXPECT_EQ(cam.eye, Vec3(0, 0, 0));
   expectVec(cam.right, Vec3(1, 0, 0), 0.0f);
 
   cam.setKey('d', true);
   for (int i = 0; i < 5; ++i) cam.update(0.1f);
   expectVec(cam.eye, Vec3(2, 0, 0), 1e-5f);
   expectVec(cam.target, Vec3(2, 0, -1), 1e-5f);
-
   cam.setKey('d', false);
-  cam.setKey('a', true);
-  cam.update(0.25f);
-  expectVec(cam.eye, Vec3(1, 0, 0), 1e-5f);
-}
 
-TEST_F(ViewCameraFixture, OnlyLowerCaseMovementKeysAreBound) {
-  for (char key : {'W', 'S', 'A', 'D', 'E', 'Q', 'x', ' ', '0'}) cam.setKey(key, true);
-  cam.update(0.5f);
-  EXPECT_EQ(cam.eye, Vec3(0, 0, 0));
-  EXPECT_EQ(cam.target, Vec3(0, 0, -1));
+  const struct {
+    char key;
+    Vec3 step;
+  } moves[] = {{'w', Vec3(0, 0, -1)}, {'s', Vec3(0, 0, 1)}, {'a', Vec3(-1, 0, 0)},
+               {'e', Vec3(0, 1, 0)},  {'q', Vec3(0, -1, 0)}};
+  for (const auto& m : moves) {
+    SCOPED_TRACE(m.key);
+    const Vec3 before = cam.eye;
+    cam.setKey(m.key, true);
+    cam.update(0.25f);
+    cam.setKey(m.key, false);
+    expectVec(cam.eye - before, m.step, 1e-5f);
+    expectVec(view(), Vec3(0, 0, -1), 1e-5f);
+  }
 
-  cam.setKey('w', true);
-  cam.update(0.25f);
-  expectVec(cam.eye, Vec3(0, 0, -1), 1e-6f);
-  cam.setKey('w', false);
-  cam.setKey('s', true);
-  cam.setKey('e', true);
-  cam.update(0.25f);
-  expectVec(cam.eye, Vec3(0, 1, 0), 1e-6f);
-  expectVec(cam.target, Vec3(0, 1, -1), 1e-6f);
-  cam.setKey('s', false);
-  cam.setKey('e', false);
-  cam.setKey('q', true);
-  cam.update(0.5f);
-  expectVec(cam.eye, Vec3(0, -1, 0), 1e-6f);
-}
-
-TEST_F(ViewCameraFixture, OpposingKeysCancelAndStrafeStaysHorizontal) {
+  // Looking down: opposing keys cancel, and right stays horizontal.
   cam.setView(Vec3(0, 0, 0), Vec3(0, -1, -1), Vec3(0, 1, 0));
-  cam.setKey('w', true);
-  cam.setKey('s', true);
-  cam.setKey('a', true);
-  cam.setKey('d', true);
+  for (char key : {'w', 's', 'a', 'd'}) cam.setKey(key, true);
   cam.update(0.3f);
   expectVec(cam.eye, Vec3(0, 0, 0), 1e-6f);
-  cam.setKey('w', false);
-  cam.setKey('s', false);
-  cam.setKey('a', false);
+  for (char key : {'w', 's', 'a'}) cam.setKey(key, false);
   cam.update(0.25f);
-  expectVec(cam.eye, Vec3(1, 0, 0), 1e-6f);  // right stays horizontal while looking down
+  expectVec(cam.eye, Vec3(1, 0, 0), 1e-6f);
 }
 
 TEST_F(ViewCameraFixture, ForwardFollowsTheFullViewDirection) {
@@ -105,45 +89,33 @@ TEST_F(ViewCameraFixture, ForwardFollowsTheFullViewDirection) {
   const float h = static_cast<float>(std::sqrt(0.5));
   expectVec(cam.eye, Vec3(0, 5 - h, -h), 1e-6f);
   expectVec(cam.target, Vec3(0, 4 - h, -1 - h), 1e-6f);
-  EXPECT_LT(cam.eye.y, 5.0f);
 }
 
-TEST_F(ViewCameraFixture, StrafeUsesTheRightVectorFromBeforeThisFramesTurn) {
+TEST_F(ViewCameraFixture, StrafeUsesThePreTurnRightAndForwardThePostTurnView) {
+  // 360 pixels left: a 90 degree turn to -x, applied before the keys.
   cam.setKey('d', true);
-  cam.setMousePosition(500, 100);
-  cam.setMouseLook(true);
-  cam.setMousePosition(140, 100);  // 360 pixels left: a 90 degree turn to -x
-  cam.update(0.25f);
+  drag(-360, 0, 0.25f);
   expectVec(view(), Vec3(-1, 0, 0), 1e-5f);
   expectVec(cam.eye, Vec3(1, 0, 0), 1e-5f);  // the old right (1, 0, 0), not the new (0, 0, -1)
   cam.update(0.25f);
   expectVec(cam.eye, Vec3(1, 0, -1), 1e-5f);
-}
 
-TEST_F(ViewCameraFixture, ForwardUsesTheViewAfterThisFramesTurn) {
+  cam = ViewCamera(Vec3(0, 0, 0), Vec3(0, 0, -1), Vec3(0, 1, 0));
   cam.setKey('w', true);
-  cam.setMousePosition(500, 100);
-  cam.setMouseLook(true);
-  cam.setMousePosition(140, 100);  // a 90 degree turn to -x, applied before the keys
-  cam.update(0.25f);
+  drag(-360, 0, 0.25f);
   // One "degree" here is 0.0174532 rad, so 360 pixels turn 89.9995 degrees.
   expectVec(cam.eye, Vec3(-1, 0, 0), 1e-4f);
-  expectVec(cam.target, Vec3(-2, 0, 0), 1e-4f);
 }
 
-TEST_F(ViewCameraFixture, FourPixelsLeftTurnOneDegreeLeftAboutWorldUp) {
+TEST_F(ViewCameraFixture, FourPixelsTurnOneDegreeAndMouseUpTurnsUp) {
   drag(-4, 0);
   EXPECT_NEAR(view().y, 0.0f, 1e-7f);
-  EXPECT_LT(view().x, 0.0f);  // left of -z is -x
-  EXPECT_NEAR(std::atan2(-view().x, -view().z) * 180.0 / kPi, 1.0, 1e-4);
-
+  EXPECT_NEAR(std::atan2(-view().x, -view().z) * 180.0 / kPi, 1.0, 1e-4);  // left of -z is -x
   drag(8, 0);
-  EXPECT_NEAR(std::atan2(-view().x, -view().z) * 180.0 / kPi, -1.0, 1e-4);  // now 1 degree right
-}
+  EXPECT_NEAR(std::atan2(-view().x, -view().z) * 180.0 / kPi, -1.0, 1e-4);
 
-TEST_F(ViewCameraFixture, MouseUpTurnsUpAndDownTurnsDown) {
+  cam.setView(Vec3(0, 0, 0), Vec3(0, 0, -1), Vec3(0, 1, 0));
   drag(0, -8);  // window y shrinks when the mouse moves up
-  EXPECT_GT(view().y, 0.0f);
   EXPECT_NEAR(std::asin(view().y) * 180.0 / kPi, 2.0, 1e-4);
   EXPECT_NEAR(view().x, 0.0f, 1e-7f);
   drag(0, 20);
@@ -156,20 +128,16 @@ TEST_F(ViewCameraFixture, NoTurnWithoutMouseLookOrWithoutMovement) {
   cam.update(0.0f);  // mouse look is off
   EXPECT_EQ(cam.target, Vec3(0, 0, -1));
   EXPECT_EQ(cam.lastMouse.x, 0);
-  EXPECT_EQ(cam.lastMouse.y, 0);
 
   cam.setMouseLook(true);  // the click itself turns nothing
-  EXPECT_EQ(cam.lastMouse.x, 50);
-  EXPECT_EQ(cam.lastMouse.y, 30);
-  cam.update(0.0f);
+  EXPECT_EQ(cam.lastMouse, (ViewCamera::MousePoint{50, 30, 0}));
   cam.update(0.0f);
   EXPECT_EQ(cam.target, Vec3(0, 0, -1));
 
   cam.setMousePosition(60, 30);
   cam.update(0.0f);
-  EXPECT_EQ(cam.lastMouse.x, 60);  // consumed: the next update turns no further
   const Vec3 turned = cam.target;
-  cam.update(0.0f);
+  cam.update(0.0f);  // the movement was consumed: no further turn
   EXPECT_EQ(cam.target, turned);
 }
 
@@ -191,9 +159,7 @@ TEST_F(ViewCameraFixture, PitchStopsOneDegreeShortOfVertical) {
   }
   EXPECT_NEAR(degreesBetween(view(), cam.up), 1.0, 1e-3);
   EXPECT_NEAR(view().length(), 1.0f, 1e-5f);
-
-  // The view still comes down again, and stops short of straight down the same way.
-  drag(0, 360);
+  drag(0, 360);  // the view still comes down again
   EXPECT_NEAR(degreesBetween(view(), cam.up), 91.0, 1e-3);
   for (int i = 0; i < 10; ++i) {
     drag(-5, 3000);
@@ -207,16 +173,14 @@ TEST_F(ViewCameraFixture, StraightDownKeepsThePreviousRightAndHeading) {
   cam.update(0.0f);
   // The eye is put right above the target, as a fall or a push may do.
   cam.setView(Vec3(0, 3, 0), Vec3(0, 0, 0), Vec3(0, 1, 0));
-  cam.update(0.0f);
+  cam.setKey('d', true);  // strafing still works with the kept right vector
+  cam.update(0.25f);
   ASSERT_TRUE(finite(cam));
   expectVec(cam.right, Vec3(1, 0, 0), 0.0f);
+  expectVec(cam.eye, Vec3(1, 3, 0), 1e-6f);
   // Screen-up is the old heading -z; the camera looks down -y.
   EXPECT_NEAR(cam.viewMatrix.at(1, 2), -1.0f, 1e-6f);
   EXPECT_NEAR(cam.viewMatrix.at(2, 1), 1.0f, 1e-6f);
-
-  cam.setKey('d', true);  // strafing still works with the kept right vector
-  cam.update(0.25f);
-  expectVec(cam.eye, Vec3(1, 3, 0), 1e-6f);
 
   // A mouse drag down from straight up turns towards the kept heading without NaN.
   cam.setKey('d', false);
@@ -228,7 +192,7 @@ TEST_F(ViewCameraFixture, StraightDownKeepsThePreviousRightAndHeading) {
   EXPECT_NEAR(view().length(), 2.0f, 1e-5f);
 }
 
-TEST_F(ViewCameraFixture, EyeOnTargetGivesAFiniteView) {
+TEST(ViewCamera, EyeOnTargetGivesAFiniteView) {
   ViewCamera still(Vec3(1, 1, 1), Vec3(1, 1, 1), Vec3(0, 1, 0));
   still.setKey('w', true);
   still.setKey('d', true);
@@ -238,28 +202,14 @@ TEST_F(ViewCameraFixture, EyeOnTargetGivesAFiniteView) {
   EXPECT_TRUE(finite(still));
 }
 
-TEST(ViewCamera, StartViewHasItsTranslationInElements12To14) {
+TEST(ViewCamera, UpdateBuildsTheLookAtViewAndItsColumnMajorCopy) {
   ViewCamera cam(Vec3(10, 5, 10), Vec3(0, 0, 1), Vec3(0, 1, 0));
   cam.update(0.016f);
-  // Independent: translation = -R * eye for the rows s, u, -f of the view rotation.
-  const double fx = -10, fy = -5, fz = -9, fl = std::sqrt(fx * fx + fy * fy + fz * fz);
-  const double f[3] = {fx / fl, fy / fl, fz / fl};
-  double s[3] = {-f[2], 0, f[0]};
-  const double sl = std::sqrt(s[0] * s[0] + s[2] * s[2]);
-  s[0] /= sl;
-  s[2] /= sl;
-  const double u[3] = {s[1] * f[2] - s[2] * f[1], s[2] * f[0] - s[0] * f[2],
-                       s[0] * f[1] - s[1] * f[0]};
-  const double eye[3] = {10, 5, 10};
-  auto dot = [&](const double* a) { return a[0] * eye[0] + a[1] * eye[1] + a[2] * eye[2]; };
-  EXPECT_NEAR(cam.glViewMatrix[12], -dot(s), 1e-4);
-  EXPECT_NEAR(cam.glViewMatrix[13], -dot(u), 1e-4);
-  EXPECT_NEAR(cam.glViewMatrix[14], dot(f), 1e-4);
-  EXPECT_EQ(cam.glViewMatrix[3], 0.0f);
-  EXPECT_EQ(cam.glViewMatrix[7], 0.0f);
-  EXPECT_EQ(cam.glViewMatrix[11], 0.0f);
-  EXPECT_EQ(cam.glViewMatrix[15], 1.0f);
-  // Column-major: element 4c + r of glViewMatrix is row r, column c of viewMatrix.
+  // Matrix4's own tests check lookAt against the standard formula.
+  const Matrix4 expected = Matrix4::lookAt(Vec3(10, 5, 10), Vec3(0, 0, 1), Vec3(0, 1, 0));
   for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(cam.glViewMatrix[4 * c + r], cam.viewMatrix.at(r, c));
+    for (int c = 0; c < 4; ++c) {
+      EXPECT_NEAR(cam.viewMatrix.at(r, c), expected.at(r, c), 1e-6f) << r << "," << c;
+      EXPECT_EQ(cam.glViewMatrix[4 * c + r], cam.viewMatrix.at(r, c)) << r << "," << c;
+    }
 }
