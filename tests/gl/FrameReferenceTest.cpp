@@ -1,14 +1,8 @@
-// Reference picture of a small fixed room (walls, a pillar, an emitter, glass, fixed light, fixed
-// camera) drawn by renderFrame through the real programs, compared with
-// tests/gl/reference/frame_reference.png within 3 levels of 255 per channel, allowing at most
-// 0.1 % of the pixels to differ by more. On a mismatch the test writes frame_actual.png and
-// frame_difference.png (amplified difference, pixels over the tolerance in red) into its working
-// directory and names them.
-//
-// A change that alters the picture on purpose (programs, textures, the passes): look at
-// frame_actual.png, and if it is right, refresh the reference with
+// A small fixed room drawn by renderFrame, compared with tests/gl/reference/frame_reference.png
+// within 3 levels per channel on all but 0.1 % of the pixels; a mismatch writes frame_actual.png
+// and frame_difference.png (over-tolerance pixels red) into the working directory. After an
+// intended change, check frame_actual.png and rewrite the reference (commit it with the change):
 //   QUILLMARSH_UPDATE_REFERENCE=1 ctest -R gl_scene
-// which rewrites the file in the source tree; commit it with the change.
 #include <GL/glew.h>
 #include <IL/il.h>
 #include <gtest/gtest.h>
@@ -114,10 +108,13 @@ std::string workingPath(const std::string& name) {
   return path;
 }
 
-TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePicture) {
+TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePictureFrameAfterFrame) {
   buildReferenceRoom();
   render();
+  const std::vector<unsigned char> first = readTarget(scene.frontTarget).rgb8();
+  render();
   const std::vector<unsigned char> actual = readTarget(scene.frontTarget).rgb8();
+  EXPECT_TRUE(first == actual) << "nothing of one frame carries over to the next";
   const std::string referencePath = gltest::sourcePath(kReference);
 
   const char* update = std::getenv("QUILLMARSH_UPDATE_REFERENCE");
@@ -159,34 +156,6 @@ TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePicture) {
                   << differencePath << "\n  reference: " << referencePath
                   << "\nIf the new picture is intended, rerun with QUILLMARSH_UPDATE_REFERENCE=1.";
   }
-}
-
-// The comparison must see a change to the picture: the same room with one block moved fails it.
-TEST(FrameReferenceTest, ComparisonNoticesAMovedBlock) {
-  buildReferenceRoom();
-  render();
-  const std::vector<unsigned char> before = readTarget(scene.frontTarget).rgb8();
-  scene.grid->current[scene.grid->index(2, 1, 3)].clear();
-  putSolid(2, 1, 4);
-  render();
-  const std::vector<unsigned char> after = readTarget(scene.frontTarget).rgb8();
-  long differing = 0;
-  for (size_t p = 0; p < before.size() / 3; ++p)
-    for (int c = 0; c < 3; ++c)
-      if (std::abs(static_cast<int>(before[p * 3 + c]) - after[p * 3 + c]) > kChannelTolerance) {
-        ++differing;
-        break;
-      }
-  EXPECT_GT(differing, kDifferingPixelBudget);
-}
-
-// Drawing the same room twice gives the same picture (nothing carries over between frames).
-TEST(FrameReferenceTest, SameRoomTwiceGivesTheSamePicture) {
-  buildReferenceRoom();
-  render();
-  const std::vector<unsigned char> first = readTarget(scene.frontTarget).rgb8();
-  render();
-  EXPECT_TRUE(first == readTarget(scene.frontTarget).rgb8());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Scene::uploadLightVolume on both paths, read back from the texture: the compression of each
 // component, texel placement (x fastest, then y, then z), full coverage, agreement of the two
-// paths, the state the slice path leaves, and the "m" key choosing the path for Scene::update.
+// paths and the state the slice path leaves.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -11,12 +11,7 @@
 #include <set>
 
 #include "GlTestSupport.h"
-#include "OutputCapture.h"
 #include "SceneTestSetUp.h"
-#include "Utils/FramebufferObject.h"
-#include "app/FrameTimer.h"
-#include "app/Input.h"
-#include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
 namespace {
@@ -100,12 +95,15 @@ TEST(SceneLightUpload, BothPathsWriteTheSameTexelsForARandomGrid) {
         putLight(x, y, z, light[0], light[1], light[2]);
       }
 
+  // The flag picks the path: only the slice path leaves the last slice attached.
   fillVolume(0.3f);
   uploadLight(true);
+  EXPECT_EQ(attachedVolumeSlice(), 0);
   const std::vector<float> cpu = readVolume();
   const std::vector<unsigned char> cpuBytes = readVolumeBytes();
   fillVolume(0.3f);
   uploadLight(false);
+  EXPECT_EQ(attachedVolumeSlice(), 8);
   const std::vector<float> slices = readVolume();
   const std::vector<unsigned char> sliceBytes = readVolumeBytes();
 
@@ -171,12 +169,9 @@ TEST(SceneLightUpload, SlicePathLeavesTheWindowsViewportDepthTestAndMatrices) {
 
   uploadLight(false);
 
-  GLint viewport[4] = {-1, -1, -1, -1};
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[0], 0);
-  EXPECT_EQ(viewport[1], 0);
-  EXPECT_EQ(viewport[2], 1024);
-  EXPECT_EQ(viewport[3], 800);
+  std::array<GLint, 4> viewport{};
+  glGetIntegerv(GL_VIEWPORT, viewport.data());
+  EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 1024, 800}));
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
   EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
   EXPECT_EQ(gltest::integer(GL_MATRIX_MODE), GL_MODELVIEW);
@@ -194,53 +189,4 @@ TEST(SceneLightUpload, SlicePathLeavesTheWindowsViewportDepthTestAndMatrices) {
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
   glDeleteFramebuffersEXT(1, &otherFramebuffer);
-}
-
-TEST(SceneLightUpload, KeyMChoosesThePathThatTheUpdatesStepUses) {
-  newGrid(8, 6, 5);
-  GridCell lamp;
-  lamp.emitter = true;
-  lamp.emission[0] = 100.0f;
-  lamp.emission[1] = 50.0f;
-  scene.grid->setCell(2, 3, 2, lamp);
-  scene.grid->strength = 1.0f;
-  {
-    OutputCapture quiet(1);
-    scene.occlusionMap->resize(8, 5);
-  }
-  scene.camera.setView(Vec3(4.0f, 2.0f, 2.0f), Vec3(0.0f, 0.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f));
-  scene.cpuLightUpload = true;
-  FrameTimer::instance().elapsed = 0.05;
-
-  // The slice path: it is the one that leaves the window's viewport and the last slice attached.
-  onKeyUp('m', 0, 0);
-  ASSERT_FALSE(scene.cpuLightUpload);
-  fillVolume(0.1f);
-  glViewport(0, 0, 10, 10);
-  scene.stepAccumulator = 0.0;
-  scene.update();
-  GLint viewport[4] = {-1, -1, -1, -1};
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 1024);
-  EXPECT_EQ(viewport[3], 800);
-  EXPECT_EQ(attachedVolumeSlice(), 4);
-  const std::vector<float> afterFirst = readVolume();
-  EXPECT_EQ(mismatches(afterFirst), 0);
-  EXPECT_GT(afterFirst[(static_cast<size_t>(2 * 6 + 3) * 8 + 2) * 3], 0.5f);
-
-  // Back to the CPU path: the volume follows the next step without a slice pass.
-  onKeyUp('m', 0, 0);
-  ASSERT_TRUE(scene.cpuLightUpload);
-  scene.lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, scene.lightVolumeTex,
-                                      GL_COLOR_ATTACHMENT0_EXT, 0, 0);
-  fillVolume(0.1f);
-  glViewport(0, 0, 10, 10);
-  scene.update();
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 10);
-  EXPECT_EQ(viewport[3], 10);
-  EXPECT_EQ(attachedVolumeSlice(), 0);
-  EXPECT_EQ(mismatches(readVolume()), 0);
-  glViewport(0, 0, 1024, 800);
-  EXPECT_NO_GL_ERROR();
 }

@@ -4,6 +4,8 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <set>
 #include <string>
 
@@ -31,12 +33,9 @@ TEST(SceneRenderResources, InitialisesTheFrameStateItOwns) {
 
   FlyCamera fresh;
   fresh.reset();
-  EXPECT_EQ(record.eye.x, fresh.eye.x);
-  EXPECT_EQ(record.eye.y, fresh.eye.y);
-  EXPECT_EQ(record.eye.z, fresh.eye.z);
-  EXPECT_EQ(record.target.x, fresh.target.x);
-  EXPECT_EQ(record.target.y, fresh.target.y);
-  EXPECT_EQ(record.target.z, fresh.target.z);
+  const auto xyz = [](const Vec3& v) { return std::array<float, 3>{v.x, v.y, v.z}; };
+  EXPECT_EQ(xyz(record.eye), xyz(fresh.eye));
+  EXPECT_EQ(xyz(record.target), xyz(fresh.target));
 
   EXPECT_EQ(scene.shaderManager, ShaderManager::instance());
   EXPECT_TRUE(record.occlusionMapEmpty);
@@ -102,17 +101,12 @@ TEST(SceneRenderResources, MakesTwoWindowSizedTargetsAndTheImageTextures) {
 TEST(SceneRenderResources, LightVolumeHasOneBlackTexelPerCell) {
   scenetest::renderResources();
   gltest::drainGlErrors();
-  scenetest::newGrid(1, 1, 1);
+  scenetest::newGrid(60, 6, 40);
+  // Light the grid already holds must not reach the volume before the first step's upload.
+  scenetest::putLight(59, 5, 39, 5.0f, 5.0f, 5.0f);
+  scenetest::putLight(0, 0, 0, 5.0f, 5.0f, 5.0f);
   glDeleteTextures(1, &scene.lightVolumeTex);
   delete scene.lightVolumeFbo;
-  delete scene.grid;
-  scene.grid = new LightGrid();
-  scene.grid->resize(60, 6, 40);
-  // Light the grid already holds must not reach the volume before the first step's upload.
-  GridCell lit;
-  lit.light[0] = lit.light[1] = lit.light[2] = 5.0f;
-  scene.grid->setCell(59, 5, 39, lit);
-  scene.grid->setCell(0, 0, 0, lit);
   scene.createLightVolume();
 
   const GLuint volume = scene.lightVolumeTex;
@@ -124,17 +118,13 @@ TEST(SceneRenderResources, LightVolumeHasOneBlackTexelPerCell) {
   EXPECT_EQ(texLevel(GL_TEXTURE_3D, volume, GL_TEXTURE_DEPTH), 40);
   EXPECT_GT(texLevel(GL_TEXTURE_3D, volume, GL_TEXTURE_RED_SIZE), 0);
   EXPECT_EQ(texLevel(GL_TEXTURE_3D, volume, GL_TEXTURE_ALPHA_SIZE), 0);
-  EXPECT_EQ(texParameter(GL_TEXTURE_3D, volume, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-  EXPECT_EQ(texParameter(GL_TEXTURE_3D, volume, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-  EXPECT_EQ(texParameter(GL_TEXTURE_3D, volume, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
-  EXPECT_EQ(texParameter(GL_TEXTURE_3D, volume, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
-  EXPECT_EQ(texParameter(GL_TEXTURE_3D, volume, GL_TEXTURE_WRAP_R), GL_CLAMP_TO_EDGE);
+  for (GLenum pname : {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER})
+    EXPECT_EQ(texParameter(GL_TEXTURE_3D, volume, pname), GL_LINEAR);
+  for (GLenum pname : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R})
+    EXPECT_EQ(texParameter(GL_TEXTURE_3D, volume, pname), GL_CLAMP_TO_EDGE);
 
   const std::vector<float> texels = scenetest::readVolume();
-  ASSERT_EQ(texels.size(), 60u * 6 * 40 * 3);
-  int nonBlack = 0;
-  for (float v : texels) nonBlack += v != 0.0f;
-  EXPECT_EQ(nonBlack, 0);
+  EXPECT_EQ(std::count(texels.begin(), texels.end(), 0.0f), 60 * 6 * 40 * 3);
 
   // The framebuffer draws into slice 0 of the volume and is complete.
   scene.lightVolumeFbo->Bind();

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cmath>
 
+#include "GlTestSupport.h"
 #include "OutputCapture.h"
 #include "Utils/FramebufferObject.h"
 #include "Utils/RenderTarget.h"
@@ -94,20 +95,13 @@ void putSolid(int x, int y, int z) { cellRef(x, y, z).setSolid(); }
 void putOpacity(int x, int y, int z, float opacity) { cellRef(x, y, z).setTranslucent(opacity); }
 
 void putEmitter(int x, int y, int z, float r, float g, float b, float opacity) {
-  GridCell& c = cellRef(x, y, z);
-  c.clear();
-  c.emitter = true;
-  c.emission[0] = r;
-  c.emission[1] = g;
-  c.emission[2] = b;
-  c.opacity = opacity;
+  cellRef(x, y, z).setEmitter(r, g, b);
+  cellRef(x, y, z).opacity = opacity;
 }
 
 void putLight(int x, int y, int z, float r, float g, float b) {
-  GridCell& c = cellRef(x, y, z);
-  c.light[0] = r;
-  c.light[1] = g;
-  c.light[2] = b;
+  float* light = cellRef(x, y, z).light;
+  light[0] = r, light[1] = g, light[2] = b;
 }
 
 void putHidden(int x, int y, int z) { cellRef(x, y, z).hidden = true; }
@@ -117,21 +111,18 @@ void uploadLight(bool cpu) {
   scene.uploadLightVolume();
 }
 
-std::vector<float> readVolume() {
-  std::vector<float> texels(texelCount() * 3, -1.0f);
+template <typename T>
+std::vector<T> readVolumeAs(GLenum type) {
+  std::vector<T> texels(texelCount() * 3, T(0));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glBindTexture(GL_TEXTURE_3D, scene.lightVolumeTex);
-  glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, GL_FLOAT, texels.data());
+  glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, type, texels.data());
   return texels;
 }
 
-std::vector<unsigned char> readVolumeBytes() {
-  std::vector<unsigned char> texels(texelCount() * 3, 0);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glBindTexture(GL_TEXTURE_3D, scene.lightVolumeTex);
-  glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-  return texels;
-}
+std::vector<float> readVolume() { return readVolumeAs<float>(GL_FLOAT); }
+
+std::vector<unsigned char> readVolumeBytes() { return readVolumeAs<unsigned char>(GL_UNSIGNED_BYTE); }
 
 void fillVolume(float v) {
   const std::vector<float> texels(texelCount() * 3, v);
@@ -142,8 +133,7 @@ void fillVolume(float v) {
 }
 
 GLint attachedVolumeSlice() {
-  GLint previous = 0;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous);
+  const GLint previous = gltest::integer(GL_FRAMEBUFFER_BINDING_EXT);
   scene.lightVolumeFbo->Bind();
   GLint slice = -1;
   glGetFramebufferAttachmentParameterivEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT,
@@ -188,10 +178,7 @@ void render() {
 }
 
 TargetImage readTarget(int index) {
-  TargetImage image;
-  image.width = kWidth;
-  image.height = kHeight;
-  image.rgba.resize(static_cast<size_t>(kWidth) * kHeight * 4);
+  TargetImage image{kWidth, kHeight, std::vector<float>(static_cast<size_t>(kWidth) * kHeight * 4)};
   glBindTexture(GL_TEXTURE_2D, scene.colorTargets[index]->texture);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, image.rgba.data());

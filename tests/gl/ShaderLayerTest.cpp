@@ -49,36 +49,34 @@ using Pixel = std::array<int, 4>;
 
 }  // namespace
 
+// The pair's vertex stage moves the quad (-0.5..0) right by 0.5 and colours it (64, 128, 191).
 TEST_F(ShaderLayerTest, PairFromOneFileRendersAndALeftOutStageRunsFixedFunction) {
   VertexProgram vertex(data("solid_colour.cg"));
   FragmentProgram fragment(data("solid_colour.cg"));
   OffscreenTarget target(64, 64);
-  const int left = 24, right = 40, middle = 32;  // quad (-0.5..0) left, shifted (0..0.5) right
-
+  const Pixel black{0, 0, 0, 255}, blue{64, 128, 191, 255};
+  struct Case {
+    ShaderProgram* first;
+    ShaderProgram* second;
+    Pixel left, right;
+  };
+  const Case cases[] = {{&vertex, &fragment, black, blue},
+                        {&fragment, nullptr, blue, black},           // fixed-function vertices
+                        {&vertex, nullptr, black, {255, 0, 0, 255}}};  // the vertex colour shows
   target.begin(0, 0, 0, 1);
-  vertex.bind();
-  fragment.bind();
-  drawQuad(-0.5f, -0.5f, 0.0f, 0.5f);
-  EXPECT_EQ(target.pixel(right, middle), (Pixel{64, 128, 191, 255}));
-  EXPECT_EQ(target.pixel(left, middle), (Pixel{0, 0, 0, 255}));
-  fragment.unbind();
-  vertex.unbind();
-  EXPECT_EQ(currentProgram(), 0);
-
-  glClear(GL_COLOR_BUFFER_BIT);
-  fragment.bind();  // fixed-function vertex stage: the quad stays where it was given
-  drawQuad(-0.5f, -0.5f, 0.0f, 0.5f);
-  EXPECT_EQ(target.pixel(left, middle), (Pixel{64, 128, 191, 255}));
-  EXPECT_EQ(target.pixel(right, middle), (Pixel{0, 0, 0, 255}));
-  fragment.unbind();
-
-  glClear(GL_COLOR_BUFFER_BIT);
-  vertex.bind();  // fixed-function fragment stage: the vertex colour shows
-  glColor3f(1, 0, 0);
-  drawQuad(-0.5f, -0.5f, 0.0f, 0.5f);
-  glColor3f(1, 1, 1);
-  EXPECT_EQ(target.pixel(right, middle), (Pixel{255, 0, 0, 255}));
-  vertex.unbind();
+  for (const Case& c : cases) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    c.first->bind();
+    if (c.second) c.second->bind();
+    glColor3f(1, 0, 0);
+    drawQuad(-0.5f, -0.5f, 0.0f, 0.5f);
+    glColor3f(1, 1, 1);
+    EXPECT_EQ(target.pixel(24, 32), c.left);
+    EXPECT_EQ(target.pixel(40, 32), c.right);
+    if (c.second) c.second->unbind();
+    c.first->unbind();
+    EXPECT_EQ(currentProgram(), 0);
+  }
   target.end();
   EXPECT_EQ(cgGetError(), CG_NO_ERROR);
 }
@@ -103,6 +101,12 @@ TEST_F(ShaderLayerTest, FloatParametersOfOneToFourComponentsAndAColumnMajorMatri
   fragment.setParameter("pair", pair, 2);
   fragment.setParameter("triple", triple, 3);
   fragment.setParameter("quad", quad, 4);
+  // Counts outside the table change nothing and raise no error, for known names or not.
+  const float nines[17] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+  for (int count : {0, 5, 15, 17, -1}) {
+    fragment.setParameter("quad", nines, count);
+    fragment.setParameter("no_such_parameter", nines, count);
+  }
 
   EXPECT_EQ(uniformValues("scalar", 1), std::vector<float>({0.125f}));
   EXPECT_EQ(uniformValues("pair", 2), std::vector<float>({2, 3}));
@@ -130,38 +134,21 @@ TEST_F(ShaderLayerTest, FloatParametersOfOneToFourComponentsAndAColumnMajorMatri
   EXPECT_EQ(cgGetError(), CG_NO_ERROR);
 }
 
-TEST_F(ShaderLayerTest, CountsOutsideTheTableChangeNothingAndRaiseNoError) {
-  FragmentProgram fragment(data("parameters.cg"));
-  const float start[4] = {1, 2, 3, 4};
-  const float other[17] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
-  fragment.bind();
-  fragment.setParameter("quad", start, 4);
-  OutputCapture output(1);
-  for (int count : {0, 5, 15, 17, -1}) {
-    fragment.setParameter("quad", other, count);
-    fragment.setParameter("no_such_parameter", other, count);
-  }
-  EXPECT_EQ(output.finish(), "");
-  EXPECT_EQ(cgGetError(), CG_NO_ERROR);
-  EXPECT_EQ(uniformValues("quad", 4), std::vector<float>({1, 2, 3, 4}));
-  fragment.unbind();
-}
-
 TEST_F(ShaderLayerTest, SamplerParametersSampleTheirTwoAndThreeDimensionalTextures) {
-  GLuint flat = 0, volume = 0;
+  // A red 1 x 1 picture and a 1 x 1 x 2 volume, green below and blue above, sampled nearest.
   const unsigned char red[3] = {200, 0, 0};
   const unsigned char slices[6] = {0, 150, 0, 0, 0, 100};
+  GLuint flat = 0, volume = 0;
   glGenTextures(1, &flat);
-  glBindTexture(GL_TEXTURE_2D, flat);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, red);
   glGenTextures(1, &volume);
-  glBindTexture(GL_TEXTURE_3D, volume);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  for (GLenum target : {GL_TEXTURE_2D, GL_TEXTURE_3D}) {
+    glBindTexture(target, target == GL_TEXTURE_2D ? flat : volume);
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  }
   glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB8, 1, 1, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, slices);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, red);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glBindTexture(GL_TEXTURE_2D, 0);
   glBindTexture(GL_TEXTURE_3D, 0);
@@ -187,7 +174,7 @@ TEST_F(ShaderLayerTest, SamplerParametersSampleTheirTwoAndThreeDimensionalTextur
   EXPECT_EQ(cgGetError(), CG_NO_ERROR);
 }
 
-TEST_F(ShaderLayerTest, UnknownAndUnusedParameterNamesAreReportedByTheHandler) {
+TEST_F(ShaderLayerTest, UnknownNamesBadHandlesAndWrongSettersAreReportedByTheHandler) {
   FragmentProgram fragment(data("unused_uniform.cg"));
   const float value[3] = {0.5f, 0.5f, 0.5f};
   const std::string expected = cgGetErrorString(CG_INVALID_PARAMETER_ERROR);
@@ -205,24 +192,22 @@ TEST_F(ShaderLayerTest, UnknownAndUnusedParameterNamesAreReportedByTheHandler) {
   EXPECT_EQ(output.finish(), "");
   EXPECT_EQ(uniformValues("used", 1), std::vector<float>({0.5f}));
   fragment.unbind();
-}
 
-TEST_F(ShaderLayerTest, BadHandlesAndMismatchedSettersAreReportedByTheHandler) {
+  // Bad handles and a setter of the wrong type reach the handler too.
   int notAHandle = 0;
-  FragmentProgram fragment(data("parameters.cg"));
   const float values[16] = {};
-  OutputCapture output(1);
+  OutputCapture bad(1);
   cgGLBindProgram(reinterpret_cast<CGprogram>(&notAHandle));
   cgGLSetParameter3fv(reinterpret_cast<CGparameter>(&notAHandle), values);
-  cgGLSetMatrixParameterfc(cgGetNamedParameter(fragment.program, "quad"), values);
-  const std::string text = output.finish();
+  cgGLSetMatrixParameterfc(cgGetNamedParameter(fragment.program, "used"), values);
+  const std::string text = bad.finish();
   EXPECT_NE(text.find(cgGetErrorString(CG_INVALID_PROGRAM_HANDLE_ERROR)), std::string::npos);
   EXPECT_NE(text.find(cgGetErrorString(CG_INVALID_PARAM_HANDLE_ERROR)), std::string::npos);
   EXPECT_NE(text.find(cgGetErrorString(CG_PARAMETER_TYPE_ERROR)), std::string::npos);
   EXPECT_EQ(currentProgram(), 0);
 }
 
-TEST_F(ShaderLayerTest, CompileErrorReportsTheListingWithTheFilesOwnLineNumbers) {
+TEST_F(ShaderLayerTest, CompileAndReadErrorsReportTheListingWithTheFilesOwnLineNumbers) {
   const CGcontext context = ShaderManager::instance()->getCgContext();
   const std::string path = data("compile_error.cg");
   CGprogram program = cgCreateProgramFromFile(
@@ -231,7 +216,7 @@ TEST_F(ShaderLayerTest, CompileErrorReportsTheListingWithTheFilesOwnLineNumbers)
   EXPECT_FALSE(cgIsProgramCompiled(program));
   OutputCapture output(1);
   cgCompileProgram(program);
-  const std::string text = output.finish();
+  std::string text = output.finish();
   EXPECT_FALSE(cgIsProgram(program));
   const char* listing = cgGetLastListing(context);
   ASSERT_NE(listing, nullptr);
@@ -240,6 +225,15 @@ TEST_F(ShaderLayerTest, CompileErrorReportsTheListingWithTheFilesOwnLineNumbers)
   EXPECT_NE(listingText.find(":5("), std::string::npos) << "error on line 5: " << listingText;
   EXPECT_NE(text.find(cgGetErrorString(CG_COMPILER_ERROR)), std::string::npos) << text;
   EXPECT_NE(text.find(listingText), std::string::npos) << "handler prints the listing: " << text;
+
+  OutputCapture unreadable(1);
+  program = cgCreateProgramFromFile(context, CG_SOURCE, "no/such/file.cg", CG_PROFILE_GLSLV,
+                                    "vertex_main", nullptr);
+  cgCompileProgram(program);
+  text = unreadable.finish();
+  EXPECT_FALSE(cgIsProgram(program));
+  EXPECT_NE(text.find(cgGetErrorString(CG_FILE_READ_ERROR)), std::string::npos) << text;
+  EXPECT_NE(std::string(cgGetLastListing(context)).find("no/such/file.cg"), std::string::npos);
 }
 
 TEST_F(ShaderLayerTest, PairThatDoesNotLinkIsReportedOnceAndRunsFixedFunction) {
@@ -275,27 +269,7 @@ TEST_F(ShaderLayerTest, PairThatDoesNotLinkIsReportedOnceAndRunsFixedFunction) {
   EXPECT_EQ(passing.finish(), "");
 }
 
-TEST_F(ShaderLayerTest, UnreadableFileIsReportedAndNeverCompiles) {
-  const CGcontext context = ShaderManager::instance()->getCgContext();
-  OutputCapture output(1);
-  CGprogram program = cgCreateProgramFromFile(context, CG_SOURCE, "no/such/file.cg",
-                                              CG_PROFILE_GLSLV, "vertex_main", nullptr);
-  cgCompileProgram(program);
-  const std::string text = output.finish();
-  EXPECT_FALSE(cgIsProgram(program));
-  EXPECT_NE(text.find(cgGetErrorString(CG_FILE_READ_ERROR)), std::string::npos) << text;
-  EXPECT_NE(std::string(cgGetLastListing(context)).find("no/such/file.cg"), std::string::npos);
-}
-
 TEST_F(ShaderLayerTest, MediaProgramsLoadAndTakeEveryParameterTheFrameSets) {
-  VertexProgram blockVertex(gltest::sourcePath("media/TessaryShader.cg"));
-  FragmentProgram blockFragment(gltest::sourcePath("media/TessaryShader.cg"));
-  VertexProgram glassVertex(gltest::sourcePath("media/TessaryShaderRefraktion.cg"));
-  FragmentProgram glassFragment(gltest::sourcePath("media/TessaryShaderRefraktion.cg"));
-  VertexProgram combineVertex(gltest::sourcePath("media/TessaryShaderCombine.cg"));
-  FragmentProgram combineFragment(gltest::sourcePath("media/TessaryShaderCombine.cg"));
-  FragmentProgram setDepthFragment(gltest::sourcePath("media/setDepthShader.cg"));
-
   GLuint textures[3] = {0, 0, 0};
   glGenTextures(3, textures);
   const float dimension[3] = {16, 6, 16};
@@ -304,26 +278,23 @@ TEST_F(ShaderLayerTest, MediaProgramsLoadAndTakeEveryParameterTheFrameSets) {
   OffscreenTarget target(64, 64, 2);
   OutputCapture output(1);
   target.begin(0, 0, 0, 1);
-  blockVertex.bind();
-  blockFragment.bind();
-  blockFragment.setTextureParameter("light_volume", textures[0]);
-  blockFragment.setTextureParameter("tile_tex", textures[1]);
-  blockFragment.setParameter("dimension", dimension, 3);
-  blockFragment.setParameter("eye_pos", eye, 3);
-  drawQuad(-1, -1, 1, 1);
-  blockFragment.unbind();
-  blockVertex.unbind();
-  glassVertex.bind();
-  glassFragment.bind();
-  glassFragment.setTextureParameter("light_volume", textures[0]);
-  glassFragment.setTextureParameter("tile_tex", textures[1]);
-  glassFragment.setParameter("dimension", dimension, 3);
-  glassFragment.setParameter("eye_pos", eye, 3);
-  glassFragment.setTextureParameter("background", textures[2]);
-  glassFragment.setParameter("opacity", &opacity, 1);
-  drawQuad(-1, -1, 1, 1);
-  glassFragment.unbind();
-  glassVertex.unbind();
+  for (const char* file : {"media/TessaryShader.cg", "media/TessaryShaderRefraktion.cg"}) {
+    VertexProgram vertex(gltest::sourcePath(file));
+    FragmentProgram fragment(gltest::sourcePath(file));
+    vertex.bind();
+    fragment.bind();
+    fragment.setTextureParameter("light_volume", textures[0]);
+    fragment.setTextureParameter("tile_tex", textures[1]);
+    fragment.setParameter("dimension", dimension, 3);
+    fragment.setParameter("eye_pos", eye, 3);
+    if (std::string(file).find("Refraktion") != std::string::npos) {
+      fragment.setTextureParameter("background", textures[2]);
+      fragment.setParameter("opacity", &opacity, 1);
+    }
+    drawQuad(-1, -1, 1, 1);
+    fragment.unbind();
+    vertex.unbind();
+  }
   target.end();
   EXPECT_EQ(output.finish(), "");
   EXPECT_EQ(cgGetError(), CG_NO_ERROR);

@@ -39,51 +39,33 @@ Rgb texel(const std::vector<unsigned char>& bytes, int width, int x, int y) {
   return {bytes[i], bytes[i + 1], bytes[i + 2]};
 }
 
-// A DevIL-written PNG of `rgb` converted to `format` (IL_LUMINANCE, IL_COLOUR_INDEX).
-void writePngAs(const std::string& path, int width, int height, std::vector<unsigned char> rgb,
-                ILenum format) {
-  ILuint image = 0;
-  ilGenImages(1, &image);
-  ilBindImage(image);
-  ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, rgb.data());
-  ilConvertImage(format, IL_UNSIGNED_BYTE);
-  ilEnable(IL_FILE_OVERWRITE);
-  ilSave(IL_PNG, path.c_str());
-  ilDeleteImages(1, &image);
-  while (ilGetError() != IL_NO_ERROR) {
-  }
-}
-
-// A palette PNG of 3 x 2: left two columns palette entry 0 (200, 40, 40), right column entry 1
-// (40, 200, 40). The palette is given in full: DevIL's writer reads 256 entries whatever the
-// image uses, so its own quantised palettes make it read past their end.
-void writePalettePng(const std::string& path) {
-  const unsigned char indices[6] = {0, 0, 1, 0, 0, 1};
-  std::vector<unsigned char> palette(256 * 3, 0);
-  const unsigned char used[6] = {200, 40, 40, 40, 200, 40};
-  std::copy(used, used + 6, palette.begin());
-  ILuint image = 0;
-  ilGenImages(1, &image);
-  ilBindImage(image);
-  ilTexImage(3, 2, 1, 1, IL_COLOUR_INDEX, IL_UNSIGNED_BYTE, const_cast<unsigned char*>(indices));
-  ilRegisterPal(palette.data(), static_cast<ILuint>(palette.size()), IL_PAL_RGB24);
-  ilEnable(IL_FILE_OVERWRITE);
-  ilSave(IL_PNG, path.c_str());
-  ilDeleteImages(1, &image);
-  while (ilGetError() != IL_NO_ERROR) {
-  }
-}
-
-// Colour type byte of a PNG's header chunk: 0 grey, 2 RGB, 3 palette.
-int pngColourType(const std::string& path) {
-  const std::string bytes = gltest::readFile(path);
-  return bytes.size() > 25 ? static_cast<unsigned char>(bytes[25]) : -1;
-}
-
 std::vector<unsigned char> solid(int width, int height, Rgb colour) {
   std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
   for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<unsigned char>(colour[i % 3]);
   return rgb;
+}
+
+// A DevIL-written PNG of `pixels` (`channels` bytes each, in `layout`) converted to `format`;
+// returns the colour type byte of its header: 0 grey, 2 RGB, 3 palette, 6 RGBA.
+int writePng(const std::string& path, int width, int height, const unsigned char* pixels,
+             int channels, ILenum layout, ILenum format, const std::vector<unsigned char>& palette = {}) {
+  ILuint image = 0;
+  ilGenImages(1, &image);
+  ilBindImage(image);
+  ilTexImage(width, height, 1, channels, layout, IL_UNSIGNED_BYTE, const_cast<unsigned char*>(pixels));
+  if (!palette.empty()) {
+    ilRegisterPal(const_cast<unsigned char*>(palette.data()), static_cast<ILuint>(palette.size()),
+                  IL_PAL_RGB24);
+  } else {
+    ilConvertImage(format, IL_UNSIGNED_BYTE);
+  }
+  ilEnable(IL_FILE_OVERWRITE);
+  ilSave(IL_PNG, path.c_str());
+  ilDeleteImages(1, &image);
+  while (ilGetError() != IL_NO_ERROR) {
+  }
+  const std::string bytes = gltest::readFile(path);
+  return bytes.size() > 25 ? static_cast<unsigned char>(bytes[25]) : -1;
 }
 
 }  // namespace
@@ -104,27 +86,14 @@ TEST_F(TextureLoaderTest, LogsFileNameThenHeightAndWidth) {
   EXPECT_FALSE(ilIsEnabled(IL_ORIGIN_SET)) << "forced origin is on only during a load";
 }
 
-TEST_F(TextureLoaderTest, BottomRowOfThePictureIsTextureRowZero) {
-  const std::string path = gltest::makeScratchDir("rows") + "/redtop.ppm";
-  std::vector<unsigned char> rgb = solid(4, 2, {255, 0, 0});  // the file's top rows come first
-  const std::vector<unsigned char> blue = solid(4, 2, {0, 0, 255});
-  rgb.insert(rgb.end(), blue.begin(), blue.end());
-  gltest::writePpm(path, 4, 4, rgb.data());
-  GLuint texture = 0;
-  loadTexture(path.c_str(), &texture);
-  int width = 0, height = 0;
-  const auto bytes = textureBytes(texture, &width, &height);
-  ASSERT_EQ(height, 4);
-  EXPECT_EQ(texel(bytes, width, 0, 0), (Rgb{0, 0, 255}));
-  EXPECT_EQ(texel(bytes, width, 3, 1), (Rgb{0, 0, 255}));
-  EXPECT_EQ(texel(bytes, width, 0, 3), (Rgb{255, 0, 0}));
-}
-
-TEST_F(TextureLoaderTest, OddWidthUploadsTightRowsAndKeepsTheUnpackAlignment) {
+// The file's top row comes first; texture row 0 (t = 0) is the picture's bottom row. Rows of an
+// odd width are tight, whatever unpack alignment the caller had set (and keeps).
+TEST_F(TextureLoaderTest, BottomRowIsTextureRowZeroAndOddWidthsUploadTightRows) {
   const std::string path = gltest::makeScratchDir("odd") + "/odd.ppm";
   const int width = 5, height = 3;
   std::vector<unsigned char> rgb;
   for (int i = 0; i < width * height * 3; ++i) rgb.push_back(static_cast<unsigned char>(i * 5));
+  for (int i = 0; i < width * 3; ++i) rgb[(height - 1) * width * 3 + i] = i % 3 == 2 ? 255 : 0;
   gltest::writePpm(path, width, height, rgb.data());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
   GLuint texture = 0;
@@ -136,6 +105,7 @@ TEST_F(TextureLoaderTest, OddWidthUploadsTightRowsAndKeepsTheUnpackAlignment) {
   const auto bytes = textureBytes(texture, &w, &h);
   ASSERT_EQ(w, width);
   ASSERT_EQ(h, height);
+  EXPECT_EQ(texel(bytes, w, 0, 0), (Rgb{0, 0, 255})) << "blue bottom row at t = 0";
   for (int y = 0; y < height; ++y) {
     const int fileRow = height - 1 - y;
     for (int x = 0; x < width; ++x) {
@@ -145,74 +115,57 @@ TEST_F(TextureLoaderTest, OddWidthUploadsTightRowsAndKeepsTheUnpackAlignment) {
   }
 }
 
-TEST_F(TextureLoaderTest, PaletteAndGreyPngsArriveAsRgb) {
+// The palette is given in full: DevIL's writer reads 256 entries whatever the image uses.
+TEST_F(TextureLoaderTest, PaletteGreyAndAlphaPngsArriveAsRgb) {
   const std::string dir = gltest::makeScratchDir("layouts");
-  writePalettePng(dir + "/palette.png");
-  writePngAs(dir + "/grey.png", 3, 2, solid(3, 2, {90, 90, 90}), IL_LUMINANCE);
-  ASSERT_EQ(pngColourType(dir + "/palette.png"), 3);
-  ASSERT_EQ(pngColourType(dir + "/grey.png"), 0);
+  const unsigned char indices[6] = {0, 0, 1, 0, 0, 1};  // right column entry 1
+  std::vector<unsigned char> palette(256 * 3, 0);
+  const unsigned char used[6] = {200, 40, 40, 40, 200, 40};
+  std::copy(used, used + 6, palette.begin());
+  ASSERT_EQ(writePng(dir + "/palette.png", 3, 2, indices, 1, IL_COLOUR_INDEX, 0, palette), 3);
+  ASSERT_EQ(writePng(dir + "/grey.png", 3, 2, solid(3, 2, {90, 90, 90}).data(), 3, IL_RGB,
+                     IL_LUMINANCE), 0);
+  // Four bytes a pixel read as three would shift every pixel after the first.
+  std::vector<unsigned char> rgb = solid(5, 2, {10, 20, 30});
+  rgb[3 * 3] = rgb[(5 + 3) * 3] = 250;
+  ASSERT_EQ(writePng(dir + "/alpha.png", 5, 2, rgb.data(), 3, IL_RGB, IL_RGBA), 6);
 
-  GLuint palette = 0, grey = 0;
-  loadTexture((dir + "/palette.png").c_str(), &palette);
+  GLuint palettised = 0, grey = 0, alpha = 0;
+  loadTexture((dir + "/palette.png").c_str(), &palettised);
   loadTexture((dir + "/grey.png").c_str(), &grey);
+  loadTexture((dir + "/alpha.png").c_str(), &alpha);
   int w = 0, h = 0;
-  auto bytes = textureBytes(palette, &w, &h);
+  auto bytes = textureBytes(palettised, &w, &h);
   ASSERT_EQ(w, 3);
-  const Rgb left = texel(bytes, w, 0, 0), right = texel(bytes, w, 2, 1);
-  EXPECT_EQ(left, (Rgb{200, 40, 40}));
+  EXPECT_EQ(texel(bytes, w, 0, 0), (Rgb{200, 40, 40}));
   EXPECT_EQ(texel(bytes, w, 1, 1), (Rgb{200, 40, 40}));
-  EXPECT_EQ(right, (Rgb{40, 200, 40}));
+  EXPECT_EQ(texel(bytes, w, 2, 1), (Rgb{40, 200, 40}));
   bytes = textureBytes(grey, &w, &h);
   EXPECT_EQ(texel(bytes, w, 1, 1), (Rgb{90, 90, 90}));
-}
-
-TEST_F(TextureLoaderTest, AlphaAndGreyLayoutsAreConvertedToThreeBytesAPixel) {
-  const std::string dir = gltest::makeScratchDir("converted");
-  // 5 x 2 with alpha: four bytes a pixel read as three would shift every later pixel.
-  std::vector<unsigned char> rgb = solid(5, 2, {10, 20, 30});
-  rgb[3 * 3 + 0] = 250;  // pixel 3 of each row differs
-  rgb[(5 + 3) * 3 + 0] = 250;
-  writePngAs(dir + "/alpha.png", 5, 2, rgb, IL_RGBA);
-  ASSERT_EQ(pngColourType(dir + "/alpha.png"), 6);
-  gltest::writeFile(dir + "/grey.pgm", std::string("P5\n3 1\n255\n") + "\x10\x80\xf0");
-
-  GLuint alpha = 0, grey = 0;
-  loadTexture((dir + "/alpha.png").c_str(), &alpha);
-  loadTexture((dir + "/grey.pgm").c_str(), &grey);
-  int w = 0, h = 0;
-  auto bytes = textureBytes(alpha, &w, &h);
+  bytes = textureBytes(alpha, &w, &h);
   ASSERT_EQ(w, 5);
-  for (int x = 0; x < 5; ++x) {
-    EXPECT_EQ(texel(bytes, w, x, 1), (Rgb{x == 3 ? 250 : 10, 20, 30})) << x;
-  }
-  bytes = textureBytes(grey, &w, &h);
-  ASSERT_EQ(w, 3);
-  EXPECT_EQ(texel(bytes, w, 0, 0), (Rgb{0x10, 0x10, 0x10}));
-  EXPECT_EQ(texel(bytes, w, 2, 0), (Rgb{0xf0, 0xf0, 0xf0}));
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(texel(bytes, w, x, 1), (Rgb{x == 3 ? 250 : 10, 20, 30})) << x;
 }
 
-TEST_F(TextureLoaderTest, ShortFormRepeatsFiltersLinearlyAndLeavesReplace) {
-  const std::string path = gltest::makeScratchDir("short") + "/tile.ppm";
-  gltest::writePpm(path, 4, 4, solid(4, 4, {1, 2, 3}).data());
+// Short form: repeat, linear, GL_RGB, env mode left at replace. Long form: the caller's wrap and
+// env mode; an invalid wrap raises a GL error, keeps the default repeat and loading goes on.
+TEST_F(TextureLoaderTest, SamplingOfTheShortAndLongForms) {
+  const std::string dir = gltest::makeScratchDir("sampling");
+  gltest::writePpm(dir + "/tile.ppm", 4, 4, solid(4, 4, {9, 9, 9}).data());
+  const std::string path = dir + "/tile.ppm";
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  GLuint texture = 0;
-  loadTexture(path.c_str(), &texture);
-  gltest::expectSampling(texture, GL_REPEAT, GL_REPLACE);
-  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, texture, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
-}
+  GLuint tile = 0, clamped = 0, invalid = 0;
+  loadTexture(path.c_str(), &tile);
+  gltest::expectSampling(tile, GL_REPEAT, GL_REPLACE);
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, tile, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
 
-TEST_F(TextureLoaderTest, LongFormTakesWrapAndEnvModeAndIgnoresAnInvalidWrap) {
-  const std::string dir = gltest::makeScratchDir("long");
-  gltest::writePpm(dir + "/light.ppm", 4, 4, solid(4, 4, {9, 9, 9}).data());
-  GLuint clamped = 0, invalid = 0;
-  loadTexture((dir + "/light.ppm").c_str(), &clamped, GL_CLAMP_TO_EDGE, GL_MODULATE);
+  loadTexture(path.c_str(), &clamped, GL_CLAMP_TO_EDGE, GL_MODULATE);
   gltest::expectSampling(clamped, GL_CLAMP_TO_EDGE, GL_MODULATE);
-
-  loadTexture((dir + "/light.ppm").c_str(), &invalid, 0x1234, GL_REPLACE);
+  loadTexture(path.c_str(), &invalid, 0x1234, GL_REPLACE);
   EXPECT_NE(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
   gltest::expectSampling(invalid, GL_REPEAT, GL_REPLACE);
   int w = 0, h = 0;
-  EXPECT_EQ(texel(textureBytes(invalid, &w, &h), w, 0, 0), (Rgb{9, 9, 9})) << "loading went on";
+  EXPECT_EQ(texel(textureBytes(invalid, &w, &h), w, 0, 0), (Rgb{9, 9, 9}));
 }
 
 TEST_F(TextureLoaderTest, LogOfARunHoldsOnlyThatRunsLoads) {
