@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "Utils/MatrixScope.h"
 #include "Utils/RenderTarget.h"
 #include "app/FrameTimer.h"
 #include "app/Scene.h"
@@ -68,24 +69,27 @@ void onDisplay() {
   presentFrame();
 }
 
+// Relies on: framebuffer 0 bound, the model-view matrix selected, depth test on.
+// Leaves: 2-D texturing off, the texture environment GL_REPLACE, the shown target's texture
+// bound, both matrices as found, depth test on.
 void presentFrame() {
   glEnable(GL_TEXTURE_2D);
   const int shown = debugView == 0 ? scene.frontTarget : scene.backTarget;
   glBindTexture(GL_TEXTURE_2D, scene.colorTargets[shown]->texture);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  gluOrtho2D(0, 1, 0, 1);
-  glMatrixMode(GL_MODELVIEW);
-  drawFullScreenQuad();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  if (overlayVisible) scene.occlusionMap->drawOverlay();
-
-  glDisable(GL_TEXTURE_2D);
-  glPopMatrix();
+  // The target's colour as it is, whatever colour the last emitter left current.
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  {
+    MatrixScope modelView(GL_MODELVIEW);
+    glLoadIdentity();
+    {
+      MatrixScope projection(GL_PROJECTION);
+      glLoadIdentity();
+      gluOrtho2D(0, 1, 0, 1);
+      glMatrixMode(GL_MODELVIEW);
+      drawFullScreenQuad();
+    }
+    glDisable(GL_TEXTURE_2D);
+    if (overlayVisible) scene.occlusionMap->drawOverlay();
+  }
   glutSwapBuffers();
 }

@@ -2,7 +2,6 @@
 // push-out against the grid's opacity, gravity, floor). Seconds and grid units.
 #include "app/FlyCamera.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "app/FrameTimer.h"
@@ -40,7 +39,7 @@ void FlyCamera::jump(double speed) {
 }
 
 void FlyCamera::moveBody(int steps) {
-  const float dt = static_cast<float>(std::min(FrameTimer::instance().elapsed, kMaxFrameTime));
+  const float dt = static_cast<float>(FrameTimer::instance().step());
 
   Vec3 push(0.0f, 0.0f, 0.0f);
   Vec3 p = eye;

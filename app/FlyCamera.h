@@ -35,8 +35,6 @@ class FlyCamera : public ViewCamera {
   static constexpr float kDamping = 0.99f;    // velocity factor per frame
   static constexpr float kFloorHeight = 1.5f;  // lowest eye height
   static constexpr double kJumpCooldown = 1.0;  // seconds between jumps
-  // The body step reads the frame time itself, capped like the scene's update.
-  static constexpr double kMaxFrameTime = 0.1;
 
   LightGrid* grid = nullptr;
   std::vector<Vec3> probeDirections;

@@ -15,6 +15,6 @@ double FrameTimer::update() {
   const int64_t frequency = platform::performanceFrequency();
   elapsed = static_cast<double>(counter - previousCounter) / static_cast<double>(frequency);
   previousCounter = counter;
-  elapsed = std::max(elapsed, 0.001);
+  elapsed = std::max(elapsed, kMinFrameTime);
   return elapsed;
 }

@@ -1,7 +1,6 @@
 // The global Scene, its flags, and the per-frame update cadence.
 #include "app/Scene.h"
 
-#include <algorithm>
 #include <cassert>
 
 #include "app/FrameTimer.h"
@@ -18,28 +17,28 @@ Scene::Scene() = default;
 Scene::~Scene() { delete grid; }
 
 void Scene::update() {
-  const double dt = std::min(FrameTimer::instance().elapsed, kMaxFrameTime);
+  const double dt = FrameTimer::instance().step();
   stepAccumulator += dt;
   camera.update(dt);
-  if (stepAccumulator > kStepInterval) {
-    assert(grid != nullptr && occlusionMap != nullptr);
-    grid->step();
-    uploadLightVolume();
-    stepAccumulator = 0.0;
-    occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
-    revealVisibleColumns();
-  }
+  if (stepAccumulator > kStepInterval) stepSimulation();
+}
+
+void Scene::stepSimulation() {
+  assert(grid != nullptr && occlusionMap != nullptr);
+  grid->step();
+  uploadLightVolume();
+  stepAccumulator = 0.0;
+  occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
+  revealVisibleColumns();
 }
 
 void Scene::revealVisibleColumns() {
   assert(grid != nullptr && occlusionMap != nullptr);
-  const ColorMap::Pixel wallSeen{255, 0, 0};
-  const ColorMap::Pixel floorSeen{255, 100, 100};
   for (int z = 0; z < grid->sizeZ; ++z) {
     for (int x = 0; x < grid->sizeX; ++x) {
       if (!occlusionMap->contains(x, z)) continue;
       const ColorMap::Pixel& mark = occlusionMap->markPixel(x, z);
-      if (mark != wallSeen && mark != floorSeen) continue;
+      if (mark != ColorMap::kSeenWall && mark != ColorMap::kSeenOpen) continue;
       for (int y = 0; y < grid->sizeY; ++y) {
         GridCell cell = grid->getCell(x, y, z);
         cell.hidden = false;

@@ -1,11 +1,27 @@
 // The one global application object: the light grid, the camera, the top-down map, and the GPU
 // resources and per-frame lists the passes use. It is defined in the GL library (its update
 // refreshes the light volume) but its header includes no GL header; GL names are unsigned ints.
+//
+// The frame flow, stage by stage (function, file):
+//   map -> grid      Scene::buildWorld (app/SceneWorld.cpp): MapImage::loadOrExit
+//                    (world/MapImage.cpp), then buildWorldFromPixels (world/WorldBuilder.cpp)
+//   step             Scene::update -> Scene::stepSimulation (app/Scene.cpp): LightGrid::step
+//                    (sim/LightGridStep.cpp)
+//   upload           Scene::uploadLightVolume (sim/SceneLightUpload.cpp)
+//   visibility       ColorMap::updateVisibility (sim/ColorMapVisibility.cpp), then
+//                    Scene::revealVisibleColumns (app/Scene.cpp)
+//   plan             FramePlan::build (render/FramePlan.cpp), called by Scene::renderFrame
+//   passes           Scene::drawOpaquePass, drawEmitterPass, drawGlassPass
+//                    (render/SceneRenderFrame.cpp), cubes by Scene::drawBlockFaces
+//                    (render/SceneDrawBlock.cpp)
+//   display          onDisplay -> presentFrame (app/Display.cpp), the overlay by
+//                    ColorMap::drawOverlay (render/ColorMapOverlay.cpp)
 #pragma once
 
 #include <vector>
 
 #include "app/FlyCamera.h"
+#include "render/FramePlan.h"
 #include "render/Frustum.h"
 #include "render/GlassCell.h"
 #include "render/GridPos.h"
@@ -21,8 +37,9 @@ class Scene {
  public:
   // Simulation steps need strictly more than this much gathered frame time (seconds).
   static constexpr double kStepInterval = 0.02;
-  // Frame times are capped to this (seconds) so a stalled frame cannot jump the camera.
-  static constexpr double kMaxFrameTime = 0.1;
+  // The window's size at start-up, in pixels; the colour targets have this size.
+  static constexpr int kWindowWidth = 1024;
+  static constexpr int kWindowHeight = 800;
   // Rays per fan of the visibility pass after each simulation step.
   static constexpr int kVisibilityRays = 200;
 
@@ -31,9 +48,12 @@ class Scene {
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
 
-  // Advances the camera by the last frame's time and, once more than 0.02 s has gathered,
-  // runs one simulation step with its light upload and visibility pass.
+  // Advances the camera by the last frame's time (capped by FrameTimer::step) and, once more
+  // than 0.02 s has gathered, runs stepSimulation.
   void update();
+  // One simulation step: the light step, the light upload, the accumulator back to 0, the
+  // visibility pass from the camera and the reveal of the columns it saw.
+  void stepSimulation();
   // Builds the room from the map picture (one pixel per column) with `roomHeight` layers,
   // places the camera and the wandering light, and prints the start-up lines. A map that
   // cannot be used ends the process with one line on standard error and status 1.
@@ -42,15 +62,8 @@ class Scene {
   void revealVisibleColumns();
   // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).
   void drawBlock(float x, float y, float z);
-  // Face bits of drawBlockFaces, one per face in drawBlock's order.
-  static constexpr unsigned kFacePlusZ = 1, kFaceMinusZ = 2, kFaceMinusX = 4, kFacePlusX = 8,
-                            kFacePlusY = 16, kFaceMinusY = 32, kAllFaces = 63;
-  // drawBlock limited to the faces whose bits are set (still one primitive, possibly empty).
+  // drawBlock limited to the kBlockFaces entries whose bits are set (still one primitive).
   void drawBlockFaces(float x, float y, float z, unsigned faces);
-  // The faces of opaque cell (x, y, z) that can show in this frame: those turned towards the eye
-  // whose neighbour is not an opaque cell drawn too (a face between two drawn opaque cubes is
-  // always covered, and so is every face turned away from the eye).
-  unsigned visibleOpaqueFaces(int x, int y, int z, const float eye[3]) const;
 
   // Render set-up, before the grid exists: seed, image library, textures, shader programs,
   // colour targets, the empty top-down map and the camera reset.
@@ -59,16 +72,16 @@ class Scene {
   void createLightVolume();
   // Copies the grid's light, compressed to c / (c + 1), into the light volume.
   void uploadLightVolume();
-  // Draws one frame into the colour targets: opaque blocks, emitters, then glass far to near.
+  // Draws one frame into the colour targets: the frame plan from the current matrices, then
+  // opaque blocks, emitters, and glass far to near.
   void renderFrame();
-  // The three passes of renderFrame, in its order (separate so a benchmark can time each).
-  // `eye` is the camera position, `dimension` the grid extents, both as three floats.
-  // Opaque pass: clears both targets, walks the grid, draws the opaque cubes and gathers the
-  // emitter and glass lists.
+  // Extracts the frustum from the current matrices and fills the three lists of FramePlan.
+  void planFrame(const float eye[3]);
+  // The three passes of renderFrame, in its order (separate so a benchmark can time each);
+  // each replays its list of the plan. `eye` is the camera position, `dimension` the grid
+  // extents, both as three floats.
   void drawOpaquePass(const float eye[3], const float dimension[3]);
-  // Emitter pass: flat cubes into both targets, then framebuffer 0.
   void drawEmitterPass();
-  // Glass pass: far to near onto the back target, then the targets exchange roles.
   void drawGlassPass(const float eye[3], const float dimension[3]);
 
   LightGrid* grid = nullptr;
@@ -95,6 +108,7 @@ class Scene {
   ShaderManager* shaderManager = nullptr;
   std::vector<GridPos> emitterCells;
   std::vector<GlassCell> glassCells;
+  std::vector<OpaqueBlock> opaqueBlocks;
   double stepAccumulator = 0.0;
 };
 

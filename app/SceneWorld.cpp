@@ -28,5 +28,8 @@ void Scene::buildWorld(const char* mapFile, int roomHeight) {
   grid->resize(mapWidth, roomHeight, mapHeight);
   createLightVolume();
 
-  buildWorldFromPixels(map.pixels.data(), map.width, map.height, *grid, *occlusionMap, camera);
+  camera.grid = grid;
+  const StartView start =
+      buildWorldFromPixels(map.pixels.data(), map.width, map.height, *grid, *occlusionMap);
+  if (start.found) camera.setView(start.eye, start.target, start.up);
 }

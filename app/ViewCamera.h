@@ -2,8 +2,8 @@
 // Positions are in grid units (one cell = one unit), y up; angles in radians unless stated.
 #pragma once
 
-#include "app/Matrix4.h"
-#include "app/Vec3.h"
+#include "world/Matrix4.h"
+#include "world/Vec3.h"
 
 class ViewCamera {
  public:

@@ -1,4 +1,4 @@
-// Quillmarsh entry point: opens the 1024 x 800 window, builds the world and runs the frame loop.
+// Quillmarsh entry point: opens the window, builds the world and runs the frame loop.
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-  glutInitWindowSize(1024, 800);
+  glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh");
   initGL();
   scene.buildWorld("media/textures/maps/testmap.png", 6);

@@ -1,72 +1,32 @@
 // Scene::drawBlock: one cell as an axis-aligned textured cube in immediate mode, centred on the
-// cell's point, half edge blockHalfSize (world units). Each face's texture spans it once (0..1).
-// drawBlockFaces sends a chosen subset of the same faces, in the same order and form.
+// cell's point, half edge blockHalfSize (world units), sent face by face from kBlockFaces.
 #include <GL/glew.h>
 
 #include "app/Scene.h"
+#include "render/BlockFaces.h"
 
-void Scene::drawBlock(float x, float y, float z) { drawBlockFaces(x, y, z, kAllFaces); }
+void Scene::drawBlock(float x, float y, float z) { drawBlockFaces(x, y, z, kAllBlockFaces); }
 
 void Scene::drawBlockFaces(float x, float y, float z, unsigned faces) {
   const float h = blockHalfSize;
-  // Corner names: n = centre minus h, p = centre plus h, in the order x, y, z.
-  const float nnp[3] = {x - h, y - h, z + h};
-  const float pnp[3] = {x + h, y - h, z + h};
-  const float ppp[3] = {x + h, y + h, z + h};
-  const float npp[3] = {x - h, y + h, z + h};
-  const float nnn[3] = {x - h, y - h, z - h};
-  const float pnn[3] = {x + h, y - h, z - h};
-  const float ppn[3] = {x + h, y + h, z - h};
-  const float npn[3] = {x - h, y + h, z - h};
+  const float centre[3] = {x, y, z};
+  // The eight corners, formed before the primitive starts; corner (i, j, k) has bit 4i + 2j + k
+  // set for the plus side of x, y and z.
+  float corners[8][3];
+  for (int c = 0; c < 8; ++c)
+    for (int axis = 0; axis < 3; ++axis)
+      corners[c][axis] = centre[axis] + ((c >> (2 - axis)) & 1 ? h : -h);
 
   glBegin(GL_QUADS);
-  // +z
-  if (faces & kFacePlusZ) {
-    glNormal3f(0.0f, 0.0f, 1.0f);
-    glTexCoord2f(0.0f, 0.0f); glVertex3fv(nnp);
-    glTexCoord2f(1.0f, 0.0f); glVertex3fv(pnp);
-    glTexCoord2f(1.0f, 1.0f); glVertex3fv(ppp);
-    glTexCoord2f(0.0f, 1.0f); glVertex3fv(npp);
-  }
-  // -z
-  if (faces & kFaceMinusZ) {
-    glNormal3f(0.0f, 0.0f, -1.0f);
-    glTexCoord2f(0.0f, 0.0f); glVertex3fv(nnn);
-    glTexCoord2f(1.0f, 0.0f); glVertex3fv(pnn);
-    glTexCoord2f(1.0f, 1.0f); glVertex3fv(ppn);
-    glTexCoord2f(0.0f, 1.0f); glVertex3fv(npn);
-  }
-  // -x
-  if (faces & kFaceMinusX) {
-    glNormal3f(-1.0f, 0.0f, 0.0f);
-    glTexCoord2f(1.0f, 0.0f); glVertex3fv(nnp);
-    glTexCoord2f(1.0f, 1.0f); glVertex3fv(npp);
-    glTexCoord2f(0.0f, 1.0f); glVertex3fv(npn);
-    glTexCoord2f(0.0f, 0.0f); glVertex3fv(nnn);
-  }
-  // +x
-  if (faces & kFacePlusX) {
-    glNormal3f(1.0f, 0.0f, 0.0f);
-    glTexCoord2f(0.0f, 0.0f); glVertex3fv(pnp);
-    glTexCoord2f(1.0f, 0.0f); glVertex3fv(pnn);
-    glTexCoord2f(1.0f, 1.0f); glVertex3fv(ppn);
-    glTexCoord2f(0.0f, 1.0f); glVertex3fv(ppp);
-  }
-  // +y
-  if (faces & kFacePlusY) {
-    glNormal3f(0.0f, 1.0f, 0.0f);
-    glTexCoord2f(0.0f, 0.0f); glVertex3fv(npp);
-    glTexCoord2f(1.0f, 0.0f); glVertex3fv(ppp);
-    glTexCoord2f(1.0f, 1.0f); glVertex3fv(ppn);
-    glTexCoord2f(0.0f, 1.0f); glVertex3fv(npn);
-  }
-  // -y
-  if (faces & kFaceMinusY) {
-    glNormal3f(0.0f, -1.0f, 0.0f);
-    glTexCoord2f(0.0f, 0.0f); glVertex3fv(nnp);
-    glTexCoord2f(1.0f, 0.0f); glVertex3fv(pnp);
-    glTexCoord2f(1.0f, 1.0f); glVertex3fv(pnn);
-    glTexCoord2f(0.0f, 1.0f); glVertex3fv(nnn);
+  for (const BlockFace& face : kBlockFaces) {
+    if ((faces & face.bit) == 0) continue;
+    glNormal3f(static_cast<float>(face.normal[0]), static_cast<float>(face.normal[1]),
+               static_cast<float>(face.normal[2]));
+    for (int v = 0; v < 4; ++v) {
+      const int* sign = face.corners[v];
+      glTexCoord2f(face.texCoords[v][0], face.texCoords[v][1]);
+      glVertex3fv(corners[(sign[0] > 0) * 4 + (sign[1] > 0) * 2 + (sign[2] > 0)]);
+    }
   }
   glEnd();
 }

@@ -22,14 +22,6 @@
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
-namespace {
-
-// The colour targets have the window's fixed size, whatever the window is resized to.
-constexpr int kTargetWidth = 1024;
-constexpr int kTargetHeight = 800;
-
-}  // namespace
-
 void Scene::initRenderResources() {
   std::srand(platform::tickCountMs());
   ilInit();
@@ -52,9 +44,9 @@ void Scene::initRenderResources() {
   setDepthFragment = new FragmentProgram("media/setDepthShader.cg");
 
   colorTargets[0] =
-      new RenderTarget(kTargetWidth, kTargetHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+      new RenderTarget(kWindowWidth, kWindowHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
   colorTargets[1] =
-      new RenderTarget(kTargetWidth, kTargetHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
+      new RenderTarget(kWindowWidth, kWindowHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
 
   blockHalfSize = 0.5f;
   stepAccumulator = 0.0;

@@ -14,14 +14,6 @@ constexpr double kFanSpread = 0.275;
 constexpr float kAheadDistance = 3.0f;
 constexpr double kFanOffset = 0.45;
 constexpr double kRayStep = 1.0;
-constexpr double kRayRange = 40.0;
-
-const ColorMap::Pixel kWall{50, 50, 50};
-const ColorMap::Pixel kSeenWall{255, 0, 0};
-const ColorMap::Pixel kSeenFloor{255, 100, 100};
-const ColorMap::Pixel kCamera{0, 255, 0};
-const ColorMap::Pixel kAhead{255, 255, 0};
-
 
 // Truncation toward zero lands inside [0, size) exactly when -1 < p < size; testing the
 // coordinate before converting also keeps huge or NaN positions away from the int conversion.
@@ -97,7 +89,7 @@ void ColorMap::endCasting() {
   const size_t count = static_cast<size_t>(width) * height;
   for (size_t i = 0; i < count; ++i) {
     if (!raySeen[i] || marks[i] == kCamera) continue;
-    marks[i] = rayStops[i] ? kSeenWall : kSeenFloor;
+    marks[i] = rayStops[i] ? kSeenWall : kSeenOpen;
   }
 }
 

@@ -7,17 +7,9 @@
 #include <memory>
 
 #include "Utils/FramebufferObject.h"
+#include "Utils/MatrixScope.h"
 #include "app/Scene.h"
-#include "sim/LightCompression.h"
 #include "world/LightGrid.h"
-
-namespace {
-
-// The viewport the frame draws with once a slice pass is over: the fixed window size.
-constexpr int kWindowWidth = 1024;
-constexpr int kWindowHeight = 800;
-
-}  // namespace
 
 void Scene::uploadLightVolume() {
   assert(grid != nullptr && lightVolumeTex != 0 && lightVolumeFbo != nullptr);
@@ -31,7 +23,7 @@ void Scene::uploadLightVolume() {
         for (int x = 0; x < g.sizeX; ++x) {
           const GridCell cell = g.getCell(x, y, z);
           float* texel = &texels[g.index(x, y, z) * 3];
-          for (int k = 0; k < 3; ++k) texel[k] = compressLight(cell.light[k]);
+          for (int k = 0; k < 3; ++k) texel[k] = LightGrid::compressLight(cell.light[k]);
         }
     glEnable(GL_TEXTURE_3D);
     glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
@@ -41,42 +33,42 @@ void Scene::uploadLightVolume() {
     return;
   }
 
-  // Slice path. Leaves: the window's framebuffer bound, both matrices and their stack depths as
-  // found, the model-view matrix selected, depth test on, the window's 1024 x 800 viewport.
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  // Texel column x, row y of a slice is the unit square from (x, y); its point is drawn at the
-  // square's centre so rounding in the transform can never move it onto a neighbouring texel.
-  gluOrtho2D(0, g.sizeX, 0, g.sizeY);
-  glPointSize(1.0f);
+  // Slice path. Relies on: the model-view matrix selected. Leaves: the window's framebuffer
+  // bound, both matrices as found, the model-view matrix selected, depth test on, the viewport
+  // as found; the clear colour (0, 0, 0, 0), the point size 1 and the current colour that of
+  // the last cell sent.
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  {
+    MatrixScope modelView(GL_MODELVIEW);
+    glLoadIdentity();
+    MatrixScope projection(GL_PROJECTION);
+    glLoadIdentity();
+    // Texel column x, row y of a slice is the unit square from (x, y); its point is drawn at the
+    // square's centre so rounding in the transform can never move it onto a neighbouring texel.
+    gluOrtho2D(0, g.sizeX, 0, g.sizeY);
+    glPointSize(1.0f);
 
-  lightVolumeFbo->Bind();
-  glViewport(0, 0, g.sizeX, g.sizeY);
-  glDisable(GL_DEPTH_TEST);
-  for (int z = 0; z < g.sizeZ; ++z) {
-    lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, z);
+    lightVolumeFbo->Bind();
+    glViewport(0, 0, g.sizeX, g.sizeY);
+    glDisable(GL_DEPTH_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glBegin(GL_POINTS);
-    for (int y = 0; y < g.sizeY; ++y)
-      for (int x = 0; x < g.sizeX; ++x) {
-        const GridCell cell = g.getCell(x, y, z);
-        glColor3f(compressLight(cell.light[0]), compressLight(cell.light[1]),
-                  compressLight(cell.light[2]));
-        glVertex2f(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f);
-      }
-    glEnd();
+    for (int z = 0; z < g.sizeZ; ++z) {
+      lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, z);
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      glBegin(GL_POINTS);
+      for (int y = 0; y < g.sizeY; ++y)
+        for (int x = 0; x < g.sizeX; ++x) {
+          const GridCell cell = g.getCell(x, y, z);
+          glColor3f(LightGrid::compressLight(cell.light[0]),
+                    LightGrid::compressLight(cell.light[1]),
+                    LightGrid::compressLight(cell.light[2]));
+          glVertex2f(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f);
+        }
+      glEnd();
+    }
+    FramebufferObject::Unbind();
   }
-  FramebufferObject::Unbind();
-
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
   glEnable(GL_DEPTH_TEST);
-  glViewport(0, 0, kWindowWidth, kWindowHeight);
+  glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
 }

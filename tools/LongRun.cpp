@@ -55,7 +55,11 @@ int main(int argc, char** argv) {
   grid.resize(image.width, 6, image.height);
   FlyCamera camera;
   camera.reset();
-  buildWorldFromPixels(image.pixels.data(), image.width, image.height, grid, map, camera);
+  camera.grid = &grid;
+  {
+    const StartView start = buildWorldFromPixels(image.pixels.data(), image.width, image.height, grid, map);
+    if (start.found) camera.setView(start.eye, start.target, start.up);
+  }
   grid.strength = strength;
   std::srand(seed);
   const long rssBuilt = statusKb("VmRSS");

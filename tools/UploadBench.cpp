@@ -35,8 +35,11 @@ void buildShippedRoom(Scene& s) {
   s.occlusionMap->resize(image.width, image.height);
   s.grid = new LightGrid();
   s.grid->resize(image.width, 6, image.height);
-  buildWorldFromPixels(image.pixels.data(), image.width, image.height, *s.grid, *s.occlusionMap,
-                       s.camera);
+  s.camera.grid = s.grid;
+  {
+    const StartView start = buildWorldFromPixels(image.pixels.data(), image.width, image.height, *s.grid, *s.occlusionMap);
+    if (start.found) s.camera.setView(start.eye, start.target, start.up);
+  }
   s.grid->strength = 1.0f;
   for (int i = 0; i < 50; ++i) s.grid->step();
 }

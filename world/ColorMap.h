@@ -5,16 +5,28 @@
 #include <memory>
 #include <vector>
 
-#include "app/Vec3.h"
+#include "world/Vec3.h"
 
 class ColorMap {
  public:
   // One raster pixel: three integers 0-255.
   struct Pixel {
     int r = 0, g = 0, b = 0;
-    bool operator==(const Pixel& o) const { return r == o.r && g == o.g && b == o.b; }
-    bool operator!=(const Pixel& o) const { return !(*this == o); }
+    constexpr bool operator==(const Pixel& o) const { return r == o.r && g == o.g && b == o.b; }
+    constexpr bool operator!=(const Pixel& o) const { return !(*this == o); }
   };
+
+  // Raster colours. base: wall and open columns; marks: columns a ray saw (wall or open), the
+  // camera and the point ahead of it.
+  static constexpr Pixel kWall{50, 50, 50};
+  static constexpr Pixel kOpen{255, 255, 255};
+  static constexpr Pixel kSeenWall{255, 0, 0};
+  static constexpr Pixel kSeenOpen{255, 100, 100};
+  static constexpr Pixel kCamera{0, 255, 0};
+  static constexpr Pixel kAhead{255, 255, 0};
+
+  // How far a ray of the visibility pass reaches, in grid units.
+  static constexpr double kRayRange = 40.0;
 
   ColorMap() = default;
   ColorMap(const ColorMap&) = delete;

@@ -21,6 +21,15 @@ class GridCell {
   // A default cell carrying only the sums of both cells' opacity and light.
   GridCell plus(const GridCell& other) const;
 
+  // Material classes: opaque from kOpaqueOpacity up, glass above kGlassMinOpacity (the float
+  // widened to double) and below kOpaqueOpacity, air at or below kGlassMinOpacity.
+  static constexpr float kOpaqueOpacity = 0.9f;
+  static constexpr double kGlassMinOpacity = 0.001;
+  bool isOpaque() const { return opacity >= kOpaqueOpacity; }
+  bool isGlass() const {
+    return static_cast<double>(opacity) > kGlassMinOpacity && opacity < kOpaqueOpacity;
+  }
+
   bool emitter = false;
   bool greenMarker = false;
   bool redMarker = false;

@@ -35,6 +35,10 @@ class LightGrid {
   // last index, the solid `outside` cell is blended in.
   GridCell sampleAt(float x, float y, float z) const;
 
+  // Light is unbounded; the light volume stores each component as c / (c + 1), so zero stays 0,
+  // a light of 1 becomes 0.5 and bright light approaches 1.
+  static float compressLight(float c) { return c / (c + 1.0f); }
+
   // True when the integer coordinate addresses a cell of the grid.
   bool inside(int x, int y, int z) const {
     return x >= 0 && y >= 0 && z >= 0 && x < sizeX && y < sizeY && z < sizeZ;

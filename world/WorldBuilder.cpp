@@ -3,7 +3,6 @@
 
 #include <cassert>
 
-#include "app/FlyCamera.h"
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -22,26 +21,23 @@ GridCell emitterCell(float r, float g, float b) {
 
 }  // namespace
 
-void buildWorldFromPixels(const unsigned char* rgb, int width, int height, LightGrid& grid,
-                          ColorMap& map, FlyCamera& camera) {
+StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, LightGrid& grid,
+                               ColorMap& map) {
   assert(rgb != nullptr && width >= 1 && height >= 1);
   assert(grid.allocated && grid.sizeX == width && grid.sizeZ == height && grid.sizeY >= 1);
   assert(map.allocated && map.width == width && map.height == height);
 
-  camera.grid = &grid;
-
+  StartView start;
   GridCell solid;
   solid.setSolid();
-  const ColorMap::Pixel wall{50, 50, 50};
-  const ColorMap::Pixel open{255, 255, 255};
   const int ceiling = grid.sizeY - 1;
 
   long i = 0;
   for (int z = 0; z < grid.sizeZ; ++z) {
     for (int x = 0; x < grid.sizeX; ++x, ++i) {
       const GridCell p = cellFromColour(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
-      map.basePixel(x, z) = p.opacity >= 0.9 ? wall : open;
-      if (p.opacity > 0.001) {
+      map.basePixel(x, z) = p.isOpaque() ? ColorMap::kWall : ColorMap::kOpen;
+      if (p.isOpaque() || p.isGlass()) {
         for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, p);
       }
       grid.setNextCell(x, 0, z, solid);
@@ -53,8 +49,8 @@ void buildWorldFromPixels(const unsigned char* rgb, int width, int height, Light
                                               : emitterCell(kMarkerEmission, 0.0f, 0.0f);
         grid.setNextCell(x, ceiling, z, marker);
         grid.setNextCell(x, 0, z, marker);
-        camera.setView(Vec3(static_cast<float>(x), kStartEyeHeight, static_cast<float>(z)),
-                       Vec3(0.0f, 0.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f));
+        start.found = true;
+        start.eye = Vec3(static_cast<float>(x), kStartEyeHeight, static_cast<float>(z));
       }
     }
   }
@@ -62,4 +58,5 @@ void buildWorldFromPixels(const unsigned char* rgb, int width, int height, Light
   grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();
+  return start;
 }

@@ -3,12 +3,23 @@
 // Pixels are 8-bit RGB, bottom row (z = 0) first; one pixel per grid column (x, z).
 #pragma once
 
+#include "world/Vec3.h"
+
 class ColorMap;
-class FlyCamera;
 class LightGrid;
 
+// Where the camera starts: the eye above the last start marker, looking at the room's fixed
+// point (0, 0, 1) with y up. `found` is false when the map has no marker; the camera then keeps
+// its default view.
+struct StartView {
+  bool found = false;
+  Vec3 eye;
+  Vec3 target{0.0f, 0.0f, 1.0f};
+  Vec3 up{0.0f, 1.0f, 0.0f};
+};
+
 // Builds the room into `grid`, which is already sized (width, room height, height) with empty
-// buffers, and `map`, sized (width, height); gives the camera the grid and places it on the
-// last start marker. The built world ends up in `current`; the other buffer stays empty.
-void buildWorldFromPixels(const unsigned char* rgb, int width, int height, LightGrid& grid,
-                          ColorMap& map, FlyCamera& camera);
+// buffers, and `map`, sized (width, height), and returns the start view of the last start
+// marker. The built world ends up in `current`; the other buffer stays empty.
+StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, LightGrid& grid,
+                               ColorMap& map);

@@ -31,7 +31,11 @@ struct ShippedRoom {
     testing::internal::GetCapturedStdout();
     grid.resize(image.width, 6, image.height);
     camera.reset();
-    buildWorldFromPixels(image.pixels.data(), image.width, image.height, grid, map, camera);
+    camera.grid = &grid;
+  {
+    const StartView start = buildWorldFromPixels(image.pixels.data(), image.width, image.height, grid, map);
+    if (start.found) camera.setView(start.eye, start.target, start.up);
+  }
     grid.strength = strength;
   }
   LightGrid grid;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/Matrix4.h"
+#include "world/Matrix4.h"
 
 namespace {
 

@@ -35,7 +35,11 @@ struct Room {
     testing::internal::GetCapturedStdout();
     grid.resize(w, layers, h);
     camera.reset();
-    buildWorldFromPixels(pixels.data(), w, h, grid, map, camera);
+    camera.grid = &grid;
+  {
+    const StartView start = buildWorldFromPixels(pixels.data(), w, h, grid, map);
+    if (start.found) camera.setView(start.eye, start.target, start.up);
+  }
   }
   GridCell cell(int x, int y, int z) const { return grid.getCell(x, y, z); }
   LightGrid grid;

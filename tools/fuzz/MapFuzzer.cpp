@@ -39,7 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   grid.resize(image.width, 6, image.height);
   FlyCamera camera;
   camera.reset();
-  buildWorldFromPixels(image.pixels.data(), image.width, image.height, grid, map, camera);
+  camera.grid = &grid;
+  {
+    const StartView start = buildWorldFromPixels(image.pixels.data(), image.width, image.height, grid, map);
+    if (start.found) camera.setView(start.eye, start.target, start.up);
+  }
   grid.strength = 1.0f;
   grid.step();
   map.updateVisibility(20, camera.position(), camera.target);

@@ -1,5 +1,5 @@
 // Matrix4: identity, transpose, Gauss-Jordan inverse and the look-at view matrix.
-#include "app/Matrix4.h"
+#include "world/Matrix4.h"
 
 #include <cassert>
 #include <cmath>

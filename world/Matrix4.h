@@ -2,7 +2,7 @@
 // so a translation sits in the fourth column.
 #pragma once
 
-#include "app/Vec3.h"
+#include "world/Vec3.h"
 
 struct Matrix4 {
   float m[16];

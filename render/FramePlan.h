@@ -1,0 +1,45 @@
+// What one frame draws, worked out without GL: the opaque cubes in view with the faces of each
+// that can show, the emitters in view in walk order, and the glass cells in view far to near.
+// Cell (x, y, z) is the unit cube centred on the point (x, y, z); the eye is in world units.
+#pragma once
+
+#include <vector>
+
+#include "render/Frustum.h"
+#include "render/GlassCell.h"
+#include "render/GridPos.h"
+
+class GridCell;
+class LightGrid;
+
+// An opaque cube and the kBlockFaces bits of the faces it sends.
+struct OpaqueBlock {
+  int x = 0, y = 0, z = 0;
+  unsigned faces = 0;
+};
+
+class FramePlan {
+ public:
+  // Half edge of opaque and emitter cubes and of every view test; glass cubes are smaller.
+  static constexpr float kBlockHalfSize = 0.5f;
+  static constexpr float kGlassHalfSize = 0.45f;
+  // Emitter cubes are drawn at least this bright, so a light shows at strength 0.
+  static constexpr float kMinEmitterBrightness = 0.2f;
+  static constexpr float kEmitterBrightnessPerStrength = 8.0f;
+
+  // One walk over the grid (z outer, x inner). Hidden cells take part in nothing; a cell may
+  // take part as opaque, emitter and glass at once. Cubes outside the frustum are left out.
+  // The lists are emptied first and keep their capacity.
+  static void build(const LightGrid& grid, const Frustum& frustum, const float eye[3],
+                    std::vector<OpaqueBlock>& opaque, std::vector<GridPos>& emitters,
+                    std::vector<GlassCell>& glass);
+
+  // The faces of opaque cell (x, y, z) that can show: turned towards the eye (strictly outside
+  // the face's plane) and not against a neighbour that is an opaque cube drawn too. Faces on
+  // the grid's boundary stay.
+  static unsigned visibleFaces(const LightGrid& grid, int x, int y, int z, const float eye[3]);
+
+  // Flat colour of an emitter cube at light strength `strength`: k * e / (e + 1) per channel,
+  // k = max(0.2, 8 * strength), alpha 1.
+  static void emitterColour(const GridCell& cell, float strength, float rgba[4]);
+};
