@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/FlyCamera.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 #include "world/WorldBuilder.h"
@@ -19,7 +18,6 @@ struct Rgb {
 };
 const Rgb kBlack{0, 0, 0}, kGrey{128, 128, 128}, kBlue{0, 0, 255}, kMagenta{255, 0, 255},
     kLime{120, 255, 0}, kGreen{0, 255, 0}, kRed{255, 0, 0}, kNearBlack{1, 0, 0};
-const ColorMap::Pixel kWallBase{50, 50, 50}, kOpenBase{255, 255, 255};
 
 // A room built from a w x h map of white except the `put` pixels (index z * w + x).
 struct Room {
@@ -34,17 +32,12 @@ struct Room {
     map.resize(w, h);
     testing::internal::GetCapturedStdout();
     grid.resize(w, layers, h);
-    camera.reset();
-    camera.grid = &grid;
-  {
-    const StartView start = buildWorldFromPixels(pixels.data(), w, h, grid, map);
-    if (start.found) camera.setView(start.eye, start.target, start.up);
-  }
+    start = buildWorldFromPixels(pixels.data(), w, h, grid, map);
   }
   GridCell cell(int x, int y, int z) const { return grid.getCell(x, y, z); }
   LightGrid grid;
   ColorMap map;
-  FlyCamera camera;
+  StartView start;
 };
 
 bool isSolid(const GridCell& c) {
@@ -68,16 +61,15 @@ TEST(WorldBuilder, OneWhitePixelIsAClosedShaftWithoutPointLight) {
   EXPECT_TRUE(isSolid(room.cell(0, 0, 0)));
   EXPECT_TRUE(isSolid(room.cell(0, 5, 0)));
   for (int y = 1; y <= 4; ++y) EXPECT_TRUE(isEmpty(room.cell(0, y, 0))) << y;
-  EXPECT_EQ(room.map.basePixel(0, 0), kOpenBase);
-  EXPECT_EQ(room.camera.grid, &room.grid);
-  EXPECT_EQ(room.camera.eye, Vec3(10, 5, 10));  // no marker: the reset view stays
+  EXPECT_EQ(room.map.basePixel(0, 0), ColorMap::kOpen);
+  EXPECT_FALSE(room.start.found);
 }
 
 TEST(WorldBuilder, WallGlassLightAndNearMissColumns) {
   Room room(6, 1, 6,
             {{0, kBlack}, {1, kGrey}, {2, kBlue}, {3, kMagenta}, {4, kLime}, {5, kNearBlack}});
   for (int y = 0; y < 6; ++y) EXPECT_TRUE(isSolid(room.cell(0, y, 0))) << y;
-  EXPECT_EQ(room.map.basePixel(0, 0), kWallBase);
+  EXPECT_EQ(room.map.basePixel(0, 0), ColorMap::kWall);
 
   EXPECT_TRUE(isSolid(room.cell(1, 0, 0)));
   EXPECT_TRUE(isSolid(room.cell(1, 5, 0)));
@@ -90,7 +82,7 @@ TEST(WorldBuilder, WallGlassLightAndNearMissColumns) {
   for (int x = 1; x <= 5; ++x) {
     EXPECT_TRUE(isSolid(room.cell(x, 0, 0))) << x;
     for (int y = 1; y <= 4 && x > 1; ++y) EXPECT_TRUE(isEmpty(room.cell(x, y, 0))) << x << "," << y;
-    EXPECT_EQ(room.map.basePixel(x, 0), kOpenBase) << x;
+    EXPECT_EQ(room.map.basePixel(x, 0), ColorMap::kOpen) << x;
   }
 }
 
@@ -109,16 +101,17 @@ TEST(WorldBuilder, MarkersLightFloorAndCeilingAndTheLastOneVisitedPlacesTheCamer
   expectEmitter(room.cell(4, 5, 7), 0, 300, 0);
   EXPECT_FALSE(room.cell(4, 0, 7).greenMarker);
   EXPECT_TRUE(isEmpty(room.cell(4, 2, 7)));
-  EXPECT_EQ(room.camera.eye, Vec3(4, 2, 7));
-  EXPECT_EQ(room.camera.target, Vec3(0, 0, 1));
-  EXPECT_EQ(room.camera.up, Vec3(0, 1, 0));
+  EXPECT_TRUE(room.start.found);
+  EXPECT_EQ(room.start.eye, Vec3(4, 2, 7));
+  EXPECT_EQ(room.start.target, Vec3(0, 0, 1));
+  EXPECT_EQ(room.start.up, Vec3(0, 1, 0));
   // Red at (5, 1) comes after green at (1, 1) in the same row; green at (0, 2) comes later.
   Room first(8, 4, 6, {{1 * 8 + 1, kGreen}, {1 * 8 + 5, kRed}});
   expectEmitter(first.cell(5, 0, 1), 300, 0, 0);
   expectEmitter(first.cell(5, 5, 1), 300, 0, 0);
-  EXPECT_EQ(first.camera.eye, Vec3(5, 2, 1));
+  EXPECT_EQ(first.start.eye, Vec3(5, 2, 1));
   Room second(8, 4, 6, {{2 * 8 + 0, kGreen}, {1 * 8 + 5, kRed}});
-  EXPECT_EQ(second.camera.eye, Vec3(0, 2, 2));
+  EXPECT_EQ(second.start.eye, Vec3(0, 2, 2));
 }
 
 TEST(WorldBuilder, WanderingLightIsPlacedInItsCellEvenInAWall) {
@@ -128,7 +121,7 @@ TEST(WorldBuilder, WanderingLightIsPlacedInItsCellEvenInAWall) {
   expectEmitter(light, 1520, 0, 0);
   EXPECT_FALSE(light.hidden);
   EXPECT_EQ(room.grid.lightX, 6);
-  EXPECT_EQ(room.map.basePixel(6, 3), kWallBase);
+  EXPECT_EQ(room.map.basePixel(6, 3), ColorMap::kWall);
   EXPECT_TRUE(isSolid(room.cell(6, 2, 3)));
 }
 

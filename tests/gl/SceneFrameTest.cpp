@@ -1,0 +1,216 @@
+// The scene's GL edge: render set-up and the light volume, both light upload paths read back,
+// the state the slice path leaves, the three passes (depth between them, emitter colour, target
+// exchange, state on return) and drawBlock's vertices through GL feedback.
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "GlTestSupport.h"
+#include "SceneTestSetUp.h"
+#include "Utils/RenderTarget.h"
+#include "Utils/ShaderProgram.h"
+#include "render/BlockFaces.h"
+#include "render/FramePlan.h"
+
+using namespace scenetest;
+
+namespace {
+
+// Window pixel (x, y) of a world point under the current matrices and viewport.
+std::array<int, 2> pixelOf(float x, float y, float z) {
+  GLdouble proj[16], modl[16], wx, wy, wz;
+  GLint viewport[4];
+  glGetDoublev(GL_PROJECTION_MATRIX, proj);
+  glGetDoublev(GL_MODELVIEW_MATRIX, modl);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  gluProject(x, y, z, modl, proj, viewport, &wx, &wy, &wz);
+  return {static_cast<int>(wx), static_cast<int>(wy)};
+}
+
+std::array<int, 3> at(const std::vector<unsigned char>& rgb, std::array<int, 2> p) {
+  const unsigned char* c = &rgb[(static_cast<size_t>(p[1]) * Scene::kWindowWidth + p[0]) * 3];
+  return {c[0], c[1], c[2]};
+}
+
+// Runs `draw` in feedback mode and returns its primitives, each a list of vertices of
+// `floatsPerVertex` values (x, y, z first). A point is a primitive of one vertex.
+using Primitive = std::vector<std::vector<float>>;
+std::vector<Primitive> feedback(GLenum type, int floatsPerVertex, void (*draw)()) {
+  std::vector<GLfloat> buffer(1 << 16);
+  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), type, buffer.data());
+  glRenderMode(GL_FEEDBACK);
+  draw();
+  const GLint used = glRenderMode(GL_RENDER);
+  std::vector<Primitive> primitives;
+  for (GLint i = 0; i < used;) {
+    const GLint token = static_cast<GLint>(buffer[i++]);
+    const GLint count = token == GL_POLYGON_TOKEN ? static_cast<GLint>(buffer[i++]) : 1;
+    primitives.emplace_back();
+    for (GLint v = 0; v < count; ++v, i += floatsPerVertex)
+      primitives.back().emplace_back(&buffer[i], &buffer[i] + floatsPerVertex);
+  }
+  return primitives;
+}
+
+}  // namespace
+
+TEST(SceneSetUp, RenderResourcesAndAnEmptyLightVolume) {
+  const std::string& output = prepareScene();
+  // Each field was set to another value just before the set-up.
+  EXPECT_EQ(scene.frontTarget, 0);
+  EXPECT_EQ(scene.backTarget, 1);
+  EXPECT_EQ(scene.blockHalfSize, 0.5f);
+  EXPECT_TRUE(scene.cpuLightUpload);
+  EXPECT_EQ(scene.stepAccumulator, 0.0);
+  const std::string targets = "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n";
+  EXPECT_EQ(output.substr(output.size() - std::min(output.size(), targets.size())), targets);
+  ShaderProgram* programs[] = {scene.blockFragment,   scene.blockVertex,    scene.glassFragment,
+                               scene.glassVertex,     scene.combineFragment, scene.combineVertex,
+                               scene.setDepthFragment};
+  for (ShaderProgram* p : programs) EXPECT_TRUE(p != nullptr && cgIsProgram(p->program));
+  EXPECT_EQ(std::set<ShaderProgram*>(std::begin(programs), std::end(programs)).size(), 7u);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, scene.colorTargets[i]->texture, GL_TEXTURE_WIDTH),
+              Scene::kWindowWidth);
+    EXPECT_EQ(scene.colorTargets[i]->attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
+  }
+
+  newGrid(60, 6, 40).current[0].light[0] = 5.0f;  // not in the volume before the first upload
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, scene.lightVolumeTex, GL_TEXTURE_DEPTH), 40);
+  const std::vector<float> texels = readVolume();
+  EXPECT_EQ(std::count(texels.begin(), texels.end(), 0.0f), 60 * 6 * 40 * 3);
+  EXPECT_NO_GL_ERROR();
+}
+
+TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentres) {
+  LightGrid& g = newGrid(11, 6, 9);
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> spread(0.0f, 4.0f);
+  for (long i = 0; i < 11L * 6 * 9; ++i)
+    for (float& c : g.current[i].light) c = spread(random);
+  g.current[g.index(10, 5, 8)].light[0] = FLT_MAX;
+  for (bool cpu : {true, false}) {
+    scene.cpuLightUpload = cpu;
+    scene.uploadLightVolume();
+    const std::vector<float> texels = readVolume();
+    for (long i = 0; i < 11L * 6 * 9 * 3; ++i) {
+      const double c = g.current[i / 3].light[i % 3];
+      ASSERT_NEAR(texels[i], c / (c + 1.0), 1.0 / 255 + 1e-6) << (cpu ? "cpu " : "slice ") << i;
+    }
+  }
+  // Each slice point goes to its texel's centre, so no rounding can move it to a neighbour.
+  newGrid(4, 6, 3);
+  const auto points = feedback(GL_3D, 3, [] { scene.uploadLightVolume(); });
+  ASSERT_EQ(points.size(), 72u);
+  for (size_t i = 0; i < points.size(); ++i) {
+    EXPECT_FLOAT_EQ(points[i][0][0], (i % 4) + 0.5f) << i;
+    EXPECT_FLOAT_EQ(points[i][0][1], (i / 4 % 6) + 0.5f) << i;
+  }
+}
+
+TEST(SceneLightUpload, SlicePathLeavesTheViewportMatricesAndBindingsAsFound) {
+  newGrid(5, 6, 4);
+  scene.cpuLightUpload = false;
+  glViewport(7, 9, 300, 200);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(-1, 3, -2, 5, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(1, 2, 3);
+  const auto projection = gltest::matrix(GL_PROJECTION_MATRIX);
+  const auto modelView = gltest::matrix(GL_MODELVIEW_MATRIX);
+  scene.uploadLightVolume();
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{7, 9, 300, 200}));
+  EXPECT_EQ(gltest::matrix(GL_PROJECTION_MATRIX), projection);
+  EXPECT_EQ(gltest::matrix(GL_MODELVIEW_MATRIX), modelView);
+  EXPECT_EQ(gltest::integer(GL_MATRIX_MODE), GL_MODELVIEW);
+  EXPECT_EQ(gltest::integer(GL_PROJECTION_STACK_DEPTH), 1);
+  EXPECT_EQ(gltest::integer(GL_MODELVIEW_STACK_DEPTH), 1);
+  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_NO_GL_ERROR();
+}
+
+TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndRestoreState) {
+  LightGrid& g = newGrid(7, 4, 9);
+  cell(3, 1, 3).setSolid();
+  cell(3, 1, 1).setTranslucent(0.5f);  // behind the block: fails the depth test
+  cell(1, 1, 5).setTranslucent(0.5f);  // in the open
+  cell(5, 1, 4).setEmitter(350.0f, 350.0f, 150.0f);
+  for (long i = 0; i < 7L * 4 * 9; ++i)
+    for (float& c : g.current[i].light) c = 0.5f;
+  scene.uploadLightVolume();
+  look(Vec3(3.0f, 1.2f, 8.5f), Vec3(3.0f, 1.0f, 0.0f));
+  render();
+  EXPECT_EQ(scene.frontTarget, 1) << "the targets exchange roles";
+  const auto withGlass = readTarget(scene.frontTarget), without = readTarget(scene.backTarget);
+  EXPECT_EQ(at(withGlass, pixelOf(3.0f, 1.0f, 3.5f)), at(without, pixelOf(3.0f, 1.0f, 3.5f)));
+  EXPECT_NE(at(withGlass, pixelOf(1.0f, 1.0f, 5.0f)), at(without, pixelOf(1.0f, 1.0f, 5.0f)));
+  float colour[4];
+  FramePlan::emitterColour(cell(5, 1, 4), g.strength, colour);
+  const auto emitter = at(without, pixelOf(5.0f, 1.0f, 4.6f));
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(emitter[c], colour[c] * 255.0f, 1.0f) << c;
+  // State on return.
+  float current[4];
+  glGetFloatv(GL_CURRENT_COLOR, current);
+  EXPECT_EQ(current[0], colour[0]);
+  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
+  EXPECT_EQ(gltest::integer(GL_CURRENT_PROGRAM), 0);
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_EQ(scene.blockHalfSize, 0.5f);
+  EXPECT_NO_GL_ERROR();
+}
+
+TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheCurrentHalfEdge) {
+  // An orthographic view that maps world x, y in [0, 8] onto the 800-pixel-square viewport.
+  glViewport(0, 0, 800, 800);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 8, 0, 8, -8, 8);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  scene.blockHalfSize = 0.45f;
+  const auto polygons = feedback(GL_3D_COLOR_TEXTURE, 11, [] { scene.drawBlock(3, 1, 2); });
+  scene.blockHalfSize = 0.5f;
+  // The driver may split each quad; every piece must lie on one face of the table, and each
+  // face's four corners must all be sent with their texture coordinates.
+  std::set<std::pair<int, int>> sent;  // (face, corner)
+  for (const Primitive& polygon : polygons) {
+    int face = -1;
+    for (int f = 0; f < 6 && face < 0; ++f) {
+      bool onFace = true;
+      for (const auto& out : polygon) {
+        const float world[3] = {out[0] / 100.0f, out[1] / 100.0f, (0.5f - out[2]) * 16.0f};
+        const float centre[3] = {3, 1, 2};
+        for (int axis = 0; axis < 3; ++axis)
+          if (kBlockFaces[f].normal[axis] != 0)
+            onFace &= std::fabs(world[axis] - centre[axis] - 0.45f * kBlockFaces[f].normal[axis]) < 1e-3f;
+      }
+      if (onFace) face = f;
+    }
+    ASSERT_GE(face, 0) << "a polygon off every face";
+    for (const auto& out : polygon) {
+      int corner = -1;
+      for (int v = 0; v < 4; ++v) {
+        const int* sign = kBlockFaces[face].corners[v];
+        if (std::fabs(out[0] / 100.0f - (3 + 0.45f * sign[0])) < 1e-3f &&
+            std::fabs(out[1] / 100.0f - (1 + 0.45f * sign[1])) < 1e-3f &&
+            std::fabs((0.5f - out[2]) * 16.0f - (2 + 0.45f * sign[2])) < 1e-3f)
+          corner = v;
+      }
+      ASSERT_GE(corner, 0) << "face " << face << " sent a vertex off its corners";
+      EXPECT_EQ(out[7], kBlockFaces[face].texCoords[corner][0]) << face << corner;
+      EXPECT_EQ(out[8], kBlockFaces[face].texCoords[corner][1]) << face << corner;
+      sent.insert({face, corner});
+    }
+  }
+  EXPECT_EQ(sent.size(), 24u);
+}

@@ -1,0 +1,180 @@
+// The frame plan: which cells each pass draws (classes, hidden cells, view test), which faces of
+// an opaque cube can show, the glass order, emitter colours, and the cube face table.
+#include "render/FramePlan.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <tuple>
+
+#include "render/BlockFaces.h"
+#include "world/LightGrid.h"
+
+namespace {
+
+using Cell = std::tuple<int, int, int>;
+
+// Every plane (0, 0, 0, 1): all of space is in view.
+Frustum everything() {
+  Frustum f;
+  for (auto& plane : f.planes) plane[3] = 1.0f;
+  return f;
+}
+
+struct Plan {
+  std::vector<OpaqueBlock> opaque;
+  std::vector<GridPos> emitters;
+  std::vector<GlassCell> glass;
+  Plan(const LightGrid& grid, const float eye[3], const Frustum& frustum = everything()) {
+    FramePlan::build(grid, frustum, eye, opaque, emitters, glass);
+  }
+  std::set<Cell> opaqueCells() const {
+    std::set<Cell> s;
+    for (const auto& b : opaque) s.insert({b.x, b.y, b.z});
+    return s;
+  }
+  std::set<Cell> emitterCells() const {
+    std::set<Cell> s;
+    for (const auto& p : emitters) s.insert({p.x, p.y, p.z});
+    return s;
+  }
+  std::set<Cell> glassCells() const {
+    std::set<Cell> s;
+    for (const auto& g : glass) s.insert({g.x, g.y, g.z});
+    return s;
+  }
+};
+
+void put(LightGrid& g, int x, int y, int z, float opacity, bool emitter = false,
+         bool hidden = false) {
+  GridCell c;
+  if (emitter) c.setEmitter(350.0f, 350.0f, 150.0f);
+  c.opacity = opacity;
+  c.hidden = hidden;
+  g.setCell(x, y, z, c);
+}
+
+}  // namespace
+
+TEST(FramePlan, OpacityClassesEmittersAndHiddenCellsGoToTheirPasses) {
+  LightGrid g;
+  g.resize(6, 3, 6);
+  put(g, 1, 1, 1, 0.9f);                          // opaque, not glass
+  put(g, 2, 1, 1, 0.8999f);                       // glass
+  put(g, 3, 1, 1, 0.001f);                        // the float nearest 0.001 is above it: glass
+  put(g, 4, 1, 1, 0.0f);                          // air
+  put(g, 1, 1, 3, 0.0f, true);                    // an emitter of the map: emitter pass only
+  put(g, 2, 1, 3, 0.95f, true);                   // opaque and emitter
+  put(g, 3, 1, 3, 0.5f, true);                    // emitter and glass
+  put(g, 4, 1, 3, 1.0f, true, true);              // hidden: nowhere
+  put(g, 1, 1, 5, 0.5f, false, true);
+  const float eye[3] = {-4.0f, 7.0f, -5.0f};
+  const Plan plan(g, eye);
+  EXPECT_EQ(plan.opaqueCells(), (std::set<Cell>{{1, 1, 1}, {2, 1, 3}}));
+  EXPECT_EQ(plan.emitterCells(), (std::set<Cell>{{1, 1, 3}, {2, 1, 3}, {3, 1, 3}}));
+  EXPECT_EQ(plan.glassCells(), (std::set<Cell>{{2, 1, 1}, {3, 1, 1}, {3, 1, 3}}));
+}
+
+TEST(FramePlan, OnlyFacesTurnedToTheEyeAndNotAgainstADrawnOpaqueNeighbourShow) {
+  LightGrid g;
+  g.resize(5, 3, 5);
+  put(g, 2, 1, 2, 1.0f);
+  const unsigned pz = kBlockFaces[0].bit, nz = kBlockFaces[1].bit, nx = kBlockFaces[2].bit,
+                 px = kBlockFaces[3].bit, py = kBlockFaces[4].bit;
+  struct Case { float eye[3]; unsigned faces; } cases[] = {
+      {{2.0f, 1.0f, 9.0f}, pz},               // straight in front of +z
+      {{9.0f, 5.0f, -9.0f}, px | py | nz},    // a corner view shows three faces
+      {{2.5f, 1.0f, 9.0f}, pz},               // on the +x plane: not strictly outside it
+      {{2.0f, 1.0f, 2.0f}, 0u},               // inside the cube
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, c.eye), c.faces) << c.eye[0] << c.eye[2];
+
+  const float front[3] = {2.0f, 1.0f, 9.0f};
+  put(g, 2, 1, 3, 1.0f);  // an opaque neighbour covers the face between them
+  EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, front), 0u);
+  put(g, 2, 1, 3, 1.0f, false, true);  // unless it is hidden (not drawn)
+  EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, front), pz);
+  put(g, 2, 1, 3, 0.5f);  // glass covers nothing
+  EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, front), pz);
+  put(g, 0, 1, 2, 1.0f);  // the grid's edge: the outward face stays
+  const float west[3] = {-6.0f, 1.0f, 2.0f};
+  EXPECT_EQ(FramePlan::visibleFaces(g, 0, 1, 2, west), nx);
+
+  // The plan keeps a cube only with faces to send, and sends exactly those.
+  put(g, 2, 1, 3, 1.0f);
+  const Plan plan(g, front);
+  ASSERT_EQ(plan.opaque.size(), 2u);
+  for (const OpaqueBlock& b : plan.opaque)
+    EXPECT_EQ(b.faces, FramePlan::visibleFaces(g, b.x, b.y, b.z, front));
+}
+
+TEST(FramePlan, GlassIsOrderedFarToNearByDistanceToTheCentreAndTheViewTestIsStrict) {
+  LightGrid g;
+  g.resize(8, 3, 8);
+  const int cells[][3] = {{1, 1, 1}, {6, 1, 6}, {3, 2, 4}, {6, 1, 1}, {2, 1, 7}};
+  for (const auto& c : cells) put(g, c[0], c[1], c[2], 0.5f);
+  const float eye[3] = {0.2f, 1.5f, 0.4f};
+  const Plan plan(g, eye);
+  ASSERT_EQ(plan.glass.size(), 5u);
+  for (size_t i = 0; i < plan.glass.size(); ++i) {
+    const GlassCell& c = plan.glass[i];
+    const float dx = eye[0] - c.x, dy = eye[1] - c.y, dz = eye[2] - c.z;
+    EXPECT_FLOAT_EQ(c.distance, std::sqrt(dx * dx + dy * dy + dz * dz));
+    if (i > 0) {
+      EXPECT_GE(plan.glass[i - 1].distance, c.distance);
+    }
+  }
+  EXPECT_EQ(plan.glass.front().x, 6);
+  EXPECT_EQ(plan.glass.front().z, 6);
+
+  // In view only where x < 3.5: a cube touching that plane from outside is not drawn.
+  Frustum west = everything();
+  west.planes[0][0] = -1.0f;
+  west.planes[0][3] = 2.5f;
+  put(g, 2, 1, 2, 1.0f, true);
+  put(g, 3, 1, 2, 1.0f, true);
+  const Plan culled(g, eye, west);
+  EXPECT_EQ(culled.glassCells(), (std::set<Cell>{{1, 1, 1}, {2, 1, 7}}));
+  EXPECT_EQ(culled.emitterCells(), (std::set<Cell>{{2, 1, 2}}));
+  EXPECT_EQ(culled.opaqueCells(), (std::set<Cell>{{2, 1, 2}}));
+}
+
+TEST(FramePlan, EmitterColourIsCompressedEmissionTimesAFlooredStrength) {
+  GridCell cell;
+  cell.setEmitter(350.0f, 350.0f, 150.0f);
+  const struct { float strength, k; } cases[] = {{0.0f, 0.2f}, {0.025f, 0.2f}, {0.5f, 4.0f}};
+  for (const auto& c : cases) {
+    float rgba[4];
+    FramePlan::emitterColour(cell, c.strength, rgba);
+    EXPECT_FLOAT_EQ(rgba[0], c.k * 350.0f / 351.0f) << c.strength;
+    EXPECT_FLOAT_EQ(rgba[2], c.k * 150.0f / 151.0f) << c.strength;
+    EXPECT_EQ(rgba[3], 1.0f);
+  }
+}
+
+TEST(BlockFaces, EachFaceLiesOnItsNormalsSideAndIsTexturedOnceTheWayTheTileReads) {
+  // Per face: the axis s follows and whether s grows with it, the same for t.
+  const struct { int sAxis, sSign, tAxis, tSign; } texture[6] = {
+      {0, 1, 1, 1}, {0, 1, 1, 1}, {2, 1, 1, 1}, {2, -1, 1, 1}, {0, 1, 2, -1}, {0, 1, 2, -1}};
+  unsigned bits = 0;
+  for (int f = 0; f < 6; ++f) {
+    const BlockFace& face = kBlockFaces[f];
+    bits |= face.bit;
+    std::set<Cell> corners;
+    for (int v = 0; v < 4; ++v) {
+      const int* c = face.corners[v];
+      corners.insert({c[0], c[1], c[2]});
+      for (int axis = 0; axis < 3; ++axis)
+        if (face.normal[axis] != 0) {
+          EXPECT_EQ(c[axis], face.normal[axis]) << f;
+        }
+      const auto& t = texture[f];
+      EXPECT_EQ(face.texCoords[v][0], (t.sSign * c[t.sAxis] + 1) / 2) << f << v;
+      EXPECT_EQ(face.texCoords[v][1], (t.tSign * c[t.tAxis] + 1) / 2) << f << v;
+    }
+    EXPECT_EQ(corners.size(), 4u) << f;
+  }
+  EXPECT_EQ(bits, kAllBlockFaces);
+}
