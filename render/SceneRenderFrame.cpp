@@ -86,9 +86,9 @@ void Scene::drawEmitterPass() {
 
 // Relies on: the depth of the opaque and emitter cubes in the shared depth buffer, blending
 // off. The refraction program reads the front target's copy of the opaque image while the glass
-// is blended over the back target's copy. Leaves: framebuffer 0 bound, blending off (its
-// function GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA), no program active, blockHalfSize 0.45, the
-// targets exchanged.
+// is blended over the back target's copy. Leaves: framebuffer 0 bound, the manager's framebuffer
+// with only the (new front) target attached, blending off (its function GL_SRC_ALPHA,
+// GL_ONE_MINUS_SRC_ALPHA), no program active, blockHalfSize 0.45, the targets exchanged.
 void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
   blockHalfSize = FramePlan::kGlassHalfSize;
   glassVertex->bind();
@@ -98,6 +98,10 @@ void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
   glassFragment->setParameter("dimension", dimension, 3);
   glassFragment->setParameter("eye_pos", eye, 3);
   colorTargets[backTarget]->bind();
+  // The front target is sampled as the background: it must not stay attached to the framebuffer
+  // drawn into, or the reads are undefined (a feedback loop). The opaque pass attaches it again.
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, colorTargets[frontTarget]->attachment,
+                            GL_TEXTURE_2D, 0, 0);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   for (const GlassCell& glass : glassCells) {

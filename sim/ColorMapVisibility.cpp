@@ -36,7 +36,11 @@ void ColorMap::updateVisibility(int rays, const Vec3& eye, const Vec3& target) {
   const float aheadX = eye.x + kAheadDistance * n.x;
   const float aheadZ = eye.z + kAheadDistance * n.z;
   markAt(eyeX, eyeZ, kCamera);
-  markAt(aheadX, aheadZ, kAhead);
+  // The ahead mark never replaces a wall: the rays stop at walls read from the marks.
+  if (!onRaster(aheadX, width) || !onRaster(aheadZ, height) ||
+      markPixel(static_cast<int>(aheadX), static_cast<int>(aheadZ)) != kWall) {
+    markAt(aheadX, aheadZ, kAhead);
+  }
 
   const double angleStep = (kPi / rays) * kFanSpread;
 

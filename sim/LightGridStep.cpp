@@ -52,6 +52,8 @@ inline void diffuse(const GridCell& c, const float* xp, const float* xm, const f
 
 void LightGrid::step() {
   assert(allocated && current != next);
+  // A grid without cells has nothing to diffuse and no cell for the light to move to.
+  if (sizeX <= 0 || sizeY <= 0 || sizeZ <= 0) return;
   const float* none = outside.light;
   const long plane = static_cast<long>(sizeX) * sizeY;
 
@@ -98,7 +100,10 @@ void LightGrid::step() {
       default: --tz; break;
     }
     const GridCell target = getCell(tx, ty, tz);
-    if (inside(tx, ty, tz) && target.opacity < 1.0f && !target.emitter) {
+    // A light placed off the grid (a map smaller than its start cell) has no cell to carry its
+    // colour from, so it stays where it is instead of moving in as a dark emitter.
+    if (inside(lightX, lightY, lightZ) && inside(tx, ty, tz) && target.opacity < 1.0f &&
+        !target.emitter) {
       GridCell left = light;
       left.emitter = false;
       for (float& e : left.emission) e = 0.0f;
