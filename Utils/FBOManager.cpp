@@ -9,6 +9,13 @@ FBOManager* FBOManager::instance() {
   return manager;
 }
 
+void FBOManager::resize(int newWidth, int newHeight) {
+  width = newWidth > 1 ? newWidth : 1;
+  height = newHeight > 1 ? newHeight : 1;
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthBuffer);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);
+}
+
 void FBOManager::checkStatus() {
   const GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
   switch (status) {

@@ -10,6 +10,9 @@ class FBOManager {
   // Reports the completeness of the framebuffer bound now on standard output; an incomplete
   // attachment or a status it does not know stops the process through an assertion.
   static void checkStatus();
+  // Gives the shared depth buffer a new size (at least 1 x 1); the targets follow with
+  // RenderTarget::resize. Leaves the render buffer binding at the depth buffer.
+  void resize(int newWidth, int newHeight);
 
   GLuint framebuffer = 0;
   GLuint depthBuffer = 0;

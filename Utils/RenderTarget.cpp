@@ -83,4 +83,14 @@ void RenderTarget::bind() {
   glDrawBuffer(attachment);
 }
 
+void RenderTarget::resize() {
+  const FBOManager* manager = FBOManager::instance();
+  glBindTexture(GL_TEXTURE_2D, texture);
+  GLint format = GL_RGBA;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glTexImage2D(GL_TEXTURE_2D, 0, format, manager->width, manager->height, 0, GL_RGBA, GL_FLOAT,
+               nullptr);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
 void RenderTarget::unbind() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0); }

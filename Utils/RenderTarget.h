@@ -16,6 +16,9 @@ class RenderTarget {
   void bind();
   // Binds the window's framebuffer.
   void unbind();
+  // New storage of the manager's current size in the texture's format; its content is undefined
+  // until the next frame draws it. Leaves 2-D texture 0 bound.
+  void resize();
 
   GLuint texture = 0;
   GLenum attachment;

@@ -4,6 +4,7 @@
 #include <GL/glew.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -21,6 +22,7 @@ ShaderManager* ShaderManager::instance() {
   // Stored before the report so that the error handler, if it runs during creation, finds it.
   theManager = new ShaderManager();
   checkExtensions();
+  requireCapabilities();
   cgSetErrorCallback(&ShaderManager::onCgError);
   theManager->cgContext = cgCreateContext();
   return theManager;
@@ -56,6 +58,36 @@ void ShaderManager::checkExtensions() {
                 "GL_EXT_frambuffer_multisample \n");
     std::fflush(stdout);
   }
+}
+
+void ShaderManager::requireCapabilities() {
+  const char* missing = missingCapability();
+  if (missing == nullptr) return;
+  std::cerr << "This OpenGL driver lacks what Quillmarsh needs: " << missing << std::endl;
+  std::exit(1);
+}
+
+const char* ShaderManager::missingCapability() {
+  if (!GLEW_EXT_framebuffer_object || glGenFramebuffersEXT == nullptr ||
+      glBindFramebufferEXT == nullptr || glFramebufferTexture2DEXT == nullptr ||
+      glFramebufferTexture3DEXT == nullptr || glCheckFramebufferStatusEXT == nullptr ||
+      glGenRenderbuffersEXT == nullptr || glBindRenderbufferEXT == nullptr ||
+      glRenderbufferStorageEXT == nullptr || glFramebufferRenderbufferEXT == nullptr ||
+      glGetFramebufferAttachmentParameterivEXT == nullptr) {
+    return "framebuffer objects (GL_EXT_framebuffer_object)";
+  }
+  GLint drawBuffers = 0;
+  if (glDrawBuffers != nullptr) glGetIntegerv(GL_MAX_DRAW_BUFFERS, &drawBuffers);
+  if (drawBuffers < 2) return "two draw buffers (glDrawBuffers with GL_MAX_DRAW_BUFFERS >= 2)";
+  if (glTexImage3D == nullptr || glTexSubImage3D == nullptr) return "3-D textures (OpenGL 1.2)";
+  // The program files are GLSL 1.20, which OpenGL 2.0's shader entry points compile.
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
+  int major = 0, minor = 0;
+  if (!GLEW_VERSION_2_0 || version == nullptr ||
+      std::sscanf(version, "%d.%d", &major, &minor) != 2 || major * 100 + minor < 120) {
+    return "the OpenGL Shading Language 1.20 (OpenGL 2.0)";
+  }
+  return nullptr;
 }
 
 void ShaderManager::onCgError() {

@@ -14,9 +14,15 @@ class ShaderManager {
   // Runtime error handler: prints the pending error's text and the context's latest listing.
   static void onCgError();
 
+  // The first thing the frame needs that the current context lacks, in words; null when it has
+  // everything: framebuffer objects, two draw buffers, 3-D textures, GLSL 1.20.
+  static const char* missingCapability();
+
  private:
   ShaderManager() = default;
   static void checkExtensions();
+  // Ends the process with one line and status 1 when missingCapability names something.
+  static void requireCapabilities();
 
   CGcontext cgContext = nullptr;
 };

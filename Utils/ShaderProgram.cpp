@@ -71,19 +71,53 @@ void ShaderProgram::bind() {
 
 void ShaderProgram::unbind() { cgGLDisableProfile(profile); }
 
+CGparameter ShaderProgram::parameter(const char* name) {
+  const auto found = parameters.find(name);
+  if (found != parameters.end()) return found->second;
+  const CGparameter handle = cgGetNamedParameter(program, name);
+  if (handle == nullptr) {
+    std::cout << "Shader program \"" << fileName << "\" has no parameter \"" << name << "\""
+              << std::endl;
+  }
+  parameters.emplace(name, handle);
+  return handle;
+}
+
 void ShaderProgram::setTextureParameter(const char* name, GLuint texture) {
-  CGparameter parameter = cgGetNamedParameter(program, name);
-  cgGLSetTextureParameter(parameter, texture);
-  cgGLEnableTextureParameter(parameter);
+  const CGparameter handle = parameter(name);
+  if (handle == nullptr) return;
+  cgGLSetTextureParameter(handle, texture);
+  cgGLEnableTextureParameter(handle);
 }
 
 void ShaderProgram::setParameter(const char* name, const float* values, int count) {
+  const CGparameter handle = parameter(name);
+  if (handle == nullptr) return;
   switch (count) {
-    case 1: cgGLSetParameter1fv(cgGetNamedParameter(program, name), values); break;
-    case 2: cgGLSetParameter2fv(cgGetNamedParameter(program, name), values); break;
-    case 3: cgGLSetParameter3fv(cgGetNamedParameter(program, name), values); break;
-    case 4: cgGLSetParameter4fv(cgGetNamedParameter(program, name), values); break;
-    case 16: cgGLSetMatrixParameterfc(cgGetNamedParameter(program, name), values); break;
+    case 1: cgGLSetParameter1fv(handle, values); break;
+    case 2: cgGLSetParameter2fv(handle, values); break;
+    case 3: cgGLSetParameter3fv(handle, values); break;
+    case 4: cgGLSetParameter4fv(handle, values); break;
+    case 16: cgGLSetMatrixParameterfc(handle, values); break;
     default: break;
   }
+}
+
+void ShaderProgram::linkPairOrExit(ShaderProgram& vertex, ShaderProgram& fragment) {
+  vertex.bind();
+  fragment.bind();
+  // A pair that does not link leaves no program current.
+  GLint current = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+  vertex.unbind();
+  fragment.unbind();
+  if (current != 0) return;
+  const char* listing = cgGetLastListing(ShaderManager::instance()->getCgContext());
+  std::ofstream("shaderdebug.txt", std::ios::out | std::ios::trunc)
+      << (listing != nullptr ? listing : "") << std::endl;
+  std::cerr << "Shader programs \"" << vertex.fileName << "\" (vertex_main) and \""
+            << fragment.fileName << "\" (fragment_main) do not link together: "
+            << firstComplaint(listing != nullptr ? listing : "")
+            << "; the listing is in shaderdebug.txt" << std::endl;
+  std::exit(1);
 }

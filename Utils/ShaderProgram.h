@@ -4,6 +4,7 @@
 
 #include <GL/glew.h>
 
+#include <map>
 #include <string>
 
 #include "platform/cg/CgGL.h"
@@ -21,8 +22,18 @@ class ShaderProgram {
   // count 1-4 sets that many components, 16 a column-major 4x4 matrix; any other count does nothing.
   void setParameter(const char* name, const float* values, int count);
 
+  // Binds the two stages together, as a pass draws with them. A pair whose stages do not link
+  // writes its listing to "shaderdebug.txt" and ends the process with one line naming both (1).
+  static void linkPairOrExit(ShaderProgram& vertex, ShaderProgram& fragment);
+
   CGprogram program;
   std::string fileName;
   CGprofile profile;
   CGGLenum profileClass;
+
+ private:
+  // The handle of a parameter, looked up once per name; null for a name the program lacks, which
+  // is reported once, naming the program and the parameter.
+  CGparameter parameter(const char* name);
+  std::map<std::string, CGparameter> parameters;
 };

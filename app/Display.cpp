@@ -31,12 +31,17 @@ void initGL() {
 
 void onReshape(int width, int height) {
   if (height == 0) height = 1;
+  scene.resizeTargets(width, height);
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluPerspective(60.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 1000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+}
+
+void onSpecialKey(int key, int, int) {
+  if (key == GLUT_KEY_F11) glutFullScreenToggle();
 }
 
 void drawFullScreenQuad() {
@@ -89,7 +94,15 @@ void presentFrame() {
       drawFullScreenQuad();
     }
     glDisable(GL_TEXTURE_2D);
-    if (overlayVisible) scene.occlusionMap->drawOverlay();
+    if (overlayVisible) {
+      // The overlay keeps the place and size it has in the start-up window, whatever the
+      // window's size now.
+      GLint viewport[4];
+      glGetIntegerv(GL_VIEWPORT, viewport);
+      glViewport(0, 0, Scene::kWindowWidth, Scene::kWindowHeight);
+      scene.occlusionMap->drawOverlay();
+      glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    }
   }
   glutSwapBuffers();
 }

@@ -10,5 +10,7 @@ void onDisplay();
 void presentFrame();
 // Viewport and a 60 degree perspective for the new window size (a height of 0 counts as 1).
 void onReshape(int width, int height);
+// F11 switches between the window and full screen.
+void onSpecialKey(int key, int x, int y);
 // One textured quad over the unit square, drawn without depth testing.
 void drawFullScreenQuad();

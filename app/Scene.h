@@ -70,6 +70,9 @@ class Scene {
   void initRenderResources();
   // The 3-D light volume (one black texel per cell) and the framebuffer that draws into it.
   void createLightVolume();
+  // Gives the colour targets and their depth buffer the window's size, so the frame is drawn at
+  // the window's resolution; nothing happens before the targets exist or at the same size.
+  void resizeTargets(int width, int height);
   // Copies the grid's light, compressed to c / (c + 1), into the light volume.
   void uploadLightVolume();
   // Draws one frame into the colour targets: the frame plan from the current matrices, then

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   glutReshapeFunc(onReshape);
   glutKeyboardUpFunc(onKeyUp);
   glutKeyboardFunc(onKeyDown);
+  glutSpecialFunc(onSpecialKey);
   glutIdleFunc(onDisplay);
   glutMouseFunc(onMouse);
   glutMotionFunc(onMotion);

@@ -42,6 +42,9 @@ void Scene::initRenderResources() {
   combineFragment = new FragmentProgram("media/TessaryShaderCombine.cg");
   combineVertex = new VertexProgram("media/TessaryShaderCombine.cg");
   setDepthFragment = new FragmentProgram("media/setDepthShader.cg");
+  // The pairs the passes draw with must link now, not fail silently at the first frame.
+  ShaderProgram::linkPairOrExit(*blockVertex, *blockFragment);
+  ShaderProgram::linkPairOrExit(*glassVertex, *glassFragment);
 
   colorTargets[0] =
       new RenderTarget(kWindowWidth, kWindowHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
@@ -53,6 +56,13 @@ void Scene::initRenderResources() {
   frontTarget = 0;
   backTarget = 1;
   camera.reset();
+}
+
+void Scene::resizeTargets(int width, int height) {
+  FBOManager* manager = FBOManager::instance();
+  if (colorTargets[0] == nullptr || (width == manager->width && height == manager->height)) return;
+  manager->resize(width, height);
+  for (RenderTarget* target : colorTargets) target->resize();
 }
 
 void Scene::createLightVolume() {

@@ -49,10 +49,10 @@ CgLinkedPair link(CgProgramRecord* vertex, CgProgramRecord* fragment) {
   return pair;
 }
 
-// Makes current the GL program of the enabled stages' bound programs, linking it on first use,
-// and writes every stored parameter value into it. Enabling a profile can pair a new program with
-// one still bound from an earlier pass for a moment; only a bind (`requested`) reports a pair
-// that does not link, so such passing pairs raise nothing.
+// Makes current the GL program of the enabled stages' bound programs and writes every stored
+// parameter value into it. Only a bind (`requested`) links a pair it has not met: enabling a
+// profile can pair a new program with one still bound from an earlier pass for a moment, and
+// such passing pairs, which nothing draws with, are neither linked nor reported.
 void refresh(bool requested) {
   if (!GLEW_VERSION_2_0) return;
   cgruntime::State& s = state();
@@ -67,7 +67,13 @@ void refresh(bool requested) {
   }
   const auto key = std::make_pair(vertex, fragment);
   auto found = s.pairs.find(key);
-  if (found == s.pairs.end()) found = s.pairs.emplace(key, link(vertex, fragment)).first;
+  if (found == s.pairs.end()) {
+    if (!requested) {
+      glUseProgram(0);
+      return;
+    }
+    found = s.pairs.emplace(key, link(vertex, fragment)).first;
+  }
   CgLinkedPair& pair = found->second;
   if (!pair.ok) {
     glUseProgram(0);
