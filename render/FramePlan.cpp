@@ -7,6 +7,22 @@
 #include "render/BlockFaces.h"
 #include "world/LightGrid.h"
 
+namespace {
+
+// True when the eye is strictly on the outer side of the plane of `face` of the cube centred on
+// `centre`: only then can the face show.
+bool turnedToEye(const int centre[3], const BlockFace& face, const float eye[3]) {
+  const int axis = face.normal[0] != 0 ? 0 : face.normal[1] != 0 ? 1 : 2;
+  const float plane = static_cast<float>(centre[axis]) +
+                      static_cast<float>(face.normal[axis]) * FramePlan::kBlockHalfSize;
+  return face.normal[axis] > 0 ? eye[axis] > plane : eye[axis] < plane;
+}
+
+// The face of the table that points the other way.
+const BlockFace& opposite(int face) { return kBlockFaces[face ^ 1]; }
+
+}  // namespace
+
 void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float eye[3],
                       std::vector<OpaqueBlock>& opaque, std::vector<GridPos>& emitters,
                       std::vector<GlassCell>& glass) {
@@ -24,6 +40,9 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
         if (cell.isOpaque()) {
           const unsigned faces = visibleFaces(grid, x, y, z, eye);
           if (faces != 0) opaque.push_back(OpaqueBlock{x, y, z, faces});
+        } else if (x == 0 || y == 0 || z == 0 || x == grid.sizeX - 1 || y == grid.sizeY - 1 ||
+                   z == grid.sizeZ - 1) {
+          addBoundaryWalls(grid, x, y, z, eye, opaque);
         }
         if (cell.emitter) emitters.push_back(GridPos{x, y, z});
         if (cell.isGlass()) {
@@ -36,15 +55,22 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
             [](const GlassCell& a, const GlassCell& b) { return a.distance > b.distance; });
 }
 
+void FramePlan::addBoundaryWalls(const LightGrid& grid, int x, int y, int z, const float eye[3],
+                                 std::vector<OpaqueBlock>& opaque) {
+  for (int f = 0; f < 6; ++f) {
+    const int* n = kBlockFaces[f].normal;
+    const int outside[3] = {x + n[0], y + n[1], z + n[2]};
+    if (grid.inside(outside[0], outside[1], outside[2])) continue;
+    if (!turnedToEye(outside, opposite(f), eye)) continue;
+    opaque.push_back(OpaqueBlock{outside[0], outside[1], outside[2], opposite(f).bit});
+  }
+}
+
 unsigned FramePlan::visibleFaces(const LightGrid& grid, int x, int y, int z, const float eye[3]) {
   const int centre[3] = {x, y, z};
   unsigned faces = 0;
   for (const BlockFace& face : kBlockFaces) {
-    const int axis = face.normal[0] != 0 ? 0 : face.normal[1] != 0 ? 1 : 2;
-    const float plane =
-        static_cast<float>(centre[axis]) + static_cast<float>(face.normal[axis]) * kBlockHalfSize;
-    const bool towardsEye = face.normal[axis] > 0 ? eye[axis] > plane : eye[axis] < plane;
-    if (!towardsEye) continue;
+    if (!turnedToEye(centre, face, eye)) continue;
     const int nx = x + face.normal[0], ny = y + face.normal[1], nz = z + face.normal[2];
     // A face between two drawn opaque cubes is always covered.
     if (grid.inside(nx, ny, nz)) {

@@ -29,7 +29,9 @@ class FramePlan {
 
   // One walk over the grid (z outer, x inner). Hidden cells take part in nothing; a cell may
   // take part as opaque, emitter and glass at once. Cubes outside the frustum are left out.
-  // The lists are emptied first and keep their capacity.
+  // The grid's outside is solid for the light and for walking, so it is drawn as wall too:
+  // an open cell on the boundary adds the face of the outside cube beyond it (coordinates off
+  // the grid). The lists are emptied first and keep their capacity.
   static void build(const LightGrid& grid, const Frustum& frustum, const float eye[3],
                     std::vector<OpaqueBlock>& opaque, std::vector<GridPos>& emitters,
                     std::vector<GlassCell>& glass);
@@ -38,6 +40,11 @@ class FramePlan {
   // the face's plane) and not against a neighbour that is an opaque cube drawn too. Faces on
   // the grid's boundary stay.
   static unsigned visibleFaces(const LightGrid& grid, int x, int y, int z, const float eye[3]);
+
+  // The inward faces of the outside cubes next to open boundary cell (x, y, z) that the eye
+  // is in front of, appended to `opaque`.
+  static void addBoundaryWalls(const LightGrid& grid, int x, int y, int z, const float eye[3],
+                               std::vector<OpaqueBlock>& opaque);
 
   // Flat colour of an emitter cube at light strength `strength`: k * e / (e + 1) per channel,
   // k = max(0.2, 8 * strength), alpha 1.

@@ -10,11 +10,15 @@
 #include "Utils/RenderTarget.h"
 #include "Utils/ShaderProgram.h"
 #include "app/Scene.h"
+#include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
 namespace {
 
 const GLenum kBothTargets[2] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_EXT};
+// Columns beyond the visibility pass's rays are hidden, so the room fades into the clear colour
+// (black) on the way there: the end of the drawn area reads as distance, not as a hole.
+const float kFogRange = static_cast<float>(ColorMap::kRayRange);
 
 }  // namespace
 
@@ -62,6 +66,7 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
   blockFragment->setTextureParameter("tile_tex", tileTex);
   blockFragment->setParameter("dimension", dimension, 3);
   blockFragment->setParameter("eye_pos", eye, 3);
+  blockFragment->setParameter("fog_range", &kFogRange, 1);
   blockHalfSize = FramePlan::kBlockHalfSize;
   for (const OpaqueBlock& b : opaqueBlocks)
     drawBlockFaces(static_cast<float>(b.x), static_cast<float>(b.y), static_cast<float>(b.z),
@@ -71,15 +76,24 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
 }
 
 // Relies on the framebuffer and draw buffers the opaque pass left and no program active.
-// Leaves: framebuffer 0 bound, the current colour that of the last emitter drawn.
+// Leaves: framebuffer 0 bound, the current colour that of the last emitter drawn, fog off (its
+// mode linear to black, ending at the fog range).
 void Scene::drawEmitterPass() {
   blockHalfSize = FramePlan::kBlockHalfSize;
+  // The flat cubes fade with the room, by fixed-function fog over the eye distance.
+  const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  glFogi(GL_FOG_MODE, GL_LINEAR);
+  glFogfv(GL_FOG_COLOR, black);
+  glFogf(GL_FOG_START, 0.5f * kFogRange);
+  glFogf(GL_FOG_END, kFogRange);
+  glEnable(GL_FOG);
   for (const GridPos& p : emitterCells) {
     float colour[4];
     FramePlan::emitterColour(grid->getCell(p.x, p.y, p.z), grid->strength, colour);
     glColor4fv(colour);
     drawBlock(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
   }
+  glDisable(GL_FOG);
   colorTargets[backTarget]->unbind();
   colorTargets[frontTarget]->unbind();
 }
@@ -97,6 +111,7 @@ void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
   glassFragment->setTextureParameter("tile_tex", glassTileTex);
   glassFragment->setParameter("dimension", dimension, 3);
   glassFragment->setParameter("eye_pos", eye, 3);
+  glassFragment->setParameter("fog_range", &kFogRange, 1);
   colorTargets[backTarget]->bind();
   // The front target is sampled as the background: it must not stay attached to the framebuffer
   // drawn into, or the reads are undefined (a feedback loop). The opaque pass attaches it again.

@@ -26,14 +26,27 @@ struct Plan {
   std::vector<OpaqueBlock> opaque;
   std::vector<GridPos> emitters;
   std::vector<GlassCell> glass;
-  Plan(const LightGrid& grid, const float eye[3], const Frustum& frustum = everything()) {
+  Plan(const LightGrid& grid, const float eye[3], const Frustum& frustum = everything())
+      : size{grid.sizeX, grid.sizeY, grid.sizeZ} {
     FramePlan::build(grid, frustum, eye, opaque, emitters, glass);
   }
+  // Cubes of the grid's own cells, and the faces drawn for the outside beyond open edge cells.
   std::set<Cell> opaqueCells() const {
     std::set<Cell> s;
-    for (const auto& b : opaque) s.insert({b.x, b.y, b.z});
+    for (const auto& b : opaque)
+      if (inside(b)) s.insert({b.x, b.y, b.z});
     return s;
   }
+  std::set<std::tuple<int, int, int, unsigned>> boundaryWalls() const {
+    std::set<std::tuple<int, int, int, unsigned>> s;
+    for (const auto& b : opaque)
+      if (!inside(b)) s.insert({b.x, b.y, b.z, b.faces});
+    return s;
+  }
+  bool inside(const OpaqueBlock& b) const {
+    return b.x >= 0 && b.y >= 0 && b.z >= 0 && b.x < size[0] && b.y < size[1] && b.z < size[2];
+  }
+  int size[3];
   std::set<Cell> emitterCells() const {
     std::set<Cell> s;
     for (const auto& p : emitters) s.insert({p.x, p.y, p.z});
@@ -105,9 +118,12 @@ TEST(FramePlan, OnlyFacesTurnedToTheEyeAndNotAgainstADrawnOpaqueNeighbourShow) {
   // The plan keeps a cube only with faces to send, and sends exactly those.
   put(g, 2, 1, 3, 1.0f);
   const Plan plan(g, front);
-  ASSERT_EQ(plan.opaque.size(), 2u);
-  for (const OpaqueBlock& b : plan.opaque)
-    EXPECT_EQ(b.faces, FramePlan::visibleFaces(g, b.x, b.y, b.z, front));
+  ASSERT_EQ(plan.opaqueCells().size(), 2u);
+  for (const OpaqueBlock& b : plan.opaque) {
+    if (plan.inside(b)) {
+      EXPECT_EQ(b.faces, FramePlan::visibleFaces(g, b.x, b.y, b.z, front));
+    }
+  }
 }
 
 TEST(FramePlan, GlassIsOrderedFarToNearByDistanceToTheCentreAndTheViewTestIsStrict) {
@@ -139,6 +155,21 @@ TEST(FramePlan, GlassIsOrderedFarToNearByDistanceToTheCentreAndTheViewTestIsStri
   EXPECT_EQ(culled.glassCells(), (std::set<Cell>{{1, 1, 1}, {2, 1, 7}}));
   EXPECT_EQ(culled.emitterCells(), (std::set<Cell>{{2, 1, 2}}));
   EXPECT_EQ(culled.opaqueCells(), (std::set<Cell>{{2, 1, 2}}));
+}
+
+TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
+  LightGrid g;
+  g.resize(4, 3, 4);
+  for (long i = 0; i < 4L * 3 * 4; ++i) g.current[i].hidden = true;
+  put(g, 0, 1, 1, 0.0f);              // air on the -x edge
+  put(g, 3, 1, 3, 0.5f);              // glass in the +x, +z corner
+  put(g, 3, 1, 0, 1.0f);              // opaque on the edge: its own faces, no wall
+  put(g, 0, 2, 3, 0.0f, false, true);  // hidden: nothing
+  const float eye[3] = {1.5f, 1.2f, 3.5f};  // on the plane of the +z edge: that face cannot show
+  const Plan plan(g, eye);
+  const unsigned plusX = kBlockFaces[3].bit, minusX = kBlockFaces[2].bit;
+  EXPECT_EQ(plan.boundaryWalls(),
+            (std::set<std::tuple<int, int, int, unsigned>>{{-1, 1, 1, plusX}, {4, 1, 3, minusX}}));
 }
 
 TEST(FramePlan, EmitterColourIsCompressedEmissionTimesAFlooredStrength) {
