@@ -5,13 +5,18 @@
 #include <GL/glu.h>
 #include <GL/freeglut.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <string>
 
 #include "Utils/MatrixScope.h"
 #include "Utils/RenderTarget.h"
+#include "app/FrameStats.h"
 #include "app/FrameTimer.h"
+#include "app/Screenshot.h"
 #include "app/Scene.h"
 #include "world/ColorMap.h"
+#include "world/LightGrid.h"
 
 void initGL() {
   glShadeModel(GL_SMOOTH);
@@ -59,11 +64,46 @@ void drawFullScreenQuad() {
   glEnable(GL_DEPTH_TEST);
 }
 
+namespace {
+
+FrameStats frameStats;
+
+// The status line across the top of the window: white bitmap text on a half-dark band, so it
+// reads over dark and bright rooms alike. Relies on the model-view matrix selected and holding
+// the identity; leaves blending off, the current colour white, the projection as found.
+void drawStatusLine(int width, int height) {
+  const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
+                          static_cast<int>(std::lround(scene.camera.eye.y)),
+                          static_cast<int>(std::lround(scene.camera.eye.z))};
+  const long cells = static_cast<long>(scene.opaqueBlocks.size() + scene.emitterCells.size() +
+                                       scene.glassCells.size());
+  const std::string text = statusText(frameStats, scene.grid->strength, scene.cpuLightUpload,
+                                      cells, eyeCell);
+  MatrixScope projection(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0, width, 0, height);
+  glMatrixMode(GL_MODELVIEW);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+  glRecti(0, height - 22, width, height);
+  glDisable(GL_BLEND);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glRasterPos2i(6, height - 16);
+  for (const char c : text) glutBitmapCharacter(GLUT_BITMAP_9_BY_15, c);
+  glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
 void onDisplay() {
   FrameTimer::instance().update();
   if (!running) std::exit(0);
 
+  const long stepsBefore = scene.simulationSteps;
   scene.update();
+  frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore);
 
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -74,9 +114,10 @@ void onDisplay() {
   presentFrame();
 }
 
-// Relies on: framebuffer 0 bound, the model-view matrix selected, depth test on.
-// Leaves: 2-D texturing off, the texture environment GL_REPLACE, the shown target's texture
-// bound, both matrices as found, depth test on.
+// Relies on: framebuffer 0 bound, the model-view matrix selected, depth test on, the window's
+// viewport. Leaves: 2-D texturing off, the texture environment GL_REPLACE, the shown target's
+// texture bound, both matrices as found, depth test on; with the status line on, blending off
+// and the current colour white.
 void presentFrame() {
   glEnable(GL_TEXTURE_2D);
   const int shown = debugView == 0 ? scene.frontTarget : scene.backTarget;
@@ -102,6 +143,14 @@ void presentFrame() {
       glViewport(0, 0, Scene::kWindowWidth, Scene::kWindowHeight);
       scene.occlusionMap->drawOverlay();
       glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    }
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (statusVisible) drawStatusLine(viewport[2], viewport[3]);
+    if (screenshotRequested) {
+      screenshotRequested = false;
+      glReadBuffer(GL_BACK);
+      saveScreenshot(viewport[2], viewport[3]);
     }
   }
   glutSwapBuffers();

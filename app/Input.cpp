@@ -69,6 +69,12 @@ void onKeyUp(unsigned char key, int, int) {
     case 'o':
       overlayVisible = !overlayVisible;
       break;
+    case 'h':
+      statusVisible = !statusVisible;
+      break;
+    case 'p':
+      screenshotRequested = true;
+      break;
     default:
       break;
   }

@@ -10,6 +10,8 @@
 Scene scene;
 bool running = true;
 bool overlayVisible = false;
+bool statusVisible = false;
+bool screenshotRequested = false;
 int debugView = 0;
 
 Scene::Scene() = default;
@@ -26,6 +28,7 @@ void Scene::update() {
 void Scene::stepSimulation() {
   assert(grid != nullptr && occlusionMap != nullptr);
   grid->step();
+  ++simulationSteps;
   uploadLightVolume();
   stepAccumulator = 0.0;
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);

@@ -113,6 +113,8 @@ class Scene {
   std::vector<GlassCell> glassCells;
   std::vector<OpaqueBlock> opaqueBlocks;
   double stepAccumulator = 0.0;
+  // Simulation steps run since start-up.
+  long simulationSteps = 0;
 };
 
 // The application's scene, constructed before main runs.
@@ -122,5 +124,9 @@ extern Scene scene;
 extern bool running;
 // Draw the visibility-map overlay over the frame.
 extern bool overlayVisible;
+// Draw the status line (rates, strength, upload path, cells drawn, eye cell) over the frame.
+extern bool statusVisible;
+// Save the next finished frame as a PNG under "screenshots/".
+extern bool screenshotRequested;
 // 0: the display shows the finished target; 1: the other one (the frame without glass).
 extern int debugView;

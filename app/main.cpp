@@ -1,18 +1,52 @@
-// Quillmarsh entry point: opens the window, builds the world and runs the frame loop.
+// Quillmarsh entry point: reads the command line (an optional map), opens the window, builds the
+// world and runs the frame loop.
 #include <GL/glew.h>
 #include <GL/freeglut.h>
+
+#include <cstring>
+#include <iostream>
 
 #include "app/Display.h"
 #include "app/Input.h"
 #include "app/Scene.h"
 
+namespace {
+
+const char* const kShippedMap = "media/textures/maps/testmap.png";
+
+void printUsage(std::ostream& out) {
+  out << "Usage: quillmarsh [MAP]\n"
+         "  MAP  a PNG or JPEG room map, one pixel per column (default: " << kShippedMap << ")\n"
+         "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
+         "Keys: w/s/a/d/e/q walk, space jump, left drag turn, 0 light up, 9 light down,\n"
+         "      o visibility map, h status line, p screenshot, b frame without glass,\n"
+         "      i/j/n wandering light red/green/blue, m light upload path, F11 full screen,\n"
+         "      Escape quit.\n"
+         "The map colours are listed in README.md, \"The room map\"." << std::endl;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  glutInit(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      printUsage(std::cout);
+      return 0;
+    }
+  }
+  glutInit(&argc, argv);  // takes out the toolkit's own options
+  if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+    std::cerr << "quillmarsh: unexpected argument \"" << argv[argc > 2 ? 2 : 1]
+              << "\"; see quillmarsh --help" << std::endl;
+    return 1;
+  }
+  const char* mapFile = argc == 2 ? argv[1] : kShippedMap;
+
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh");
   initGL();
-  scene.buildWorld("media/textures/maps/testmap.png", 6);
+  scene.buildWorld(mapFile, 6);
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);
