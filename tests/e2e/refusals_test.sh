@@ -1,37 +1,30 @@
 #!/usr/bin/env bash
-# Files the program cannot use end it before the first frame with status 1 and one line naming
-# the file and the cause: the map missing, a FIFO, a compressed-data bomb or with palette indices
-# beyond its palette; each texture and each program file a FIFO; a program file that is endless
-# (a device), holds a NUL byte or is too long. Arguments: the quillmarsh binary, the repository root.
+# Files the program cannot use end it before the first frame with status 1 and one line naming the
+# file and the cause: the map, each texture and each program file a FIFO; the map a compressed-data
+# bomb or with palette indices beyond its palette; a program file endless (a device), with a NUL
+# byte or too long. Arguments: the quillmarsh binary, the repository root.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 map=media/textures/maps/testmap.png
 
-# png bomb|palette FILE: a 256 x 256 PNG with 15 MiB of image data that inflates to 15 GiB, or
-# with a two-entry palette whose pixels use entries 0 to 255.
+# png bomb|palette FILE: a 256 x 256 PNG, 15 MiB of data inflating to 15 GiB or palette overruns.
 png() {
   python3 - "$@" <<'PY'
 import struct, sys, zlib
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+chunk = lambda k, d: struct.pack(">I", len(d)) + k + d + struct.pack(">I", zlib.crc32(k + d))
 z, bomb = zlib.compressobj(9), sys.argv[1] == "bomb"
-if bomb:  # full flushes make every further MiB of zeros the same block
-    data = z.compress(bytes(1 << 20)) + z.flush(zlib.Z_FULL_FLUSH)
-    data += (z.compress(bytes(1 << 20)) + z.flush(zlib.Z_FULL_FLUSH)) * 15000 + z.flush()
-else:
-    data = z.compress(b"".join(b"\0" + bytes(range(256)) for _ in range(256))) + z.flush()
-ihdr = struct.pack(">IIBBBBB", 256, 256, 8, 2 if bomb else 3, 0, 0, 0)
-with open(sys.argv[2], "wb") as f:
-    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + (b"" if bomb else chunk(b"PLTE", bytes(6))))
-    f.write(chunk(b"IDAT", data) + chunk(b"IEND", b""))
+mib = lambda: z.compress(bytes(1 << 20)) + z.flush(zlib.Z_FULL_FLUSH)  # the same block each time
+data = (mib() + mib() * 15000 + z.flush() if bomb
+        else zlib.compress(b"".join(b"\0" + bytes(range(256)) for _ in range(256))))
+open(sys.argv[2], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(
+    ">IIBBBBB", 256, 256, 8, 2 if bomb else 3, 0, 0, 0)) + (b"" if bomb else chunk(b"PLTE", bytes(6)))
+    + chunk(b"IDAT", data) + chunk(b"IEND", b""))
 PY
 }
 
-qm_fresh; rm "$map"
-qm_refused "map \"$map\": No such file or directory"
-grep -qx "TESSARY ROOM filename  $map" stdout.txt || qm_fail "no TESSARY ROOM line before the refusal"
 qm_fresh; rm "$map"; mkfifo "$map"
 qm_refused "map \"$map\": it is a FIFO (named pipe), not a regular file"
+grep -qx "TESSARY ROOM filename  $map" stdout.txt || qm_fail "no TESSARY ROOM line before the refusal"
 qm_fresh; png bomb "$map"
 qm_refused "map \"$map\": its image data is" "far more than a 256 x 256 picture needs"
 qm_fresh; png palette "$map"

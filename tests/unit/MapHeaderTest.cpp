@@ -3,36 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/unit/TestImages.h"
 #include "world/MapHeader.h"
 
 namespace {
 
-// The cause of a refusal, or "" when the header is accepted.
-std::string check(const std::string& bytes, MapHeader& header, int maxSide = 256,
-                  const char* kind = "map") {
+// The cause of a refusal, or "" when the header is accepted (its size then in `*out`).
+std::string check(const std::string& bytes, MapHeader* out = nullptr) {
+  MapHeader header;
   std::string error;
   const bool ok = header.read(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                              maxSide, error, kind);
-  EXPECT_EQ(ok, header.width > 0) << error;
+                              256, error);
+  if (out != nullptr) *out = header;
   return ok ? "" : error.empty() ? "refused without a cause" : error;
 }
 
-std::string check(const std::string& bytes) {
-  MapHeader header;
-  return check(bytes, header);
-}
-
-std::string u16(unsigned v) {
-  return std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xff)};
-}
+std::string u16(unsigned v) { return std::string{static_cast<char>(v >> 8), static_cast<char>(v)}; }
 
 std::string segment(unsigned char marker, const std::string& body) {
   return std::string{'\xff', static_cast<char>(marker)} + u16(body.size() + 2) + body;
 }
 
-// SOI, APP0 (JFIF), a frame header, `scans` scan headers with `data` bytes of entropy data, EOI.
+// SOI, APP0, a frame header, `scans` scan headers with `data` bytes of entropy data, EOI.
 std::string jpeg(unsigned w, unsigned h, unsigned char frame = 0xc0, int precision = 8,
                  int components = 3, int scans = 1, size_t data = 2) {
   std::string sof = std::string{static_cast<char>(precision)} + u16(h) + u16(w) +
@@ -41,8 +35,7 @@ std::string jpeg(unsigned w, unsigned h, unsigned char frame = 0xc0, int precisi
   std::string scan;
   for (int i = 0; i < scans; ++i)
     scan += segment(0xda, std::string("\x01\x01\x00\x00\x3f\x00", 6)) + std::string(data, '\x12');
-  return std::string("\xff\xd8", 2) + segment(0xe0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14)) +
-         segment(frame, sof) + scan + "\xff\xd9";
+  return std::string("\xff\xd8", 2) + segment(0xe0, "JFIF") + segment(frame, sof) + scan + "\xff\xd9";
 }
 
 // A PNG header with `idat` bytes of (meaningless) image data split into two IDAT chunks.
@@ -55,7 +48,7 @@ std::string pngWithHeader(unsigned long w, unsigned long h, int depth = 8, int c
 
 }  // namespace
 
-TEST(MapHeader, SizeComesFromTheHeaderAndEveryFaultIsRefusedWithItsCause) {
+TEST(MapHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause) {
   const std::string good = pngWithHeader(3, 2), jpg = jpeg(8, 8);
   auto edited = [](std::string s, size_t at, const std::string& with) {
     return s.replace(at, with.size(), with);
@@ -70,27 +63,18 @@ TEST(MapHeader, SizeComesFromTheHeaderAndEveryFaultIsRefusedWithItsCause) {
     int w = 0, h = 0;
   } cases[] = {
       {good, "", 3, 2},
-      {edited(good, 28, "\x01"), "", 3, 2},  // Adam7
       {pngWithHeader(256, 1), "", 256, 1},
-      {jpeg(60, 40, 0xc1), "", 60, 40},
       {jpeg(1, 256, 0xc2), "", 1, 256},
       {filled, "", 5, 7},
       {pngWithHeader(8, 8, 8, 2, 4 * 200 + 65536), "", 8, 8},  // data and scans at their limits
       {jpeg(8, 8, 0xc0, 8, 3, 1, 4 * 192 + 65536 - 12), "", 8, 8},
       {jpeg(8, 8, 0xc0, 8, 3, 100), "", 8, 8},
       {pngWithHeader(257, 1), "it is 257 x 1 pixels; a map is 1 to 256 pixels on each side"},
-      {pngWithHeader(1, 0), "it is 1 x 0 pixels"},
       {pngWithHeader(0xffffffffUL, 0x80000000UL), "it is 4294967295 x 2147483648 pixels"},
-      {jpeg(65535, 65535), "it is 65535 x 65535 pixels"},
-      {jpeg(10, 257), "it is 10 x 257 pixels"},
       {jpeg(10, 0), "it is 10 x 0 pixels"},  // height left to a DNL marker: not accepted
       {"", "the file is empty"},
       {edited(good, 11, "\x0e"), "IHDR"},  // wrong IHDR length
-      {edited(good, 12, "IHDX"), "IHDR"},
-      {pngWithHeader(3, 2, 3, 0), "bit depth 3, colour type 0"},
-      {pngWithHeader(3, 2, 4, 2), "bit depth 4, colour type 2"},
       {pngWithHeader(3, 2, 16, 3), "bit depth 16, colour type 3"},
-      {pngWithHeader(3, 2, 8, 5), "colour type 5"},
       {edited(good, good.find("IDAT"), "ID4T"), "chunks are damaged"},
       {edited(good, good.find("IDAT") - 4, png::be32(0x80000001UL)), "chunks are damaged"},
       {png::signature() + png::ihdr(3, 2, 8, 2) + png::chunk("IEND", ""), "no PNG image data"},
@@ -101,15 +85,11 @@ TEST(MapHeader, SizeComesFromTheHeaderAndEveryFaultIsRefusedWithItsCause) {
       {soi + segment(0xda, "\x01\x01\x00\x00\x3f"), "no JPEG frame header"},
       {soi + segment(0xc0, frame) + segment(0xc2, frame) + segment(0xda, "x"),
        "two JPEG frame headers"},
-      {soi + "\xff\xd9", "no JPEG frame header"},
       {jpeg(8, 8, 0xc3), "(SOF3) is not supported"},
-      {jpeg(8, 8, 0xc9), "(SOF9) is not supported"},
       {jpeg(8, 8, 0xc0, 12, 1), "it is a 12-bit JPEG with 1 component; a JPEG map is"},
       {jpeg(8, 8, 0xc0, 8, 4), "it is an 8-bit JPEG with 4 components"},
       {pngWithHeader(3, 2).insert(33, png::chunk("PLTE", "rgba")), "PNG palette (PLTE) is damaged"},
       {"GIF89a\x03\0\x02\0", "it is a GIF image; a map must be PNG or JPEG"},
-      {"BM6\0\0\0", "it is a BMP image"},
-      {"P6\n3 2\n255\n", "it is a PNM (PBM, PGM, PPM or PAM) image"},
       {"wall wall glass\n", "it is not a PNG or JPEG image"},
       // 8 x 8 RGB rows need 8 * 25 bytes: 4 times that and 64 KiB pass, one byte more does not.
       {pngWithHeader(8, 8, 8, 2, 4 * 200 + 65537), "image data is 66337 bytes, far more than a 8 x 8"},
@@ -118,23 +98,16 @@ TEST(MapHeader, SizeComesFromTheHeaderAndEveryFaultIsRefusedWithItsCause) {
   };
   for (const auto& c : cases) {
     MapHeader header;
-    const std::string error = check(c.bytes, header);
+    const std::string error = check(c.bytes, &header);
     EXPECT_TRUE(*c.cause ? error.find(c.cause) != std::string::npos : error.empty())
         << c.cause << ": " << error;
-    if (!*c.cause) EXPECT_TRUE(header.width == c.w && header.height == c.h) << c.w << " x " << c.h;
+    EXPECT_TRUE(*c.cause || (header.width == c.w && header.height == c.h)) << c.w << " x " << c.h;
   }
-  MapHeader header;
-  EXPECT_NE(check(pngWithHeader(9, 9), header, 8, "texture").find("a texture is 1 to 8 pixels"),
-            std::string::npos);
-}
-
-TEST(MapHeader, EveryCutIsRefused) {
-  const std::string png = png::rgb8(4, 3, std::vector<unsigned char>(36, 0));
-  ASSERT_EQ(check(png), "");
-  for (size_t n = 1; n < png.size(); ++n)
-    EXPECT_NE(check(png.substr(0, n)).find("truncated"), std::string::npos) << n;
-  // A JPEG is refused until its scan header is complete: marker, length and six bytes.
-  const std::string jpg = jpeg(8, 8);
+  // Every cut of a PNG is refused; a JPEG until its scan header is complete (marker, length, six bytes).
+  const std::string whole = png::rgb8(4, 3, std::vector<unsigned char>(36, 0));
+  ASSERT_EQ(check(whole), "");
+  for (size_t n = 1; n < whole.size(); ++n)
+    EXPECT_NE(check(whole.substr(0, n)).find("truncated"), std::string::npos) << n;
   const size_t scanEnd = jpg.find("\xff\xda") + 10;
   for (size_t n = 1; n < scanEnd; ++n) EXPECT_NE(check(jpg.substr(0, n)), "") << n;
   EXPECT_EQ(check(jpg.substr(0, scanEnd)), "");
