@@ -46,8 +46,8 @@ TEST(MapImage, EveryPngLayoutGivesTheRgbPixelsBottomRowFirst) {
       {png::image(3, 2, 8, 0, bytes("\0\0\x80\x4d\0\xff\0\xff", 8)), kGrey},
       {png::image(3, 2, 16, 0, bytes("\0\0\0\x80\0\x4d\0\0\xff\0\0\0\xff\0", 14)), kGrey},
       {png::image(3, 2, 8, 4, bytes("\0\0\1\x80\2\x4d\3\0\xff\4\0\5\xff\6", 14)), kGrey},
-      // Adam7 passes: (0, 0), (2, 0), (1, 0), then the bottom row.
-      {png::image(3, 2, 8, 0, bytes("\0\0\0\x4d\0\x80\0\xff\0\xff", 10), "", 1), kGrey},
+      {png::image(3, 2, 8, 0, bytes("\0\0\0\x4d\0\x80\0\xff\0\xff", 10), "", 1), kGrey},  // Adam7
+      {png::image(1, 3, 8, 0, bytes("\0\0\0\x4d\0\x80", 6), "", 1), Pixels{77, 77, 77, 128, 128, 128, 0, 0, 0}},
       {png::image(3, 1, 1, 3, bytes("\0\x1f", 2), png::chunk("PLTE", "\xff\xff\xff")),  // padding
        Pixels(9, 255)}};
   for (const auto& c : cases) {
