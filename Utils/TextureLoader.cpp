@@ -13,10 +13,6 @@
 
 namespace {
 
-// A texture side of 2048 is within GL_MAX_TEXTURE_SIZE of every driver that offers the frame
-// buffer objects the frame needs; 16 MiB holds an uncompressed 2048 x 2048 RGB picture.
-constexpr MapImage::Limits kTextureLimits{2048, 16u << 20, "texture"};
-
 // Opened (truncated) at static initialisation, before main, and closed at exit.
 std::ofstream imageLog("image_out.txt");
 
@@ -27,7 +23,7 @@ void loadWith(const char* fileName, GLuint* texture, GLint wrapMode, GLfloat env
   // name says, its leading bytes decide PNG or JPEG.
   MapImage picture;
   std::string error;
-  if (!picture.load(fileName, error, kTextureLimits)) {
+  if (!picture.load(fileName, error, MapImage::kTextureLimits)) {
     std::cout.flush();
     std::cerr << "quillmarsh: cannot use texture \"" << fileName << "\": " << error << std::endl;
     std::exit(1);

@@ -25,6 +25,9 @@ class MapImage {
     const char* kind;
   };
   static constexpr Limits kMapLimits{kMaxSide, static_cast<size_t>(kMaxFileBytes), "map"};
+  // A texture side of 2048 is within GL_MAX_TEXTURE_SIZE of every driver that offers the frame
+  // buffer objects the frame needs; 16 MiB holds an uncompressed 2048 x 2048 RGB picture.
+  static constexpr Limits kTextureLimits{2048, 16u << 20, "texture"};
 
   // Reads `fileName` and decodes it as `decode` does. Returns false and sets `error` to the
   // cause when the file cannot be read, is not a usable PNG or JPEG map, or does not decode;
