@@ -2,8 +2,6 @@
 // uploads level 0 as GL_RGB. A file that is refused ends the process with one line, status 1.
 #include "Utils/TextureLoader.h"
 
-#include <IL/il.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
