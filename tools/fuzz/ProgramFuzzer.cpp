@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/cg/CgRuntime.h"
@@ -22,6 +23,7 @@ std::string path;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   context = cgCreateContext();
   path = "/tmp/quillmarsh-program-fuzz-" + std::to_string(getpid()) + ".cg";
+  std::atexit([] { unlink(path.c_str()); });
   return 0;
 }
 
