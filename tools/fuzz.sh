@@ -4,8 +4,8 @@
 # pass), "texture" (the same decode with a texture's limits, every pixel read) and "program" (a
 # program file read by the shader layer and its stage source assembled; no GL compile).
 # Usage: tools/fuzz.sh [seconds per target, default 300] [targets, default: map texture program]
-# Builds in build-fuzz/ (needs clang 14), keeps each target's corpus in build-fuzz/corpus-TARGET
-# and leaves any crashing input as build-fuzz/crash-* .
+# Builds in build-fuzz/ with clang 14 (installed when missing), keeps each target's corpus in
+# build-fuzz/corpus-TARGET and leaves any crashing input as build-fuzz/crash-* .
 set -euo pipefail
 seconds=${1:-300}
 shift || true
@@ -13,12 +13,17 @@ targets=(map texture program)
 [ $# -eq 0 ] || targets=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-fuzz
-cxx=$(command -v clang++-14 || command -v clang++ || true)
-cc=$(command -v clang-14 || command -v clang || true)
-if [ -z "$cxx" ] || [ -z "$cc" ]; then
-  echo "quillmarsh: the fuzz run needs clang 14: apt-get install clang-14 libclang-rt-14-dev" >&2
-  exit 1
+# libFuzzer comes with clang; too large a download for every build, so installed here on demand.
+if ! command -v clang++-14 >/dev/null || ! dpkg-query -W libclang-rt-14-dev >/dev/null 2>&1; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  echo "quillmarsh: installing clang-14 and libclang-rt-14-dev for the fuzz run"
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    clang-14 libclang-rt-14-dev
 fi
+cxx=$(command -v clang++-14)
+cc=$(command -v clang-14)
 
 cmake -S "$root" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
   -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" -DQUILLMARSH_FUZZ=ON \
