@@ -115,8 +115,9 @@ bool MapHeader::takeSize(unsigned long w, unsigned long h, int maxSide, std::str
 
 bool MapHeader::boundData(size_t dataBytes, size_t needed, std::string& error) {
   if (dataBytes <= kDataFactor * needed + kSlackBytes) return true;
-  error = "its image data is " + std::to_string(dataBytes) + " bytes, far more than a " +
-          std::to_string(width) + " x " + std::to_string(height) + " picture needs";
+  error = "its image data is " + std::to_string(dataBytes) + " bytes, far more than " +
+          withArticle(static_cast<unsigned>(width)) + " x " + std::to_string(height) +
+          " picture needs";
   width = height = 0;
   return false;
 }

@@ -92,7 +92,7 @@ TEST(MapHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause) {
       {"GIF89a\x03\0\x02\0", "it is a GIF image; a map must be PNG or JPEG"},
       {"wall wall glass\n", "it is not a PNG or JPEG image"},
       // 8 x 8 RGB rows need 8 * 25 bytes: 4 times that and 64 KiB pass, one byte more does not.
-      {pngWithHeader(8, 8, 8, 2, 4 * 200 + 65537), "image data is 66337 bytes, far more than a 8 x 8"},
+      {pngWithHeader(8, 8, 8, 2, 4 * 200 + 65537), "image data is 66337 bytes, far more than an 8 x 8"},
       {jpeg(8, 8, 0xc0, 8, 3, 1, 4 * 192 + 65536 - 12 + 1), "data is 66305 bytes, far more"},
       {jpeg(8, 8, 0xc0, 8, 3, 101), "it holds more than 100 JPEG scans"},
   };
