@@ -1,6 +1,7 @@
-// Map header check: recognises PNG and JPEG by their leading bytes and reads the picture size
-// from the PNG IHDR chunk or the JPEG SOFn segment. Every read is bounded by the given size; the
-// chunk and segment walks stop at the first length that runs past the end.
+// Picture header check: recognises PNG and JPEG by their leading bytes, reads the picture size
+// from the PNG IHDR chunk or the JPEG SOFn segment and bounds the coded data by that size. Every
+// read is bounded by the given size; the chunk and segment walks stop at the first length that
+// runs past the end.
 #include "world/MapHeader.h"
 
 #include <cstdio>
@@ -54,6 +55,13 @@ bool validPngDepth(unsigned depth, unsigned colourType) {
   }
 }
 
+// "a" or "an" before a number read aloud in English (8, 11, 18, 80..89, 800.. start with a vowel).
+std::string withArticle(unsigned n) {
+  const std::string digits = std::to_string(n);
+  const bool vowel = digits[0] == '8' || n == 11 || n == 18;
+  return (vowel ? "an " : "a ") + digits;
+}
+
 bool isChunkLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // Baseline, extended and progressive Huffman frames; libjpeg decodes these to 8 bits.
@@ -65,8 +73,11 @@ bool isFrame(unsigned marker) {
 
 }  // namespace
 
-bool MapHeader::read(const unsigned char* bytes, size_t size, int maxSide, std::string& error) {
-  width = height = 0;
+bool MapHeader::read(const unsigned char* bytes, size_t size, int maxSide, std::string& error,
+                     const char* kind) {
+  kind_ = kind;
+  width = height = depth = colourType = paletteEntries = 0;
+  interlaced = false;
   if (size == 0) {
     error = "the file is empty";
     return false;
@@ -83,7 +94,7 @@ bool MapHeader::read(const unsigned char* bytes, size_t size, int maxSide, std::
       cutShortOf(bytes, size, kJpegStart, sizeof kJpegStart)) {
     error = "the file ends inside its signature (truncated)";
   } else if (const char* other = otherFormat(bytes, size)) {
-    error = std::string("it is ") + other + " image; a map must be PNG or JPEG";
+    error = std::string("it is ") + other + " image; a " + kind_ + " must be PNG or JPEG";
   } else {
     error = "it is not a PNG or JPEG image";
   }
@@ -94,12 +105,48 @@ bool MapHeader::takeSize(unsigned long w, unsigned long h, int maxSide, std::str
   const unsigned long limit = static_cast<unsigned long>(maxSide);
   if (w < 1 || h < 1 || w > limit || h > limit) {
     error = "it is " + std::to_string(w) + " x " + std::to_string(h) +
-            " pixels; a map is 1 to " + std::to_string(maxSide) + " pixels on each side";
+            " pixels; a " + kind_ + " is 1 to " + std::to_string(maxSide) + " pixels on each side";
     return false;
   }
   width = static_cast<int>(w);
   height = static_cast<int>(h);
   return true;
+}
+
+bool MapHeader::boundData(size_t dataBytes, size_t needed, std::string& error) {
+  if (dataBytes <= kDataFactor * needed + kSlackBytes) return true;
+  error = "its image data is " + std::to_string(dataBytes) + " bytes, far more than " +
+          withArticle(static_cast<unsigned>(width)) + " x " + std::to_string(height) +
+          " picture needs";
+  width = height = 0;
+  return false;
+}
+
+void MapHeader::pngPassSize(int pass, size_t& w, size_t& h) const {
+  static const int x0[7] = {0, 4, 0, 2, 0, 1, 0}, dx[7] = {8, 8, 4, 4, 2, 2, 1};
+  static const int y0[7] = {0, 0, 4, 0, 2, 0, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+  w = width;
+  h = height;
+  if (!interlaced) return;
+  w = width > x0[pass] ? (width - x0[pass] + dx[pass] - 1) / dx[pass] : 0;
+  h = height > y0[pass] ? (height - y0[pass] + dy[pass] - 1) / dy[pass] : 0;
+  if (w == 0) h = 0;
+  if (h == 0) w = 0;
+}
+
+size_t MapHeader::pngBitsPerPixel() const {
+  static const int channels[7] = {1, 0, 3, 1, 2, 0, 4};
+  return static_cast<size_t>(depth) * channels[colourType % 7];
+}
+
+size_t MapHeader::pngRawBytes() const {
+  size_t total = 0;
+  for (int pass = 0; pass < pngPasses(); ++pass) {
+    size_t w = 0, h = 0;
+    pngPassSize(pass, w, h);
+    if (h > 0) total += h * (1 + (w * pngBitsPerPixel() + 7) / 8);
+  }
+  return total;
 }
 
 bool MapHeader::readPng(const unsigned char* bytes, size_t size, int maxSide,
@@ -123,9 +170,13 @@ bool MapHeader::readPng(const unsigned char* bytes, size_t size, int maxSide,
     return false;
   }
   if (!takeSize(be32(ihdr), be32(ihdr + 4), maxSide, error)) return false;
+  this->depth = static_cast<int>(depth);
+  this->colourType = static_cast<int>(colourType);
+  interlaced = ihdr[12] == 1;
 
   // The chunk walk: the stream must be whole up to IEND and hold image data.
   bool imageData = false;
+  size_t imageDataBytes = 0;
   while (true) {
     if (size - pos < 12) break;
     const unsigned long length = be32(bytes + pos);
@@ -137,9 +188,20 @@ bool MapHeader::readPng(const unsigned char* bytes, size_t size, int maxSide,
       return false;
     }
     if (length > size - pos - 12) break;
-    if (std::memcmp(type, "IDAT", 4) == 0) imageData = true;
+    if (std::memcmp(type, "IDAT", 4) == 0) {
+      imageData = true;
+      imageDataBytes += length;
+    }
+    if (std::memcmp(type, "PLTE", 4) == 0) {
+      if (length == 0 || length % 3 != 0 || length > 3 * 256 || paletteEntries != 0) {
+        error = "its PNG palette (PLTE) is damaged";
+        width = height = 0;
+        return false;
+      }
+      paletteEntries = static_cast<int>(length / 3);
+    }
     if (std::memcmp(type, "IEND", 4) == 0) {
-      if (imageData) return true;
+      if (imageData) return boundData(imageDataBytes, pngRawBytes(), error);
       error = "it holds no PNG image data (IDAT)";
       width = height = 0;
       return false;
@@ -185,7 +247,7 @@ bool MapHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
     if (length > size - pos) break;
     const unsigned char* segment = bytes + pos + 2;
     if (marker == 0xda) {
-      if (frame) return true;
+      if (frame) return boundScans(bytes + pos - 2, size - (pos - 2), error);
       error = "it holds no JPEG frame header (SOFn)";
       return false;
     }
@@ -208,11 +270,12 @@ bool MapHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
         return false;
       }
       if (segment[0] != 8 || (components != 1 && components != 3)) {
-        error = "it is a " + std::to_string(segment[0]) + "-bit JPEG with " +
-                std::to_string(components) +
-                " components; a JPEG map is 8-bit grey or colour";
+        error = "it is " + withArticle(segment[0]) + "-bit JPEG with " +
+                std::to_string(components) + (components == 1 ? " component" : " components") +
+                "; a JPEG " + kind_ + " is 8-bit grey or colour";
         return false;
       }
+      jpegComponents_ = static_cast<int>(components);
       if (!takeSize(be16(segment + 3), be16(segment + 1), maxSide, error)) return false;
       frame = true;
     }
@@ -221,4 +284,17 @@ bool MapHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
   error = "the JPEG data ends before its first scan (truncated)";
   width = height = 0;
   return false;
+}
+
+bool MapHeader::boundScans(const unsigned char* scan, size_t size, std::string& error) {
+  // Entropy-coded data stuffs every 0xFF with 0x00, so 0xFF 0xDA only ever starts a scan.
+  int scans = 0;
+  for (size_t i = 0; i + 1 < size; ++i) {
+    if (scan[i] == 0xff && scan[i + 1] == 0xda && ++scans > kMaxJpegScans) {
+      error = "it holds more than " + std::to_string(kMaxJpegScans) + " JPEG scans";
+      width = height = 0;
+      return false;
+    }
+  }
+  return boundData(size, static_cast<size_t>(width) * height * jpegComponents_, error);
 }

@@ -1,18 +1,17 @@
-// Map decoding: header check first, then DevIL with the format named, forced lower-left origin
-// and conversion to 8-bit RGB.
-// A user's map is untrusted input: every result of the library is checked before use.
+// Picture decoding: the file read through FileReader, the header and image data checked first,
+// then DevIL with the format named, forced lower-left origin and conversion to 8-bit RGB.
+// A user's map or texture is untrusted input: every result of the library is checked before use.
 #include "world/MapImage.h"
 
 #include <IL/il.h>
-#include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 
+#include "platform/FileReader.h"
 #include "world/MapHeader.h"
+#include "world/PngImageData.h"
 
 namespace {
 
@@ -48,49 +47,31 @@ std::string decodeFailure(ILenum code) {
   return std::string(what) + codeText;
 }
 
-std::string tooLong(long long bytes) {
-  return "it is " + std::to_string(bytes) + " bytes; a map file is at most " +
-         std::to_string(MapImage::kMaxFileBytes) + " bytes";
-}
-
 }  // namespace
 
-bool MapImage::load(const char* fileName, std::string& error) {
+bool MapImage::load(const char* fileName, std::string& error, const Limits& limits) {
   width = height = 0;
   pixels.clear();
-
-  std::FILE* file = std::fopen(fileName, "rb");
-  if (file == nullptr) {
-    error = std::strerror(errno);
-    return false;
-  }
-  struct stat info {};
-  std::vector<unsigned char> bytes;
-  bool read = false;
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = "it is not a regular file";
-  } else if (info.st_size > kMaxFileBytes) {
-    error = tooLong(static_cast<long long>(info.st_size));
-  } else {
-    bytes.resize(static_cast<size_t>(info.st_size));
-    read = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-           std::fgetc(file) == EOF && !std::ferror(file);
-    if (!read) error = "reading it failed";
-  }
-  std::fclose(file);
-  return read && decode(bytes.data(), bytes.size(), error);
+  std::string bytes;
+  const std::string what = std::string("a ") + limits.kind + " file";
+  return FileReader::read(fileName, limits.maxFileBytes, what.c_str(), bytes, error) &&
+         decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error, limits);
 }
 
-bool MapImage::decode(const unsigned char* bytes, size_t size, std::string& error) {
+bool MapImage::decode(const unsigned char* bytes, size_t size, std::string& error,
+                      const Limits& limits) {
   width = height = 0;
   pixels.clear();
 
-  if (size > static_cast<size_t>(kMaxFileBytes)) {
-    error = tooLong(static_cast<long long>(size));
+  if (size > limits.maxFileBytes) {
+    error = "it is " + std::to_string(size) + " bytes; a " + limits.kind + " file is at most " +
+            std::to_string(limits.maxFileBytes) + " bytes";
     return false;
   }
   MapHeader header;
-  if (!header.read(bytes, size, kMaxSide, error)) return false;
+  if (!header.read(bytes, size, limits.maxSide, error, limits.kind)) return false;
+  if (header.format == MapHeader::Format::Png && !PngImageData::check(bytes, size, header, error))
+    return false;
 
   drainErrors();
   ilEnable(IL_ORIGIN_SET);
@@ -100,9 +81,11 @@ bool MapImage::decode(const unsigned char* bytes, size_t size, std::string& erro
   ilBindImage(image);
 
   bool ok = false;
+  ILenum pending = IL_NO_ERROR;
   const ILenum type = header.format == MapHeader::Format::Png ? IL_PNG : IL_JPG;
-  if (ilLoadL(type, bytes, static_cast<ILuint>(size)) != IL_TRUE) {
-    error = decodeFailure(drainErrors());
+  if (ilLoadL(type, bytes, static_cast<ILuint>(size)) != IL_TRUE ||
+      (pending = drainErrors()) != IL_NO_ERROR) {
+    error = decodeFailure(pending != IL_NO_ERROR ? pending : drainErrors());
   } else {
     const int w = ilGetInteger(IL_IMAGE_WIDTH);
     const int h = ilGetInteger(IL_IMAGE_HEIGHT);

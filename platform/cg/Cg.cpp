@@ -4,8 +4,8 @@
 
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "platform/FileReader.h"
 
 namespace cgruntime {
 
@@ -121,6 +121,13 @@ void collectParameters(CgProgramRecord& program, int stage) {
 
 }  // namespace
 
+std::string stageSource(const std::string& text, int stage, const std::string& entry) {
+  // In GLSL 1.20 "#line N" numbers the next line N + 1, so "#line 0" gives the file's own lines.
+  return std::string("#version 120\n#define ") +
+         (stage == kVertex ? "VERTEX_PROGRAM" : "FRAGMENT_PROGRAM") + " 1\n#line 0\n" + text +
+         "\nvoid main() { " + entry + "(); }\n";
+}
+
 bool compile(CgProgramRecord& program) {
   if (program.compiled) return true;
   if (!program.readOk) return false;  // the read error was raised when the program was created
@@ -133,11 +140,7 @@ bool compile(CgProgramRecord& program) {
     failCompile(program, "entry point \"" + program.entry + "\" is not a GLSL identifier");
     return false;
   }
-  // In GLSL 1.20 "#line N" numbers the next line N + 1, so "#line 0" gives the file's own lines.
-  const std::string source =
-      std::string("#version 120\n#define ") +
-      (stage == kVertex ? "VERTEX_PROGRAM" : "FRAGMENT_PROGRAM") + " 1\n#line 0\n" +
-      program.text + "\nvoid main() { " + program.entry + "(); }\n";
+  const std::string source = stageSource(program.text, stage, program.entry);
 
   if (program.shader == 0) {
     program.shader = glCreateShader(stage == kVertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
@@ -251,13 +254,15 @@ CGprogram cgCreateProgramFromFile(CGcontext context, CGenum programType, const c
   state().livePrograms.insert(handle);
   context->programs.push_back(std::move(program));
 
-  std::ifstream in(fileName, std::ios::binary);
-  std::string text;
-  if (in.is_open()) {
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string text, error;
+  if (!FileReader::read(fileName, cgruntime::kMaxProgramFileBytes, "a program file", text, error)) {
+    error = "cannot read the file: " + error;
+  } else if (text.find('\0') != std::string::npos) {
+    error = "the file holds a NUL byte at offset " + std::to_string(text.find('\0')) +
+            "; a program file is GLSL text";
   }
-  if (!in.is_open() || in.bad()) {
-    context->listing = std::string(fileName) + " (" + entry + "):\ncannot read the file";
+  if (!error.empty()) {
+    context->listing = std::string(fileName) + " (" + entry + "):\n" + error;
     raise(CG_FILE_READ_ERROR);
     return handle;
   }

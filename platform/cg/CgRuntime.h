@@ -76,6 +76,12 @@ bool isLive(const CgProgramRecord* program);
 bool isLive(const CgParameterRecord* parameter);
 // Returns the stage of a GLSL profile, or -1 for any other value.
 int stageOf(CGprofile profile);
+// Largest program file, in bytes: the shipped ones are under 4 KiB; a megabyte of GLSL is no
+// program this system runs, and the driver's compiler would take long over it.
+constexpr size_t kMaxProgramFileBytes = 1u << 20;
+// The GLSL source of one stage of a program file: the stage macro, the file's own text with its
+// own line numbers, and a main() that calls `entry`.
+std::string stageSource(const std::string& text, int stage, const std::string& entry);
 // Compiles and links a program on its own and collects its parameters. Sets the listing and
 // raises CG_COMPILER_ERROR on failure.
 bool compile(CgProgramRecord& program);

@@ -1,6 +1,6 @@
 // libFuzzer harness for the map path: untrusted bytes -> header check -> DevIL decode -> the
 // built room (grid, base raster, camera), one light step and one visibility pass over it.
-// Built only by tools/fuzz-map.sh (clang, -fsanitize=fuzzer,address,undefined).
+// Built only by tools/fuzz.sh (clang, -fsanitize=fuzzer,address,undefined).
 #include <IL/il.h>
 
 #include <cassert>

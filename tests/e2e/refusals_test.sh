@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Files the program cannot use end it before the first frame with status 1 and one line naming the
+# file and the cause: the map, each texture and each program file a FIFO; the map a compressed-data
+# bomb or with palette indices beyond its palette; a program file endless (a device), with a NUL
+# byte or too long. Arguments: the quillmarsh binary, the repository root.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+map=media/textures/maps/testmap.png
+
+# png bomb|palette FILE: a 256 x 256 PNG, 15 MiB of data inflating to 15 GiB or palette overruns.
+png() {
+  python3 - "$@" <<'PY'
+import struct, sys, zlib
+chunk = lambda k, d: struct.pack(">I", len(d)) + k + d + struct.pack(">I", zlib.crc32(k + d))
+z, bomb = zlib.compressobj(9), sys.argv[1] == "bomb"
+mib = lambda: z.compress(bytes(1 << 20)) + z.flush(zlib.Z_FULL_FLUSH)  # the same block each time
+data = (mib() + mib() * 15000 + z.flush() if bomb
+        else zlib.compress(b"".join(b"\0" + bytes(range(256)) for _ in range(256))))
+open(sys.argv[2], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(
+    ">IIBBBBB", 256, 256, 8, 2 if bomb else 3, 0, 0, 0)) + (b"" if bomb else chunk(b"PLTE", bytes(6)))
+    + chunk(b"IDAT", data) + chunk(b"IEND", b""))
+PY
+}
+
+qm_fresh; rm "$map"; mkfifo "$map"
+qm_refused "map \"$map\": it is a FIFO (named pipe), not a regular file"
+grep -qx "TESSARY ROOM filename  $map" stdout.txt || qm_fail "no TESSARY ROOM line before the refusal"
+qm_fresh; png bomb "$map"
+qm_refused "map \"$map\": its image data is" "far more than a 256 x 256 picture needs"
+qm_fresh; png palette "$map"
+qm_refused "map \"$map\": it uses palette entry 2 but its palette (PLTE) has 2 entries"
+for file in media/textures/{tile2,tileglass1,lighttex}.jpg media/{TessaryShader,TessaryShaderRefraktion,TessaryShaderCombine,setDepthShader}.cg; do
+  qm_fresh; rm "$file"; mkfifo "$file"
+  qm_refused "\"$file\"" "it is a FIFO (named pipe), not a regular file"
+done
+
+program=media/TessaryShader.cg
+refused_program() {  # CAUSE: in the line and in the listing in shaderdebug.txt
+  qm_refused "\"$program\" (fragment_main) did not load: $1" "shaderdebug.txt"
+  grep -qF -- "$1" shaderdebug.txt || qm_fail "the listing does not say \"$1\""
+}
+qm_fresh; ln -sf /dev/zero "$program"
+refused_program "cannot read the file: it is a character device, not a regular file"
+qm_fresh; printf 'void f() {}\0' >>"$program"
+refused_program "the file holds a NUL byte at offset"
+qm_fresh; truncate -s 1048577 "$program"
+refused_program "cannot read the file: it is 1048577 bytes; a program file is at most 1048576 bytes"
+echo "refusals ok"

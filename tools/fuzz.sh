@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Bounded fuzz runs under libFuzzer with AddressSanitizer and UBSan, one per input the program
+# reads: "map" (header check, data check, DevIL decode, world build, a light step and a visibility
+# pass), "texture" (the same decode with a texture's limits, every pixel read) and "program" (a
+# program file read by the shader layer and its stage source assembled; no GL compile).
+# Usage: tools/fuzz.sh [seconds per target, default 300] [targets, default: map texture program]
+# Builds in build-fuzz/ with clang 14 (installed when missing), keeps each target's corpus in
+# build-fuzz/corpus-TARGET and leaves any crashing input as build-fuzz/crash-* .
+set -euo pipefail
+seconds=${1:-300}
+shift || true
+targets=(map texture program)
+[ $# -eq 0 ] || targets=("$@")
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$root/build-fuzz
+# libFuzzer comes with clang; too large a download for every build, so installed here on demand.
+if ! command -v clang++-14 >/dev/null || ! dpkg-query -W libclang-rt-14-dev >/dev/null 2>&1; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  echo "quillmarsh: installing clang-14 and libclang-rt-14-dev for the fuzz run"
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    clang-14 libclang-rt-14-dev
+fi
+cxx=$(command -v clang++-14)
+cc=$(command -v clang-14)
+
+cmake -S "$root" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+  -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" -DQUILLMARSH_FUZZ=ON \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+  >/dev/null
+fuzzers=()
+for target in "${targets[@]}"; do fuzzers+=("quillmarsh-$target-fuzzer"); done
+cmake --build "$out" -j2 --target "${fuzzers[@]}"
+
+# Seeds: the shipped map in each PNG layout and as JPEG, a few tiny pictures, the shipped
+# textures and program files.
+seeds=$out/seeds
+mkdir -p "$seeds/map" "$seeds/texture" "$seeds/program"
+map=$root/media/textures/maps/testmap.png
+cp "$map" "$seeds/map/testmap.png"
+convert "$map" PNG8:"$seeds/map/palette.png"
+convert "$map" -colorspace Gray PNG:"$seeds/map/grey.png"
+convert "$map" PNG32:"$seeds/map/rgba.png"
+convert "$map" -depth 16 PNG48:"$seeds/map/rgb16.png"
+convert "$map" -interlace PNG PNG24:"$seeds/map/interlaced.png"
+convert "$map" -quality 95 "$seeds/map/baseline.jpg"
+convert "$map" -interlace JPEG "$seeds/map/progressive.jpg"
+convert "$map" -colorspace Gray "$seeds/map/grey.jpg"
+convert -size 1x1 xc:white PNG24:"$seeds/map/one.png"
+convert -size 3x2 xc:black -fill '#808080' -draw 'point 1,1' PNG24:"$seeds/map/small.png"
+convert -size 8x8 xc:'#0000ff' "$seeds/map/small.jpg"
+cp "$seeds"/map/* "$root"/media/textures/*.jpg "$seeds/texture/"
+cp "$root"/media/*.cg "$seeds/program/"
+
+cd "$out"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:fast_unwind_on_malloc=0:allocator_may_return_null=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tools/fuzz/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+for target in "${targets[@]}"; do
+  dict=()
+  [ "$target" = program ] || dict=(-dict="$root/tools/fuzz/map.dict")
+  mkdir -p "corpus-$target"
+  echo "quillmarsh: fuzzing $target for $seconds s"
+  "./tools/fuzz/quillmarsh-$target-fuzzer" -max_total_time="$seconds" -max_len=65536 \
+    -rss_limit_mb=2048 -timeout=10 "${dict[@]}" -print_final_stats=1 "corpus-$target" "$seeds/$target"
+done
