@@ -2,7 +2,8 @@
 # Files the program cannot use end it before the first frame with status 1 and one line naming the
 # file and the cause: the map, each texture and each program file a FIFO; the map a compressed-data
 # bomb or with palette indices beyond its palette; a program file endless (a device), with a NUL
-# byte or too long. Arguments: the quillmarsh binary, the repository root.
+# byte or too long; the block program's two stages not linking together; a driver without framebuffer
+# objects. Arguments: the quillmarsh binary, the repository root.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 map=media/textures/maps/testmap.png
@@ -45,4 +46,10 @@ qm_fresh; printf 'void f() {}\0' >>"$program"
 refused_program "the file holds a NUL byte at offset"
 qm_fresh; truncate -s 1048577 "$program"
 refused_program "cannot read the file: it is 1048577 bytes; a program file is at most 1048576 bytes"
+qm_fresh; sed -i 's/world_normal = gl_Normal;/gl_TexCoord[1] = vec4(gl_Normal, 0.0);/' "$program"
+qm_refused "\"$program\" (vertex_main) and \"$program\" (fragment_main) do not link together" \
+  "world_normal" "shaderdebug.txt"
+grep -q "world_normal" shaderdebug.txt || qm_fail "no link listing in shaderdebug.txt"
+qm_fresh
+MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_object qm_refused "lacks what Quillmarsh needs: framebuffer objects"
 echo "refusals ok"
