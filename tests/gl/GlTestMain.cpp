@@ -1,10 +1,18 @@
-// Entry point of a GL test binary: one hidden-cursor 1024 x 800 GLUT window whose context every
-// test uses. Run under an X display (tests/with-display.sh starts Xvfb when there is none).
+// A GL test binary's entry: one 1024 x 800 window (Xvfb via tests/with-display.sh) for all its tests.
+// "BINARY --probe ACTION..." is gltest::runProbe's helper process instead: "texture FILE" loads a
+// texture; "volume-max"/"volume-over" make the light volume of the largest 3-D texture (or one more).
 #include <GL/glew.h>
 #include <GL/freeglut.h>
+#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+
+#include "Utils/FramebufferObject.h"
+#include "Utils/TextureLoader.h"
+#include "app/Scene.h"
+#include "world/LightGrid.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -12,11 +20,21 @@ int main(int argc, char** argv) {
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(1024, 800);
   glutCreateWindow("Quillmarsh GL test");
-  const GLenum glewStatus = glewInit();
-  if (glewStatus != GLEW_OK) {
-    std::fprintf(stderr, "GL tests: glewInit failed: %s\n",
-                 reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
-    return 1;
+  ilInit();
+  if (glewInit() != GLEW_OK) return std::fputs("GL tests: glewInit failed\n", stderr), 2;
+  if (argc < 2 || std::string(argv[1]) != "--probe") return RUN_ALL_TESTS();
+  for (int i = 2; i < argc; ++i) {
+    const std::string action = argv[i];
+    GLuint texture = 0;
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &maxSize);
+    if (action == "texture" && i + 1 < argc) loadTexture(argv[++i], &texture);
+    if (action != "volume-max" && action != "volume-over") continue;
+    Scene local;
+    local.grid = new LightGrid();
+    local.grid->resize(action == "volume-over" ? maxSize + 1 : maxSize, 1, 1);
+    local.createLightVolume();
+    delete local.lightVolumeFbo;
+    std::puts("volume made");
   }
-  return RUN_ALL_TESTS();
 }

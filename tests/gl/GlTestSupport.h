@@ -1,11 +1,16 @@
-// Small helpers shared by the GL tests: files, scratch folders, GL state queries, GL error
-// draining, child runs.
+// Small helpers shared by the GL tests: files, scratch folders, GL state queries, GL errors and
+// probe runs (the test binary itself as a helper process, see GlTestMain.cpp).
 #pragma once
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 // Fails the test when a GL error is pending (and clears them all).
@@ -13,30 +18,45 @@
 
 namespace gltest {
 
-// Absolute path of a file in the source tree (media/..., tests/gl/data/...).
-std::string sourcePath(const std::string& relative);
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& text);
-bool fileExists(const std::string& path);
-// A fresh empty folder under the working directory.
-std::string makeScratchDir(const std::string& name);
-// GL state queries; a texture query binds `texture` to `target` first.
-GLint integer(GLenum pname);
-std::array<float, 16> matrix(GLenum which);
-GLint texParameter(GLenum target, GLuint texture, GLenum pname);
-GLint texLevel(GLenum target, GLuint texture, GLenum pname);
-// Expects 2-D `texture` to filter linearly and wrap with `wrap` in s and t, and the texture
-// environment mode to be `envMode`.
-void expectSampling(GLuint texture, GLint wrap, GLint envMode);
-// Two 16 x 16 RGBA8 render buffers, the first with `samples` samples, the second with none: a
-// framebuffer with both is incomplete with the multisample status.
-void makeMixedSampleRenderbuffers(GLint samples, GLuint buffers[2]);
-// Clears the GL error state and returns the first error that was pending.
-GLenum drainGlErrors();
-// Runs the GL probe helper with `arguments` in folder `dir`, stdout and stderr into files there
-// ("probe_out.txt", "probe_err.txt"); returns its exit status, or -1 if it did not exit.
-int runProbe(const std::string& dir, const std::string& arguments);
-// Writes a binary PPM (top row first) of width x height from packed RGB bytes.
-void writePpm(const std::string& path, int width, int height, const unsigned char* rgb);
+inline std::string sourcePath(const std::string& relative) { return QUILLMARSH_SOURCE_DIR "/" + relative; }
+inline std::string readFile(const std::string& path) { return (std::ostringstream() << std::ifstream(path).rdbuf()).str(); }
+inline void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+inline std::string makeScratchDir(const std::string& name) {
+  std::system(("rm -rf 'scratch_" + name + "' && mkdir 'scratch_" + name + "'").c_str());
+  return "scratch_" + name;
+}
+
+inline GLint integer(GLenum pname) { GLint value = -1; glGetIntegerv(pname, &value); return value; }
+inline std::array<float, 16> matrix(GLenum which) { std::array<float, 16> m{}; glGetFloatv(which, m.data()); return m; }
+inline GLint texParameter(GLenum target, GLuint texture, GLenum pname, bool level = false) {
+  GLint value = -1;
+  glBindTexture(target, texture);
+  level ? glGetTexLevelParameteriv(target, 0, pname, &value) : glGetTexParameteriv(target, pname, &value);
+  return value;
+}
+inline GLint texLevel(GLenum target, GLuint texture, GLenum pname) { return texParameter(target, texture, pname, true); }
+inline void expectSampling(GLuint texture, GLint wrap, GLint envMode) {
+  for (GLenum p : {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T})
+    EXPECT_EQ(texParameter(GL_TEXTURE_2D, texture, p), p == GL_TEXTURE_WRAP_S || p == GL_TEXTURE_WRAP_T ? wrap : GL_LINEAR);
+  GLint mode = 0;
+  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+  EXPECT_EQ(mode, envMode);
+}
+inline GLenum drainGlErrors() {
+  const GLenum first = glGetError();
+  while (first != GL_NO_ERROR && glGetError() != GL_NO_ERROR) continue;
+  return first;
+}
+
+// Runs the probe in `dir` (output to probe_out.txt, probe_err.txt there); its exit status or -1.
+inline int runProbe(const std::string& dir, const std::string& arguments) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+  const int status = std::system(("cd '" + dir + "' && '" + self + "' --probe " + arguments + " >probe_out.txt 2>probe_err.txt").c_str());
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+inline void writePpm(const std::string& path, int width, int height, const unsigned char* rgb) {
+  std::ofstream(path, std::ios::binary) << "P6\n" << width << " " << height << "\n255\n"
+      << std::string(reinterpret_cast<const char*>(rgb), static_cast<size_t>(width) * height * 3);
+}
 
 }  // namespace gltest

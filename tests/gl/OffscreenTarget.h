@@ -1,32 +1,35 @@
-// A small RGBA8 framebuffer for GL tests to draw into and read back from, with up to two colour
-// attachments; the window's framebuffer is never read.
+// An RGBA8 framebuffer to draw into and read back, never the window's; end() rebinds the window's.
 #pragma once
 
 #include <GL/glew.h>
 
 #include <array>
 
-class OffscreenTarget {
- public:
-  OffscreenTarget(int width, int height, int colourAttachments = 1);
-  ~OffscreenTarget();
-
-  // Binds the framebuffer, sets the viewport and clears to `clear`; identity matrices.
-  void begin(float r, float g, float b, float a);
-  // Binds framebuffer 0 and restores the viewport and matrices.
-  void end();
-  // Reads one pixel of colour attachment `attachment` (while bound).
-  std::array<int, 4> pixel(int x, int y, int attachment = 0);
-
-  GLuint framebuffer = 0;
-  GLuint textures[2] = {0, 0};
-  int width;
-  int height;
-
- private:
-  int attachments_;
-  GLint savedViewport_[4] = {0, 0, 0, 0};
+struct OffscreenTarget {
+  OffscreenTarget(int width, int height) : width(width), height(height) {
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffersEXT(1, &framebuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, texture, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  }
+  ~OffscreenTarget() { glDeleteFramebuffersEXT(1, &framebuffer); glDeleteTextures(1, &texture); }
+  void begin(float r, float g, float b, float a) {
+    glPushAttrib(GL_VIEWPORT_BIT | GL_COLOR_BUFFER_BIT);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+    glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
+    glViewport(0, 0, width, height);
+    glClearColor(r, g, b, a);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  void end() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0); glPopAttrib(); }
+  std::array<int, 4> pixel(int x, int y) const {  // while bound
+    std::array<unsigned char, 4> rgba{};
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return {rgba[0], rgba[1], rgba[2], rgba[3]};
+  }
+  GLuint framebuffer = 0, texture = 0;
+  int width, height;
 };
-
-// Draws the quad (x0, y0) - (x1, y1) at z = 0 in immediate mode with texture coordinates 0..1.
-void drawQuad(float x0, float y0, float x1, float y1);

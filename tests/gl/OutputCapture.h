@@ -1,21 +1,16 @@
-// Captures what the process writes to a file descriptor (1 or 2), through both stdio and iostreams.
+// Captures standard output (fd 1) or error (fd 2), stdio and iostreams alike, until finish().
 #pragma once
 
-#include <cstdio>
-#include <string>
+#include <gtest/gtest.h>
 
-class OutputCapture {
- public:
-  explicit OutputCapture(int fd);
-  ~OutputCapture();
-  OutputCapture(const OutputCapture&) = delete;
-  OutputCapture& operator=(const OutputCapture&) = delete;
+#include <utility>
 
-  // Stops capturing and returns everything written meanwhile.
-  std::string finish();
-
- private:
-  int fd_;
-  int saved_ = -1;
-  std::FILE* file_ = nullptr;
+struct OutputCapture {
+  explicit OutputCapture(int fd) : fd(fd) { fd == 1 ? testing::internal::CaptureStdout() : testing::internal::CaptureStderr(); }
+  ~OutputCapture() { finish(); }
+  std::string finish() {
+    const int was = std::exchange(fd, 0);
+    return was == 1 ? testing::internal::GetCapturedStdout() : was == 2 ? testing::internal::GetCapturedStderr() : "";
+  }
+  int fd;
 };

@@ -1,11 +1,5 @@
-// Sanitizer builds only (QUILLMARSH_SANITIZE links every glutInit call here via -Wl,--wrap).
-// Runs LeakSanitizer's check at exit while Mesa's GL driver is still loaded.
-//
-// glutInit registers an exit handler that closes the X display; closing it unloads the DRI
-// driver, whose globals are the only references to the context it built. LeakSanitizer's own
-// check comes after that and would report the whole context as leaked, with stacks in an
-// unmapped library that no suppression can name. A handler registered after glutInit runs
-// before freeglut's, while that memory is still reachable; our own leaks are reported as usual.
+// Sanitizer builds only (-Wl,--wrap=glutInit): LeakSanitizer's one check runs before freeglut's
+// exit handler unloads Mesa's driver, whose globals alone reach the GL context (else "leaked").
 #include <sanitizer/lsan_interface.h>
 
 #include <cstdlib>
@@ -14,6 +8,5 @@ extern "C" void __real_glutInit(int* argc, char** argv);
 
 extern "C" void __wrap_glutInit(int* argc, char** argv) {
   __real_glutInit(argc, argv);
-  // The check runs once; LeakSanitizer then skips its own check at the end of the process.
-  std::atexit([] { __lsan_do_leak_check(); });
+  std::atexit([] { __lsan_do_leak_check(); });  // registered later, so it runs first
 }

@@ -1,7 +1,4 @@
-// Unit tests run without a display: this stands in for the GL light-volume upload that the
-// Scene update runs after each simulation step, and counts the calls so tests can check them.
-#include "tests/unit/LightUploadSeam.h"
-
+// Stands in for the Scene's GL light-volume upload in the unit tests (no display) and counts calls.
 #include "app/Scene.h"
 
 int lightUploadCount = 0;

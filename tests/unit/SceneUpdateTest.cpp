@@ -1,129 +1,109 @@
-// The frame loop's update cadence and the reveal of the columns the visibility marks call seen.
+// The frame loop: the timer's floor, the update cadence with its capped frame time, the reveal
+// of the columns the visibility marks call seen, and the key callbacks on the scene.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "app/FrameTimer.h"
+#include "app/Input.h"
 #include "app/Scene.h"
-#include "tests/unit/LightUploadSeam.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
+extern int lightUploadCount;  // LightUploadSeam.cpp
+
+TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
+  FrameTimer& timer = FrameTimer::instance();
+  int floored = 0;  // two updates in a row are far below 1 ms apart, unless the process was paused
+  for (int i = 0; i < 50; ++i) {
+    timer.update();
+    floored += timer.update() == FrameTimer::kMinFrameTime && timer.elapsed == FrameTimer::kMinFrameTime;
+  }
+  EXPECT_GT(floored, 0);
+}
+
 namespace {
 
-// A scene over a 5 x 3 x 4 room with every cell hidden, and a map whose marks the test sets.
-class SceneUpdate : public ::testing::Test {
- protected:
+// The global scene over a 5 x 3 x 4 room of hidden cells and a 4 x 4 map (one column short).
+struct SceneTest : ::testing::Test {
   void SetUp() override {
-    testing::internal::CaptureStdout();
-    map.resize(5, 4);
-    testing::internal::GetCapturedStdout();
-    s.grid = new LightGrid();
-    s.grid->resize(5, 3, 4);
-    for (long i = 0; i < 5 * 3 * 4; ++i) s.grid->current[i].hidden = true;
-    s.occlusionMap = &map;
+    map.resize(4, 4);
+    grid.resize(5, 3, 4);
+    for (int i = 0; i < 5 * 3 * 4; ++i) grid.current[i].hidden = true;
+    grid.lightX = 1, grid.lightY = 1, grid.lightZ = 0;
+    grid.current[grid.index(1, 1, 0)].setEmitter(0, 0, 0);
+    scene.grid = &grid;
+    scene.occlusionMap = &map;
+    scene.cpuLightUpload = running = true;
+    debugView = overlayVisible = false;
   }
-
-  // Runs one frame that took `seconds`; returns whether it ran a simulation step. A step
-  // resets the accumulator and refreshes the light volume exactly once.
-  bool frame(double seconds) {
-    FrameTimer::instance().elapsed = seconds;
-    const int uploadsBefore = lightUploadCount;
-    s.update();
-    const int uploads = lightUploadCount - uploadsBefore;
-    EXPECT_LE(uploads, 1);
-    EXPECT_EQ(uploads == 1, s.stepAccumulator == 0.0);
-    return uploads == 1;
+  void TearDown() override { scene.grid = nullptr, scene.occlusionMap = nullptr; }
+  int revealed(int x, int z) const {
+    return !grid.getCell(x, 0, z).hidden + !grid.getCell(x, 1, z).hidden + !grid.getCell(x, 2, z).hidden;
   }
-
-  bool columnRevealed(int x, int z) const {
-    for (int y = 0; y < s.grid->sizeY; ++y)
-      if (s.grid->getCell(x, y, z).hidden) return false;
-    return true;
-  }
-
   ColorMap map;
-  Scene s;
+  LightGrid grid;
 };
 
 }  // namespace
 
-TEST_F(SceneUpdate, StepsOnlyOnceMoreThanTwentyMillisecondsHaveGathered) {
-  const struct {
-    double seconds;
-    bool steps;
-  } frames[] = {
-      {0.016, false}, {0.016, true},  // 0.032 > 0.02
-      {0.016, false}, {0.016, true},  // restarted from zero, no carried remainder
-      {0.02, false},  {0.001, true},  // exactly 0.02 is not enough
-      {0.5, true},    {0.001, false},  // one capped step, no catch-up for the rest
-  };
-  double gathered = 0.0;
-  for (const auto& f : frames) {
-    SCOPED_TRACE(f.seconds);
-    gathered += f.seconds;
-    EXPECT_EQ(frame(f.seconds), f.steps);
-    gathered = f.steps ? 0.0 : gathered;
-    EXPECT_DOUBLE_EQ(s.stepAccumulator, gathered);
+TEST_F(SceneTest, StepsOnceMoreThanTwentyMillisecondsHaveGatheredAndMovesByTheCappedTime) {
+  scene.camera.setView(Vec3(2.0f, 1.5f, 2.0f), Vec3(2.0f, 1.5f, 0.0f), Vec3(0, 1, 0));
+  onKeyDown('d', 0, 0);  // strafes along +x at 4 units a second
+  const double frames[] = {0.016, 0.016, 0.016, 0.016, 0.02, 0.001, 0.5, 0.001};
+  const bool steps[] = {false, true, false, true, false, true, true, false};  // 0.02 is not enough
+  double gathered = 0.0, moved = 0.0;
+  for (int f = 0; f < 8; ++f) {
+    FrameTimer::instance().elapsed = frames[f];
+    const int uploadsBefore = lightUploadCount;
+    scene.update();
+    EXPECT_EQ(lightUploadCount - uploadsBefore, steps[f] ? 1 : 0) << f;
+    gathered = steps[f] ? 0.0 : gathered + frames[f];  // no remainder carried, no catch-up
+    moved += std::min(frames[f], FrameTimer::kMaxFrameTime);
+    EXPECT_DOUBLE_EQ(scene.stepAccumulator, gathered) << f;
   }
+  EXPECT_NEAR(scene.camera.eye.x, 2.0 + 4 * moved, 1e-4);
+  EXPECT_EQ(revealed(2, 1), 3) << "a step runs the visibility pass and the reveal";
 }
 
-TEST_F(SceneUpdate, LongFrameMovesTheCameraByTheCappedTime) {
-  // Standing on the floor in open air, looking along -z, with "d" held: only the strafe moves
-  // x, at 4 units per second for the capped 0.1 s.
-  s.camera.reset();
-  s.camera.grid = s.grid;
-  s.camera.setView(Vec3(2.0f, 1.5f, 2.0f), Vec3(2.0f, 1.5f, 0.0f), Vec3(0, 1, 0));
-  s.camera.setKey('d', true);
-  EXPECT_TRUE(frame(0.5));
-  EXPECT_NEAR(s.camera.eye.x, 2.4f, 1e-6f);
-  EXPECT_EQ(s.camera.eye.y, 1.5f);
-  EXPECT_EQ(s.camera.eye.z, 2.0f);
-  EXPECT_NEAR(s.camera.velocity.y, -0.998f, 1e-6f);  // gravity over 0.1 s, not 0.5 s
-  EXPECT_DOUBLE_EQ(s.camera.jumpCooldown, -0.1);
+TEST_F(SceneTest, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
+  grid.current[grid.index(1, 1, 0)].light[2] = 4;
+  const ColorMap::Pixel colours[] = {ColorMap::kSeenWall, ColorMap::kSeenOpen, ColorMap::kSeenWall,
+                                     ColorMap::kSeenWall,  // would be column (4, 0) if read past the row
+                                     {255, 0, 100}, {255, 100, 0}, {254, 0, 0}, ColorMap::kCamera, ColorMap::kWall};
+  const int at[][2] = {{0, 0}, {1, 0}, {3, 3}, {0, 1}, {2, 0}, {3, 0}, {0, 2}, {1, 1}, {2, 1}};
+  for (int i = 0; i < 9; ++i) map.markPixel(at[i][0], at[i][1]) = colours[i];
+  scene.revealVisibleColumns();
+  EXPECT_EQ(std::count_if(grid.current, grid.current + 60, [](const GridCell& c) { return !c.hidden; }), 4 * 3);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(revealed(at[i][0], at[i][1]), 3) << i;
+  EXPECT_TRUE(grid.getCell(1, 1, 0).emitter && grid.getCell(1, 1, 0).light[2] == 4.0f);
 }
 
-TEST_F(SceneUpdate, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
-  GridCell c;
-  c.emitter = c.hidden = true;
-  c.emission[1] = 300;
-  c.opacity = 0.5f;
-  c.light[2] = 4;
-  s.grid->setCell(1, 1, 0, c);
-  const struct {
-    int x, z;
-    ColorMap::Pixel colour;
-    bool seen;
-  } marks[] = {{0, 0, {255, 0, 0}, true},     {1, 0, {255, 100, 100}, true},
-               {4, 3, {255, 0, 0}, true},     {2, 0, {255, 0, 100}, false},
-               {3, 0, {255, 100, 0}, false},  {4, 0, {254, 0, 0}, false},
-               {0, 1, {0, 255, 0}, false},    {1, 1, {50, 50, 50}, false},
-               {2, 1, {255, 255, 255}, false}};
-  for (const auto& m : marks) map.markPixel(m.x, m.z) = m.colour;
-  s.revealVisibleColumns();
-  int revealed = 0;
-  for (int z = 0; z < 4; ++z)
-    for (int x = 0; x < 5; ++x)
-      for (int y = 0; y < 3; ++y) revealed += !s.grid->getCell(x, y, z).hidden;
-  EXPECT_EQ(revealed, 3 * 3);
-  for (const auto& m : marks) EXPECT_EQ(columnRevealed(m.x, m.z), m.seen) << m.x << "," << m.z;
-
-  const GridCell after = s.grid->getCell(1, 1, 0);
-  EXPECT_TRUE(after.emitter);
-  EXPECT_EQ(after.emission[1], 300.0f);
-  EXPECT_EQ(after.opacity, 0.5f);
-  EXPECT_EQ(after.light[2], 4.0f);
-}
-
-TEST_F(SceneUpdate, RevealIgnoresGridColumnsBeyondTheMap) {
-  ColorMap narrow;
-  testing::internal::CaptureStdout();
-  narrow.resize(2, 2);
-  testing::internal::GetCapturedStdout();
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 2; ++x) narrow.markPixel(x, y) = {255, 0, 0};
-  s.occlusionMap = &narrow;
-  s.revealVisibleColumns();
-  EXPECT_TRUE(columnRevealed(1, 1));
-  EXPECT_FALSE(columnRevealed(2, 1));
-  EXPECT_FALSE(columnRevealed(1, 2));
-  s.occlusionMap = &map;
+TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
+  auto state = [&](const std::string& printed) {
+    const GridCell l = grid.getCell(1, 1, 0);
+    std::ostringstream s;
+    s << grid.strength << " " << debugView << scene.cpuLightUpload << overlayVisible << running << " "
+      << l.emission[0] << "," << l.emission[1] << "," << l.emission[2] << l.emitter << printed;
+    return s.str();
+  };
+  const unsigned char keys[] = {'9', '0', 'b', 'm', 'o', 'b', 'm', 'o', 'i', 'j', 'n', 'B', 200, 27};
+  const char* after[] = {"0.001 0101 0,0,01fade value:0.001\n", "0.051 0101 0,0,01fade value:0.051\n",
+                         "0.051 1101 0,0,01", "0.051 1001 0,0,01", "0.051 1011 0,0,01", "0.051 0011 0,0,01",
+                         "0.051 0111 0,0,01", "0.051 0101 0,0,01", "0.051 0101 1500,0,01",
+                         "0.051 0101 0,1500,01", "0.051 0101 0,0,15001", "0.051 0101 0,0,15001",
+                         "0.051 0101 0,0,15001", "0.051 0100 0,0,15001"};
+  for (int k = 0; k < 14; ++k) {
+    const std::string before = state("");
+    testing::internal::CaptureStdout();
+    onKeyDown(keys[k], 0, 0);
+    EXPECT_EQ(state(testing::internal::GetCapturedStdout()), before) << k;
+    testing::internal::CaptureStdout();
+    onKeyUp(keys[k], 0, 0);
+    EXPECT_EQ(state(testing::internal::GetCapturedStdout()), after[k]) << k;
+  }
+  scene.camera.jumpCooldown = -0.001;
+  onKeyDown(' ', 0, 0);
+  EXPECT_EQ(scene.camera.velocity, Vec3(0, 6, 0));
 }
