@@ -21,12 +21,14 @@ qm_launch() {
   xdotool windowfocus --sync "$qm_window"
 }
 
+qm_alive() { kill -0 "$qm_pid" 2>/dev/null || qm_fail "the program ended early"; }
+
 # qm_poll LIMIT MESSAGE COMMAND...: COMMAND until it succeeds; MESSAGE after LIMIT seconds.
 qm_poll() {
   local limit=$(($1 + SECONDS)) message=$2
   shift 2
   until "$@"; do
-    kill -0 "$qm_pid" 2>/dev/null || qm_fail "the program ended early"
+    qm_alive
     [ "$SECONDS" -lt "$limit" ] || qm_fail "$message"
     sleep 0.1
   done
