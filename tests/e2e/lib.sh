@@ -7,10 +7,7 @@ trap 'if [ -n "$qm_pid" ]; then kill "$qm_pid" 2>/dev/null || true; fi; rm -rf "
 qm_fail() { echo "FAIL: $*"; tail -n 20 "$qm_work"/std*.txt 2>/dev/null || true; exit 1; }
 
 # qm_fresh: a new run directory $qm_work holding an unchanged copy of media/; the shell moves there.
-qm_fresh() {
-  qm_work=$qm_scratch/run
-  rm -rf "$qm_work" && mkdir "$qm_work" && cp -r "$qm_root/media" "$qm_work/media" && cd "$qm_work"
-}
+qm_fresh() { qm_work=$qm_scratch/run && rm -rf "$qm_work" && mkdir -p "$qm_work" && cp -r "$qm_root/media" "$qm_work" && cd "$qm_work"; }
 
 # qm_launch: starts the program (stdout.txt, stderr.txt); sets qm_pid and the focused qm_window.
 qm_launch() {
