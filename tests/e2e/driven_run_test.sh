@@ -40,7 +40,7 @@ qm_poll 30 "not brighter after four \"0\" (mean grey $dark)" lit
 settle
 # A left drag to the right turns the view right, so the room slides left (hshift, in pixels);
 # dragging back restores it. Motion no frame has applied is dropped on release: let go at rest.
-drag() { xdotool mousemove "$1" 400 mousedown 1 mousemove "$2" 400 && settle && xdotool mouseup 1 && settle; }
+drag() { xdotool mousemove "$1" 400 mousedown 1 mousemove "$2" 400 && settle && xdotool mouseup 1 && shot; }
 hshift() {
   for f in "$@"; do convert "$f" -crop 1016x120+0+240 -colorspace Gray -scale 254x1! -depth 8 gray:- | od -An -tu1 -v; done |
     awk '{ for (i = 1; i <= NF; ++i) v[n++] = $i } END { m = n / 2; for (k = -m / 2; k <= m / 2; ++k) { s = c = 0
@@ -57,7 +57,7 @@ gt "$turned / 4" "$back" || qm_fail "dragging back did not restore the view (RMS
 
 # Held "W" and a mouse move with no button (mouse look is on since the drag) move nothing; held
 # "w" walks.
-hold() { cp now.ppm start.ppm && xdotool keydown "$1" sleep 0.5 keyup "$1" && settle && moved=$(rms start.ppm now.ppm); }
+hold() { cp now.ppm start.ppm && xdotool keydown "$1" sleep 0.3 keyup "$1" && settle && moved=$(rms start.ppm now.ppm); }
 xdotool mousemove 600 300
 hold W
 gt "$idle * 3 + 0.02" "$moved" || qm_fail "W or a plain mouse move changed the view (RMS $moved)"
