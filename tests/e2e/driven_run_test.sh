@@ -39,7 +39,8 @@ lit() { shot; gt "$(mean now.ppm)" "$dark + 0.03"; }
 qm_poll 30 "not brighter after four \"0\" (mean grey $dark)" lit
 settle
 # A left drag to the right turns the view right, so the room slides left (hshift, in pixels);
-# dragging back restores it. Motion no frame has applied is dropped on release: let go at rest.
+# dragging back restores it (the light may still be rising). Motion no frame has applied is
+# dropped on release: let go at rest.
 drag() { xdotool mousemove "$1" 400 mousedown 1 mousemove "$2" 400 && settle && xdotool mouseup 1 && shot; }
 hshift() {
   for f in "$@"; do convert "$f" -crop 1016x120+0+240 -colorspace Gray -scale 254x1! -depth 8 gray:- | od -An -tu1 -v; done |
@@ -52,8 +53,8 @@ drag 300 400
 turned=$(rms start.ppm now.ppm) shifted=$(hshift start.ppm now.ppm)
 gt "$turned" "$idle * 4 + 0.04" && [ "$shifted" -le -100 ] || qm_fail "drag right: RMS $turned, moved $shifted px"
 drag 400 300
-back=$(rms start.ppm now.ppm)
-gt "$turned / 4" "$back" || qm_fail "dragging back did not restore the view (RMS $back after $turned)"
+back=$(hshift start.ppm now.ppm)
+[ "${back#-}" -le 8 ] || qm_fail "dragging back left the room moved by $back px"
 
 # Held "W" and a mouse move with no button (mouse look is on since the drag) move nothing; held
 # "w" walks.
@@ -88,4 +89,4 @@ grep -qx 'GL_EXT_framebuffer_object support' report.txt && printf '%s\n' "${repo
 [ "$(sed -n '/^creating frame and renderbuffer$/,$p' stdout.txt)" = "$(printf '%s\n' "${rest[@]}"; printf 'fade value:%s\n' 0.05 0.1 0.15 0.2 0.001 0.051)" ] ||
   qm_fail "the lines after the report differ"
 [ ! -s stderr.txt ] && [ ! -e shaderdebug.txt ] || qm_fail "standard error or shaderdebug.txt on a clean run"
-echo "driven run ok: idle RMS $idle, walked $moved, turned $turned ($shifted px), back $back"
+echo "driven run ok: idle RMS $idle, walked $moved, turned $turned ($shifted px), back $back px"
