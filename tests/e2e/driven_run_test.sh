@@ -4,14 +4,14 @@
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-shot() { xwd -id "$qm_window" -silent | convert xwd:- "${1:-now.ppm}"; }
+shot() { xwd -id "$qm_window" -silent >"${1:-now.xwd}"; }
 mean() { convert "$1" -colorspace Gray -format '%[fx:mean]' info:; }
 rms() { (compare -metric RMSE "$1" "$2" null: 2>&1 || :) | sed 's/.*(\(.*\))/\1/'; }
 gt() { awk "BEGIN { exit !($1 > $2) }"; }
 # count FILE R,G,B [CROP]: the number of pixels of exactly this colour.
 count() { convert "$1" ${3:+-crop $3 +repage} -fill black +opaque "rgb($2)" -fill white -opaque "rgb($2)" -format '%[fx:round(mean*w*h)]' info:; }
-# settle: screenshots until two in a row differ by less than 0.01; the last is now.ppm, its change idle.
-quiet() { cp now.ppm was.ppm && sleep 0.1 && shot && idle=$(rms was.ppm now.ppm) && gt 0.01 "$idle"; }
+# settle: screenshots until two in a row differ by less than 0.01; the last is now.xwd, its change idle.
+quiet() { cp now.xwd was.xwd && sleep 0.1 && shot && idle=$(rms was.xwd now.xwd) && gt 0.01 "$idle"; }
 settle() { shot; qm_poll 30 "the picture kept changing" quiet; }
 
 qm_fresh
@@ -21,21 +21,21 @@ xdotool getwindowgeometry "$qm_window" | grep -q 'Geometry: 1024x800' || qm_fail
 
 # At strength 0 no overlay colour shows; "o" shows open (white) and seen (pink) dots in the
 # lower-left corner only, and a second "o" takes them away.
-colours() { shot o.ppm; open=$(count o.ppm 255,255,255) seen=$(count o.ppm 255,100,100); [ "$open" "$@" ]; }
+colours() { shot o.xwd; open=$(count o.xwd 255,255,255) seen=$(count o.xwd 255,100,100); [ "$open" "$@" ]; }
 settle
-dark=$(mean now.ppm)
+dark=$(mean now.xwd)
 colours = 0 && [ "$seen" = 0 ] || qm_fail "overlay colours before \"o\""
 xdotool key o
 qm_poll 20 "no overlay after \"o\"" colours -gt 5000
-[ "$seen" -gt 1000 ] && [ "$(count o.ppm 255,255,255 370x320+30+460)" = "$open" ] &&
-  [ "$(count o.ppm 255,100,100 370x320+30+460)" = "$seen" ] || qm_fail "overlay: $open open, $seen seen, or outside its corner"
+[ "$seen" -gt 1000 ] && [ "$(count o.xwd 255,255,255 370x320+30+460)" = "$open" ] &&
+  [ "$(count o.xwd 255,100,100 370x320+30+460)" = "$seen" ] || qm_fail "overlay: $open open, $seen seen, or outside its corner"
 xdotool key o
 qm_poll 20 "the overlay stays after the second \"o\"" colours = 0
 
 # Four quick "0" light the room. The wandering light keeps changing it a little (idle), so a
 # change counts when it is well above that.
 xdotool key --delay 0 0 0 0 0
-lit() { shot; gt "$(mean now.ppm)" "$dark + 0.03"; }
+lit() { shot; gt "$(mean now.xwd)" "$dark + 0.03"; }
 qm_poll 30 "not brighter after four \"0\" (mean grey $dark)" lit
 settle
 # A left drag to the right turns the view right, so the room slides left (hshift, in pixels);
@@ -48,17 +48,17 @@ hshift() {
       for (i = 0; i < m; ++i) if (i + k >= 0 && i + k < m) { d = v[i + k] - v[m + i]; s += d * d; ++c }
       if (best == "" || s / c < best) { best = s / c; shift = -4 * k } } print shift }'
 }
-cp now.ppm start.ppm
+cp now.xwd start.xwd
 drag 300 400
-turned=$(rms start.ppm now.ppm) shifted=$(hshift start.ppm now.ppm)
+turned=$(rms start.xwd now.xwd) shifted=$(hshift start.xwd now.xwd)
 gt "$turned" "$idle * 4 + 0.04" && [ "$shifted" -le -100 ] || qm_fail "drag right: RMS $turned, moved $shifted px"
 drag 400 300
-back=$(hshift start.ppm now.ppm)
+back=$(hshift start.xwd now.xwd)
 [ "${back#-}" -le 8 ] || qm_fail "dragging back left the room moved by $back px"
 
 # Held "W" and a mouse move with no button (mouse look is on since the drag) move nothing; held
 # "w" walks.
-hold() { cp now.ppm start.ppm && xdotool keydown "$1" sleep 0.3 keyup "$1" && settle && moved=$(rms start.ppm now.ppm); }
+hold() { cp now.xwd start.xwd && xdotool keydown "$1" sleep 0.3 keyup "$1" && settle && moved=$(rms start.xwd now.xwd); }
 xdotool mousemove 600 300
 hold W
 gt "$idle * 3 + 0.02" "$moved" || qm_fail "W or a plain mouse move changed the view (RMS $moved)"
@@ -66,9 +66,9 @@ hold w
 gt "$moved" "$idle * 4 + 0.04" || qm_fail "holding w did not change the view (RMS $moved)"
 
 # "9" drops the strength to 0.001 and the room fades; "0" then adds 0.05 to that.
-lit=$(mean now.ppm)
+lit=$(mean now.xwd)
 xdotool key 9
-faded() { shot; gt "($dark + $lit) / 2" "$(mean now.ppm)"; }
+faded() { shot; gt "($dark + $lit) / 2" "$(mean now.xwd)"; }
 qm_poll 30 "no fading after \"9\" (mean grey $lit, dark $dark)" faded
 xdotool key 0
 qm_quit
