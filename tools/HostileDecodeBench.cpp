@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "tools/ShippedRoom.h"
 #include "world/MapImage.h"
 
 namespace {
@@ -70,7 +71,7 @@ void decode(benchmark::State& state, const std::string& bytes, const MapImage::L
 }
 
 std::string shippedMap() {
-  std::ifstream in(QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png", std::ios::binary);
+  std::ifstream in(shippedroom::kMapFile, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -90,6 +91,7 @@ std::string paletteOverrun() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!shippedroom::enterRoot(argc, argv)) return 1;
   const MapImage::Limits& map = MapImage::kMapLimits;
   const MapImage::Limits& texture = MapImage::kTextureLimits;
   benchmark::RegisterBenchmark("decode/shipped_map", decode, shippedMap(), map);

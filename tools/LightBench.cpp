@@ -1,46 +1,32 @@
-// Benchmarks of the per-step simulation work on one core: the light diffusion step on the
-// shipped room and on a 256 x 16 x 256 grid (against the plain rule), a room fading to black
-// through subnormal floats, and the visibility pass. Run from anywhere; finds the shipped map
-// through the source directory compiled in.
-#include <IL/il.h>
+// Benchmarks of the per-step simulation work on one core, no GL: the light step on the shipped
+// room and on a 256 x 16 x 256 grid (against the plain rule), the room fading to black through
+// subnormal floats, and the visibility pass with the reveal. Reads media/ from the working
+// directory or from --root DIR. Times per step or per pass.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <iostream>
-#include <memory>
 #include <random>
 #include <vector>
 
-#include "app/FlyCamera.h"
+#include "app/Scene.h"
 #include "tests/support/ReferenceLightStep.h"
+#include "tools/ShippedRoom.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
-#include "world/MapImage.h"
-#include "world/WorldBuilder.h"
 
 namespace {
 
-const char* const kShippedMap = QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png";
-
-// The shipped room as the program builds it.
+// The shipped room inside a Scene, so the benchmarks run the Scene's own steps where it has one.
 struct ShippedRoom {
   ShippedRoom() {
-    ilInit();
-    MapImage image;
-    image.loadOrExit(kShippedMap);
-    map.resize(image.width, image.height);
-    grid.resize(image.width, 6, image.height);
-    camera.reset();
-    camera.grid = &grid;
-  {
-    const StartView start = buildWorldFromPixels(image.pixels.data(), image.width, image.height, grid, map);
-    if (start.found) camera.setView(start.eye, start.target, start.up);
+    world.grid = new LightGrid();
+    world.occlusionMap = &map;
+    shippedroom::build(*world.grid, map, world.camera);
   }
-  }
-  LightGrid grid;
+  LightGrid& grid() { return *world.grid; }
   ColorMap map;
-  FlyCamera camera;
+  Scene world;  // owns the grid
 };
 
 // A large room: solid floor and ceiling, random wall and glass columns, ceiling lights and
@@ -71,11 +57,11 @@ void fillLargeRoom(LightGrid& g, unsigned seed) {
 
 void BM_StepShippedRoom(benchmark::State& state) {
   ShippedRoom room;
-  room.grid.strength = 0.05f;
+  room.grid().strength = 0.05f;
   std::srand(1);
-  for (int i = 0; i < 500; ++i) room.grid.step();
-  for (auto _ : state) room.grid.step();
-  const long cells = static_cast<long>(room.grid.sizeX) * room.grid.sizeY * room.grid.sizeZ;
+  for (int i = 0; i < 500; ++i) room.grid().step();
+  for (auto _ : state) room.grid().step();
+  const long cells = static_cast<long>(room.grid().sizeX) * room.grid().sizeY * room.grid().sizeZ;
   state.SetItemsProcessed(state.iterations() * cells);
 }
 BENCHMARK(BM_StepShippedRoom)->Unit(benchmark::kMicrosecond);
@@ -98,19 +84,19 @@ BENCHMARK_TEMPLATE(BM_StepLarge, referenceLightStep)
 // subnormal range to zero. One iteration is the whole fade, reported per step.
 void BM_StepFadingRoom(benchmark::State& state) {
   ShippedRoom room;
-  room.grid.strength = 0.05f;
+  room.grid().strength = 0.05f;
   std::srand(1);
-  for (int i = 0; i < 500; ++i) room.grid.step();
-  room.grid.strength = 0.0f;
-  const long cells = static_cast<long>(room.grid.sizeX) * room.grid.sizeY * room.grid.sizeZ;
-  std::vector<GridCell> lit(room.grid.current, room.grid.current + cells);
+  for (int i = 0; i < 500; ++i) room.grid().step();
+  room.grid().strength = 0.0f;
+  const long cells = static_cast<long>(room.grid().sizeX) * room.grid().sizeY * room.grid().sizeZ;
+  std::vector<GridCell> lit(room.grid().current, room.grid().current + cells);
   const int steps = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    std::copy(lit.begin(), lit.end(), room.grid.current);
+    std::copy(lit.begin(), lit.end(), room.grid().current);
     std::srand(2);
     state.ResumeTiming();
-    for (int i = 0; i < steps; ++i) room.grid.step();
+    for (int i = 0; i < steps; ++i) room.grid().step();
   }
   state.SetItemsProcessed(state.iterations() * steps * cells);
   state.counters["time_per_step"] = benchmark::Counter(
@@ -123,20 +109,20 @@ BENCHMARK(BM_StepFadingRoom)->Arg(1000)->Arg(2500)->Unit(benchmark::kMillisecond
 // Only the subnormal tail of the fade: every light value starts below the smallest normal.
 void BM_StepSubnormalRoom(benchmark::State& state) {
   ShippedRoom room;
-  room.grid.strength = 0.05f;
+  room.grid().strength = 0.05f;
   std::srand(1);
-  for (int i = 0; i < 500; ++i) room.grid.step();
-  room.grid.strength = 0.0f;
-  const long cells = static_cast<long>(room.grid.sizeX) * room.grid.sizeY * room.grid.sizeZ;
+  for (int i = 0; i < 500; ++i) room.grid().step();
+  room.grid().strength = 0.0f;
+  const long cells = static_cast<long>(room.grid().sizeX) * room.grid().sizeY * room.grid().sizeZ;
   for (long i = 0; i < cells; ++i)
-    for (float& l : room.grid.current[i].light) l *= 1e-40f;
-  std::vector<GridCell> faint(room.grid.current, room.grid.current + cells);
+    for (float& l : room.grid().current[i].light) l *= 1e-40f;
+  std::vector<GridCell> faint(room.grid().current, room.grid().current + cells);
   for (auto _ : state) {
     state.PauseTiming();
-    std::copy(faint.begin(), faint.end(), room.grid.current);
+    std::copy(faint.begin(), faint.end(), room.grid().current);
     std::srand(2);
     state.ResumeTiming();
-    for (int i = 0; i < 20; ++i) room.grid.step();
+    for (int i = 0; i < 20; ++i) room.grid().step();
   }
   state.SetItemsProcessed(state.iterations() * 20 * cells);
   state.counters["time_per_step"] = benchmark::Counter(
@@ -145,11 +131,16 @@ void BM_StepSubnormalRoom(benchmark::State& state) {
 }
 BENCHMARK(BM_StepSubnormalRoom)->Unit(benchmark::kMillisecond);
 
-void BM_VisibilityShippedRoom(benchmark::State& state) {
+// The non-GL half of Scene::stepSimulation: the visibility pass from the start view and the reveal
+// of the columns it saw.
+void BM_VisibilityAndRevealShippedRoom(benchmark::State& state) {
   ShippedRoom room;
-  for (auto _ : state) room.map.updateVisibility(200, room.camera.eye, room.camera.target);
+  for (auto _ : state) {
+    room.map.updateVisibility(Scene::kVisibilityRays, room.world.camera.eye, room.world.camera.target);
+    room.world.revealVisibleColumns();
+  }
 }
-BENCHMARK(BM_VisibilityShippedRoom)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_VisibilityAndRevealShippedRoom)->Unit(benchmark::kMicrosecond);
 
 // The most a pass can cost: an open 256 x 256 map where every ray runs its full range.
 void BM_VisibilityOpenMap(benchmark::State& state) {
@@ -158,10 +149,16 @@ void BM_VisibilityOpenMap(benchmark::State& state) {
   for (int y = 0; y < 256; ++y)
     for (int x = 0; x < 256; ++x) map.basePixel(x, y) = {255, 255, 255};
   const Vec3 eye(128.0f, 2.0f, 128.0f), target(100.0f, 2.0f, 110.0f);
-  for (auto _ : state) map.updateVisibility(200, eye, target);
+  for (auto _ : state) map.updateVisibility(Scene::kVisibilityRays, eye, target);
 }
 BENCHMARK(BM_VisibilityOpenMap)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (!shippedroom::enterRoot(argc, argv)) return 1;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  return 0;
+}

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# One run of the real program driven like a user: window, overlay, light keys, turning, walking,
+# Escape, then all its output. Screens compare by mean grey and RMS difference (both 0..1).
+# Arguments: the quillmarsh binary, the repository root (for media/).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+shot() { xwd -id "$qm_window" -silent >"${1:-now.xwd}"; }
+mean() { convert "$1" -colorspace Gray -format '%[fx:mean]' info:; }
+rms() { (compare -metric RMSE "$1" "$2" null: 2>&1 || :) | sed 's/.*(\(.*\))/\1/'; }
+gt() { awk "BEGIN { exit !($1 > $2) }"; }
+# count FILE R,G,B [CROP]: the number of pixels of exactly this colour.
+count() { convert "$1" ${3:+-crop $3 +repage} -fill black +opaque "rgb($2)" -fill white -opaque "rgb($2)" -format '%[fx:round(mean*w*h)]' info:; }
+# settle: screenshots until two in a row differ by less than 0.01; the last is now.xwd, its change idle.
+quiet() { cp now.xwd was.xwd && sleep 0.1 && shot && idle=$(rms was.xwd now.xwd) && gt 0.01 "$idle"; }
+settle() { shot; qm_poll 30 "the picture kept changing" quiet; }
+
+qm_fresh
+qm_launch
+xdotool getwindowgeometry "$qm_window" | grep -q 'Geometry: 1024x800' || qm_fail "the window is not 1024 x 800"
+[ "$(xdotool search --name '^Quillmarsh$' | wc -l)" = 1 ] || qm_fail "more than one Quillmarsh window"
+
+# At strength 0 no overlay colour shows; "o" shows open (white) and seen (pink) dots in the
+# lower-left corner only, and a second "o" takes them away.
+colours() { shot o.xwd; open=$(count o.xwd 255,255,255) seen=$(count o.xwd 255,100,100); [ "$open" "$@" ]; }
+settle
+dark=$(mean now.xwd)
+colours = 0 && [ "$seen" = 0 ] || qm_fail "overlay colours before \"o\""
+xdotool key o
+qm_poll 20 "no overlay after \"o\"" colours -gt 5000
+[ "$seen" -gt 1000 ] && [ "$(count o.xwd 255,255,255 370x320+30+460)" = "$open" ] &&
+  [ "$(count o.xwd 255,100,100 370x320+30+460)" = "$seen" ] || qm_fail "overlay: $open open, $seen seen, or outside its corner"
+xdotool key o
+qm_poll 20 "the overlay stays after the second \"o\"" colours = 0
+
+# Four quick "0" light the room. The wandering light keeps changing it a little (idle), so a
+# change counts when it is well above that.
+xdotool key --delay 0 0 0 0 0
+lit() { shot; gt "$(mean now.xwd)" "$dark + 0.03"; }
+qm_poll 30 "not brighter after four \"0\" (mean grey $dark)" lit
+settle
+# A left drag to the right turns the view right, so the room slides left (hshift, in pixels);
+# dragging back restores it (the light may still be rising). Motion no frame has applied is
+# dropped on release: let go at rest.
+drag() { xdotool mousemove "$1" 400 mousedown 1 mousemove "$2" 400 && settle && xdotool mouseup 1 && shot; }
+hshift() {
+  for f in "$@"; do convert "$f" -crop 1016x120+0+240 -colorspace Gray -scale 254x1! -depth 8 gray:- | od -An -tu1 -v; done |
+    awk '{ for (i = 1; i <= NF; ++i) v[n++] = $i } END { m = n / 2; for (k = -m / 2; k <= m / 2; ++k) { s = c = 0
+      for (i = 0; i < m; ++i) if (i + k >= 0 && i + k < m) { d = v[i + k] - v[m + i]; s += d * d; ++c }
+      if (best == "" || s / c < best) { best = s / c; shift = -4 * k } } print shift }'
+}
+cp now.xwd start.xwd
+drag 300 400
+turned=$(rms start.xwd now.xwd) shifted=$(hshift start.xwd now.xwd)
+gt "$turned" "$idle * 4 + 0.04" && [ "$shifted" -le -100 ] || qm_fail "drag right: RMS $turned, moved $shifted px"
+drag 400 300
+back=$(hshift start.xwd now.xwd)
+[ "${back#-}" -le 8 ] || qm_fail "dragging back left the room moved by $back px"
+
+# Held "W" and a mouse move with no button (mouse look is on since the drag) move nothing; held
+# "w" walks.
+hold() { cp now.xwd start.xwd && xdotool keydown "$1" sleep 0.3 keyup "$1" && settle && moved=$(rms start.xwd now.xwd); }
+xdotool mousemove 600 300
+hold W
+gt "$idle * 3 + 0.02" "$moved" || qm_fail "W or a plain mouse move changed the view (RMS $moved)"
+hold w
+gt "$moved" "$idle * 4 + 0.04" || qm_fail "holding w did not change the view (RMS $moved)"
+
+# "9" drops the strength to 0.001 and the room fades; "0" then adds 0.05 to that.
+lit=$(mean now.xwd)
+xdotool key 9
+faded() { shot; gt "($dark + $lit) / 2" "$(mean now.xwd)"; }
+qm_poll 30 "no fading after \"9\" (mean grey $lit, dark $dark)" faded
+xdotool key 0
+qm_quit
+
+# The capability report first: lines a driver may print, each at most once and in this order,
+# the framebuffer object among them; then exactly the targets, the world and the fade values.
+report=("GL_NV_framebuffer_multisample_coverage support" "GL_EXT_framebuffer_multisample support"
+  "GL_NV_framebuffer_multisample_coverage support!" "GL_NV_texture_rectangle support" "GL_EXT_framebuffer_object support"
+  "GL_EXT_renderbuffer_object support" "GL_ARB_vertex_buffer_object support" "No GL_EXT_pixel_buffer_object support"
+  "No GL_ARB_pixel_buffer_object support" "Driver does not support OpenGL Shading Language"
+  "Unable to load extensions GL_EXT_framebuffer_object or GL_EXT_frambuffer_multisample ")
+rest=("creating frame and renderbuffer" "creating FBO " "creating FBO " "TESSARY ROOM filename  media/textures/maps/testmap.png"
+  "loaded image dimensions h: 40 w: 60" "size of occlusion map:60,40")
+sed '/^creating frame and renderbuffer$/,$d' stdout.txt >report.txt
+grep -qx 'GL_EXT_framebuffer_object support' report.txt && printf '%s\n' "${report[@]}" |
+  awk 'NR == FNR { r[++n] = $0; next } { while (++k <= n && r[k] != $0) {} } k > n { exit 1 }' - report.txt ||
+  qm_fail "the capability report has lines out of place"
+[ "$(sed -n '/^creating frame and renderbuffer$/,$p' stdout.txt)" = "$(printf '%s\n' "${rest[@]}"; printf 'fade value:%s\n' 0.05 0.1 0.15 0.2 0.001 0.051)" ] ||
+  qm_fail "the lines after the report differ"
+[ ! -s stderr.txt ] && [ ! -e shaderdebug.txt ] || qm_fail "standard error or shaderdebug.txt on a clean run"
+echo "driven run ok: idle RMS $idle, walked $moved, turned $turned ($shifted px), back $back px"
