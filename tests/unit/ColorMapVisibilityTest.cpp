@@ -1,4 +1,5 @@
-// The top-down visibility pass: the ray fans ahead within range, a wall that stops them, the
+// The top-down visibility pass: the ray fans ahead within range, a wall that stops them (also
+// where the ahead mark falls), the
 // heading of the view (kept when the view has no horizontal direction), a camera off the map.
 #include <gtest/gtest.h>
 
@@ -37,10 +38,12 @@ TEST_F(VisibilityMap, RaysFanOutAheadWithinRangeAndStopAtTheFirstWall) {
   }
   open(40, 30);
   for (int y = 0; y < 30; ++y) map.basePixel(20, y) = ColorMap::kWall;
-  look(Vec3(10.5f, 2, 15.5f), Vec3(11.5f, 2, 15.5f));
-  EXPECT_EQ(map.markPixel(20, 15), ColorMap::kSeenWall);
-  EXPECT_EQ(map.markPixel(19, 15), ColorMap::kSeenOpen);
-  for (int i = 0; i < 40 * 30; ++i) EXPECT_TRUE(i % 40 <= 20 || map.marks[i] == ColorMap::kOpen) << i;
+  for (float x : {10.5f, 17.5f}) {  // from 17.5 the wall is where the ahead mark goes
+    look(Vec3(x, 2, 15.5f), Vec3(x + 1, 2, 15.5f));
+    EXPECT_EQ(map.markPixel(20, 15), ColorMap::kSeenWall);
+    EXPECT_EQ(map.markPixel(19, 15), ColorMap::kSeenOpen);
+    for (int i = 0; i < 40 * 30; ++i) EXPECT_TRUE(i % 40 <= 20 || map.marks[i] == ColorMap::kOpen) << x << " " << i;
+  }
 }
 
 TEST_F(VisibilityMap, HeadingFollowsTheHorizontalViewAndIsKeptWithoutOneAndOffTheMap) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cstring>
 #include <random>
@@ -88,4 +89,20 @@ TEST(LightGrid, CellIndexAndTheOutsideCellOnEverySide) {
   EXPECT_TRUE(sameBits(g.outside, lit));
   for (int i = 0; i < 3 * 4 * 5; ++i)
     EXPECT_EQ(g.current[i].light[1] + g.next[i].light[1], i == (3 * 4 + 2) * 3 + 1 ? 14.0f : 0.0f) << i;
+}
+
+TEST(LightGridStep, AGridWithoutCellsAndALightOffTheGridStayAsTheyAre) {
+  for (const auto& size : {std::array<int, 3>{0, 6, 4}, {4, 0, 4}, {4, 6, 0}}) {
+    LightGrid empty;
+    empty.resize(size[0], size[1], size[2]);
+    const GridCell* before = empty.current;
+    empty.step();
+    EXPECT_EQ(empty.current, before) << "no cells, no step";
+  }
+  LightGrid narrow;  // the light's start cell (6, 3, 3) lies just beyond a 6-wide map
+  narrow.resize(6, 6, 5);
+  std::srand(3);
+  for (int step = 0; step < 300; ++step) narrow.step();
+  EXPECT_EQ(narrow.lightX, 6);
+  for (int i = 0; i < 6 * 6 * 5; ++i) EXPECT_FALSE(narrow.current[i].emitter) << i;
 }

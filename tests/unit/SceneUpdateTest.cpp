@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "app/FrameStats.h"
 #include "app/FrameTimer.h"
 #include "app/Input.h"
 #include "app/Scene.h"
@@ -106,4 +107,20 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
   scene.camera.jumpCooldown = -0.001;
   onKeyDown(' ', 0, 0);
   EXPECT_EQ(scene.camera.velocity, Vec3(0, 6, 0));
+}
+
+TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {
+  FrameStats stats;
+  for (int frame = 0; frame < 24; ++frame) stats.addFrame(0.02, frame % 2 == 0);  // 0.48 s
+  EXPECT_EQ(stats.framesPerSecond, 0.0) << "no window complete yet";
+  stats.addFrame(0.04, true);  // 0.52 s, 25 frames, 13 steps
+  EXPECT_NEAR(stats.framesPerSecond, 25 / 0.52, 1e-9);
+  EXPECT_NEAR(stats.msPerFrame, 520.0 / 25, 1e-9);
+  EXPECT_NEAR(stats.stepsPerSecond, 13 / 0.52, 1e-9);
+  stats.addFrame(0.6, false);  // the next window starts empty: one frame, no step
+  EXPECT_NEAR(stats.framesPerSecond, 1 / 0.6, 1e-9);
+  EXPECT_EQ(stats.stepsPerSecond, 0.0);
+  const int eye[3] = {12, 2, -3};
+  EXPECT_EQ(statusText(stats, 0.25f, false, 1234, eye),
+            "1.7 fps  600.0 ms  0 steps/s  strength 0.250  upload slices  cells 1234  eye (12, 2, -3)");
 }
