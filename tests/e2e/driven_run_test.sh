@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# One run of the real program driven like a user: window, overlay, light keys, turning, walking,
-# Escape, then all its output. Screens compare by mean grey and RMS difference (both 0..1).
+# One run of the real program driven like a user: window sizes and full screen, overlay, light
+# keys, turning, walking, status line, screenshot, Escape, then all its output; then --help and a
+# map of one's own. Screens compare by mean grey and RMS difference (both 0..1).
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -18,6 +19,21 @@ qm_fresh
 qm_launch
 xdotool getwindowgeometry "$qm_window" | grep -q 'Geometry: 1024x800' || qm_fail "the window is not 1024 x 800"
 [ "$(xdotool search --name '^Quillmarsh$' | wc -l)" = 1 ] || qm_fail "more than one Quillmarsh window"
+
+# The picture follows the window: at 1280 x 1000 and 640 x 500, on both upload paths ("m"), and
+# after F11 and back, the (still dark) room shows the view it shows at 1024 x 800; the overlay
+# keeps its place in the lower-left corner.
+shot base.xwd
+same() { shot; convert now.xwd -resize 1024x800! now.png; d=$(rms base.xwd now.png); gt 0.02 "$d"; }
+for size in "1280 1000" "1280 1000" "640 500" "640 500"; do
+  xdotool windowsize --sync "$qm_window" $size key m
+  qm_poll 10 "at $size the view differs from the one at 1024 x 800" same
+done
+xdotool key F11 sleep 0.5 key F11
+qm_poll 10 "F11 and back changed the view" same
+xdotool key o
+qm_poll 10 "no overlay in the lower-left corner at 640 x 500" eval 'shot; [ "$(count now.xwd 255,100,100 370x320+30+160)" -gt 1000 ]'
+xdotool key o windowsize --sync "$qm_window" 1024 800
 
 # At strength 0 no overlay colour shows; "o" shows open (white) and seen (pink) dots in the
 # lower-left corner only, and a second "o" takes them away.
@@ -71,6 +87,15 @@ xdotool key 9
 faded() { shot; gt "($dark + $lit) / 2" "$(mean now.xwd)"; }
 qm_poll 30 "no fading after \"9\" (mean grey $lit, dark $dark)" faded
 xdotool key 0
+
+# "h" shows the status line across the top; "p" saves the window as a PNG of its size.
+white() { shot; [ "$(count now.xwd 255,255,255 1024x22+0+0)" "$@" ]; }
+white -lt 100 || qm_fail "white in the status line's place before \"h\""
+xdotool key h
+qm_poll 10 "no status line after \"h\"" white -gt 300
+xdotool key h p
+qm_poll 10 "no screenshot after \"p\"" grep -qx 'screenshot: screenshots/quillmarsh-001.png' stdout.txt
+[ "$(identify -format %wx%h screenshots/quillmarsh-001.png)" = 1024x800 ] || qm_fail "the screenshot is not 1024 x 800"
 qm_quit
 
 # The capability report first: lines a driver may print, each at most once and in this order,
@@ -86,7 +111,13 @@ sed '/^creating frame and renderbuffer$/,$d' stdout.txt >report.txt
 grep -qx 'GL_EXT_framebuffer_object support' report.txt && printf '%s\n' "${report[@]}" |
   awk 'NR == FNR { r[++n] = $0; next } { while (++k <= n && r[k] != $0) {} } k > n { exit 1 }' - report.txt ||
   qm_fail "the capability report has lines out of place"
-[ "$(sed -n '/^creating frame and renderbuffer$/,$p' stdout.txt)" = "$(printf '%s\n' "${rest[@]}"; printf 'fade value:%s\n' 0.05 0.1 0.15 0.2 0.001 0.051)" ] ||
+[ "$(sed -n '/^creating frame and renderbuffer$/,$p' stdout.txt)" = "$(printf '%s\n' "${rest[@]}"; printf 'fade value:%s\n' 0.05 0.1 0.15 0.2 0.001 0.051; echo "screenshot: screenshots/quillmarsh-001.png")" ] ||
   qm_fail "the lines after the report differ"
 [ ! -s stderr.txt ] && [ ! -e shaderdebug.txt ] || qm_fail "standard error or shaderdebug.txt on a clean run"
+
+"$qm_bin" --help | grep -q '^Usage: quillmarsh \[MAP\]' || qm_fail "no usage from --help"
+convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
+qm_launch own.png
+qm_quit
+grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argument was not built"
 echo "driven run ok: idle RMS $idle, walked $moved, turned $turned ($shifted px), back $back px"

@@ -9,9 +9,10 @@ qm_fail() { echo "FAIL: $*"; tail -n 20 "$qm_work"/std*.txt 2>/dev/null || true;
 # qm_fresh: a new run directory $qm_work holding an unchanged copy of media/; the shell moves there.
 qm_fresh() { qm_work=$qm_scratch/run && rm -rf "$qm_work" && mkdir -p "$qm_work" && cp -r "$qm_root/media" "$qm_work" && cd "$qm_work"; }
 
-# qm_launch: starts the program (stdout.txt, stderr.txt); sets qm_pid and the focused qm_window.
+# qm_launch [ARG...]: starts the program (stdout.txt, stderr.txt); sets qm_pid and the focused
+# qm_window.
 qm_launch() {
-  "$qm_bin" >stdout.txt 2>stderr.txt &
+  "$qm_bin" "$@" >stdout.txt 2>stderr.txt &
   qm_pid=$!
   qm_window=$(timeout 60 xdotool search --sync --name '^Quillmarsh$' | head -n 1 || true)
   [ -n "$qm_window" ] || qm_fail "no window titled Quillmarsh"

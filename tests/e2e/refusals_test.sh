@@ -52,4 +52,8 @@ qm_refused "\"$program\" (vertex_main) and \"$program\" (fragment_main) do not l
 grep -q "world_normal" shaderdebug.txt || qm_fail "no link listing in shaderdebug.txt"
 qm_fresh
 MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_object qm_refused "lacks what Quillmarsh needs: framebuffer objects"
+qm_fresh; status=0
+timeout 60 "$qm_bin" no-such-map.png >stdout.txt 2>stderr.txt || status=$?
+[ "$status" = 1 ] && [ "$(wc -l <stderr.txt)" = 1 ] && grep -q '"no-such-map.png"' stderr.txt ||
+  qm_fail "a missing map argument: status $status"
 echo "refusals ok"
