@@ -2,14 +2,16 @@
 # Drives Quillmarsh on the current (virtual) display for a few seconds, as a user would: turns the
 # lights up with "0", walks forward with "w", turns a little with a left-button drag, saves a
 # screenshot of the window as a PNG and ends the program with Escape.
-# Arguments: the quillmarsh binary, the PNG path. Run it from the directory that holds media/.
+# Arguments: the quillmarsh binary, the PNG path, then the program's own arguments (a map).
+# Run it from the directory that holds media/.
 set -euo pipefail
 bin=$1
 png=$2
+shift 2
 
 say() { echo "quillmarsh demo: $*"; }
 
-"$bin" &
+"$bin" "$@" &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The run command: installs what is missing, builds, and runs Quillmarsh from the repository root.
+# The run command: installs what is missing, builds, and runs Quillmarsh from the repository root;
+# its arguments go to the program (quillmarsh [MAP], quillmarsh --help).
 # With a display the window simply opens. Without one (a headless machine) the program runs on a
 # private Xvfb display for a few seconds and a screenshot is saved to screenshots/quillmarsh.png.
 set -euo pipefail
@@ -15,4 +16,4 @@ fi
 echo "quillmarsh: no DISPLAY set; running headless under Xvfb and taking a screenshot"
 mkdir -p "$root/screenshots"
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/tools/headless-demo.sh" \
-  "$root/build/quillmarsh" "$root/screenshots/quillmarsh.png"
+  "$root/build/quillmarsh" "$root/screenshots/quillmarsh.png" "$@"
