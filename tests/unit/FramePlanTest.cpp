@@ -22,15 +22,23 @@ Frustum everything() {
   return f;
 }
 
+// One plan; the cells of each list as sets. Opaque cubes off the grid are the faces drawn for the
+// outside beyond open edge cells (boundaryWalls), the others the grid's own (opaqueCells).
 struct Plan {
   std::vector<OpaqueBlock> opaque;
   std::vector<GridPos> emitters;
   std::vector<GlassCell> glass;
-  Plan(const LightGrid& grid, const float eye[3], const Frustum& frustum = everything())
-      : size{grid.sizeX, grid.sizeY, grid.sizeZ} {
+  const LightGrid& grid;
+  Plan(const LightGrid& g, const float eye[3], const Frustum& frustum = everything()) : grid(g) {
     FramePlan::build(grid, frustum, eye, opaque, emitters, glass);
   }
-  // Cubes of the grid's own cells, and the faces drawn for the outside beyond open edge cells.
+  template <typename List>
+  static std::set<Cell> cells(const List& list) {
+    std::set<Cell> s;
+    for (const auto& c : list) s.insert({c.x, c.y, c.z});
+    return s;
+  }
+  bool inside(const OpaqueBlock& b) const { return grid.inside(b.x, b.y, b.z); }
   std::set<Cell> opaqueCells() const {
     std::set<Cell> s;
     for (const auto& b : opaque)
@@ -43,20 +51,8 @@ struct Plan {
       if (!inside(b)) s.insert({b.x, b.y, b.z, b.faces});
     return s;
   }
-  bool inside(const OpaqueBlock& b) const {
-    return b.x >= 0 && b.y >= 0 && b.z >= 0 && b.x < size[0] && b.y < size[1] && b.z < size[2];
-  }
-  int size[3];
-  std::set<Cell> emitterCells() const {
-    std::set<Cell> s;
-    for (const auto& p : emitters) s.insert({p.x, p.y, p.z});
-    return s;
-  }
-  std::set<Cell> glassCells() const {
-    std::set<Cell> s;
-    for (const auto& g : glass) s.insert({g.x, g.y, g.z});
-    return s;
-  }
+  std::set<Cell> emitterCells() const { return cells(emitters); }
+  std::set<Cell> glassCells() const { return cells(glass); }
 };
 
 void put(LightGrid& g, int x, int y, int z, float opacity, bool emitter = false,
