@@ -12,8 +12,9 @@
 //                    Scene::revealVisibleColumns (app/Scene.cpp)
 //   plan             FramePlan::build (render/FramePlan.cpp), called by Scene::renderFrame
 //   passes           Scene::drawOpaquePass, drawEmitterPass, drawGlassPass
-//                    (render/SceneRenderFrame.cpp), cubes by Scene::drawBlockFaces
-//                    (render/SceneDrawBlock.cpp)
+//                    (render/SceneRenderFrame.cpp), opaque and glass cubes by
+//                    Scene::drawBlockFaces (render/SceneDrawBlock.cpp), emitters in one
+//                    vertex-array draw
 //   display          onDisplay -> presentFrame (app/Display.cpp), the overlay by
 //                    ColorMap::drawOverlay (render/ColorMapOverlay.cpp)
 #pragma once
