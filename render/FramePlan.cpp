@@ -40,7 +40,8 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
   for (int z = 0; z < grid.sizeZ; ++z)
     for (int y = 0; y < grid.sizeY; ++y)
       for (int x = 0; x < grid.sizeX; ++x) {
-        const GridCell cell = grid.getCell(x, y, z);
+        // Read in place: the walk visits every cell of the grid each frame.
+        const GridCell& cell = grid.current[grid.index(x, y, z)];
         if (cell.hidden) continue;
         const float fx = static_cast<float>(x), fy = static_cast<float>(y),
                     fz = static_cast<float>(z);
