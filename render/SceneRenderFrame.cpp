@@ -1,7 +1,7 @@
 // Scene::renderFrame: one frame of the room into the two colour targets. The frame plan decides
-// what is drawn; the passes replay it: opaque blocks into both targets through the block
-// programs, emitters in flat colour, then glass blended far to near onto the back target with
-// the refraction programs, and the targets exchange roles.
+// what is drawn; the passes replay it: opaque blocks into the back target through the block
+// programs, emitters in flat colour, the image copied to the front target, then glass blended far
+// to near onto the back target with the refraction programs, and the targets exchange roles.
 #include <GL/glew.h>
 
 #include <cmath>
@@ -17,7 +17,6 @@
 
 namespace {
 
-const GLenum kBothTargets[2] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_EXT};
 // Columns beyond the visibility pass's rays are hidden, so the room fades into the clear colour
 // (black) on the way there: the end of the drawn area reads as distance, not as a hole.
 const float kFogRange = static_cast<float>(ColorMap::kRayRange);
@@ -48,10 +47,10 @@ void Scene::planFrame(const float eye[3]) {
 }
 
 // Relies on: the state renderFrame relies on. Leaves: the manager's framebuffer bound with both
-// targets attached and both as draw buffers, both cleared and then holding the opaque cubes,
-// no program active.
+// targets attached and the back target the only draw buffer, cleared and then holding the
+// opaque cubes (the front target is filled by the emitter pass), no program active.
 void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
-  // Both targets at once, sharing the manager's depth buffer; taken by index, not by role.
+  // Both targets attached (taken by index, not by role), sharing the manager's depth buffer.
   const FBOManager* targets = FBOManager::instance();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targets->framebuffer);
   glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, targets->depthBuffer);
@@ -59,7 +58,9 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
                             colorTargets[0]->texture, 0);
   glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_TEXTURE_2D,
                             colorTargets[1]->texture, 0);
-  glDrawBuffers(2, kBothTargets);
+  // Only the back target is drawn: every fragment written to both targets cost more than one
+  // copy of the finished image at the end of the emitter pass.
+  glDrawBuffer(colorTargets[backTarget]->attachment);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
   blockVertex->bind();
@@ -77,10 +78,11 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
   blockFragment->unbind();
 }
 
-// Relies on the framebuffer and draw buffers the opaque pass left, no program active, the client
-// arrays off. Leaves: framebuffer 0 bound, the current colour that of the last emitter drawn,
-// fog off (its mode linear to black, ending at the fog range, taken from the fog coordinate),
-// the client arrays off.
+// Relies on the framebuffer and draw buffer the opaque pass left, no program active, the client
+// arrays off. Leaves: both targets holding the opaque and emitter cubes, framebuffer 0 bound,
+// 2-D texture 0 bound, the current colour that of the last emitter drawn, fog off (its mode
+// linear to black, ending at the fog range, taken from the fog coordinate), the client arrays
+// off.
 void Scene::drawEmitterPass() {
   blockHalfSize = FramePlan::kBlockHalfSize;
   const Vec3 eye = camera.position();
@@ -129,6 +131,12 @@ void Scene::drawEmitterPass() {
   }
   glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
   glDisable(GL_FOG);
+  // The glass pass reads the front target as the image behind the panes.
+  const FBOManager* targets = FBOManager::instance();
+  glReadBuffer(colorTargets[backTarget]->attachment);
+  glBindTexture(GL_TEXTURE_2D, colorTargets[frontTarget]->texture);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, targets->width, targets->height);
+  glBindTexture(GL_TEXTURE_2D, 0);
   colorTargets[backTarget]->unbind();
   colorTargets[frontTarget]->unbind();
 }
