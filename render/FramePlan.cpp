@@ -71,9 +71,6 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
                 GlassCell{x, y, z, std::sqrt(distance2(x, y, z, eye)), faces, closed});
         }
       }
-  std::sort(opaque.begin(), opaque.end(), [eye](const OpaqueBlock& a, const OpaqueBlock& b) {
-    return distance2(a.x, a.y, a.z, eye) < distance2(b.x, b.y, b.z, eye);
-  });
   // Far to near so each pane blends over what lies behind it; ties may go either way.
   std::sort(glass.begin(), glass.end(),
             [](const GlassCell& a, const GlassCell& b) { return a.distance > b.distance; });

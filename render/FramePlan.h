@@ -1,6 +1,6 @@
-// What one frame draws, worked out without GL: the opaque cubes in view near to far with the
-// faces of each that can show, the emitters in view in walk order with theirs, and the glass
-// cells in view far to near with theirs.
+// What one frame draws, worked out without GL: the opaque cubes in view with the faces of each
+// that can show, the emitters in view in walk order with theirs, and the glass cells in view far
+// to near with theirs.
 // Cell (x, y, z) is the unit cube centred on the point (x, y, z); the eye is in world units.
 #pragma once
 
@@ -32,9 +32,8 @@ class FramePlan {
   // take part as opaque, emitter and glass at once. Cubes outside the frustum are left out.
   // The grid's outside is solid for the light and for walking, so it is drawn as wall too:
   // an open cell on the boundary adds the face of the outside cube beyond it (coordinates off
-  // the grid), unless the cell is an emitter, whose cube covers that face. Opaque cubes are
-  // sorted near to far so covered fragments fail the depth test before they are shaded. The
-  // lists are emptied first and keep their capacity.
+  // the grid), unless the cell is an emitter, whose cube covers that face. The lists are
+  // emptied first and keep their capacity.
   static void build(const LightGrid& grid, const Frustum& frustum, const float eye[3],
                     std::vector<OpaqueBlock>& opaque, std::vector<GridPos>& emitters,
                     std::vector<GlassCell>& glass);

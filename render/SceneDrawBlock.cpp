@@ -12,10 +12,11 @@ void Scene::drawBlockFaces(float x, float y, float z, unsigned faces, unsigned r
   const float centre[3] = {x, y, z};
   // Half edge towards minus and plus per axis; the face bits of -x, +x, -y, +y, -z, +z.
   const unsigned sideBit[3][2] = {{4u, 8u}, {32u, 16u}, {2u, 1u}};
+  const float whole = FramePlan::kBlockHalfSize;
   float extent[3][2];
   for (int axis = 0; axis < 3; ++axis)
     for (int plus = 0; plus < 2; ++plus)
-      extent[axis][plus] = (reach & sideBit[axis][plus]) != 0 ? 0.5f : blockHalfSize;
+      extent[axis][plus] = (reach & sideBit[axis][plus]) != 0 ? whole : blockHalfSize;
   // The eight corners, formed before the primitive starts; corner (i, j, k) has bit 4i + 2j + k
   // set for the plus side of x, y and z.
   float corners[8][3];

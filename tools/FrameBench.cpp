@@ -4,7 +4,8 @@
 // open column, made here from the map legend; then both light volume upload paths. Milliseconds.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--shots DIR] [--root DIR]
 // Reads media/ from the working directory, or from DIR. --shots writes each view's window, as the
-// program's screenshot key saves it, to DIR/VIEW.png (start-dark: the start view before any step).
+// program's screenshot key saves it, to DIR/VIEW.png (start-dark: the start view before any step;
+// a relative DIR is taken from the --root folder).
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
@@ -107,18 +108,15 @@ void timedFrame(Times& t) {
 // own screenshot path (the back buffer before the swap). Nothing when `shots` is empty.
 void saveShot(const std::string& shots, const char* name) {
   if (shots.empty()) return;
+  // The screenshot takes the first free name: find it, and free it again for the frame.
+  const std::string taken = reserveScreenshotPath("screenshots");
+  std::remove(taken.c_str());
   Times ignored;
   screenshotRequested = true;
   timedFrame(ignored);
-  const std::string taken = reserveScreenshotPath("screenshots");
-  // The frame took the highest free number; the reserved one after it is the first unused.
-  char previous[64];
-  std::snprintf(previous, sizeof previous, "screenshots/quillmarsh-%03d.png",
-                std::atoi(taken.substr(taken.size() - 7, 3).c_str()) - 1);
-  std::remove(taken.c_str());
   const std::string target = shots + "/" + name + ".png";
-  if (std::rename(previous, target.c_str()) != 0)
-    std::fprintf(stderr, "framebench: cannot move %s to %s\n", previous, target.c_str());
+  if (std::rename(taken.c_str(), target.c_str()) != 0)
+    std::fprintf(stderr, "framebench: cannot move %s to %s\n", taken.c_str(), target.c_str());
 }
 
 // Times `frames` frames from (eye, target) after one step that reveals what the view sees, and
@@ -139,8 +137,9 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
   allCpu += cpu;
   std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f  (%.1f fps)\n",
               name, scene.opaqueBlocks.size(), scene.emitterCells.size(),
-              scene.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames, t.glass / frames, t.present / frames,
-              t.total() / frames, cpu / frames, 1000.0 * frames / t.total());
+              scene.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
+              t.glass / frames, t.present / frames, t.total() / frames, cpu / frames,
+              1000.0 * frames / t.total());
   all.plan += t.plan;
   all.opaque += t.opaque;
   all.emitter += t.emitter;
@@ -221,7 +220,8 @@ int main(int argc, char** argv) {
     else frames = 0;
   }
   if (frames < 1 || steps < 1) {
-    std::fprintf(stderr, "usage: %s [--frames N>0] [--steps N>0] [--strength S] [--shots DIR] [--root DIR]\n",
+    std::fprintf(stderr,
+                 "usage: %s [--frames N>0] [--steps N>0] [--strength S] [--shots DIR] [--root DIR]\n",
                  argv[0]);
     return 1;
   }
@@ -248,7 +248,8 @@ int main(int argc, char** argv) {
               scene.grid->sizeX, scene.grid->sizeY, scene.grid->sizeZ, strength, steps);
   std::printf("simulation step (light, upload, visibility, reveal): %.2f ms\n",
               msSince(stepStart) / steps);
-  std::printf("\nmilliseconds per frame (wall clock; plan: its part of opaque; cpu = process CPU time, all threads)\n");
+  std::printf("\nmilliseconds per frame (wall clock; plan: its part of opaque; cpu = process CPU "
+              "time, all threads)\n");
   std::printf("%-11s %6s %6s %6s %5s %7s %7s %7s %8s %7s %7s\n", "view", "cubes", "lights",
               "glass", "plan", "opaque", "emitter", "glass", "present", "frame", "cpu");
 
@@ -261,8 +262,8 @@ int main(int argc, char** argv) {
   }
   const double n = static_cast<double>(frames) * (sizeof kViews / sizeof kViews[0]);
   std::printf("%-11s %6s %6s %6s %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f  (%.1f fps)\n",
-              "mean", "", "", "", all.plan / n, all.opaque / n, all.emitter / n, all.glass / n, all.present / n,
-              all.total() / n, allCpu / n, 1000.0 * n / all.total());
+              "mean", "", "", "", all.plan / n, all.opaque / n, all.emitter / n, all.glass / n,
+              all.present / n, all.total() / n, allCpu / n, 1000.0 * n / all.total());
 
   // Emitters by the thousand: the start view of the all-lights room, after a few steps.
   LightGrid* const shippedGrid = scene.grid;
