@@ -12,8 +12,9 @@
 //                    Scene::revealVisibleColumns (app/Scene.cpp)
 //   plan             FramePlan::build (render/FramePlan.cpp), called by Scene::renderFrame
 //   passes           Scene::drawOpaquePass, drawEmitterPass, drawGlassPass
-//                    (render/SceneRenderFrame.cpp), cubes by Scene::drawBlockFaces
-//                    (render/SceneDrawBlock.cpp)
+//                    (render/SceneRenderFrame.cpp), opaque and glass cubes by
+//                    Scene::drawBlockFaces (render/SceneDrawBlock.cpp), emitters in one
+//                    vertex-array draw
 //   display          onDisplay -> presentFrame (app/Display.cpp), the overlay by
 //                    ColorMap::drawOverlay (render/ColorMapOverlay.cpp)
 #pragma once
@@ -62,8 +63,9 @@ class Scene {
   void revealVisibleColumns();
   // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).
   void drawBlock(float x, float y, float z);
-  // drawBlock limited to the kBlockFaces entries whose bits are set (still one primitive).
-  void drawBlockFaces(float x, float y, float z, unsigned faces);
+  // drawBlock limited to the kBlockFaces entries whose bits are set (still one primitive); the
+  // sides named by `reach` bits lie at 0.5 from the centre whatever blockHalfSize is.
+  void drawBlockFaces(float x, float y, float z, unsigned faces, unsigned reach = 0u);
 
   // Render set-up, before the grid exists: seed, image library, textures, shader programs,
   // colour targets, the empty top-down map and the camera reset.
@@ -112,6 +114,9 @@ class Scene {
   std::vector<GridPos> emitterCells;
   std::vector<GlassCell> glassCells;
   std::vector<OpaqueBlock> opaqueBlocks;
+  // The emitter pass's vertex arrays, refilled each frame from emitterCells: per corner three
+  // position floats, four colour floats and the fog coordinate (horizontal eye distance).
+  std::vector<float> emitterPositions, emitterColours, emitterFog;
   double stepAccumulator = 0.0;
   // Simulation steps run since start-up.
   long simulationSteps = 0;

@@ -11,15 +11,23 @@ namespace {
 
 // True when the eye is strictly on the outer side of the plane of `face` of the cube centred on
 // `centre`: only then can the face show.
-bool turnedToEye(const int centre[3], const BlockFace& face, const float eye[3]) {
+bool turnedToEye(const int centre[3], const BlockFace& face, const float eye[3],
+                 float halfSize = FramePlan::kBlockHalfSize) {
   const int axis = face.normal[0] != 0 ? 0 : face.normal[1] != 0 ? 1 : 2;
   const float plane = static_cast<float>(centre[axis]) +
-                      static_cast<float>(face.normal[axis]) * FramePlan::kBlockHalfSize;
+                      static_cast<float>(face.normal[axis]) * halfSize;
   return face.normal[axis] > 0 ? eye[axis] > plane : eye[axis] < plane;
 }
 
 // The face of the table that points the other way.
 const BlockFace& opposite(int face) { return kBlockFaces[face ^ 1]; }
+
+// Squared distance from the eye to the centre of cell (x, y, z).
+float distance2(int x, int y, int z, const float eye[3]) {
+  const float d[3] = {eye[0] - static_cast<float>(x), eye[1] - static_cast<float>(y),
+                      eye[2] - static_cast<float>(z)};
+  return d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+}
 
 }  // namespace
 
@@ -32,7 +40,8 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
   for (int z = 0; z < grid.sizeZ; ++z)
     for (int y = 0; y < grid.sizeY; ++y)
       for (int x = 0; x < grid.sizeX; ++x) {
-        const GridCell cell = grid.getCell(x, y, z);
+        // Read in place: the walk visits every cell of the grid each frame.
+        const GridCell& cell = grid.current[grid.index(x, y, z)];
         if (cell.hidden) continue;
         const float fx = static_cast<float>(x), fy = static_cast<float>(y),
                     fz = static_cast<float>(z);
@@ -40,14 +49,26 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
         if (cell.isOpaque()) {
           const unsigned faces = visibleFaces(grid, x, y, z, eye);
           if (faces != 0) opaque.push_back(OpaqueBlock{x, y, z, faces});
-        } else if (x == 0 || y == 0 || z == 0 || x == grid.sizeX - 1 || y == grid.sizeY - 1 ||
-                   z == grid.sizeZ - 1) {
+        } else if (!cell.emitter && (x == 0 || y == 0 || z == 0 || x == grid.sizeX - 1 ||
+                                     y == grid.sizeY - 1 || z == grid.sizeZ - 1)) {
           addBoundaryWalls(grid, x, y, z, eye, opaque);
         }
-        if (cell.emitter) emitters.push_back(GridPos{x, y, z});
+        if (cell.emitter) {
+          const unsigned faces = visibleFaces(grid, x, y, z, eye);
+          if (faces != 0) emitters.push_back(GridPos{x, y, z, faces});
+        }
         if (cell.isGlass()) {
-          const float dx = eye[0] - fx, dy = eye[1] - fy, dz = eye[2] - fz;
-          glass.push_back(GlassCell{x, y, z, std::sqrt(dx * dx + dy * dy + dz * dz)});
+          // Only the faces turned to the eye: a pane's far side would blend over its near side
+          // or not depending on the face order, and the far sides double the blended area.
+          const int centre[3] = {x, y, z};
+          const unsigned closed = closedSides(grid, x, y, z);
+          unsigned faces = 0;
+          for (const BlockFace& face : kBlockFaces)
+            if ((closed & face.bit) == 0 && turnedToEye(centre, face, eye, kGlassHalfSize))
+              faces |= face.bit;
+          if (faces != 0)
+            glass.push_back(
+                GlassCell{x, y, z, std::sqrt(distance2(x, y, z, eye)), faces, closed});
         }
       }
   // Far to near so each pane blends over what lies behind it; ties may go either way.
@@ -72,14 +93,27 @@ unsigned FramePlan::visibleFaces(const LightGrid& grid, int x, int y, int z, con
   for (const BlockFace& face : kBlockFaces) {
     if (!turnedToEye(centre, face, eye)) continue;
     const int nx = x + face.normal[0], ny = y + face.normal[1], nz = z + face.normal[2];
-    // A face between two drawn opaque cubes is always covered.
     if (grid.inside(nx, ny, nz)) {
       const GridCell neighbour = grid.getCell(nx, ny, nz);
-      if (neighbour.isOpaque() && !neighbour.hidden) continue;
+      if ((neighbour.isOpaque() || neighbour.emitter) && !neighbour.hidden) continue;
     }
     faces |= face.bit;
   }
   return faces;
+}
+
+unsigned FramePlan::closedSides(const LightGrid& grid, int x, int y, int z) {
+  unsigned closed = 0;
+  for (const BlockFace& face : kBlockFaces) {
+    const int nx = x + face.normal[0], ny = y + face.normal[1], nz = z + face.normal[2];
+    bool drawn = true;
+    if (grid.inside(nx, ny, nz)) {
+      const GridCell n = grid.getCell(nx, ny, nz);
+      drawn = !n.hidden && (n.isOpaque() || n.isGlass() || n.emitter);
+    }
+    if (drawn) closed |= face.bit;
+  }
+  return closed;
 }
 
 void FramePlan::emitterColour(const GridCell& cell, float strength, float rgba[4]) {

@@ -1,5 +1,6 @@
 // What one frame draws, worked out without GL: the opaque cubes in view with the faces of each
-// that can show, the emitters in view in walk order, and the glass cells in view far to near.
+// that can show, the emitters in view in walk order with theirs, and the glass cells in view far
+// to near with theirs.
 // Cell (x, y, z) is the unit cube centred on the point (x, y, z); the eye is in world units.
 #pragma once
 
@@ -31,15 +32,23 @@ class FramePlan {
   // take part as opaque, emitter and glass at once. Cubes outside the frustum are left out.
   // The grid's outside is solid for the light and for walking, so it is drawn as wall too:
   // an open cell on the boundary adds the face of the outside cube beyond it (coordinates off
-  // the grid). The lists are emptied first and keep their capacity.
+  // the grid), unless the cell is an emitter, whose cube covers that face. The lists are
+  // emptied first and keep their capacity.
   static void build(const LightGrid& grid, const Frustum& frustum, const float eye[3],
                     std::vector<OpaqueBlock>& opaque, std::vector<GridPos>& emitters,
                     std::vector<GlassCell>& glass);
 
   // The faces of opaque cell (x, y, z) that can show: turned towards the eye (strictly outside
-  // the face's plane) and not against a neighbour that is an opaque cube drawn too. Faces on
-  // the grid's boundary stay.
+  // the face's plane) and not against a neighbour whose opaque or emitter cube is drawn too
+  // (the two faces coincide, and the neighbour's other faces cover them). Faces on the grid's
+  // boundary stay. Emitter cubes, the same size, follow the same rule.
   static unsigned visibleFaces(const LightGrid& grid, int x, int y, int z, const float eye[3]);
+
+  // The sides of glass cell (x, y, z) that a drawn neighbour closes: a glass, opaque or emitter
+  // cell that is not hidden, or the outside, which is drawn as wall. The glass cube reaches
+  // across the gap to that neighbour and sends no face there, so no seam between panes shows
+  // what lies behind them. Returned as kBlockFaces bits.
+  static unsigned closedSides(const LightGrid& grid, int x, int y, int z);
 
   // The inward faces of the outside cubes next to open boundary cell (x, y, z) that the eye
   // is in front of, appended to `opaque`.

@@ -1,5 +1,6 @@
 // Scene::drawBlock: one cell as an axis-aligned textured cube in immediate mode, centred on the
-// cell's point, half edge blockHalfSize (world units), sent face by face from kBlockFaces.
+// cell's point, half edge blockHalfSize (world units; 0.5 on the sides a `reach` bit names),
+// sent face by face from kBlockFaces.
 #include <GL/glew.h>
 
 #include "app/Scene.h"
@@ -7,15 +8,23 @@
 
 void Scene::drawBlock(float x, float y, float z) { drawBlockFaces(x, y, z, kAllBlockFaces); }
 
-void Scene::drawBlockFaces(float x, float y, float z, unsigned faces) {
-  const float h = blockHalfSize;
+void Scene::drawBlockFaces(float x, float y, float z, unsigned faces, unsigned reach) {
   const float centre[3] = {x, y, z};
+  // Half edge towards minus and plus per axis; the face bits of -x, +x, -y, +y, -z, +z.
+  const unsigned sideBit[3][2] = {{4u, 8u}, {32u, 16u}, {2u, 1u}};
+  const float whole = FramePlan::kBlockHalfSize;
+  float extent[3][2];
+  for (int axis = 0; axis < 3; ++axis)
+    for (int plus = 0; plus < 2; ++plus)
+      extent[axis][plus] = (reach & sideBit[axis][plus]) != 0 ? whole : blockHalfSize;
   // The eight corners, formed before the primitive starts; corner (i, j, k) has bit 4i + 2j + k
   // set for the plus side of x, y and z.
   float corners[8][3];
   for (int c = 0; c < 8; ++c)
-    for (int axis = 0; axis < 3; ++axis)
-      corners[c][axis] = centre[axis] + ((c >> (2 - axis)) & 1 ? h : -h);
+    for (int axis = 0; axis < 3; ++axis) {
+      const int plus = (c >> (2 - axis)) & 1;
+      corners[c][axis] = centre[axis] + (plus ? extent[axis][1] : -extent[axis][0]);
+    }
 
   glBegin(GL_QUADS);
   for (const BlockFace& face : kBlockFaces) {

@@ -1,21 +1,22 @@
 // Scene::renderFrame: one frame of the room into the two colour targets. The frame plan decides
-// what is drawn; the passes replay it: opaque blocks into both targets through the block
-// programs, emitters in flat colour, then glass blended far to near onto the back target with
-// the refraction programs, and the targets exchange roles.
+// what is drawn; the passes replay it: opaque blocks into the back target through the block
+// programs, emitters in flat colour, the image copied to the front target, then glass blended far
+// to near onto the back target with the refraction programs, and the targets exchange roles.
 #include <GL/glew.h>
 
+#include <cmath>
 #include <utility>
 
 #include "Utils/FBOManager.h"
 #include "Utils/RenderTarget.h"
 #include "Utils/ShaderProgram.h"
 #include "app/Scene.h"
+#include "render/BlockFaces.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
 namespace {
 
-const GLenum kBothTargets[2] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_EXT};
 // Columns beyond the visibility pass's rays are hidden, so the room fades into the clear colour
 // (black) on the way there: the end of the drawn area reads as distance, not as a hole.
 const float kFogRange = static_cast<float>(ColorMap::kRayRange);
@@ -46,10 +47,10 @@ void Scene::planFrame(const float eye[3]) {
 }
 
 // Relies on: the state renderFrame relies on. Leaves: the manager's framebuffer bound with both
-// targets attached and both as draw buffers, both cleared and then holding the opaque cubes,
-// no program active.
+// targets attached and the back target the only draw buffer, cleared and then holding the
+// opaque cubes (the front target is filled by the emitter pass), no program active.
 void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
-  // Both targets at once, sharing the manager's depth buffer; taken by index, not by role.
+  // Both targets attached (taken by index, not by role), sharing the manager's depth buffer.
   const FBOManager* targets = FBOManager::instance();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targets->framebuffer);
   glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, targets->depthBuffer);
@@ -57,7 +58,9 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
                             colorTargets[0]->texture, 0);
   glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_TEXTURE_2D,
                             colorTargets[1]->texture, 0);
-  glDrawBuffers(2, kBothTargets);
+  // Only the back target is drawn: every fragment written to both targets cost more than one
+  // copy of the finished image at the end of the emitter pass.
+  glDrawBuffer(colorTargets[backTarget]->attachment);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
   blockVertex->bind();
@@ -75,25 +78,65 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
   blockFragment->unbind();
 }
 
-// Relies on the framebuffer and draw buffers the opaque pass left and no program active.
-// Leaves: framebuffer 0 bound, the current colour that of the last emitter drawn, fog off (its
-// mode linear to black, ending at the fog range).
+// Relies on the framebuffer and draw buffer the opaque pass left, no program active, the client
+// arrays off. Leaves: both targets holding the opaque and emitter cubes, framebuffer 0 bound,
+// 2-D texture 0 bound, the current colour that of the last emitter drawn, fog off (its mode
+// linear to black, ending at the fog range, taken from the fog coordinate), the client arrays
+// off.
 void Scene::drawEmitterPass() {
   blockHalfSize = FramePlan::kBlockHalfSize;
-  // The flat cubes fade with the room, by fixed-function fog over the eye distance.
+  const Vec3 eye = camera.position();
+  emitterPositions.clear();
+  emitterColours.clear();
+  emitterFog.clear();
+  float colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  for (const GridPos& p : emitterCells) {
+    FramePlan::emitterColour(grid->getCell(p.x, p.y, p.z), grid->strength, colour);
+    const float centre[3] = {static_cast<float>(p.x), static_cast<float>(p.y),
+                             static_cast<float>(p.z)};
+    for (const BlockFace& face : kBlockFaces) {
+      if ((p.faces & face.bit) == 0) continue;
+      for (const auto& sign : face.corners) {
+        float corner[3];
+        for (int axis = 0; axis < 3; ++axis)
+          corner[axis] = centre[axis] + static_cast<float>(sign[axis]) * blockHalfSize;
+        emitterPositions.insert(emitterPositions.end(), corner, corner + 3);
+        emitterColours.insert(emitterColours.end(), colour, colour + 4);
+        emitterFog.push_back(std::hypot(corner[0] - eye.x, corner[2] - eye.z));
+      }
+    }
+  }
+  // The flat cubes fade with the room: linear fog over the same horizontal eye distance the
+  // block program fades by, so they reach black where the drawn columns end.
   const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
   glFogi(GL_FOG_MODE, GL_LINEAR);
   glFogfv(GL_FOG_COLOR, black);
   glFogf(GL_FOG_START, 0.5f * kFogRange);
   glFogf(GL_FOG_END, kFogRange);
+  glFogi(GL_FOG_COORD_SRC, GL_FOG_COORD);
   glEnable(GL_FOG);
-  for (const GridPos& p : emitterCells) {
-    float colour[4];
-    FramePlan::emitterColour(grid->getCell(p.x, p.y, p.z), grid->strength, colour);
+  if (!emitterFog.empty()) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_FOG_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, emitterPositions.data());
+    glColorPointer(4, GL_FLOAT, 0, emitterColours.data());
+    glFogCoordPointer(GL_FLOAT, 0, emitterFog.data());
+    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(emitterFog.size()));
+    glDisableClientState(GL_FOG_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    // The colour array leaves the current colour undefined; the contract keeps the last one.
     glColor4fv(colour);
-    drawBlock(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
   }
+  glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
   glDisable(GL_FOG);
+  // The glass pass reads the front target as the image behind the panes.
+  const FBOManager* targets = FBOManager::instance();
+  glReadBuffer(colorTargets[backTarget]->attachment);
+  glBindTexture(GL_TEXTURE_2D, colorTargets[frontTarget]->texture);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, targets->width, targets->height);
+  glBindTexture(GL_TEXTURE_2D, 0);
   colorTargets[backTarget]->unbind();
   colorTargets[frontTarget]->unbind();
 }
@@ -123,8 +166,8 @@ void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
     const GridCell cell = grid->getCell(glass.x, glass.y, glass.z);
     glassFragment->setTextureParameter("background", colorTargets[frontTarget]->texture);
     glassFragment->setParameter("opacity", &cell.opacity, 1);
-    drawBlock(static_cast<float>(glass.x), static_cast<float>(glass.y),
-              static_cast<float>(glass.z));
+    drawBlockFaces(static_cast<float>(glass.x), static_cast<float>(glass.y),
+                   static_cast<float>(glass.z), glass.faces, glass.reach);
   }
   colorTargets[backTarget]->unbind();
   std::swap(frontTarget, backTarget);

@@ -1,8 +1,11 @@
 // quillmarsh-framebench: times the frame of the shipped room at 1024 x 800 under a display (e.g.
 // xvfb-run): the program's own world build, simulation step, passes and presentation, each
-// followed by glFinish, for fixed views; then both light volume upload paths. Milliseconds.
-// Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--root DIR]
-// Reads media/ from the working directory, or from DIR.
+// followed by glFinish, for fixed views; then a 256 x 256 room lit by a ceiling light over every
+// open column, made here from the map legend; then both light volume upload paths. Milliseconds.
+// Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--shots DIR] [--root DIR]
+// Reads media/ from the working directory, or from DIR. --shots writes each view's window, as the
+// program's screenshot key saves it, to DIR/VIEW.png (start-dark: the start view before any step;
+// a relative DIR is taken from the --root folder).
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
@@ -14,12 +17,17 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "app/Display.h"
 #include "app/Scene.h"
+#include "app/Screenshot.h"
 #include "tools/ShippedRoom.h"
+#include "world/CellFromColour.h"
+#include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/WorldBuilder.h"
 
 namespace {
 
@@ -53,6 +61,7 @@ const View kViews[] = {
 
 struct Times {
   double opaque = 0, emitter = 0, glass = 0, present = 0;
+  double plan = 0;  // the part of `opaque` spent on the plan
   double total() const { return opaque + emitter + glass + present; }
 };
 
@@ -74,6 +83,7 @@ void timedFrame(Times& t) {
 
   start = Clock::now();
   scene.planFrame(eye);
+  t.plan += msSince(start);
   scene.drawOpaquePass(eye, dimension);
   glFinish();
   t.opaque += msSince(start);
@@ -92,6 +102,81 @@ void timedFrame(Times& t) {
   presentFrame();
   glFinish();
   t.present += msSince(start);
+}
+
+// Draws one frame as the window shows it and keeps it as SHOTS/NAME.png through the program's
+// own screenshot path (the back buffer before the swap). Nothing when `shots` is empty.
+void saveShot(const std::string& shots, const char* name) {
+  if (shots.empty()) return;
+  // The screenshot takes the first free name: find it, and free it again for the frame.
+  const std::string taken = reserveScreenshotPath("screenshots");
+  std::remove(taken.c_str());
+  Times ignored;
+  screenshotRequested = true;
+  timedFrame(ignored);
+  const std::string target = shots + "/" + name + ".png";
+  if (std::rename(taken.c_str(), target.c_str()) != 0)
+    std::fprintf(stderr, "framebench: cannot move %s to %s\n", taken.c_str(), target.c_str());
+}
+
+// Times `frames` frames from (eye, target) after one step that reveals what the view sees, and
+// prints the view's row; the totals gather into `all` and `allCpu`.
+void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames, Times& all,
+              double& allCpu, const std::string& shots) {
+  scene.camera.setView(eye, target, Vec3(0, 1, 0));
+  scene.camera.ViewCamera::update(0.0f);
+  // A step reveals the columns this view sees, as the frame loop's next step would.
+  scene.stepSimulation();
+
+  Times warm;
+  timedFrame(warm);
+  Times t;
+  const double cpuStart = processCpuMs();
+  for (int f = 0; f < frames; ++f) timedFrame(t);
+  const double cpu = processCpuMs() - cpuStart;
+  allCpu += cpu;
+  std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f  (%.1f fps)\n",
+              name, scene.opaqueBlocks.size(), scene.emitterCells.size(),
+              scene.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
+              t.glass / frames, t.present / frames, t.total() / frames, cpu / frames,
+              1000.0 * frames / t.total());
+  all.plan += t.plan;
+  all.opaque += t.opaque;
+  all.emitter += t.emitter;
+  all.glass += t.glass;
+  all.present += t.present;
+  saveShot(shots, name);
+}
+
+// Replaces the scene's room with a 256 x 256 one: wall around, a ceiling light over every open
+// column (warm, yellow and blue in turn), the start marker in the middle; built as
+// Scene::buildWorld builds a map, without the render set-up it has already done. The shipped
+// grid and its light volume are left alone (not freed) for the caller to put back.
+void buildAllLightsRoom() {
+  const int side = 256;
+  std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
+  const mapcolour::Rgb lights[3] = {mapcolour::kWarmLight, mapcolour::kYellowLight,
+                                    mapcolour::kBlueLight};
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x) {
+      const bool edge = x == 0 || z == 0 || x == side - 1 || z == side - 1;
+      const mapcolour::Rgb c = edge                            ? mapcolour::kWall
+                               : x == side / 2 && z == side / 2 ? mapcolour::kGreenMarker
+                                                                : lights[(x + z) % 3];
+      unsigned char* p = &rgb[(static_cast<size_t>(z) * side + x) * 3];
+      p[0] = static_cast<unsigned char>(c.r);
+      p[1] = static_cast<unsigned char>(c.g);
+      p[2] = static_cast<unsigned char>(c.b);
+    }
+  scene.mapWidth = scene.mapHeight = side;
+  scene.occlusionMap->resize(side, side);
+  scene.grid = new LightGrid();
+  scene.grid->resize(side, scene.roomHeight, side);
+  scene.createLightVolume();
+  scene.camera.grid = scene.grid;
+  const StartView start = buildWorldFromPixels(rgb.data(), side, side, *scene.grid,
+                                               *scene.occlusionMap);
+  scene.camera.setView(start.eye, start.target, start.up);
 }
 
 // Mean, median and least milliseconds per light volume upload on the scene's current path, over
@@ -123,6 +208,7 @@ int main(int argc, char** argv) {
   int frames = 60;
   int steps = 150;
   float strength = 0.25f;
+  std::string shots;
   glutInit(&argc, argv);
   if (!shippedroom::enterRoot(argc, argv)) return 1;
   for (int i = 1; i < argc; ++i) {
@@ -130,10 +216,12 @@ int main(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--frames") && hasValue) frames = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--steps") && hasValue) steps = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--strength") && hasValue) strength = std::strtof(argv[++i], nullptr);
+    else if (!std::strcmp(argv[i], "--shots") && hasValue) shots = argv[++i];
     else frames = 0;
   }
   if (frames < 1 || steps < 1) {
-    std::fprintf(stderr, "usage: %s [--frames N>0] [--steps N>0] [--strength S] [--root DIR]\n",
+    std::fprintf(stderr,
+                 "usage: %s [--frames N>0] [--steps N>0] [--strength S] [--shots DIR] [--root DIR]\n",
                  argv[0]);
     return 1;
   }
@@ -150,6 +238,7 @@ int main(int argc, char** argv) {
   std::srand(1);
   scene.grid->strength = strength;
   const Vec3 startEye = scene.camera.eye, startTarget = scene.camera.target;
+  saveShot(shots, "start-dark");
   const Clock::time_point stepStart = Clock::now();
   for (int i = 0; i < steps; ++i) {
     scene.stepSimulation();
@@ -159,40 +248,38 @@ int main(int argc, char** argv) {
               scene.grid->sizeX, scene.grid->sizeY, scene.grid->sizeZ, strength, steps);
   std::printf("simulation step (light, upload, visibility, reveal): %.2f ms\n",
               msSince(stepStart) / steps);
-  std::printf("\nmilliseconds per frame (wall clock; cpu = process CPU time, all threads)\n");
-  std::printf("%-11s %6s %6s %7s %7s %7s %8s %7s %7s\n", "view", "cubes", "glass", "opaque",
-              "emitter", "glass", "present", "frame", "cpu");
+  std::printf("\nmilliseconds per frame (wall clock; plan: its part of opaque; cpu = process CPU "
+              "time, all threads)\n");
+  std::printf("%-11s %6s %6s %6s %5s %7s %7s %7s %8s %7s %7s\n", "view", "cubes", "lights",
+              "glass", "plan", "opaque", "emitter", "glass", "present", "frame", "cpu");
 
   Times all;
   double allCpu = 0.0;
   for (const View& view : kViews) {
     const bool start = view.target.x == 0 && view.target.y == 0 && view.target.z == 0;
-    scene.camera.setView(start ? startEye : view.eye, start ? startTarget : view.target,
-                         Vec3(0, 1, 0));
-    scene.camera.ViewCamera::update(0.0f);
-    // A step reveals the columns this view sees, as the frame loop's next step would.
-    scene.stepSimulation();
-
-    Times warm;
-    timedFrame(warm);
-    Times t;
-    const double cpuStart = processCpuMs();
-    for (int f = 0; f < frames; ++f) timedFrame(t);
-    const double cpu = processCpuMs() - cpuStart;
-    allCpu += cpu;
-    std::printf("%-11s %6zu %6zu %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f  (%.1f fps)\n", view.name,
-                scene.opaqueBlocks.size(), scene.glassCells.size(), t.opaque / frames,
-                t.emitter / frames, t.glass / frames, t.present / frames, t.total() / frames,
-                cpu / frames, 1000.0 * frames / t.total());
-    all.opaque += t.opaque;
-    all.emitter += t.emitter;
-    all.glass += t.glass;
-    all.present += t.present;
+    timeView(view.name, start ? startEye : view.eye, start ? startTarget : view.target, frames,
+             all, allCpu, shots);
   }
   const double n = static_cast<double>(frames) * (sizeof kViews / sizeof kViews[0]);
-  std::printf("%-11s %6s %6s %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f  (%.1f fps)\n", "mean", "",
-              "", all.opaque / n, all.emitter / n, all.glass / n, all.present / n,
-              all.total() / n, allCpu / n, 1000.0 * n / all.total());
+  std::printf("%-11s %6s %6s %6s %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f  (%.1f fps)\n",
+              "mean", "", "", "", all.plan / n, all.opaque / n, all.emitter / n, all.glass / n,
+              all.present / n, all.total() / n, allCpu / n, 1000.0 * n / all.total());
+
+  // Emitters by the thousand: the start view of the all-lights room, after a few steps.
+  LightGrid* const shippedGrid = scene.grid;
+  FramebufferObject* const shippedFbo = scene.lightVolumeFbo;
+  const unsigned int shippedVolume = scene.lightVolumeTex;
+  buildAllLightsRoom();
+  scene.grid->strength = strength;
+  const Vec3 lightsEye = scene.camera.eye, lightsTarget = scene.camera.target;
+  for (int i = 0; i < std::min(steps, 20); ++i) scene.stepSimulation();
+  Times lightsAll;
+  double lightsCpu = 0.0;
+  timeView("all-lights", lightsEye, lightsTarget, frames, lightsAll, lightsCpu, shots);
+  delete scene.grid;
+  scene.grid = shippedGrid;
+  scene.lightVolumeFbo = shippedFbo;
+  scene.lightVolumeTex = shippedVolume;
 
   // The light volume upload on both paths: the lit room, and a large grid with light from dark
   // to very bright in every cell.

@@ -205,3 +205,33 @@ TEST(BlockFaces, EachFaceLiesOnItsNormalsSideAndIsTexturedOnceTheWayTheTileReads
   }
   EXPECT_EQ(bits, kAllBlockFaces);
 }
+
+TEST(FramePlan, CoincidentEmitterAndOpaqueFacesAndGlassSeamsAndFarSidesAreNotSent) {
+  LightGrid g;
+  g.resize(5, 3, 5);
+  for (long i = 0; i < 5L * 3 * 5; ++i) g.current[i].hidden = true;
+  put(g, 1, 1, 2, 0.0f, true);  // emitter between an emitter (+z) and an opaque cube (+x)
+  put(g, 1, 1, 3, 0.0f, true);
+  put(g, 2, 1, 2, 1.0f);
+  put(g, 3, 1, 2, 0.0f, true);
+  put(g, 3, 0, 4, 0.0f, true);       // on the floor's edge: no outside wall under it
+  put(g, 1, 1, 0, 0.5f);             // two panes on the -z edge
+  put(g, 2, 1, 0, 0.5f);
+  const unsigned pz = kBlockFaces[0].bit, nz = kBlockFaces[1].bit, nx = kBlockFaces[2].bit,
+                 px = kBlockFaces[3].bit, py = kBlockFaces[4].bit;
+  // `near` is above the panes' tops (y 1.45) but below the cells' (1.5).
+  const float near[3] = {2.2f, 1.48f, 9.0f}, east[3] = {3.8f, 1.3f, 9.0f};
+  const Plan a(g, near), b(g, east);
+  std::set<std::tuple<int, int, int, unsigned>> emitters;
+  for (const GridPos& p : a.emitters) emitters.insert({p.x, p.y, p.z, p.faces});
+  EXPECT_EQ(emitters, (std::set<std::tuple<int, int, int, unsigned>>{
+                          {1, 1, 3, pz | px}, {3, 1, 2, pz}, {3, 0, 4, pz | py | nx}}));
+  EXPECT_EQ(a.boundaryWalls(),
+            (std::set<std::tuple<int, int, int, unsigned>>{{1, 1, -1, pz}, {2, 1, -1, pz}}));
+  for (const OpaqueBlock& o : b.opaque) EXPECT_EQ(o.faces, pz);  // not its +x face on the light
+  ASSERT_EQ(a.glass.size(), 2u);
+  for (const GlassCell& c : a.glass) {
+    EXPECT_EQ(c.faces, pz | py) << c.x;  // no far side, no side against the other pane
+    EXPECT_EQ(c.reach, nz | (c.x == 1 ? px : nx)) << c.x;
+  }
+}
