@@ -15,8 +15,9 @@
 //                    (render/SceneRenderFrame.cpp), opaque and glass cubes by
 //                    Scene::drawBlockFaces (render/SceneDrawBlock.cpp), emitters in one
 //                    vertex-array draw
-//   display          onDisplay -> presentFrame (app/Display.cpp), the overlay by
-//                    ColorMap::drawOverlay (render/ColorMapOverlay.cpp)
+//   display          onDisplay -> presentFrame (app/Display.cpp): the target on a window quad,
+//                    the overlay by ColorMap::drawOverlay (render/ColorMapOverlay.cpp), the
+//                    status line (app/FrameStats.cpp), a screenshot (app/Screenshot.cpp)
 #pragma once
 
 #include <vector>
