@@ -10,11 +10,12 @@
 //   upload           Scene::uploadLightVolume (sim/SceneLightUpload.cpp)
 //   visibility       ColorMap::updateVisibility (sim/ColorMapVisibility.cpp), then
 //                    Scene::revealVisibleColumns (app/Scene.cpp)
-//   plan             FramePlan::build (render/FramePlan.cpp), called by Scene::renderFrame
+//   plan             FramePlan::build, then FramePlan::joinFaces (render/FramePlan.cpp),
+//                    called by Scene::renderFrame
 //   passes           Scene::drawOpaquePass, drawEmitterPass, drawGlassPass
-//                    (render/SceneRenderFrame.cpp), opaque and glass cubes by
-//                    Scene::drawBlockFaces (render/SceneDrawBlock.cpp), emitters in one
-//                    vertex-array draw
+//                    (render/SceneRenderFrame.cpp), opaque faces in runs by
+//                    Scene::drawFaceRuns and glass cubes by Scene::drawBlockFaces
+//                    (render/SceneDrawBlock.cpp), emitters in one vertex-array draw
 //   display          onDisplay -> presentFrame (app/Display.cpp): the target on a window quad,
 //                    the overlay by ColorMap::drawOverlay (render/ColorMapOverlay.cpp), the
 //                    status line (app/FrameStats.cpp), a screenshot (app/Screenshot.cpp)
@@ -67,6 +68,8 @@ class Scene {
   // drawBlock limited to the kBlockFaces entries whose bits are set (still one primitive); the
   // sides named by `reach` bits lie at 0.5 from the centre whatever blockHalfSize is.
   void drawBlockFaces(float x, float y, float z, unsigned faces, unsigned reach = 0u);
+  // The plan's runs of opaque faces, a quad each (FramePlan::runQuad), in one primitive.
+  void drawFaceRuns();
 
   // Render set-up, before the grid exists: seed, image library, textures, shader programs,
   // colour targets, the empty top-down map and the camera reset.
@@ -115,6 +118,8 @@ class Scene {
   std::vector<GridPos> emitterCells;
   std::vector<GlassCell> glassCells;
   std::vector<OpaqueBlock> opaqueBlocks;
+  // opaqueBlocks' faces joined into runs along lines of cubes; the opaque pass draws these.
+  std::vector<FaceRun> opaqueRuns;
   // The emitter pass's vertex arrays, refilled each frame from emitterCells: per corner three
   // position floats, four colour floats and the fog coordinate (horizontal eye distance).
   std::vector<float> emitterPositions, emitterColours, emitterFog;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "render/BlockFaces.h"
 #include "world/LightGrid.h"
@@ -74,6 +75,67 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
   // Far to near so each pane blends over what lies behind it; ties may go either way.
   std::sort(glass.begin(), glass.end(),
             [](const GlassCell& a, const GlassCell& b) { return a.distance > b.distance; });
+}
+
+void FramePlan::joinFaces(const std::vector<OpaqueBlock>& opaque, std::vector<FaceRun>& runs) {
+  runs.clear();
+  for (int f = 0; f < 6; ++f) {
+    const BlockFace& face = kBlockFaces[f];
+    const bool alongZ = face.normal[0] != 0;
+    const size_t first = runs.size();
+    for (const OpaqueBlock& b : opaque)
+      if ((b.faces & face.bit) != 0) runs.push_back(FaceRun{b.x, b.y, b.z, f, 1});
+    // Line by line, and along each line in order of the run axis.
+    const auto key = [alongZ](const FaceRun& r) {
+      return alongZ ? std::make_tuple(r.x, r.y, r.z) : std::make_tuple(r.z, r.y, r.x);
+    };
+    std::sort(runs.begin() + static_cast<long>(first), runs.end(),
+              [&key](const FaceRun& a, const FaceRun& b) { return key(a) < key(b); });
+    size_t kept = first;
+    for (size_t i = first; i < runs.size(); ++i) {
+      const FaceRun& next = runs[i];
+      if (kept > first) {
+        FaceRun& last = runs[kept - 1];
+        const bool sameLine = alongZ ? last.x == next.x && last.y == next.y
+                                     : last.z == next.z && last.y == next.y;
+        const int reach = (alongZ ? last.z : last.x) + last.length;
+        if (sameLine && (alongZ ? next.z : next.x) == reach) {
+          ++last.length;
+          continue;
+        }
+      }
+      runs[kept++] = next;
+    }
+    runs.resize(kept);
+  }
+}
+
+void FramePlan::runQuad(const FaceRun& run, float corners[4][3], float texCoords[4][2]) {
+  const BlockFace& face = kBlockFaces[run.face];
+  const int runAxis = face.normal[0] != 0 ? 2 : 0;
+  const int first[3] = {run.x, run.y, run.z};
+  for (int v = 0; v < 4; ++v) {
+    const int* sign = face.corners[v];
+    for (int t = 0; t < 2; ++t) texCoords[v][t] = face.texCoords[v][t];
+    for (int axis = 0; axis < 3; ++axis) {
+      corners[v][axis] = static_cast<float>(first[axis]) + kBlockHalfSize * static_cast<float>(sign[axis]);
+      if (face.normal[axis] != 0) continue;
+      // How far this corner moves out along the axis past the first cube's face, and with it
+      // the texture, by its step over one cube: towards this corner from the one across.
+      const float beyond =
+          kRunOverlap + (axis == runAxis && sign[axis] > 0 ? static_cast<float>(run.length - 1) : 0.0f);
+      corners[v][axis] += beyond * static_cast<float>(sign[axis]);
+      for (const auto& other : face.corners) {
+        bool across = true;
+        for (int a = 0; a < 3; ++a)
+          if ((a == axis) == (other[a] == sign[a])) across = false;
+        if (!across) continue;
+        const int w = static_cast<int>(&other - face.corners);
+        for (int t = 0; t < 2; ++t)
+          texCoords[v][t] += beyond * (face.texCoords[v][t] - face.texCoords[w][t]);
+      }
+    }
+  }
 }
 
 void FramePlan::addBoundaryWalls(const LightGrid& grid, int x, int y, int z, const float eye[3],

@@ -19,6 +19,14 @@ struct OpaqueBlock {
   unsigned faces = 0;
 };
 
+// The same face of `length` opaque cubes side by side in a line, sent as one quad: the first
+// cube is (x, y, z), the others follow along +x, or along +z for the faces turned along x.
+struct FaceRun {
+  int x = 0, y = 0, z = 0;
+  int face = 0;  // index into kBlockFaces
+  int length = 1;
+};
+
 class FramePlan {
  public:
   // Half edge of opaque and emitter cubes and of every view test; glass cubes are smaller.
@@ -37,6 +45,22 @@ class FramePlan {
   static void build(const LightGrid& grid, const Frustum& frustum, const float eye[3],
                     std::vector<OpaqueBlock>& opaque, std::vector<GridPos>& emitters,
                     std::vector<GlassCell>& glass);
+
+  // How far a run's quad reaches past its cubes' faces on each side. Runs of different lengths
+  // meet with the corner of one on the edge of another; rounded onto the rasteriser's grid the
+  // two edges can part by a fraction of a pixel and let the clear colour through. The overlap
+  // covers that gap (it lies in the same plane, or inside a neighbouring cube).
+  static constexpr float kRunOverlap = 1.0f / 256.0f;
+
+  // Joins the faces of `opaque` into runs (see FaceRun), each face kind in turn, a run's cubes
+  // in line order. One quad for a line of faces instead of one a cube: the rasteriser shades the
+  // pixel blocks along every edge for both quads that share it. `runs` is emptied first.
+  static void joinFaces(const std::vector<OpaqueBlock>& opaque, std::vector<FaceRun>& runs);
+
+  // The quad of `run`, corners in kBlockFaces order, reaching kRunOverlap past the faces, with
+  // texture coordinates that tile each cube's face as kBlockFaces textures it (the texture
+  // repeats; the overlap continues the neighbouring tile).
+  static void runQuad(const FaceRun& run, float corners[4][3], float texCoords[4][2]);
 
   // The faces of opaque cell (x, y, z) that can show: turned towards the eye (strictly outside
   // the face's plane) and not against a neighbour whose opaque or emitter cube is drawn too

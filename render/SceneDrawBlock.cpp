@@ -1,6 +1,6 @@
 // Scene::drawBlock: one cell as an axis-aligned textured cube in immediate mode, centred on the
 // cell's point, half edge blockHalfSize (world units; 0.5 on the sides a `reach` bit names),
-// sent face by face from kBlockFaces.
+// sent face by face from kBlockFaces; Scene::drawFaceRuns: the plan's runs of opaque faces.
 #include <GL/glew.h>
 
 #include "app/Scene.h"
@@ -35,6 +35,23 @@ void Scene::drawBlockFaces(float x, float y, float z, unsigned faces, unsigned r
       const int* sign = face.corners[v];
       glTexCoord2f(face.texCoords[v][0], face.texCoords[v][1]);
       glVertex3fv(corners[(sign[0] > 0) * 4 + (sign[1] > 0) * 2 + (sign[2] > 0)]);
+    }
+  }
+  glEnd();
+}
+
+void Scene::drawFaceRuns() {
+  float corners[4][3];
+  float texCoords[4][2];
+  glBegin(GL_QUADS);
+  for (const FaceRun& run : opaqueRuns) {
+    FramePlan::runQuad(run, corners, texCoords);
+    const int* normal = kBlockFaces[run.face].normal;
+    glNormal3f(static_cast<float>(normal[0]), static_cast<float>(normal[1]),
+               static_cast<float>(normal[2]));
+    for (int v = 0; v < 4; ++v) {
+      glTexCoord2fv(texCoords[v]);
+      glVertex3fv(corners[v]);
     }
   }
   glEnd();

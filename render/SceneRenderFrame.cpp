@@ -44,6 +44,7 @@ void Scene::renderFrame() {
 void Scene::planFrame(const float eye[3]) {
   frustum.extract();
   FramePlan::build(*grid, frustum, eye, opaqueBlocks, emitterCells, glassCells);
+  FramePlan::joinFaces(opaqueBlocks, opaqueRuns);
 }
 
 // Relies on: the state renderFrame relies on. Leaves: the manager's framebuffer bound with both
@@ -67,13 +68,10 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
   blockFragment->bind();
   blockFragment->setTextureParameter("light_volume", lightVolumeTex);
   blockFragment->setTextureParameter("tile_tex", tileTex);
-  blockFragment->setParameter("dimension", dimension, 3);
-  blockFragment->setParameter("eye_pos", eye, 3);
+  blockVertex->setParameter("dimension", dimension, 3);
+  blockVertex->setParameter("eye_pos", eye, 3);
   blockFragment->setParameter("fog_range", &kFogRange, 1);
-  blockHalfSize = FramePlan::kBlockHalfSize;
-  for (const OpaqueBlock& b : opaqueBlocks)
-    drawBlockFaces(static_cast<float>(b.x), static_cast<float>(b.y), static_cast<float>(b.z),
-                   b.faces);
+  drawFaceRuns();
   blockVertex->unbind();
   blockFragment->unbind();
 }
@@ -145,16 +143,20 @@ void Scene::drawEmitterPass() {
 // off. The refraction program reads the front target's copy of the opaque image while the glass
 // is blended over the back target's copy. Leaves: framebuffer 0 bound, the manager's framebuffer
 // with only the (new front) target attached, blending off (its function GL_SRC_ALPHA,
-// GL_ONE_MINUS_SRC_ALPHA), no program active, blockHalfSize 0.45, the targets exchanged.
+// GL_ONE_MINUS_SRC_ALPHA), no program active, blockHalfSize 0.45, the targets exchanged, the
+// current texture coordinate of set 1 the centre of the last glass cell drawn.
 void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
   blockHalfSize = FramePlan::kGlassHalfSize;
   glassVertex->bind();
   glassFragment->bind();
   glassFragment->setTextureParameter("light_volume", lightVolumeTex);
   glassFragment->setTextureParameter("tile_tex", glassTileTex);
-  glassFragment->setParameter("dimension", dimension, 3);
-  glassFragment->setParameter("eye_pos", eye, 3);
-  glassFragment->setParameter("fog_range", &kFogRange, 1);
+  glassVertex->setParameter("dimension", dimension, 3);
+  glassVertex->setParameter("eye_pos", eye, 3);
+  glassVertex->setParameter("fog_range", &kFogRange, 1);
+  const float texel[2] = {1.0f / static_cast<float>(FBOManager::instance()->width),
+                          1.0f / static_cast<float>(FBOManager::instance()->height)};
+  glassFragment->setParameter("target_texel", texel, 2);
   colorTargets[backTarget]->bind();
   // The front target is sampled as the background: it must not stay attached to the framebuffer
   // drawn into, or the reads are undefined (a feedback loop). The opaque pass attaches it again.
@@ -166,6 +168,9 @@ void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
     const GridCell cell = grid->getCell(glass.x, glass.y, glass.z);
     glassFragment->setTextureParameter("background", colorTargets[frontTarget]->texture);
     glassFragment->setParameter("opacity", &cell.opacity, 1);
+    // The program bends the pane's normal away from the cell's centre.
+    glMultiTexCoord3f(GL_TEXTURE1, static_cast<float>(glass.x), static_cast<float>(glass.y),
+                      static_cast<float>(glass.z));
     drawBlockFaces(static_cast<float>(glass.x), static_cast<float>(glass.y),
                    static_cast<float>(glass.z), glass.faces, glass.reach);
   }

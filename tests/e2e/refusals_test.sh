@@ -46,10 +46,13 @@ qm_fresh; printf 'void f() {}\0' >>"$program"
 refused_program "the file holds a NUL byte at offset"
 qm_fresh; truncate -s 1048577 "$program"
 refused_program "cannot read the file: it is 1048577 bytes; a program file is at most 1048576 bytes"
-qm_fresh; sed -i 's/world_normal = gl_Normal;/gl_TexCoord[1] = vec4(gl_Normal, 0.0);/' "$program"
+# The fragment stage reads a varying the vertex stage never writes: each compiles, the pair fails.
+qm_fresh; sed -i -e 's/^void fragment_main() {/varying vec3 never_written;\n&/' \
+  -e 's/gl_FragColor = vec4(sqrt(linear) \* fogKeep/&+ never_written/' "$program"
+[ "$(grep -c never_written "$program")" = 2 ] || qm_fail "the block program no longer has the lines this case edits"
 qm_refused "\"$program\" (vertex_main) and \"$program\" (fragment_main) do not link together" \
-  "world_normal" "shaderdebug.txt"
-grep -q "world_normal" shaderdebug.txt || qm_fail "no link listing in shaderdebug.txt"
+  "never_written" "shaderdebug.txt"
+grep -q "never_written" shaderdebug.txt || qm_fail "no link listing in shaderdebug.txt"
 qm_fresh
 MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_object qm_refused "lacks what Quillmarsh needs: framebuffer objects"
 qm_fresh; status=0

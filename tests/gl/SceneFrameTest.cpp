@@ -169,6 +169,45 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndResto
   EXPECT_NO_GL_ERROR();
 }
 
+TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
+  // Walls, floor and ceiling closed, solid cells strewn at random: faces join into runs of
+  // many lengths, whose corners fall on each other's edges. From inside, every pixel lies on a
+  // face: a pixel still holding the clear alpha is a gap between them.
+  const int side = 16, height = 5;
+  newGrid(side, height, side);
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> pick(0, 99);
+  for (int z = 0; z < side; ++z)
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < side; ++x) {
+        const bool shell = x == 0 || z == 0 || y == 0 || x == side - 1 || z == side - 1 ||
+                           y == height - 1;
+        if (shell || pick(rng) < 12) cell(x, y, z).setSolid();
+      }
+  scene.uploadLightVolume();
+  std::uniform_real_distribution<float> across(1.0f, side - 2.0f), up(0.7f, height - 1.7f),
+      turn(0.0f, 6.2832f), tilt(-0.6f, 0.6f);
+  std::vector<unsigned char> alpha(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight);
+  long gaps = 0;
+  int views = 0;
+  while (views < 24) {
+    const Vec3 eye(across(rng), up(rng), across(rng));
+    if (cell(static_cast<int>(std::lround(eye.x)), static_cast<int>(std::lround(eye.y)),
+             static_cast<int>(std::lround(eye.z))).opacity > 0.0f)
+      continue;
+    const float a = turn(rng);
+    look(eye, Vec3(eye.x + std::cos(a), eye.y + tilt(rng), eye.z + std::sin(a)));
+    render();
+    ++views;
+    glBindTexture(GL_TEXTURE_2D, scene.colorTargets[scene.frontTarget]->texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    for (const unsigned char value : alpha) gaps += value < 128;
+  }
+  EXPECT_EQ(gaps, 0) << "pixels showing the clear colour through the room's faces";
+}
+
 TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheCurrentHalfEdge) {
   // An orthographic view that maps world x, y in [0, 8] onto the 800-pixel-square viewport.
   glViewport(0, 0, 800, 800);
