@@ -2,6 +2,7 @@
 #include "render/FramePlan.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <tuple>
 
@@ -77,60 +78,91 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
             [](const GlassCell& a, const GlassCell& b) { return a.distance > b.distance; });
 }
 
+namespace {
+
+// The axes of a face kind's runs: along the run (x, or z for faces turned along x), and across
+// its lines (z for faces turned along y, y otherwise).
+void runAxes(const BlockFace& face, int& along, int& across) {
+  along = face.normal[0] != 0 ? 2 : 0;
+  across = face.normal[1] != 0 ? 2 : 1;
+}
+
+std::array<int, 3> origin(const FaceRun& r) { return {r.x, r.y, r.z}; }
+
+}  // namespace
+
 void FramePlan::joinFaces(const std::vector<OpaqueBlock>& opaque, std::vector<FaceRun>& runs) {
   runs.clear();
   for (int f = 0; f < 6; ++f) {
     const BlockFace& face = kBlockFaces[f];
-    const bool alongZ = face.normal[0] != 0;
-    const size_t first = runs.size();
+    int along = 0, across = 0;
+    runAxes(face, along, across);
+    const int plane = 3 - along - across;
+    const long first = static_cast<long>(runs.size());
     for (const OpaqueBlock& b : opaque)
-      if ((b.faces & face.bit) != 0) runs.push_back(FaceRun{b.x, b.y, b.z, f, 1});
-    // Line by line, and along each line in order of the run axis.
-    const auto key = [alongZ](const FaceRun& r) {
-      return alongZ ? std::make_tuple(r.x, r.y, r.z) : std::make_tuple(r.z, r.y, r.x);
-    };
-    std::sort(runs.begin() + static_cast<long>(first), runs.end(),
-              [&key](const FaceRun& a, const FaceRun& b) { return key(a) < key(b); });
-    size_t kept = first;
-    for (size_t i = first; i < runs.size(); ++i) {
-      const FaceRun& next = runs[i];
-      if (kept > first) {
-        FaceRun& last = runs[kept - 1];
-        const bool sameLine = alongZ ? last.x == next.x && last.y == next.y
-                                     : last.z == next.z && last.y == next.y;
-        const int reach = (alongZ ? last.z : last.x) + last.length;
-        if (sameLine && (alongZ ? next.z : next.x) == reach) {
-          ++last.length;
+      if ((b.faces & face.bit) != 0) runs.push_back(FaceRun{b.x, b.y, b.z, f, 1, 1});
+    // Joins neighbours in the order `key` sorts them: `next` extends `last` when `fits`.
+    const auto join = [&](auto key, auto fits, auto extend) {
+      std::sort(runs.begin() + first, runs.end(),
+                [&key](const FaceRun& p, const FaceRun& q) { return key(p) < key(q); });
+      long kept = first;
+      for (long i = first; i < static_cast<long>(runs.size()); ++i) {
+        if (kept > first && fits(runs[kept - 1], runs[i])) {
+          extend(runs[kept - 1]);
           continue;
         }
+        runs[kept++] = runs[i];
       }
-      runs[kept++] = next;
-    }
-    runs.resize(kept);
+      runs.resize(kept);
+    };
+    // Faces side by side along a line into runs...
+    join([&](const FaceRun& r) {
+           const auto o = origin(r);
+           return std::make_tuple(o[plane], o[across], o[along]);
+         },
+         [&](const FaceRun& last, const FaceRun& next) {
+           const auto l = origin(last), n = origin(next);
+           return l[plane] == n[plane] && l[across] == n[across] &&
+                  n[along] == l[along] + last.length;
+         },
+         [](FaceRun& last) { ++last.length; });
+    // ...and runs of the same span on neighbouring lines into rectangles.
+    join([&](const FaceRun& r) {
+           const auto o = origin(r);
+           return std::make_tuple(o[plane], o[along], r.length, o[across]);
+         },
+         [&](const FaceRun& last, const FaceRun& next) {
+           const auto l = origin(last), n = origin(next);
+           return l[plane] == n[plane] && l[along] == n[along] && last.length == next.length &&
+                  n[across] == l[across] + last.width;
+         },
+         [](FaceRun& last) { ++last.width; });
   }
 }
 
 void FramePlan::runQuad(const FaceRun& run, float corners[4][3], float texCoords[4][2]) {
   const BlockFace& face = kBlockFaces[run.face];
-  const int runAxis = face.normal[0] != 0 ? 2 : 0;
-  const int first[3] = {run.x, run.y, run.z};
+  int along = 0, across = 0;
+  runAxes(face, along, across);
+  const auto first = origin(run);
   for (int v = 0; v < 4; ++v) {
     const int* sign = face.corners[v];
     for (int t = 0; t < 2; ++t) texCoords[v][t] = face.texCoords[v][t];
     for (int axis = 0; axis < 3; ++axis) {
-      corners[v][axis] = static_cast<float>(first[axis]) + kBlockHalfSize * static_cast<float>(sign[axis]);
+      corners[v][axis] =
+          static_cast<float>(first[axis]) + kBlockHalfSize * static_cast<float>(sign[axis]);
       if (face.normal[axis] != 0) continue;
       // How far this corner moves out along the axis past the first cube's face, and with it
       // the texture, by its step over one cube: towards this corner from the one across.
-      const float beyond =
-          kRunOverlap + (axis == runAxis && sign[axis] > 0 ? static_cast<float>(run.length - 1) : 0.0f);
+      const int more = axis == along ? run.length - 1 : run.width - 1;
+      const float beyond = kRunOverlap + (sign[axis] > 0 ? static_cast<float>(more) : 0.0f);
       corners[v][axis] += beyond * static_cast<float>(sign[axis]);
       for (const auto& other : face.corners) {
-        bool across = true;
+        bool opposite = true;
         for (int a = 0; a < 3; ++a)
-          if ((a == axis) == (other[a] == sign[a])) across = false;
-        if (!across) continue;
-        const int w = static_cast<int>(&other - face.corners);
+          if ((a == axis) == (other[a] == sign[a])) opposite = false;
+        if (!opposite) continue;
+        const long w = &other - face.corners;
         for (int t = 0; t < 2; ++t)
           texCoords[v][t] += beyond * (face.texCoords[v][t] - face.texCoords[w][t]);
       }

@@ -19,12 +19,14 @@ struct OpaqueBlock {
   unsigned faces = 0;
 };
 
-// The same face of `length` opaque cubes side by side in a line, sent as one quad: the first
-// cube is (x, y, z), the others follow along +x, or along +z for the faces turned along x.
+// The same face of a rectangle of opaque cubes side by side, sent as one quad: the first cube
+// is (x, y, z); `length` cubes follow along the run axis (+x, or +z for faces turned along x)
+// and `width` lines of them across it (+z for faces turned along y, +y for the others).
 struct FaceRun {
   int x = 0, y = 0, z = 0;
   int face = 0;  // index into kBlockFaces
   int length = 1;
+  int width = 1;
 };
 
 class FramePlan {
@@ -52,9 +54,10 @@ class FramePlan {
   // covers that gap (it lies in the same plane, or inside a neighbouring cube).
   static constexpr float kRunOverlap = 1.0f / 256.0f;
 
-  // Joins the faces of `opaque` into runs (see FaceRun), each face kind in turn, a run's cubes
-  // in line order. One quad for a line of faces instead of one a cube: the rasteriser shades the
-  // pixel blocks along every edge for both quads that share it. `runs` is emptied first.
+  // Joins the faces of `opaque` into runs (see FaceRun), each face kind in turn: faces side by
+  // side along a line, then runs of the same span on neighbouring lines. One quad for many
+  // faces instead of one a cube: the rasteriser shades the pixel blocks along every edge for
+  // both quads that share it. `runs` is emptied first.
   static void joinFaces(const std::vector<OpaqueBlock>& opaque, std::vector<FaceRun>& runs);
 
   // The quad of `run`, corners in kBlockFaces order, reaching kRunOverlap past the faces, with

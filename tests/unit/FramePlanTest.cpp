@@ -237,44 +237,48 @@ TEST(FramePlan, CoincidentEmitterAndOpaqueFacesAndGlassSeamsAndFarSidesAreNotSen
   }
 }
 
-TEST(FramePlan, NeighbouringFacesJoinIntoRunsAlongTheirLineAndTileAsSingleFaces) {
-  // +y faces (bit 16) run along x, +x faces (bit 8) along z, in any input order; gaps, other
-  // lines and other faces break runs; cubes off the grid (negative coordinates) join too.
+TEST(FramePlan, NeighbouringFacesJoinIntoRectanglesAndTileAsSingleFaces) {
+  // +y faces (bit 16) run along x and join lines along z, +x faces (bit 8) run along z and join
+  // lines along y, in any input order; gaps, other planes, other spans and other faces keep
+  // apart; cubes off the grid (negative coordinates) join too.
   const std::vector<OpaqueBlock> blocks = {
-      {2, 0, 0, 16u}, {0, 0, 0, 16u}, {5, 1, 2, 8u}, {1, 0, 0, 16u}, {4, 0, 0, 16u},
-      {1, 0, 1, 16u}, {5, 1, 0, 8u},  {5, 1, 1, 8u}, {3, 2, 3, 24u}, {-1, 3, 0, 1u},
-      {0, 3, 0, 1u},  {1, 4, 0, 1u}};
+      {2, 0, 0, 16u}, {0, 0, 0, 16u}, {5, 1, 2, 8u},  {1, 0, 0, 16u}, {4, 0, 0, 16u},
+      {1, 0, 1, 16u}, {5, 1, 0, 8u},  {5, 1, 1, 8u},  {3, 2, 3, 24u}, {-1, 3, 0, 1u},
+      {0, 3, 0, 1u},  {1, 4, 0, 1u},  {0, 0, 6, 16u}, {1, 0, 5, 16u}, {0, 0, 5, 16u},
+      {1, 0, 6, 16u}, {0, 0, 4, 16u}, {5, 2, 0, 8u},  {5, 2, 2, 8u},  {5, 2, 1, 8u},
+      {5, 4, 0, 8u},  {5, 4, 1, 8u},  {5, 4, 2, 8u}};
   std::vector<FaceRun> runs;
   FramePlan::joinFaces(blocks, runs);
-  std::set<std::tuple<int, int, int, int, int>> got;
-  for (const FaceRun& r : runs) got.insert({r.face, r.x, r.y, r.z, r.length});
-  const std::set<std::tuple<int, int, int, int, int>> want = {
-      {4, 0, 0, 0, 3}, {4, 4, 0, 0, 1}, {4, 1, 0, 1, 1}, {4, 3, 2, 3, 1}, {3, 5, 1, 0, 3},
-      {3, 3, 2, 3, 1}, {0, -1, 3, 0, 2}, {0, 1, 4, 0, 1}};
+  std::set<std::tuple<int, int, int, int, int, int>> got;
+  for (const FaceRun& r : runs) got.insert({r.face, r.x, r.y, r.z, r.length, r.width});
+  const std::set<std::tuple<int, int, int, int, int, int>> want = {
+      {4, 0, 0, 0, 3, 1}, {4, 4, 0, 0, 1, 1}, {4, 1, 0, 1, 1, 1},  {4, 3, 2, 3, 1, 1},
+      {4, 0, 0, 5, 2, 2}, {4, 0, 0, 4, 1, 1}, {3, 5, 1, 0, 3, 2},  {3, 3, 2, 3, 1, 1},
+      {3, 5, 4, 0, 3, 1},
+      {0, -1, 3, 0, 2, 1}, {0, 1, 4, 0, 1, 1}};
   EXPECT_EQ(got, want);
   EXPECT_EQ(runs.size(), want.size());
 
-  // Each run's quad: every cube of it shows one whole tile, turned as the face table turns it,
-  // and the quad reaches exactly kRunOverlap past the cubes' faces.
+  // Each quad: every cube of it shows one whole tile, turned as the face table turns it, and
+  // the quad reaches exactly kRunOverlap past the cubes' faces.
   for (int f = 0; f < 6; ++f) {
     const BlockFace& face = kBlockFaces[f];
-    const FaceRun run{2, -1, 3, f, 3};
+    const FaceRun run{2, -1, 3, f, 3, 2};
     float corners[4][3], tex[4][2];
     FramePlan::runQuad(run, corners, tex);
-    const int runAxis = face.normal[0] != 0 ? 2 : 0;
+    const int along = face.normal[0] != 0 ? 2 : 0, across = face.normal[1] != 0 ? 2 : 1;
     const float first[3] = {2.0f, -1.0f, 3.0f};
     for (int a = 0; a < 3; ++a) {
       float lo = corners[0][a], hi = corners[0][a];
       for (const auto& c : corners) lo = std::min(lo, c[a]), hi = std::max(hi, c[a]);
-      const float h = 0.5f, o = face.normal[a] != 0 ? 0.0f : FramePlan::kRunOverlap;
-      const float along = a == runAxis ? 2.0f : 0.0f;
       if (face.normal[a] != 0) {
-        EXPECT_FLOAT_EQ(lo, first[a] + h * face.normal[a]) << "face " << f;
+        EXPECT_FLOAT_EQ(lo, first[a] + 0.5f * face.normal[a]) << "face " << f;
         EXPECT_FLOAT_EQ(hi, lo);
-      } else {
-        EXPECT_FLOAT_EQ(lo, first[a] - h - o) << "face " << f << " axis " << a;
-        EXPECT_FLOAT_EQ(hi, first[a] + along + h + o) << "face " << f << " axis " << a;
+        continue;
       }
+      const float span = a == along ? 2.0f : 1.0f, o = FramePlan::kRunOverlap;
+      EXPECT_FLOAT_EQ(lo, first[a] - 0.5f - o) << "face " << f << " axis " << a;
+      EXPECT_FLOAT_EQ(hi, first[a] + span + 0.5f + o) << "face " << f << " axis " << a;
     }
     // The quad is a rectangle: texture coordinates are affine in the position over it.
     const auto texAt = [&](const float p[3], int t) {
@@ -286,22 +290,24 @@ TEST(FramePlan, NeighbouringFacesJoinIntoRunsAlongTheirLineAndTileAsSingleFaces)
       }
       return tex[0][t] + s / ls * (tex[1][t] - tex[0][t]) + r / lr * (tex[3][t] - tex[0][t]);
     };
-    for (int k = 0; k < 3; ++k) {
-      float shift[2] = {0, 0};
-      for (int v = 0; v < 4; ++v) {
-        float p[3];
-        for (int a = 0; a < 3; ++a)
-          p[a] = first[a] + (a == runAxis ? k : 0) + 0.5f * face.corners[v][a];
-        for (int t = 0; t < 2; ++t) {
-          const float d = texAt(p, t) - face.texCoords[v][t];
-          if (v == 0) shift[t] = d;
-          EXPECT_NEAR(d, shift[t], 1e-4f) << "face " << f << " cube " << k << " corner " << v;
-          EXPECT_NEAR(d, std::round(d), 1e-4f) << "face " << f << " cube " << k;
-          if (k == 0) {
-            EXPECT_NEAR(d, 0.0f, 1e-4f) << "face " << f;
+    for (int k = 0; k < 3; ++k)
+      for (int j = 0; j < 2; ++j) {
+        float shift[2] = {0, 0};
+        for (int v = 0; v < 4; ++v) {
+          float p[3];
+          for (int a = 0; a < 3; ++a)
+            p[a] = first[a] + (a == along ? k : 0) + (a == across ? j : 0) +
+                   0.5f * face.corners[v][a];
+          for (int t = 0; t < 2; ++t) {
+            const float d = texAt(p, t) - face.texCoords[v][t];
+            if (v == 0) shift[t] = d;
+            EXPECT_NEAR(d, shift[t], 1e-4f) << "face " << f << " cube " << k << "," << j;
+            EXPECT_NEAR(d, std::round(d), 1e-4f) << "face " << f << " cube " << k << "," << j;
+            if (k == 0 && j == 0) {
+              EXPECT_NEAR(d, 0.0f, 1e-4f) << "face " << f;
+            }
           }
         }
       }
-    }
   }
 }
