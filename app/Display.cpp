@@ -121,7 +121,10 @@ void onDisplay() {
 // and the current colour white.
 void presentFrame() {
   glEnable(GL_TEXTURE_2D);
-  const int shown = debugView == 0 ? scene.frontTarget : scene.backTarget;
+  // The debug view shows the image the glass was blended over; with no glass in view that is
+  // the frame itself, and the back target was not refreshed.
+  const int shown =
+      debugView == 0 || scene.glassCells.empty() ? scene.frontTarget : scene.backTarget;
   glBindTexture(GL_TEXTURE_2D, scene.colorTargets[shown]->texture);
   // The target's colour as it is, whatever colour the last emitter left current.
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);

@@ -77,7 +77,8 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
 }
 
 // Relies on the framebuffer and draw buffer the opaque pass left, no program active, the client
-// arrays off. Leaves: both targets holding the opaque and emitter cubes, framebuffer 0 bound,
+// arrays off. Leaves: the back target holding the opaque and emitter cubes, and the front target
+// a copy of it when glass is in view (else what it held), framebuffer 0 bound,
 // 2-D texture 0 bound, the current colour that of the last emitter drawn, fog off (its mode
 // linear to black, ending at the fog range, taken from the fog coordinate), the client arrays
 // off.
@@ -129,12 +130,15 @@ void Scene::drawEmitterPass() {
   }
   glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
   glDisable(GL_FOG);
-  // The glass pass reads the front target as the image behind the panes.
-  const FBOManager* targets = FBOManager::instance();
-  glReadBuffer(colorTargets[backTarget]->attachment);
-  glBindTexture(GL_TEXTURE_2D, colorTargets[frontTarget]->texture);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, targets->width, targets->height);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  // The glass pass reads the front target as the image behind the panes; with no glass in view
+  // nothing reads it, and the copy is the dearest part of the pass in a room full of lights.
+  if (!glassCells.empty()) {
+    const FBOManager* targets = FBOManager::instance();
+    glReadBuffer(colorTargets[backTarget]->attachment);
+    glBindTexture(GL_TEXTURE_2D, colorTargets[frontTarget]->texture);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, targets->width, targets->height);
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
   colorTargets[backTarget]->unbind();
   colorTargets[frontTarget]->unbind();
 }
