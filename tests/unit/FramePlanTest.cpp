@@ -271,14 +271,10 @@ TEST(FramePlan, NeighbouringFacesJoinIntoRectanglesAndTileAsSingleFaces) {
     for (int a = 0; a < 3; ++a) {
       float lo = corners[0][a], hi = corners[0][a];
       for (const auto& c : corners) lo = std::min(lo, c[a]), hi = std::max(hi, c[a]);
-      if (face.normal[a] != 0) {
-        EXPECT_FLOAT_EQ(lo, first[a] + 0.5f * face.normal[a]) << "face " << f;
-        EXPECT_FLOAT_EQ(hi, lo);
-        continue;
-      }
-      const float span = a == along ? 2.0f : 1.0f, o = FramePlan::kRunOverlap;
-      EXPECT_FLOAT_EQ(lo, first[a] - 0.5f - o) << "face " << f << " axis " << a;
-      EXPECT_FLOAT_EQ(hi, first[a] + span + 0.5f + o) << "face " << f << " axis " << a;
+      const float o = face.normal[a] != 0 ? -0.5f * face.normal[a] : 0.5f + FramePlan::kRunOverlap;
+      const float span = face.normal[a] != 0 ? -2.0f * o : a == along ? 2.0f : 1.0f;
+      EXPECT_FLOAT_EQ(lo, first[a] - o) << "face " << f << " axis " << a;
+      EXPECT_FLOAT_EQ(hi, first[a] + span + o) << "face " << f << " axis " << a;
     }
     // The quad is a rectangle: texture coordinates are affine in the position over it.
     const auto texAt = [&](const float p[3], int t) {
@@ -302,10 +298,7 @@ TEST(FramePlan, NeighbouringFacesJoinIntoRectanglesAndTileAsSingleFaces) {
             const float d = texAt(p, t) - face.texCoords[v][t];
             if (v == 0) shift[t] = d;
             EXPECT_NEAR(d, shift[t], 1e-4f) << "face " << f << " cube " << k << "," << j;
-            EXPECT_NEAR(d, std::round(d), 1e-4f) << "face " << f << " cube " << k << "," << j;
-            if (k == 0 && j == 0) {
-              EXPECT_NEAR(d, 0.0f, 1e-4f) << "face " << f;
-            }
+            EXPECT_NEAR(d, k == 0 && j == 0 ? 0.0f : std::round(d), 1e-4f) << "face " << f;
           }
         }
       }
