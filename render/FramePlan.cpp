@@ -1,4 +1,5 @@
-// The frame's cell walk, face selection, glass order and emitter colours (no GL).
+// The frame's cell walk, face selection and joining into rectangles, glass order and emitter
+// colours (no GL).
 #include "render/FramePlan.h"
 
 #include <algorithm>
