@@ -1,6 +1,6 @@
 // quillmarsh-framebench: times the frame of the shipped room at 1024 x 800 under a display (e.g.
 // xvfb-run): the program's own world build, simulation step, passes and presentation, each
-// followed by glFinish, for fixed views; then a 256 x 256 room lit by a ceiling light over every
+// followed by glFinish, and whole frames drawn back to back, for fixed views; then a 256 x 256 room lit by a ceiling light over every
 // open column, made here from the map legend; then both light volume upload paths. Milliseconds.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--shots DIR] [--root DIR]
 // Reads media/ from the working directory, or from DIR. --shots writes each view's window, as the
