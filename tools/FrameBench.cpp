@@ -1,7 +1,8 @@
 // quillmarsh-framebench: times the frame of the shipped room at 1024 x 800 under a display (e.g.
 // xvfb-run): the program's own world build, simulation step, passes and presentation, each
-// followed by glFinish, and whole frames drawn back to back, for fixed views; then a 256 x 256 room lit by a ceiling light over every
-// open column, made here from the map legend; then both light volume upload paths. Milliseconds.
+// followed by glFinish, and whole frames drawn back to back, for fixed views; then a 256 x 256
+// room lit by a ceiling light over every open column, made here from the map legend; then both
+// light volume upload paths. Milliseconds.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--shots DIR] [--root DIR]
 // Reads media/ from the working directory, or from DIR. --shots writes each view's window, as the
 // program's screenshot key saves it, to DIR/VIEW.png (start-dark: the start view before any step;
