@@ -1,0 +1,199 @@
+// The page's entry point: a WebGL 2 context on the canvas, the shipped room, the keys and mouse
+// of the desktop, and the frame loop on the browser's animation frames. The page (index.html)
+// shows the status line, the visibility overlay and map messages that this file hands it.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/FrameStats.h"
+#include "app/FrameTimer.h"
+#include "app/Input.h"
+#include "app/Scene.h"
+#include "web/WebRenderer.h"
+#include "world/ColorMap.h"
+#include "world/LightGrid.h"
+#include "world/MapImage.h"
+
+namespace {
+
+const char* const kShippedMap = "media/textures/maps/testmap.png";
+const int kRoomHeight = 6;
+
+FrameStats frameStats;
+long framesDrawn = 0;
+std::string shownStatus;
+std::vector<unsigned char> overlayPixels;
+
+EM_JS(void, showStatus, (const char* text), { quillmarshPage.status(UTF8ToString(text)); });
+EM_JS(void, showOverlay, (const unsigned char* rgba, int width, int height), {
+  quillmarshPage.overlay(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+EM_JS(void, hideOverlay, (), { quillmarshPage.overlay(null, 0, 0); });
+EM_JS(void, showMessage, (const char* text), { quillmarshPage.message(UTF8ToString(text)); });
+EM_JS(int, windowWidth, (), { return window.innerWidth; });
+EM_JS(int, windowHeight, (), { return window.innerHeight; });
+
+// The canvas follows the window; the colour targets follow the canvas.
+void followWindowSize() {
+  const int width = windowWidth() > 0 ? windowWidth() : 1;
+  const int height = windowHeight() > 0 ? windowHeight() : 1;
+  if (width == WebRenderer::instance().width && height == WebRenderer::instance().height) return;
+  emscripten_set_canvas_element_size("#canvas", width, height);
+  scene.resizeTargets(width, height);
+}
+
+void drawOverlayAndStatus() {
+  const ColorMap& map = *scene.occlusionMap;
+  if (overlayVisible && map.allocated) {
+    overlayPixels.resize(static_cast<size_t>(map.width) * map.height * 4);
+    // Rows top first in the page's picture; the map's row 0 is the room's z = 0, at the bottom.
+    for (int y = 0; y < map.height; ++y)
+      for (int x = 0; x < map.width; ++x) {
+        const ColorMap::Pixel& p = map.markPixel(x, y);
+        unsigned char* out = &overlayPixels[(static_cast<size_t>(map.height - 1 - y) * map.width + x) * 4];
+        out[0] = static_cast<unsigned char>(p.r);
+        out[1] = static_cast<unsigned char>(p.g);
+        out[2] = static_cast<unsigned char>(p.b);
+        out[3] = 255;
+      }
+    showOverlay(overlayPixels.data(), map.width, map.height);
+  } else {
+    hideOverlay();
+  }
+  std::string text;
+  if (statusVisible) {
+    const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
+                            static_cast<int>(std::lround(scene.camera.eye.y)),
+                            static_cast<int>(std::lround(scene.camera.eye.z))};
+    const long cells = static_cast<long>(scene.opaqueBlocks.size() + scene.emitterCells.size() +
+                                         scene.glassCells.size());
+    text = statusText(frameStats, scene.grid->strength, scene.cpuLightUpload, cells, eyeCell);
+  }
+  if (text != shownStatus) {
+    shownStatus = text;
+    showStatus(text.c_str());
+  }
+}
+
+// One frame, as the desktop's display callback: measure, update, draw, show.
+void frame() {
+  FrameTimer::instance().update();
+  followWindowSize();
+  const long stepsBefore = scene.simulationSteps;
+  scene.update();
+  frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore);
+  WebRenderer::instance().drawFrame(scene, debugView);
+  drawOverlayAndStatus();
+  ++framesDrawn;
+}
+
+// A key as the desktop's keyboard callbacks see it: one character, or 0 for keys they ignore.
+// Escape is left to the browser (it leaves full screen); the page has no window to close.
+unsigned char keyChar(const EmscriptenKeyboardEvent* e) {
+  if (std::strlen(e->key) == 1) return static_cast<unsigned char>(e->key[0]);
+  return 0;
+}
+
+EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
+  const unsigned char key = keyChar(e);
+  if (key == 0 || e->ctrlKey || e->metaKey || e->altKey) return EM_FALSE;
+  if (type == EMSCRIPTEN_EVENT_KEYDOWN) {
+    onKeyDown(key, 0, 0);
+  } else {
+    // A screenshot is the browser's business; the page's 'p' does nothing.
+    if (key != 'p') onKeyUp(key, 0, 0);
+  }
+  return EM_TRUE;
+}
+
+EM_BOOL onMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
+  // The canvas fills the page from its top-left corner: page and canvas pixels coincide.
+  const int x = static_cast<int>(e->clientX), y = static_cast<int>(e->clientY);
+  if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) onMouse(e->button, 0, x, y);
+  if (type == EMSCRIPTEN_EVENT_MOUSEUP) onMouse(e->button, 1, x, y);
+  // The desktop turns the view only while a button is held.
+  if (type == EMSCRIPTEN_EVENT_MOUSEMOVE && e->buttons != 0) onMotion(x, y);
+  return EM_TRUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+// A map picture dropped onto the page: refused with the desktop's line (on the page and its
+// standard error), or the world built from it. Returns 1 when the room was built.
+EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(const char* name, const unsigned char* bytes,
+                                            int size) {
+  MapImage map;
+  std::string error;
+  if (size < 0 || !map.decode(bytes, static_cast<size_t>(size), error)) {
+    const std::string line = "quillmarsh: cannot use map \"" + std::string(name) + "\": " + error;
+    std::fprintf(stderr, "%s\n", line.c_str());
+    showMessage(line.c_str());
+    return 0;
+  }
+  // The world build reads a file: the dropped bytes become one in the page's memory.
+  const std::string path = "/dropped-map";
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr || std::fwrite(bytes, 1, static_cast<size_t>(size), file) !=
+                             static_cast<size_t>(size)) {
+    if (file != nullptr) std::fclose(file);
+    showMessage("quillmarsh: cannot keep the dropped map in the page's memory");
+    return 0;
+  }
+  std::fclose(file);
+  scene.buildWorld(path.c_str(), kRoomHeight);
+  showMessage(("room built from \"" + std::string(name) + "\"").c_str());
+  return 1;
+}
+
+// For the page's checks: frames drawn so far, and the view's heading in degrees about y.
+EMSCRIPTEN_KEEPALIVE long quillmarsh_frames() { return framesDrawn; }
+EMSCRIPTEN_KEEPALIVE double quillmarsh_heading() {
+  const Vec3 d = scene.camera.target - scene.camera.eye;
+  return std::atan2(d.z, d.x) * 180.0 / M_PI;
+}
+
+}  // extern "C"
+
+int main() {
+  EmscriptenWebGLContextAttributes attributes;
+  emscripten_webgl_init_context_attributes(&attributes);
+  attributes.majorVersion = 2;
+  attributes.minorVersion = 0;
+  attributes.alpha = EM_FALSE;
+  attributes.depth = EM_FALSE;
+  attributes.antialias = EM_FALSE;
+  const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
+      emscripten_webgl_create_context("#canvas", &attributes);
+  if (context <= 0) {
+    std::fprintf(stderr, "quillmarsh: this browser offers no WebGL 2\n");
+    showMessage("quillmarsh: this browser offers no WebGL 2");
+    return 1;
+  }
+  emscripten_webgl_make_context_current(context);
+  // Float colour targets, as the desktop's GL_RGBA16F ones.
+  if (!emscripten_webgl_enable_extension(context, "EXT_color_buffer_float")) {
+    std::fprintf(stderr, "quillmarsh: this browser's WebGL 2 cannot draw into float targets\n");
+    showMessage("quillmarsh: this browser's WebGL 2 cannot draw into float targets "
+                "(EXT_color_buffer_float)");
+    return 1;
+  }
+
+  scene.buildWorld(kShippedMap, kRoomHeight);
+  followWindowSize();
+
+  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+  emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+  emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, onMouseEvent);
+  emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onMouseEvent);
+  emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE,
+                                    onMouseEvent);
+  emscripten_set_main_loop(frame, 0, EM_FALSE);
+  return 0;
+}
