@@ -100,8 +100,11 @@ class Browser:
                                       for a in params.get('args', [])))
             elif method == 'Runtime.exceptionThrown':
                 found.append(json.dumps(params.get('exceptionDetails', {}))[:500])
-            elif method == 'Log.entryAdded' and params['entry'].get('level') == 'error':
-                found.append(params['entry'].get('text', ''))
+            elif method == 'Log.entryAdded':
+                # WebGL reports its GL errors as warnings; they are errors of the page all the same.
+                entry = params['entry']
+                if entry.get('level') == 'error' or 'GL_INVALID' in entry.get('text', ''):
+                    found.append(entry.get('text', ''))
         return found
 
     def console(self):

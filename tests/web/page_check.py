@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""The page in headless Chromium (SwiftShader's WebGL 2), served from build-web/ on 127.0.0.1:
+it starts without a console or WebGL error, its first frames draw the room, presses of 0 light it,
+a drag turns the view, a dropped map that is not a picture gets the desktop program's one line and
+a good one builds its room. The start view is compared with the desktop program's (run on the
+current X display): mean absolute difference at most MAX_MEAN_DIFFERENCE, and at most
+MAX_FAR_PIXELS of the pixels more than FAR_LEVEL apart in a channel.
+
+Usage: page_check.py PAGE_DIR DESKTOP_BINARY REPOSITORY_ROOT [WORK_DIR]"""
+import base64
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import cdp  # noqa: E402
+
+WIDTH, HEIGHT = 1024, 800
+# Allowed between the desktop's and the browser's start view: different rasterisers (llvmpipe,
+# SwiftShader) and JPEG decoders (DevIL, stb_image) part by a few levels along edges and in the
+# tiles. Measured: 0.0001 and 0.01 % of the pixels; a pass drawn wrong or left out shows far more.
+MAX_MEAN_DIFFERENCE = 0.002  # of full scale, over all channels
+FAR_LEVEL = '3%'  # about 8 levels of 255
+MAX_FAR_PIXELS = 0.005
+BAD_MAP = b'GIF89a not a map at all'
+
+
+def fail(message):
+    print(f'FAIL: {message}')
+    sys.exit(1)
+
+
+def mean(path):
+    out = subprocess.run(['convert', path, '-format', '%[fx:mean]', 'info:'], check=True,
+                         capture_output=True, text=True).stdout
+    return float(out)
+
+
+def difference(a, b, metric, fuzz='0%'):
+    # compare prints the figure on standard error; status 1 only means "they differ".
+    run = subprocess.run(['compare', '-metric', metric, '-fuzz', fuzz, a, b, 'null:'],
+                         capture_output=True, text=True)
+    if run.returncode > 1:
+        fail(f'compare could not read {a} and {b}: {run.stderr.strip()}')
+    return run.stderr.strip()
+
+
+def wait_for(what, limit, probe):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        value = probe()
+        if value:
+            return value
+        time.sleep(0.2)
+    fail(f'{what} (waited {limit} s)')
+
+
+def desktop_run(binary, root, work, args, shot):
+    """Runs the desktop program in `work` with a copy of media/. With `shot`, lets it settle,
+    saves its start view with p and ends it with Escape; returns (status, stderr)."""
+    shutil.copytree(os.path.join(root, 'media'), os.path.join(work, 'media'), dirs_exist_ok=True)
+    process = subprocess.Popen([binary] + args, cwd=work, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE, text=True)
+    if shot:
+        window = subprocess.run(['timeout', '60', 'xdotool', 'search', '--sync', '--name',
+                                 '^Quillmarsh$'], capture_output=True, text=True).stdout.split()
+        if not window:
+            process.kill()
+            fail('the desktop program opened no window')
+        subprocess.run(['xdotool', 'windowfocus', '--sync', window[0]], check=True)
+        time.sleep(4)  # the camera settles on the floor; the first steps reveal the room
+        subprocess.run(['xdotool', 'key', 'p'], check=True)
+        folder = os.path.join(work, 'screenshots')
+        saved = wait_for('the desktop program saved no screenshot', 30,
+                         lambda: os.path.isdir(folder) and os.listdir(folder))
+        time.sleep(0.5)
+        shutil.copy(os.path.join(folder, saved[0]), shot)
+        subprocess.run(['xdotool', 'key', 'Escape'], check=True)
+    try:
+        _, err = process.communicate(timeout=60)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        fail('the desktop program did not end')
+    return process.returncode, err
+
+
+def chromium():
+    for name in ('chromium-headless-shell', 'chromium'):
+        path = shutil.which(name)
+        if path:
+            return path
+    fail('no headless Chromium (tools/web.sh installs chromium-headless-shell)')
+
+
+def drop(browser, name, data):
+    """Drops a file of `data` named `name` onto the page, as a person dragging it there would."""
+    encoded = base64.b64encode(data).decode()
+    browser.evaluate(
+        "(() => { const bytes = Uint8Array.from(atob('%s'), c => c.charCodeAt(0));"
+        " const transfer = new DataTransfer();"
+        " transfer.items.add(new File([bytes], %s));"
+        " window.dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, cancelable: true}));"
+        " })()" % (encoded, json.dumps(name)))
+
+
+def main():
+    page, desktop, root = (os.path.abspath(a) for a in sys.argv[1:4])
+    work = sys.argv[4] if len(sys.argv) > 4 else tempfile.mkdtemp(prefix='qm-web-')
+    os.makedirs(work, exist_ok=True)
+    sys.path.insert(0, os.path.join(root, 'web'))
+    import serve
+    server = serve.serve(page, 0)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+
+    desktop_shot = os.path.join(work, 'desktop-start.png')
+    desktop_run(desktop, root, os.path.join(work, 'desktop'), [], desktop_shot)
+    with open(os.path.join(work, 'bad.png'), 'wb') as f:
+        f.write(BAD_MAP)
+    status, err = desktop_run(desktop, root, work, ['bad.png'], None)
+    desktop_refusal = err.strip().splitlines()[-1] if err.strip() else ''
+    if status != 1 or not desktop_refusal.startswith('quillmarsh: cannot use map "bad.png"'):
+        fail(f'the desktop program took the bad map: status {status}, {err!r}')
+
+    browser = cdp.Browser(chromium(), WIDTH, HEIGHT)
+    try:
+        browser.open(f'http://127.0.0.1:{server.server_address[1]}/', WIDTH, HEIGHT)
+        frames = "Module._quillmarsh_frames ? Module._quillmarsh_frames() : 0"
+        wait_for('the page drew no frames', 120,
+                 lambda: browser.evaluate(f"typeof Module === 'undefined' ? 0 : {frames}") >= 20)
+        time.sleep(3)  # as the desktop's start view: settled on the floor
+        browser.evaluate("document.getElementById('keys').style.display = 'none'")
+        start = os.path.join(work, 'browser-start.png')
+        browser.screenshot(start)
+        if browser.errors():
+            fail(f'the page reported errors: {browser.errors()}')
+        dark = mean(start)
+        if dark < 0.03:
+            fail(f'the first frames show no room (mean {dark:.4f})')
+        mae = float(difference(desktop_shot, start, 'MAE').split('(')[1].split(')')[0])
+        far = float(difference(desktop_shot, start, 'AE', FAR_LEVEL)) / (WIDTH * HEIGHT)
+        print(f'start view: desktop mean {mean(desktop_shot):.4f}, browser mean {dark:.4f}, '
+              f'mean absolute difference {mae:.5f} (at most {MAX_MEAN_DIFFERENCE}), '
+              f'{100 * far:.3f} % of the pixels beyond {FAR_LEVEL} (at most '
+              f'{100 * MAX_FAR_PIXELS} %)')
+        if mae > MAX_MEAN_DIFFERENCE or far > MAX_FAR_PIXELS:
+            fail(f'the browser start view differs from the desktop one ({desktop_shot}, {start})')
+
+        for _ in range(10):
+            browser.key('0', 'Digit0', 48)
+        time.sleep(5)
+        lit = os.path.join(work, 'browser-lit.png')
+        browser.screenshot(lit)
+        print(f'after ten presses of 0: mean {mean(lit):.4f} (dark {dark:.4f})')
+        if mean(lit) < dark * 1.3:
+            fail('presses of 0 did not light the room')
+        fades = [line for line in browser.console() if line.startswith('fade value:')]
+        if len(fades) != 10:
+            fail(f'{len(fades)} "fade value:" lines for ten presses of 0: {fades}')
+
+        heading = browser.evaluate('Module._quillmarsh_heading()')
+        browser.drag((500, 400), (700, 400))
+        time.sleep(1)
+        turned = browser.evaluate('Module._quillmarsh_heading()')
+        turn = (turned - heading + 180) % 360 - 180
+        print(f'a drag of 200 pixels turned the view by {turn:.1f} degrees')
+        if abs(turn) < 20:
+            fail('the drag did not turn the view')
+
+        message = "document.getElementById('message').textContent"
+        drop(browser, 'bad.png', BAD_MAP)
+        shown = wait_for('no message for the bad map', 10, lambda: browser.evaluate(message))
+        if shown != desktop_refusal:
+            fail(f'the page says {shown!r}, the desktop {desktop_refusal!r}')
+        print(f'bad map: {shown}')
+        with open(os.path.join(root, 'media/textures/maps/testmap.png'), 'rb') as f:
+            drop(browser, 'room.png', f.read())
+        wait_for('the dropped map built no room', 10,
+                 lambda: 'room built' in browser.evaluate(message))
+        drawn = browser.evaluate(frames)
+        wait_for('no frames after the dropped room', 30,
+                 lambda: browser.evaluate(frames) > drawn + 5)
+        print(f'good map: {browser.evaluate(message)}')
+        errors = [e for e in browser.errors()]
+        if errors:
+            fail(f'the page reported errors: {errors}')
+    finally:
+        browser.close()
+        server.shutdown()
+    print('page check passed')
+
+
+if __name__ == '__main__':
+    main()
