@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The page in headless Chromium (SwiftShader's WebGL 2), served from build-web/ on 127.0.0.1:
 it starts without a console or WebGL error, its first frames draw the room, presses of 0 light it,
-a drag turns the view, a dropped map that is not a picture gets the desktop program's one line and
+h shows the status line, m switches the light upload to slices with the picture kept, o shows
+the overlay, the canvas follows the window's size, a drag turns the view, a dropped map that is not a picture gets the desktop program's one line and
 a good one builds its room. The start view is compared with the desktop program's (run on the
 current X display): mean absolute difference at most MAX_MEAN_DIFFERENCE, and at most
 MAX_FAR_PIXELS of the pixels more than FAR_LEVEL apart in a channel.
@@ -162,8 +163,30 @@ def main():
         if len(fades) != 10:
             fail(f'{len(fades)} "fade value:" lines for ten presses of 0: {fades}')
 
+        status = "document.getElementById('status').textContent"
+        browser.key('h', 'KeyH', 72)
+        wait_for('h showed no status line', 10, lambda: 'upload cpu' in browser.evaluate(status))
+        browser.screenshot(lit)
+        browser.key('m', 'KeyM', 77)
+        wait_for('m did not switch the upload', 10,
+                 lambda: 'upload slices' in browser.evaluate(status))
+        time.sleep(1)
+        slices = os.path.join(work, 'browser-slices.png')
+        browser.screenshot(slices)
+        ratio = mean(slices) / mean(lit)
+        print(f'light uploaded as slices: mean {mean(slices):.4f}, {ratio:.2f} of the CPU path\'s')
+        if not 0.8 < ratio < 1.5:
+            fail('the picture changed with the slice upload')
+        browser.key('o', 'KeyO', 79)
+        wait_for('o showed no overlay', 10, lambda: browser.evaluate(
+            "document.getElementById('overlay').style.display === 'block'"))
+        browser.call('Emulation.setDeviceMetricsOverride', width=WIDTH // 2, height=HEIGHT // 2,
+                     deviceScaleFactor=1, mobile=False)
+        wait_for('the canvas did not follow the window', 10, lambda: browser.evaluate(
+            "Module.canvas.width === %d && Module.canvas.height === %d" % (WIDTH // 2, HEIGHT // 2)))
+
         heading = browser.evaluate('Module._quillmarsh_heading()')
-        browser.drag((500, 400), (700, 400))
+        browser.drag((200, 200), (400, 200))
         time.sleep(1)
         turned = browser.evaluate('Module._quillmarsh_heading()')
         turn = (turned - heading + 180) % 360 - 180
