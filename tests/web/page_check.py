@@ -113,6 +113,8 @@ def main():
     page, desktop, root = (os.path.abspath(a) for a in sys.argv[1:4])
     work = sys.argv[4] if len(sys.argv) > 4 else tempfile.mkdtemp(prefix='qm-web-')
     os.makedirs(work, exist_ok=True)
+    if not os.path.exists(os.path.join(page, 'quillmarsh.wasm')):
+        fail(f'no page in {page}: build it with bash tools/web.sh --build-only')
     sys.path.insert(0, os.path.join(root, 'web'))
     import serve
     server = serve.serve(page, 0)
