@@ -104,15 +104,20 @@ void onDisplay() {
   const long stepsBefore = scene.simulationSteps;
   scene.update();
   frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore);
+  drawFrame();
+}
 
+void drawFrame(FrameStageHook hook, void* context) {
   // The passes clear their own targets, and the full-screen quad covers every pixel of the
   // window: a clear of the window's buffers here would only cost time.
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glMultMatrixf(scene.camera.glViewMatrix);
-
-  scene.renderFrame();
+  if (hook != nullptr) hook(FrameStage::View, context);
+  scene.renderFrame(hook, context);
   presentFrame();
+  if (hook != nullptr) hook(FrameStage::Present, context);
 }
 
 // Relies on: framebuffer 0 bound, the model-view matrix selected, depth test on, the window's

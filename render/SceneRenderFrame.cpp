@@ -28,16 +28,23 @@ const float kFogRange = static_cast<float>(ColorMap::kRayRange);
 // on with GL_LESS, blending, lighting, culling and 2-D texturing off.
 // Leaves: framebuffer 0 bound, blending off, no program stage active, blockHalfSize 0.5, the
 // targets exchanged, the current colour that of the last emitter drawn.
-void Scene::renderFrame() {
+void Scene::renderFrame(FrameStageHook hook, void* context) {
   const Vec3 eyeVec = camera.position();
   const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
   const float dimension[3] = {static_cast<float>(grid->sizeX), static_cast<float>(grid->sizeY),
                               static_cast<float>(grid->sizeZ)};
+  const auto done = [hook, context](FrameStage stage) {
+    if (hook != nullptr) hook(stage, context);
+  };
   planFrame(eye);
+  done(FrameStage::Plan);
   drawOpaquePass(eye, dimension);
+  done(FrameStage::Opaque);
   drawEmitterPass();
+  done(FrameStage::Emitter);
   drawGlassPass(eye, dimension);
   blockHalfSize = FramePlan::kBlockHalfSize;
+  done(FrameStage::Glass);
 }
 
 // Relies on the current projection and model-view matrices; touches no GL state.

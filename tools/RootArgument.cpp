@@ -1,19 +1,12 @@
-// The shipped room for the tools: the world half of Scene::buildWorld over the core library.
-#include "tools/ShippedRoom.h"
+// The tools' "--root DIR" argument.
+#include "tools/RootArgument.h"
 
-#include <IL/il.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/FlyCamera.h"
-#include "world/ColorMap.h"
-#include "world/LightGrid.h"
-#include "world/MapImage.h"
-#include "world/WorldBuilder.h"
-
-bool shippedroom::enterRoot(int& argc, char** argv) {
+bool enterRoot(int& argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--root") != 0) continue;
     if (i + 1 == argc || chdir(argv[i + 1]) != 0) {
@@ -25,17 +18,4 @@ bool shippedroom::enterRoot(int& argc, char** argv) {
     return true;
   }
   return true;
-}
-
-void shippedroom::build(LightGrid& grid, ColorMap& map, FlyCamera& camera) {
-  ilInit();
-  MapImage image;
-  image.loadOrExit(kMapFile);
-  map.resize(image.width, image.height);
-  grid.resize(image.width, kRoomHeight, image.height);
-  camera.reset();
-  camera.grid = &grid;
-  const StartView start =
-      buildWorldFromPixels(image.pixels.data(), image.width, image.height, grid, map);
-  if (start.found) camera.setView(start.eye, start.target, start.up);
 }

@@ -67,13 +67,6 @@ void look(const Vec3& eye, const Vec3& target) {
   onReshape(Scene::kWindowWidth, Scene::kWindowHeight);
 }
 
-void render() {
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMultMatrixf(scene.camera.glViewMatrix);
-  scene.renderFrame();
-}
+void render() { drawFrame(); }
 
 }  // namespace scenetest
