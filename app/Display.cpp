@@ -75,9 +75,9 @@ void drawStatusLine(int width, int height) {
   const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
                           static_cast<int>(std::lround(scene.camera.eye.y)),
                           static_cast<int>(std::lround(scene.camera.eye.z))};
-  const long cells = static_cast<long>(scene.opaqueBlocks.size() + scene.emitterCells.size() +
-                                       scene.glassCells.size());
-  const std::string text = statusText(frameStats, scene.grid->strength, scene.cpuLightUpload,
+  const long cells = static_cast<long>(scene.render.opaqueBlocks.size() + scene.render.emitterCells.size() +
+                                       scene.render.glassCells.size());
+  const std::string text = statusText(frameStats, scene.grid->strength, scene.render.cpuLightUpload,
                                       cells, eyeCell);
   MatrixScope projection(GL_PROJECTION);
   glLoadIdentity();
@@ -129,8 +129,8 @@ void presentFrame() {
   // The debug view shows the image the glass was blended over; with no glass in view that is
   // the frame itself, and the back target was not refreshed.
   const int shown =
-      debugView == 0 || scene.glassCells.empty() ? scene.frontTarget : scene.backTarget;
-  glBindTexture(GL_TEXTURE_2D, scene.colorTargets[shown]->texture);
+      debugView == 0 || scene.render.glassCells.empty() ? scene.render.frontTarget : scene.render.backTarget;
+  glBindTexture(GL_TEXTURE_2D, scene.render.colorTargets[shown]->texture);
   // The target's colour as it is, whatever colour the last emitter left current.
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   {

@@ -27,18 +27,11 @@
 #include <vector>
 
 #include "app/FlyCamera.h"
-#include "render/FramePlan.h"
 #include "render/FrameStage.h"
-#include "render/Frustum.h"
-#include "render/GlassCell.h"
-#include "render/GridPos.h"
+#include "render/RenderState.h"
 
 class ColorMap;
-class FramebufferObject;
 class LightGrid;
-class RenderTarget;
-class ShaderManager;
-class ShaderProgram;
 struct StartView;
 
 class Scene {
@@ -105,35 +98,11 @@ class Scene {
   void drawGlassPass(const float eye[3], const float dimension[3]);
 
   LightGrid* grid = nullptr;
-  ShaderProgram* blockFragment = nullptr;
-  ShaderProgram* blockVertex = nullptr;
-  ShaderProgram* glassFragment = nullptr;
-  ShaderProgram* glassVertex = nullptr;
-  ShaderProgram* combineFragment = nullptr;
-  ShaderProgram* combineVertex = nullptr;
-  ShaderProgram* setDepthFragment = nullptr;
-  bool cpuLightUpload = false;
-  Frustum frustum;
-  RenderTarget* colorTargets[2] = {nullptr, nullptr};
-  int frontTarget = 0;
-  int backTarget = 1;
-  float blockHalfSize = 0.0f;
   int mapWidth = 0, roomHeight = 0, mapHeight = 0;
   ColorMap* occlusionMap = nullptr;
   FlyCamera camera;
-  FramebufferObject* lightVolumeFbo = nullptr;
-  // GL texture names (GLuint is unsigned int; the core library includes no GL header).
-  unsigned int lightVolumeTex = 0;
-  unsigned int tileTex = 0, glassTileTex = 0, lightTex = 0;
-  ShaderManager* shaderManager = nullptr;
-  std::vector<GridPos> emitterCells;
-  std::vector<GlassCell> glassCells;
-  std::vector<OpaqueBlock> opaqueBlocks;
-  // opaqueBlocks' faces joined into runs along lines of cubes; the opaque pass draws these.
-  std::vector<FaceRun> opaqueRuns;
-  // The emitter pass's vertex arrays, refilled each frame from emitterCells: per corner three
-  // position floats, four colour floats and the fog coordinate (horizontal eye distance).
-  std::vector<float> emitterPositions, emitterColours, emitterFog;
+  // The programs, textures, targets, light volume and per-frame lists the passes draw with.
+  RenderState render;
   double stepAccumulator = 0.0;
   // Simulation steps run since start-up.
   long simulationSteps = 0;

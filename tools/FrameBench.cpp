@@ -132,8 +132,8 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
   glFinish();
   t.whole = msSince(wholeStart);
   std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f  (%.1f fps)\n",
-              name, scene.opaqueBlocks.size(), scene.emitterCells.size(),
-              scene.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
+              name, scene.render.opaqueBlocks.size(), scene.render.emitterCells.size(),
+              scene.render.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
               t.glass / frames, t.present / frames, t.total() / frames, cpu / frames,
               t.whole / frames, 1000.0 * frames / t.whole);
   all.whole += t.whole;
@@ -173,7 +173,7 @@ void buildAllLightsRoom() {
 // at least 20 uploads and one second.
 void timeUploads(const char* name, Scene& s) {
   for (bool cpu : {true, false}) {
-    s.cpuLightUpload = cpu;
+    s.render.cpuLightUpload = cpu;
     for (int i = 0; i < 3; ++i) s.uploadLightVolume();
     glFinish();
     std::vector<double> ms;
@@ -260,8 +260,8 @@ int main(int argc, char** argv) {
 
   // Emitters by the thousand: the start view of the all-lights room, after a few steps.
   LightGrid* const shippedGrid = scene.grid;
-  FramebufferObject* const shippedFbo = scene.lightVolumeFbo;
-  const unsigned int shippedVolume = scene.lightVolumeTex;
+  FramebufferObject* const shippedFbo = scene.render.lightVolumeFbo;
+  const unsigned int shippedVolume = scene.render.lightVolumeTex;
   buildAllLightsRoom();
   scene.grid->strength = strength;
   const Vec3 lightsEye = scene.camera.eye, lightsTarget = scene.camera.target;
@@ -271,8 +271,8 @@ int main(int argc, char** argv) {
   timeView("all-lights", lightsEye, lightsTarget, frames, lightsAll, lightsCpu, shots);
   delete scene.grid;
   scene.grid = shippedGrid;
-  scene.lightVolumeFbo = shippedFbo;
-  scene.lightVolumeTex = shippedVolume;
+  scene.render.lightVolumeFbo = shippedFbo;
+  scene.render.lightVolumeTex = shippedVolume;
 
   // The light volume upload on both paths: the lit room, and a large grid with light from dark
   // to very bright in every cell.
