@@ -9,14 +9,13 @@
 #include "app/Display.h"
 #include "app/Input.h"
 #include "app/Scene.h"
+#include "world/WorldBuilder.h"
 
 namespace {
 
-const char* const kShippedMap = "media/textures/maps/testmap.png";
-
 void printUsage(std::ostream& out) {
   out << "Usage: quillmarsh [MAP]\n"
-         "  MAP  a PNG or JPEG room map, one pixel per column (default: " << kShippedMap << ")\n"
+         "  MAP  a PNG or JPEG room map, one pixel per column (default: " << kShippedMapFile << ")\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
          "Keys: w/s/a/d/e/q walk, space jump, left drag turn, 0 light up, 9 light down,\n"
          "      o visibility map, h status line, p screenshot, b frame without glass,\n"
@@ -40,13 +39,13 @@ int main(int argc, char** argv) {
               << "\"; see quillmarsh --help" << std::endl;
     return 1;
   }
-  const char* mapFile = argc == 2 ? argv[1] : kShippedMap;
+  const char* mapFile = argc == 2 ? argv[1] : kShippedMapFile;
 
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh");
   initGL();
-  scene.buildWorld(mapFile, 6);
+  scene.buildWorld(mapFile, kRoomHeight);
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);
