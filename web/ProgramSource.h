@@ -1,7 +1,6 @@
-// The desktop's program files (media/*.cg: GLSL 1.20, both stages in one file, entry points
-// vertex_main / fragment_main) turned into GLSL ES 3.00 for WebGL 2, so that both backends shade
-// from the same text. The fixed-function names a file reads become the inputs and uniforms named
-// below, which the browser backend feeds.
+// The desktop's program files (media/*.cg, GLSL 1.20, both stages in one file) turned into GLSL
+// ES 3.00 for WebGL 2, so that both backends shade from the same text; the GL 2 built-ins a file
+// reads become the inputs and uniforms named below, which the browser backend feeds.
 #pragma once
 
 #include <string>

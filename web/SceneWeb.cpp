@@ -21,11 +21,11 @@ void Scene::initRenderResources() {
   // A dropped map builds the world again: the previous top-down map goes.
   delete occlusionMap;
   occlusionMap = new ColorMap();
-  cpuLightUpload = true;
-  blockHalfSize = 0.5f;
+  render.cpuLightUpload = true;
+  render.blockHalfSize = 0.5f;
   stepAccumulator = 0.0;
-  frontTarget = 0;
-  backTarget = 1;
+  render.frontTarget = 0;
+  render.backTarget = 1;
   camera.reset();
 }
 
@@ -33,6 +33,6 @@ void Scene::createLightVolume() {
   WebRenderer::instance().createLightVolume(grid->sizeX, grid->sizeY, grid->sizeZ);
 }
 
-void Scene::uploadLightVolume() { WebRenderer::instance().uploadLight(*grid, cpuLightUpload); }
+void Scene::uploadLightVolume() { WebRenderer::instance().uploadLight(*grid, render.cpuLightUpload); }
 
 void Scene::resizeTargets(int width, int height) { WebRenderer::instance().resize(width, height); }

@@ -1,7 +1,6 @@
-// WebRenderer: the frame on WebGL 2. Each pass follows its desktop counterpart (render/
-// SceneRenderFrame.cpp): the same targets, attachments, draw buffers, blending and order; the
-// desktop's immediate-mode quads become two triangles each in a vertex buffer, its fixed-function
-// fog and texture copy small programs of their own.
+// WebRenderer: each pass follows its desktop counterpart (render/SceneRenderFrame.cpp) in targets,
+// attachments, draw buffers, blending and order; immediate-mode quads become two triangles each
+// in a vertex buffer, and fixed-function fog and texture copies small programs of their own.
 #include "web/WebRenderer.h"
 
 #include <GLES3/gl3.h>
@@ -10,10 +9,11 @@
 #include <cstdio>
 #include <utility>
 
-#include "app/Scene.h"
+#include "app/ViewCamera.h"
 #include "platform/FileReader.h"
 #include "render/BlockFaces.h"
 #include "render/FramePlan.h"
+#include "render/RenderState.h"
 #include "web/ProgramSource.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -362,35 +362,36 @@ void WebRenderer::setMatrices(unsigned program) {
                      normal);
 }
 
-void WebRenderer::drawFrame(Scene& scene, int debugView) {
-  for (int i = 0; i < 16; ++i) modelView[i] = scene.camera.glViewMatrix[i];
-  const Vec3 eyeVec = scene.camera.position();
+void WebRenderer::drawFrame(RenderState& state, const LightGrid& grid, const ViewCamera& camera,
+                            int debugView) {
+  for (int i = 0; i < 16; ++i) modelView[i] = camera.glViewMatrix[i];
+  const Vec3 eyeVec = camera.position();
   const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
-  const LightGrid& g = *scene.grid;
-  const float dimension[3] = {static_cast<float>(g.sizeX), static_cast<float>(g.sizeY),
-                              static_cast<float>(g.sizeZ)};
+  const float dimension[3] = {static_cast<float>(grid.sizeX), static_cast<float>(grid.sizeY),
+                              static_cast<float>(grid.sizeZ)};
   glBindVertexArray(vertexArray);
-  planFrame(scene, eye);
-  drawOpaquePass(scene, eye, dimension);
-  drawEmitterPass(scene, eye);
-  drawGlassPass(scene, eye, dimension);
-  present(scene, debugView);
+  planFrame(state, grid, eye);
+  drawOpaquePass(state, eye, dimension);
+  drawEmitterPass(state, grid, eye);
+  drawGlassPass(state, grid, eye, dimension);
+  present(state, debugView);
 }
 
-void WebRenderer::planFrame(Scene& scene, const float eye[3]) {
-  scene.frustum.extractFrom(projection, modelView);
-  FramePlan::build(*scene.grid, scene.frustum, eye, scene.opaqueBlocks, scene.emitterCells,
-                   scene.glassCells);
-  FramePlan::joinFaces(scene.opaqueBlocks, scene.opaqueRuns);
+void WebRenderer::planFrame(RenderState& state, const LightGrid& grid, const float eye[3]) {
+  state.frustum.extractFrom(projection, modelView);
+  FramePlan::build(grid, state.frustum, eye, state.opaqueBlocks, state.emitterCells,
+                   state.glassCells);
+  FramePlan::joinFaces(state.opaqueBlocks, state.opaqueRuns);
 }
 
-void WebRenderer::drawOpaquePass(Scene& scene, const float eye[3], const float dimension[3]) {
+void WebRenderer::drawOpaquePass(RenderState& state, const float eye[3],
+                                 const float dimension[3]) {
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets[0], 0);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, targets[1], 0);
   // Only the back target is drawn, as on the desktop.
   GLenum buffers[2] = {GL_NONE, GL_NONE};
-  buffers[scene.backTarget] = GL_COLOR_ATTACHMENT0 + scene.backTarget;
+  buffers[state.backTarget] = GL_COLOR_ATTACHMENT0 + state.backTarget;
   glDrawBuffers(2, buffers);
   glViewport(0, 0, width, height);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -398,7 +399,7 @@ void WebRenderer::drawOpaquePass(Scene& scene, const float eye[3], const float d
   vertices.clear();
   float corners[4][3];
   float texCoords[4][2];
-  for (const FaceRun& run : scene.opaqueRuns) {
+  for (const FaceRun& run : state.opaqueRuns) {
     FramePlan::runQuad(run, corners, texCoords);
     const int* n = kBlockFaces[run.face].normal;
     for (int v = 0; v < 4; ++v)
@@ -407,7 +408,10 @@ void WebRenderer::drawOpaquePass(Scene& scene, const float eye[3], const float d
                        static_cast<float>(n[1]), static_cast<float>(n[2]), texCoords[v][0],
                        texCoords[v][1]});
   }
-  if (vertices.empty()) return;
+  if (vertices.empty()) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return;
+  }
   glUseProgram(blockProgram);
   setMatrices(blockProgram);
   glUniform3fv(glGetUniformLocation(blockProgram, "dimension"), 1, dimension);
@@ -433,14 +437,16 @@ void WebRenderer::drawOpaquePass(Scene& scene, const float eye[3], const float d
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
   for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
   glUseProgram(0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void WebRenderer::drawEmitterPass(Scene& scene, const float eye[3]) {
+void WebRenderer::drawEmitterPass(RenderState& state, const LightGrid& grid,
+                                  const float eye[3]) {
   vertices.clear();
   float colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
   const float half = FramePlan::kBlockHalfSize;
-  for (const GridPos& p : scene.emitterCells) {
-    FramePlan::emitterColour(scene.grid->getCell(p.x, p.y, p.z), scene.grid->strength, colour);
+  for (const GridPos& p : state.emitterCells) {
+    FramePlan::emitterColour(grid.getCell(p.x, p.y, p.z), grid.strength, colour);
     const float centre[3] = {static_cast<float>(p.x), static_cast<float>(p.y),
                              static_cast<float>(p.z)};
     for (const BlockFace& face : kBlockFaces) {
@@ -455,6 +461,7 @@ void WebRenderer::drawEmitterPass(Scene& scene, const float eye[3]) {
       }
     }
   }
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   if (!vertices.empty()) {
     float mvp[16];
     multiply(projection, modelView, mvp);
@@ -478,12 +485,12 @@ void WebRenderer::drawEmitterPass(Scene& scene, const float eye[3]) {
     glUseProgram(0);
   }
   // The glass pass reads the front target as the image behind the panes.
-  if (!scene.glassCells.empty()) {
+  if (!state.glassCells.empty()) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-    glReadBuffer(GL_COLOR_ATTACHMENT0 + scene.backTarget);
+    glReadBuffer(GL_COLOR_ATTACHMENT0 + state.backTarget);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copyFramebuffer);
     glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                           targets[scene.frontTarget], 0);
+                           targets[state.frontTarget], 0);
     const GLenum attachment = GL_COLOR_ATTACHMENT0;
     glDrawBuffers(1, &attachment);
     glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
@@ -492,13 +499,14 @@ void WebRenderer::drawEmitterPass(Scene& scene, const float eye[3]) {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void WebRenderer::drawGlassPass(Scene& scene, const float eye[3], const float dimension[3]) {
+void WebRenderer::drawGlassPass(RenderState& state, const LightGrid& grid, const float eye[3],
+                                const float dimension[3]) {
   // Each glass cube as drawBlockFaces draws it: half edge 0.45, 0.5 on the sides it reaches.
   const unsigned sideBit[3][2] = {{4u, 8u}, {32u, 16u}, {2u, 1u}};
   vertices.clear();
   glassFirst.clear();
   glassCount.clear();
-  for (const GlassCell& glass : scene.glassCells) {
+  for (const GlassCell& glass : state.glassCells) {
     const float centre[3] = {static_cast<float>(glass.x), static_cast<float>(glass.y),
                              static_cast<float>(glass.z)};
     float extent[3][2];
@@ -527,10 +535,10 @@ void WebRenderer::drawGlassPass(Scene& scene, const float eye[3], const float di
 
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   // The front target is sampled: it must not stay attached to the framebuffer drawn into.
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + scene.frontTarget, GL_TEXTURE_2D,
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + state.frontTarget, GL_TEXTURE_2D,
                          0, 0);
   GLenum buffers[2] = {GL_NONE, GL_NONE};
-  buffers[scene.backTarget] = GL_COLOR_ATTACHMENT0 + scene.backTarget;
+  buffers[state.backTarget] = GL_COLOR_ATTACHMENT0 + state.backTarget;
   glDrawBuffers(2, buffers);
   if (!vertices.empty()) {
     glUseProgram(glassProgram);
@@ -545,7 +553,7 @@ void WebRenderer::drawGlassPass(Scene& scene, const float eye[3], const float di
     glActiveTexture(GL_TEXTURE0 + kTileUnit);
     glBindTexture(GL_TEXTURE_2D, glassTileTex);
     glActiveTexture(GL_TEXTURE0 + kBackgroundUnit);
-    glBindTexture(GL_TEXTURE_2D, targets[scene.frontTarget]);
+    glBindTexture(GL_TEXTURE_2D, targets[state.frontTarget]);
     glActiveTexture(GL_TEXTURE0);
 
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
@@ -562,9 +570,9 @@ void WebRenderer::drawGlassPass(Scene& scene, const float eye[3], const float di
     bindQuadIndices(vertices.size() / (4 * kBlockStride));
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    for (size_t i = 0; i < scene.glassCells.size(); ++i) {
-      const GlassCell& glass = scene.glassCells[i];
-      const float cellOpacity = scene.grid->getCell(glass.x, glass.y, glass.z).opacity;
+    for (size_t i = 0; i < state.glassCells.size(); ++i) {
+      const GlassCell& glass = state.glassCells[i];
+      const float cellOpacity = grid.getCell(glass.x, glass.y, glass.z).opacity;
       glUniform1f(opacity, cellOpacity);
       // The program bends the pane's normal away from the cell's centre.
       glVertexAttrib4f(ProgramSource::kTexCoord1Attribute, static_cast<float>(glass.x),
@@ -578,14 +586,14 @@ void WebRenderer::drawGlassPass(Scene& scene, const float eye[3], const float di
     glUseProgram(0);
   }
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  std::swap(scene.frontTarget, scene.backTarget);
+  std::swap(state.frontTarget, state.backTarget);
 }
 
-void WebRenderer::present(const Scene& scene, int debugView) {
+void WebRenderer::present(const RenderState& state, int debugView) {
   // The debug view shows the image the glass was blended over; with no glass in view that is
   // the frame itself, and the back target was not refreshed.
   const int shown =
-      debugView == 0 || scene.glassCells.empty() ? scene.frontTarget : scene.backTarget;
+      debugView == 0 || state.glassCells.empty() ? state.frontTarget : state.backTarget;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, width, height);
   glDisable(GL_DEPTH_TEST);

@@ -1,15 +1,14 @@
-// The browser backend's GPU side on WebGL 2: the light volume, the tile textures, the two colour
-// targets sharing one depth buffer, the programs made from the desktop's program files, and the
-// frame: the Scene's frame plan replayed with vertex buffers through the desktop's passes in its
-// order (opaque runs, emitters, the copy for the glass, glass far to near), then shown on the
-// canvas. Sizes in pixels; geometry in world units as the Scene's.
+// The browser backend's GPU side on WebGL 2: light volume, tiles, the two colour targets with one
+// depth buffer, programs from the desktop's files, and the frame: the frame plan in the render state replayed
+// through the desktop's passes in their order. Sizes in pixels; geometry in world units.
 #pragma once
 
 #include <string>
 #include <vector>
 
 class LightGrid;
-class Scene;
+class ViewCamera;
+struct RenderState;
 
 class WebRenderer {
  public:
@@ -26,18 +25,22 @@ class WebRenderer {
   void uploadLight(const LightGrid& grid, bool cpuPath);
   // Gives the colour targets and their depth buffer the canvas's size.
   void resize(int width, int height);
-  // Plans the frame from the Scene's camera, draws the passes and shows the finished target (or
-  // the frame without glass when `debugView` is 1).
-  void drawFrame(Scene& scene, int debugView);
+  // Plans the frame into the render state from the camera, draws the passes and shows the
+  // finished target (or the frame without glass when `debugView` is 1). Each pass binds the framebuffer, program,
+  // buffers and textures it uses; between passes the depth test is on (GL_LESS), blending off,
+  // no vertex attribute array enabled and the canvas's framebuffer bound.
+  void drawFrame(RenderState& state, const LightGrid& grid, const ViewCamera& camera,
+                 int debugView);
 
   int width = 0, height = 0;
 
  private:
-  void planFrame(Scene& scene, const float eye[3]);
-  void drawOpaquePass(Scene& scene, const float eye[3], const float dimension[3]);
-  void drawEmitterPass(Scene& scene, const float eye[3]);
-  void drawGlassPass(Scene& scene, const float eye[3], const float dimension[3]);
-  void present(const Scene& scene, int debugView);
+  void planFrame(RenderState& state, const LightGrid& grid, const float eye[3]);
+  void drawOpaquePass(RenderState& state, const float eye[3], const float dimension[3]);
+  void drawEmitterPass(RenderState& state, const LightGrid& grid, const float eye[3]);
+  void drawGlassPass(RenderState& state, const LightGrid& grid, const float eye[3],
+                     const float dimension[3]);
+  void present(const RenderState& state, int debugView);
   // Binds the quad indices for `quads` quads of four vertices each, growing them as needed.
   void bindQuadIndices(size_t quads);
   // Sets the matrices of a program translated from a desktop file.

@@ -1,7 +1,6 @@
-// zlib's inflate calls (web/zlib/zlib.h) over stb_image's zlib decoder: the stream is decoded in
-// one piece into a buffer bounded by the caller's first output space plus a margin, so a
-// compressed-data bomb costs no more memory than the rows it claims to hold. Also the CRC-32
-// and a `compress` of stored blocks.
+// web/zlib/zlib.h: inflate over stb_image's zlib decoder, in one piece into a buffer bounded by the
+// caller's first output space plus a margin (a compressed-data bomb costs no more memory than the
+// rows it claims to hold); the CRC-32; `compress` in stored blocks.
 #include <cstring>
 #include <vector>
 

@@ -18,11 +18,9 @@
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 #include "world/MapImage.h"
+#include "world/WorldBuilder.h"
 
 namespace {
-
-const char* const kShippedMap = "media/textures/maps/testmap.png";
-const int kRoomHeight = 6;
 
 FrameStats frameStats;
 long framesDrawn = 0;
@@ -70,9 +68,10 @@ void drawOverlayAndStatus() {
     const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
                             static_cast<int>(std::lround(scene.camera.eye.y)),
                             static_cast<int>(std::lround(scene.camera.eye.z))};
-    const long cells = static_cast<long>(scene.opaqueBlocks.size() + scene.emitterCells.size() +
-                                         scene.glassCells.size());
-    text = statusText(frameStats, scene.grid->strength, scene.cpuLightUpload, cells, eyeCell);
+    const RenderState& state = scene.render;
+    const long cells = static_cast<long>(state.opaqueBlocks.size() + state.emitterCells.size() +
+                                         state.glassCells.size());
+    text = statusText(frameStats, scene.grid->strength, state.cpuLightUpload, cells, eyeCell);
   }
   if (text != shownStatus) {
     shownStatus = text;
@@ -87,7 +86,7 @@ void frame() {
   const long stepsBefore = scene.simulationSteps;
   scene.update();
   frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore);
-  WebRenderer::instance().drawFrame(scene, debugView);
+  WebRenderer::instance().drawFrame(scene.render, *scene.grid, scene.camera, debugView);
   drawOverlayAndStatus();
   ++framesDrawn;
 }
@@ -137,17 +136,9 @@ EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(const char* name, const unsigned cha
     showMessage(line.c_str());
     return 0;
   }
-  // The world build reads a file: the dropped bytes become one in the page's memory.
-  const std::string path = "/dropped-map";
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr || std::fwrite(bytes, 1, static_cast<size_t>(size), file) !=
-                             static_cast<size_t>(size)) {
-    if (file != nullptr) std::fclose(file);
-    showMessage("quillmarsh: cannot keep the dropped map in the page's memory");
-    return 0;
-  }
-  std::fclose(file);
-  scene.buildWorld(path.c_str(), kRoomHeight);
+  std::printf("TESSARY ROOM filename  %s\n", name);
+  scene.enterRoom(buildRoom(map.pixels.data(), map.width, map.height, kRoomHeight, *scene.grid,
+                            *scene.occlusionMap));
   showMessage(("room built from \"" + std::string(name) + "\"").c_str());
   return 1;
 }
@@ -185,7 +176,7 @@ int main() {
     return 1;
   }
 
-  scene.buildWorld(kShippedMap, kRoomHeight);
+  scene.buildWorld(kShippedMapFile, kRoomHeight);
   followWindowSize();
 
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);

@@ -61,6 +61,22 @@ def wait_for(what, limit, probe):
     fail(f'{what} (waited {limit} s)')
 
 
+def settle(take, keep):
+    """Takes pictures with `take` until two in a row agree (the camera has come to rest on the
+    floor and the first steps have revealed the room); copies the last to `keep`."""
+    previous = take()
+    deadline = time.monotonic() + 60
+    while True:
+        time.sleep(0.5)
+        latest = take()
+        if float(difference(previous, latest, 'MAE').split('(')[1].split(')')[0]) < 0.0005:
+            shutil.copy(latest, keep)
+            return
+        if time.monotonic() > deadline:
+            fail('the picture did not come to rest in 60 s')
+        previous = latest
+
+
 def desktop_run(binary, root, work, args, shot):
     """Runs the desktop program in `work` with a copy of media/. With `shot`, lets it settle,
     saves its start view with p and ends it with Escape; returns (status, stderr)."""
@@ -74,13 +90,16 @@ def desktop_run(binary, root, work, args, shot):
             process.kill()
             fail('the desktop program opened no window')
         subprocess.run(['xdotool', 'windowfocus', '--sync', window[0]], check=True)
-        time.sleep(4)  # the camera settles on the floor; the first steps reveal the room
-        subprocess.run(['xdotool', 'key', 'p'], check=True)
         folder = os.path.join(work, 'screenshots')
-        saved = wait_for('the desktop program saved no screenshot', 30,
-                         lambda: os.path.isdir(folder) and os.listdir(folder))
-        time.sleep(0.5)
-        shutil.copy(os.path.join(folder, saved[0]), shot)
+
+        def next_screenshot():
+            before = len(os.listdir(folder)) if os.path.isdir(folder) else 0
+            subprocess.run(['xdotool', 'key', 'p'], check=True)
+            wait_for('the desktop program saved no screenshot', 30,
+                     lambda: os.path.isdir(folder) and len(os.listdir(folder)) > before)
+            time.sleep(0.3)  # written whole
+            return os.path.join(folder, sorted(os.listdir(folder))[-1])
+        settle(next_screenshot, shot)
         subprocess.run(['xdotool', 'key', 'Escape'], check=True)
     try:
         _, err = process.communicate(timeout=60)
@@ -135,10 +154,15 @@ def main():
         frames = "Module._quillmarsh_frames ? Module._quillmarsh_frames() : 0"
         wait_for('the page drew no frames', 120,
                  lambda: browser.evaluate(f"typeof Module === 'undefined' ? 0 : {frames}") >= 20)
-        time.sleep(3)  # as the desktop's start view: settled on the floor
         browser.evaluate("document.getElementById('keys').style.display = 'none'")
         start = os.path.join(work, 'browser-start.png')
-        browser.screenshot(start)
+        shots = iter(range(1000))
+
+        def next_screenshot():
+            path = os.path.join(work, f'browser-settle-{next(shots) % 2}.png')
+            browser.screenshot(path)
+            return path
+        settle(next_screenshot, start)
         if browser.errors():
             fail(f'the page reported errors: {browser.errors()}')
         dark = mean(start)
@@ -155,12 +179,14 @@ def main():
 
         for _ in range(10):
             browser.key('0', 'Digit0', 48)
-        time.sleep(5)
         lit = os.path.join(work, 'browser-lit.png')
-        browser.screenshot(lit)
+
+        def lit_up():
+            time.sleep(1)
+            browser.screenshot(lit)
+            return mean(lit) > dark * 1.3
+        wait_for('presses of 0 did not light the room', 60, lit_up)
         print(f'after ten presses of 0: mean {mean(lit):.4f} (dark {dark:.4f})')
-        if mean(lit) < dark * 1.3:
-            fail('presses of 0 did not light the room')
         fades = [line for line in browser.console() if line.startswith('fade value:')]
         if len(fades) != 10:
             fail(f'{len(fades)} "fade value:" lines for ten presses of 0: {fades}')

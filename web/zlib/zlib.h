@@ -1,7 +1,6 @@
 // The part of zlib that the PNG image data check and the tests' PNG writer use, for the browser
-// build, which has no zlib: a whole stream is inflated in one piece (the browser's picture decoder
-// hands the check every IDAT chunk joined into one) by stb_image's decoder, into a bounded buffer;
-// `compress` writes stored (uncompressed) blocks.
+// build, which has no zlib: a whole stream inflated in one piece (the browser's decoder joins the
+// IDAT chunks into one), and `compress` writing stored (uncompressed) blocks.
 #pragma once
 
 typedef unsigned char Bytef;
