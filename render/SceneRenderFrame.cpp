@@ -24,10 +24,9 @@ const float kFogRange = static_cast<float>(ColorMap::kRayRange);
 }  // namespace
 
 // Relies on: a current context, the world and render resources built, the perspective
-// projection, the camera view in the model-view matrix, clear colour (0, 0, 0, 0), depth test
-// on with GL_LESS, blending, lighting, culling and 2-D texturing off.
-// Leaves: framebuffer 0 bound, blending off, no program stage active, blockHalfSize 0.5, the
-// targets exchanged, the current colour that of the last emitter drawn.
+// projection, the camera view in the model-view matrix. Every pass starts from the GL baseline
+// (render/GlBaseline.h) and leaves it as it found it. Leaves: blockHalfSize 0.5, the targets
+// exchanged.
 void Scene::renderFrame(FrameStageHook hook, void* context) {
   const Vec3 eyeVec = camera.position();
   const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
@@ -54,9 +53,8 @@ void Scene::planFrame(const float eye[3]) {
   FramePlan::joinFaces(render.opaqueBlocks, render.opaqueRuns);
 }
 
-// Relies on: the state renderFrame relies on. Leaves: the manager's framebuffer bound with both
-// targets attached and the back target the only draw buffer, cleared and then holding the
-// opaque cubes (the front target is filled by the emitter pass), no program active.
+// Leaves both targets attached to the shared framebuffer, the back target cleared and then
+// holding the opaque cubes (the front target is filled by the emitter pass).
 void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
   // Both targets attached (taken by index, not by role), sharing the manager's depth buffer.
   const FBOManager* targets = FBOManager::instance();
@@ -81,14 +79,11 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
   drawFaceRuns();
   render.blockVertex->unbind();
   render.blockFragment->unbind();
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }
 
-// Relies on the framebuffer and draw buffer the opaque pass left, no program active, the client
-// arrays off. Leaves: the back target holding the opaque and emitter cubes, and the front target
-// a copy of it when glass is in view (else what it held), framebuffer 0 bound,
-// 2-D texture 0 bound, the current colour that of the last emitter drawn, fog off (its mode
-// linear to black, ending at the fog range, taken from the fog coordinate), the client arrays
-// off.
+// Relies on the targets the opaque pass attached. Leaves the back target holding the opaque and
+// emitter cubes, and the front target a copy of it when glass is in view (else what it held).
 void Scene::drawEmitterPass() {
   render.blockHalfSize = FramePlan::kBlockHalfSize;
   const Vec3 eye = camera.position();
@@ -115,6 +110,10 @@ void Scene::drawEmitterPass() {
   // The flat cubes fade with the room: linear fog over the same horizontal eye distance the
   // block program fades by, so they reach black where the drawn columns end.
   const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, FBOManager::instance()->framebuffer);
+  glDrawBuffer(render.colorTargets[render.backTarget]->attachment);
+  // The colour array leaves the current colour undefined: it is restored with the fog.
+  glPushAttrib(GL_FOG_BIT | GL_CURRENT_BIT);
   glFogi(GL_FOG_MODE, GL_LINEAR);
   glFogfv(GL_FOG_COLOR, black);
   glFogf(GL_FOG_START, 0.5f * kFogRange);
@@ -132,11 +131,10 @@ void Scene::drawEmitterPass() {
     glDisableClientState(GL_FOG_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
-    // The colour array leaves the current colour undefined; the contract keeps the last one.
-    glColor4fv(colour);
   }
+  glPopAttrib();
+  // Not every driver keeps the coordinate source with the fog's attributes.
   glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
-  glDisable(GL_FOG);
   // The glass pass reads the front target as the image behind the panes; with no glass in view
   // nothing reads it, and the copy is the dearest part of the pass in a room full of lights.
   if (!render.glassCells.empty()) {
@@ -150,12 +148,10 @@ void Scene::drawEmitterPass() {
   render.colorTargets[render.frontTarget]->unbind();
 }
 
-// Relies on: the depth of the opaque and emitter cubes in the shared depth buffer, blending
-// off. The refraction program reads the front target's copy of the opaque image while the glass
-// is blended over the back target's copy. Leaves: framebuffer 0 bound, the manager's framebuffer
-// with only the (new front) target attached, blending off (its function GL_SRC_ALPHA,
-// GL_ONE_MINUS_SRC_ALPHA), no program active, blockHalfSize 0.45, the targets exchanged, the
-// current texture coordinate of set 1 the centre of the last glass cell drawn.
+// Relies on the depth of the opaque and emitter cubes in the shared depth buffer. The refraction
+// program reads the front target's copy of the opaque image while the glass is blended over the
+// back target's copy. Leaves the shared framebuffer with only the (new front) target attached,
+// blockHalfSize 0.45, the targets exchanged.
 void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
   render.blockHalfSize = FramePlan::kGlassHalfSize;
   render.glassVertex->bind();
@@ -173,6 +169,8 @@ void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
   // drawn into, or the reads are undefined (a feedback loop). The opaque pass attaches it again.
   glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, render.colorTargets[render.frontTarget]->attachment,
                             GL_TEXTURE_2D, 0, 0);
+  // Set 1 of the texture coordinates carries each cell's centre.
+  glPushAttrib(GL_CURRENT_BIT);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   for (const GlassCell& glass : render.glassCells) {
@@ -187,7 +185,9 @@ void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
   }
   render.colorTargets[render.backTarget]->unbind();
   std::swap(render.frontTarget, render.backTarget);
+  glBlendFunc(GL_ONE, GL_ZERO);
   glDisable(GL_BLEND);
+  glPopAttrib();
   render.glassVertex->unbind();
   render.glassFragment->unbind();
 }

@@ -19,6 +19,7 @@
 #include "Utils/VertexProgram.h"
 #include "app/Scene.h"
 #include "platform/Clock.h"
+#include "render/GlBaseline.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
@@ -56,6 +57,8 @@ void Scene::initRenderResources() {
   render.frontTarget = 0;
   render.backTarget = 1;
   camera.reset();
+  // The loads and the targets leave the texture environment in force; the frame starts clean.
+  GlBaseline::apply(kWindowWidth, kWindowHeight);
 }
 
 void Scene::resizeTargets(int width, int height) {
