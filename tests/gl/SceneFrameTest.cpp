@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <random>
 #include <set>
 
 #include "GlTestSupport.h"
 #include "SceneTestSetUp.h"
 #include "Utils/RenderTarget.h"
+#include "app/Screenshot.h"
 #include "Utils/ShaderProgram.h"
 #include "render/BlockFaces.h"
 #include "render/FramePlan.h"
@@ -80,6 +83,14 @@ TEST(SceneSetUp, RenderResourcesAndAnEmptyLightVolume) {
     EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, scene.render.colorTargets[i]->texture, GL_TEXTURE_WIDTH),
               Scene::kWindowWidth);
     EXPECT_EQ(scene.render.colorTargets[i]->attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
+  }
+  // Each side of a resize alone reaches both targets.
+  for (const auto& size : {std::array<int, 2>{640, 800}, {640, 500}, {1024, 500}, {1024, 800}}) {
+    scene.resizeTargets(size[0], size[1]);
+    for (const RenderTarget* t : scene.render.colorTargets) {
+      EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, t->texture, GL_TEXTURE_WIDTH), size[0]);
+      EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, t->texture, GL_TEXTURE_HEIGHT), size[1]);
+    }
   }
 
   newGrid(60, 6, 40).current[0].light[0] = 5.0f;  // not in the volume before the first upload
@@ -243,4 +254,16 @@ TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheCurrentHalfEdge) {
         }
     }
   EXPECT_EQ(sent.size(), 24u);
+}
+
+TEST(Screenshot, TakesTheFirstFreeNameInAFolderNewOrOldAndOverwritesNothing) {
+  const std::string folder = ::testing::TempDir() + "qm-shots";
+  ASSERT_EQ(std::system(("rm -rf " + folder).c_str()), 0);
+  EXPECT_EQ(reserveScreenshotPath(folder), folder + "/quillmarsh-001.png");  // makes the folder
+  std::ofstream(folder + "/quillmarsh-002.png") << "kept";
+  EXPECT_EQ(reserveScreenshotPath(folder), folder + "/quillmarsh-003.png");  // the folder exists
+  std::string kept;
+  std::ifstream(folder + "/quillmarsh-002.png") >> kept;
+  EXPECT_EQ(kept, "kept");
+  EXPECT_EQ(reserveScreenshotPath(folder + "/quillmarsh-002.png"), "");  // a file, not a folder
 }
