@@ -66,11 +66,12 @@ class Scene {
   void placeCamera(const StartView& start);
   // Clears `hidden` in every cell of each column the visibility marks call seen.
   void revealVisibleColumns();
-  // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).
-  void drawBlock(float x, float y, float z);
+  // Draws cell (x, y, z) as a textured cube of half edge `halfSize` (one GL_QUADS primitive).
+  void drawBlock(float x, float y, float z, float halfSize);
   // drawBlock limited to the kBlockFaces entries whose bits are set (still one primitive); the
-  // sides named by `reach` bits lie at 0.5 from the centre whatever blockHalfSize is.
-  void drawBlockFaces(float x, float y, float z, unsigned faces, unsigned reach = 0u);
+  // sides named by `reach` bits lie at 0.5 from the centre whatever `halfSize` is.
+  void drawBlockFaces(float x, float y, float z, unsigned faces, float halfSize,
+                      unsigned reach = 0u);
   // The plan's runs of opaque faces, a quad each (FramePlan::runQuad), in one primitive.
   void drawFaceRuns();
 

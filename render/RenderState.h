@@ -35,7 +35,6 @@ struct RenderState {
   RenderTarget* colorTargets[2] = {nullptr, nullptr};
   int frontTarget = 0;
   int backTarget = 1;
-  float blockHalfSize = 0.0f;
 
   // The light volume (a 3-D texture, one texel per cell), the framebuffer that draws its slices,
   // and the upload path: a CPU array (true) or slices drawn through the framebuffer.

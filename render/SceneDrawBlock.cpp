@@ -1,22 +1,25 @@
 // Scene::drawBlock: one cell as an axis-aligned textured cube in immediate mode, centred on the
-// cell's point, half edge blockHalfSize (world units; 0.5 on the sides a `reach` bit names),
+// cell's point, half edge `halfSize` (world units; 0.5 on the sides a `reach` bit names),
 // sent face by face from kBlockFaces; Scene::drawFaceRuns: the plan's runs of opaque faces.
 #include <GL/glew.h>
 
 #include "app/Scene.h"
 #include "render/BlockFaces.h"
 
-void Scene::drawBlock(float x, float y, float z) { drawBlockFaces(x, y, z, kAllBlockFaces); }
+void Scene::drawBlock(float x, float y, float z, float halfSize) {
+  drawBlockFaces(x, y, z, kAllBlockFaces, halfSize);
+}
 
-void Scene::drawBlockFaces(float x, float y, float z, unsigned faces, unsigned reach) {
+void Scene::drawBlockFaces(float x, float y, float z, unsigned faces, float halfSize,
+                           unsigned reach) {
   const float centre[3] = {x, y, z};
-  // Half edge towards minus and plus per axis; the face bits of -x, +x, -y, +y, -z, +z.
-  const unsigned sideBit[3][2] = {{4u, 8u}, {32u, 16u}, {2u, 1u}};
-  const float whole = FramePlan::kBlockHalfSize;
-  float extent[3][2];
-  for (int axis = 0; axis < 3; ++axis)
-    for (int plus = 0; plus < 2; ++plus)
-      extent[axis][plus] = (reach & sideBit[axis][plus]) != 0 ? whole : render.blockHalfSize;
+  // Half edge towards minus and plus per axis, from the side each face of the table lies on.
+  float extent[3][2] = {};
+  for (const BlockFace& face : kBlockFaces)
+    for (int axis = 0; axis < 3; ++axis)
+      if (face.normal[axis] != 0)
+        extent[axis][face.normal[axis] > 0] =
+            (reach & face.bit) != 0 ? FramePlan::kBlockHalfSize : halfSize;
   // The eight corners, formed before the primitive starts; corner (i, j, k) has bit 4i + 2j + k
   // set for the plus side of x, y and z.
   float corners[8][3];

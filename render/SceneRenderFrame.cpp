@@ -25,8 +25,7 @@ const float kFogRange = static_cast<float>(ColorMap::kRayRange);
 
 // Relies on: a current context, the world and render resources built, the perspective
 // projection, the camera view in the model-view matrix. Every pass starts from the GL baseline
-// (render/GlBaseline.h) and leaves it as it found it. Leaves: blockHalfSize 0.5, the targets
-// exchanged.
+// (render/GlBaseline.h) and leaves it as it found it. Leaves the targets exchanged.
 void Scene::renderFrame(FrameStageHook hook, void* context) {
   const Vec3 eyeVec = camera.position();
   const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
@@ -42,7 +41,6 @@ void Scene::renderFrame(FrameStageHook hook, void* context) {
   drawEmitterPass();
   done(FrameStage::Emitter);
   drawGlassPass(eye, dimension);
-  render.blockHalfSize = FramePlan::kBlockHalfSize;
   done(FrameStage::Glass);
 }
 
@@ -85,7 +83,6 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
 // Relies on the targets the opaque pass attached. Leaves the back target holding the opaque and
 // emitter cubes, and the front target a copy of it when glass is in view (else what it held).
 void Scene::drawEmitterPass() {
-  render.blockHalfSize = FramePlan::kBlockHalfSize;
   const Vec3 eye = camera.position();
   render.emitterPositions.clear();
   render.emitterColours.clear();
@@ -100,7 +97,7 @@ void Scene::drawEmitterPass() {
       for (const auto& sign : face.corners) {
         float corner[3];
         for (int axis = 0; axis < 3; ++axis)
-          corner[axis] = centre[axis] + static_cast<float>(sign[axis]) * render.blockHalfSize;
+          corner[axis] = centre[axis] + static_cast<float>(sign[axis]) * FramePlan::kBlockHalfSize;
         render.emitterPositions.insert(render.emitterPositions.end(), corner, corner + 3);
         render.emitterColours.insert(render.emitterColours.end(), colour, colour + 4);
         render.emitterFog.push_back(std::hypot(corner[0] - eye.x, corner[2] - eye.z));
@@ -151,9 +148,8 @@ void Scene::drawEmitterPass() {
 // Relies on the depth of the opaque and emitter cubes in the shared depth buffer. The refraction
 // program reads the front target's copy of the opaque image while the glass is blended over the
 // back target's copy. Leaves the shared framebuffer with only the (new front) target attached,
-// blockHalfSize 0.45, the targets exchanged.
+// the targets exchanged.
 void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
-  render.blockHalfSize = FramePlan::kGlassHalfSize;
   render.glassVertex->bind();
   render.glassFragment->bind();
   render.glassFragment->setTextureParameter("light_volume", render.lightVolumeTex);
@@ -181,7 +177,8 @@ void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
     glMultiTexCoord3f(GL_TEXTURE1, static_cast<float>(glass.x), static_cast<float>(glass.y),
                       static_cast<float>(glass.z));
     drawBlockFaces(static_cast<float>(glass.x), static_cast<float>(glass.y),
-                   static_cast<float>(glass.z), glass.faces, glass.reach);
+                   static_cast<float>(glass.z), glass.faces, FramePlan::kGlassHalfSize,
+                   glass.reach);
   }
   render.colorTargets[render.backTarget]->unbind();
   std::swap(render.frontTarget, render.backTarget);

@@ -52,7 +52,6 @@ void Scene::initRenderResources() {
   render.colorTargets[1] =
       new RenderTarget(kWindowWidth, kWindowHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
 
-  render.blockHalfSize = 0.5f;
   stepAccumulator = 0.0;
   render.frontTarget = 0;
   render.backTarget = 1;

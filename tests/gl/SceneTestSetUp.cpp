@@ -20,7 +20,6 @@ const std::string& prepareScene() {
     done = true;
     scene.render.frontTarget = 1;
     scene.render.backTarget = 0;
-    scene.render.blockHalfSize = 0.45f;
     scene.render.cpuLightUpload = false;
     scene.stepAccumulator = 0.75;
     OutputCapture capture(1);
