@@ -111,7 +111,7 @@ TEST(MapImage, AFileOrSideExactlyAtItsLimitIsReadAndOneOverIsRefused) {
   for (const char* kind : {"map", "texture"})
     for (const auto& c : cases) {
       std::string error, bytes;
-      const MapImage::Limits limits{std::get<0>(c), std::get<1>(c), kind};
+      const Image::Limits limits{std::get<0>(c), std::get<1>(c), kind};
       EXPECT_EQ(MapImage().load(path.c_str(), error, limits), std::get<2>(c)) << kind << error;
       EXPECT_EQ(FileReader::read(path.c_str(), std::get<1>(c), kind, bytes, error), std::get<1>(c) >= n);
     }
