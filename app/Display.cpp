@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Utils/FBOManager.h"
 #include "Utils/MatrixScope.h"
 #include "Utils/RenderTarget.h"
 #include "app/FrameStats.h"
@@ -116,6 +117,8 @@ void drawFrame(FrameStageHook hook, void* context) {
 
 // From the GL baseline (render/GlBaseline.h) back to it; the matrices as found.
 void presentFrame() {
+  // The shared framebuffer has the window's size.
+  const FBOManager& window = *scene.render.framebuffer;
   glEnable(GL_TEXTURE_2D);
   // The debug view shows the image the glass was blended over; with no glass in view that is
   // the frame itself, and the back target was not refreshed.
@@ -146,19 +149,14 @@ void presentFrame() {
     if (overlayVisible) {
       // The overlay keeps the place and size it has in the start-up window, whatever the
       // window's size now.
-      GLint viewport[4];
-      glGetIntegerv(GL_VIEWPORT, viewport);
       glViewport(0, 0, Scene::kWindowWidth, Scene::kWindowHeight);
       scene.occlusionMap->drawOverlay();
-      glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+      glViewport(0, 0, window.width, window.height);
     }
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    if (statusVisible) drawStatusLine(viewport[2], viewport[3]);
+    if (statusVisible) drawStatusLine(window.width, window.height);
     if (screenshotRequested) {
       screenshotRequested = false;
-      glReadBuffer(GL_BACK);
-      saveScreenshot(viewport[2], viewport[3]);
+      saveScreenshot(window.width, window.height);
     }
   }
   glutSwapBuffers();
