@@ -42,11 +42,7 @@ void Scene::revealVisibleColumns() {
       if (!occlusionMap->contains(x, z)) continue;
       const ColorMap::Pixel& mark = occlusionMap->markPixel(x, z);
       if (mark != ColorMap::kSeenWall && mark != ColorMap::kSeenOpen) continue;
-      for (int y = 0; y < grid->sizeY; ++y) {
-        GridCell cell = grid->getCell(x, y, z);
-        cell.hidden = false;
-        grid->setCell(x, y, z, cell);
-      }
+      for (int y = 0; y < grid->sizeY; ++y) grid->setHidden(grid->index(x, y, z), false);
     }
   }
 }

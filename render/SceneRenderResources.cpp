@@ -5,6 +5,7 @@
 #include <IL/il.h>
 
 #include <cassert>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -65,6 +66,10 @@ void Scene::resizeTargets(int width, int height) {
   for (RenderTarget* target : colorTargets) target->resize();
 }
 
+namespace {
+const float kBlack[3] = {0.0f, 0.0f, 0.0f};
+}  // namespace
+
 void Scene::createLightVolume() {
   assert(grid != nullptr && grid->allocated);
   const LightGrid& g = *grid;
@@ -80,7 +85,10 @@ void Scene::createLightVolume() {
   }
 
   lightVolumeFbo = new FramebufferObject();
-  std::vector<float> black(static_cast<size_t>(g.sizeX) * g.sizeY * g.sizeZ * 3, 0.0f);
+  // Texels as LightGrid::lightTexel makes them: 8-bit r, g, b and an opaque alpha. The upload
+  // then hands the driver the very bytes it stores.
+  std::vector<std::uint32_t> black(static_cast<size_t>(g.sizeX) * g.sizeY * g.sizeZ,
+                                   LightGrid::lightTexel(kBlack));
 
   glGenTextures(1, &lightVolumeTex);
   glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
@@ -89,8 +97,8 @@ void Scene::createLightVolume() {
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB, g.sizeX, g.sizeY, g.sizeZ, 0, GL_RGB, GL_FLOAT,
-               black.data());
+  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGBA8, g.sizeX, g.sizeY, g.sizeZ, 0, GL_RGBA,
+               GL_UNSIGNED_BYTE, black.data());
 
   lightVolumeFbo->Bind();
   lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, 0);

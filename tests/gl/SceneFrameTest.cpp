@@ -81,7 +81,7 @@ TEST(SceneSetUp, RenderResourcesAndAnEmptyLightVolume) {
     EXPECT_EQ(scene.colorTargets[i]->attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
   }
 
-  newGrid(60, 6, 40).current[0].light[0] = 5.0f;  // not in the volume before the first upload
+  EditedCell(newGrid(60, 6, 40), 0L).setLight(5, 0, 0);  // not in the volume before the first upload
   EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, scene.lightVolumeTex, GL_TEXTURE_DEPTH), 40);
   const std::vector<float> texels = readVolume();
   EXPECT_EQ(std::count(texels.begin(), texels.end(), 0.0f), 60 * 6 * 40 * 3);
@@ -93,14 +93,17 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
   std::mt19937 random(7);
   std::uniform_real_distribution<float> spread(0.0f, 4.0f);
   for (long i = 0; i < 11L * 6 * 9; ++i)
-    for (float& c : g.current[i].light) c = spread(random);
-  g.current[g.index(10, 5, 8)].light[0] = FLT_MAX;
+    for (float& c : EditedCell(g, i).light) c = spread(random);
+  {
+    EditedCell brightest(g, 10, 5, 8);
+    brightest.light[0] = FLT_MAX;
+  }
   for (bool cpu : {true, false}) {
     scene.cpuLightUpload = cpu;
     scene.uploadLightVolume();
     const std::vector<float> texels = readVolume();
     for (long i = 0; i < 11L * 6 * 9 * 3; ++i) {
-      const double c = g.current[i / 3].light[i % 3];
+      const double c = g.lightAt(i / 3, i % 3);
       ASSERT_NEAR(texels[i], c / (c + 1.0), 1.0 / 255 + 1e-6) << (cpu ? "cpu " : "slice ") << i;
     }
   }
@@ -147,7 +150,7 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndResto
   cell(1, 1, 5).setTranslucent(0.5f);  // in the open
   cell(5, 1, 4).setEmitter(350.0f, 350.0f, 150.0f);
   for (long i = 0; i < 7L * 4 * 9; ++i)
-    for (float& c : g.current[i].light) c = 0.5f;
+    for (float& c : EditedCell(g, i).light) c = 0.5f;
   scene.uploadLightVolume();
   look(Vec3(3.0f, 1.2f, 8.5f), Vec3(3.0f, 1.0f, 0.0f));
   render();

@@ -157,7 +157,7 @@ TEST(FramePlan, GlassIsOrderedFarToNearByDistanceToTheCentreAndTheViewTestIsStri
 TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
   LightGrid g;
   g.resize(4, 3, 4);
-  for (long i = 0; i < 4L * 3 * 4; ++i) g.current[i].hidden = true;
+  for (long i = 0; i < 4L * 3 * 4; ++i) g.setHidden(i, true);
   put(g, 0, 1, 1, 0.0f);              // air on the -x edge
   put(g, 3, 1, 3, 0.5f);              // glass in the +x, +z corner
   put(g, 3, 1, 0, 1.0f);              // opaque on the edge: its own faces, no wall
@@ -210,7 +210,7 @@ TEST(BlockFaces, EachFaceLiesOnItsNormalsSideAndIsTexturedOnceTheWayTheTileReads
 TEST(FramePlan, CoincidentEmitterAndOpaqueFacesAndGlassSeamsAndFarSidesAreNotSent) {
   LightGrid g;
   g.resize(5, 3, 5);
-  for (long i = 0; i < 5L * 3 * 5; ++i) g.current[i].hidden = true;
+  for (long i = 0; i < 5L * 3 * 5; ++i) g.setHidden(i, true);
   put(g, 1, 1, 2, 0.0f, true);  // emitter between an emitter (+z) and an opaque cube (+x)
   put(g, 1, 1, 3, 0.0f, true);
   put(g, 2, 1, 2, 1.0f);

@@ -11,6 +11,7 @@
 #include "app/Scene.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "tests/support/EditedCell.h"
 
 extern int lightUploadCount;  // LightUploadSeam.cpp
 
@@ -31,9 +32,9 @@ struct SceneTest : ::testing::Test {
   void SetUp() override {
     map.resize(4, 4);
     grid.resize(5, 3, 4);
-    for (int i = 0; i < 5 * 3 * 4; ++i) grid.current[i].hidden = true;
+    for (int i = 0; i < 5 * 3 * 4; ++i) grid.setHidden(i, true);
     grid.lightX = 1, grid.lightY = 1, grid.lightZ = 0;
-    grid.current[grid.index(1, 1, 0)].setEmitter(0, 0, 0);
+    EditedCell(grid, 1, 1, 0).setEmitter(0, 0, 0);
     scene.grid = &grid;
     scene.occlusionMap = &map;
     scene.cpuLightUpload = running = true;
@@ -69,14 +70,16 @@ TEST_F(SceneTest, StepsOnceMoreThanTwentyMillisecondsHaveGatheredAndMovesByTheCa
 }
 
 TEST_F(SceneTest, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
-  grid.current[grid.index(1, 1, 0)].light[2] = 4;
+  EditedCell(grid, 1, 1, 0).setLight(0, 0, 4);
   const ColorMap::Pixel colours[] = {ColorMap::kSeenWall, ColorMap::kSeenOpen, ColorMap::kSeenWall,
                                      ColorMap::kSeenWall,  // would be column (4, 0) if read past the row
                                      {255, 0, 100}, {255, 100, 0}, {254, 0, 0}, ColorMap::kCamera, ColorMap::kWall};
   const int at[][2] = {{0, 0}, {1, 0}, {3, 3}, {0, 1}, {2, 0}, {3, 0}, {0, 2}, {1, 1}, {2, 1}};
   for (int i = 0; i < 9; ++i) map.markPixel(at[i][0], at[i][1]) = colours[i];
   scene.revealVisibleColumns();
-  EXPECT_EQ(std::count_if(grid.current, grid.current + 60, [](const GridCell& c) { return !c.hidden; }), 4 * 3);
+  int shown = 0;
+  for (long i = 0; i < 60; ++i) shown += !grid.hiddenAt(i);
+  EXPECT_EQ(shown, 4 * 3);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(revealed(at[i][0], at[i][1]), 3) << i;
   EXPECT_TRUE(grid.getCell(1, 1, 0).emitter && grid.getCell(1, 1, 0).light[2] == 4.0f);
 }

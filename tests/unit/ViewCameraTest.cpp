@@ -8,6 +8,7 @@
 #include "app/FlyCamera.h"
 #include "app/FrameTimer.h"
 #include "world/LightGrid.h"
+#include "tests/support/EditedCell.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ struct Camera : ::testing::Test {
   void slab(int fromX, int toX, float opacity = 1.0f) {
     cam.grid = &grid;
     for (int i = 0; i < 20 * 6 * 20; ++i)
-      if (i % 20 >= fromX && i % 20 <= toX) grid.current[i].setTranslucent(opacity);
+      if (i % 20 >= fromX && i % 20 <= toX) EditedCell(grid, i).setTranslucent(opacity);
   }
   Vec3 pushFrom(const Vec3& p) {  // one body step from p; returns the displacement
     cam.setPosition(p);
