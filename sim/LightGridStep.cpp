@@ -3,12 +3,13 @@
 // move one cell. Single precision throughout; built without FP contraction so that no sum or
 // product is fused and every result is the rounded value of each operation, lane by lane alike.
 //
-// The sweep runs plane by plane (r, g, b) over rows of cells, reading the light planes and the
-// kept fraction only; emitters (a short list) are redone after their slab's rows with their
-// emission added. The light volume's texels are made from each row as it is finished.
+// The sweep runs over rows of cells, four cells at a time, reading the three light planes and the
+// kept fraction only, and makes each cell's light volume texel from its new light; emitters (a
+// short list) are redone after their slab's rows with their emission added.
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/WorkerPool.h"
@@ -23,8 +24,28 @@ constexpr int kMoveDirections = 6;
 // bits (the float's spacing at 2^23 is 1).
 constexpr float kRoundingBias = 8388608.0f;
 
-// The rule for one cell and component, in the order of the sum: own, x+1, x-1, y+1, y-1, z+1,
-// z-1; `keep` is 0 for a cell light does not enter.
+// Sixteen lanes of floats, and of the masks their comparisons give (GCC and Clang vector types:
+// each operation acts lane by lane exactly as on one float; without AVX-512 a lane group spans
+// several registers). Every function taking or giving lanes is inlined, so the warning about
+// the calling convention of such functions does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef float Lanes __attribute__((vector_size(64)));
+typedef std::int32_t Mask __attribute__((vector_size(64)));
+constexpr int kLanes = 16;
+
+#define QM_INLINE inline __attribute__((always_inline))
+
+QM_INLINE Lanes load(const float* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+QM_INLINE Lanes select(Mask m, Lanes a, Lanes b) {
+  return reinterpret_cast<Lanes>((reinterpret_cast<Mask>(a) & m) | (reinterpret_cast<Mask>(b) & ~m));
+}
+
+// The rule for one cell and component (or four), in the order of the sum: own, x+1, x-1, y+1,
+// y-1, z+1, z-1; `keep` is 0 for a cell light does not enter.
 inline float diffused(float own, float xp, float xm, float yp, float ym, float zp, float zm,
                       float keep) {
   float s = own;
@@ -37,55 +58,99 @@ inline float diffused(float own, float xp, float xm, float yp, float ym, float z
   const float d = keep * (s / kNeighbourhood);
   return keep != 0.0f ? d : 0.0f;
 }
+QM_INLINE Lanes diffused(Lanes own, Lanes xp, Lanes xm, Lanes yp, Lanes ym, Lanes zp, Lanes zm,
+                      Lanes keep) {
+  Lanes s = own;
+  s += xp;
+  s += xm;
+  s += yp;
+  s += ym;
+  s += zp;
+  s += zm;
+  const Lanes d = keep * (s / kNeighbourhood);
+  return select(keep != 0.0f, d, Lanes{});
+}
 
-// One row of one plane: `own` the row, the other four its neighbour rows (the outside's zero
-// row beyond the grid), `width` cells.
-void diffuseRow(const float* own, const float* yp, const float* ym, const float* zp,
-                const float* zm, const float* keep, float decay, int width, float* out) {
-  if (width == 1) {
-    out[0] = diffused(own[0], 0.0f, 0.0f, yp[0], ym[0], zp[0], zm[0], keep[0]) * decay;
+// LightGrid::lightTexel for a lane group of cells, per plane.
+QM_INLINE Mask channelBytes(Lanes c) {
+  const Lanes q = c / (c + 1.0f) * 255.0f;
+  const Lanes clamped = select(q > 0.0f, select(q < 255.0f, q, Lanes{} + 255.0f), Lanes{});
+  return reinterpret_cast<Mask>(clamped + kRoundingBias) & 0xFF;
+}
+
+// The neighbour rows of one row of one plane (the outside's zero row beyond the grid).
+struct Rows {
+  const float *own, *yp, *ym, *zp, *zm;
+};
+
+// x86-64 builds carry AVX-512 and AVX2 copies of the row loop beside the baseline one, picked at
+// start-up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__EMSCRIPTEN__)
+#define QM_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define QM_ROW_CLONES
+#endif
+
+// Next light and texels of one row of `width` cells: planes r, g, b of the row and its
+// neighbours in `rows`, results into the three planes of `out` (`stride` floats apart).
+QM_ROW_CLONES
+void stepRow(const Rows rows[3], const float* keep, float decay, int width, float* out,
+             long stride, std::uint32_t* texels) {
+  const auto cell = [&](int x) {
+    float light[3];
+    for (int k = 0; k < 3; ++k) {
+      const Rows& r = rows[k];
+      light[k] = diffused(r.own[x], x + 1 < width ? r.own[x + 1] : 0.0f,
+                          x > 0 ? r.own[x - 1] : 0.0f, r.yp[x], r.ym[x], r.zp[x], r.zm[x],
+                          keep[x]) *
+                 decay;
+      out[k * stride + x] = light[k];
+    }
+    texels[x] = LightGrid::lightTexel(light);
+  };
+  // A lane group at x reads x - 1 .. x + kLanes, so it serves the cells 1 .. width - 2; the last
+  // group may overlap the one before it (each cell's result depends only on the current light).
+  const int interior = width - 2;
+  if (interior < kLanes) {
+    for (int x = 0; x < width; ++x) cell(x);
     return;
   }
-  out[0] = diffused(own[0], own[1], 0.0f, yp[0], ym[0], zp[0], zm[0], keep[0]) * decay;
-  const int last = width - 1;
-  for (int x = 1; x < last; ++x)
-    out[x] = diffused(own[x], own[x + 1], own[x - 1], yp[x], ym[x], zp[x], zm[x], keep[x]) * decay;
-  out[last] = diffused(own[last], 0.0f, own[last - 1], yp[last], ym[last], zp[last], zm[last],
-                       keep[last]) *
-              decay;
-}
-
-inline std::uint32_t channelByte(float c) {
-  float q = c / (c + 1.0f) * 255.0f;
-  q = q > 0.0f ? (q < 255.0f ? q : 255.0f) : 0.0f;
-  const float biased = q + kRoundingBias;
-  std::uint32_t bits;
-  std::memcpy(&bits, &biased, sizeof bits);
-  return bits & 0xFFu;
-}
-
-// LightGrid::lightTexel for a row of cells given as three planes.
-void texelRow(const float* r, const float* g, const float* b, int width, std::uint32_t* out) {
-  for (int x = 0; x < width; ++x)
-    out[x] = 0xFF000000u | channelByte(r[x]) | channelByte(g[x]) << 8 | channelByte(b[x]) << 16;
+  const auto group = [&](int x) {
+    const Lanes kept = load(keep + x);
+    Mask texel = Mask{} + static_cast<std::int32_t>(0xFF000000u);
+    for (int k = 0; k < 3; ++k) {
+      const Rows& r = rows[k];
+      const Lanes light = diffused(load(r.own + x), load(r.own + x + 1), load(r.own + x - 1),
+                                   load(r.yp + x), load(r.ym + x), load(r.zp + x),
+                                   load(r.zm + x), kept) *
+                          decay;
+      std::memcpy(out + k * stride + x, &light, sizeof light);
+      texel |= channelBytes(light) << (8 * k);
+    }
+    std::memcpy(texels + x, &texel, sizeof texel);
+  };
+  cell(0);
+  for (int x = 1; x + kLanes <= width - 1; x += kLanes) group(x);
+  if (interior % kLanes != 0) group(width - 1 - kLanes);
+  cell(width - 1);
 }
 
 }  // namespace
 
 void LightGrid::sweepRows(long firstRow, long endRow) {
   const long plane = static_cast<long>(sizeX) * sizeY;
+  const float* none = zeroRow.data();
   for (long row = firstRow; row < endRow; ++row) {
     const int z = static_cast<int>(row / sizeY), y = static_cast<int>(row % sizeY);
     const long base = row * sizeX;
+    Rows rows[3];
     for (int k = 0; k < 3; ++k) {
       const float* own = current + k * planeStride + base;
-      const float* none = zeroRow.data();
-      diffuseRow(own, y + 1 < sizeY ? own + sizeX : none, y > 0 ? own - sizeX : none,
-                 z + 1 < sizeZ ? own + plane : none, z > 0 ? own - plane : none,
-                 keep.data() + base, decay, sizeX, next + k * planeStride + base);
+      rows[k] = Rows{own, y + 1 < sizeY ? own + sizeX : none, y > 0 ? own - sizeX : none,
+                     z + 1 < sizeZ ? own + plane : none, z > 0 ? own - plane : none};
     }
-    texelRow(next + base, next + planeStride + base, next + 2 * planeStride + base, sizeX,
-             texels.data() + base);
+    stepRow(rows, keep.data() + base, decay, sizeX, next + base, planeStride,
+            texels.data() + base);
   }
   std::memset(hidden.data() + firstRow * sizeX, 1, (endRow - firstRow) * sizeX);
 

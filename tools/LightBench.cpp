@@ -228,7 +228,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-        ms[run.run_name.str()] = run.real_accumulated_time * 1e3 / run.iterations;
+        ms[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
+            run.real_accumulated_time * 1e3 / run.iterations;
     ConsoleReporter::ReportRuns(runs);
   }
   // Milliseconds of a run, or -1 when it was filtered out.
