@@ -1,6 +1,7 @@
 // The global Scene, its flags, and the per-frame update cadence.
 #include "app/Scene.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "app/FrameTimer.h"
@@ -22,7 +23,12 @@ void Scene::update() {
   const double dt = FrameTimer::instance().step();
   stepAccumulator += dt;
   camera.update(dt);
-  if (stepAccumulator > kStepInterval) stepSimulation();
+  if (stepAccumulator > kStepInterval) {
+    // The time gathered past the step is kept, up to one interval: frames shorter than the
+    // interval then still give fifty steps a second, and a long frame gives one step, no burst.
+    stepAccumulator = std::min(stepAccumulator - kStepInterval, kStepInterval);
+    stepSimulation();
+  }
 }
 
 void Scene::stepSimulation() {
@@ -30,7 +36,6 @@ void Scene::stepSimulation() {
   grid->step();
   ++simulationSteps;
   uploadLightVolume();
-  stepAccumulator = 0.0;
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
 }
