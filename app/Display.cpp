@@ -146,17 +146,9 @@ void presentFrame() {
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     }
     glDisable(GL_TEXTURE_2D);
-    if (overlayVisible) {
-      // The overlay keeps the place and size it has in the start-up window, whatever the
-      // window's size now.
-      GLint viewport[4];
-      glGetIntegerv(GL_VIEWPORT, viewport);
-      glViewport(0, 0, Scene::kWindowWidth, Scene::kWindowHeight);
-      scene.occlusionMap->drawOverlay();
-      glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    }
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
+    if (overlayVisible) scene.occlusionMap->drawOverlay(viewport[2], viewport[3]);
     if (statusVisible) drawStatusLine(viewport[2], viewport[3]);
     if (screenshotRequested) {
       screenshotRequested = false;
