@@ -64,7 +64,7 @@ void onKeyUp(unsigned char key, int, int) {
       recolourWanderingLight(0.0f, 0.0f, kLightColourIntensity);
       break;
     case 'm':
-      scene.cpuLightUpload = !scene.cpuLightUpload;
+      scene.render.cpuLightUpload = !scene.render.cpuLightUpload;
       break;
     case 'o':
       overlayVisible = !overlayVisible;

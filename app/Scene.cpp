@@ -7,6 +7,7 @@
 #include "app/FrameTimer.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/WorldBuilder.h"
 
 Scene scene;
 bool running = true;
@@ -38,6 +39,11 @@ void Scene::stepSimulation() {
   uploadLightVolume();
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
+}
+
+void Scene::placeCamera(const StartView& start) {
+  camera.grid = grid;
+  if (start.found) camera.setView(start.eye, start.target, start.up);
 }
 
 void Scene::revealVisibleColumns() {

@@ -11,20 +11,19 @@
 #include "app/Display.h"
 #include "app/Input.h"
 #include "app/Scene.h"
+#include "world/WorldBuilder.h"
 
 namespace {
 
-const char* const kShippedMap = "media/textures/maps/testmap.png";
-// Room height in cells (floor and ceiling layers included): the default and the limits.
-constexpr int kDefaultHeight = 6;
+// The room height's limits in cells (floor and ceiling layers included); kRoomHeight by default.
 constexpr int kMinHeight = 3;
 constexpr int kMaxHeight = 64;
 
 void printUsage(std::ostream& out) {
   out << "Usage: quillmarsh [--height N] [MAP]\n"
-         "  MAP          a PNG or JPEG room map, one pixel per column (default: " << kShippedMap << ")\n"
+         "  MAP          a PNG or JPEG room map, one pixel per column (default: " << kShippedMapFile << ")\n"
          "  --height N   the room's height in cells, floor and ceiling included, " << kMinHeight
-      << " to " << kMaxHeight << " (default " << kDefaultHeight << ")\n"
+      << " to " << kMaxHeight << " (default " << kRoomHeight << ")\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
          "Keys: w/s/a/d/e/q walk, space jump, left drag turn, 0 light up, 9 light down,\n"
          "      o visibility map, h status line, p screenshot, b frame without glass,\n"
@@ -48,8 +47,8 @@ int main(int argc, char** argv) {
     }
   }
   glutInit(&argc, argv);  // takes out the toolkit's own options
-  const char* mapFile = kShippedMap;
-  int height = kDefaultHeight;
+  const char* mapFile = kShippedMapFile;
+  int height = kRoomHeight;
   bool mapGiven = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--height") == 0) {

@@ -13,14 +13,14 @@
 #include "world/LightGrid.h"
 
 void Scene::uploadLightVolume() {
-  assert(grid != nullptr && lightVolumeTex != 0 && lightVolumeFbo != nullptr);
+  assert(grid != nullptr && render.lightVolumeTex != 0 && render.lightVolumeFbo != nullptr);
   const LightGrid& g = *grid;
 
-  if (cpuLightUpload) {
+  if (render.cpuLightUpload) {
     // The step leaves the texels made; only an edit since then makes this call remake them.
     const std::uint32_t* texels = grid->lightTexels();
     glEnable(GL_TEXTURE_3D);
-    glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
+    glBindTexture(GL_TEXTURE_3D, render.lightVolumeTex);
     glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, g.sizeX, g.sizeY, g.sizeZ, GL_RGBA,
                     GL_UNSIGNED_BYTE, texels);
     glDisable(GL_TEXTURE_3D);
@@ -43,12 +43,12 @@ void Scene::uploadLightVolume() {
     gluOrtho2D(0, g.sizeX, 0, g.sizeY);
     glPointSize(1.0f);
 
-    lightVolumeFbo->Bind();
+    render.lightVolumeFbo->Bind();
     glViewport(0, 0, g.sizeX, g.sizeY);
     glDisable(GL_DEPTH_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     for (int z = 0; z < g.sizeZ; ++z) {
-      lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, z);
+      render.lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, render.lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, z);
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
       glBegin(GL_POINTS);
       for (int y = 0; y < g.sizeY; ++y)

@@ -4,6 +4,7 @@
 // step writes, each with the same threads); the room fading to black through subnormal floats;
 // the visibility pass with the reveal. Ends with a one-line summary. Reads media/ from the working
 // directory or from --root DIR. Wall-clock times per step, copy or pass.
+#include <IL/il.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,18 +20,22 @@
 #include "app/Scene.h"
 #include "platform/WorkerPool.h"
 #include "tests/support/ReferenceLightStep.h"
-#include "tools/ShippedRoom.h"
+#include "tools/RootArgument.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/WorldBuilder.h"
 
 namespace {
 
-// The shipped room inside a Scene, so the benchmarks run the Scene's own steps where it has one.
+// The shipped room inside a Scene, built as the program builds it but without the render
+// set-up, so the benchmarks run the Scene's own steps where it has one.
 struct ShippedRoom {
   ShippedRoom() {
+    ilInit();
     world.grid = new LightGrid();
     world.occlusionMap = &map;
-    shippedroom::build(*world.grid, map, world.camera);
+    world.camera.reset();
+    world.placeCamera(buildRoomFromMap(kShippedMapFile, kRoomHeight, *world.grid, map));
   }
   LightGrid& grid() { return *world.grid; }
   ColorMap map;
@@ -243,7 +248,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!shippedroom::enterRoot(argc, argv)) return 1;
+  if (!enterRoot(argc, argv)) return 1;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   SummaryReporter reporter;

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cassert>
+#include <iostream>
 
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/MapImage.h"
 
 namespace {
 
@@ -64,4 +66,20 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();
   return start;
+}
+
+StartView buildRoom(const unsigned char* rgb, int width, int height, int roomHeight,
+                    LightGrid& grid, ColorMap& map) {
+  assert(roomHeight >= 1 && roomHeight <= MapImage::kMaxSide);
+  map.resize(width, height);
+  grid.resize(width, roomHeight, height);
+  return buildWorldFromPixels(rgb, width, height, grid, map);
+}
+
+StartView buildRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map) {
+  std::cout << "TESSARY ROOM filename  " << mapFile << std::endl;
+  MapImage image;
+  image.loadOrExit(mapFile);
+  std::cout << "loaded image dimensions h: " << image.height << " w: " << image.width << std::endl;
+  return buildRoom(image.pixels.data(), image.width, image.height, roomHeight, grid, map);
 }
