@@ -207,8 +207,11 @@ void LightGrid::step() {
 
   const long rows = static_cast<long>(sizeY) * sizeZ;
   WorkerPool& workers = pool != nullptr ? *pool : WorkerPool::shared();
+  // A few slabs a thread, taken in turn: a thread the machine holds back leaves its share to the
+  // others instead of keeping them waiting.
   const long bySize = std::max(1L, cellCount() / std::max(1L, minCellsPerSlab));
-  const int slabs = static_cast<int>(std::min({static_cast<long>(workers.threads()), rows, bySize}));
+  const long perThreads = workers.threads() > 1 ? 4L * workers.threads() : 1L;
+  const int slabs = static_cast<int>(std::min({perThreads, rows, bySize}));
   workers.run(slabs, [this, rows, slabs](int s) {
     sweepRows(rows * s / slabs, rows * (s + 1) / slabs);
   });
