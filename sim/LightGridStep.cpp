@@ -3,13 +3,13 @@
 // move one cell. Single precision throughout; built without FP contraction so that no sum or
 // product is fused and every result is the rounded value of each operation, lane by lane alike.
 //
-// The sweep runs over rows of cells, four cells at a time, reading the three light planes and the
+// The sweep runs over rows of cells, sixteen cells at a time, reading the three light planes and the
 // kept fraction only, and makes each cell's light volume texel from its new light; emitters (a
 // short list) are redone after their slab's rows with their emission added.
 #include <algorithm>
 #include <cassert>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/WorkerPool.h"
@@ -44,7 +44,7 @@ QM_INLINE Lanes select(Mask m, Lanes a, Lanes b) {
   return reinterpret_cast<Lanes>((reinterpret_cast<Mask>(a) & m) | (reinterpret_cast<Mask>(b) & ~m));
 }
 
-// The rule for one cell and component (or four), in the order of the sum: own, x+1, x-1, y+1,
+// The rule for one cell and component (or a lane group), in the order of the sum: own, x+1, x-1, y+1,
 // y-1, z+1, z-1; `keep` is 0 for a cell light does not enter.
 inline float diffused(float own, float xp, float xm, float yp, float ym, float zp, float zm,
                       float keep) {

@@ -48,6 +48,7 @@ TEST(LightGridStep, MatchesThePlainRuleBitForBitOnAnyThreadCountAndNeverBrighten
   const struct { int x, y, z; bool walled; float strength; int steps; } grids[] = {
       {1, 1, 1, false, 0.05f, 40}, {1, 6, 1, false, 0.05f, 40}, {7, 1, 3, false, 0.05f, 40},
       {2, 2, 2, false, 0.05f, 40}, {13, 3, 11, false, 0.05f, 60}, {8, 5, 7, true, 0.05f, 300},
+      {37, 3, 7, false, 0.05f, 40}, {18, 2, 3, true, 0.05f, 40},  // rows in groups of cells
       {6, 5, 4, false, 0.0f, 1100}};  // the last fades through the subnormals to zero
   // 3 and 8 threads split 33 or 35 rows unevenly, and 8 threads more slabs than a grid of 3 rows has.
   std::unique_ptr<WorkerPool> pools[] = {std::make_unique<WorkerPool>(1), std::make_unique<WorkerPool>(2),
