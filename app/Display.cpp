@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Utils/FBOManager.h"
 #include "Utils/MatrixScope.h"
 #include "Utils/RenderTarget.h"
 #include "app/FrameStats.h"
@@ -19,11 +20,6 @@
 #include "world/LightGrid.h"
 
 void initGL() {
-  glShadeModel(GL_SMOOTH);
-  glClearColor(0.4f, 0.4f, 0.99f, 0.5f);
-  glClearDepth(1.0);
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LESS);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   // Only a driver with the NV hint knows its enum; elsewhere it would leave GL_INVALID_ENUM behind.
   const GLubyte* extensions = glGetString(GL_EXTENSIONS);
@@ -69,8 +65,8 @@ namespace {
 FrameStats frameStats;
 
 // The status line across the top of the window: white bitmap text on a half-dark band, so it
-// reads over dark and bright rooms alike. Relies on the model-view matrix selected and holding
-// the identity; leaves blending off, the current colour white, the projection as found.
+// reads over dark and bright rooms alike. Relies on the model-view matrix holding the identity;
+// from the GL baseline back to it.
 void drawStatusLine(int width, int height) {
   const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
                           static_cast<int>(std::lround(scene.camera.eye.y)),
@@ -88,6 +84,7 @@ void drawStatusLine(int width, int height) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
   glRecti(0, height - 22, width, height);
+  glBlendFunc(GL_ONE, GL_ZERO);
   glDisable(GL_BLEND);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   glRasterPos2i(6, height - 16);
@@ -110,8 +107,6 @@ void onDisplay() {
 void drawFrame(FrameStageHook hook, void* context) {
   // The passes clear their own targets, and the full-screen quad covers every pixel of the
   // window: a clear of the window's buffers here would only cost time.
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glMultMatrixf(scene.camera.glViewMatrix);
   if (hook != nullptr) hook(FrameStage::View, context);
@@ -120,11 +115,10 @@ void drawFrame(FrameStageHook hook, void* context) {
   if (hook != nullptr) hook(FrameStage::Present, context);
 }
 
-// Relies on: framebuffer 0 bound, the model-view matrix selected, depth test on, the window's
-// viewport. Leaves: 2-D texturing off, the texture environment GL_REPLACE, the shown target's
-// texture bound, both matrices as found, depth test on; with the status line on, blending off
-// and the current colour white.
+// From the GL baseline (render/GlBaseline.h) back to it; the matrices as found.
 void presentFrame() {
+  // The shared framebuffer has the window's size.
+  const FBOManager& window = *scene.render.framebuffer;
   glEnable(GL_TEXTURE_2D);
   // The debug view shows the image the glass was blended over; with no glass in view that is
   // the frame itself, and the back target was not refreshed.
@@ -150,23 +144,13 @@ void presentFrame() {
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_TEXTURE_2D);
-    if (overlayVisible) {
-      // The overlay keeps the place and size it has in the start-up window, whatever the
-      // window's size now.
-      GLint viewport[4];
-      glGetIntegerv(GL_VIEWPORT, viewport);
-      glViewport(0, 0, Scene::kWindowWidth, Scene::kWindowHeight);
-      scene.occlusionMap->drawOverlay();
-      glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    }
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    if (statusVisible) drawStatusLine(viewport[2], viewport[3]);
+    if (overlayVisible) scene.occlusionMap->drawOverlay(window.width, window.height);
+    if (statusVisible) drawStatusLine(window.width, window.height);
     if (screenshotRequested) {
       screenshotRequested = false;
-      glReadBuffer(GL_BACK);
-      saveScreenshot(viewport[2], viewport[3]);
+      saveScreenshot(window.width, window.height);
     }
   }
   glutSwapBuffers();

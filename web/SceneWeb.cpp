@@ -22,7 +22,6 @@ void Scene::initRenderResources() {
   delete occlusionMap;
   occlusionMap = new ColorMap();
   render.cpuLightUpload = true;
-  render.blockHalfSize = 0.5f;
   stepAccumulator = 0.0;
   render.frontTarget = 0;
   render.backTarget = 1;

@@ -11,13 +11,13 @@
 
 #include "app/ViewCamera.h"
 #include "platform/FileReader.h"
+#include "platform/image/Image.h"
 #include "render/BlockFaces.h"
 #include "render/FramePlan.h"
 #include "render/RenderState.h"
 #include "web/ProgramSource.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
-#include "world/MapImage.h"
 
 namespace {
 
@@ -29,6 +29,8 @@ const double kNear = 0.1, kFar = 1000.0;
 constexpr int kBlockStride = 8;
 // Floats per vertex of the emitter pass: position, colour, fog coordinate.
 constexpr int kEmitterStride = 8;
+// As the desktop's texture loader (Utils/TextureLoader.h): a side within every driver's limit.
+constexpr Image::Limits kTextureLimits{2048, 16u << 20, "texture"};
 // Texture units of the samplers, as the desktop layer hands them out.
 constexpr int kVolumeUnit = 0, kTileUnit = 1, kBackgroundUnit = 2;
 
@@ -143,8 +145,8 @@ unsigned linkFile(const char* fileName, std::string& error) {
 }
 
 bool loadTile(const char* fileName, unsigned* texture, std::string& error) {
-  MapImage picture;
-  if (!picture.load(fileName, error, MapImage::kTextureLimits)) {
+  Image picture;
+  if (!picture.load(fileName, error, kTextureLimits)) {
     error = "cannot use texture \"" + std::string(fileName) + "\": " + error;
     return false;
   }
@@ -164,12 +166,6 @@ bool loadTile(const char* fileName, unsigned* texture, std::string& error) {
 
 void setSampler(unsigned program, const char* name, int unit) {
   glUniform1i(glGetUniformLocation(program, name), unit);
-}
-
-// The desktop's 8-bit volume: the driver rounds each float to the nearest of 256 levels.
-unsigned char toByte(float value) {
-  const float clamped = value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value);
-  return static_cast<unsigned char>(std::lround(clamped * 255.0f));
 }
 
 void multiply(const float a[16], const float b[16], float out[16]) {
@@ -236,7 +232,7 @@ bool WebRenderer::init(std::string& error) {
 void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   if (lightVolumeTex != 0) glDeleteTextures(1, &lightVolumeTex);
   volumeSize[0] = sizeX, volumeSize[1] = sizeY, volumeSize[2] = sizeZ;
-  // RGBA8: the desktop's volume holds 8 bits a channel, and RGB8 cannot be drawn into.
+  // RGBA8, as the desktop's.
   std::vector<unsigned char> black(static_cast<size_t>(sizeX) * sizeY * sizeZ * 4, 0);
   glGenTextures(1, &lightVolumeTex);
   glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
@@ -250,20 +246,12 @@ void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   glBindTexture(GL_TEXTURE_3D, 0);
 }
 
-void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath) {
+void WebRenderer::uploadLight(LightGrid& g, bool cpuPath) {
   if (cpuPath) {
-    texels.resize(static_cast<size_t>(g.sizeX) * g.sizeY * g.sizeZ * 4);
-    for (int z = 0; z < g.sizeZ; ++z)
-      for (int y = 0; y < g.sizeY; ++y)
-        for (int x = 0; x < g.sizeX; ++x) {
-          const GridCell cell = g.getCell(x, y, z);
-          unsigned char* texel = &texels[static_cast<size_t>(g.index(x, y, z)) * 4];
-          for (int k = 0; k < 3; ++k) texel[k] = toByte(LightGrid::compressLight(cell.light[k]));
-          texel[3] = 255;
-        }
+    // The texels the step made, as the desktop uploads them.
     glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
     glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, g.sizeX, g.sizeY, g.sizeZ, GL_RGBA,
-                    GL_UNSIGNED_BYTE, texels.data());
+                    GL_UNSIGNED_BYTE, g.lightTexels());
     glBindTexture(GL_TEXTURE_3D, 0);
     return;
   }

@@ -22,7 +22,7 @@ class WebRenderer {
   void createLightVolume(int sizeX, int sizeY, int sizeZ);
   // The grid's light compressed to c / (c + 1) into the volume: from a CPU array in one
   // transfer, or slice by slice as points drawn into each layer.
-  void uploadLight(const LightGrid& grid, bool cpuPath);
+  void uploadLight(LightGrid& grid, bool cpuPath);
   // Gives the colour targets and their depth buffer the canvas's size.
   void resize(int width, int height);
   // Plans the frame into the render state from the camera, draws the passes and shows the
@@ -58,7 +58,6 @@ class WebRenderer {
   float projection[16] = {};
   float modelView[16] = {};
   std::vector<float> vertices;
-  std::vector<unsigned char> texels;
   // Where each glass cell's quads start in the glass pass's vertex data, and how many it has.
   std::vector<unsigned> glassFirst, glassCount;
 };

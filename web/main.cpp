@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/FrameTimer.h"
 #include "app/Input.h"
 #include "app/Scene.h"
+#include "render/OverlayLayout.h"
 #include "web/WebRenderer.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -26,12 +28,17 @@ FrameStats frameStats;
 long framesDrawn = 0;
 std::string shownStatus;
 std::vector<unsigned char> overlayPixels;
+// The marks version the page's overlay shows; kOverlayHidden while it is hidden.
+constexpr long kOverlayHidden = -2;
+long shownMarksVersion = kOverlayHidden;
 
 EM_JS(void, showStatus, (const char* text), { quillmarshPage.status(UTF8ToString(text)); });
-EM_JS(void, showOverlay, (const unsigned char* rgba, int width, int height), {
-  quillmarshPage.overlay(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+EM_JS(void, showOverlay, (const unsigned char* rgba, int width, int height, float left,
+                         float bottom, float cell), {
+  quillmarshPage.overlay(rgba ? HEAPU8.subarray(rgba, rgba + width * height * 4) : null, width,
+                         height, left, bottom, cell);
 });
-EM_JS(void, hideOverlay, (), { quillmarshPage.overlay(null, 0, 0); });
+EM_JS(void, hideOverlay, (), { quillmarshPage.overlay(null, 0, 0, 0, 0, 0); });
 EM_JS(void, showMessage, (const char* text), { quillmarshPage.message(UTF8ToString(text)); });
 EM_JS(int, windowWidth, (), { return window.innerWidth; });
 EM_JS(int, windowHeight, (), { return window.innerHeight; });
@@ -47,20 +54,26 @@ void followWindowSize() {
 
 void drawOverlayAndStatus() {
   const ColorMap& map = *scene.occlusionMap;
-  if (overlayVisible && map.allocated) {
-    overlayPixels.resize(static_cast<size_t>(map.width) * map.height * 4);
-    // Rows top first in the page's picture; the map's row 0 is the room's z = 0, at the bottom.
-    for (int y = 0; y < map.height; ++y)
-      for (int x = 0; x < map.width; ++x) {
-        const ColorMap::Pixel& p = map.markPixel(x, y);
-        unsigned char* out = &overlayPixels[(static_cast<size_t>(map.height - 1 - y) * map.width + x) * 4];
-        out[0] = static_cast<unsigned char>(p.r);
-        out[1] = static_cast<unsigned char>(p.g);
-        out[2] = static_cast<unsigned char>(p.b);
-        out[3] = 255;
+  if (overlayVisible && map.allocated && map.width > 0 && map.height > 0) {
+    // Placed as the desktop places it; row z = 0 at the top (the page's rows run down).
+    const OverlayLayout layout(WebRenderer::instance().width, WebRenderer::instance().height,
+                               map.width, map.height);
+    const unsigned char* fresh = nullptr;
+    if (map.marksVersion != shownMarksVersion) {
+      overlayPixels.resize(static_cast<size_t>(map.width) * map.height * 4);
+      for (long i = 0; i < static_cast<long>(map.width) * map.height; ++i) {
+        const ColorMap::Pixel& p = map.marks[i];
+        overlayPixels[4 * i] = static_cast<unsigned char>(p.r);
+        overlayPixels[4 * i + 1] = static_cast<unsigned char>(p.g);
+        overlayPixels[4 * i + 2] = static_cast<unsigned char>(p.b);
+        overlayPixels[4 * i + 3] = 255;
       }
-    showOverlay(overlayPixels.data(), map.width, map.height);
-  } else {
+      shownMarksVersion = map.marksVersion;
+      fresh = overlayPixels.data();
+    }
+    showOverlay(fresh, map.width, map.height, layout.left, layout.bottom, layout.cell);
+  } else if (shownMarksVersion != kOverlayHidden) {
+    shownMarksVersion = kOverlayHidden;
     hideOverlay();
   }
   std::string text;
@@ -153,6 +166,9 @@ EMSCRIPTEN_KEEPALIVE double quillmarsh_heading() {
 }  // extern "C"
 
 int main() {
+  // The page has no threads (they would need a cross-origin isolated page): the step runs on
+  // one.
+  setenv("QUILLMARSH_THREADS", "1", 1);
   EmscriptenWebGLContextAttributes attributes;
   emscripten_webgl_init_context_attributes(&attributes);
   attributes.majorVersion = 2;

@@ -5,9 +5,11 @@
 
 #include <GL/glew.h>
 
+#include <string>
 #include <vector>
 
 #include "app/Scene.h"
+#include "tests/support/EditedCell.h"
 #include "world/LightGrid.h"
 
 namespace scenetest {
@@ -16,14 +18,17 @@ namespace scenetest {
 const std::string& prepareScene();
 // A fresh grid of empty, visible air cells at strength 0, with a new light volume.
 LightGrid& newGrid(int sx, int sy, int sz);
-GridCell& cell(int x, int y, int z);
+EditedCell cell(int x, int y, int z);
 // The light volume's texels, (r, g, b) floats per texel, x fastest.
 std::vector<float> readVolume();
 // A colour target as 8-bit RGB, bottom row first.
 std::vector<unsigned char> readTarget(int index);
 // Places the camera; sets the projection and model-view matrices the display would.
 void look(const Vec3& eye, const Vec3& target);
-// One frame of the program's recipe (drawFrame), presented in the test window.
-void render();
+// One frame of the program's recipe (drawFrame), presented in the test window. Returns what
+// differed from the GL baseline after each stage ("opaque: blend; "), empty when nothing did.
+std::string render();
+// What differs from the GL baseline at the window's size, empty when nothing does.
+std::string offBaseline();
 
 }  // namespace scenetest

@@ -1,17 +1,15 @@
-// MapImage for the browser build: the same file reading, header and image data checks and causes
-// as the desktop's decoder, with stb_image decoding in DevIL's place (it also checks the PNG
-// chunk checksums, which stb_image skips). The zlib check sees the IDAT chunks joined into one.
+// Image for the browser build: the same file reading, header and image data checks and causes as
+// the desktop's decoder, with stb_image decoding in DevIL's place (it also checks the PNG chunk
+// checksums, which stb_image skips). The zlib check sees the IDAT chunks joined into one.
 #include <stb/stb_image.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <iostream>
 
 #include "platform/FileReader.h"
-#include "world/MapHeader.h"
-#include "world/MapImage.h"
-#include "world/PngImageData.h"
+#include "platform/image/Image.h"
+#include "platform/image/ImageHeader.h"
+#include "platform/image/PngImageData.h"
 #include "zlib.h"
 
 namespace {
@@ -61,7 +59,7 @@ bool joinImageData(const unsigned char* bytes, size_t size, std::string& joined,
 
 }  // namespace
 
-bool MapImage::load(const char* fileName, std::string& error, const Limits& limits) {
+bool Image::load(const char* fileName, std::string& error, const Limits& limits) {
   width = height = 0;
   pixels.clear();
   std::string bytes;
@@ -70,7 +68,7 @@ bool MapImage::load(const char* fileName, std::string& error, const Limits& limi
          decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error, limits);
 }
 
-bool MapImage::decode(const unsigned char* bytes, size_t size, std::string& error,
+bool Image::decode(const unsigned char* bytes, size_t size, std::string& error,
                       const Limits& limits) {
   width = height = 0;
   pixels.clear();
@@ -80,9 +78,9 @@ bool MapImage::decode(const unsigned char* bytes, size_t size, std::string& erro
             std::to_string(limits.maxFileBytes) + " bytes";
     return false;
   }
-  MapHeader header;
+  ImageHeader header;
   if (!header.read(bytes, size, limits.maxSide, error, limits.kind)) return false;
-  if (header.format == MapHeader::Format::Png) {
+  if (header.format == ImageHeader::Format::Png) {
     std::string joined;
     if (!joinImageData(bytes, size, joined, error) ||
         !PngImageData::check(reinterpret_cast<const unsigned char*>(joined.data()),
@@ -112,12 +110,4 @@ bool MapImage::decode(const unsigned char* bytes, size_t size, std::string& erro
   }
   stbi_image_free(data);
   return width != 0;
-}
-
-void MapImage::loadOrExit(const char* fileName) {
-  std::string error;
-  if (load(fileName, error)) return;
-  std::cout.flush();
-  std::cerr << "quillmarsh: cannot use map \"" << fileName << "\": " << error << std::endl;
-  std::exit(1);
 }
