@@ -1,6 +1,7 @@
 // Building the room from map pixels into the light grid's next buffer, then swapping it in.
 #include "world/WorldBuilder.h"
 
+#include <algorithm>
 #include <cassert>
 #include <iostream>
 
@@ -52,11 +53,15 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
         grid.setNextCell(x, ceiling, z, marker);
         grid.setNextCell(x, 0, z, marker);
         start.found = true;
-        start.eye = Vec3(static_cast<float>(x), kStartEyeHeight, static_cast<float>(z));
+        // A room too low for the usual eye height puts the eye in its top open layer.
+        start.eye = Vec3(static_cast<float>(x), std::min(kStartEyeHeight, ceiling - 1.0f),
+                         static_cast<float>(z));
       }
     }
   }
 
+  // Likewise the wandering light, which would otherwise replace a ceiling cell.
+  if (grid.lightY >= ceiling) grid.lightY = std::max(ceiling - 1, 0);
   grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();
