@@ -9,7 +9,7 @@ class ColorMap;
 class LightGrid;
 
 // The map the program reads when it is given none (relative to the working directory), and the
-// height of every room in layers (floor 0, ceiling roomHeight - 1).
+// room height it builds in layers unless told otherwise (floor 0, ceiling roomHeight - 1).
 constexpr const char* kShippedMapFile = "media/textures/maps/testmap.png";
 constexpr int kRoomHeight = 6;
 
