@@ -5,16 +5,20 @@
 #include <GL/glu.h>
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "Utils/MatrixScope.h"
 #include "Utils/RenderTarget.h"
+#include "app/EditView.h"
 #include "app/FrameStats.h"
 #include "app/FrameTimer.h"
 #include "app/Screenshot.h"
 #include "app/Scene.h"
+#include "app/TextFit.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
@@ -46,7 +50,9 @@ void onReshape(int width, int height) {
 }
 
 void onSpecialKey(int key, int, int) {
+  anyKeyPressed = true;
   if (key == GLUT_KEY_F11) glutFullScreenToggle();
+  if (key == GLUT_KEY_F1) keyCardVisible = !keyCardVisible;
 }
 
 void drawFullScreenQuad() {
@@ -69,7 +75,7 @@ namespace {
 FrameStats frameStats;
 
 // The status line across the top of the window: white bitmap text on a half-dark band, so it
-// reads over dark and bright rooms alike. Relies on the model-view matrix selected and holding
+// reads over dark and bright rooms alike; a narrow window wraps it between fields. Relies on the model-view matrix selected and holding
 // the identity; leaves blending off, the current colour white, the projection as found.
 void drawStatusLine(int width, int height) {
   const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
@@ -78,7 +84,10 @@ void drawStatusLine(int width, int height) {
   const long cells = static_cast<long>(scene.opaqueBlocks.size() + scene.emitterCells.size() +
                                        scene.glassCells.size());
   const std::string text = statusText(frameStats, scene.grid->strength, scene.cpuLightUpload,
-                                      cells, eyeCell);
+                                      cells, eyeCell) +
+                           "  fill " + columnKindName(scene.selectedKind);
+  const std::vector<std::string> lines = fitText(text, static_cast<size_t>(std::max(1, (width - 12) / 9)));
+  const int band = 22 + 16 * static_cast<int>(lines.size() - 1);
   MatrixScope projection(GL_PROJECTION);
   glLoadIdentity();
   gluOrtho2D(0, width, 0, height);
@@ -87,11 +96,13 @@ void drawStatusLine(int width, int height) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
-  glRecti(0, height - 22, width, height);
+  glRecti(0, height - band, width, height);
   glDisable(GL_BLEND);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glRasterPos2i(6, height - 16);
-  for (const char c : text) glutBitmapCharacter(GLUT_BITMAP_9_BY_15, c);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    glRasterPos2i(6, height - 16 - 16 * static_cast<int>(i));
+    for (const char c : lines[i]) glutBitmapCharacter(GLUT_BITMAP_9_BY_15, c);
+  }
   glEnable(GL_DEPTH_TEST);
 }
 
@@ -157,6 +168,7 @@ void presentFrame() {
     }
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
+    drawEditView(viewport[2], viewport[3]);
     if (statusVisible) drawStatusLine(viewport[2], viewport[3]);
     if (screenshotRequested) {
       screenshotRequested = false;

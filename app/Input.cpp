@@ -5,6 +5,9 @@
 #include <cassert>
 #include <iostream>
 
+#include "app/Controls.h"
+#include "app/EditView.h"
+#include "app/MouseDrag.h"
 #include "app/Scene.h"
 #include "world/LightGrid.h"
 
@@ -13,11 +16,18 @@ namespace {
 constexpr unsigned char kSpace = 32;
 constexpr unsigned char kEscape = 27;
 constexpr double kJumpSpeed = 6.0;
-constexpr double kStrengthStep = 0.05;
-constexpr float kStrengthFloor = 0.001f;
+// Control held with "z" and "s" arrives as these ASCII control codes.
+constexpr unsigned char kCtrlZ = 26;
+constexpr unsigned char kCtrlS = 19;
 constexpr float kLightColourIntensity = 1500.0f;
 
-void printStrength() { std::cout << "fade value:" << scene.grid->strength << std::endl; }
+void printStrength() {
+  std::cout << "fade value:" << scene.grid->strength
+            << (scene.grid->strength >= controls::kStrengthCeiling ? " (the ceiling)" : "")
+            << std::endl;
+}
+
+MouseDrag mouseDrag;
 
 // Gives the cell that holds the wandering light a new colour; every other field is kept.
 void recolourWanderingLight(float r, float g, float b) {
@@ -32,6 +42,7 @@ void recolourWanderingLight(float r, float g, float b) {
 }  // namespace
 
 void onKeyDown(unsigned char key, int, int) {
+  anyKeyPressed = true;
   scene.camera.setKey(static_cast<char>(key), true);
   if (key == kSpace) scene.camera.jump(kJumpSpeed);
 }
@@ -44,12 +55,30 @@ void onKeyUp(unsigned char key, int, int) {
       running = false;
       break;
     case '0':
-      scene.grid->strength = static_cast<float>(scene.grid->strength + kStrengthStep);
+      scene.grid->strength = controls::raisedStrength(scene.grid->strength);
+      printStrength();
+      break;
+    case '8':
+      scene.grid->strength = controls::loweredStrength(scene.grid->strength);
       printStrength();
       break;
     case '9':
-      scene.grid->strength = kStrengthFloor;
+      scene.grid->strength = controls::kStrengthLow;
       printStrength();
+      break;
+    case '1': scene.selectedKind = ColumnKind::Wall; break;
+    case '2': scene.selectedKind = ColumnKind::Glass; break;
+    case '3': scene.selectedKind = ColumnKind::WhiteLight; break;
+    case '4': scene.selectedKind = ColumnKind::YellowLight; break;
+    case '5': scene.selectedKind = ColumnKind::BlueLight; break;
+    case 'r':
+      scene.camera.levelView();
+      break;
+    case kCtrlZ:
+      scene.undoEdit();
+      break;
+    case kCtrlS:
+      scene.saveRoomAsMap();
       break;
     case 'b':
       debugView = debugView + 1 < 2 ? debugView + 1 : 0;
@@ -80,12 +109,25 @@ void onKeyUp(unsigned char key, int, int) {
   }
 }
 
-void onMouse(int button, int, int x, int y) {
+void onMouse(int button, int state, int x, int y) {
+  if (state == 0) {
+    // Only the button that starts a drag turns the view, from where it went down.
+    if (!mouseDrag.press(button, x, y)) return;
+    scene.camera.setMousePosition(x, y);
+    scene.camera.setMouseLook(true);
+    return;
+  }
+  bool click = false;
+  if (!mouseDrag.release(button, x, y, click)) return;
+  // Motion no frame has applied yet is dropped: the view stays as last drawn.
   scene.camera.setMousePosition(x, y);
-  // Any left-button event, press or release, switches mouse look on for the rest of the run.
-  if (button == 0) scene.camera.setMouseLook(true);
+  scene.camera.setMouseLook(true);
+  if (click && button == 0) scene.editAtPick(false);
+  if (click && button == 2) scene.editAtPick(true);
 }
 
-void onMotion(int x, int y) { scene.camera.setMousePosition(x, y); }
+void onMotion(int x, int y) {
+  if (mouseDrag.motion(x, y)) scene.camera.setMousePosition(x, y);
+}
 
 void onPassiveMotion(int, int) {}

@@ -22,6 +22,7 @@ void Scene::update() {
   const double dt = FrameTimer::instance().step();
   stepAccumulator += dt;
   camera.update(dt);
+  refreshPick();
   if (stepAccumulator > kStepInterval) stepSimulation();
 }
 

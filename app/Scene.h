@@ -28,6 +28,8 @@
 #include "render/Frustum.h"
 #include "render/GlassCell.h"
 #include "render/GridPos.h"
+#include "world/CellPick.h"
+#include "world/RoomEditor.h"
 
 class ColorMap;
 class FramebufferObject;
@@ -93,7 +95,20 @@ class Scene {
   void drawEmitterPass();
   void drawGlassPass(const float eye[3], const float dimension[3]);
 
+  // Editing the room (app/SceneEdit.cpp). The cell the eye looks at, from the current camera.
+  void refreshPick();
+  // A click at the picked cell: clears its column, or with `fill` fills the column the pick
+  // aims at with selectedKind; the visibility is cast again at once. Refusals print one line.
+  void editAtPick(bool fill);
+  void undoEdit();
+  // Saves the room as a map picture under maps/ with the start marker where the eye stands,
+  // and prints its path.
+  void saveRoomAsMap();
+
   LightGrid* grid = nullptr;
+  RoomEditor editor;
+  ColumnKind selectedKind = ColumnKind::Wall;
+  CellPick pick;
   ShaderProgram* blockFragment = nullptr;
   ShaderProgram* blockVertex = nullptr;
   ShaderProgram* glassFragment = nullptr;

@@ -1,6 +1,7 @@
 // Scene::buildWorld: the start-up sequence that reads the map and builds the room. It lives in
 // the GL library because the render set-up (textures, programs, the light volume) joins it.
 #include <cassert>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/Scene.h"
@@ -31,5 +32,16 @@ void Scene::buildWorld(const char* mapFile, int roomHeight) {
   camera.grid = grid;
   const StartView start =
       buildWorldFromPixels(map.pixels.data(), map.width, map.height, *grid, *occlusionMap);
-  if (start.found) camera.setView(start.eye, start.target, start.up);
+  if (!start.open) {
+    std::cout.flush();
+    std::cerr << "quillmarsh: cannot use map \"" << mapFile
+              << "\": it has no open column to stand in" << std::endl;
+    std::exit(1);
+  }
+  if (!start.found) {
+    std::cerr << "quillmarsh: map \"" << mapFile << "\" has no start marker; starting in column ("
+              << start.eye.x << ", " << start.eye.z << "), the open one nearest its centre"
+              << std::endl;
+  }
+  camera.setView(start.eye, start.target, start.up);
 }

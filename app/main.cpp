@@ -5,7 +5,9 @@
 
 #include <cstring>
 #include <iostream>
+#include <string>
 
+#include "app/Controls.h"
 #include "app/Display.h"
 #include "app/Input.h"
 #include "app/Scene.h"
@@ -18,11 +20,9 @@ void printUsage(std::ostream& out) {
   out << "Usage: quillmarsh [MAP]\n"
          "  MAP  a PNG or JPEG room map, one pixel per column (default: " << kShippedMap << ")\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
-         "Keys: w/s/a/d/e/q walk, space jump, left drag turn, 0 light up, 9 light down,\n"
-         "      o visibility map, h status line, p screenshot, b frame without glass,\n"
-         "      i/j/n wandering light red/green/blue, m light upload path, F11 full screen,\n"
-         "      Escape quit.\n"
-         "The map colours are listed in README.md, \"The room map\"." << std::endl;
+         "Keys and mouse:\n";
+  for (const std::string& line : controls::keyLines()) out << "  " << line << "\n";
+  out << "The map colours are listed in README.md, \"The room map\"." << std::endl;
 }
 
 }  // namespace
@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);
+  // Each key acts once per press: the keyboard's auto-repeat reaches no callback.
+  glutIgnoreKeyRepeat(1);
   glutKeyboardUpFunc(onKeyUp);
   glutKeyboardFunc(onKeyDown);
   glutSpecialFunc(onSpecialKey);

@@ -6,10 +6,10 @@
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/RoomColumn.h"
 
 namespace {
 
-constexpr float kMarkerEmission = 300.0f;
 constexpr float kWanderingLightEmission = 1520.0f;
 constexpr float kStartEyeHeight = 2.0f;
 
@@ -17,6 +17,22 @@ GridCell emitterCell(float r, float g, float b) {
   GridCell cell;
   cell.setEmitter(r, g, b);
   return cell;
+}
+
+// The open column nearest the map's centre (squared distance in half cells, so the centre of an
+// even side is exact); none leaves `open` false.
+void startNearCentre(const LightGrid& grid, StartView& start) {
+  long best = -1;
+  for (int z = 0; z < grid.sizeZ; ++z)
+    for (int x = 0; x < grid.sizeX; ++x) {
+      if (!isOpenKind(columnKindAt(grid, x, z))) continue;
+      const long dx = 2L * x - (grid.sizeX - 1), dz = 2L * z - (grid.sizeZ - 1);
+      if (best >= 0 && dx * dx + dz * dz >= best) continue;
+      best = dx * dx + dz * dz;
+      start.eye = Vec3(static_cast<float>(x), kStartEyeHeight, static_cast<float>(z));
+    }
+  start.open = best >= 0;
+  start.target = start.eye + Vec3(0.0f, 0.0f, -1.0f);
 }
 
 }  // namespace
@@ -28,27 +44,14 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   assert(map.allocated && map.width == width && map.height == height);
 
   StartView start;
-  GridCell solid;
-  solid.setSolid();
-  const int ceiling = grid.sizeY - 1;
 
   long i = 0;
   for (int z = 0; z < grid.sizeZ; ++z) {
     for (int x = 0; x < grid.sizeX; ++x, ++i) {
       const GridCell p = cellFromColour(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
       map.basePixel(x, z) = p.isOpaque() ? ColorMap::kWall : ColorMap::kOpen;
-      if (p.isOpaque() || p.isGlass()) {
-        for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, p);
-      }
-      grid.setNextCell(x, 0, z, solid);
-      grid.setNextCell(x, ceiling, z, solid);
-      if (p.emitter) grid.setNextCell(x, ceiling, z, p);
-
+      for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, columnCell(p, y, grid.sizeY));
       if (p.greenMarker || p.redMarker) {
-        const GridCell marker = p.greenMarker ? emitterCell(0.0f, kMarkerEmission, 0.0f)
-                                              : emitterCell(kMarkerEmission, 0.0f, 0.0f);
-        grid.setNextCell(x, ceiling, z, marker);
-        grid.setNextCell(x, 0, z, marker);
         start.found = true;
         start.eye = Vec3(static_cast<float>(x), kStartEyeHeight, static_cast<float>(z));
       }
@@ -58,5 +61,6 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();
+  if (!start.found) startNearCentre(grid, start);
   return start;
 }

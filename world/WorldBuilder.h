@@ -9,10 +9,12 @@ class ColorMap;
 class LightGrid;
 
 // Where the camera starts: the eye above the last start marker, looking at the room's fixed
-// point (0, 0, 1) with y up. `found` is false when the map has no marker; the camera then keeps
-// its default view.
+// point (0, 0, 1) with y up. A map without a marker (`found` false) starts in the open column
+// nearest the map's centre (the first in map order of those equally near), looking towards
+// z = 0; a map without an open column has `open` false and no start at all.
 struct StartView {
   bool found = false;
+  bool open = true;
   Vec3 eye;
   Vec3 target{0.0f, 0.0f, 1.0f};
   Vec3 up{0.0f, 1.0f, 0.0f};
