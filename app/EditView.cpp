@@ -28,6 +28,8 @@ constexpr int kLineHeight = 16;
 // The picked cell's faces turned to the eye, as lines, a little outside the cube so the frame's
 // own edges do not hide them. Needs the view matrix on the model-view stack.
 void drawOutline(const CellPick& pick) {
+  // A floor or ceiling cell shows only the face the ray met; its sides lie inside the slab.
+  const bool faceOnly = pick.normal[1] != 0;
   const float h = 0.51f;
   const float x = static_cast<float>(pick.cell[0]), y = static_cast<float>(pick.cell[1]),
               z = static_cast<float>(pick.cell[2]);
@@ -42,8 +44,10 @@ void drawOutline(const CellPick& pick) {
   glLineWidth(2.0f);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   glBegin(GL_QUADS);
-  for (const auto& face : corners)
-    for (const auto& c : face) glVertex3f(x + h * c[0], y + h * c[1], z + h * c[2]);
+  for (int f = 0; f < 6; ++f) {
+    if (faceOnly && f != (pick.normal[1] > 0 ? 2 : 3)) continue;
+    for (const auto& c : corners[f]) glVertex3f(x + h * c[0], y + h * c[1], z + h * c[2]);
+  }
   glEnd();
   glLineWidth(1.0f);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
@@ -90,8 +94,14 @@ void drawTextBox(const std::vector<std::string>& lines, int left, int top, int b
 void drawKeyCard(int width, int height) {
   const size_t maxChars = static_cast<size_t>(std::max(16, (width - 40) / kCharWidth));
   std::vector<std::string> lines{"Keys and mouse (F1 hides this card)", ""};
-  for (const std::string& line : controls::keyLines())
+  for (const std::string& line : controls::keyLines()) {
+    // A line that fits keeps its column of effects; only a narrow window wraps it.
+    if (line.size() <= maxChars) {
+      lines.push_back(line);
+      continue;
+    }
     for (const std::string& part : fitText(line, maxChars)) lines.push_back(part);
+  }
   size_t longest = 0;
   for (const std::string& line : lines) longest = std::max(longest, line.size());
   const int boxWidth = static_cast<int>(longest) * kCharWidth + 16;

@@ -45,6 +45,10 @@ void onKeyDown(unsigned char key, int, int) {
   anyKeyPressed = true;
   scene.camera.setKey(static_cast<char>(key), true);
   if (key == kSpace) scene.camera.jump(kJumpSpeed);
+  // The toolkit reports Control with a letter as a control code only on the press; the release
+  // comes as the plain letter, so these two act when pressed.
+  if (key == kCtrlZ) scene.undoEdit();
+  if (key == kCtrlS) scene.saveRoomAsMap();
 }
 
 void onKeyUp(unsigned char key, int, int) {
@@ -74,12 +78,7 @@ void onKeyUp(unsigned char key, int, int) {
     case 'r':
       scene.camera.levelView();
       break;
-    case kCtrlZ:
-      scene.undoEdit();
-      break;
-    case kCtrlS:
-      scene.saveRoomAsMap();
-      break;
+
     case 'b':
       debugView = debugView + 1 < 2 ? debugView + 1 : 0;
       break;
