@@ -21,6 +21,8 @@ bool anyKeyPressed = false;
 
 namespace {
 
+// The crosshair and the outline: light grey, apart from the white of the visibility overlay.
+constexpr GLubyte kMarkGrey = 230;
 void* const kFont = GLUT_BITMAP_8_BY_13;
 constexpr int kCharWidth = 8;
 constexpr int kLineHeight = 16;
@@ -42,7 +44,7 @@ void drawOutline(const CellPick& pick) {
   glCullFace(GL_BACK);
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glLineWidth(2.0f);
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glColor3ub(kMarkGrey, kMarkGrey, kMarkGrey);
   glBegin(GL_QUADS);
   for (int f = 0; f < 6; ++f) {
     if (faceOnly && f != (pick.normal[1] > 0 ? 2 : 3)) continue;
@@ -54,10 +56,10 @@ void drawOutline(const CellPick& pick) {
   glDisable(GL_CULL_FACE);
 }
 
-// A white cross with a gap at the centre, around a small square of the selected kind's colour.
+// A light grey cross with a gap at the centre, around a small square of the selected kind's colour.
 void drawCrosshair(int width, int height) {
   const int cx = width / 2, cy = height / 2;
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glColor3ub(kMarkGrey, kMarkGrey, kMarkGrey);
   glBegin(GL_LINES);
   for (const int sign : {-1, 1}) {
     glVertex2i(cx + sign * 5, cy);

@@ -23,6 +23,8 @@ xdotool getwindowgeometry "$qm_window" | grep -q 'Geometry: 1024x800' || qm_fail
 # The picture follows the window: at 1280 x 1000 and 640 x 500, on both upload paths ("m"), and
 # after F11 and back, the (still dark) room shows the view it shows at 1024 x 800; the overlay
 # keeps its place in the lower-left corner.
+# Until the first key the room shows a hint line; "m" (the picture looks the same) takes it away.
+xdotool key m sleep 0.5
 shot base.xwd
 same() { shot; convert now.xwd -resize 1024x800! now.png; d=$(rms base.xwd now.png); gt 0.02 "$d"; }
 for size in "1280 1000" "1280 1000" "640 500" "640 500"; do
@@ -114,6 +116,34 @@ grep -qx 'GL_EXT_framebuffer_object support' report.txt && printf '%s\n' "${repo
 [ "$(sed -n '/^creating frame and renderbuffer$/,$p' stdout.txt)" = "$(printf '%s\n' "${rest[@]}"; printf 'fade value:%s\n' 0.05 0.1 0.15 0.2 0.001 0.051; echo "screenshot: screenshots/quillmarsh-001.png")" ] ||
   qm_fail "the lines after the report differ"
 [ ! -s stderr.txt ] && [ ! -e shaderdebug.txt ] || qm_fail "standard error or shaderdebug.txt on a clean run"
+
+# Changing the room: the hint line until the first key, the key card on F1, a white light put in
+# the column of the floor ahead (right click after a drag: the view stays), saved as a map that
+# differs from the shipped one by exactly that column in that colour; undone, saved again: the
+# same map.
+qm_fresh
+qm_launch
+hint() { shot; [ "$(count now.xwd 255,255,255 1024x100+0+700)" "$@" ]; }
+qm_poll 10 "no hint line at the start" hint -gt 100
+xdotool key F1
+qm_poll 10 "no hint gone or key card after F1" eval 'hint = 0 && [ "$(count now.xwd 255,255,255 1024x400+0+200)" -gt 1000 ]'
+xdotool key F1 3
+qm_poll 10 "the key card stays after a second F1" eval 'shot; [ "$(count now.xwd 255,255,255)" = 0 ]'
+xdotool mousemove 512 300 mousedown 1 mousemove 512 400 && settle && xdotool mouseup 1 && settle
+cp now.xwd dragged.xwd
+xdotool mousemove 800 700 click 3 && settle
+kept=$(rms dragged.xwd now.xwd)
+gt 0.02 "$kept" && [ "$(hshift dragged.xwd now.xwd)" = 0 ] || qm_fail "the right click after the drag moved the view (RMS $kept)"
+map=media/textures/maps/testmap.png
+xdotool key ctrl+s
+qm_poll 10 "no map saved after Ctrl+S" grep -qx 'map saved: maps/room-001.png' stdout.txt
+differs=$(compare -metric AE maps/room-001.png "$map" null: 2>&1 || :)
+[ "$differs" = 1 ] && [ "$(count maps/room-001.png 0,0,255)" = "$(($(count "$map" 0,0,255) + 1))" ] ||
+  qm_fail "the saved map differs from the shipped one in $differs pixels, not one white light"
+xdotool key ctrl+z ctrl+s
+qm_poll 10 "no second map after Ctrl+Z, Ctrl+S" grep -qx 'map saved: maps/room-002.png' stdout.txt
+[ "$(compare -metric AE maps/room-002.png "$map" null: 2>&1 || :)" = 0 ] || qm_fail "after the undo the saved map is not the shipped one"
+qm_quit
 
 "$qm_bin" --help | grep -q '^Usage: quillmarsh \[MAP\]' || qm_fail "no usage from --help"
 convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
