@@ -150,4 +150,6 @@ convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
 qm_launch own.png
 qm_quit
 grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argument was not built"
+[ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||
+  qm_fail "no line on the missing start marker"
 echo "driven run ok: idle RMS $idle, walked $moved, turned $turned ($shifted px), back $back px"
