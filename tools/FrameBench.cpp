@@ -1,8 +1,8 @@
 // quillmarsh-framebench: times the frame of the shipped room at 1024 x 800 under a display (e.g.
 // xvfb-run): the program's own world build, simulation step, passes and presentation, each
-// followed by glFinish, and whole frames drawn back to back, for fixed views; then a 256 x 256
-// room lit by a ceiling light over every open column, made here from the map legend; then both
-// light volume upload paths. Milliseconds.
+// followed by glFinish, and whole frames drawn back to back, for fixed views, and the crosshair
+// with an outline drawn alone; then a 256 x 256 room lit by a ceiling light over every open
+// column, made here from the map legend; then both light volume upload paths. Milliseconds.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--shots DIR] [--root DIR]
 // Reads media/ from the working directory, or from DIR. --shots writes each view's window, as the
 // program's screenshot key saves it, to DIR/VIEW.png (start-dark: the start view before any step;
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/Display.h"
+#include "app/EditView.h"
 #include "app/Scene.h"
 #include "app/Screenshot.h"
 #include "tools/ShippedRoom.h"
@@ -136,6 +137,7 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
               double& allCpu, const std::string& shots) {
   scene.camera.setView(eye, target, Vec3(0, 1, 0));
   scene.camera.ViewCamera::update(0.0f);
+  scene.refreshPick();
   // A step reveals the columns this view sees, as the frame loop's next step would.
   scene.stepSimulation();
 
@@ -162,6 +164,19 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
   all.glass += t.glass;
   all.present += t.present;
   saveShot(shots, name);
+}
+
+// The crosshair and the outline of a picked cell over the finished frame, drawn `count` times
+// and finished once: milliseconds per drawing.
+double timeEditView(int count) {
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  scene.pick = pickCell(*scene.grid, scene.camera.eye, Vec3(0.0f, -1.0f, 0.3f));
+  glFinish();
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < count; ++i) drawEditView(viewport[2], viewport[3]);
+  glFinish();
+  return scene.pick.hit ? msSince(start) / count : -1.0;
 }
 
 // Replaces the scene's room with a 256 x 256 one: wall around, a ceiling light over every open
@@ -283,6 +298,8 @@ int main(int argc, char** argv) {
               "mean", "", "", "", all.plan / n, all.opaque / n, all.emitter / n, all.glass / n,
               all.present / n, all.total() / n, allCpu / n, all.whole / n,
               1000.0 * n / all.whole);
+
+  std::printf("crosshair and outline (part of present): %.4f ms\n", timeEditView(1000));
 
   // Emitters by the thousand: the start view of the all-lights room, after a few steps.
   LightGrid* const shippedGrid = scene.grid;
