@@ -11,7 +11,9 @@ float raisedStrength(float strength) {
 }
 
 float loweredStrength(float strength) {
-  return std::max(0.0f, static_cast<float>(strength - kStrengthStep));
+  // 0.05 as a float is a little more than 0.05: what is left of it is rounding, not light.
+  const double lowered = strength - kStrengthStep;
+  return lowered < 1e-6 ? 0.0f : static_cast<float>(lowered);
 }
 
 const std::vector<Entry>& keyList() {

@@ -129,6 +129,10 @@ xdotool key F1
 qm_poll 10 "no hint gone or key card after F1" eval 'hint = 0 && [ "$(count now.xwd 255,255,255 1024x400+0+200)" -gt 1000 ]'
 xdotool key F1 3
 qm_poll 10 "the key card stays after a second F1" eval 'shot; [ "$(count now.xwd 255,255,255)" = 0 ]'
+# A held key acts once whatever the auto-repeat; "8" takes the strength back to 0.
+xdotool keydown 0 sleep 1.2 keyup 0 sleep 0.3 key 8
+qm_poll 10 "no fade value after 8" grep -qx 'fade value:0' stdout.txt
+[ "$(grep '^fade value:' stdout.txt | tr '\n' ' ')" = "fade value:0.05 fade value:0 " ] || qm_fail "a held 0 or 8: $(grep fade stdout.txt)"
 xdotool mousemove 512 300 mousedown 1 mousemove 512 400 && settle && xdotool mouseup 1 && settle
 cp now.xwd dragged.xwd
 xdotool mousemove 800 700 click 3 && settle

@@ -17,6 +17,7 @@ TEST(Controls, StrengthStepsStopAtZeroAndAtTheCeiling) {
   EXPECT_EQ(s, controls::kStrengthCeiling);
   EXPECT_FLOAT_EQ(controls::loweredStrength(s), controls::kStrengthCeiling - 0.05f);
   EXPECT_EQ(controls::loweredStrength(0.03f), 0.0f);
+  EXPECT_EQ(controls::loweredStrength(controls::raisedStrength(0.0f)), 0.0f);
   EXPECT_FLOAT_EQ(controls::raisedStrength(0.001f), 0.051f);
 }
 
