@@ -75,18 +75,19 @@ namespace {
 FrameStats frameStats;
 
 // The status line across the top of the window: white bitmap text on a half-dark band, so it
-// reads over dark and bright rooms alike; a narrow window wraps it between fields. Relies on the model-view matrix selected and holding
-// the identity; leaves blending off, the current colour white, the projection as found.
+// reads over dark and bright rooms alike; a narrow window wraps it between fields. Relies on the
+// model-view matrix selected and holding the identity; leaves blending off, the current colour white, the projection as found.
 void drawStatusLine(int width, int height) {
   const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
                           static_cast<int>(std::lround(scene.camera.eye.y)),
                           static_cast<int>(std::lround(scene.camera.eye.z))};
-  const long cells = static_cast<long>(scene.opaqueBlocks.size() + scene.emitterCells.size() +
-                                       scene.glassCells.size());
-  const std::string text = statusText(frameStats, scene.grid->strength, scene.cpuLightUpload,
+  const long cells = static_cast<long>(scene.render.opaqueBlocks.size() + scene.render.emitterCells.size() +
+                                       scene.render.glassCells.size());
+  const std::string text = statusText(frameStats, scene.grid->strength, scene.render.cpuLightUpload,
                                       cells, eyeCell) +
                            "  fill " + columnKindName(scene.selectedKind);
-  const std::vector<std::string> lines = fitText(text, static_cast<size_t>(std::max(1, (width - 12) / 9)));
+  const std::vector<std::string> lines =
+      fitText(text, static_cast<size_t>(std::max(1, (width - 12) / 9)));
   const int band = 22 + 16 * static_cast<int>(lines.size() - 1);
   MatrixScope projection(GL_PROJECTION);
   glLoadIdentity();
@@ -115,15 +116,20 @@ void onDisplay() {
   const long stepsBefore = scene.simulationSteps;
   scene.update();
   frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore);
+  drawFrame();
+}
 
+void drawFrame(FrameStageHook hook, void* context) {
   // The passes clear their own targets, and the full-screen quad covers every pixel of the
   // window: a clear of the window's buffers here would only cost time.
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glMultMatrixf(scene.camera.glViewMatrix);
-
-  scene.renderFrame();
+  if (hook != nullptr) hook(FrameStage::View, context);
+  scene.renderFrame(hook, context);
   presentFrame();
+  if (hook != nullptr) hook(FrameStage::Present, context);
 }
 
 // Relies on: framebuffer 0 bound, the model-view matrix selected, depth test on, the window's
@@ -135,8 +141,8 @@ void presentFrame() {
   // The debug view shows the image the glass was blended over; with no glass in view that is
   // the frame itself, and the back target was not refreshed.
   const int shown =
-      debugView == 0 || scene.glassCells.empty() ? scene.frontTarget : scene.backTarget;
-  glBindTexture(GL_TEXTURE_2D, scene.colorTargets[shown]->texture);
+      debugView == 0 || scene.render.glassCells.empty() ? scene.render.frontTarget : scene.render.backTarget;
+  glBindTexture(GL_TEXTURE_2D, scene.render.colorTargets[shown]->texture);
   // The target's colour as it is, whatever colour the last emitter left current.
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   {

@@ -1,10 +1,16 @@
 // Window callbacks and fixed GL state of the frame loop: one frame per display (and idle) call.
 #pragma once
 
+#include "render/FrameStage.h"
+
 // Fixed OpenGL state, set once after the window exists.
 void initGL();
-// One frame: time, update, draw, present. Ends the process when `running` is false.
+// One frame: time, update, drawFrame. Ends the process when `running` is false.
 void onDisplay();
+// The frame recipe after the update, the one the program, the frame benchmark and the GL tests
+// all draw: the camera's view in the model-view matrix, Scene::renderFrame, presentFrame. `hook`,
+// when given, runs after each FrameStage.
+void drawFrame(FrameStageHook hook = nullptr, void* context = nullptr);
 // Shows the finished target (the other one in the debug view) on a full-window quad, the
 // visibility overlay when it is on, and swaps the buffers. Leaves the matrices as it found them.
 void presentFrame();

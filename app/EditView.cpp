@@ -126,6 +126,8 @@ void drawHint(int width) {
 }  // namespace
 
 void drawEditView(int width, int height) {
+  // The frame's state stays as the passes left it (the current colour included).
+  glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_LINE_BIT | GL_POLYGON_BIT | GL_COLOR_BUFFER_BIT);
   glDisable(GL_DEPTH_TEST);
   if (scene.pick.hit) {
     MatrixScope modelView(GL_MODELVIEW);
@@ -142,6 +144,5 @@ void drawEditView(int width, int height) {
     if (!anyKeyPressed && scene.grid != nullptr && scene.grid->strength == 0.0f) drawHint(width);
     if (keyCardVisible) drawKeyCard(width, height);
   }
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glEnable(GL_DEPTH_TEST);
+  glPopAttrib();
 }

@@ -10,6 +10,5 @@ extern bool anyKeyPressed;
 // Draws the outline of the scene's picked cell in the camera's view, the crosshair at the
 // window's centre, the hint line and the key card when they are on. Relies on: the window's
 // viewport (width x height), the model-view matrix selected, the perspective projection of the
-// frame current, texturing off. Leaves both matrices as found, depth test on, blending off,
-// face culling off, polygons filled, the current colour white.
+// frame current, texturing off. Leaves the matrices and the GL state as found.
 void drawEditView(int width, int height);

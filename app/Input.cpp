@@ -3,6 +3,7 @@
 #include "app/Input.h"
 
 #include <cassert>
+#include <cctype>
 #include <iostream>
 
 #include "app/Controls.h"
@@ -29,6 +30,14 @@ void printStrength() {
 
 MouseDrag mouseDrag;
 
+// Keys held down, by slot: a letter and its capital, and Control with it (a control code on the
+// press, the letter on the release), share one slot.
+bool keysDown[256] = {};
+unsigned char keySlot(unsigned char key) {
+  if (key >= 1 && key <= 26 && key != 8 && key != 9 && key != 13) return static_cast<unsigned char>(key + 'a' - 1);
+  return static_cast<unsigned char>(std::tolower(key));
+}
+
 // Gives the cell that holds the wandering light a new colour; every other field is kept.
 void recolourWanderingLight(float r, float g, float b) {
   LightGrid& grid = *scene.grid;
@@ -43,6 +52,9 @@ void recolourWanderingLight(float r, float g, float b) {
 
 void onKeyDown(unsigned char key, int, int) {
   anyKeyPressed = true;
+  // A press of a key that is down already is the keyboard's auto-repeat.
+  if (keysDown[keySlot(key)]) return;
+  keysDown[keySlot(key)] = true;
   scene.camera.setKey(static_cast<char>(key), true);
   if (key == kSpace) scene.camera.jump(kJumpSpeed);
   // The toolkit reports Control with a letter as a control code only on the press; the release
@@ -52,6 +64,7 @@ void onKeyDown(unsigned char key, int, int) {
 }
 
 void onKeyUp(unsigned char key, int, int) {
+  keysDown[keySlot(key)] = false;
   scene.camera.setKey(static_cast<char>(key), false);
   assert(scene.grid != nullptr);
   switch (key) {
@@ -92,7 +105,7 @@ void onKeyUp(unsigned char key, int, int) {
       recolourWanderingLight(0.0f, 0.0f, kLightColourIntensity);
       break;
     case 'm':
-      scene.cpuLightUpload = !scene.cpuLightUpload;
+      scene.render.cpuLightUpload = !scene.render.cpuLightUpload;
       break;
     case 'o':
       overlayVisible = !overlayVisible;

@@ -6,6 +6,7 @@
 #include "app/FrameTimer.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/WorldBuilder.h"
 
 Scene scene;
 bool running = true;
@@ -34,6 +35,11 @@ void Scene::stepSimulation() {
   stepAccumulator = 0.0;
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
+}
+
+void Scene::placeCamera(const StartView& start) {
+  camera.grid = grid;
+  if (start.open) camera.setView(start.eye, start.target, start.up);
 }
 
 void Scene::revealVisibleColumns() {

@@ -3,20 +3,23 @@
 // refreshes the light volume) but its header includes no GL header; GL names are unsigned ints.
 //
 // The frame flow, stage by stage (function, file):
-//   map -> grid      Scene::buildWorld (app/SceneWorld.cpp): MapImage::loadOrExit
-//                    (world/MapImage.cpp), then buildWorldFromPixels (world/WorldBuilder.cpp)
+//   map -> grid      Scene::buildWorld (app/SceneWorld.cpp): buildRoomFromMap
+//                    (world/WorldBuilder.cpp: MapImage::loadOrExit, then buildWorldFromPixels),
+//                    then Scene::enterRoom (light volume, camera)
 //   step             Scene::update -> Scene::stepSimulation (app/Scene.cpp): LightGrid::step
 //                    (sim/LightGridStep.cpp)
 //   upload           Scene::uploadLightVolume (sim/SceneLightUpload.cpp)
 //   visibility       ColorMap::updateVisibility (sim/ColorMapVisibility.cpp), then
 //                    Scene::revealVisibleColumns (app/Scene.cpp)
+//   frame recipe     drawFrame (app/Display.cpp), called by onDisplay after the update, by the
+//                    frame benchmark and by the GL tests: the view, renderFrame, presentFrame
 //   plan             FramePlan::build, then FramePlan::joinFaces (render/FramePlan.cpp),
 //                    called by Scene::renderFrame
 //   passes           Scene::drawOpaquePass, drawEmitterPass, drawGlassPass
 //                    (render/SceneRenderFrame.cpp), opaque faces in runs by
 //                    Scene::drawFaceRuns and glass cubes by Scene::drawBlockFaces
 //                    (render/SceneDrawBlock.cpp), emitters in one vertex-array draw
-//   display          onDisplay -> presentFrame (app/Display.cpp): the target on a window quad,
+//   display          presentFrame (app/Display.cpp): the target on a window quad,
 //                    the overlay by ColorMap::drawOverlay (render/ColorMapOverlay.cpp), the
 //                    status line (app/FrameStats.cpp), a screenshot (app/Screenshot.cpp)
 #pragma once
@@ -24,19 +27,14 @@
 #include <vector>
 
 #include "app/FlyCamera.h"
-#include "render/FramePlan.h"
-#include "render/Frustum.h"
-#include "render/GlassCell.h"
-#include "render/GridPos.h"
+#include "render/FrameStage.h"
+#include "render/RenderState.h"
 #include "world/CellPick.h"
 #include "world/RoomEditor.h"
 
 class ColorMap;
-class FramebufferObject;
 class LightGrid;
-class RenderTarget;
-class ShaderManager;
-class ShaderProgram;
+struct StartView;
 
 class Scene {
  public:
@@ -63,6 +61,11 @@ class Scene {
   // places the camera and the wandering light, and prints the start-up lines. A map that
   // cannot be used ends the process with one line on standard error and status 1.
   void buildWorld(const char* mapFile, int roomHeight);
+  // After the grid and the top-down map hold a new room (buildRoom): the sizes, a new light
+  // volume and the camera at the start view.
+  void enterRoom(const StartView& start);
+  // Gives the camera the grid to collide with and, when the map has a start marker, its view.
+  void placeCamera(const StartView& start);
   // Clears `hidden` in every cell of each column the visibility marks call seen.
   void revealVisibleColumns();
   // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).
@@ -84,8 +87,9 @@ class Scene {
   // Copies the grid's light, compressed to c / (c + 1), into the light volume.
   void uploadLightVolume();
   // Draws one frame into the colour targets: the frame plan from the current matrices, then
-  // opaque blocks, emitters, and glass far to near.
-  void renderFrame();
+  // opaque blocks, emitters, and glass far to near. `hook`, when given, runs after the plan and
+  // after each pass.
+  void renderFrame(FrameStageHook hook = nullptr, void* context = nullptr);
   // Extracts the frustum from the current matrices and fills the three lists of FramePlan.
   void planFrame(const float eye[3]);
   // The three passes of renderFrame, in its order (separate so a benchmark can time each);
@@ -109,35 +113,11 @@ class Scene {
   RoomEditor editor;
   ColumnKind selectedKind = ColumnKind::Wall;
   CellPick pick;
-  ShaderProgram* blockFragment = nullptr;
-  ShaderProgram* blockVertex = nullptr;
-  ShaderProgram* glassFragment = nullptr;
-  ShaderProgram* glassVertex = nullptr;
-  ShaderProgram* combineFragment = nullptr;
-  ShaderProgram* combineVertex = nullptr;
-  ShaderProgram* setDepthFragment = nullptr;
-  bool cpuLightUpload = false;
-  Frustum frustum;
-  RenderTarget* colorTargets[2] = {nullptr, nullptr};
-  int frontTarget = 0;
-  int backTarget = 1;
-  float blockHalfSize = 0.0f;
   int mapWidth = 0, roomHeight = 0, mapHeight = 0;
   ColorMap* occlusionMap = nullptr;
   FlyCamera camera;
-  FramebufferObject* lightVolumeFbo = nullptr;
-  // GL texture names (GLuint is unsigned int; the core library includes no GL header).
-  unsigned int lightVolumeTex = 0;
-  unsigned int tileTex = 0, glassTileTex = 0, lightTex = 0;
-  ShaderManager* shaderManager = nullptr;
-  std::vector<GridPos> emitterCells;
-  std::vector<GlassCell> glassCells;
-  std::vector<OpaqueBlock> opaqueBlocks;
-  // opaqueBlocks' faces joined into runs along lines of cubes; the opaque pass draws these.
-  std::vector<FaceRun> opaqueRuns;
-  // The emitter pass's vertex arrays, refilled each frame from emitterCells: per corner three
-  // position floats, four colour floats and the fog coordinate (horizontal eye distance).
-  std::vector<float> emitterPositions, emitterColours, emitterFog;
+  // The programs, textures, targets, light volume and per-frame lists the passes draw with.
+  RenderState render;
   double stepAccumulator = 0.0;
   // Simulation steps run since start-up.
   long simulationSteps = 0;

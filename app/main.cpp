@@ -11,14 +11,14 @@
 #include "app/Display.h"
 #include "app/Input.h"
 #include "app/Scene.h"
+#include "platform/KeyRepeat.h"
+#include "world/WorldBuilder.h"
 
 namespace {
 
-const char* const kShippedMap = "media/textures/maps/testmap.png";
-
 void printUsage(std::ostream& out) {
   out << "Usage: quillmarsh [MAP]\n"
-         "  MAP  a PNG or JPEG room map, one pixel per column (default: " << kShippedMap << ")\n"
+         "  MAP  a PNG or JPEG room map, one pixel per column (default: " << kShippedMapFile << ")\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
          "Keys and mouse:\n";
   for (const std::string& line : controls::keyLines()) out << "  " << line << "\n";
@@ -40,18 +40,20 @@ int main(int argc, char** argv) {
               << "\"; see quillmarsh --help" << std::endl;
     return 1;
   }
-  const char* mapFile = argc == 2 ? argv[1] : kShippedMap;
+  const char* mapFile = argc == 2 ? argv[1] : kShippedMapFile;
 
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh");
   initGL();
-  scene.buildWorld(mapFile, 6);
+  scene.buildWorld(mapFile, kRoomHeight);
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);
-  // Each key acts once per press: the keyboard's auto-repeat reaches no callback.
-  glutIgnoreKeyRepeat(1);
+  // Each key acts once per press: held keys repeat as presses only, which onKeyDown drops. The
+  // toolkit's own repeat filter reads the keyboard when it handles a release, so it mistakes a
+  // quick next press for a repeat: only a server without detectable repeat needs it.
+  if (!useDetectableKeyRepeat()) glutIgnoreKeyRepeat(1);
   glutKeyboardUpFunc(onKeyUp);
   glutKeyboardFunc(onKeyDown);
   glutSpecialFunc(onSpecialKey);

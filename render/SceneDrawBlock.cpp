@@ -16,7 +16,7 @@ void Scene::drawBlockFaces(float x, float y, float z, unsigned faces, unsigned r
   float extent[3][2];
   for (int axis = 0; axis < 3; ++axis)
     for (int plus = 0; plus < 2; ++plus)
-      extent[axis][plus] = (reach & sideBit[axis][plus]) != 0 ? whole : blockHalfSize;
+      extent[axis][plus] = (reach & sideBit[axis][plus]) != 0 ? whole : render.blockHalfSize;
   // The eight corners, formed before the primitive starts; corner (i, j, k) has bit 4i + 2j + k
   // set for the plus side of x, y and z.
   float corners[8][3];
@@ -44,7 +44,7 @@ void Scene::drawFaceRuns() {
   float corners[4][3];
   float texCoords[4][2];
   glBegin(GL_QUADS);
-  for (const FaceRun& run : opaqueRuns) {
+  for (const FaceRun& run : render.opaqueRuns) {
     FramePlan::runQuad(run, corners, texCoords);
     const int* normal = kBlockFaces[run.face].normal;
     glNormal3f(static_cast<float>(normal[0]), static_cast<float>(normal[1]),

@@ -28,23 +28,30 @@ const float kFogRange = static_cast<float>(ColorMap::kRayRange);
 // on with GL_LESS, blending, lighting, culling and 2-D texturing off.
 // Leaves: framebuffer 0 bound, blending off, no program stage active, blockHalfSize 0.5, the
 // targets exchanged, the current colour that of the last emitter drawn.
-void Scene::renderFrame() {
+void Scene::renderFrame(FrameStageHook hook, void* context) {
   const Vec3 eyeVec = camera.position();
   const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
   const float dimension[3] = {static_cast<float>(grid->sizeX), static_cast<float>(grid->sizeY),
                               static_cast<float>(grid->sizeZ)};
+  const auto done = [hook, context](FrameStage stage) {
+    if (hook != nullptr) hook(stage, context);
+  };
   planFrame(eye);
+  done(FrameStage::Plan);
   drawOpaquePass(eye, dimension);
+  done(FrameStage::Opaque);
   drawEmitterPass();
+  done(FrameStage::Emitter);
   drawGlassPass(eye, dimension);
-  blockHalfSize = FramePlan::kBlockHalfSize;
+  render.blockHalfSize = FramePlan::kBlockHalfSize;
+  done(FrameStage::Glass);
 }
 
 // Relies on the current projection and model-view matrices; touches no GL state.
 void Scene::planFrame(const float eye[3]) {
-  frustum.extract();
-  FramePlan::build(*grid, frustum, eye, opaqueBlocks, emitterCells, glassCells);
-  FramePlan::joinFaces(opaqueBlocks, opaqueRuns);
+  render.frustum.extract();
+  FramePlan::build(*grid, render.frustum, eye, render.opaqueBlocks, render.emitterCells, render.glassCells);
+  FramePlan::joinFaces(render.opaqueBlocks, render.opaqueRuns);
 }
 
 // Relies on: the state renderFrame relies on. Leaves: the manager's framebuffer bound with both
@@ -56,24 +63,24 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targets->framebuffer);
   glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, targets->depthBuffer);
   glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
-                            colorTargets[0]->texture, 0);
+                            render.colorTargets[0]->texture, 0);
   glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_TEXTURE_2D,
-                            colorTargets[1]->texture, 0);
+                            render.colorTargets[1]->texture, 0);
   // Only the back target is drawn: every fragment written to both targets cost more than one
   // copy of the finished image at the end of the emitter pass.
-  glDrawBuffer(colorTargets[backTarget]->attachment);
+  glDrawBuffer(render.colorTargets[render.backTarget]->attachment);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-  blockVertex->bind();
-  blockFragment->bind();
-  blockFragment->setTextureParameter("light_volume", lightVolumeTex);
-  blockFragment->setTextureParameter("tile_tex", tileTex);
-  blockVertex->setParameter("dimension", dimension, 3);
-  blockVertex->setParameter("eye_pos", eye, 3);
-  blockFragment->setParameter("fog_range", &kFogRange, 1);
+  render.blockVertex->bind();
+  render.blockFragment->bind();
+  render.blockFragment->setTextureParameter("light_volume", render.lightVolumeTex);
+  render.blockFragment->setTextureParameter("tile_tex", render.tileTex);
+  render.blockVertex->setParameter("dimension", dimension, 3);
+  render.blockVertex->setParameter("eye_pos", eye, 3);
+  render.blockFragment->setParameter("fog_range", &kFogRange, 1);
   drawFaceRuns();
-  blockVertex->unbind();
-  blockFragment->unbind();
+  render.blockVertex->unbind();
+  render.blockFragment->unbind();
 }
 
 // Relies on the framebuffer and draw buffer the opaque pass left, no program active, the client
@@ -83,13 +90,13 @@ void Scene::drawOpaquePass(const float eye[3], const float dimension[3]) {
 // linear to black, ending at the fog range, taken from the fog coordinate), the client arrays
 // off.
 void Scene::drawEmitterPass() {
-  blockHalfSize = FramePlan::kBlockHalfSize;
+  render.blockHalfSize = FramePlan::kBlockHalfSize;
   const Vec3 eye = camera.position();
-  emitterPositions.clear();
-  emitterColours.clear();
-  emitterFog.clear();
+  render.emitterPositions.clear();
+  render.emitterColours.clear();
+  render.emitterFog.clear();
   float colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  for (const GridPos& p : emitterCells) {
+  for (const GridPos& p : render.emitterCells) {
     FramePlan::emitterColour(grid->getCell(p.x, p.y, p.z), grid->strength, colour);
     const float centre[3] = {static_cast<float>(p.x), static_cast<float>(p.y),
                              static_cast<float>(p.z)};
@@ -98,10 +105,10 @@ void Scene::drawEmitterPass() {
       for (const auto& sign : face.corners) {
         float corner[3];
         for (int axis = 0; axis < 3; ++axis)
-          corner[axis] = centre[axis] + static_cast<float>(sign[axis]) * blockHalfSize;
-        emitterPositions.insert(emitterPositions.end(), corner, corner + 3);
-        emitterColours.insert(emitterColours.end(), colour, colour + 4);
-        emitterFog.push_back(std::hypot(corner[0] - eye.x, corner[2] - eye.z));
+          corner[axis] = centre[axis] + static_cast<float>(sign[axis]) * render.blockHalfSize;
+        render.emitterPositions.insert(render.emitterPositions.end(), corner, corner + 3);
+        render.emitterColours.insert(render.emitterColours.end(), colour, colour + 4);
+        render.emitterFog.push_back(std::hypot(corner[0] - eye.x, corner[2] - eye.z));
       }
     }
   }
@@ -114,14 +121,14 @@ void Scene::drawEmitterPass() {
   glFogf(GL_FOG_END, kFogRange);
   glFogi(GL_FOG_COORD_SRC, GL_FOG_COORD);
   glEnable(GL_FOG);
-  if (!emitterFog.empty()) {
+  if (!render.emitterFog.empty()) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glEnableClientState(GL_FOG_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, emitterPositions.data());
-    glColorPointer(4, GL_FLOAT, 0, emitterColours.data());
-    glFogCoordPointer(GL_FLOAT, 0, emitterFog.data());
-    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(emitterFog.size()));
+    glVertexPointer(3, GL_FLOAT, 0, render.emitterPositions.data());
+    glColorPointer(4, GL_FLOAT, 0, render.emitterColours.data());
+    glFogCoordPointer(GL_FLOAT, 0, render.emitterFog.data());
+    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(render.emitterFog.size()));
     glDisableClientState(GL_FOG_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -132,15 +139,15 @@ void Scene::drawEmitterPass() {
   glDisable(GL_FOG);
   // The glass pass reads the front target as the image behind the panes; with no glass in view
   // nothing reads it, and the copy is the dearest part of the pass in a room full of lights.
-  if (!glassCells.empty()) {
+  if (!render.glassCells.empty()) {
     const FBOManager* targets = FBOManager::instance();
-    glReadBuffer(colorTargets[backTarget]->attachment);
-    glBindTexture(GL_TEXTURE_2D, colorTargets[frontTarget]->texture);
+    glReadBuffer(render.colorTargets[render.backTarget]->attachment);
+    glBindTexture(GL_TEXTURE_2D, render.colorTargets[render.frontTarget]->texture);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, targets->width, targets->height);
     glBindTexture(GL_TEXTURE_2D, 0);
   }
-  colorTargets[backTarget]->unbind();
-  colorTargets[frontTarget]->unbind();
+  render.colorTargets[render.backTarget]->unbind();
+  render.colorTargets[render.frontTarget]->unbind();
 }
 
 // Relies on: the depth of the opaque and emitter cubes in the shared depth buffer, blending
@@ -150,37 +157,37 @@ void Scene::drawEmitterPass() {
 // GL_ONE_MINUS_SRC_ALPHA), no program active, blockHalfSize 0.45, the targets exchanged, the
 // current texture coordinate of set 1 the centre of the last glass cell drawn.
 void Scene::drawGlassPass(const float eye[3], const float dimension[3]) {
-  blockHalfSize = FramePlan::kGlassHalfSize;
-  glassVertex->bind();
-  glassFragment->bind();
-  glassFragment->setTextureParameter("light_volume", lightVolumeTex);
-  glassFragment->setTextureParameter("tile_tex", glassTileTex);
-  glassVertex->setParameter("dimension", dimension, 3);
-  glassVertex->setParameter("eye_pos", eye, 3);
-  glassVertex->setParameter("fog_range", &kFogRange, 1);
+  render.blockHalfSize = FramePlan::kGlassHalfSize;
+  render.glassVertex->bind();
+  render.glassFragment->bind();
+  render.glassFragment->setTextureParameter("light_volume", render.lightVolumeTex);
+  render.glassFragment->setTextureParameter("tile_tex", render.glassTileTex);
+  render.glassVertex->setParameter("dimension", dimension, 3);
+  render.glassVertex->setParameter("eye_pos", eye, 3);
+  render.glassVertex->setParameter("fog_range", &kFogRange, 1);
   const float texel[2] = {1.0f / static_cast<float>(FBOManager::instance()->width),
                           1.0f / static_cast<float>(FBOManager::instance()->height)};
-  glassFragment->setParameter("target_texel", texel, 2);
-  colorTargets[backTarget]->bind();
+  render.glassFragment->setParameter("target_texel", texel, 2);
+  render.colorTargets[render.backTarget]->bind();
   // The front target is sampled as the background: it must not stay attached to the framebuffer
   // drawn into, or the reads are undefined (a feedback loop). The opaque pass attaches it again.
-  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, colorTargets[frontTarget]->attachment,
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, render.colorTargets[render.frontTarget]->attachment,
                             GL_TEXTURE_2D, 0, 0);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  for (const GlassCell& glass : glassCells) {
+  for (const GlassCell& glass : render.glassCells) {
     const GridCell cell = grid->getCell(glass.x, glass.y, glass.z);
-    glassFragment->setTextureParameter("background", colorTargets[frontTarget]->texture);
-    glassFragment->setParameter("opacity", &cell.opacity, 1);
+    render.glassFragment->setTextureParameter("background", render.colorTargets[render.frontTarget]->texture);
+    render.glassFragment->setParameter("opacity", &cell.opacity, 1);
     // The program bends the pane's normal away from the cell's centre.
     glMultiTexCoord3f(GL_TEXTURE1, static_cast<float>(glass.x), static_cast<float>(glass.y),
                       static_cast<float>(glass.z));
     drawBlockFaces(static_cast<float>(glass.x), static_cast<float>(glass.y),
                    static_cast<float>(glass.z), glass.faces, glass.reach);
   }
-  colorTargets[backTarget]->unbind();
-  std::swap(frontTarget, backTarget);
+  render.colorTargets[render.backTarget]->unbind();
+  std::swap(render.frontTarget, render.backTarget);
   glDisable(GL_BLEND);
-  glassVertex->unbind();
-  glassFragment->unbind();
+  render.glassVertex->unbind();
+  render.glassFragment->unbind();
 }

@@ -26,43 +26,43 @@ void Scene::initRenderResources() {
   std::srand(platform::tickCountMs());
   ilInit();
 
-  loadTexture("media/textures/tile2.jpg", &tileTex);
-  loadTexture("media/textures/tileglass1.jpg", &glassTileTex);
+  loadTexture("media/textures/tile2.jpg", &render.tileTex);
+  loadTexture("media/textures/tileglass1.jpg", &render.glassTileTex);
   // No pass samples the light texture; it clamps like a light spot would.
-  loadTexture("media/textures/lighttex.jpg", &lightTex, GL_CLAMP_TO_EDGE, GL_MODULATE);
+  loadTexture("media/textures/lighttex.jpg", &render.lightTex, GL_CLAMP_TO_EDGE, GL_MODULATE);
 
   occlusionMap = new ColorMap();
-  shaderManager = ShaderManager::instance();
-  cpuLightUpload = true;
+  render.shaderManager = ShaderManager::instance();
+  render.cpuLightUpload = true;
 
-  blockFragment = new FragmentProgram("media/TessaryShader.cg");
-  blockVertex = new VertexProgram("media/TessaryShader.cg");
-  glassFragment = new FragmentProgram("media/TessaryShaderRefraktion.cg");
-  glassVertex = new VertexProgram("media/TessaryShaderRefraktion.cg");
-  combineFragment = new FragmentProgram("media/TessaryShaderCombine.cg");
-  combineVertex = new VertexProgram("media/TessaryShaderCombine.cg");
-  setDepthFragment = new FragmentProgram("media/setDepthShader.cg");
+  render.blockFragment = new FragmentProgram("media/TessaryShader.cg");
+  render.blockVertex = new VertexProgram("media/TessaryShader.cg");
+  render.glassFragment = new FragmentProgram("media/TessaryShaderRefraktion.cg");
+  render.glassVertex = new VertexProgram("media/TessaryShaderRefraktion.cg");
+  render.combineFragment = new FragmentProgram("media/TessaryShaderCombine.cg");
+  render.combineVertex = new VertexProgram("media/TessaryShaderCombine.cg");
+  render.setDepthFragment = new FragmentProgram("media/setDepthShader.cg");
   // The pairs the passes draw with must link now, not fail silently at the first frame.
-  ShaderProgram::linkPairOrExit(*blockVertex, *blockFragment);
-  ShaderProgram::linkPairOrExit(*glassVertex, *glassFragment);
+  ShaderProgram::linkPairOrExit(*render.blockVertex, *render.blockFragment);
+  ShaderProgram::linkPairOrExit(*render.glassVertex, *render.glassFragment);
 
-  colorTargets[0] =
+  render.colorTargets[0] =
       new RenderTarget(kWindowWidth, kWindowHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
-  colorTargets[1] =
+  render.colorTargets[1] =
       new RenderTarget(kWindowWidth, kWindowHeight, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
 
-  blockHalfSize = 0.5f;
+  render.blockHalfSize = 0.5f;
   stepAccumulator = 0.0;
-  frontTarget = 0;
-  backTarget = 1;
+  render.frontTarget = 0;
+  render.backTarget = 1;
   camera.reset();
 }
 
 void Scene::resizeTargets(int width, int height) {
   FBOManager* manager = FBOManager::instance();
-  if (colorTargets[0] == nullptr || (width == manager->width && height == manager->height)) return;
+  if (render.colorTargets[0] == nullptr || (width == manager->width && height == manager->height)) return;
   manager->resize(width, height);
-  for (RenderTarget* target : colorTargets) target->resize();
+  for (RenderTarget* target : render.colorTargets) target->resize();
 }
 
 void Scene::createLightVolume() {
@@ -79,11 +79,11 @@ void Scene::createLightVolume() {
     std::exit(1);
   }
 
-  lightVolumeFbo = new FramebufferObject();
+  render.lightVolumeFbo = new FramebufferObject();
   std::vector<float> black(static_cast<size_t>(g.sizeX) * g.sizeY * g.sizeZ * 3, 0.0f);
 
-  glGenTextures(1, &lightVolumeTex);
-  glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
+  glGenTextures(1, &render.lightVolumeTex);
+  glBindTexture(GL_TEXTURE_3D, render.lightVolumeTex);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -92,8 +92,8 @@ void Scene::createLightVolume() {
   glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB, g.sizeX, g.sizeY, g.sizeZ, 0, GL_RGB, GL_FLOAT,
                black.data());
 
-  lightVolumeFbo->Bind();
-  lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, 0);
-  lightVolumeFbo->CheckFramebufferStatus(std::cerr);
+  render.lightVolumeFbo->Bind();
+  render.lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, render.lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, 0);
+  render.lightVolumeFbo->CheckFramebufferStatus(std::cerr);
   FramebufferObject::Unbind();
 }

@@ -12,10 +12,10 @@
 #include "world/LightGrid.h"
 
 void Scene::uploadLightVolume() {
-  assert(grid != nullptr && lightVolumeTex != 0 && lightVolumeFbo != nullptr);
+  assert(grid != nullptr && render.lightVolumeTex != 0 && render.lightVolumeFbo != nullptr);
   const LightGrid& g = *grid;
 
-  if (cpuLightUpload) {
+  if (render.cpuLightUpload) {
     const long cells = static_cast<long>(g.sizeX) * g.sizeY * g.sizeZ;
     std::unique_ptr<float[]> texels(new float[cells * 3]);
     for (int z = 0; z < g.sizeZ; ++z)
@@ -26,7 +26,7 @@ void Scene::uploadLightVolume() {
           for (int k = 0; k < 3; ++k) texel[k] = LightGrid::compressLight(cell.light[k]);
         }
     glEnable(GL_TEXTURE_3D);
-    glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
+    glBindTexture(GL_TEXTURE_3D, render.lightVolumeTex);
     glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, g.sizeX, g.sizeY, g.sizeZ, GL_RGB, GL_FLOAT,
                     texels.get());
     glDisable(GL_TEXTURE_3D);
@@ -49,12 +49,12 @@ void Scene::uploadLightVolume() {
     gluOrtho2D(0, g.sizeX, 0, g.sizeY);
     glPointSize(1.0f);
 
-    lightVolumeFbo->Bind();
+    render.lightVolumeFbo->Bind();
     glViewport(0, 0, g.sizeX, g.sizeY);
     glDisable(GL_DEPTH_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     for (int z = 0; z < g.sizeZ; ++z) {
-      lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, z);
+      render.lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, render.lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, z);
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
       glBegin(GL_POINTS);
       for (int y = 0; y < g.sizeY; ++y)

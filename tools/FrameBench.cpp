@@ -25,7 +25,7 @@
 #include "app/EditView.h"
 #include "app/Scene.h"
 #include "app/Screenshot.h"
-#include "tools/ShippedRoom.h"
+#include "tools/RootArgument.h"
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -68,52 +68,33 @@ struct Times {
   double total() const { return opaque + emitter + glass + present; }
 };
 
-// One frame as onDisplay draws it after the update, each piece finished before the clock is
-// read. The plan (the cell walk) counts with the opaque pass; the view set-up with presenting.
-void timedFrame(Times& t) {
-  const Vec3 eyeVec = scene.camera.position();
-  const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
-  const float dimension[3] = {static_cast<float>(scene.grid->sizeX),
-                              static_cast<float>(scene.grid->sizeY),
-                              static_cast<float>(scene.grid->sizeZ)};
-  Clock::time_point start = Clock::now();
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glLoadIdentity();
-  glMultMatrixf(scene.camera.glViewMatrix);
-  glFinish();
-  t.present += msSince(start);
+// The clock of a timed frame: each stage is finished and its time added to its column.
+struct StageClock {
+  Times* times;
+  Clock::time_point start;
+};
 
-  start = Clock::now();
-  scene.planFrame(eye);
-  t.plan += msSince(start);
-  scene.drawOpaquePass(eye, dimension);
+// The plan (the cell walk) counts with the opaque pass; the view set-up with presenting.
+void finishStage(FrameStage stage, void* context) {
+  StageClock& clock = *static_cast<StageClock*>(context);
   glFinish();
-  t.opaque += msSince(start);
-
-  start = Clock::now();
-  scene.drawEmitterPass();
-  glFinish();
-  t.emitter += msSince(start);
-
-  start = Clock::now();
-  scene.drawGlassPass(eye, dimension);
-  glFinish();
-  t.glass += msSince(start);
-
-  start = Clock::now();
-  presentFrame();
-  glFinish();
-  t.present += msSince(start);
+  const double ms = msSince(clock.start);
+  Times& t = *clock.times;
+  switch (stage) {
+    case FrameStage::View: t.present += ms; break;
+    case FrameStage::Plan: t.plan += ms; t.opaque += ms; break;
+    case FrameStage::Opaque: t.opaque += ms; break;
+    case FrameStage::Emitter: t.emitter += ms; break;
+    case FrameStage::Glass: t.glass += ms; break;
+    case FrameStage::Present: t.present += ms; break;
+  }
+  clock.start = Clock::now();
 }
 
-// One frame as onDisplay draws it after the update, with nothing finished in between: the
-// rasteriser works on one pass while the next is sent, as in the program.
-void wholeFrame() {
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glLoadIdentity();
-  glMultMatrixf(scene.camera.glViewMatrix);
-  scene.renderFrame();
-  presentFrame();
+// One frame of the program's recipe, each stage finished before the clock is read.
+void timedFrame(Times& t) {
+  StageClock clock{&t, Clock::now()};
+  drawFrame(finishStage, &clock);
 }
 
 // Draws one frame as the window shows it and keeps it as SHOTS/NAME.png through the program's
@@ -149,12 +130,12 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
   const double cpu = processCpuMs() - cpuStart;
   allCpu += cpu;
   const Clock::time_point wholeStart = Clock::now();
-  for (int f = 0; f < frames; ++f) wholeFrame();
+  for (int f = 0; f < frames; ++f) drawFrame();
   glFinish();
   t.whole = msSince(wholeStart);
   std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f  (%.1f fps)\n",
-              name, scene.opaqueBlocks.size(), scene.emitterCells.size(),
-              scene.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
+              name, scene.render.opaqueBlocks.size(), scene.render.emitterCells.size(),
+              scene.render.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
               t.glass / frames, t.present / frames, t.total() / frames, cpu / frames,
               t.whole / frames, 1000.0 * frames / t.whole);
   all.whole += t.whole;
@@ -199,22 +180,15 @@ void buildAllLightsRoom() {
       p[1] = static_cast<unsigned char>(c.g);
       p[2] = static_cast<unsigned char>(c.b);
     }
-  scene.mapWidth = scene.mapHeight = side;
-  scene.occlusionMap->resize(side, side);
   scene.grid = new LightGrid();
-  scene.grid->resize(side, scene.roomHeight, side);
-  scene.createLightVolume();
-  scene.camera.grid = scene.grid;
-  const StartView start = buildWorldFromPixels(rgb.data(), side, side, *scene.grid,
-                                               *scene.occlusionMap);
-  scene.camera.setView(start.eye, start.target, start.up);
+  scene.enterRoom(buildRoom(rgb.data(), side, side, kRoomHeight, *scene.grid, *scene.occlusionMap));
 }
 
 // Mean, median and least milliseconds per light volume upload on the scene's current path, over
 // at least 20 uploads and one second.
 void timeUploads(const char* name, Scene& s) {
   for (bool cpu : {true, false}) {
-    s.cpuLightUpload = cpu;
+    s.render.cpuLightUpload = cpu;
     for (int i = 0; i < 3; ++i) s.uploadLightVolume();
     glFinish();
     std::vector<double> ms;
@@ -241,7 +215,7 @@ int main(int argc, char** argv) {
   float strength = 0.25f;
   std::string shots;
   glutInit(&argc, argv);
-  if (!shippedroom::enterRoot(argc, argv)) return 1;
+  if (!enterRoot(argc, argv)) return 1;
   for (int i = 1; i < argc; ++i) {
     const bool hasValue = i + 1 < argc;
     if (!std::strcmp(argv[i], "--frames") && hasValue) frames = std::atoi(argv[++i]);
@@ -261,7 +235,7 @@ int main(int argc, char** argv) {
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh framebench");
   initGL();
-  scene.buildWorld(shippedroom::kMapFile, shippedroom::kRoomHeight);
+  scene.buildWorld(kShippedMapFile, kRoomHeight);
   onReshape(Scene::kWindowWidth, Scene::kWindowHeight);
   std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
@@ -303,8 +277,8 @@ int main(int argc, char** argv) {
 
   // Emitters by the thousand: the start view of the all-lights room, after a few steps.
   LightGrid* const shippedGrid = scene.grid;
-  FramebufferObject* const shippedFbo = scene.lightVolumeFbo;
-  const unsigned int shippedVolume = scene.lightVolumeTex;
+  FramebufferObject* const shippedFbo = scene.render.lightVolumeFbo;
+  const unsigned int shippedVolume = scene.render.lightVolumeTex;
   buildAllLightsRoom();
   scene.grid->strength = strength;
   const Vec3 lightsEye = scene.camera.eye, lightsTarget = scene.camera.target;
@@ -314,8 +288,8 @@ int main(int argc, char** argv) {
   timeView("all-lights", lightsEye, lightsTarget, frames, lightsAll, lightsCpu, shots);
   delete scene.grid;
   scene.grid = shippedGrid;
-  scene.lightVolumeFbo = shippedFbo;
-  scene.lightVolumeTex = shippedVolume;
+  scene.render.lightVolumeFbo = shippedFbo;
+  scene.render.lightVolumeTex = shippedVolume;
 
   // The light volume upload on both paths: the lit room, and a large grid with light from dark
   // to very bright in every cell.

@@ -11,7 +11,8 @@
 #include <iterator>
 #include <string>
 
-#include "tools/ShippedRoom.h"
+#include "tools/RootArgument.h"
+#include "world/WorldBuilder.h"
 #include "world/MapImage.h"
 
 namespace {
@@ -71,7 +72,7 @@ void decode(benchmark::State& state, const std::string& bytes, const MapImage::L
 }
 
 std::string shippedMap() {
-  std::ifstream in(shippedroom::kMapFile, std::ios::binary);
+  std::ifstream in(kShippedMapFile, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -91,7 +92,7 @@ std::string paletteOverrun() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!shippedroom::enterRoot(argc, argv)) return 1;
+  if (!enterRoot(argc, argv)) return 1;
   const MapImage::Limits& map = MapImage::kMapLimits;
   const MapImage::Limits& texture = MapImage::kTextureLimits;
   benchmark::RegisterBenchmark("decode/shipped_map", decode, shippedMap(), map);

@@ -2,6 +2,7 @@
 // room and on a 256 x 16 x 256 grid (against the plain rule), the room fading to black through
 // subnormal floats, and the visibility pass with the reveal. Reads media/ from the working
 // directory or from --root DIR. Times per step or per pass.
+#include <IL/il.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -11,18 +12,22 @@
 
 #include "app/Scene.h"
 #include "tests/support/ReferenceLightStep.h"
-#include "tools/ShippedRoom.h"
+#include "tools/RootArgument.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/WorldBuilder.h"
 
 namespace {
 
-// The shipped room inside a Scene, so the benchmarks run the Scene's own steps where it has one.
+// The shipped room inside a Scene, built as the program builds it but without the render
+// set-up, so the benchmarks run the Scene's own steps where it has one.
 struct ShippedRoom {
   ShippedRoom() {
+    ilInit();
     world.grid = new LightGrid();
     world.occlusionMap = &map;
-    shippedroom::build(*world.grid, map, world.camera);
+    world.camera.reset();
+    world.placeCamera(buildRoomFromMap(kShippedMapFile, kRoomHeight, *world.grid, map));
   }
   LightGrid& grid() { return *world.grid; }
   ColorMap map;
@@ -156,7 +161,7 @@ BENCHMARK(BM_VisibilityOpenMap)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!shippedroom::enterRoot(argc, argv)) return 1;
+  if (!enterRoot(argc, argv)) return 1;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

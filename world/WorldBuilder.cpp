@@ -2,10 +2,13 @@
 #include "world/WorldBuilder.h"
 
 #include <cassert>
+#include <cstdlib>
+#include <iostream>
 
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/MapImage.h"
 #include "world/RoomColumn.h"
 
 namespace {
@@ -62,5 +65,34 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();
   if (!start.found) startNearCentre(grid, start);
+  return start;
+}
+
+StartView buildRoom(const unsigned char* rgb, int width, int height, int roomHeight,
+                    LightGrid& grid, ColorMap& map) {
+  assert(roomHeight >= 1 && roomHeight <= MapImage::kMaxSide);
+  map.resize(width, height);
+  grid.resize(width, roomHeight, height);
+  return buildWorldFromPixels(rgb, width, height, grid, map);
+}
+
+StartView buildRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map) {
+  std::cout << "TESSARY ROOM filename  " << mapFile << std::endl;
+  MapImage image;
+  image.loadOrExit(mapFile);
+  std::cout << "loaded image dimensions h: " << image.height << " w: " << image.width << std::endl;
+  const StartView start =
+      buildRoom(image.pixels.data(), image.width, image.height, roomHeight, grid, map);
+  if (!start.open) {
+    std::cout.flush();
+    std::cerr << "quillmarsh: cannot use map \"" << mapFile
+              << "\": it has no open column to stand in" << std::endl;
+    std::exit(1);
+  }
+  if (!start.found) {
+    std::cerr << "quillmarsh: map \"" << mapFile << "\" has no start marker; starting in column ("
+              << start.eye.x << ", " << start.eye.z << "), the open one nearest its centre"
+              << std::endl;
+  }
   return start;
 }

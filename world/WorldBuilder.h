@@ -8,6 +8,11 @@
 class ColorMap;
 class LightGrid;
 
+// The map the program reads when it is given none (relative to the working directory), and the
+// height of every room in layers (floor 0, ceiling roomHeight - 1).
+constexpr const char* kShippedMapFile = "media/textures/maps/testmap.png";
+constexpr int kRoomHeight = 6;
+
 // Where the camera starts: the eye above the last start marker, looking at the room's fixed
 // point (0, 0, 1) with y up. A map without a marker (`found` false) starts in the open column
 // nearest the map's centre (the first in map order of those equally near), looking towards
@@ -25,3 +30,13 @@ struct StartView {
 // marker. The built world ends up in `current`; the other buffer stays empty.
 StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, LightGrid& grid,
                                ColorMap& map);
+
+// Sizes `map` (width, height) and `grid` (width, roomHeight, height) afresh and builds the room
+// from the pixels into them, as buildWorldFromPixels.
+StartView buildRoom(const unsigned char* rgb, int width, int height, int roomHeight,
+                    LightGrid& grid, ColorMap& map);
+
+// The room of a map file: prints the start-up lines, reads the map (a map that cannot be used,
+// or has no open column, ends the process with one line naming it, status 1; DevIL must be
+// started) and builds it with buildRoom. A map without a start marker gets one line saying so.
+StartView buildRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map);

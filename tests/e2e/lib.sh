@@ -10,13 +10,13 @@ qm_fail() { echo "FAIL: $*"; tail -n 20 "$qm_work"/std*.txt 2>/dev/null || true;
 qm_fresh() { qm_work=$qm_scratch/run && rm -rf "$qm_work" && mkdir -p "$qm_work" && cp -r "$qm_root/media" "$qm_work" && cd "$qm_work"; }
 
 # qm_launch [ARG...]: starts the program (stdout.txt, stderr.txt); sets qm_pid and the focused
-# qm_window.
+# qm_window. The window is named before it is mapped, and only a mapped window takes the focus.
 qm_launch() {
   "$qm_bin" "$@" >stdout.txt 2>stderr.txt &
   qm_pid=$!
-  qm_window=$(timeout 60 xdotool search --sync --name '^Quillmarsh$' | head -n 1 || true)
+  qm_window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Quillmarsh$' | head -n 1 || true)
   [ -n "$qm_window" ] || qm_fail "no window titled Quillmarsh"
-  xdotool windowfocus --sync "$qm_window"
+  qm_poll 30 "the window does not take the keyboard focus" xdotool windowfocus --sync "$qm_window"
 }
 
 qm_alive() { kill -0 "$qm_pid" 2>/dev/null || qm_fail "the program ended early"; }

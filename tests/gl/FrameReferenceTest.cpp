@@ -45,7 +45,7 @@ void buildReferenceRoom() {
       for (int k = 0; k < 3; ++k) c.light[k] += l[3 + k] * fall;
     }
   }
-  scene.cpuLightUpload = true;
+  scene.render.cpuLightUpload = true;
   scene.uploadLightVolume();
   look(Vec3(8.6f, 2.4f, 9.3f), Vec3(3.0f, 1.2f, 2.0f));
 }
@@ -91,9 +91,9 @@ bool png(const std::string& path, std::vector<unsigned char>& rgb, bool save) {
 TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePictureFrameAfterFrame) {
   buildReferenceRoom();
   render();
-  const std::vector<unsigned char> first = readTarget(scene.frontTarget);
+  const std::vector<unsigned char> first = readTarget(scene.render.frontTarget);
   render();
-  std::vector<unsigned char> actual = readTarget(scene.frontTarget);
+  std::vector<unsigned char> actual = readTarget(scene.render.frontTarget);
   EXPECT_LE(differing(first, actual), kPixelBudget) << "nothing of a frame carries to the next";
   const std::string path = gltest::sourcePath("tests/gl/reference/frame_reference.png");
   const char* update = std::getenv("QUILLMARSH_UPDATE_REFERENCE");

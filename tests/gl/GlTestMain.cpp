@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     local.grid = new LightGrid();
     local.grid->resize(action == "volume-over" ? maxSize + 1 : maxSize, 1, 1);
     local.createLightVolume();
-    delete local.lightVolumeFbo;
+    delete local.render.lightVolumeFbo;
     std::puts("volume made");
   }
 }

@@ -63,26 +63,26 @@ std::vector<Primitive> feedback(GLenum type, int floatsPerVertex, void (*draw)()
 TEST(SceneSetUp, RenderResourcesAndAnEmptyLightVolume) {
   const std::string& output = prepareScene();
   // Each field was set to another value just before the set-up.
-  EXPECT_EQ(scene.frontTarget, 0);
-  EXPECT_EQ(scene.backTarget, 1);
-  EXPECT_EQ(scene.blockHalfSize, 0.5f);
-  EXPECT_TRUE(scene.cpuLightUpload);
+  EXPECT_EQ(scene.render.frontTarget, 0);
+  EXPECT_EQ(scene.render.backTarget, 1);
+  EXPECT_EQ(scene.render.blockHalfSize, 0.5f);
+  EXPECT_TRUE(scene.render.cpuLightUpload);
   EXPECT_EQ(scene.stepAccumulator, 0.0);
   const std::string targets = "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n";
   EXPECT_EQ(output.substr(output.size() - std::min(output.size(), targets.size())), targets);
-  ShaderProgram* programs[] = {scene.blockFragment,   scene.blockVertex,    scene.glassFragment,
-                               scene.glassVertex,     scene.combineFragment, scene.combineVertex,
-                               scene.setDepthFragment};
+  ShaderProgram* programs[] = {scene.render.blockFragment,   scene.render.blockVertex,    scene.render.glassFragment,
+                               scene.render.glassVertex,     scene.render.combineFragment, scene.render.combineVertex,
+                               scene.render.setDepthFragment};
   for (ShaderProgram* p : programs) EXPECT_TRUE(p != nullptr && cgIsProgram(p->program));
   EXPECT_EQ(std::set<ShaderProgram*>(std::begin(programs), std::end(programs)).size(), 7u);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, scene.colorTargets[i]->texture, GL_TEXTURE_WIDTH),
+    EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, scene.render.colorTargets[i]->texture, GL_TEXTURE_WIDTH),
               Scene::kWindowWidth);
-    EXPECT_EQ(scene.colorTargets[i]->attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
+    EXPECT_EQ(scene.render.colorTargets[i]->attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
   }
 
   newGrid(60, 6, 40).current[0].light[0] = 5.0f;  // not in the volume before the first upload
-  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, scene.lightVolumeTex, GL_TEXTURE_DEPTH), 40);
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, scene.render.lightVolumeTex, GL_TEXTURE_DEPTH), 40);
   const std::vector<float> texels = readVolume();
   EXPECT_EQ(std::count(texels.begin(), texels.end(), 0.0f), 60 * 6 * 40 * 3);
   EXPECT_NO_GL_ERROR();
@@ -96,7 +96,7 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
     for (float& c : g.current[i].light) c = spread(random);
   g.current[g.index(10, 5, 8)].light[0] = FLT_MAX;
   for (bool cpu : {true, false}) {
-    scene.cpuLightUpload = cpu;
+    scene.render.cpuLightUpload = cpu;
     scene.uploadLightVolume();
     const std::vector<float> texels = readVolume();
     for (long i = 0; i < 11L * 6 * 9 * 3; ++i) {
@@ -116,7 +116,7 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
 
 TEST(SceneLightUpload, SlicePathLeavesTheViewportMatricesAndBindingsAsFound) {
   newGrid(5, 6, 4);
-  scene.cpuLightUpload = false;
+  scene.render.cpuLightUpload = false;
   glViewport(7, 9, 300, 200);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -151,8 +151,8 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndResto
   scene.uploadLightVolume();
   look(Vec3(3.0f, 1.2f, 8.5f), Vec3(3.0f, 1.0f, 0.0f));
   render();
-  EXPECT_EQ(scene.frontTarget, 1) << "the targets exchange roles";
-  const auto withGlass = readTarget(scene.frontTarget), without = readTarget(scene.backTarget);
+  EXPECT_EQ(scene.render.frontTarget, 1) << "the targets exchange roles";
+  const auto withGlass = readTarget(scene.render.frontTarget), without = readTarget(scene.render.backTarget);
   EXPECT_EQ(at(withGlass, pixelOf(3.0f, 1.0f, 3.5f)), at(without, pixelOf(3.0f, 1.0f, 3.5f)));
   EXPECT_NE(at(withGlass, pixelOf(1.0f, 1.0f, 5.0f)), at(without, pixelOf(1.0f, 1.0f, 5.0f)));
   float colour[4];
@@ -166,7 +166,7 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndResto
   EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
   EXPECT_EQ(gltest::integer(GL_CURRENT_PROGRAM), 0);
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  EXPECT_EQ(scene.blockHalfSize, 0.5f);
+  EXPECT_EQ(scene.render.blockHalfSize, 0.5f);
   EXPECT_NO_GL_ERROR();
 }
 
@@ -199,7 +199,7 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
     look(eye, Vec3(eye.x + std::cos(a), eye.y + tilt(rng), eye.z + std::sin(a)));
     render();
     ++views;
-    glBindTexture(GL_TEXTURE_2D, scene.colorTargets[scene.frontTarget]->texture);
+    glBindTexture(GL_TEXTURE_2D, scene.render.colorTargets[scene.render.frontTarget]->texture);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha.data());
     gaps += std::count_if(alpha.begin(), alpha.end(), [](unsigned char a) { return a < 128; });
   }
@@ -214,9 +214,9 @@ TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheCurrentHalfEdge) {
   glOrtho(0, 8, 0, 8, -8, 8);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  scene.blockHalfSize = 0.45f;
+  scene.render.blockHalfSize = 0.45f;
   const auto polygons = feedback(GL_3D_COLOR_TEXTURE, 11, [] { scene.drawBlock(3, 1, 2); });
-  scene.blockHalfSize = 0.5f;
+  scene.render.blockHalfSize = 0.5f;
   // The driver may split each quad; every vertex must be a corner of the face its piece lies on
   // (the one whose plane holds all its vertices), with that corner's texture coordinates.
   std::set<std::pair<int, int>> sent;  // (face, corner)

@@ -17,10 +17,10 @@ const std::string& prepareScene() {
   initGL();
   if (!done) {
     done = true;
-    scene.frontTarget = 1;
-    scene.backTarget = 0;
-    scene.blockHalfSize = 0.45f;
-    scene.cpuLightUpload = false;
+    scene.render.frontTarget = 1;
+    scene.render.backTarget = 0;
+    scene.render.blockHalfSize = 0.45f;
+    scene.render.cpuLightUpload = false;
     scene.stepAccumulator = 0.75;
     OutputCapture capture(1);
     scene.initRenderResources();
@@ -31,8 +31,8 @@ const std::string& prepareScene() {
 
 LightGrid& newGrid(int sx, int sy, int sz) {
   prepareScene();
-  if (scene.lightVolumeTex != 0) glDeleteTextures(1, &scene.lightVolumeTex);
-  delete scene.lightVolumeFbo;
+  if (scene.render.lightVolumeTex != 0) glDeleteTextures(1, &scene.render.lightVolumeTex);
+  delete scene.render.lightVolumeFbo;
   delete scene.grid;
   scene.grid = new LightGrid();
   scene.grid->resize(sx, sy, sz);
@@ -47,14 +47,14 @@ std::vector<float> readVolume() {
   const LightGrid& g = *scene.grid;
   std::vector<float> texels(static_cast<size_t>(g.sizeX) * g.sizeY * g.sizeZ * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glBindTexture(GL_TEXTURE_3D, scene.lightVolumeTex);
+  glBindTexture(GL_TEXTURE_3D, scene.render.lightVolumeTex);
   glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, GL_FLOAT, texels.data());
   return texels;
 }
 
 std::vector<unsigned char> readTarget(int index) {
   std::vector<unsigned char> rgb(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight * 3);
-  glBindTexture(GL_TEXTURE_2D, scene.colorTargets[index]->texture);
+  glBindTexture(GL_TEXTURE_2D, scene.render.colorTargets[index]->texture);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   glBindTexture(GL_TEXTURE_2D, 0);
@@ -67,13 +67,6 @@ void look(const Vec3& eye, const Vec3& target) {
   onReshape(Scene::kWindowWidth, Scene::kWindowHeight);
 }
 
-void render() {
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMultMatrixf(scene.camera.glViewMatrix);
-  scene.renderFrame();
-}
+void render() { drawFrame(); }
 
 }  // namespace scenetest

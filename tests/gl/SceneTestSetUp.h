@@ -23,7 +23,7 @@ std::vector<float> readVolume();
 std::vector<unsigned char> readTarget(int index);
 // Places the camera; sets the projection and model-view matrices the display would.
 void look(const Vec3& eye, const Vec3& target);
-// Clears what the display clears and runs renderFrame.
+// One frame of the program's recipe (drawFrame), presented in the test window.
 void render();
 
 }  // namespace scenetest

@@ -37,7 +37,7 @@ struct SceneTest : ::testing::Test {
     grid.current[grid.index(1, 1, 0)].setEmitter(0, 0, 0);
     scene.grid = &grid;
     scene.occlusionMap = &map;
-    scene.cpuLightUpload = running = true;
+    scene.render.cpuLightUpload = running = true;
     debugView = overlayVisible = false;
   }
   void TearDown() override { scene.grid = nullptr, scene.occlusionMap = nullptr; }
@@ -86,7 +86,7 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
   auto state = [&](const std::string& printed) {
     const GridCell l = grid.getCell(1, 1, 0);
     std::ostringstream s;
-    s << grid.strength << " " << debugView << scene.cpuLightUpload << overlayVisible << running << " "
+    s << grid.strength << " " << debugView << scene.render.cpuLightUpload << overlayVisible << running << " "
       << l.emission[0] << "," << l.emission[1] << "," << l.emission[2] << l.emitter << printed;
     return s.str();
   };

@@ -1,0 +1,56 @@
+// Everything the passes draw with, owned by the Scene: the shader programs, the image textures,
+// the two colour targets, the light volume and its upload path, and the current frame's plan
+// (the frustum, the lists the passes replay, the emitter pass's vertex arrays). GL names are
+// unsigned ints, so the header includes no GL header.
+#pragma once
+
+#include <vector>
+
+#include "render/FramePlan.h"
+#include "render/Frustum.h"
+#include "render/GlassCell.h"
+#include "render/GridPos.h"
+
+class FramebufferObject;
+class RenderTarget;
+class ShaderManager;
+class ShaderProgram;
+
+struct RenderState {
+  // Programs: the block pair draws opaque cubes, the glass pair refracts the image behind panes.
+  ShaderManager* shaderManager = nullptr;
+  ShaderProgram* blockFragment = nullptr;
+  ShaderProgram* blockVertex = nullptr;
+  ShaderProgram* glassFragment = nullptr;
+  ShaderProgram* glassVertex = nullptr;
+  ShaderProgram* combineFragment = nullptr;
+  ShaderProgram* combineVertex = nullptr;
+  ShaderProgram* setDepthFragment = nullptr;
+
+  // Image textures (GL names).
+  unsigned int tileTex = 0, glassTileTex = 0, lightTex = 0;
+
+  // The colour targets, by role: the back target is drawn, the front one holds the image behind
+  // the glass and, after the frame, the finished picture.
+  RenderTarget* colorTargets[2] = {nullptr, nullptr};
+  int frontTarget = 0;
+  int backTarget = 1;
+  float blockHalfSize = 0.0f;
+
+  // The light volume (a 3-D texture, one texel per cell), the framebuffer that draws its slices,
+  // and the upload path: a CPU array (true) or slices drawn through the framebuffer.
+  FramebufferObject* lightVolumeFbo = nullptr;
+  unsigned int lightVolumeTex = 0;
+  bool cpuLightUpload = false;
+
+  // The current frame's plan: the frustum it was cut by and the lists the passes replay.
+  Frustum frustum;
+  std::vector<GridPos> emitterCells;
+  std::vector<GlassCell> glassCells;
+  std::vector<OpaqueBlock> opaqueBlocks;
+  // opaqueBlocks' faces joined into runs along lines of cubes; the opaque pass draws these.
+  std::vector<FaceRun> opaqueRuns;
+  // The emitter pass's vertex arrays, refilled each frame from emitterCells: per corner three
+  // position floats, four colour floats and the fog coordinate (horizontal eye distance).
+  std::vector<float> emitterPositions, emitterColours, emitterFog;
+};
