@@ -1,12 +1,47 @@
-// Shared framebuffer singleton and its completeness report.
+// The shared framebuffer: creation, size, attachments and its completeness report.
 #include "Utils/FBOManager.h"
 
+#include <GL/glu.h>
+
 #include <cassert>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
-FBOManager* FBOManager::instance() {
-  static FBOManager* manager = new FBOManager();  // never destroyed
-  return manager;
+void FBOManager::create(int newWidth, int newHeight) {
+  if (created) {
+    glDeleteFramebuffersEXT(1, &framebuffer);
+    glDeleteRenderbuffersEXT(1, &depthBuffer);
+  }
+  width = newWidth;
+  height = newHeight;
+  glGenFramebuffersEXT(1, &framebuffer);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+  glGenRenderbuffersEXT(1, &depthBuffer);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthBuffer);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                               depthBuffer);
+  created = true;
+  exitOnGlError();
+  std::cout << "creating frame and renderbuffer" << std::endl;
+}
+
+void FBOManager::exitOnGlError() {
+  const GLenum error = glGetError();
+  if (error == GL_NO_ERROR) return;
+  std::printf(" GL Error: %s\n", reinterpret_cast<const char*>(gluErrorString(error)));
+  std::fflush(stdout);
+  std::exit(1);
+}
+
+void FBOManager::bind() const {
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthBuffer);
+}
+
+void FBOManager::attach(GLenum attachment, GLuint texture) {
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, attachment, GL_TEXTURE_2D, texture, 0);
 }
 
 void FBOManager::resize(int newWidth, int newHeight) {

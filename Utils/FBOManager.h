@@ -1,25 +1,32 @@
-// The shared off-screen framebuffer and depth buffer that every RenderTarget draws through.
-// One size at a time: a target of another size replaces both shared objects.
+// The shared off-screen framebuffer and depth buffer that the colour targets draw through, and
+// the one owner of their size (the window's, in pixels): it creates, resizes, binds and attaches
+// them and checks the result. One size at a time: creating it at another size replaces both
+// objects. The render state owns the one the frame uses.
 #pragma once
 
 #include <GL/glew.h>
 
 class FBOManager {
  public:
-  static FBOManager* instance();
   // Reports the completeness of the framebuffer bound now on standard output; an incomplete
   // attachment or a status it does not know stops the process through an assertion.
   static void checkStatus();
-  // Gives the shared depth buffer a new size (at least 1 x 1); the targets follow with
+  // Makes (or replaces) the framebuffer and a depth buffer of width x height, leaves both bound
+  // and prints "creating frame and renderbuffer"; a GL error on the way ends the process.
+  void create(int newWidth, int newHeight);
+  // Gives the depth buffer a new size (at least 1 x 1); the targets follow with
   // RenderTarget::resize. Leaves the render buffer binding at the depth buffer.
   void resize(int newWidth, int newHeight);
+  // Binds the framebuffer and its depth buffer.
+  void bind() const;
+  // Attaches `texture` (0: nothing) at `attachment` of the bound framebuffer.
+  static void attach(GLenum attachment, GLuint texture);
+  // Ends the process (status 1) with " GL Error: ..." when GL reports an error.
+  static void exitOnGlError();
 
   GLuint framebuffer = 0;
   GLuint depthBuffer = 0;
   int width = 0;
   int height = 0;
   bool created = false;
-
- private:
-  FBOManager() = default;
 };

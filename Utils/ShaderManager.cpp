@@ -61,30 +61,39 @@ void ShaderManager::checkExtensions() {
 }
 
 void ShaderManager::requireCapabilities() {
-  const char* missing = missingCapability();
+  const char* missing = missingCapability(currentDriver());
   if (missing == nullptr) return;
   std::cerr << "This OpenGL driver lacks what Quillmarsh needs: " << missing << std::endl;
   std::exit(1);
 }
 
-const char* ShaderManager::missingCapability() {
-  if (!GLEW_EXT_framebuffer_object || glGenFramebuffersEXT == nullptr ||
-      glBindFramebufferEXT == nullptr || glFramebufferTexture2DEXT == nullptr ||
-      glFramebufferTexture3DEXT == nullptr || glCheckFramebufferStatusEXT == nullptr ||
-      glGenRenderbuffersEXT == nullptr || glBindRenderbufferEXT == nullptr ||
-      glRenderbufferStorageEXT == nullptr || glFramebufferRenderbufferEXT == nullptr ||
-      glGetFramebufferAttachmentParameterivEXT == nullptr) {
-    return "framebuffer objects (GL_EXT_framebuffer_object)";
-  }
-  GLint drawBuffers = 0;
-  if (glDrawBuffers != nullptr) glGetIntegerv(GL_MAX_DRAW_BUFFERS, &drawBuffers);
-  if (drawBuffers < 2) return "two draw buffers (glDrawBuffers with GL_MAX_DRAW_BUFFERS >= 2)";
-  if (glTexImage3D == nullptr || glTexSubImage3D == nullptr) return "3-D textures (OpenGL 1.2)";
+ShaderManager::Driver ShaderManager::currentDriver() {
+  Driver driver;
+  driver.framebufferObjects =
+      GLEW_EXT_framebuffer_object && glGenFramebuffersEXT != nullptr &&
+      glBindFramebufferEXT != nullptr && glFramebufferTexture2DEXT != nullptr &&
+      glFramebufferTexture3DEXT != nullptr && glCheckFramebufferStatusEXT != nullptr &&
+      glGenRenderbuffersEXT != nullptr && glBindRenderbufferEXT != nullptr &&
+      glRenderbufferStorageEXT != nullptr && glFramebufferRenderbufferEXT != nullptr &&
+      glGetFramebufferAttachmentParameterivEXT != nullptr;
+  if (glDrawBuffers != nullptr) glGetIntegerv(GL_MAX_DRAW_BUFFERS, &driver.maxDrawBuffers);
+  driver.textures3D = glTexImage3D != nullptr && glTexSubImage3D != nullptr;
+  driver.gl20 = GLEW_VERSION_2_0;
+  driver.shadingLanguage =
+      reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
+  return driver;
+}
+
+const char* ShaderManager::missingCapability(const Driver& driver) {
+  if (!driver.framebufferObjects) return "framebuffer objects (GL_EXT_framebuffer_object)";
+  if (driver.maxDrawBuffers < 2)
+    return "two draw buffers (glDrawBuffers with GL_MAX_DRAW_BUFFERS >= 2)";
+  if (!driver.textures3D) return "3-D textures (OpenGL 1.2)";
   // The program files are GLSL 1.20, which OpenGL 2.0's shader entry points compile.
-  const char* version = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
   int major = 0, minor = 0;
-  if (!GLEW_VERSION_2_0 || version == nullptr ||
-      std::sscanf(version, "%d.%d", &major, &minor) != 2 || major * 100 + minor < 120) {
+  if (!driver.gl20 || driver.shadingLanguage == nullptr ||
+      std::sscanf(driver.shadingLanguage, "%d.%d", &major, &minor) != 2 ||
+      major * 100 + minor < 120) {
     return "the OpenGL Shading Language 1.20 (OpenGL 2.0)";
   }
   return nullptr;

@@ -14,9 +14,18 @@ class ShaderManager {
   // Runtime error handler: prints the pending error's text and the context's latest listing.
   static void onCgError();
 
-  // The first thing the frame needs that the current context lacks, in words; null when it has
-  // everything: framebuffer objects, two draw buffers, 3-D textures, GLSL 1.20.
-  static const char* missingCapability();
+  // What a driver offers of what the frame needs, as the current context reports it.
+  struct Driver {
+    bool framebufferObjects = false;  // GL_EXT_framebuffer_object with every entry point
+    int maxDrawBuffers = 0;           // 0 without glDrawBuffers
+    bool textures3D = false;
+    bool gl20 = false;
+    const char* shadingLanguage = nullptr;  // GL_SHADING_LANGUAGE_VERSION, "1.20 ..."
+  };
+  static Driver currentDriver();
+  // The first thing the frame needs that `driver` lacks, in words; null when it has everything:
+  // framebuffer objects, two draw buffers, 3-D textures, OpenGL 2.0 with GLSL 1.20.
+  static const char* missingCapability(const Driver& driver);
 
  private:
   ShaderManager() = default;

@@ -1,4 +1,4 @@
-// Image texture loader: reads and decodes through MapImage (PNG or JPEG by content, bounded),
+// Image texture loader: reads and decodes through the image module (PNG or JPEG by content, bounded),
 // uploads level 0 as GL_RGB. A file that is refused ends the process with one line, status 1.
 #include "Utils/TextureLoader.h"
 
@@ -7,7 +7,6 @@
 #include <iostream>
 #include <string>
 
-#include "world/MapImage.h"
 
 namespace {
 
@@ -19,9 +18,9 @@ void loadWith(const char* fileName, GLuint* texture, GLint wrapMode, GLfloat env
 
   // The same checks and conversion as a map, with a texture's own limits; whatever the file's
   // name says, its leading bytes decide PNG or JPEG.
-  MapImage picture;
+  Image picture;
   std::string error;
-  if (!picture.load(fileName, error, MapImage::kTextureLimits)) {
+  if (!picture.load(fileName, error, kTextureLimits)) {
     std::cout.flush();
     std::cerr << "quillmarsh: cannot use texture \"" << fileName << "\": " << error << std::endl;
     std::exit(1);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Utils/FBOManager.h"
 #include "Utils/MatrixScope.h"
 #include "Utils/RenderTarget.h"
 #include "app/EditView.h"
@@ -23,11 +24,6 @@
 #include "world/LightGrid.h"
 
 void initGL() {
-  glShadeModel(GL_SMOOTH);
-  glClearColor(0.4f, 0.4f, 0.99f, 0.5f);
-  glClearDepth(1.0);
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LESS);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   // Only a driver with the NV hint knows its enum; elsewhere it would leave GL_INVALID_ENUM behind.
   const GLubyte* extensions = glGetString(GL_EXTENSIONS);
@@ -76,7 +72,7 @@ FrameStats frameStats;
 
 // The status line across the top of the window: white bitmap text on a half-dark band, so it
 // reads over dark and bright rooms alike; a narrow window wraps it between fields. Relies on the
-// model-view matrix selected and holding the identity; leaves blending off, the current colour white, the projection as found.
+// model-view matrix holding the identity; from the GL baseline back to it.
 void drawStatusLine(int width, int height) {
   const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
                           static_cast<int>(std::lround(scene.camera.eye.y)),
@@ -98,6 +94,7 @@ void drawStatusLine(int width, int height) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
   glRecti(0, height - band, width, height);
+  glBlendFunc(GL_ONE, GL_ZERO);
   glDisable(GL_BLEND);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -122,8 +119,6 @@ void onDisplay() {
 void drawFrame(FrameStageHook hook, void* context) {
   // The passes clear their own targets, and the full-screen quad covers every pixel of the
   // window: a clear of the window's buffers here would only cost time.
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glMultMatrixf(scene.camera.glViewMatrix);
   if (hook != nullptr) hook(FrameStage::View, context);
@@ -132,11 +127,10 @@ void drawFrame(FrameStageHook hook, void* context) {
   if (hook != nullptr) hook(FrameStage::Present, context);
 }
 
-// Relies on: framebuffer 0 bound, the model-view matrix selected, depth test on, the window's
-// viewport. Leaves: 2-D texturing off, the texture environment GL_REPLACE, the shown target's
-// texture bound, both matrices as found, depth test on; with the status line on, blending off
-// and the current colour white.
+// From the GL baseline (render/GlBaseline.h) back to it; the matrices as found.
 void presentFrame() {
+  // The shared framebuffer has the window's size.
+  const FBOManager& window = *scene.render.framebuffer;
   glEnable(GL_TEXTURE_2D);
   // The debug view shows the image the glass was blended over; with no glass in view that is
   // the frame itself, and the back target was not refreshed.
@@ -162,24 +156,20 @@ void presentFrame() {
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_TEXTURE_2D);
     if (overlayVisible) {
       // The overlay keeps the place and size it has in the start-up window, whatever the
       // window's size now.
-      GLint viewport[4];
-      glGetIntegerv(GL_VIEWPORT, viewport);
       glViewport(0, 0, Scene::kWindowWidth, Scene::kWindowHeight);
       scene.occlusionMap->drawOverlay();
-      glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+      glViewport(0, 0, window.width, window.height);
     }
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    drawEditView(viewport[2], viewport[3]);
-    if (statusVisible) drawStatusLine(viewport[2], viewport[3]);
+    drawEditView(window.width, window.height);
+    if (statusVisible) drawStatusLine(window.width, window.height);
     if (screenshotRequested) {
       screenshotRequested = false;
-      glReadBuffer(GL_BACK);
-      saveScreenshot(viewport[2], viewport[3]);
+      saveScreenshot(window.width, window.height);
     }
   }
   glutSwapBuffers();

@@ -3,7 +3,8 @@
 
 #include "render/FrameStage.h"
 
-// Fixed OpenGL state, set once after the window exists.
+// The rendering hints, set once after the window exists; the rest of the frame's fixed state is
+// the GL baseline that the render set-up applies (render/GlBaseline.h).
 void initGL();
 // One frame: time, update, drawFrame. Ends the process when `running` is false.
 void onDisplay();

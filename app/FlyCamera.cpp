@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "app/FrameTimer.h"
 #include "world/LightGrid.h"
 
 FlyCamera::FlyCamera() : ViewCamera(Vec3(0, 0, 0), Vec3(0, 0, 0), Vec3(0, 1, 0)) {}
@@ -26,7 +25,7 @@ void FlyCamera::reset() {
 void FlyCamera::update(double dt) {
   ViewCamera::update(static_cast<float>(dt));
   // The view matrix is already built, so this frame's body movement shows next frame.
-  moveBody(kProbeSamples);
+  moveBody(kProbeSamples, dt);
   jumpCooldown -= dt;
 }
 
@@ -38,8 +37,8 @@ void FlyCamera::jump(double speed) {
   }
 }
 
-void FlyCamera::moveBody(int steps) {
-  const float dt = static_cast<float>(FrameTimer::instance().step());
+void FlyCamera::moveBody(int steps, double seconds) {
+  const float dt = static_cast<float>(seconds);
 
   Vec3 push(0.0f, 0.0f, 0.0f);
   Vec3 p = eye;

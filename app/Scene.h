@@ -1,24 +1,29 @@
-// The one global application object: the light grid, the camera, the top-down map, and the GPU
-// resources and per-frame lists the passes use. It is defined in the GL library (its update
-// refreshes the light volume) but its header includes no GL header; GL names are unsigned ints.
+// The one global application object: the light grid, the camera, the top-down map, and the
+// render state (Scene::render, render/RenderState.h) the passes draw with. It is defined in the
+// GL library (its update refreshes the light volume) but its header includes no GL header.
+// The render operations below forward to the render layer (app/SceneRender.cpp), which knows
+// nothing of the Scene: RenderResources makes the state, FramePasses draws from it.
 //
 // The frame flow, stage by stage (function, file):
-//   map -> grid      Scene::buildWorld (app/SceneWorld.cpp): buildRoomFromMap
-//                    (world/WorldBuilder.cpp: MapImage::loadOrExit, then buildWorldFromPixels),
-//                    then Scene::enterRoom (light volume, camera)
+//   map -> grid      Scene::buildWorld (app/SceneWorld.cpp): Scene::initRenderResources
+//                    (RenderResources::create, render/RenderResources.cpp), buildRoomFromMap
+//                    (world/WorldBuilder.cpp: MapImage::loadOrExit, the picture decoded by
+//                    platform/image/Image.cpp, then buildWorldFromPixels), then
+//                    Scene::enterRoom (light volume, camera)
 //   step             Scene::update -> Scene::stepSimulation (app/Scene.cpp): LightGrid::step
 //                    (sim/LightGridStep.cpp)
 //   upload           Scene::uploadLightVolume (sim/SceneLightUpload.cpp)
 //   visibility       ColorMap::updateVisibility (sim/ColorMapVisibility.cpp), then
 //                    Scene::revealVisibleColumns (app/Scene.cpp)
 //   frame recipe     drawFrame (app/Display.cpp), called by onDisplay after the update, by the
-//                    frame benchmark and by the GL tests: the view, renderFrame, presentFrame
-//   plan             FramePlan::build, then FramePlan::joinFaces (render/FramePlan.cpp),
-//                    called by Scene::renderFrame
-//   passes           Scene::drawOpaquePass, drawEmitterPass, drawGlassPass
-//                    (render/SceneRenderFrame.cpp), opaque faces in runs by
-//                    Scene::drawFaceRuns and glass cubes by Scene::drawBlockFaces
-//                    (render/SceneDrawBlock.cpp), emitters in one vertex-array draw
+//                    frame benchmark and by the GL tests: the view, Scene::renderFrame ->
+//                    FramePasses::render (render/FramePasses.cpp), presentFrame; every stage
+//                    starts from and restores the GL baseline (render/GlBaseline.cpp)
+//   plan             FramePasses::plan: FramePlan::build, then FramePlan::joinFaces
+//                    (render/FramePlan.cpp), into the state's lists
+//   passes           FramePasses::drawOpaque, drawEmitters, drawGlass (render/FramePasses.cpp):
+//                    opaque faces in runs (drawFaceRuns), emitters in one vertex-array draw,
+//                    glass cubes by drawBlockFaces
 //   display          presentFrame (app/Display.cpp): the target on a window quad,
 //                    the overlay by ColorMap::drawOverlay (render/ColorMapOverlay.cpp), the
 //                    status line (app/FrameStats.cpp), a screenshot (app/Screenshot.cpp)
@@ -40,7 +45,8 @@ class Scene {
  public:
   // Simulation steps need strictly more than this much gathered frame time (seconds).
   static constexpr double kStepInterval = 0.02;
-  // The window's size at start-up, in pixels; the colour targets have this size.
+  // The window's size at start-up, in pixels; afterwards the render state's shared framebuffer
+  // holds the window's size.
   static constexpr int kWindowWidth = 1024;
   static constexpr int kWindowHeight = 800;
   // Rays per fan of the visibility pass after each simulation step.
@@ -68,21 +74,23 @@ class Scene {
   void placeCamera(const StartView& start);
   // Clears `hidden` in every cell of each column the visibility marks call seen.
   void revealVisibleColumns();
-  // Draws cell (x, y, z) as a textured cube of half edge blockHalfSize (one GL_QUADS primitive).
-  void drawBlock(float x, float y, float z);
+  // Draws cell (x, y, z) as a textured cube of half edge `halfSize` (one GL_QUADS primitive).
+  void drawBlock(float x, float y, float z, float halfSize);
   // drawBlock limited to the kBlockFaces entries whose bits are set (still one primitive); the
-  // sides named by `reach` bits lie at 0.5 from the centre whatever blockHalfSize is.
-  void drawBlockFaces(float x, float y, float z, unsigned faces, unsigned reach = 0u);
+  // sides named by `reach` bits lie at 0.5 from the centre whatever `halfSize` is.
+  void drawBlockFaces(float x, float y, float z, unsigned faces, float halfSize,
+                      unsigned reach = 0u);
   // The plan's runs of opaque faces, a quad each (FramePlan::runQuad), in one primitive.
   void drawFaceRuns();
 
-  // Render set-up, before the grid exists: seed, image library, textures, shader programs,
-  // colour targets, the empty top-down map and the camera reset.
+  // Render set-up, before the grid exists: seed, image library, the empty top-down map, the
+  // render state (RenderResources::create at the start-up window size) and the camera reset.
   void initRenderResources();
   // The 3-D light volume (one black texel per cell) and the framebuffer that draws into it.
   void createLightVolume();
-  // Gives the colour targets and their depth buffer the window's size, so the frame is drawn at
-  // the window's resolution; nothing happens before the targets exist or at the same size.
+  // Gives the shared framebuffer (the owner of the window's size) and the colour targets the
+  // window's size, so the frame is drawn at the window's resolution; nothing happens before the
+  // targets exist or at the same size.
   void resizeTargets(int width, int height);
   // Copies the grid's light, compressed to c / (c + 1), into the light volume.
   void uploadLightVolume();

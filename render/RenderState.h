@@ -1,7 +1,8 @@
 // Everything the passes draw with, owned by the Scene: the shader programs, the image textures,
-// the two colour targets, the light volume and its upload path, and the current frame's plan
-// (the frustum, the lists the passes replay, the emitter pass's vertex arrays). GL names are
-// unsigned ints, so the header includes no GL header.
+// the shared framebuffer (the one owner of the window's size) and the two colour targets, the
+// light volume and its upload path, and the current frame's plan (the frustum, the lists the
+// passes replay, the emitter pass's vertex arrays). GL names are unsigned ints, so the header
+// includes no GL header. Made by RenderResources, drawn by FramePasses.
 #pragma once
 
 #include <vector>
@@ -11,6 +12,7 @@
 #include "render/GlassCell.h"
 #include "render/GridPos.h"
 
+class FBOManager;
 class FramebufferObject;
 class RenderTarget;
 class ShaderManager;
@@ -30,12 +32,13 @@ struct RenderState {
   // Image textures (GL names).
   unsigned int tileTex = 0, glassTileTex = 0, lightTex = 0;
 
-  // The colour targets, by role: the back target is drawn, the front one holds the image behind
-  // the glass and, after the frame, the finished picture.
+  // The shared framebuffer and depth buffer, whose size is the window's; the colour targets, by
+  // role: the back target is drawn, the front one holds the image behind the glass and, after
+  // the frame, the finished picture.
+  FBOManager* framebuffer = nullptr;
   RenderTarget* colorTargets[2] = {nullptr, nullptr};
   int frontTarget = 0;
   int backTarget = 1;
-  float blockHalfSize = 0.0f;
 
   // The light volume (a 3-D texture, one texel per cell), the framebuffer that draws its slices,
   // and the upload path: a CPU array (true) or slices drawn through the framebuffer.

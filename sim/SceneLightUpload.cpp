@@ -33,10 +33,8 @@ void Scene::uploadLightVolume() {
     return;
   }
 
-  // Slice path. Relies on: the model-view matrix selected. Leaves: the window's framebuffer
-  // bound, both matrices as found, the model-view matrix selected, depth test on, the viewport
-  // as found; the clear colour (0, 0, 0, 0), the point size 1 and the current colour that of
-  // the last cell sent.
+  // Slice path: from the GL baseline (render/GlBaseline.h) back to it, with the viewport and both
+  // matrices as found (the tests set their own).
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
   {
@@ -48,6 +46,7 @@ void Scene::uploadLightVolume() {
     // square's centre so rounding in the transform can never move it onto a neighbouring texel.
     gluOrtho2D(0, g.sizeX, 0, g.sizeY);
     glPointSize(1.0f);
+    glPushAttrib(GL_CURRENT_BIT);
 
     render.lightVolumeFbo->Bind();
     glViewport(0, 0, g.sizeX, g.sizeY);
@@ -67,6 +66,7 @@ void Scene::uploadLightVolume() {
         }
       glEnd();
     }
+    glPopAttrib();
     FramebufferObject::Unbind();
   }
   glEnable(GL_DEPTH_TEST);

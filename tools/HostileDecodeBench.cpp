@@ -11,9 +11,10 @@
 #include <iterator>
 #include <string>
 
+#include "Utils/TextureLoader.h"
 #include "tools/RootArgument.h"
-#include "world/WorldBuilder.h"
 #include "world/MapImage.h"
+#include "world/WorldBuilder.h"
 
 namespace {
 
@@ -57,11 +58,11 @@ std::string zeroBomb(int mebibytes) {
   return out;
 }
 
-void decode(benchmark::State& state, const std::string& bytes, const MapImage::Limits& limits) {
+void decode(benchmark::State& state, const std::string& bytes, const Image::Limits& limits) {
   ilInit();
   bool accepted = false;
   for (auto _ : state) {
-    MapImage image;
+    Image image;
     std::string error;
     accepted = image.decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
                             error, limits);
@@ -93,8 +94,8 @@ std::string paletteOverrun() {
 
 int main(int argc, char** argv) {
   if (!enterRoot(argc, argv)) return 1;
-  const MapImage::Limits& map = MapImage::kMapLimits;
-  const MapImage::Limits& texture = MapImage::kTextureLimits;
+  const Image::Limits& map = MapImage::kMapLimits;
+  const Image::Limits& texture = kTextureLimits;
   benchmark::RegisterBenchmark("decode/shipped_map", decode, shippedMap(), map);
   benchmark::RegisterBenchmark("decode/map_bomb_15GiB_in_15MiB", decode, png(256, 2, zeroBomb(15000)), map);
   benchmark::RegisterBenchmark("decode/map_bomb_800MiB_within_bound", decode, png(256, 2, zeroBomb(800)), map);

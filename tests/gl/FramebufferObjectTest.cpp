@@ -34,13 +34,12 @@ TEST(FramebufferObject, EveryOperationKeepsTheCallersBindingAndTexturesAttachByT
 }
 
 TEST(RenderTarget, ASizeSharesOneFramebufferANewSizeReplacesItAndBindDrawsIntoItsAttachment) {
-  FBOManager* manager = FBOManager::instance();
-  ASSERT_FALSE(manager->created) << "another test created a target first";
+  FBOManager shared, *manager = &shared;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, 0x1234);  // an error pending, not ours
   OutputCapture lines(1);
-  RenderTarget old(32, 16, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
+  RenderTarget old(shared, 32, 16, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT);
   const GLuint oldFramebuffer = manager->framebuffer;
-  RenderTarget front(64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT), back(64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
+  RenderTarget front(shared, 64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT0_EXT), back(shared, 64, 32, GL_RGBA16F_ARB, GL_COLOR_ATTACHMENT1_EXT);
   EXPECT_EQ(lines.finish(), "creating frame and renderbuffer\ncreating FBO \ncreating frame and renderbuffer\ncreating FBO \ncreating FBO \n");
   EXPECT_FALSE(glIsFramebufferEXT(oldFramebuffer));
   gltest::expectSampling(front.texture, GL_CLAMP_TO_EDGE, GL_REPLACE);

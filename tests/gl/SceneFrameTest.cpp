@@ -1,6 +1,6 @@
-// The scene's GL edge: render set-up and the light volume, both light upload paths read back,
-// the state the slice path leaves, the three passes (depth between them, emitter colour, target
-// exchange, state on return) and drawBlock's vertices through GL feedback.
+// The scene's GL edge: render set-up, resizing and the light volume, both light upload paths read
+// back, the three passes (depth between them, emitter colour, target exchange, the GL baseline
+// after every stage) and drawBlock's vertices through GL feedback; screenshot names.
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -8,15 +8,19 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <random>
 #include <set>
 
 #include "GlTestSupport.h"
 #include "SceneTestSetUp.h"
 #include "Utils/RenderTarget.h"
+#include "app/Screenshot.h"
 #include "Utils/ShaderProgram.h"
 #include "render/BlockFaces.h"
 #include "render/FramePlan.h"
+#include "render/GlBaseline.h"
 
 using namespace scenetest;
 
@@ -65,7 +69,6 @@ TEST(SceneSetUp, RenderResourcesAndAnEmptyLightVolume) {
   // Each field was set to another value just before the set-up.
   EXPECT_EQ(scene.render.frontTarget, 0);
   EXPECT_EQ(scene.render.backTarget, 1);
-  EXPECT_EQ(scene.render.blockHalfSize, 0.5f);
   EXPECT_TRUE(scene.render.cpuLightUpload);
   EXPECT_EQ(scene.stepAccumulator, 0.0);
   const std::string targets = "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n";
@@ -79,6 +82,14 @@ TEST(SceneSetUp, RenderResourcesAndAnEmptyLightVolume) {
     EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, scene.render.colorTargets[i]->texture, GL_TEXTURE_WIDTH),
               Scene::kWindowWidth);
     EXPECT_EQ(scene.render.colorTargets[i]->attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
+  }
+  // Each side of a resize alone reaches both targets.
+  for (const auto& size : {std::array<int, 2>{640, 800}, {640, 500}, {1024, 500}, {1024, 800}}) {
+    scene.resizeTargets(size[0], size[1]);
+    for (const RenderTarget* t : scene.render.colorTargets) {
+      EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, t->texture, GL_TEXTURE_WIDTH), size[0]);
+      EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, t->texture, GL_TEXTURE_HEIGHT), size[1]);
+    }
   }
 
   newGrid(60, 6, 40).current[0].light[0] = 5.0f;  // not in the volume before the first upload
@@ -97,7 +108,12 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
   g.current[g.index(10, 5, 8)].light[0] = FLT_MAX;
   for (bool cpu : {true, false}) {
     scene.render.cpuLightUpload = cpu;
+    GlBaseline::apply(Scene::kWindowWidth, Scene::kWindowHeight);
+    glTranslatef(1, 2, 3);
+    const auto matrices = gltest::matrix(GL_PROJECTION_MATRIX), modelView = gltest::matrix(GL_MODELVIEW_MATRIX);
     scene.uploadLightVolume();
+    EXPECT_EQ(offBaseline(), "") << (cpu ? "cpu" : "slices");
+    EXPECT_TRUE(gltest::matrix(GL_PROJECTION_MATRIX) == matrices && gltest::matrix(GL_MODELVIEW_MATRIX) == modelView);
     const std::vector<float> texels = readVolume();
     for (long i = 0; i < 11L * 6 * 9 * 3; ++i) {
       const double c = g.current[i / 3].light[i % 3];
@@ -114,33 +130,7 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
   }
 }
 
-TEST(SceneLightUpload, SlicePathLeavesTheViewportMatricesAndBindingsAsFound) {
-  newGrid(5, 6, 4);
-  scene.render.cpuLightUpload = false;
-  glViewport(7, 9, 300, 200);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(-1, 3, -2, 5, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glTranslatef(1, 2, 3);
-  const auto projection = gltest::matrix(GL_PROJECTION_MATRIX);
-  const auto modelView = gltest::matrix(GL_MODELVIEW_MATRIX);
-  scene.uploadLightVolume();
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{7, 9, 300, 200}));
-  EXPECT_EQ(gltest::matrix(GL_PROJECTION_MATRIX), projection);
-  EXPECT_EQ(gltest::matrix(GL_MODELVIEW_MATRIX), modelView);
-  EXPECT_EQ(gltest::integer(GL_MATRIX_MODE), GL_MODELVIEW);
-  EXPECT_EQ(gltest::integer(GL_PROJECTION_STACK_DEPTH), 1);
-  EXPECT_EQ(gltest::integer(GL_MODELVIEW_STACK_DEPTH), 1);
-  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_NO_GL_ERROR();
-}
-
-TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndRestoreState) {
+TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepTheBaseline) {
   LightGrid& g = newGrid(7, 4, 9);
   cell(3, 1, 3).setSolid();
   cell(3, 1, 1).setTranslucent(0.5f);  // behind the block: fails the depth test
@@ -150,7 +140,10 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndResto
     for (float& c : g.current[i].light) c = 0.5f;
   scene.uploadLightVolume();
   look(Vec3(3.0f, 1.2f, 8.5f), Vec3(3.0f, 1.0f, 0.0f));
-  render();
+  // Every stage, the status line and the overlay among them, ends at the baseline.
+  statusVisible = overlayVisible = true;
+  EXPECT_EQ(render(), "");
+  statusVisible = overlayVisible = false;
   EXPECT_EQ(scene.render.frontTarget, 1) << "the targets exchange roles";
   const auto withGlass = readTarget(scene.render.frontTarget), without = readTarget(scene.render.backTarget);
   EXPECT_EQ(at(withGlass, pixelOf(3.0f, 1.0f, 3.5f)), at(without, pixelOf(3.0f, 1.0f, 3.5f)));
@@ -159,14 +152,6 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndResto
   FramePlan::emitterColour(cell(5, 1, 4), g.strength, colour);
   const auto emitter = at(without, pixelOf(5.0f, 1.0f, 4.6f));
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(emitter[c], colour[c] * 255.0f, 1.0f) << c;
-  // State on return.
-  float current[4];
-  glGetFloatv(GL_CURRENT_COLOR, current);
-  EXPECT_EQ(current[0], colour[0]);
-  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
-  EXPECT_EQ(gltest::integer(GL_CURRENT_PROGRAM), 0);
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  EXPECT_EQ(scene.render.blockHalfSize, 0.5f);
   EXPECT_NO_GL_ERROR();
 }
 
@@ -206,7 +191,7 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
   EXPECT_EQ(gaps, 0) << "pixels showing the clear colour through the room's faces";
 }
 
-TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheCurrentHalfEdge) {
+TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheGivenHalfEdge) {
   // An orthographic view that maps world x, y in [0, 8] onto the 800-pixel-square viewport.
   glViewport(0, 0, 800, 800);
   glMatrixMode(GL_PROJECTION);
@@ -214,9 +199,7 @@ TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheCurrentHalfEdge) {
   glOrtho(0, 8, 0, 8, -8, 8);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  scene.render.blockHalfSize = 0.45f;
-  const auto polygons = feedback(GL_3D_COLOR_TEXTURE, 11, [] { scene.drawBlock(3, 1, 2); });
-  scene.render.blockHalfSize = 0.5f;
+  const auto polygons = feedback(GL_3D_COLOR_TEXTURE, 11, [] { scene.drawBlock(3, 1, 2, 0.45f); });
   // The driver may split each quad; every vertex must be a corner of the face its piece lies on
   // (the one whose plane holds all its vertices), with that corner's texture coordinates.
   std::set<std::pair<int, int>> sent;  // (face, corner)
@@ -244,4 +227,16 @@ TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheCurrentHalfEdge) {
         }
     }
   EXPECT_EQ(sent.size(), 24u);
+}
+
+TEST(Screenshot, TakesTheFirstFreeNameInAFolderNewOrOldAndOverwritesNothing) {
+  const std::string folder = ::testing::TempDir() + "qm-shots";
+  ASSERT_EQ(std::system(("rm -rf " + folder).c_str()), 0);
+  EXPECT_EQ(reserveScreenshotPath(folder), folder + "/quillmarsh-001.png");  // makes the folder
+  std::ofstream(folder + "/quillmarsh-002.png") << "kept";
+  EXPECT_EQ(reserveScreenshotPath(folder), folder + "/quillmarsh-003.png");  // the folder exists
+  std::string kept;
+  std::ifstream(folder + "/quillmarsh-002.png") >> kept;
+  EXPECT_EQ(kept, "kept");
+  EXPECT_EQ(reserveScreenshotPath(folder + "/quillmarsh-002.png"), "");  // a file, not a folder
 }

@@ -8,6 +8,7 @@
 #include "Utils/FramebufferObject.h"
 #include "Utils/RenderTarget.h"
 #include "app/Display.h"
+#include "render/GlBaseline.h"
 
 namespace scenetest {
 
@@ -19,7 +20,6 @@ const std::string& prepareScene() {
     done = true;
     scene.render.frontTarget = 1;
     scene.render.backTarget = 0;
-    scene.render.blockHalfSize = 0.45f;
     scene.render.cpuLightUpload = false;
     scene.stepAccumulator = 0.75;
     OutputCapture capture(1);
@@ -67,6 +67,20 @@ void look(const Vec3& eye, const Vec3& target) {
   onReshape(Scene::kWindowWidth, Scene::kWindowHeight);
 }
 
-void render() { drawFrame(); }
+std::string offBaseline() {
+  return GlBaseline::differences(Scene::kWindowWidth, Scene::kWindowHeight);
+}
+
+std::string render() {
+  static const char* const names[] = {"view", "plan", "opaque", "emitter", "glass", "present"};
+  std::string report;
+  const auto check = [](FrameStage stage, void* out) {
+    const std::string off = offBaseline();
+    if (!off.empty())
+      *static_cast<std::string*>(out) += names[static_cast<int>(stage)] + (": " + off + "; ");
+  };
+  drawFrame(check, &report);
+  return report;
+}
 
 }  // namespace scenetest

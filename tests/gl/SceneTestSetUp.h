@@ -23,7 +23,10 @@ std::vector<float> readVolume();
 std::vector<unsigned char> readTarget(int index);
 // Places the camera; sets the projection and model-view matrices the display would.
 void look(const Vec3& eye, const Vec3& target);
-// One frame of the program's recipe (drawFrame), presented in the test window.
-void render();
+// One frame of the program's recipe (drawFrame), presented in the test window. Returns what
+// differed from the GL baseline after each stage ("opaque: blend; "), empty when nothing did.
+std::string render();
+// What differs from the GL baseline at the window's size, empty when nothing does.
+std::string offBaseline();
 
 }  // namespace scenetest

@@ -77,3 +77,22 @@ TEST(ShaderLayer, CompileErrorsUnknownNamesAndBadHandlesReachTheCallback) {
                                  naming("not_declared") + cgGetErrorString(CG_INVALID_PARAM_HANDLE_ERROR) + "\n");
   EXPECT_EQ(cgGetError(), CG_NO_ERROR) << "the callback consumed the errors";
 }
+
+TEST(ShaderManager, ADriverLackingAnyOneCapabilityIsNamedAndThisOneLacksNone) {
+  EXPECT_EQ(ShaderManager::missingCapability(ShaderManager::currentDriver()), nullptr);
+  const ShaderManager::Driver full{true, 2, true, true, "1.20 Mesa"};
+  EXPECT_EQ(ShaderManager::missingCapability(full), nullptr);
+  const std::pair<void (*)(ShaderManager::Driver&), const char*> lacks[] = {
+      {[](ShaderManager::Driver& d) { d.framebufferObjects = false; }, "framebuffer objects"},
+      {[](ShaderManager::Driver& d) { d.maxDrawBuffers = 1; }, "two draw buffers"},
+      {[](ShaderManager::Driver& d) { d.textures3D = false; }, "3-D textures"},
+      {[](ShaderManager::Driver& d) { d.gl20 = false; }, "Shading Language 1.20"},
+      {[](ShaderManager::Driver& d) { d.shadingLanguage = "1.10"; }, "Shading Language 1.20"},
+      {[](ShaderManager::Driver& d) { d.shadingLanguage = nullptr; }, "Shading Language 1.20"}};
+  for (const auto& lack : lacks) {
+    ShaderManager::Driver driver = full;
+    lack.first(driver);
+    const char* missing = ShaderManager::missingCapability(driver);
+    EXPECT_NE(std::string(missing ? missing : "").find(lack.second), std::string::npos) << lack.second;
+  }
+}

@@ -155,18 +155,29 @@ TEST(FramePlan, GlassIsOrderedFarToNearByDistanceToTheCentreAndTheViewTestIsStri
 }
 
 TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
-  LightGrid g;
-  g.resize(4, 3, 4);
-  for (long i = 0; i < 4L * 3 * 4; ++i) g.current[i].hidden = true;
-  put(g, 0, 1, 1, 0.0f);              // air on the -x edge
-  put(g, 3, 1, 3, 0.5f);              // glass in the +x, +z corner
-  put(g, 3, 1, 0, 1.0f);              // opaque on the edge: its own faces, no wall
-  put(g, 0, 2, 3, 0.0f, false, true);  // hidden: nothing
-  const float eye[3] = {1.5f, 1.2f, 3.5f};  // on the plane of the +z edge: that face cannot show
-  const Plan plan(g, eye);
-  const unsigned plusX = kBlockFaces[3].bit, minusX = kBlockFaces[2].bit;
-  EXPECT_EQ(plan.boundaryWalls(),
-            (std::set<std::tuple<int, int, int, unsigned>>{{-1, 1, 1, plusX}, {4, 1, 3, minusX}}));
+  // One open cell in the middle of each side alone, then with opaque and hidden ones beside it in
+  // a corner. Table order +z -z -x +x +y -y: face f ^ 1 is the opposite of face f.
+  for (int side = 0; side < 7; ++side) {
+    LightGrid g;
+    g.resize(5, 5, 5);
+    for (long i = 0; i < 125; ++i) g.current[i].hidden = true;
+    const int f = side % 6, axis = kBlockFaces[f].normal[0] ? 0 : kBlockFaces[f].normal[1] ? 1 : 2;
+    int c[3] = {2, 2, 2};
+    c[axis] = kBlockFaces[f].normal[axis] > 0 ? 4 : 0;
+    int wall[3] = {c[0], c[1], c[2]};
+    wall[axis] += kBlockFaces[f].normal[axis];
+    std::set<std::tuple<int, int, int, unsigned>> walls{{wall[0], wall[1], wall[2], kBlockFaces[f ^ 1].bit}};
+    put(g, c[0], c[1], c[2], side < 6 ? 0.0f : 0.5f);  // the last: glass in the +z corner
+    if (side == 6) {
+      put(g, 2, 4, 4, 0.0f);
+      put(g, 2, 3, 4, 1.0f);               // opaque on the edge: its own faces, no wall
+      put(g, 3, 2, 4, 0.0f, false, true);  // hidden: nothing
+      walls.insert({2, 5, 4, kBlockFaces[5].bit});
+      walls.insert({2, 4, 5, kBlockFaces[1].bit});
+    }
+    const float eye[3] = {2.2f, 2.3f, 2.4f};
+    EXPECT_EQ(Plan(g, eye).boundaryWalls(), walls) << side;
+  }
 }
 
 TEST(FramePlan, EmitterColourIsCompressedEmissionTimesAFlooredStrength) {

@@ -89,6 +89,11 @@ TEST(LightGrid, CellIndexAndTheOutsideCellOnEverySide) {
   EXPECT_TRUE(sameBits(g.outside, lit));
   for (int i = 0; i < 3 * 4 * 5; ++i)
     EXPECT_EQ(g.current[i].light[1] + g.next[i].light[1], i == (3 * 4 + 2) * 3 + 1 ? 14.0f : 0.0f) << i;
+  // The trilinear sample of a field that grows at its own rate along each axis is the field
+  // itself: it reads every corner from its own axis.
+  for (int i = 0; i < 3 * 4 * 5; ++i) g.current[i].opacity = i % 3 + 10.0f * (i / 3 % 4) + 100.0f * (i / 12);
+  for (const auto& p : {std::array<float, 3>{0.25f, 1.5f, 3.75f}, {1.75f, 2.25f, 0.5f}, {0.5f, 0.125f, 2.0f}})
+    EXPECT_FLOAT_EQ(g.sampleAt(p[0], p[1], p[2]).opacity, p[0] + 10.0f * p[1] + 100.0f * p[2]);
 }
 
 TEST(LightGridStep, AGridWithoutCellsAndALightOffTheGridStayAsTheyAre) {

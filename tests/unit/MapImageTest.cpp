@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "tests/unit/TestImages.h"
+#include "platform/FileReader.h"
 #include "world/MapImage.h"
 
 namespace {
@@ -94,4 +97,23 @@ TEST(MapImage, OnlyRegularFilesAreRead) {
     EXPECT_EQ(error, c.second);
   }
   EXPECT_EQ(unlink(fifo.c_str()), 0);
+}
+
+TEST(MapImage, AFileOrSideExactlyAtItsLimitIsReadAndOneOverIsRefused) {
+  startImageLibrary();
+  const std::string file = png::image(3, 2, 8, 2, std::string(20, '\0')), path = ::testing::TempDir() + "qm-limit.png";
+  FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_TRUE(out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size());
+  std::fclose(out);
+  const size_t n = file.size();
+  // (largest side, largest file, whether it is read), for both kinds.
+  const std::tuple<int, size_t, bool> cases[] = {{3, n, true}, {3, n - 1, false}, {2, n, false}, {256, n + 1, true}};
+  for (const char* kind : {"map", "texture"})
+    for (const auto& c : cases) {
+      std::string error, bytes;
+      const Image::Limits limits{std::get<0>(c), std::get<1>(c), kind};
+      EXPECT_EQ(MapImage().load(path.c_str(), error, limits), std::get<2>(c)) << kind << error;
+      EXPECT_EQ(FileReader::read(path.c_str(), std::get<1>(c), kind, bytes, error), std::get<1>(c) >= n);
+    }
+  EXPECT_EQ(unlink(path.c_str()), 0);
 }

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "world/MapImage.h"
+#include "Utils/TextureLoader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   ilInit();
@@ -16,13 +16,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  MapImage image;
+  Image image;
   std::string error;
-  if (!image.decode(data, size, error, MapImage::kTextureLimits)) {
+  if (!image.decode(data, size, error, kTextureLimits)) {
     assert(!error.empty() && image.width == 0 && image.pixels.empty());
     return 0;
   }
-  const int maxSide = MapImage::kTextureLimits.maxSide;
+  const int maxSide = kTextureLimits.maxSide;
   assert(image.width >= 1 && image.width <= maxSide && image.height >= 1 && image.height <= maxSide);
   assert(image.pixels.size() == static_cast<size_t>(image.width) * image.height * 3);
   // What glTexImage2D would read: every byte, so that a short buffer shows up here.

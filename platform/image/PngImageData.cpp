@@ -1,7 +1,7 @@
 // PNG image data check: zlib inflates the IDAT stream into a buffer of the size the rows need,
 // the rows are unfiltered pass by pass and, for palette images, their indices compared with the
 // number of PLTE entries. Work and memory are bounded by the header's size, whatever the data.
-#include "world/PngImageData.h"
+#include "platform/image/PngImageData.h"
 
 #include <zlib.h>
 
@@ -66,7 +66,7 @@ int paeth(int a, int b, int c) {
 
 }  // namespace
 
-bool PngImageData::check(const unsigned char* bytes, size_t size, const MapHeader& header,
+bool PngImageData::check(const unsigned char* bytes, size_t size, const ImageHeader& header,
                          std::string& error) {
   const size_t rawBytes = header.pngRawBytes();
   std::vector<unsigned char> raw(rawBytes);

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-class MapHeader {
+class ImageHeader {
  public:
   enum class Format { Png, Jpeg };
 

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "tests/unit/TestImages.h"
-#include "world/MapHeader.h"
+#include "platform/image/ImageHeader.h"
 
 namespace {
 
 // The cause of a refusal, or "" when the header is accepted (its size then in `*out`).
-std::string check(const std::string& bytes, MapHeader* out = nullptr) {
-  MapHeader header;
+std::string check(const std::string& bytes, ImageHeader* out = nullptr) {
+  ImageHeader header;
   std::string error;
   const bool ok = header.read(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
                               256, error);
@@ -48,7 +48,7 @@ std::string pngWithHeader(unsigned long w, unsigned long h, int depth = 8, int c
 
 }  // namespace
 
-TEST(MapHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause) {
+TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause) {
   const std::string good = pngWithHeader(3, 2), jpg = jpeg(8, 8);
   auto edited = [](std::string s, size_t at, const std::string& with) {
     return s.replace(at, with.size(), with);
@@ -97,7 +97,7 @@ TEST(MapHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause) {
       {jpeg(8, 8, 0xc0, 8, 3, 101), "it holds more than 100 JPEG scans"},
   };
   for (const auto& c : cases) {
-    MapHeader header;
+    ImageHeader header;
     const std::string error = check(c.bytes, &header);
     EXPECT_TRUE(*c.cause ? error.find(c.cause) != std::string::npos : error.empty())
         << c.cause << ": " << error;

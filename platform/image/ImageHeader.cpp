@@ -2,7 +2,7 @@
 // from the PNG IHDR chunk or the JPEG SOFn segment and bounds the coded data by that size. Every
 // read is bounded by the given size; the chunk and segment walks stop at the first length that
 // runs past the end.
-#include "world/MapHeader.h"
+#include "platform/image/ImageHeader.h"
 
 #include <cstdio>
 #include <cstring>
@@ -73,7 +73,7 @@ bool isFrame(unsigned marker) {
 
 }  // namespace
 
-bool MapHeader::read(const unsigned char* bytes, size_t size, int maxSide, std::string& error,
+bool ImageHeader::read(const unsigned char* bytes, size_t size, int maxSide, std::string& error,
                      const char* kind) {
   kind_ = kind;
   width = height = depth = colourType = paletteEntries = 0;
@@ -101,7 +101,7 @@ bool MapHeader::read(const unsigned char* bytes, size_t size, int maxSide, std::
   return false;
 }
 
-bool MapHeader::takeSize(unsigned long w, unsigned long h, int maxSide, std::string& error) {
+bool ImageHeader::takeSize(unsigned long w, unsigned long h, int maxSide, std::string& error) {
   const unsigned long limit = static_cast<unsigned long>(maxSide);
   if (w < 1 || h < 1 || w > limit || h > limit) {
     error = "it is " + std::to_string(w) + " x " + std::to_string(h) +
@@ -113,7 +113,7 @@ bool MapHeader::takeSize(unsigned long w, unsigned long h, int maxSide, std::str
   return true;
 }
 
-bool MapHeader::boundData(size_t dataBytes, size_t needed, std::string& error) {
+bool ImageHeader::boundData(size_t dataBytes, size_t needed, std::string& error) {
   if (dataBytes <= kDataFactor * needed + kSlackBytes) return true;
   error = "its image data is " + std::to_string(dataBytes) + " bytes, far more than " +
           withArticle(static_cast<unsigned>(width)) + " x " + std::to_string(height) +
@@ -122,7 +122,7 @@ bool MapHeader::boundData(size_t dataBytes, size_t needed, std::string& error) {
   return false;
 }
 
-void MapHeader::pngPassSize(int pass, size_t& w, size_t& h) const {
+void ImageHeader::pngPassSize(int pass, size_t& w, size_t& h) const {
   static const int x0[7] = {0, 4, 0, 2, 0, 1, 0}, dx[7] = {8, 8, 4, 4, 2, 2, 1};
   static const int y0[7] = {0, 0, 4, 0, 2, 0, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
   w = width;
@@ -134,12 +134,12 @@ void MapHeader::pngPassSize(int pass, size_t& w, size_t& h) const {
   if (h == 0) w = 0;
 }
 
-size_t MapHeader::pngBitsPerPixel() const {
+size_t ImageHeader::pngBitsPerPixel() const {
   static const int channels[7] = {1, 0, 3, 1, 2, 0, 4};
   return static_cast<size_t>(depth) * channels[colourType % 7];
 }
 
-size_t MapHeader::pngRawBytes() const {
+size_t ImageHeader::pngRawBytes() const {
   size_t total = 0;
   for (int pass = 0; pass < pngPasses(); ++pass) {
     size_t w = 0, h = 0;
@@ -149,7 +149,7 @@ size_t MapHeader::pngRawBytes() const {
   return total;
 }
 
-bool MapHeader::readPng(const unsigned char* bytes, size_t size, int maxSide,
+bool ImageHeader::readPng(const unsigned char* bytes, size_t size, int maxSide,
                         std::string& error) {
   // After the signature every chunk is: length (4), type (4), data (length), CRC (4). The first
   // is IHDR with 13 bytes: width, height, bit depth, colour type, compression, filter, interlace.
@@ -213,7 +213,7 @@ bool MapHeader::readPng(const unsigned char* bytes, size_t size, int maxSide,
   return false;
 }
 
-bool MapHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
+bool ImageHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
                          std::string& error) {
   // Marker segments after SOI: 0xFF (any number of fill bytes), the marker, then for all but
   // the standalone markers a two-byte length that counts itself. The frame (SOFn) segment holds
@@ -286,7 +286,7 @@ bool MapHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
   return false;
 }
 
-bool MapHeader::boundScans(const unsigned char* scan, size_t size, std::string& error) {
+bool ImageHeader::boundScans(const unsigned char* scan, size_t size, std::string& error) {
   // Entropy-coded data stuffs every 0xFF with 0x00, so 0xFF 0xDA only ever starts a scan.
   int scans = 0;
   for (size_t i = 0; i + 1 < size; ++i) {
