@@ -44,7 +44,13 @@ struct Room {
     grid.resize(w, 6, h);
     start = buildWorldFromPixels(rgb.data(), w, h, grid, map);
   }
-  std::vector<GridCell> cells() const { return {grid.current, grid.current + grid.sizeX * 6L * grid.sizeZ}; }
+  std::vector<GridCell> cells() const {
+    std::vector<GridCell> all;
+    for (int z = 0; z < grid.sizeZ; ++z)
+      for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < grid.sizeX; ++x) all.push_back(grid.getCell(x, y, z));
+    return all;
+  }
   std::vector<ColorMap::Pixel> base() const { return {map.base.get(), map.base.get() + map.width * map.height}; }
   float light(int x, int y, int z) const { return grid.getCell(x, y, z).light[0]; }
   LightGrid grid;
