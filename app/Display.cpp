@@ -158,13 +158,7 @@ void presentFrame() {
     }
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_TEXTURE_2D);
-    if (overlayVisible) {
-      // The overlay keeps the place and size it has in the start-up window, whatever the
-      // window's size now.
-      glViewport(0, 0, Scene::kWindowWidth, Scene::kWindowHeight);
-      scene.occlusionMap->drawOverlay();
-      glViewport(0, 0, window.width, window.height);
-    }
+    if (overlayVisible) scene.occlusionMap->drawOverlay(window.width, window.height);
     drawEditView(window.width, window.height);
     if (statusVisible) drawStatusLine(window.width, window.height);
     if (screenshotRequested) {

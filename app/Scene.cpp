@@ -1,6 +1,7 @@
 // The global Scene, its flags, and the per-frame update cadence.
 #include "app/Scene.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "app/FrameTimer.h"
@@ -24,7 +25,12 @@ void Scene::update() {
   stepAccumulator += dt;
   camera.update(dt);
   refreshPick();
-  if (stepAccumulator > kStepInterval) stepSimulation();
+  if (stepAccumulator > kStepInterval) {
+    // The time gathered past the step is kept, up to one interval: frames shorter than the
+    // interval then still give fifty steps a second, and a long frame gives one step, no burst.
+    stepAccumulator = std::min(stepAccumulator - kStepInterval, kStepInterval);
+    stepSimulation();
+  }
 }
 
 void Scene::stepSimulation() {
@@ -32,7 +38,6 @@ void Scene::stepSimulation() {
   grid->step();
   ++simulationSteps;
   uploadLightVolume();
-  stepAccumulator = 0.0;
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
 }
@@ -49,11 +54,7 @@ void Scene::revealVisibleColumns() {
       if (!occlusionMap->contains(x, z)) continue;
       const ColorMap::Pixel& mark = occlusionMap->markPixel(x, z);
       if (mark != ColorMap::kSeenWall && mark != ColorMap::kSeenOpen) continue;
-      for (int y = 0; y < grid->sizeY; ++y) {
-        GridCell cell = grid->getCell(x, y, z);
-        cell.hidden = false;
-        grid->setCell(x, y, z, cell);
-      }
+      for (int y = 0; y < grid->sizeY; ++y) grid->setHidden(grid->index(x, y, z), false);
     }
   }
 }

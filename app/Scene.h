@@ -58,10 +58,11 @@ class Scene {
   Scene& operator=(const Scene&) = delete;
 
   // Advances the camera by the last frame's time (capped by FrameTimer::step) and, once more
-  // than 0.02 s has gathered, runs stepSimulation.
+  // than 0.02 s has gathered, runs stepSimulation, keeping what was gathered past 0.02 s up to
+  // another 0.02 s (at most one step a frame).
   void update();
-  // One simulation step: the light step, the light upload, the accumulator back to 0, the
-  // visibility pass from the camera and the reveal of the columns it saw.
+  // One simulation step: the light step, the light upload, the visibility pass from the camera
+  // and the reveal of the columns it saw.
   void stepSimulation();
   // Builds the room from the map picture (one pixel per column) with `roomHeight` layers,
   // places the camera and the wandering light, and prints the start-up lines. A map that

@@ -1,8 +1,9 @@
-// Quillmarsh entry point: reads the command line (an optional map), opens the window, builds the
-// world and runs the frame loop.
+// Quillmarsh entry point: reads the command line (an optional map and room height), opens the
+// window, builds the world and runs the frame loop.
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -16,13 +17,24 @@
 
 namespace {
 
+// The room height's limits in cells (floor and ceiling layers included); kRoomHeight by default.
+constexpr int kMinHeight = 3;
+constexpr int kMaxHeight = 64;
+
 void printUsage(std::ostream& out) {
-  out << "Usage: quillmarsh [MAP]\n"
-         "  MAP  a PNG or JPEG room map, one pixel per column (default: " << kShippedMapFile << ")\n"
+  out << "Usage: quillmarsh [--height N] [MAP]\n"
+         "  MAP          a PNG or JPEG room map, one pixel per column (default: " << kShippedMapFile << ")\n"
+         "  --height N   the room's height in cells, floor and ceiling included, " << kMinHeight
+      << " to " << kMaxHeight << " (default " << kRoomHeight << ")\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
          "Keys and mouse:\n";
   for (const std::string& line : controls::keyLines()) out << "  " << line << "\n";
   out << "The map colours are listed in README.md, \"The room map\"." << std::endl;
+}
+
+int refuse(const std::string& message) {
+  std::cerr << "quillmarsh: " << message << "; see quillmarsh --help" << std::endl;
+  return 1;
 }
 
 }  // namespace
@@ -35,18 +47,32 @@ int main(int argc, char** argv) {
     }
   }
   glutInit(&argc, argv);  // takes out the toolkit's own options
-  if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-    std::cerr << "quillmarsh: unexpected argument \"" << argv[argc > 2 ? 2 : 1]
-              << "\"; see quillmarsh --help" << std::endl;
-    return 1;
+  const char* mapFile = kShippedMapFile;
+  int height = kRoomHeight;
+  bool mapGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--height") == 0) {
+      if (i + 1 >= argc) return refuse("--height needs a number");
+      const char* text = argv[++i];
+      char* end = nullptr;
+      const long n = std::strtol(text, &end, 10);
+      if (end == text || *end != '\0' || n < kMinHeight || n > kMaxHeight)
+        return refuse("--height takes a whole number from " + std::to_string(kMinHeight) + " to " +
+                      std::to_string(kMaxHeight) + ", not \"" + text + "\"");
+      height = static_cast<int>(n);
+    } else if (argv[i][0] == '-' || mapGiven) {
+      return refuse(std::string("unexpected argument \"") + argv[i] + "\"");
+    } else {
+      mapFile = argv[i];
+      mapGiven = true;
+    }
   }
-  const char* mapFile = argc == 2 ? argv[1] : kShippedMapFile;
 
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh");
   initGL();
-  scene.buildWorld(mapFile, kRoomHeight);
+  scene.buildWorld(mapFile, height);
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);

@@ -43,9 +43,12 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
   for (int z = 0; z < grid.sizeZ; ++z)
     for (int y = 0; y < grid.sizeY; ++y)
       for (int x = 0; x < grid.sizeX; ++x) {
-        // Read in place: the walk visits every cell of the grid each frame.
-        const GridCell& cell = grid.current[grid.index(x, y, z)];
-        if (cell.hidden) continue;
+        // Read field by field: the walk visits every cell of the grid each frame.
+        const long i = grid.index(x, y, z);
+        if (grid.hiddenAt(i)) continue;
+        GridCell cell;
+        cell.opacity = grid.opacityAt(i);
+        cell.emitter = grid.emitterAt(i);
         const float fx = static_cast<float>(x), fy = static_cast<float>(y),
                     fz = static_cast<float>(z);
         if (!frustum.cubeVisible(fx, fy, fz, kBlockHalfSize)) continue;

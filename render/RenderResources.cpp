@@ -5,6 +5,7 @@
 #include <GL/glew.h>
 
 #include <cassert>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -18,6 +19,7 @@
 #include "Utils/TextureLoader.h"
 #include "Utils/VertexProgram.h"
 #include "render/GlBaseline.h"
+#include "world/LightGrid.h"
 
 void RenderResources::create(RenderState& state, int width, int height) {
   loadTexture("media/textures/tile2.jpg", &state.tileTex);
@@ -72,7 +74,11 @@ void RenderResources::createLightVolume(RenderState& state, int sizeX, int sizeY
   }
 
   state.lightVolumeFbo = new FramebufferObject();
-  std::vector<float> black(static_cast<size_t>(sizeX) * sizeY * sizeZ * 3, 0.0f);
+  // Texels as LightGrid::lightTexel makes them: 8-bit r, g, b and an opaque alpha. The upload
+  // then hands the driver the very bytes it stores.
+  const float kBlack[3] = {0.0f, 0.0f, 0.0f};
+  std::vector<std::uint32_t> black(static_cast<size_t>(sizeX) * sizeY * sizeZ,
+                                   LightGrid::lightTexel(kBlack));
 
   glGenTextures(1, &state.lightVolumeTex);
   glBindTexture(GL_TEXTURE_3D, state.lightVolumeTex);
@@ -81,7 +87,7 @@ void RenderResources::createLightVolume(RenderState& state, int sizeX, int sizeY
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB, sizeX, sizeY, sizeZ, 0, GL_RGB, GL_FLOAT,
+  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGBA8, sizeX, sizeY, sizeZ, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                black.data());
 
   state.lightVolumeFbo->Bind();

@@ -1,10 +1,11 @@
 // Scene::uploadLightVolume: copies the grid's light into the 3-D light volume after each step,
-// either from a CPU array in one transfer or slice by slice as points through lightVolumeFbo.
+// either in one transfer of the texels the step made or slice by slice as points through
+// lightVolumeFbo.
 #include <GL/glew.h>
 #include <GL/glu.h>
 
 #include <cassert>
-#include <memory>
+#include <cstdint>
 
 #include "Utils/FramebufferObject.h"
 #include "Utils/MatrixScope.h"
@@ -16,19 +17,12 @@ void Scene::uploadLightVolume() {
   const LightGrid& g = *grid;
 
   if (render.cpuLightUpload) {
-    const long cells = static_cast<long>(g.sizeX) * g.sizeY * g.sizeZ;
-    std::unique_ptr<float[]> texels(new float[cells * 3]);
-    for (int z = 0; z < g.sizeZ; ++z)
-      for (int y = 0; y < g.sizeY; ++y)
-        for (int x = 0; x < g.sizeX; ++x) {
-          const GridCell cell = g.getCell(x, y, z);
-          float* texel = &texels[g.index(x, y, z) * 3];
-          for (int k = 0; k < 3; ++k) texel[k] = LightGrid::compressLight(cell.light[k]);
-        }
+    // The step leaves the texels made; only an edit since then makes this call remake them.
+    const std::uint32_t* texels = grid->lightTexels();
     glEnable(GL_TEXTURE_3D);
     glBindTexture(GL_TEXTURE_3D, render.lightVolumeTex);
-    glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, g.sizeX, g.sizeY, g.sizeZ, GL_RGB, GL_FLOAT,
-                    texels.get());
+    glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, g.sizeX, g.sizeY, g.sizeZ, GL_RGBA,
+                    GL_UNSIGNED_BYTE, texels);
     glDisable(GL_TEXTURE_3D);
     return;
   }

@@ -1,12 +1,17 @@
 // quillmarsh-framebench: times the frame of the shipped room at 1024 x 800 under a display (e.g.
 // xvfb-run): the program's own world build, simulation step, passes and presentation, each
-// followed by glFinish, and whole frames drawn back to back, for fixed views, and the crosshair
-// with an outline drawn alone; then a 256 x 256 room lit by a ceiling light over every open
-// column, made here from the map legend; then both light volume upload paths. Milliseconds.
-// Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--shots DIR] [--root DIR]
-// Reads media/ from the working directory, or from DIR. --shots writes each view's window, as the
-// program's screenshot key saves it, to DIR/VIEW.png (start-dark: the start view before any step;
-// a relative DIR is taken from the --root folder).
+// followed by glFinish, and whole frames drawn back to back, for fixed views, with the light step
+// and its upload beside them, and the crosshair with an outline drawn alone; then a 256 x 256
+// room of halls written here in the map maker's layout characters, at its start view with the
+// overlay off and on; then a 256 x 256 room lit by a ceiling light over every open column; then
+// both light volume upload paths beside a memcpy of the bytes they hand over. Milliseconds; a
+// one-line summary at the end.
+// Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--height N] [--shots DIR]
+//        [--root DIR]
+// Reads media/ from the working directory, or from DIR. --height sets the halls' room height
+// (default that of the program). --shots writes each view's window, as the program's screenshot
+// key saves it, to DIR/VIEW.png (start-dark: the start view before any step; a relative DIR is
+// taken from the --root folder).
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
@@ -15,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -25,6 +31,7 @@
 #include "app/EditView.h"
 #include "app/Scene.h"
 #include "app/Screenshot.h"
+#include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
@@ -62,6 +69,7 @@ const View kViews[] = {
 };
 
 struct Times {
+  double step = 0, upload = 0;  // one light step and one light upload (CPU path), per frame row
   double opaque = 0, emitter = 0, glass = 0, present = 0;
   double plan = 0;  // the part of `opaque` spent on the plan
   double whole = 0;  // frames drawn back to back, as the display loop draws them
@@ -119,12 +127,22 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
   scene.camera.setView(eye, target, Vec3(0, 1, 0));
   scene.camera.ViewCamera::update(0.0f);
   scene.refreshPick();
-  // A step reveals the columns this view sees, as the frame loop's next step would.
-  scene.stepSimulation();
 
+  Times t;
+  // The step and its upload, as often as the frames, apart from the rest of stepSimulation;
+  // then a whole simulation step, whose reveal the frames draw.
+  for (int f = 0; f < frames; ++f) {
+    Clock::time_point start = Clock::now();
+    scene.grid->step();
+    t.step += msSince(start);
+    start = Clock::now();
+    scene.uploadLightVolume();
+    glFinish();
+    t.upload += msSince(start);
+  }
+  scene.stepSimulation();
   Times warm;
   timedFrame(warm);
-  Times t;
   const double cpuStart = processCpuMs();
   for (int f = 0; f < frames; ++f) timedFrame(t);
   const double cpu = processCpuMs() - cpuStart;
@@ -133,11 +151,13 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
   for (int f = 0; f < frames; ++f) drawFrame();
   glFinish();
   t.whole = msSince(wholeStart);
-  std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f  (%.1f fps)\n",
+  std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f %6.2f %6.2f  (%.1f fps)\n",
               name, scene.render.opaqueBlocks.size(), scene.render.emitterCells.size(),
               scene.render.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
               t.glass / frames, t.present / frames, t.total() / frames, cpu / frames,
-              t.whole / frames, 1000.0 * frames / t.whole);
+              t.whole / frames, t.step / frames, t.upload / frames, 1000.0 * frames / t.whole);
+  all.step += t.step;
+  all.upload += t.upload;
   all.whole += t.whole;
   all.plan += t.plan;
   all.opaque += t.opaque;
@@ -160,10 +180,55 @@ double timeEditView(int count) {
   return scene.pick.hit ? msSince(start) / count : -1.0;
 }
 
-// Replaces the scene's room with a 256 x 256 one: wall around, a ceiling light over every open
-// column (warm, yellow and blue in turn), the start marker in the middle; built as
+// A 256 x 256 room of halls in the map maker's layout characters (first line the far row,
+// z = 255): 31 x 31 halls between walls, each wall with a door in its middle, every
+// other wall along z glazed on both sides of it, four pillars and three lamps (warm, yellow, blue)
+// in every hall, and the start in a hall near the middle.
+std::vector<std::string> hallsLayout() {
+  const int side = 256, pitch = 32;
+  std::vector<std::string> rows(side, std::string(side, '.'));
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x) {
+      char& c = rows[side - 1 - z][x];
+      const int hx = x % pitch, hz = z % pitch;
+      const bool door = (hx == 0 && hz >= 14 && hz < 18) || (hz == 0 && hx >= 14 && hx < 18);
+      if (x == 0 || z == 0 || x == side - 1 || z == side - 1) c = '#';
+      else if ((hx == 0 || hz == 0) && !door)
+        c = hx == 0 && (x / pitch) % 2 == 1 && (hz % 16 >= 5 && hz % 16 < 11) ? 'g' : '#';
+      else if ((hx == 8 || hx == 24) && (hz == 8 || hz == 24)) c = '#';
+      else if (hz == 16 && (hx == 8 || hx == 16 || hx == 24)) c = "YWB"[hx / 8 - 1];
+    }
+  rows[side - 1 - 156][152] = 'S';
+  return rows;
+}
+
+// Replaces the scene's room with one built from map pixels of the given size, as
 // Scene::buildWorld builds a map, without the render set-up it has already done. The shipped
 // grid and its light volume are left alone (not freed) for the caller to put back.
+void enterRoomOfPixels(const std::vector<unsigned char>& rgb, int side, int height) {
+  scene.grid = new LightGrid();
+  scene.enterRoom(buildRoom(rgb.data(), side, side, height, *scene.grid, *scene.occlusionMap));
+}
+
+// The halls, turned into map pixels through the map maker's legend.
+void buildHallsRoom(int height) {
+  const std::vector<std::string> rows = hallsLayout();
+  const int side = static_cast<int>(rows.size());
+  std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
+  for (int r = 0; r < side; ++r)
+    for (int x = 0; x < side; ++x) {
+      mapcolour::Rgb c{};
+      if (!maplegend::colourOf(rows[r][x], c)) std::abort();
+      unsigned char* p = &rgb[(static_cast<size_t>(side - 1 - r) * side + x) * 3];
+      p[0] = static_cast<unsigned char>(c.r);
+      p[1] = static_cast<unsigned char>(c.g);
+      p[2] = static_cast<unsigned char>(c.b);
+    }
+  enterRoomOfPixels(rgb, side, height);
+}
+
+// Replaces the scene's room with a 256 x 256 one: wall around, a ceiling light over every open
+// column (warm, yellow and blue in turn), the start marker in the middle.
 void buildAllLightsRoom() {
   const int side = 256;
   std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
@@ -180,31 +245,51 @@ void buildAllLightsRoom() {
       p[1] = static_cast<unsigned char>(c.g);
       p[2] = static_cast<unsigned char>(c.b);
     }
-  scene.grid = new LightGrid();
-  scene.enterRoom(buildRoom(rgb.data(), side, side, kRoomHeight, *scene.grid, *scene.occlusionMap));
+  enterRoomOfPixels(rgb, side, kRoomHeight);
 }
 
-// Mean, median and least milliseconds per light volume upload on the scene's current path, over
-// at least 20 uploads and one second.
-void timeUploads(const char* name, Scene& s) {
-  for (bool cpu : {true, false}) {
-    s.render.cpuLightUpload = cpu;
-    for (int i = 0; i < 3; ++i) s.uploadLightVolume();
-    glFinish();
-    std::vector<double> ms;
-    double total = 0.0;
-    while (ms.size() < 20 || total < 1000.0) {
-      const Clock::time_point start = Clock::now();
+// Mean, median and least milliseconds of `run`, over at least 20 runs and one second.
+struct Spread {
+  double mean = 0, median = 0, least = 0;
+  size_t runs = 0;
+};
+template <typename Run>
+Spread timeRuns(Run run) {
+  for (int i = 0; i < 3; ++i) run();
+  std::vector<double> ms;
+  double total = 0.0;
+  while (ms.size() < 20 || total < 1000.0) {
+    const Clock::time_point start = Clock::now();
+    run();
+    ms.push_back(msSince(start));
+    total += ms.back();
+  }
+  std::sort(ms.begin(), ms.end());
+  return Spread{total / ms.size(), ms[ms.size() / 2], ms.front(), ms.size()};
+}
+
+// Light volume uploads on both paths, and a memcpy of the bytes the CPU path hands over; the
+// medians of the CPU path and of the memcpy in `cpu` and `copy`.
+void timeUploads(const char* name, Scene& s, double& cpu, double& copy) {
+  const auto print = [&](const char* what, const Spread& t) {
+    std::printf("%-13s %3dx%dx%-3d %-7s mean %8.3f  median %8.3f  min %8.3f  (%zu runs)\n", name,
+                s.grid->sizeX, s.grid->sizeY, s.grid->sizeZ, what, t.mean, t.median, t.least, t.runs);
+  };
+  for (bool onCpu : {true, false}) {
+    s.render.cpuLightUpload = onCpu;
+    const Spread t = timeRuns([&] {
       s.uploadLightVolume();
       glFinish();
-      ms.push_back(msSince(start));
-      total += ms.back();
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("%-13s %3dx%dx%-3d %-6s mean %8.3f  median %8.3f  min %8.3f  (%zu uploads)\n", name,
-                s.grid->sizeX, s.grid->sizeY, s.grid->sizeZ, cpu ? "cpu" : "slices",
-                total / ms.size(), ms[ms.size() / 2], ms.front(), ms.size());
+    });
+    print(onCpu ? "cpu" : "slices", t);
+    if (onCpu) cpu = t.median;
   }
+  const size_t bytes = static_cast<size_t>(s.grid->cellCount()) * sizeof(std::uint32_t);
+  std::vector<unsigned char> to(bytes, 1);
+  const unsigned char* from = reinterpret_cast<const unsigned char*>(s.grid->lightTexels());
+  const Spread t = timeRuns([&] { std::memcpy(to.data(), from, bytes); });
+  print("memcpy", t);
+  copy = t.median;
 }
 
 }  // namespace
@@ -213,6 +298,7 @@ int main(int argc, char** argv) {
   int frames = 60;
   int steps = 150;
   float strength = 0.25f;
+  int hallsHeight = kRoomHeight;
   std::string shots;
   glutInit(&argc, argv);
   if (!enterRoot(argc, argv)) return 1;
@@ -222,11 +308,13 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--steps") && hasValue) steps = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--strength") && hasValue) strength = std::strtof(argv[++i], nullptr);
     else if (!std::strcmp(argv[i], "--shots") && hasValue) shots = argv[++i];
+    else if (!std::strcmp(argv[i], "--height") && hasValue) hallsHeight = std::atoi(argv[++i]);
     else frames = 0;
   }
-  if (frames < 1 || steps < 1) {
+  if (frames < 1 || steps < 1 || hallsHeight < 3 || hallsHeight > 64) {
     std::fprintf(stderr,
-                 "usage: %s [--frames N>0] [--steps N>0] [--strength S] [--shots DIR] [--root DIR]\n",
+                 "usage: %s [--frames N>0] [--steps N>0] [--strength S] [--height 3..64] "
+                 "[--shots DIR] [--root DIR]\n",
                  argv[0]);
     return 1;
   }
@@ -256,29 +344,54 @@ int main(int argc, char** argv) {
   std::printf("\nmilliseconds per frame (wall clock; each pass finished before the next: plan is "
               "its part of opaque,\npasses their sum, cpu the process CPU time over them, all "
               "threads; frame: whole frames drawn\nback to back as the program draws them, the "
-              "rate in brackets)\n");
-  std::printf("%-11s %6s %6s %6s %5s %7s %7s %7s %8s %7s %7s %7s\n", "view", "cubes", "lights",
-              "glass", "plan", "opaque", "emitter", "glass", "present", "passes", "cpu", "frame");
+              "rate in brackets; step: one light step, upload: its upload on the CPU path)\n");
+  std::printf("%-11s %6s %6s %6s %5s %7s %7s %7s %8s %7s %7s %7s %6s %6s\n", "view", "cubes",
+              "lights", "glass", "plan", "opaque", "emitter", "glass", "present", "passes", "cpu",
+              "frame", "step", "upload");
 
-  Times all;
+  Times all, shippedStart;
   double allCpu = 0.0;
   for (const View& view : kViews) {
     const bool start = view.target.x == 0 && view.target.y == 0 && view.target.z == 0;
+    const Times before = all;
     timeView(view.name, start ? startEye : view.eye, start ? startTarget : view.target, frames,
              all, allCpu, shots);
+    if (start) {
+      shippedStart.whole = all.whole - before.whole;
+      shippedStart.step = all.step - before.step;
+      shippedStart.upload = all.upload - before.upload;
+    }
   }
   const double n = static_cast<double>(frames) * (sizeof kViews / sizeof kViews[0]);
-  std::printf("%-11s %6s %6s %6s %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f  (%.1f fps)\n",
+  std::printf("%-11s %6s %6s %6s %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f %6.2f %6.2f  (%.1f fps)\n",
               "mean", "", "", "", all.plan / n, all.opaque / n, all.emitter / n, all.glass / n,
-              all.present / n, all.total() / n, allCpu / n, all.whole / n,
-              1000.0 * n / all.whole);
+              all.present / n, all.total() / n, allCpu / n, all.whole / n, all.step / n,
+              all.upload / n, 1000.0 * n / all.whole);
 
   std::printf("crosshair and outline (part of present): %.4f ms\n", timeEditView(1000));
 
-  // Emitters by the thousand: the start view of the all-lights room, after a few steps.
   LightGrid* const shippedGrid = scene.grid;
   FramebufferObject* const shippedFbo = scene.render.lightVolumeFbo;
   const unsigned int shippedVolume = scene.render.lightVolumeTex;
+
+  // The halls at their start view, lit for a while, without and with the overlay.
+  buildHallsRoom(hallsHeight);
+  scene.grid->strength = strength;
+  const Vec3 hallsEye = scene.camera.eye, hallsTarget = scene.camera.target;
+  for (int i = 0; i < std::min(steps, 100); ++i) scene.stepSimulation();
+  Times halls[2];
+  double hallsCpu = 0.0;
+  std::printf("halls %d x %d x %d, start view, overlay off, then on:\n", scene.grid->sizeX,
+              scene.grid->sizeY, scene.grid->sizeZ);
+  for (bool overlay : {false, true}) {
+    overlayVisible = overlay;
+    timeView(overlay ? "halls+map" : "halls", hallsEye, hallsTarget, frames, halls[overlay],
+             hallsCpu, shots);
+  }
+  overlayVisible = false;
+  delete scene.grid;
+
+  // Emitters by the thousand: the start view of the all-lights room, after a few steps.
   buildAllLightsRoom();
   scene.grid->strength = strength;
   const Vec3 lightsEye = scene.camera.eye, lightsTarget = scene.camera.target;
@@ -293,8 +406,9 @@ int main(int argc, char** argv) {
 
   // The light volume upload on both paths: the lit room, and a large grid with light from dark
   // to very bright in every cell.
-  std::printf("\nmilliseconds per light volume upload\n");
-  timeUploads("shipped room", scene);
+  std::printf("\nmilliseconds per light volume upload, and per memcpy of the bytes it hands over\n");
+  double shippedUpload = 0, shippedCopy = 0, largeUpload = 0, largeCopy = 0;
+  timeUploads("shipped room", scene, shippedUpload, shippedCopy);
   Scene large;
   large.grid = new LightGrid();
   large.grid->resize(256, 6, 256);
@@ -308,6 +422,14 @@ int main(int argc, char** argv) {
         large.grid->setCell(x, y, z, cell);
       }
   large.createLightVolume();
-  timeUploads("large grid", large);
+  timeUploads("large grid", large, largeUpload, largeCopy);
+
+  const double f = frames;
+  std::printf("summary: shipped start %.2f ms a frame + step %.2f + upload %.3f ms; halls 256x%dx256 "
+              "start %.2f ms a frame (overlay on %.2f) + step %.2f + upload %.3f ms; upload "
+              "256x6x256 %.3f ms, memcpy of its bytes %.3f ms\n",
+              shippedStart.whole / f, shippedStart.step / f, shippedStart.upload / f, hallsHeight,
+              halls[0].whole / f, halls[1].whole / f, halls[0].step / f, halls[0].upload / f,
+              largeUpload, largeCopy);
   return 0;
 }

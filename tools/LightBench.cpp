@@ -1,16 +1,24 @@
-// Benchmarks of the per-step simulation work on one core, no GL: the light step on the shipped
-// room and on a 256 x 16 x 256 grid (against the plain rule), the room fading to black through
-// subnormal floats, and the visibility pass with the reveal. Reads media/ from the working
-// directory or from --root DIR. Times per step or per pass.
+// Benchmarks of the per-step simulation work, no GL: the light step on the shipped room and on a
+// 256 x 16 x 256 grid with one thread and with every thread of the shared pool, beside what
+// bounds it (the plain rule on whole cells, a memcpy of one whole cell buffer and of the light a
+// step writes, each with the same threads); the room fading to black through subnormal floats;
+// the visibility pass with the reveal. Ends with a one-line summary. Reads media/ from the working
+// directory or from --root DIR. Wall-clock times per step, copy or pass.
 #include <IL/il.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "app/Scene.h"
+#include "platform/WorkerPool.h"
 #include "tests/support/ReferenceLightStep.h"
 #include "tools/RootArgument.h"
 #include "world/ColorMap.h"
@@ -34,10 +42,13 @@ struct ShippedRoom {
   Scene world;  // owns the grid
 };
 
+constexpr int kLargeX = 256, kLargeY = 16, kLargeZ = 256;
+constexpr long kLargeCells = static_cast<long>(kLargeX) * kLargeY * kLargeZ;
+
 // A large room: solid floor and ceiling, random wall and glass columns, ceiling lights and
 // random light everywhere else.
-void fillLargeRoom(LightGrid& g, unsigned seed) {
-  g.resize(256, 16, 256);
+PlainGrid largeRoom(unsigned seed) {
+  PlainGrid g(kLargeX, kLargeY, kLargeZ);
   std::mt19937 rng(seed);
   std::uniform_real_distribution<float> light(0.0f, 100.0f);
   std::uniform_int_distribution<int> kind(0, 99);
@@ -45,7 +56,7 @@ void fillLargeRoom(LightGrid& g, unsigned seed) {
     for (int x = 0; x < g.sizeX; ++x) {
       const int k = kind(rng);
       for (int y = 0; y < g.sizeY; ++y) {
-        GridCell c;
+        GridCell& c = g.current[g.index(x, y, z)];
         if (y == 0 || y == g.sizeY - 1 || k < 10) c.setSolid();
         else if (k < 15) c.setTranslucent(0.5f);
         for (float& l : c.light) l = light(rng);
@@ -54,10 +65,19 @@ void fillLargeRoom(LightGrid& g, unsigned seed) {
           c.emission[0] = c.emission[1] = 350.0f;
           c.emission[2] = 150.0f;
         }
-        g.setCell(x, y, z, c);
       }
     }
   g.strength = 0.05f;
+  return g;
+}
+
+// Arg 0: every thread of the shared pool (QUILLMARSH_THREADS or the cores); else that many.
+WorkerPool& poolFor(int threads) {
+  static std::map<int, std::unique_ptr<WorkerPool>> pools;
+  if (threads == 0) return WorkerPool::shared();
+  auto& p = pools[threads];
+  if (!p) p = std::make_unique<WorkerPool>(threads);
+  return *p;
 }
 
 void BM_StepShippedRoom(benchmark::State& state) {
@@ -66,24 +86,67 @@ void BM_StepShippedRoom(benchmark::State& state) {
   std::srand(1);
   for (int i = 0; i < 500; ++i) room.grid().step();
   for (auto _ : state) room.grid().step();
-  const long cells = static_cast<long>(room.grid().sizeX) * room.grid().sizeY * room.grid().sizeZ;
+  const long cells = room.grid().cellCount();
   state.SetItemsProcessed(state.iterations() * cells);
 }
-BENCHMARK(BM_StepShippedRoom)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StepShippedRoom)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-template <void (*Step)(LightGrid&)>
-void BM_StepLarge(benchmark::State& state) {
+void BM_Step256x16x256(benchmark::State& state) {
   LightGrid g;
-  fillLargeRoom(g, 7);
+  largeRoom(7).copyTo(g);
+  g.pool = &poolFor(static_cast<int>(state.range(0)));
+  state.counters["threads"] = g.pool->threads();
   std::srand(1);
-  for (auto _ : state) Step(g);
-  state.SetItemsProcessed(state.iterations() * 256L * 16 * 256);
+  for (auto _ : state) g.step();
+  state.SetItemsProcessed(state.iterations() * kLargeCells);
 }
-void fastStep(LightGrid& g) { g.step(); }
-BENCHMARK_TEMPLATE(BM_StepLarge, fastStep)->Name("BM_Step256x16x256")->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_StepLarge, referenceLightStep)
-    ->Name("BM_Step256x16x256_PlainRule")
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Step256x16x256)->ArgName("threads")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Step256x16x256_PlainRule(benchmark::State& state) {
+  PlainGrid g = largeRoom(7);
+  std::srand(1);
+  for (auto _ : state) referenceLightStep(g);
+  state.SetItemsProcessed(state.iterations() * kLargeCells);
+}
+BENCHMARK(BM_Step256x16x256_PlainRule)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The bytes a step must beat: one whole cell buffer of the large grid (what a step over whole
+// cells reads and writes at the least), and the light a step writes (three floats a cell), copied
+// in as many slabs as the step uses, on the same pool.
+template <long BytesPerCell>
+void BM_Memcpy256x16x256(benchmark::State& state) {
+  WorkerPool& pool = poolFor(static_cast<int>(state.range(0)));
+  const long bytes = BytesPerCell * kLargeCells;
+  std::vector<char> from(bytes, 1), to(bytes, 2);
+  const int slabs = pool.threads();
+  for (auto _ : state) {
+    pool.run(slabs, [&](int s) {
+      const long first = bytes * s / slabs, end = bytes * (s + 1) / slabs;
+      std::memcpy(to.data() + first, from.data() + first, end - first);
+    });
+    benchmark::DoNotOptimize(to.data());
+  }
+  state.counters["threads"] = slabs;
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK_TEMPLATE(BM_Memcpy256x16x256, static_cast<long>(sizeof(GridCell)))
+    ->Name("BM_Memcpy256x16x256_CellBuffer")->ArgName("threads")->Arg(1)->Arg(0)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(BM_Memcpy256x16x256, 3 * static_cast<long>(sizeof(float)))
+    ->Name("BM_Memcpy256x16x256_Light")->ArgName("threads")->Arg(1)->Arg(0)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Puts back the light of every cell and the wandering light where it was.
+void restore(LightGrid& g, const std::vector<float>& light, const GridCell& wandering, int x, int y,
+             int z) {
+  GridCell left = g.getCell(g.lightX, g.lightY, g.lightZ);
+  left.emitter = false;
+  for (float& e : left.emission) e = 0.0f;
+  g.setCell(g.lightX, g.lightY, g.lightZ, left);
+  g.setCell(x, y, z, wandering);
+  g.lightX = x, g.lightY = y, g.lightZ = z;
+  for (long i = 0; i < 3 * g.cellCount(); ++i) g.current[i] = light[i];
+}
 
 // The shipped room lit for a while, then left with strength 0: its light falls through the
 // subnormal range to zero. One iteration is the whole fade, reported per step.
@@ -93,12 +156,16 @@ void BM_StepFadingRoom(benchmark::State& state) {
   std::srand(1);
   for (int i = 0; i < 500; ++i) room.grid().step();
   room.grid().strength = 0.0f;
-  const long cells = static_cast<long>(room.grid().sizeX) * room.grid().sizeY * room.grid().sizeZ;
-  std::vector<GridCell> lit(room.grid().current, room.grid().current + cells);
+  const long cells = room.grid().cellCount();
+  // Only the light changes in a step; the wandering light is put back with it.
+  const std::vector<float> lit(room.grid().current, room.grid().current + 3 * cells);
+  const LightGrid& g = room.grid();
+  const GridCell wandering = g.getCell(g.lightX, g.lightY, g.lightZ);
+  const int wx = g.lightX, wy = g.lightY, wz = g.lightZ;
   const int steps = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    std::copy(lit.begin(), lit.end(), room.grid().current);
+    restore(room.grid(), lit, wandering, wx, wy, wz);
     std::srand(2);
     state.ResumeTiming();
     for (int i = 0; i < steps; ++i) room.grid().step();
@@ -109,7 +176,7 @@ void BM_StepFadingRoom(benchmark::State& state) {
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 // About 1,000 steps take the light below the smallest normal float; 2,500 reach zero.
-BENCHMARK(BM_StepFadingRoom)->Arg(1000)->Arg(2500)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StepFadingRoom)->Arg(1000)->Arg(2500)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Only the subnormal tail of the fade: every light value starts below the smallest normal.
 void BM_StepSubnormalRoom(benchmark::State& state) {
@@ -118,13 +185,15 @@ void BM_StepSubnormalRoom(benchmark::State& state) {
   std::srand(1);
   for (int i = 0; i < 500; ++i) room.grid().step();
   room.grid().strength = 0.0f;
-  const long cells = static_cast<long>(room.grid().sizeX) * room.grid().sizeY * room.grid().sizeZ;
-  for (long i = 0; i < cells; ++i)
-    for (float& l : room.grid().current[i].light) l *= 1e-40f;
-  std::vector<GridCell> faint(room.grid().current, room.grid().current + cells);
+  const long cells = room.grid().cellCount();
+  std::vector<float> faint(room.grid().current, room.grid().current + 3 * cells);
+  for (float& l : faint) l *= 1e-40f;
+  const LightGrid& g = room.grid();
+  const GridCell wandering = g.getCell(g.lightX, g.lightY, g.lightZ);
+  const int wx = g.lightX, wy = g.lightY, wz = g.lightZ;
   for (auto _ : state) {
     state.PauseTiming();
-    std::copy(faint.begin(), faint.end(), room.grid().current);
+    restore(room.grid(), faint, wandering, wx, wy, wz);
     std::srand(2);
     state.ResumeTiming();
     for (int i = 0; i < 20; ++i) room.grid().step();
@@ -134,7 +203,7 @@ void BM_StepSubnormalRoom(benchmark::State& state) {
       static_cast<double>(state.iterations()) * 20,
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_StepSubnormalRoom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StepSubnormalRoom)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The non-GL half of Scene::stepSimulation: the visibility pass from the start view and the reveal
 // of the columns it saw.
@@ -158,12 +227,41 @@ void BM_VisibilityOpenMap(benchmark::State& state) {
 }
 BENCHMARK(BM_VisibilityOpenMap)->Unit(benchmark::kMicrosecond);
 
+// Keeps each run's wall-clock time per iteration for the summary, and prints the table as usual.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+        ms[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
+            run.real_accumulated_time * 1e3 / run.iterations;
+    ConsoleReporter::ReportRuns(runs);
+  }
+  // Milliseconds of a run, or -1 when it was filtered out.
+  double at(const std::string& name) const {
+    const auto it = ms.find(name);
+    return it == ms.end() ? -1.0 : it->second;
+  }
+  std::map<std::string, double> ms;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!enterRoot(argc, argv)) return 1;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const int all = WorkerPool::shared().threads();
+  std::printf(
+      "summary: 256x16x256 step %.2f ms 1 thread / %.2f ms %d threads; memcpy of one cell buffer "
+      "%.2f / %.2f ms, of the light %.2f / %.2f ms; plain rule %.2f ms; shipped room step %.1f us\n",
+      reporter.at("BM_Step256x16x256/threads:1"), reporter.at("BM_Step256x16x256/threads:0"), all,
+      reporter.at("BM_Memcpy256x16x256_CellBuffer/threads:1"),
+      reporter.at("BM_Memcpy256x16x256_CellBuffer/threads:0"),
+      reporter.at("BM_Memcpy256x16x256_Light/threads:1"),
+      reporter.at("BM_Memcpy256x16x256_Light/threads:0"),
+      reporter.at("BM_Step256x16x256_PlainRule"), reporter.at("BM_StepShippedRoom") * 1e3);
   return 0;
 }

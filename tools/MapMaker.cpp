@@ -11,24 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "world/CellFromColour.h"
+#include "tools/MapLegend.h"
 #include "world/MapImage.h"
 
 namespace {
-
-bool colourOf(char c, mapcolour::Rgb& rgb) {
-  switch (c) {
-    case '.': rgb = mapcolour::kAir; return true;
-    case '#': rgb = mapcolour::kWall; return true;
-    case 'g': rgb = mapcolour::kGlass; return true;
-    case 'W': rgb = mapcolour::kWarmLight; return true;
-    case 'Y': rgb = mapcolour::kYellowLight; return true;
-    case 'B': rgb = mapcolour::kBlueLight; return true;
-    case 'S': rgb = mapcolour::kGreenMarker; return true;
-    case 'R': rgb = mapcolour::kRedMarker; return true;
-    default: return false;
-  }
-}
 
 int fail(const std::string& message) {
   std::cerr << "quillmarsh-mapmaker: " << message << std::endl;
@@ -72,7 +58,7 @@ int main(int argc, char** argv) {
     const int z = r;
     for (int x = 0; x < width; ++x) {
       mapcolour::Rgb rgb{};
-      if (!colourOf(text[x], rgb))
+      if (!maplegend::colourOf(text[x], rgb))
         return fail(where + ": unknown cell '" + std::string(1, text[x]) + "' in column " +
                     std::to_string(x + 1));
       unsigned char* p = &pixels[(static_cast<size_t>(z) * width + x) * 3];

@@ -17,9 +17,11 @@ void ColorMap::resize(int newWidth, int newHeight) {
   base.reset(new Pixel[count]());
   marks.reset(new Pixel[count]());
   allocated = true;
+  ++marksVersion;
 }
 
 void ColorMap::resetMarks() {
   const long count = static_cast<long>(width) * height;
   for (long i = 0; i < count; ++i) marks[i] = base[i];
+  ++marksVersion;
 }

@@ -1,49 +1,134 @@
-// LightGrid storage, bounds-tested access and buffer swapping.
+// LightGrid storage: the per-field arrays, cells composed and taken apart at the GridCell
+// interface, bounds-tested access, buffer swapping and the derived arrays the step reads.
 #include "world/LightGrid.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 LightGrid::LightGrid() { outside.opacity = 1.0f; }
+
+LightGrid::~LightGrid() = default;
 
 void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   assert(newSizeX >= 0 && newSizeY >= 0 && newSizeZ >= 0);
   sizeX = newSizeX;
   sizeY = newSizeY;
   sizeZ = newSizeZ;
-  if (allocated) {
-    current = next = nullptr;
-    bufferA.reset();
-    bufferB.reset();
-  }
-  const long count = static_cast<long>(sizeX) * sizeY * sizeZ;
-  // new GridCell[n]() value-initialises: every cell of both buffers is empty.
-  bufferA.reset(new GridCell[count]());
-  bufferB.reset(new GridCell[count]());
-  current = bufferA.get();
-  next = bufferB.get();
+  const long count = cellCount();
+  planeStride = count;
+  // assign() rather than resize(): a grid resized to its own size is emptied as well.
+  lightA.assign(3 * count, 0.0f);
+  lightB.assign(3 * count, 0.0f);
+  opacity.assign(count, 0.0f);
+  emission.assign(3 * count, 0.0f);
+  flags.assign(count, 0);
+  hidden.assign(count, 0);
+  keep.assign(count, 1.0f);
+  emitters.clear();
+  emittersStale = false;
+  texels.assign(count, 0);
+  texelsStale = true;
+  zeroRow.assign(sizeX, 0.0f);
+  current = lightA.data();
+  next = lightB.data();
   allocated = true;
 }
 
 GridCell LightGrid::getCell(int x, int y, int z) const {
   if (!inside(x, y, z)) return outside;
-  return current[index(x, y, z)];
+  const long i = index(x, y, z);
+  GridCell c;
+  c.emitter = (flags[i] & kEmitter) != 0;
+  c.greenMarker = (flags[i] & kGreenMarker) != 0;
+  c.redMarker = (flags[i] & kRedMarker) != 0;
+  for (int k = 0; k < 3; ++k) {
+    c.emission[k] = emission[3 * i + k];
+    c.light[k] = current[k * planeStride + i];
+  }
+  c.opacity = opacity[i];
+  c.hidden = hidden[i] != 0;
+  return c;
 }
+
+namespace {
+
+// The fraction of its neighbourhood's light a cell of this opacity keeps; 0 marks a cell that
+// light does not enter (the step's rule: opacity at or above 0.999, compared as a double).
+float keptFraction(float opacity) {
+  return static_cast<double>(opacity) < 0.999 ? 1.0f - opacity : 0.0f;
+}
+
+}  // namespace
 
 void LightGrid::setCell(int x, int y, int z, const GridCell& cell) {
   if (!inside(x, y, z)) return;
-  current[index(x, y, z)] = cell;
+  const long i = index(x, y, z);
+  for (int k = 0; k < 3; ++k) {
+    float& l = current[k * planeStride + i];
+    if (std::memcmp(&l, &cell.light[k], sizeof l) != 0) texelsStale = true;
+    l = cell.light[k];
+  }
+  writeFields(i, cell);
 }
 
 void LightGrid::setNextCell(int x, int y, int z, const GridCell& cell) {
   if (!inside(x, y, z)) return;
-  next[index(x, y, z)] = cell;
+  const long i = index(x, y, z);
+  for (int k = 0; k < 3; ++k) next[k * planeStride + i] = cell.light[k];
+  writeFields(i, cell);
+}
+
+void LightGrid::writeFields(long i, const GridCell& cell) {
+  const unsigned char f = (cell.emitter ? kEmitter : 0) | (cell.greenMarker ? kGreenMarker : 0) |
+                          (cell.redMarker ? kRedMarker : 0);
+  if ((f ^ flags[i]) & kEmitter) emittersStale = true;
+  flags[i] = f;
+  for (int k = 0; k < 3; ++k) emission[3 * i + k] = cell.emission[k];
+  opacity[i] = cell.opacity;
+  keep[i] = keptFraction(cell.opacity);
+  hidden[i] = cell.hidden ? 1 : 0;
 }
 
 void LightGrid::swapBuffers() {
   std::swap(current, next);
-  assert(!allocated || current != next);
+  texelsStale = true;
+  assert(!allocated || cellCount() == 0 || current != next);
+}
+
+void LightGrid::rebuildEmitters() {
+  emitters.clear();
+  const long count = cellCount();
+  for (long i = 0; i < count; ++i)
+    if (flags[i] & kEmitter) emitters.push_back(i);
+  emittersStale = false;
+}
+
+std::uint32_t LightGrid::lightTexel(const float light[3]) {
+  std::uint32_t texel = 0xFF000000u;
+  for (int k = 0; k < 3; ++k) {
+    const float q = compressLight(light[k]) * 255.0f;
+    const long byte = q > 0.0f ? std::lrint(std::min(q, 255.0f)) : 0;
+    texel |= static_cast<std::uint32_t>(byte) << (8 * k);
+  }
+  return texel;
+}
+
+void LightGrid::refreshTexels(long first, long end) {
+  for (long i = first; i < end; ++i) {
+    const float l[3] = {current[i], current[planeStride + i], current[2 * planeStride + i]};
+    texels[i] = lightTexel(l);
+  }
+}
+
+const std::uint32_t* LightGrid::lightTexels() {
+  if (texelsStale) {
+    refreshTexels(0, cellCount());
+    texelsStale = false;
+  }
+  return texels.data();
 }
 
 bool LightGrid::contains(float x, float y, float z) const {

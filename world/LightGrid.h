@@ -1,30 +1,44 @@
-// The voxel world: a 3-D array of GridCell with a current and a next buffer, the wandering
-// light's cell and the global emission strength. Cell (x, y, z) is element ((z*sizeY)+y)*sizeX+x;
-// y is up. Reads outside the grid give the solid, dark `outside` cell; writes outside are ignored.
+// The voxel world: a 3-D grid of cells read and written as GridCell, the wandering light's cell
+// and the global emission strength. Cell (x, y, z) is element i = ((z*sizeY)+y)*sizeX+x; y is up.
+// Reads outside the grid give the solid, dark `outside` cell; writes outside are ignored.
+//
+// Storage is one array per field, so the step moves only what its rule reads and writes: the light
+// is three planes (r, g, b) per generation, `current` and `next`; opacity, emission and the flags
+// have one copy. setCell and setNextCell are the only writers of a cell and keep the step's derived
+// arrays (the kept fraction of light per cell, the list of emitters) in step with every edit.
 #pragma once
 
-#include <memory>
+#include <cstdint>
+#include <vector>
 
 #include "world/GridCell.h"
+
+class WorkerPool;
 
 class LightGrid {
  public:
   LightGrid();
+  ~LightGrid();
   LightGrid(const LightGrid&) = delete;
   LightGrid& operator=(const LightGrid&) = delete;
 
-  // Allocates two buffers of empty cells of the given extents, discarding any old ones.
+  // Allocates empty cells of the given extents, discarding any old ones.
   void resize(int newSizeX, int newSizeY, int newSizeZ);
 
-  // Copy of the cell in `current`, or of `outside` when the coordinate is off the grid.
+  // The cell in the current generation, or `outside` when the coordinate is off the grid.
   GridCell getCell(int x, int y, int z) const;
-  // Overwrite a cell of `current` / `next`; nothing happens off the grid.
+  // Overwrites a cell of the current generation; nothing happens off the grid. The one way to
+  // edit the room while it runs: the next step sees the new opacity, emission and light.
   void setCell(int x, int y, int z, const GridCell& cell);
+  // Writes a cell's light into the next generation; its other fields (single copy) at once.
+  // swapBuffers then makes that light current (the world build writes a room so).
   void setNextCell(int x, int y, int z, const GridCell& cell);
   void swapBuffers();
 
-  // One diffusion step: writes the next generation of every cell (all hidden) into `next`,
-  // lets the wandering light try a move (uses rand()), and swaps. Allocates nothing.
+  // One diffusion step: writes the next generation's light into `next`, marks every cell hidden,
+  // refreshes `texels`, lets the wandering light try a move (uses rand()), and swaps. The sweep is
+  // split into slabs of rows run by `pool` (the shared pool when null); every cell's result is
+  // the same for any split. Allocates nothing.
   void step();
 
   // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
@@ -38,6 +52,9 @@ class LightGrid {
   // Light is unbounded; the light volume stores each component as c / (c + 1), so zero stays 0,
   // a light of 1 becomes 0.5 and bright light approaches 1.
   static float compressLight(float c) { return c / (c + 1.0f); }
+  // One texel of the light volume: the three compressed components rounded to 8 bits (half to
+  // even, as GL converts a float to an 8-bit channel), alpha 255; bytes r, g, b, a in memory.
+  static std::uint32_t lightTexel(const float light[3]);
 
   // True when the integer coordinate addresses a cell of the grid.
   bool inside(int x, int y, int z) const {
@@ -47,15 +64,54 @@ class LightGrid {
   long index(int x, int y, int z) const {
     return (static_cast<long>(z) * sizeY + y) * sizeX + x;
   }
+  long cellCount() const { return static_cast<long>(sizeX) * sizeY * sizeZ; }
+
+  // Per-cell reads for loops over every cell (i from index()); no bounds test.
+  bool hiddenAt(long i) const { return hidden[i] != 0; }
+  void setHidden(long i, bool value) { hidden[i] = value ? 1 : 0; }
+  bool emitterAt(long i) const { return (flags[i] & kEmitter) != 0; }
+  float opacityAt(long i) const { return opacity[i]; }
+  float lightAt(long i, int k) const { return current[k * planeStride + i]; }
+
+  // The light volume's texels of the current light, refreshed first if an edit made them stale.
+  const std::uint32_t* lightTexels();
 
   int sizeX = 0, sizeY = 0, sizeZ = 0;
   int lightX = 6, lightY = 3, lightZ = 3;
   float strength = 0.0f;
   bool allocated = false;
   float decay = 0.916f;
-  GridCell* current = nullptr;
-  GridCell* next = nullptr;
+  // Light of the current and the next generation: plane k (r, g, b) of cell i at [k*cells + i].
+  float* current = nullptr;
+  float* next = nullptr;
   GridCell outside;
-  std::unique_ptr<GridCell[]> bufferA;
-  std::unique_ptr<GridCell[]> bufferB;
+  // The pool that runs the step's slabs; null: WorkerPool::shared().
+  WorkerPool* pool = nullptr;
+  // Grids with fewer cells than this per slab are stepped in fewer slabs (a wake-up costs more
+  // than a small slab's sweep).
+  long minCellsPerSlab = 65536;
+
+ private:
+  static constexpr unsigned char kEmitter = 1, kGreenMarker = 2, kRedMarker = 4;
+
+  // The single-copy fields of cell i, and what the step derives from them.
+  void writeFields(long i, const GridCell& cell);
+  void sweepRows(long firstRow, long endRow);
+  void rebuildEmitters();
+  void refreshTexels(long first, long end);
+
+  long planeStride = 0;              // cells
+  std::vector<float> lightA, lightB;  // 3 planes each
+  std::vector<float> opacity;
+  std::vector<float> emission;  // r, g, b per cell, interleaved
+  std::vector<unsigned char> flags;
+  std::vector<unsigned char> hidden;
+  // Derived for the step: the fraction of the neighbourhood's light a cell keeps, (1 - opacity),
+  // or 0 for a cell opaque to light; the emitters' indices in increasing order.
+  std::vector<float> keep;
+  std::vector<long> emitters;
+  bool emittersStale = true;
+  std::vector<std::uint32_t> texels;
+  bool texelsStale = true;
+  std::vector<float> zeroRow;  // the outside's light, one row long
 };

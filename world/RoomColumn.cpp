@@ -2,6 +2,7 @@
 #include "world/RoomColumn.h"
 
 #include <cassert>
+#include <cstddef>
 
 #include "world/LightGrid.h"
 

@@ -1,6 +1,7 @@
 // Building the room from map pixels into the light grid's next buffer, then swapping it in.
 #include "world/WorldBuilder.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <iostream>
@@ -32,7 +33,9 @@ void startNearCentre(const LightGrid& grid, StartView& start) {
       const long dx = 2L * x - (grid.sizeX - 1), dz = 2L * z - (grid.sizeZ - 1);
       if (best >= 0 && dx * dx + dz * dz >= best) continue;
       best = dx * dx + dz * dz;
-      start.eye = Vec3(static_cast<float>(x), kStartEyeHeight, static_cast<float>(z));
+      // As for a marker, a room too low for the usual eye height: its top open layer.
+      start.eye = Vec3(static_cast<float>(x), std::min(kStartEyeHeight, grid.sizeY - 2.0f),
+                       static_cast<float>(z));
     }
   start.open = best >= 0;
   start.target = start.eye + Vec3(0.0f, 0.0f, -1.0f);
@@ -47,6 +50,7 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   assert(map.allocated && map.width == width && map.height == height);
 
   StartView start;
+  const int ceiling = grid.sizeY - 1;
 
   long i = 0;
   for (int z = 0; z < grid.sizeZ; ++z) {
@@ -56,11 +60,15 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
       for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, columnCell(p, y, grid.sizeY));
       if (p.greenMarker || p.redMarker) {
         start.found = true;
-        start.eye = Vec3(static_cast<float>(x), kStartEyeHeight, static_cast<float>(z));
+        // A room too low for the usual eye height puts the eye in its top open layer.
+        start.eye = Vec3(static_cast<float>(x), std::min(kStartEyeHeight, ceiling - 1.0f),
+                         static_cast<float>(z));
       }
     }
   }
 
+  // Likewise the wandering light, which would otherwise replace a ceiling cell.
+  if (grid.lightY >= ceiling) grid.lightY = std::max(ceiling - 1, 0);
   grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();

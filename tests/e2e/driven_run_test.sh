@@ -45,7 +45,8 @@ qm_poll 20 "F11 did not fill the screen" geometry 1280x1024
 xdotool key F11
 qm_poll 20 "F11 and back changed the view" same
 xdotool key o
-qm_poll 10 "no overlay in the lower-left corner at 640 x 500" eval 'shot; [ "$(count now.xwd 255,100,100 370x320+30+160)" -gt 1000 ]'
+# The overlay spans a third of the shorter side from 10 pixels off the lower-left corner.
+qm_poll 10 "no overlay in the lower-left corner at 640 x 500" eval 'shot; [ "$(count now.xwd 255,100,100 172x116+8+376)" -gt 1000 ]'
 xdotool key o windowsize --sync "$qm_window" 1024 800
 
 # At strength 0 no overlay colour shows; "o" shows open (white) and seen (pink) dots in the
@@ -56,8 +57,8 @@ dark=$(mean now.xwd)
 colours = 0 && [ "$seen" = 0 ] || qm_fail "overlay colours before \"o\""
 xdotool key o
 qm_poll 20 "no overlay after \"o\"" colours -gt 5000
-[ "$seen" -gt 1000 ] && [ "$(count o.xwd 255,255,255 370x320+30+460)" = "$open" ] &&
-  [ "$(count o.xwd 255,100,100 370x320+30+460)" = "$seen" ] || qm_fail "overlay: $open open, $seen seen, or outside its corner"
+[ "$seen" -gt 1000 ] && [ "$(count o.xwd 255,255,255 272x184+8+608)" = "$open" ] &&
+  [ "$(count o.xwd 255,100,100 272x184+8+608)" = "$seen" ] || qm_fail "overlay: $open open, $seen seen, or outside its corner"
 xdotool key o
 qm_poll 20 "the overlay stays after the second \"o\"" colours = 0
 
@@ -171,9 +172,9 @@ qm_poll 10 "no second map after Ctrl+Z, Ctrl+S" grep -qx 'map saved: maps/room-0
 [ "$(compare -metric AE maps/room-002.png "$map" null: 2>&1 || :)" = 0 ] || qm_fail "after the undo the saved map is not the shipped one"
 qm_quit
 
-"$qm_bin" --help | grep -q '^Usage: quillmarsh \[MAP\]' || qm_fail "no usage from --help"
+"$qm_bin" --help | grep -q '^Usage: quillmarsh \[--height N\] \[MAP\]' || qm_fail "no usage from --help"
 convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
-qm_launch own.png
+qm_launch --height 12 own.png
 qm_quit
 grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argument was not built"
 [ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||

@@ -61,4 +61,10 @@ qm_fresh; status=0
 timeout 60 "$qm_bin" no-such-map.png >stdout.txt 2>stderr.txt || status=$?
 [ "$status" = 1 ] && [ "$(wc -l <stderr.txt)" = 1 ] && grep -q '"no-such-map.png"' stderr.txt ||
   qm_fail "a missing map argument: status $status"
+for height in 2 65 six; do
+  qm_fresh; status=0
+  timeout 60 "$qm_bin" --height "$height" >stdout.txt 2>stderr.txt || status=$?
+  [ "$status" = 1 ] && [ "$(wc -l <stderr.txt)" = 1 ] &&
+    grep -qF "a whole number from 3 to 64, not \"$height\"" stderr.txt || qm_fail "--height $height: status $status"
+done
 echo "refusals ok"

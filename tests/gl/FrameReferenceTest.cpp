@@ -37,7 +37,7 @@ void buildReferenceRoom() {
   // diffusion so the picture does not depend on the simulation.
   const float lights[2][6] = {{7, 3, 2, 2.0f, 2.0f, 0.8f}, {2, 2, 7, 0.0f, 0.15f, 1.5f}};
   for (long i = 0; i < 10L * 5 * 10; ++i) {
-    GridCell& c = grid.current[i];
+    EditedCell c(grid, i);
     if (c.opacity >= 0.999f) continue;
     for (const auto& l : lights) {
       const float dx = i % 10 - l[0], dy = i / 10 % 5 - l[1], dz = i / 50 - l[2];

@@ -92,7 +92,7 @@ TEST(SceneSetUp, RenderResourcesAndAnEmptyLightVolume) {
     }
   }
 
-  newGrid(60, 6, 40).current[0].light[0] = 5.0f;  // not in the volume before the first upload
+  EditedCell(newGrid(60, 6, 40), 0L).setLight(5, 0, 0);  // not in the volume before the first upload
   EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, scene.render.lightVolumeTex, GL_TEXTURE_DEPTH), 40);
   const std::vector<float> texels = readVolume();
   EXPECT_EQ(std::count(texels.begin(), texels.end(), 0.0f), 60 * 6 * 40 * 3);
@@ -104,8 +104,11 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
   std::mt19937 random(7);
   std::uniform_real_distribution<float> spread(0.0f, 4.0f);
   for (long i = 0; i < 11L * 6 * 9; ++i)
-    for (float& c : g.current[i].light) c = spread(random);
-  g.current[g.index(10, 5, 8)].light[0] = FLT_MAX;
+    for (float& c : EditedCell(g, i).light) c = spread(random);
+  {
+    EditedCell brightest(g, 10, 5, 8);
+    brightest.light[0] = FLT_MAX;
+  }
   for (bool cpu : {true, false}) {
     scene.render.cpuLightUpload = cpu;
     GlBaseline::apply(Scene::kWindowWidth, Scene::kWindowHeight);
@@ -116,7 +119,7 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
     EXPECT_TRUE(gltest::matrix(GL_PROJECTION_MATRIX) == matrices && gltest::matrix(GL_MODELVIEW_MATRIX) == modelView);
     const std::vector<float> texels = readVolume();
     for (long i = 0; i < 11L * 6 * 9 * 3; ++i) {
-      const double c = g.current[i / 3].light[i % 3];
+      const double c = g.lightAt(i / 3, i % 3);
       ASSERT_NEAR(texels[i], c / (c + 1.0), 1.0 / 255 + 1e-6) << (cpu ? "cpu " : "slice ") << i;
     }
   }
@@ -137,7 +140,7 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepT
   cell(1, 1, 5).setTranslucent(0.5f);  // in the open
   cell(5, 1, 4).setEmitter(350.0f, 350.0f, 150.0f);
   for (long i = 0; i < 7L * 4 * 9; ++i)
-    for (float& c : g.current[i].light) c = 0.5f;
+    for (float& c : EditedCell(g, i).light) c = 0.5f;
   scene.uploadLightVolume();
   look(Vec3(3.0f, 1.2f, 8.5f), Vec3(3.0f, 1.0f, 0.0f));
   // Every stage, the status line and the overlay among them, ends at the baseline.

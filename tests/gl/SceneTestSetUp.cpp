@@ -41,7 +41,7 @@ LightGrid& newGrid(int sx, int sy, int sz) {
   return *scene.grid;
 }
 
-GridCell& cell(int x, int y, int z) { return scene.grid->current[scene.grid->index(x, y, z)]; }
+EditedCell cell(int x, int y, int z) { return EditedCell(*scene.grid, x, y, z); }
 
 std::vector<float> readVolume() {
   const LightGrid& g = *scene.grid;

@@ -5,9 +5,11 @@
 
 #include <GL/glew.h>
 
+#include <string>
 #include <vector>
 
 #include "app/Scene.h"
+#include "tests/support/EditedCell.h"
 #include "world/LightGrid.h"
 
 namespace scenetest {
@@ -16,7 +18,7 @@ namespace scenetest {
 const std::string& prepareScene();
 // A fresh grid of empty, visible air cells at strength 0, with a new light volume.
 LightGrid& newGrid(int sx, int sy, int sz);
-GridCell& cell(int x, int y, int z);
+EditedCell cell(int x, int y, int z);
 // The light volume's texels, (r, g, b) floats per texel, x fastest.
 std::vector<float> readVolume();
 // A colour target as 8-bit RGB, bottom row first.

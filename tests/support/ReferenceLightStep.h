@@ -1,13 +1,45 @@
-// The light diffusion step written plainly from its rule, as a yardstick for LightGrid::step:
-// seven bounds-tested getCell reads per cell, single precision, then the wandering light.
-// Used by the unit tests (bit-exact comparison) and the step benchmark (speed comparison).
+// The light diffusion step written plainly from its rule over a plain array of whole GridCells
+// (two buffers, seven bounds-tested reads per cell, single precision, then the wandering light),
+// as a yardstick for LightGrid::step: bit-exact comparison in the unit tests, speed comparison in
+// the step benchmark.
 #pragma once
 
 #include <cstdlib>
+#include <vector>
 
 #include "world/LightGrid.h"
 
-inline void referenceLightStep(LightGrid& g) {
+struct PlainGrid {
+  PlainGrid(int x, int y, int z)
+      : sizeX(x), sizeY(y), sizeZ(z), current(static_cast<size_t>(x) * y * z),
+        next(current.size()) {
+    outside.setSolid();
+  }
+  bool inside(int x, int y, int z) const {
+    return x >= 0 && y >= 0 && z >= 0 && x < sizeX && y < sizeY && z < sizeZ;
+  }
+  long index(int x, int y, int z) const { return (static_cast<long>(z) * sizeY + y) * sizeX + x; }
+  GridCell getCell(int x, int y, int z) const { return inside(x, y, z) ? current[index(x, y, z)] : outside; }
+  void setNextCell(int x, int y, int z, const GridCell& c) {
+    if (inside(x, y, z)) next[index(x, y, z)] = c;
+  }
+  // The same cells, light and light position in a LightGrid.
+  void copyTo(LightGrid& g) const {
+    g.resize(sizeX, sizeY, sizeZ);
+    for (int z = 0; z < sizeZ; ++z)
+      for (int y = 0; y < sizeY; ++y)
+        for (int x = 0; x < sizeX; ++x) g.setCell(x, y, z, getCell(x, y, z));
+    g.lightX = lightX, g.lightY = lightY, g.lightZ = lightZ, g.strength = strength;
+  }
+
+  int sizeX, sizeY, sizeZ;
+  int lightX = 6, lightY = 3, lightZ = 3;
+  float strength = 0.0f, decay = 0.916f;
+  std::vector<GridCell> current, next;
+  GridCell outside;
+};
+
+inline void referenceLightStep(PlainGrid& g) {
   for (int z = 0; z < g.sizeZ; ++z)
     for (int y = 0; y < g.sizeY; ++y)
       for (int x = 0; x < g.sizeX; ++x) {
@@ -32,7 +64,7 @@ inline void referenceLightStep(LightGrid& g) {
     const int tx = g.lightX + (d == 0) - (d == 1), ty = g.lightY + (d == 2) - (d == 3),
               tz = g.lightZ + (d == 4) - (d == 5);
     const GridCell l = g.getCell(g.lightX, g.lightY, g.lightZ), t = g.getCell(tx, ty, tz);
-    const bool moves = t.opacity < 1.0f && !t.emitter;
+    const bool moves = g.inside(g.lightX, g.lightY, g.lightZ) && t.opacity < 1.0f && !t.emitter;
     GridCell left = l, entered = t;
     left.emitter = false;
     entered.emitter = true;
@@ -46,5 +78,5 @@ inline void referenceLightStep(LightGrid& g) {
       g.lightX = tx, g.lightY = ty, g.lightZ = tz;
     }
   }
-  g.swapBuffers();
+  g.current.swap(g.next);
 }

@@ -160,7 +160,7 @@ TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
   for (int side = 0; side < 7; ++side) {
     LightGrid g;
     g.resize(5, 5, 5);
-    for (long i = 0; i < 125; ++i) g.current[i].hidden = true;
+    for (long i = 0; i < 125; ++i) g.setHidden(i, true);
     const int f = side % 6, axis = kBlockFaces[f].normal[0] ? 0 : kBlockFaces[f].normal[1] ? 1 : 2;
     int c[3] = {2, 2, 2};
     c[axis] = kBlockFaces[f].normal[axis] > 0 ? 4 : 0;
@@ -221,7 +221,7 @@ TEST(BlockFaces, EachFaceLiesOnItsNormalsSideAndIsTexturedOnceTheWayTheTileReads
 TEST(FramePlan, CoincidentEmitterAndOpaqueFacesAndGlassSeamsAndFarSidesAreNotSent) {
   LightGrid g;
   g.resize(5, 3, 5);
-  for (long i = 0; i < 5L * 3 * 5; ++i) g.current[i].hidden = true;
+  for (long i = 0; i < 5L * 3 * 5; ++i) g.setHidden(i, true);
   put(g, 1, 1, 2, 0.0f, true);  // emitter between an emitter (+z) and an opaque cube (+x)
   put(g, 1, 1, 3, 0.0f, true);
   put(g, 2, 1, 2, 1.0f);

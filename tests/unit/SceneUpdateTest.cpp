@@ -12,6 +12,7 @@
 #include "app/Scene.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "tests/support/EditedCell.h"
 
 extern int lightUploadCount;  // LightUploadSeam.cpp
 
@@ -32,9 +33,9 @@ struct SceneTest : ::testing::Test {
   void SetUp() override {
     map.resize(4, 4);
     grid.resize(5, 3, 4);
-    for (int i = 0; i < 5 * 3 * 4; ++i) grid.current[i].hidden = true;
+    for (int i = 0; i < 5 * 3 * 4; ++i) grid.setHidden(i, true);
     grid.lightX = 1, grid.lightY = 1, grid.lightZ = 0;
-    grid.current[grid.index(1, 1, 0)].setEmitter(0, 0, 0);
+    EditedCell(grid, 1, 1, 0).setEmitter(0, 0, 0);
     scene.grid = &grid;
     scene.occlusionMap = &map;
     scene.render.cpuLightUpload = running = true;
@@ -50,34 +51,50 @@ struct SceneTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(SceneTest, StepsOnceMoreThanTwentyMillisecondsHaveGatheredAndMovesByTheCappedTime) {
-  scene.camera.setView(Vec3(2.0f, 1.5f, 2.0f), Vec3(2.0f, 1.5f, 0.0f), Vec3(0, 1, 0));
-  onKeyDown('d', 0, 0);  // strafes along +x at 4 units a second
-  const double frames[] = {0.016, 0.016, 0.016, 0.016, 0.02, 0.001, 0.5, 0.001};
-  const bool steps[] = {false, true, false, true, false, true, true, false};  // 0.02 is not enough
-  double gathered = 0.0, moved = 0.0;
-  for (int f = 0; f < 8; ++f) {
-    FrameTimer::instance().elapsed = frames[f];
-    const int uploadsBefore = lightUploadCount;
-    scene.update();
-    EXPECT_EQ(lightUploadCount - uploadsBefore, steps[f] ? 1 : 0) << f;
-    gathered = steps[f] ? 0.0 : gathered + frames[f];  // no remainder carried, no catch-up
-    moved += std::min(frames[f], FrameTimer::kMaxFrameTime);
-    EXPECT_DOUBLE_EQ(scene.stepAccumulator, gathered) << f;
+TEST_F(SceneTest, StepsFiftyTimesASecondAtMostOnceAFrameAndMovesByTheCappedTime) {
+  // From an empty accumulator, a first frame, then frames of one length. 51 frames of 0.016 s
+  // step 40 times (the time past each step carried; dropping it gave 25). 0.02 s gathered is not
+  // enough: the first 0.02 s frame does not step, every later one does. 0.021 s frames step every
+  // frame. A 0.3 s stall moves by 0.1 s and steps once, keeping 0.02 s, then ten 0.017 s frames
+  // step nine times: no catch-up.
+  const struct { double first; int firstSteps; double frame; int frames, steps; } runs[] = {
+      {0.016, 0, 0.016, 50, 40}, {0.02, 0, 0.02, 49, 49}, {0.021, 1, 0.021, 49, 49},
+      {0.3, 1, 0.017, 10, 9}};
+  for (const auto& run : runs) {
+    scene.stepAccumulator = 0.0;
+    scene.camera.setView(Vec3(2.0f, 1.5f, 2.0f), Vec3(2.0f, 1.5f, 0.0f), Vec3(0, 1, 0));
+    onKeyDown('d', 0, 0);  // strafes along +x at 4 units a second for the first frame
+    int steps = 0;
+    for (int f = 0; f <= run.frames; ++f) {
+      FrameTimer::instance().elapsed = f == 0 ? run.first : run.frame;
+      const int uploadsBefore = lightUploadCount;
+      scene.update();
+      const int stepped = lightUploadCount - uploadsBefore;
+      ASSERT_LE(stepped, 1);
+      ASSERT_LE(scene.stepAccumulator, Scene::kStepInterval);
+      if (f == 0) {
+        EXPECT_EQ(stepped, run.firstSteps) << run.first;
+        EXPECT_NEAR(scene.camera.eye.x, 2.0 + 4 * std::min(run.first, FrameTimer::kMaxFrameTime), 1e-4);
+        onKeyUp('d', 0, 0);
+      }
+      steps += f == 0 ? 0 : stepped;
+    }
+    EXPECT_EQ(steps, run.steps) << run.frame;
   }
-  EXPECT_NEAR(scene.camera.eye.x, 2.0 + 4 * moved, 1e-4);
   EXPECT_EQ(revealed(2, 1), 3) << "a step runs the visibility pass and the reveal";
 }
 
 TEST_F(SceneTest, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
-  grid.current[grid.index(1, 1, 0)].light[2] = 4;
+  EditedCell(grid, 1, 1, 0).setLight(0, 0, 4);
   const ColorMap::Pixel colours[] = {ColorMap::kSeenWall, ColorMap::kSeenOpen, ColorMap::kSeenWall,
                                      ColorMap::kSeenWall,  // would be column (4, 0) if read past the row
                                      {255, 0, 100}, {255, 100, 0}, {254, 0, 0}, ColorMap::kCamera, ColorMap::kWall};
   const int at[][2] = {{0, 0}, {1, 0}, {3, 3}, {0, 1}, {2, 0}, {3, 0}, {0, 2}, {1, 1}, {2, 1}};
   for (int i = 0; i < 9; ++i) map.markPixel(at[i][0], at[i][1]) = colours[i];
   scene.revealVisibleColumns();
-  EXPECT_EQ(std::count_if(grid.current, grid.current + 60, [](const GridCell& c) { return !c.hidden; }), 4 * 3);
+  int shown = 0;
+  for (long i = 0; i < 60; ++i) shown += !grid.hiddenAt(i);
+  EXPECT_EQ(shown, 4 * 3);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(revealed(at[i][0], at[i][1]), 3) << i;
   EXPECT_TRUE(grid.getCell(1, 1, 0).emitter && grid.getCell(1, 1, 0).light[2] == 4.0f);
 }

@@ -3,10 +3,13 @@
 // push-out, gravity, damping, floor, frame-time cap and jump cooldown. Grid units and seconds.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "app/FlyCamera.h"
+#include "render/OverlayLayout.h"
 #include "world/LightGrid.h"
+#include "tests/support/EditedCell.h"
 
 namespace {
 
@@ -41,7 +44,7 @@ struct Camera : ::testing::Test {
   void slab(int fromX, int toX, float opacity = 1.0f) {
     cam.grid = &grid;
     for (int i = 0; i < 20 * 6 * 20; ++i)
-      if (i % 20 >= fromX && i % 20 <= toX) grid.current[i].setTranslucent(opacity);
+      if (i % 20 >= fromX && i % 20 <= toX) EditedCell(grid, i).setTranslucent(opacity);
   }
   Vec3 pushFrom(const Vec3& p) {  // one body step from p; returns the displacement
     cam.setPosition(p);
@@ -162,4 +165,32 @@ TEST_F(Camera, LevelViewKeepsTheHeadingAndTheDistance) {
   cam.right = Vec3(0, 0, -1);                                  // says the heading was -x
   cam.levelView();
   expectVec(cam.target, Vec3(-4, 2, 3));
+}
+
+// The overlay shows the map as it lies around the viewer: a mouse drag to the right turns the
+// view towards the camera's right, and on the overlay that side is clockwise from the view
+// (screen y up), whichever way the camera looks; the overlay is a third of the window's shorter
+// side with the map's aspect, and a column never shrinks below one pixel.
+TEST_F(Camera, OverlayTurnsTheWayTheViewTurnsAndScalesWithTheWindow) {
+  const OverlayLayout layout(1024, 800, 60, 40);
+  const auto onOverlay = [&](const Vec3& p) {  // the centre of the column under p
+    const int x = static_cast<int>(std::floor(p.x)), z = static_cast<int>(std::floor(p.z));
+    return std::array<float, 2>{layout.columnX(x) + layout.cell / 2, layout.columnY(z) + layout.cell / 2};
+  };
+  for (int turn = 0; turn < 8; ++turn) {
+    cam.setView(Vec3(30.5f, 2, 20.5f), Vec3(30.5f, 2, 10.5f), Vec3(0, 1, 0));
+    const Vec3 before = drag(45 * 4 * turn, 0);  // turn * 45 degrees to the right
+    const Vec3 after = drag(40, 0);               // ten more to the right
+    const Vec3 ahead = cam.eye + before * 8.0f, right = cam.eye + cam.right * 8.0f;
+    const auto e = onOverlay(cam.eye), f = onOverlay(ahead), r = onOverlay(right), g = onOverlay(cam.eye + after * 8.0f);
+    const float fx = f[0] - e[0], fy = f[1] - e[1];
+    EXPECT_LT(fx * (r[1] - e[1]) - fy * (r[0] - e[0]), 0.0f) << "the right side is clockwise, turn " << turn;
+    EXPECT_LT(fx * (g[1] - e[1]) - fy * (g[0] - e[0]), 0.0f) << "the cone turns clockwise, turn " << turn;
+  }
+  EXPECT_NEAR(layout.cell * 60, 800 / 3.0f, 1e-3);  // the longer side spans a third
+  EXPECT_EQ(layout.columnY(39), OverlayLayout::kMargin);      // the far row of the map on top
+  EXPECT_EQ(layout.columnX(0), OverlayLayout::kMargin);
+  const OverlayLayout tall(1200, 900, 40, 250), tiny(200, 150, 256, 256);
+  EXPECT_NEAR(tall.cell * 250, 300.0f, 1e-3);
+  EXPECT_EQ(tiny.cell, 1.0f);
 }

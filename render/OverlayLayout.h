@@ -1,0 +1,20 @@
+// Where the visibility overlay lies in the window: the map seen from above as it lies around the
+// viewer (+x to the right, +z down the screen, so a turn to the right turns the view cone
+// clockwise), about a third of the window's shorter side, the map's aspect kept, each column a
+// square of at least one pixel. Window pixels, origin at the lower-left corner, y up (as GL).
+#pragma once
+
+struct OverlayLayout {
+  // Gap between the overlay and the window's lower-left corner, pixels.
+  static constexpr float kMargin = 10.0f;
+
+  OverlayLayout(int windowWidth, int windowHeight, int mapWidth, int mapHeight);
+
+  // Lower-left corner of map column (x, z)'s square.
+  float columnX(int x) const { return left + x * cell; }
+  float columnY(int z) const { return bottom + (rows - 1 - z) * cell; }
+
+  float left = kMargin, bottom = kMargin;
+  float cell = 1.0f;  // edge of one column's square
+  int columns = 0, rows = 0;
+};
