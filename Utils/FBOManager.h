@@ -1,7 +1,6 @@
-// The shared off-screen framebuffer and depth buffer that the colour targets draw through, and
-// the one owner of their size (the window's, in pixels): it creates, resizes, binds and attaches
-// them and checks the result. One size at a time: creating it at another size replaces both
-// objects. The render state owns the one the frame uses.
+// The shared off-screen framebuffer and depth buffer the colour targets draw through, and the one
+// owner of their size (the window's, in pixels): creates, resizes, binds, attaches, checks.
+// One size at a time; the render state owns the one the frame uses.
 #pragma once
 
 #include <GL/glew.h>

@@ -5,17 +5,21 @@
 #include <GL/glu.h>
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "Utils/FBOManager.h"
 #include "Utils/MatrixScope.h"
 #include "Utils/RenderTarget.h"
+#include "app/EditView.h"
 #include "app/FrameStats.h"
 #include "app/FrameTimer.h"
 #include "app/Screenshot.h"
 #include "app/Scene.h"
+#include "app/TextFit.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
@@ -42,7 +46,9 @@ void onReshape(int width, int height) {
 }
 
 void onSpecialKey(int key, int, int) {
+  anyKeyPressed = true;
   if (key == GLUT_KEY_F11) glutFullScreenToggle();
+  if (key == GLUT_KEY_F1) keyCardVisible = !keyCardVisible;
 }
 
 void drawFullScreenQuad() {
@@ -65,8 +71,8 @@ namespace {
 FrameStats frameStats;
 
 // The status line across the top of the window: white bitmap text on a half-dark band, so it
-// reads over dark and bright rooms alike. Relies on the model-view matrix holding the identity;
-// from the GL baseline back to it.
+// reads over dark and bright rooms alike; a narrow window wraps it between fields. Relies on the
+// model-view matrix holding the identity; from the GL baseline back to it.
 void drawStatusLine(int width, int height) {
   const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
                           static_cast<int>(std::lround(scene.camera.eye.y)),
@@ -74,7 +80,11 @@ void drawStatusLine(int width, int height) {
   const long cells = static_cast<long>(scene.render.opaqueBlocks.size() + scene.render.emitterCells.size() +
                                        scene.render.glassCells.size());
   const std::string text = statusText(frameStats, scene.grid->strength, scene.render.cpuLightUpload,
-                                      cells, eyeCell);
+                                      cells, eyeCell) +
+                           "  fill " + columnKindName(scene.selectedKind);
+  const std::vector<std::string> lines =
+      fitText(text, static_cast<size_t>(std::max(1, (width - 12) / 9)));
+  const int band = 22 + 16 * static_cast<int>(lines.size() - 1);
   MatrixScope projection(GL_PROJECTION);
   glLoadIdentity();
   gluOrtho2D(0, width, 0, height);
@@ -83,12 +93,14 @@ void drawStatusLine(int width, int height) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
-  glRecti(0, height - 22, width, height);
+  glRecti(0, height - band, width, height);
   glBlendFunc(GL_ONE, GL_ZERO);
   glDisable(GL_BLEND);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glRasterPos2i(6, height - 16);
-  for (const char c : text) glutBitmapCharacter(GLUT_BITMAP_9_BY_15, c);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    glRasterPos2i(6, height - 16 - 16 * static_cast<int>(i));
+    for (const char c : lines[i]) glutBitmapCharacter(GLUT_BITMAP_9_BY_15, c);
+  }
   glEnable(GL_DEPTH_TEST);
 }
 
@@ -147,6 +159,7 @@ void presentFrame() {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_TEXTURE_2D);
     if (overlayVisible) scene.occlusionMap->drawOverlay(window.width, window.height);
+    drawEditView(window.width, window.height);
     if (statusVisible) drawStatusLine(window.width, window.height);
     if (screenshotRequested) {
       screenshotRequested = false;

@@ -58,8 +58,14 @@ void FlyCamera::moveBody(int steps, double seconds) {
   p = p + push * kPushScale;
 
   velocity = velocity * kDamping + Vec3(0.0f, kGravity, 0.0f) * dt;
+  // Held "e" carries the body up against gravity; let go, it falls as any body does.
+  if (upKey && velocity.y < 0.0f) velocity.y = 0.0f;
   p = p + velocity * dt;
-  if (p.y < kFloorHeight) p.y = kFloorHeight;
+  if (p.y < kFloorHeight) {
+    p.y = kFloorHeight;
+    // Resting on the floor gathers no downward speed, so a rise key lifts the body at once.
+    if (velocity.y < 0.0f) velocity.y = 0.0f;
+  }
   // The target stays put, so a fall or a push also tilts the view towards it.
   setPosition(p);
 }

@@ -18,7 +18,8 @@ class FlyCamera : public ViewCamera {
   void update(double dt);
   // Starts a jump of the given upward speed when the cooldown has run out.
   void jump(double speed);
-  // Collision push-out, gravity over dt seconds and the floor; moves the eye, not the target.
+  // Collision push-out, gravity over dt seconds and the floor (which stops a downward velocity);
+  // moves the eye, not the target.
   void moveBody(int steps, double dt);
 
   // Samples per probe direction taken by the frame update.

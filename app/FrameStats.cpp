@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "app/Controls.h"
+
 void FrameStats::addFrame(double seconds, bool stepped) {
   gathered += seconds;
   ++frames;
@@ -20,9 +22,10 @@ std::string statusText(const FrameStats& stats, float strength, bool cpuUpload, 
                        const int eyeCell[3]) {
   char text[200];
   std::snprintf(text, sizeof text,
-                "%.1f fps  %.1f ms  %.0f steps/s  strength %.3f  upload %s  cells %ld  "
+                "%.1f fps  %.1f ms  %.0f steps/s  strength %.3f%s  upload %s  cells %ld  "
                 "eye (%d, %d, %d)",
                 stats.framesPerSecond, stats.msPerFrame, stats.stepsPerSecond, strength,
+                strength >= controls::kStrengthCeiling ? " (ceiling)" : "",
                 cpuUpload ? "cpu" : "slices", cellsDrawn, eyeCell[0], eyeCell[1], eyeCell[2]);
   return text;
 }

@@ -1,5 +1,7 @@
-// Keyboard and mouse callbacks: movement keys act while held, space jumps on its press, every
-// other command acts once on the key's release. Window coordinates are pixels, y down.
+// Keyboard and mouse callbacks: movement keys act while held, space jumps and Ctrl+Z / Ctrl+S
+// act on the press, every other command once on the key's release (auto-repeat is switched off
+// in main). A drag turns the view; a left click clears, a right click fills a column (Scene).
+// Window coordinates are pixels, y down.
 #pragma once
 
 void onKeyDown(unsigned char key, int x, int y);

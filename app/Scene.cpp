@@ -24,6 +24,7 @@ void Scene::update() {
   const double dt = FrameTimer::instance().step();
   stepAccumulator += dt;
   camera.update(dt);
+  refreshPick();
   if (stepAccumulator > kStepInterval) {
     // The time gathered past the step is kept, up to one interval: frames shorter than the
     // interval then still give fifty steps a second, and a long frame gives one step, no burst.
@@ -43,7 +44,7 @@ void Scene::stepSimulation() {
 
 void Scene::placeCamera(const StartView& start) {
   camera.grid = grid;
-  if (start.found) camera.setView(start.eye, start.target, start.up);
+  if (start.open) camera.setView(start.eye, start.target, start.up);
 }
 
 void Scene::revealVisibleColumns() {

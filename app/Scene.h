@@ -34,6 +34,8 @@
 #include "app/FlyCamera.h"
 #include "render/FrameStage.h"
 #include "render/RenderState.h"
+#include "world/CellPick.h"
+#include "world/RoomEditor.h"
 
 class ColorMap;
 class LightGrid;
@@ -106,7 +108,20 @@ class Scene {
   void drawEmitterPass();
   void drawGlassPass(const float eye[3], const float dimension[3]);
 
+  // Editing the room (app/SceneEdit.cpp). The cell the eye looks at, from the current camera.
+  void refreshPick();
+  // A click at the picked cell: clears its column, or with `fill` fills the column the pick
+  // aims at with selectedKind; the visibility is cast again at once. Refusals print one line.
+  void editAtPick(bool fill);
+  void undoEdit();
+  // Saves the room as a map picture under maps/ with the start marker where the eye stands,
+  // and prints its path.
+  void saveRoomAsMap();
+
   LightGrid* grid = nullptr;
+  RoomEditor editor;
+  ColumnKind selectedKind = ColumnKind::Wall;
+  CellPick pick;
   int mapWidth = 0, roomHeight = 0, mapHeight = 0;
   ColorMap* occlusionMap = nullptr;
   FlyCamera camera;

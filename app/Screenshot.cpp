@@ -3,30 +3,14 @@
 
 #include <GL/glew.h>
 #include <IL/il.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <iostream>
 #include <vector>
 
+#include "app/RoomMapFile.h"
+
 std::string reserveScreenshotPath(const std::string& folder) {
-  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return "";
-  for (int n = 1; n <= 9999; ++n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/quillmarsh-%03d.png", n);
-    const std::string path = folder + name;
-    // An exclusive create cannot take a name an earlier run (or another program) holds.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      close(fd);
-      return path;
-    }
-    if (errno != EEXIST) return "";
-  }
-  return "";
+  return reserveFreeFile(folder, "quillmarsh");
 }
 
 void saveScreenshot(int width, int height) {

@@ -134,3 +134,12 @@ void ViewCamera::applyMoveKeys() {
     target.y -= s;
   }
 }
+
+void ViewCamera::levelView() {
+  const Vec3 view = target - eye;
+  Vec3 heading(view.x, 0.0f, view.z);
+  if (heading.dot(heading) <= 1e-12f * view.dot(view)) heading = cross(up, right);
+  if (heading.dot(heading) == 0.0f) return;
+  // A level view keeps the eye-to-target distance, so the turn speeds stay the same.
+  target = eye + normalize(heading) * view.length();
+}

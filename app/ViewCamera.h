@@ -38,6 +38,9 @@ class ViewCamera {
   // yaw about world y. The pitch stops kMinAngleFromUp short of straight up or down.
   void applyMouseLook();
   void applyMoveKeys();
+  // Levels the view along its heading: the target moves to the eye's height, its horizontal
+  // distance kept. Straight up or down, the heading is the one `right` was last taken from.
+  void levelView();
 
   // One degree in radians, the unit of mouseSensitivity.
   static constexpr double kOneDegree = 0.01745319925248623;

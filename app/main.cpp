@@ -8,9 +8,11 @@
 #include <iostream>
 #include <string>
 
+#include "app/Controls.h"
 #include "app/Display.h"
 #include "app/Input.h"
 #include "app/Scene.h"
+#include "platform/KeyRepeat.h"
 #include "world/WorldBuilder.h"
 
 namespace {
@@ -25,11 +27,9 @@ void printUsage(std::ostream& out) {
          "  --height N   the room's height in cells, floor and ceiling included, " << kMinHeight
       << " to " << kMaxHeight << " (default " << kRoomHeight << ")\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
-         "Keys: w/s/a/d/e/q walk, space jump, left drag turn, 0 light up, 9 light down,\n"
-         "      o visibility map, h status line, p screenshot, b frame without glass,\n"
-         "      i/j/n wandering light red/green/blue, m light upload path, F11 full screen,\n"
-         "      Escape quit.\n"
-         "The map colours are listed in README.md, \"The room map\"." << std::endl;
+         "Keys and mouse:\n";
+  for (const std::string& line : controls::keyLines()) out << "  " << line << "\n";
+  out << "The map colours are listed in README.md, \"The room map\"." << std::endl;
 }
 
 int refuse(const std::string& message) {
@@ -76,6 +76,10 @@ int main(int argc, char** argv) {
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);
+  // Each key acts once per press: held keys repeat as presses only, which onKeyDown drops. The
+  // toolkit's own repeat filter reads the keyboard when it handles a release, so it mistakes a
+  // quick next press for a repeat: only a server without detectable repeat needs it.
+  if (!useDetectableKeyRepeat()) glutIgnoreKeyRepeat(1);
   glutKeyboardUpFunc(onKeyUp);
   glutKeyboardFunc(onKeyDown);
   glutSpecialFunc(onSpecialKey);

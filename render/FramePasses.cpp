@@ -1,7 +1,6 @@
-// The frame's passes as functions of the render state and the grid: the plan, then opaque blocks
-// into the back target through the block programs, emitters in flat colour, the image copied to
-// the front target, then glass blended far to near onto the back target with the refraction
-// programs, and the targets exchange roles. Cubes are sent face by face from kBlockFaces.
+// The frame's passes: opaque blocks into the back target through the block programs, emitters in
+// flat colour, the image copied to the front target, glass blended far to near onto the back
+// target with the refraction programs; then the targets exchange roles.
 #include "render/FramePasses.h"
 
 #include <GL/glew.h>

@@ -1,7 +1,6 @@
-// The frame's passes, each a function of the render state (RenderState) and the grid: the plan
-// fills the state's lists from the current matrices, the passes replay them with GL calls into
-// the colour targets. Every pass starts from the GL baseline (render/GlBaseline.h) and restores
-// it. `eye` is the camera position, `dimension` the grid's extents, both as three floats.
+// The frame's passes as functions of the render state and the grid: the plan fills the state's
+// lists from the current matrices, the passes replay them into the colour targets. `eye` is the
+// camera position, `dimension` the grid's extents, both as three floats.
 #pragma once
 
 #include <vector>
@@ -12,6 +11,7 @@
 
 class LightGrid;
 
+// Every pass starts from the GL baseline (render/GlBaseline.h) and restores it.
 class FramePasses {
  public:
   // One frame into the colour targets: plan, opaque, emitters, glass; `hook`, when given, runs

@@ -1,8 +1,5 @@
-// Everything the passes draw with, owned by the Scene: the shader programs, the image textures,
-// the shared framebuffer (the one owner of the window's size) and the two colour targets, the
-// light volume and its upload path, and the current frame's plan (the frustum, the lists the
-// passes replay, the emitter pass's vertex arrays). GL names are unsigned ints, so the header
-// includes no GL header. Made by RenderResources, drawn by FramePasses.
+// Everything the passes draw with, owned by the Scene (Scene::render), made by RenderResources
+// and drawn by FramePasses. GL names are unsigned ints, so the header includes no GL header.
 #pragma once
 
 #include <vector>
@@ -18,6 +15,8 @@ class RenderTarget;
 class ShaderManager;
 class ShaderProgram;
 
+// The programs, the image textures, the shared framebuffer (the one owner of the window's size)
+// and the two colour targets, the light volume and its upload path, and the current frame's plan.
 struct RenderState {
   // Programs: the block pair draws opaque cubes, the glass pair refracts the image behind panes.
   ShaderManager* shaderManager = nullptr;

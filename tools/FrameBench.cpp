@@ -1,10 +1,11 @@
 // quillmarsh-framebench: times the frame of the shipped room at 1024 x 800 under a display (e.g.
 // xvfb-run): the program's own world build, simulation step, passes and presentation, each
 // followed by glFinish, and whole frames drawn back to back, for fixed views, with the light step
-// and its upload beside them; then a 256 x 256 room of halls written here in the map maker's
-// layout characters, at its start view with the overlay off and on; then a 256 x 256 room lit by
-// a ceiling light over every open column; then both light volume upload paths beside a memcpy of
-// the bytes they hand over. Milliseconds; a one-line summary at the end.
+// and its upload beside them, and the crosshair with an outline drawn alone; then a 256 x 256
+// room of halls written here in the map maker's layout characters, at its start view with the
+// overlay off and on; then a 256 x 256 room lit by a ceiling light over every open column; then
+// both light volume upload paths beside a memcpy of the bytes they hand over. Milliseconds; a
+// one-line summary at the end.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--height N] [--shots DIR]
 //        [--root DIR]
 // Reads media/ from the working directory, or from DIR. --height sets the halls' room height
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "app/Display.h"
+#include "app/EditView.h"
 #include "app/Scene.h"
 #include "app/Screenshot.h"
 #include "tools/MapLegend.h"
@@ -124,6 +126,7 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
               double& allCpu, const std::string& shots) {
   scene.camera.setView(eye, target, Vec3(0, 1, 0));
   scene.camera.ViewCamera::update(0.0f);
+  scene.refreshPick();
 
   Times t;
   // The step and its upload, as often as the frames, apart from the rest of stepSimulation;
@@ -164,8 +167,21 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
   saveShot(shots, name);
 }
 
-// A 256 x 256 room of halls in the map maker's layout characters (first line the far row, as
-// in a layout file): 31 x 31 halls between walls, each wall with a door in its middle, every
+// The crosshair and the outline of a picked cell over the finished frame, drawn `count` times
+// and finished once: milliseconds per drawing.
+double timeEditView(int count) {
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  scene.pick = pickCell(*scene.grid, scene.camera.eye, Vec3(0.0f, -1.0f, 0.3f));
+  glFinish();
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < count; ++i) drawEditView(viewport[2], viewport[3]);
+  glFinish();
+  return scene.pick.hit ? msSince(start) / count : -1.0;
+}
+
+// A 256 x 256 room of halls in the map maker's layout characters (first line the far row,
+// z = 255): 31 x 31 halls between walls, each wall with a door in its middle, every
 // other wall along z glazed on both sides of it, four pillars and three lamps (warm, yellow, blue)
 // in every hall, and the start in a hall near the middle.
 std::vector<std::string> hallsLayout() {
@@ -351,6 +367,8 @@ int main(int argc, char** argv) {
               "mean", "", "", "", all.plan / n, all.opaque / n, all.emitter / n, all.glass / n,
               all.present / n, all.total() / n, allCpu / n, all.whole / n, all.step / n,
               all.upload / n, 1000.0 * n / all.whole);
+
+  std::printf("crosshair and outline (part of present): %.4f ms\n", timeEditView(1000));
 
   LightGrid* const shippedGrid = scene.grid;
   FramebufferObject* const shippedFbo = scene.render.lightVolumeFbo;

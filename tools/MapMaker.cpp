@@ -1,6 +1,8 @@
 // quillmarsh-mapmaker: turns a text layout of a room into its 8-bit RGB map picture (PNG).
-// One character per map column; the last layout line is the room's z = 0, the first character
-// of a line x = 0. Lines starting with ';' are comments. Legend in README.md ("The room map").
+// One character per map column, the room as seen from above: the first layout line is the
+// room's z = 0, the first character of a line x = 0 (the picture's bottom row is z = 0, so the
+// picture is the text flipped top to bottom). Lines starting with ';' are comments. Legend in
+// README.md ("The room map").
 #include <IL/il.h>
 
 #include <cstdio>
@@ -45,7 +47,7 @@ int main(int argc, char** argv) {
     return fail("\"" + layoutFile + "\" is larger than " + std::to_string(MapImage::kMaxSide) +
                 " cells on a side");
 
-  // Picture rows bottom first: the last layout line is z = 0.
+  // Picture rows bottom first: the first layout line is z = 0.
   std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 3);
   for (int r = 0; r < height; ++r) {
     const std::string& text = rows[r];
@@ -53,7 +55,7 @@ int main(int argc, char** argv) {
     if (static_cast<int>(text.size()) != width)
       return fail(where + ": row has " + std::to_string(text.size()) + " cells, the first row " +
                   std::to_string(width));
-    const int z = height - 1 - r;
+    const int z = r;
     for (int x = 0; x < width; ++x) {
       mapcolour::Rgb rgb{};
       if (!maplegend::colourOf(text[x], rgb))

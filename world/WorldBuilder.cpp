@@ -3,16 +3,17 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdlib>
 #include <iostream>
 
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 #include "world/MapImage.h"
+#include "world/RoomColumn.h"
 
 namespace {
 
-constexpr float kMarkerEmission = 300.0f;
 constexpr float kWanderingLightEmission = 1520.0f;
 constexpr float kStartEyeHeight = 2.0f;
 
@@ -20,6 +21,24 @@ GridCell emitterCell(float r, float g, float b) {
   GridCell cell;
   cell.setEmitter(r, g, b);
   return cell;
+}
+
+// The open column nearest the map's centre (squared distance in half cells, so the centre of an
+// even side is exact); none leaves `open` false.
+void startNearCentre(const LightGrid& grid, StartView& start) {
+  long best = -1;
+  for (int z = 0; z < grid.sizeZ; ++z)
+    for (int x = 0; x < grid.sizeX; ++x) {
+      if (!isOpenKind(columnKindAt(grid, x, z))) continue;
+      const long dx = 2L * x - (grid.sizeX - 1), dz = 2L * z - (grid.sizeZ - 1);
+      if (best >= 0 && dx * dx + dz * dz >= best) continue;
+      best = dx * dx + dz * dz;
+      // As for a marker, a room too low for the usual eye height: its top open layer.
+      start.eye = Vec3(static_cast<float>(x), std::min(kStartEyeHeight, grid.sizeY - 2.0f),
+                       static_cast<float>(z));
+    }
+  start.open = best >= 0;
+  start.target = start.eye + Vec3(0.0f, 0.0f, -1.0f);
 }
 
 }  // namespace
@@ -31,8 +50,6 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   assert(map.allocated && map.width == width && map.height == height);
 
   StartView start;
-  GridCell solid;
-  solid.setSolid();
   const int ceiling = grid.sizeY - 1;
 
   long i = 0;
@@ -40,18 +57,8 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
     for (int x = 0; x < grid.sizeX; ++x, ++i) {
       const GridCell p = cellFromColour(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
       map.basePixel(x, z) = p.isOpaque() ? ColorMap::kWall : ColorMap::kOpen;
-      if (p.isOpaque() || p.isGlass()) {
-        for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, p);
-      }
-      grid.setNextCell(x, 0, z, solid);
-      grid.setNextCell(x, ceiling, z, solid);
-      if (p.emitter) grid.setNextCell(x, ceiling, z, p);
-
+      for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, columnCell(p, y, grid.sizeY));
       if (p.greenMarker || p.redMarker) {
-        const GridCell marker = p.greenMarker ? emitterCell(0.0f, kMarkerEmission, 0.0f)
-                                              : emitterCell(kMarkerEmission, 0.0f, 0.0f);
-        grid.setNextCell(x, ceiling, z, marker);
-        grid.setNextCell(x, 0, z, marker);
         start.found = true;
         // A room too low for the usual eye height puts the eye in its top open layer.
         start.eye = Vec3(static_cast<float>(x), std::min(kStartEyeHeight, ceiling - 1.0f),
@@ -65,6 +72,7 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();
+  if (!start.found) startNearCentre(grid, start);
   return start;
 }
 
@@ -81,5 +89,18 @@ StartView buildRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid,
   MapImage image;
   image.loadOrExit(mapFile);
   std::cout << "loaded image dimensions h: " << image.height << " w: " << image.width << std::endl;
-  return buildRoom(image.pixels.data(), image.width, image.height, roomHeight, grid, map);
+  const StartView start =
+      buildRoom(image.pixels.data(), image.width, image.height, roomHeight, grid, map);
+  if (!start.open) {
+    std::cout.flush();
+    std::cerr << "quillmarsh: cannot use map \"" << mapFile
+              << "\": it has no open column to stand in" << std::endl;
+    std::exit(1);
+  }
+  if (!start.found) {
+    std::cerr << "quillmarsh: map \"" << mapFile << "\" has no start marker; starting in column ("
+              << start.eye.x << ", " << start.eye.z << "), the open one nearest its centre"
+              << std::endl;
+  }
+  return start;
 }

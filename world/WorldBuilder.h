@@ -9,15 +9,17 @@ class ColorMap;
 class LightGrid;
 
 // The map the program reads when it is given none (relative to the working directory), and the
-// height of every room in layers (floor 0, ceiling roomHeight - 1).
+// room height it builds in layers unless told otherwise (floor 0, ceiling roomHeight - 1).
 constexpr const char* kShippedMapFile = "media/textures/maps/testmap.png";
 constexpr int kRoomHeight = 6;
 
 // Where the camera starts: the eye above the last start marker, looking at the room's fixed
-// point (0, 0, 1) with y up. `found` is false when the map has no marker; the camera then keeps
-// its default view.
+// point (0, 0, 1) with y up. A map without a marker (`found` false) starts in the open column
+// nearest the map's centre (the first in map order of those equally near), looking towards
+// z = 0; a map without an open column has `open` false and no start at all.
 struct StartView {
   bool found = false;
+  bool open = true;
   Vec3 eye;
   Vec3 target{0.0f, 0.0f, 1.0f};
   Vec3 up{0.0f, 1.0f, 0.0f};
@@ -34,7 +36,7 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
 StartView buildRoom(const unsigned char* rgb, int width, int height, int roomHeight,
                     LightGrid& grid, ColorMap& map);
 
-// The room of a map file: prints the start-up lines, reads the map (a map that cannot be used
-// ends the process with one line naming it, status 1; DevIL must be started) and builds it with
-// buildRoom.
+// The room of a map file: prints the start-up lines, reads the map (a map that cannot be used,
+// or has no open column, ends the process with one line naming it, status 1; DevIL must be
+// started) and builds it with buildRoom. A map without a start marker gets one line saying so.
 StartView buildRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map);

@@ -1,14 +1,14 @@
-// A decoded picture (a map or a texture): 8-bit RGB, three bytes a pixel, rows packed tightly
-// with the bottom row of the picture first. Only PNG and JPEG are accepted, recognised from the
-// leading bytes; size and coded data are bounded from the header before DevIL decodes anything.
-// The caller has started DevIL (ilInit). The map reader (world/MapImage) and the texture loader
-// (Utils/TextureLoader) both read their pictures through it, each with its own limits.
+// A decoded picture, read by the map reader (world/MapImage) and the texture loader alike, each
+// with its own limits: 8-bit RGB, three bytes a pixel, rows packed tightly, bottom row first.
+// The caller has started DevIL (ilInit).
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
+// Only PNG and JPEG are accepted, recognised from the leading bytes; size and coded data are
+// bounded from the header before DevIL decodes anything.
 class Image {
  public:
   // What a kind of picture may be: its largest side, its largest file, and its name in causes.

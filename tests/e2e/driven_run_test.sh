@@ -29,7 +29,9 @@ xdotool getwindowgeometry "$qm_window" | grep -q 'Geometry: 1024x800' || qm_fail
 # The picture follows the window: at 1280 x 1000 and 640 x 500, on both upload paths ("m"), and
 # after F11 and back, the (still dark) room shows the view it shows at 1024 x 800; the overlay
 # keeps its place in the lower-left corner. The body sinks to the floor in its first frames, so
-# the picture to keep is the one at rest.
+# the picture to keep is the one at rest. Until the first key the room shows a hint line; "m"
+# (the picture looks the same) takes it away.
+xdotool key m
 settle
 cp now.xwd base.xwd
 same() { shot; convert now.xwd -resize 1024x800! now.png; d=$(rms base.xwd now.png); gt 0.02 "$d"; }
@@ -136,9 +138,45 @@ grep -qx 'GL_EXT_framebuffer_object support' report.txt && printf '%s\n' "${repo
   qm_fail "the lines after the report differ"
 [ ! -s stderr.txt ] && [ ! -e shaderdebug.txt ] || qm_fail "standard error or shaderdebug.txt on a clean run"
 
+# Changing the room: the hint line until the first key, the key card on F1, a white light put in
+# the column of the floor ahead (right click after a drag: the view stays), saved as a map that
+# differs from the shipped one by exactly that column in that colour; undone, saved again: the
+# same map.
+qm_fresh
+qm_launch
+hint() { shot; [ "$(count now.xwd 255,255,255 1024x100+0+700)" "$@" ]; }
+qm_poll 10 "no hint line at the start" hint -gt 100
+xdotool key F1
+qm_poll 10 "no hint gone or key card after F1" eval 'hint = 0 && [ "$(count now.xwd 255,255,255 1024x400+0+200)" -gt 1000 ]'
+xdotool key F1 3
+qm_poll 10 "the key card stays after a second F1" eval 'shot; [ "$(count now.xwd 255,255,255)" = 0 ]'
+# A held key acts once whatever the auto-repeat; "8" takes the strength back to 0.
+xdotool keydown 0 sleep 1.2 keyup 0
+qm_poll 10 "no fade value after a held 0" grep -qx 'fade value:0.05' stdout.txt
+xdotool sleep 0.3 key 8
+qm_poll 10 "no fade value after 8" grep -qx 'fade value:0' stdout.txt
+[ "$(grep '^fade value:' stdout.txt | tr '\n' ' ')" = "fade value:0.05 fade value:0 " ] || qm_fail "a held 0 or 8: $(grep fade stdout.txt)"
+xdotool mousemove 512 300 mousedown 1 mousemove 512 400 && settle && xdotool mouseup 1 && settle
+cp now.xwd dragged.xwd
+xdotool mousemove 800 700 click 3 && settle
+kept=$(rms dragged.xwd now.xwd)
+gt 0.02 "$kept" && [ "$(hshift dragged.xwd now.xwd)" = 0 ] || qm_fail "the right click after the drag moved the view (RMS $kept)"
+map=media/textures/maps/testmap.png
+xdotool key ctrl+s
+qm_poll 10 "no map saved after Ctrl+S" grep -qx 'map saved: maps/room-001.png' stdout.txt
+differs=$(compare -metric AE maps/room-001.png "$map" null: 2>&1 || :)
+[ "$differs" = 1 ] && [ "$(count maps/room-001.png 0,0,255)" = "$(($(count "$map" 0,0,255) + 1))" ] ||
+  qm_fail "the saved map differs from the shipped one in $differs pixels, not one white light"
+xdotool key ctrl+z ctrl+s
+qm_poll 10 "no second map after Ctrl+Z, Ctrl+S" grep -qx 'map saved: maps/room-002.png' stdout.txt
+[ "$(compare -metric AE maps/room-002.png "$map" null: 2>&1 || :)" = 0 ] || qm_fail "after the undo the saved map is not the shipped one"
+qm_quit
+
 "$qm_bin" --help | grep -q '^Usage: quillmarsh \[--height N\] \[MAP\]' || qm_fail "no usage from --help"
 convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
 qm_launch --height 12 own.png
 qm_quit
 grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argument was not built"
+[ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||
+  qm_fail "no line on the missing start marker"
 echo "driven run ok: idle RMS $idle, walked $moved, turned $turned ($shifted px), back $back px"

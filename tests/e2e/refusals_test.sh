@@ -28,6 +28,8 @@ qm_refused "map \"$map\": it is a FIFO (named pipe), not a regular file"
 grep -qx "TESSARY ROOM filename  $map" stdout.txt || qm_fail "no TESSARY ROOM line before the refusal"
 qm_fresh; png bomb "$map"
 qm_refused "map \"$map\": its image data is" "far more than a 256 x 256 picture needs"
+qm_fresh; convert -size 3x2 xc:black PNG24:"$map"
+qm_refused "map \"$map\": it has no open column to stand in"
 qm_fresh; png palette "$map"
 qm_refused "map \"$map\": it uses palette entry 2 but its palette (PLTE) has 2 entries"
 for file in media/textures/{tile2,tileglass1,lighttex}.jpg media/{TessaryShader,TessaryShaderRefraktion,TessaryShaderCombine,setDepthShader}.cg; do

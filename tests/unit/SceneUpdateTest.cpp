@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "app/Controls.h"
 #include "app/FrameStats.h"
 #include "app/FrameTimer.h"
 #include "app/Input.h"
@@ -124,6 +125,18 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
   scene.camera.jumpCooldown = -0.001;
   onKeyDown(' ', 0, 0);
   EXPECT_EQ(scene.camera.velocity, Vec3(0, 6, 0));
+  // "8" lowers to 0 and no further, "0" stops at the ceiling and says so; "1"-"5" select.
+  const unsigned char more[] = {'8', '8', '0', '0', '5', '2'};
+  const char* printed[] = {"fade value:0.02\n", "fade value:0\n", "fade value:0.05\n",
+                           "fade value:1.15 (the ceiling)\n", "", ""};
+  for (int k = 0; k < 6; ++k) {
+    if (k == 0) grid.strength = 0.07f;
+    if (k == 3) grid.strength = controls::kStrengthCeiling - 0.01f;
+    testing::internal::CaptureStdout();
+    onKeyUp(more[k], 0, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), printed[k]) << k;
+  }
+  EXPECT_EQ(scene.selectedKind, ColumnKind::Glass);
 }
 
 TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {

@@ -129,8 +129,8 @@ TEST_F(Camera, GravityOverTheGivenTimeDampingTheFloorAndTheJumpCooldown) {
   cam.velocity = Vec3(0, -5, 0);
   cam.setPosition(Vec3(10, 1.6f, 10));
   cam.moveBody(FlyCamera::kProbeSamples, 0.1);
-  EXPECT_EQ(cam.eye.y, FlyCamera::kFloorHeight);  // the floor clamps the eye, not the velocity
-  EXPECT_NEAR(cam.velocity.y, -5.948f, 1e-5f);
+  EXPECT_EQ(cam.eye.y, FlyCamera::kFloorHeight);  // the floor stops the eye and its fall
+  EXPECT_EQ(cam.velocity.y, 0.0f);
   cam.setView(Vec3(10, 5, 10), Vec3(10, 5, 5), Vec3(0, 1, 0));
   for (int i = 0; i < 11; ++i) {
     cam.jump(6.0 + i);  // a cooldown of 0 is not below 0; once a second, in the air too
@@ -138,6 +138,33 @@ TEST_F(Camera, GravityOverTheGivenTimeDampingTheFloorAndTheJumpCooldown) {
     cam.update(0.125);
     EXPECT_TRUE(i > 0 || std::fabs(cam.glViewMatrix[13] + 5.0f) < 1e-5f) << "built before the body moved";
   }
+}
+
+TEST_F(Camera, RestingOnTheFloorERisesAndQSinksAndReleasedTheBodyFallsAsBefore) {
+  cam.setView(Vec3(10, 3, 10), Vec3(10, 3, 5), Vec3(0, 1, 0));
+  for (int i = 0; i < 100; ++i) cam.update(0.02);
+  ASSERT_EQ(cam.eye.y, FlyCamera::kFloorHeight);
+  EXPECT_EQ(cam.velocity.y, 0.0f) << "no downward speed gathers on the floor";
+  cam.setKey('e', true);
+  for (int i = 0; i < 25; ++i) cam.update(0.02);  // half a second at 4 units a second
+  EXPECT_NEAR(cam.eye.y, FlyCamera::kFloorHeight + 2.0f, 0.01f);
+  cam.setKey('e', false);
+  cam.setKey('q', true);
+  cam.update(0.02);
+  EXPECT_LT(cam.eye.y, FlyCamera::kFloorHeight + 2.0f - 0.08f) << "q sinks, gravity adds to it";
+  cam.setKey('q', false);
+  for (int i = 0; i < 100; ++i) cam.update(0.02);
+  EXPECT_EQ(cam.eye.y, FlyCamera::kFloorHeight);
+}
+
+TEST_F(Camera, LevelViewKeepsTheHeadingAndTheDistance) {
+  cam.setView(Vec3(1, 2, 3), Vec3(4, -2, 3), Vec3(0, 1, 0));  // 3 across, 4 down
+  cam.levelView();
+  expectVec(cam.target, Vec3(6, 2, 3));
+  cam.setView(Vec3(1, 2, 3), Vec3(1, -3, 3), Vec3(0, 1, 0));  // straight down: the last right
+  cam.right = Vec3(0, 0, -1);                                  // says the heading was -x
+  cam.levelView();
+  expectVec(cam.target, Vec3(-4, 2, 3));
 }
 
 // The overlay shows the map as it lies around the viewer: a mouse drag to the right turns the

@@ -98,6 +98,16 @@ TEST(WorldBuilder, MarkersLightFloorAndCeilingAndTheLastOneVisitedIsTheStartView
   EXPECT_EQ(first.start.eye, Vec3(5, 2, 1));
   Room second(8, 4, 6, {{2 * 8 + 0, kGreen}, {1 * 8 + 5, kRed}});
   EXPECT_EQ(second.start.eye, Vec3(0, 2, 2));
+  // Without a marker: the open column nearest the centre, looking towards z = 0; the first of
+  // those equally near. Glass and walls are not open; no open column, no start.
+  Room centre(5, 3, 6, {{1 * 5 + 2, kGrey}, {1 * 5 + 1, kBlack}, {2 * 5 + 4, kBlue}});
+  EXPECT_FALSE(centre.start.found);
+  EXPECT_EQ(centre.start.eye, Vec3(2, 2, 0));  // (2, 2) and (3, 1) are as near, later
+  EXPECT_EQ(centre.start.target, Vec3(2, 2, -1));
+  Room even(4, 2, 6, {});
+  EXPECT_EQ(even.start.eye, Vec3(1, 2, 0));
+  EXPECT_TRUE(even.start.open);
+  EXPECT_FALSE(Room(2, 1, 6, {{0, kBlack}, {1, kGrey}}).start.open);
   // The wandering light is written after the columns: into its cell even in a wall.
   Room walled(8, 5, 6, {{3 * 8 + 6, kBlack}});
   expectEmitter(walled.cell(6, 3, 3), 1520, 0, 0);

@@ -1,0 +1,63 @@
+// Scene's room editing: the pick from the camera, column edits and undo with the visibility cast
+// again at once (the light answers from the next step), and the room saved as a map.
+#include <cassert>
+#include <cmath>
+#include <iostream>
+#include <string>
+
+#include "app/RoomMapFile.h"
+#include "app/Scene.h"
+#include "world/ColorMap.h"
+#include "world/LightGrid.h"
+
+namespace {
+
+int eyeColumn(float coordinate) { return static_cast<int>(std::lround(coordinate)); }
+
+}  // namespace
+
+void Scene::refreshPick() {
+  pick = grid != nullptr ? pickCell(*grid, camera.eye, camera.target - camera.eye) : CellPick();
+}
+
+void Scene::editAtPick(bool fill) {
+  assert(grid != nullptr && occlusionMap != nullptr);
+  refreshPick();
+  if (!pick.hit) return;
+  const RoomEditor::Result result =
+      fill ? editor.fill(*grid, *occlusionMap, pick.fillX(), pick.fillZ(), selectedKind,
+                         eyeColumn(camera.eye.x), eyeColumn(camera.eye.z))
+           : editor.clear(*grid, *occlusionMap, pick.cell[0], pick.cell[2]);
+  if (result == RoomEditor::Result::Done) {
+    occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
+    revealVisibleColumns();
+    refreshPick();
+  } else if (result != RoomEditor::Result::Unchanged) {
+    std::cout << "edit refused: " << describe(result) << std::endl;
+  }
+}
+
+void Scene::undoEdit() {
+  assert(grid != nullptr && occlusionMap != nullptr);
+  const RoomEditor::Result result = editor.undo(*grid, *occlusionMap);
+  if (result == RoomEditor::Result::Done || result == RoomEditor::Result::Unchanged) {
+    occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
+    revealVisibleColumns();
+    refreshPick();
+  } else {
+    std::cout << "undo refused: " << describe(result) << std::endl;
+  }
+}
+
+void Scene::saveRoomAsMap() {
+  assert(grid != nullptr);
+  const std::vector<unsigned char> rgb =
+      roomMapPixels(*grid, eyeColumn(camera.eye.x), eyeColumn(camera.eye.z));
+  std::string error;
+  const std::string path = saveRoomMap(rgb, grid->sizeX, grid->sizeZ, error);
+  if (path.empty()) {
+    std::cerr << "Cannot save the room as a map: " << error << std::endl;
+  } else {
+    std::cout << "map saved: " << path << std::endl;
+  }
+}

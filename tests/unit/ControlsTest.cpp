@@ -1,0 +1,64 @@
+// The controls' pure rules: the strength steps and ceiling, mouse drags against clicks, the one
+// key list that README.md's key table must show, and status text fitted to narrow windows.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/Controls.h"
+#include "app/MouseDrag.h"
+#include "app/TextFit.h"
+
+TEST(Controls, StrengthStepsStopAtZeroAndAtTheCeiling) {
+  float s = 0.0f;
+  EXPECT_EQ(controls::loweredStrength(s), 0.0f);
+  for (int i = 0; i < 200; ++i) s = controls::raisedStrength(s);
+  EXPECT_EQ(s, controls::kStrengthCeiling);
+  EXPECT_FLOAT_EQ(controls::loweredStrength(s), controls::kStrengthCeiling - 0.05f);
+  EXPECT_EQ(controls::loweredStrength(0.03f), 0.0f);
+  EXPECT_EQ(controls::loweredStrength(controls::raisedStrength(0.0f)), 0.0f);
+  EXPECT_FLOAT_EQ(controls::raisedStrength(0.001f), 0.051f);
+}
+
+TEST(Controls, OnlyTheButtonThatStartedADragTurnsAndAClickStaysPut) {
+  MouseDrag drag;
+  bool click = true;
+  EXPECT_FALSE(drag.motion(5, 5)) << "no button held";
+  EXPECT_FALSE(drag.press(3, 0, 0)) << "the wheel";
+  EXPECT_TRUE(drag.press(0, 100, 100));
+  EXPECT_FALSE(drag.press(2, 100, 100)) << "a second button joins no drag";
+  EXPECT_TRUE(drag.motion(140, 100));
+  EXPECT_FALSE(drag.release(2, 140, 100, click));
+  EXPECT_FALSE(click);
+  EXPECT_TRUE(drag.release(0, 100, 100, click));  // back where it began, but it was a drag
+  EXPECT_FALSE(click);
+  EXPECT_TRUE(drag.press(2, 300, 300));
+  EXPECT_TRUE(drag.motion(302, 302));  // within the slop
+  EXPECT_TRUE(drag.release(2, 302, 302, click));
+  EXPECT_TRUE(click);
+  EXPECT_TRUE(drag.press(0, 0, 0));
+  EXPECT_TRUE(drag.release(0, 3, 2, click));
+  EXPECT_FALSE(click) << "5 pixels apart";
+}
+
+TEST(Controls, TheReadmeKeyTableIsTheKeyList) {
+  std::ifstream in(QUILLMARSH_SOURCE_DIR "/README.md");
+  std::stringstream readme;
+  readme << in.rdbuf();
+  EXPECT_NE(readme.str().find("\n" + controls::keyTable() + "\n"), std::string::npos)
+      << "README.md's key table should read:\n" << controls::keyTable();
+  const auto lines = controls::keyLines();
+  ASSERT_EQ(lines.size(), controls::keyList().size());
+  EXPECT_EQ(lines[0].find("walk forward"), lines.back().find("quit")) << "effects in one column";
+}
+
+TEST(TextFit, WrapsBetweenFieldsThenWordsAndNeverSplitsAWord) {
+  const std::string text = "12.0 fps  3.5 ms  50 steps/s  strength 1.500 (ceiling)  fill white light";
+  EXPECT_EQ(fitText(text, 200), std::vector<std::string>{text});
+  EXPECT_EQ(fitText(text, 30), (std::vector<std::string>{"12.0 fps  3.5 ms  50 steps/s", "strength 1.500 (ceiling)",
+                                                         "fill white light"}));
+  EXPECT_EQ(fitText(text, 12), (std::vector<std::string>{"12.0 fps", "3.5 ms", "50 steps/s", "strength", "1.500",
+                                                         "(ceiling)", "fill white", "light"}));
+  EXPECT_EQ(fitText("a  overlong", 4), (std::vector<std::string>{"a", "overlong"}));
+}
