@@ -15,6 +15,7 @@
 #include "render/BlockFaces.h"
 #include "render/FramePlan.h"
 #include "render/RenderState.h"
+#include "world/CellPick.h"
 #include "web/ProgramSource.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -96,6 +97,19 @@ const char* const kSliceFragment =
     "in vec3 light;\n"
     "out vec4 fragColour;\n"
     "void main() { fragColour = vec4(light, 1.0); }\n";
+
+// The picked cell's outline: lines in one colour, after the frame is shown.
+const char* const kLineVertex =
+    "#version 300 es\n"
+    "layout(location = 0) in vec3 position;\n"
+    "uniform mat4 modelViewProjection;\n"
+    "void main() { gl_Position = modelViewProjection * vec4(position, 1.0); }\n";
+const char* const kLineFragment =
+    "#version 300 es\n"
+    "precision highp float;\n"
+    "uniform vec3 colour;\n"
+    "out vec4 fragColour;\n"
+    "void main() { fragColour = vec4(colour, 1.0); }\n";
 
 unsigned compile(GLenum type, const std::string& text, const std::string& name,
                  std::string& error) {
@@ -193,7 +207,9 @@ bool WebRenderer::init(std::string& error) {
   emitterProgram = link(kEmitterVertex, kEmitterFragment, "emitter colour", error);
   presentProgram = link(kPresentVertex, kPresentFragment, "presentation", error);
   sliceProgram = link(kSliceVertex, kSliceFragment, "light slices", error);
-  if (emitterProgram == 0 || presentProgram == 0 || sliceProgram == 0) return false;
+  lineProgram = link(kLineVertex, kLineFragment, "outline", error);
+  if (emitterProgram == 0 || presentProgram == 0 || sliceProgram == 0 || lineProgram == 0)
+    return false;
   if (!loadTile("media/textures/tile2.jpg", &tileTex, error) ||
       !loadTile("media/textures/tileglass1.jpg", &glassTileTex, error))
     return false;
@@ -594,6 +610,46 @@ void WebRenderer::present(const RenderState& state, int debugView) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgram(0);
+  glEnable(GL_DEPTH_TEST);
+}
+
+void WebRenderer::drawOutline(const CellPick& pick, const ViewCamera& camera) {
+  if (!pick.hit) return;
+  // As the desktop's edit view: the faces turned to the eye, a little outside the cube; a floor
+  // or ceiling cell only the face the ray met. Light grey, over the frame.
+  const float h = 0.51f, grey = 230.0f / 255.0f;
+  const float centre[3] = {static_cast<float>(pick.cell[0]), static_cast<float>(pick.cell[1]),
+                           static_cast<float>(pick.cell[2])};
+  const bool faceOnly = pick.normal[1] != 0;
+  const Vec3 eye = camera.position();
+  const float eyeAt[3] = {eye.x, eye.y, eye.z};
+  vertices.clear();
+  for (const BlockFace& face : kBlockFaces) {
+    if (faceOnly && face.normal[1] != pick.normal[1]) continue;
+    float facing = 0.0f;
+    for (int axis = 0; axis < 3; ++axis)
+      facing += (eyeAt[axis] - (centre[axis] + h * face.normal[axis])) * face.normal[axis];
+    if (facing <= 0.0f) continue;
+    for (int v = 0; v < 4; ++v)
+      for (const int corner : {v, (v + 1) % 4})
+        for (int axis = 0; axis < 3; ++axis)
+          vertices.push_back(centre[axis] + h * static_cast<float>(face.corners[corner][axis]));
+  }
+  if (vertices.empty()) return;
+  float mvp[16];
+  multiply(projection, modelView, mvp);
+  glDisable(GL_DEPTH_TEST);
+  glUseProgram(lineProgram);
+  glUniformMatrix4fv(glGetUniformLocation(lineProgram, "modelViewProjection"), 1, GL_FALSE, mvp);
+  glUniform3f(glGetUniformLocation(lineProgram, "colour"), grey, grey, grey);
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
+               vertices.data(), GL_STREAM_DRAW);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
+  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices.size() / 3));
+  glDisableVertexAttribArray(0);
   glUseProgram(0);
   glEnable(GL_DEPTH_TEST);
 }

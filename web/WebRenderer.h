@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+struct CellPick;
 class LightGrid;
 class ViewCamera;
 struct RenderState;
@@ -32,6 +33,9 @@ class WebRenderer {
   void drawFrame(RenderState& state, const LightGrid& grid, const ViewCamera& camera,
                  int debugView);
 
+  // The picked cell's faces turned to the eye as lines over the shown frame (after drawFrame).
+  void drawOutline(const CellPick& pick, const ViewCamera& camera);
+
   int width = 0, height = 0;
 
  private:
@@ -48,7 +52,7 @@ class WebRenderer {
 
   bool ready = false;
   unsigned blockProgram = 0, glassProgram = 0, emitterProgram = 0, presentProgram = 0,
-           sliceProgram = 0;
+           sliceProgram = 0, lineProgram = 0;
   unsigned tileTex = 0, glassTileTex = 0, lightVolumeTex = 0;
   int volumeSize[3] = {0, 0, 0};
   unsigned targets[2] = {0, 0};

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Controls.h"
+#include "app/EditView.h"
 #include "app/FrameStats.h"
 #include "app/FrameTimer.h"
 #include "app/Input.h"
@@ -20,6 +22,7 @@
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 #include "world/MapImage.h"
+#include "world/RoomColumn.h"
 #include "world/WorldBuilder.h"
 
 namespace {
@@ -31,6 +34,7 @@ std::vector<unsigned char> overlayPixels;
 // The marks version the page's overlay shows; kOverlayHidden while it is hidden.
 constexpr long kOverlayHidden = -2;
 long shownMarksVersion = kOverlayHidden;
+int lastEditView[5] = {-1, -1, -1, -1, -1};
 
 EM_JS(void, showStatus, (const char* text), { quillmarshPage.status(UTF8ToString(text)); });
 EM_JS(void, showOverlay, (const unsigned char* rgba, int width, int height, float left,
@@ -40,6 +44,10 @@ EM_JS(void, showOverlay, (const unsigned char* rgba, int width, int height, floa
 });
 EM_JS(void, hideOverlay, (), { quillmarshPage.overlay(null, 0, 0, 0, 0, 0); });
 EM_JS(void, showMessage, (const char* text), { quillmarshPage.message(UTF8ToString(text)); });
+EM_JS(void, showEditView, (int hint, int keyCard, int r, int g, int b), {
+  quillmarshPage.editView(hint, keyCard, r, g, b);
+});
+EM_JS(void, setKeyCard, (const char* text), { quillmarshPage.keyCard(UTF8ToString(text)); });
 EM_JS(int, windowWidth, (), { return window.innerWidth; });
 EM_JS(int, windowHeight, (), { return window.innerHeight; });
 
@@ -76,6 +84,15 @@ void drawOverlayAndStatus() {
     shownMarksVersion = kOverlayHidden;
     hideOverlay();
   }
+  // The crosshair with the selected kind, the first-minute hint and the key card (F1), as the
+  // desktop's edit view shows them; the picked cell's outline is drawn with the frame.
+  const mapcolour::Rgb kind = columnColour(scene.selectedKind);
+  const bool hint = !anyKeyPressed && scene.grid->strength == 0.0f;
+  const int shownEdit[5] = {hint, keyCardVisible, kind.r, kind.g, kind.b};
+  if (std::memcmp(shownEdit, lastEditView, sizeof shownEdit) != 0) {
+    std::memcpy(lastEditView, shownEdit, sizeof shownEdit);
+    showEditView(hint, keyCardVisible, kind.r, kind.g, kind.b);
+  }
   std::string text;
   if (statusVisible) {
     const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
@@ -100,21 +117,36 @@ void frame() {
   scene.update();
   frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore);
   WebRenderer::instance().drawFrame(scene.render, *scene.grid, scene.camera, debugView);
+  WebRenderer::instance().drawOutline(scene.pick, scene.camera);
   drawOverlayAndStatus();
   ++framesDrawn;
 }
 
-// A key as the desktop's keyboard callbacks see it: one character, or 0 for keys they ignore.
+// A key as the desktop's keyboard callbacks see it: one character, with Control a control code
+// on the press (the toolkit's way) and the letter on the release; 0 for keys they ignore.
 // Escape is left to the browser (it leaves full screen); the page has no window to close.
-unsigned char keyChar(const EmscriptenKeyboardEvent* e) {
-  if (std::strlen(e->key) == 1) return static_cast<unsigned char>(e->key[0]);
-  return 0;
+unsigned char keyChar(const EmscriptenKeyboardEvent* e, bool press) {
+  if (std::strlen(e->key) != 1) return 0;
+  const char c = e->key[0];
+  if (e->ctrlKey && press) {
+    const char lower = static_cast<char>(c | 0x20);
+    return lower >= 'a' && lower <= 'z' ? static_cast<unsigned char>(lower - 'a' + 1) : 0;
+  }
+  return static_cast<unsigned char>(c);
 }
 
 EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
-  const unsigned char key = keyChar(e);
-  if (key == 0 || e->ctrlKey || e->metaKey || e->altKey) return EM_FALSE;
-  if (type == EMSCRIPTEN_EVENT_KEYDOWN) {
+  const bool press = type == EMSCRIPTEN_EVENT_KEYDOWN;
+  if (std::strcmp(e->key, "F1") == 0) {
+    anyKeyPressed = true;
+    if (press) keyCardVisible = !keyCardVisible;
+    return EM_TRUE;
+  }
+  const unsigned char key = keyChar(e, press);
+  if (key == 0 || e->metaKey || e->altKey) return EM_FALSE;
+  // Of the browser's Control keys the page takes only its own: Z (undo) and S (save the room).
+  if (e->ctrlKey && std::strchr("zZsS", e->key[0]) == nullptr) return EM_FALSE;
+  if (press) {
     onKeyDown(key, 0, 0);
   } else {
     // A screenshot is the browser's business; the page's 'p' does nothing.
@@ -130,6 +162,7 @@ EM_BOOL onMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
   if (type == EMSCRIPTEN_EVENT_MOUSEUP) onMouse(e->button, 1, x, y);
   // The desktop turns the view only while a button is held.
   if (type == EMSCRIPTEN_EVENT_MOUSEMOVE && e->buttons != 0) onMotion(x, y);
+  // The right button edits; the browser's menu would take its release.
   return EM_TRUE;
 }
 
@@ -194,6 +227,9 @@ int main() {
 
   scene.buildWorld(kShippedMapFile, kRoomHeight);
   followWindowSize();
+  std::string card = "Keys and mouse (F1 hides this card)\n\n";
+  for (const std::string& line : controls::keyLines()) card += line + "\n";
+  setKeyCard(card.c_str());
 
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);

@@ -154,7 +154,10 @@ def main():
         frames = "Module._quillmarsh_frames ? Module._quillmarsh_frames() : 0"
         wait_for('the page drew no frames', 120,
                  lambda: browser.evaluate(f"typeof Module === 'undefined' ? 0 : {frames}") >= 20)
-        browser.evaluate("document.getElementById('keys').style.display = 'none'")
+        # The key card and the first-minute hint are the page's text; the desktop's picture is
+        # taken after a key press (its hint gone) and shows no card.
+        browser.evaluate("['keys', 'hint'].forEach(id => "
+                         "document.getElementById(id).style.display = 'none')")
         start = os.path.join(work, 'browser-start.png')
         shots = iter(range(1000))
 
