@@ -79,9 +79,11 @@ std::string saveRoomMap(const std::vector<unsigned char>& rgb, int width, int he
   if (FILE* file = std::fopen(path.c_str(), "rb")) {
     unsigned char chunk[4096];
     size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+      bytes.insert(bytes.end(), chunk, chunk + n);
     std::fclose(file);
   }
-  offerDownload(path.substr(path.rfind('/') + 1).c_str(), bytes.data(), static_cast<int>(bytes.size()));
+  offerDownload(path.substr(path.rfind('/') + 1).c_str(), bytes.data(),
+                static_cast<int>(bytes.size()));
   return path;
 }

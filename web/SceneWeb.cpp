@@ -32,6 +32,8 @@ void Scene::createLightVolume() {
   WebRenderer::instance().createLightVolume(grid->sizeX, grid->sizeY, grid->sizeZ);
 }
 
-void Scene::uploadLightVolume() { WebRenderer::instance().uploadLight(*grid, render.cpuLightUpload); }
+void Scene::uploadLightVolume() {
+  WebRenderer::instance().uploadLight(*grid, render.cpuLightUpload);
+}
 
 void Scene::resizeTargets(int width, int height) { WebRenderer::instance().resize(width, height); }

@@ -59,7 +59,8 @@ const char* const kEmitterFragment =
     "layout(location = 0) out vec4 fragColour0;\n"
     "layout(location = 1) out vec4 fragColour1;\n"
     "void main() {\n"
-    "  float keep = clamp((fogStartEnd.y - fogDistance) / (fogStartEnd.y - fogStartEnd.x), 0.0, 1.0);\n"
+    "  float span = fogStartEnd.y - fogStartEnd.x;\n"
+    "  float keep = clamp((fogStartEnd.y - fogDistance) / span, 0.0, 1.0);\n"
     "  fragColour0 = vec4(flatColour.rgb * keep, flatColour.a);\n"
     "  fragColour1 = fragColour0;\n"
     "}\n";
@@ -123,7 +124,8 @@ unsigned compile(GLenum type, const std::string& text, const std::string& name,
   char log[2048] = "";
   glGetShaderInfoLog(shader, sizeof log, nullptr, log);
   error = "shader program \"" + name + "\" (" +
-          (type == GL_VERTEX_SHADER ? "vertex_main" : "fragment_main") + ") did not compile: " + log;
+          (type == GL_VERTEX_SHADER ? "vertex_main" : "fragment_main") +
+          ") did not compile: " + log;
   glDeleteShader(shader);
   return 0;
 }
@@ -549,8 +551,8 @@ void WebRenderer::drawGlassPass(RenderState& state, const LightGrid& grid, const
     setMatrices(glassProgram);
     glUniform3fv(glGetUniformLocation(glassProgram, "dimension"), 1, dimension);
     glUniform3fv(glGetUniformLocation(glassProgram, "eye_pos"), 1, eye);
-    glUniform2f(glGetUniformLocation(glassProgram, "target_texel"), 1.0f / static_cast<float>(width),
-                1.0f / static_cast<float>(height));
+    glUniform2f(glGetUniformLocation(glassProgram, "target_texel"),
+                1.0f / static_cast<float>(width), 1.0f / static_cast<float>(height));
     const GLint opacity = glGetUniformLocation(glassProgram, "opacity");
     glActiveTexture(GL_TEXTURE0 + kVolumeUnit);
     glBindTexture(GL_TEXTURE_3D, lightVolumeTex);

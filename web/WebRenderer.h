@@ -1,6 +1,6 @@
 // The browser backend's GPU side on WebGL 2: light volume, tiles, the two colour targets with one
-// depth buffer, programs from the desktop's files, and the frame: the frame plan in the render state replayed
-// through the desktop's passes in their order. Sizes in pixels; geometry in world units.
+// depth buffer, programs from the desktop's files, and the frame: the render state's frame plan
+// replayed through the desktop's passes in their order. Pixels; world units for geometry.
 #pragma once
 
 #include <string>
@@ -27,9 +27,10 @@ class WebRenderer {
   // Gives the colour targets and their depth buffer the canvas's size.
   void resize(int width, int height);
   // Plans the frame into the render state from the camera, draws the passes and shows the
-  // finished target (or the frame without glass when `debugView` is 1). Each pass binds the framebuffer, program,
-  // buffers and textures it uses; between passes the depth test is on (GL_LESS), blending off,
-  // no vertex attribute array enabled and the canvas's framebuffer bound.
+  // finished target (or the frame without glass when `debugView` is 1). Each pass binds the
+  // framebuffer, program, buffers and textures it uses; between passes the depth test is on
+  // (GL_LESS), blending off, no vertex attribute array enabled and the canvas's framebuffer
+  // bound.
   void drawFrame(RenderState& state, const LightGrid& grid, const ViewCamera& camera,
                  int debugView);
 

@@ -2,8 +2,8 @@
 """The page in headless Chromium (SwiftShader's WebGL 2), served from build-web/ on 127.0.0.1:
 it starts without a console or WebGL error, its first frames draw the room, presses of 0 light it,
 h shows the status line, m switches the light upload to slices with the picture kept, o shows
-the overlay, the canvas follows the window's size, a drag turns the view, a dropped map that is not a picture gets the desktop program's one line and
-a good one builds its room. The start view is compared with the desktop program's (run on the
+the overlay, the canvas follows the window's size, a drag turns the view, a dropped map that is
+not a picture gets the desktop program's one line and a good one builds its room. The start view is compared with the desktop program's (run on the
 current X display): mean absolute difference at most MAX_MEAN_DIFFERENCE, and at most
 MAX_FAR_PIXELS of the pixels more than FAR_LEVEL apart in a channel.
 
@@ -213,8 +213,9 @@ def main():
             "document.getElementById('overlay').style.display === 'block'"))
         browser.call('Emulation.setDeviceMetricsOverride', width=WIDTH // 2, height=HEIGHT // 2,
                      deviceScaleFactor=1, mobile=False)
-        wait_for('the canvas did not follow the window', 10, lambda: browser.evaluate(
-            "Module.canvas.width === %d && Module.canvas.height === %d" % (WIDTH // 2, HEIGHT // 2)))
+        follows = "Module.canvas.width === %d && Module.canvas.height === %d" % (WIDTH // 2,
+                                                                                 HEIGHT // 2)
+        wait_for('the canvas did not follow the window', 10, lambda: browser.evaluate(follows))
 
         heading = browser.evaluate('Module._quillmarsh_heading()')
         browser.drag((200, 200), (400, 200))
