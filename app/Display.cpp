@@ -112,7 +112,8 @@ void onDisplay() {
 
   const long stepsBefore = scene.simulationSteps;
   scene.update();
-  frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore);
+  frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore,
+                      scene.stepAccumulator / Scene::kStepInterval);
   drawFrame();
 }
 

@@ -5,14 +5,15 @@
 
 #include "app/Controls.h"
 
-void FrameStats::addFrame(double seconds, bool stepped) {
+void FrameStats::addFrame(double seconds, bool stepped, double pending) {
   gathered += seconds;
   ++frames;
   if (stepped) ++steps;
   if (gathered < kWindow) return;
   framesPerSecond = frames / gathered;
   msPerFrame = 1000.0 * gathered / frames;
-  stepsPerSecond = steps / gathered;
+  stepsPerSecond = (steps + pending - pendingAtStart) / gathered;
+  pendingAtStart = pending;
   gathered = 0.0;
   frames = 0;
   steps = 0;

@@ -115,7 +115,8 @@ void frame() {
   followWindowSize();
   const long stepsBefore = scene.simulationSteps;
   scene.update();
-  frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore);
+  frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore,
+                      scene.stepAccumulator / Scene::kStepInterval);
   WebRenderer::instance().drawFrame(scene.render, *scene.grid, scene.camera, debugView);
   WebRenderer::instance().drawOutline(scene.pick, scene.camera);
   drawOverlayAndStatus();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 
 #include "app/Controls.h"
@@ -137,6 +138,30 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), printed[k]) << k;
   }
   EXPECT_EQ(scene.selectedKind, ColumnKind::Glass);
+}
+
+TEST_F(SceneTest, AStatusWindowOfSteadyFramesReadsTheStepRateWhereverItsEdgesFall) {
+  // Frames of 0.011 s and of 0.007 s step fifty times a second; a half-second window holds 25 or
+  // 26 whole steps by where its edges fall, and the status line still reads 50 in every one.
+  for (const double frame : {0.011, 0.007}) {
+    FrameStats stats;
+    scene.stepAccumulator = 0.0;
+    std::set<int> wholeSteps;
+    int stepsInWindow = 0;
+    for (int f = 0; f < 600; ++f) {
+      FrameTimer::instance().elapsed = frame;
+      const long before = scene.simulationSteps;
+      scene.update();
+      stepsInWindow += scene.simulationSteps != before;
+      stats.stepsPerSecond = -1.0;  // left so until a window completes
+      stats.addFrame(frame, scene.simulationSteps != before, scene.stepAccumulator / Scene::kStepInterval);
+      if (stats.stepsPerSecond < 0.0) continue;
+      EXPECT_NEAR(stats.stepsPerSecond, 50.0, 1e-6) << frame << " frame " << f;
+      wholeSteps.insert(stepsInWindow);
+      stepsInWindow = 0;
+    }
+    EXPECT_GT(wholeSteps.size(), 1u) << "the windows should hold different counts of whole steps";
+  }
 }
 
 TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {
