@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing Quillmarsh need.
 # Does nothing when they are all present; needs root (or sudo) only when something is missing.
+# Packages given as arguments are installed too (tools/web.sh names the browser build's).
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri freeglut3-dev libglew-dev libdevil-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-apps python3
+  "$@"
 )
 
 missing=()

@@ -5,6 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
+# The browser build (build-web/): its tests run with the others.
+"$root/tools/web.sh" --build-only
 cd "$root/build"
 ctest --output-on-failure -j "$(nproc)"
 # The same tests again on an AddressSanitizer + UBSan build (build-asan/, about half a minute).

@@ -23,7 +23,7 @@ const Pixels kPixels = {0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0, 128, 128, 
 const std::string kPlte = png::chunk("PLTE", std::string(kPixels.begin(), kPixels.end()));
 const Pixels kGrey = {255, 255, 255, 0, 0, 0, 255, 255, 255, 0, 0, 0, 128, 128, 128, 77, 77, 77};
 
-std::string bytes(const char (&text)[], size_t n) { return std::string(text, n); }
+std::string bytes(const char* text, size_t n) { return std::string(text, n); }
 
 // The cause of a refusal, or "" with the decoded pixels in `pixels`.
 std::string decode(const std::string& file, Pixels* pixels = nullptr) {
@@ -78,7 +78,7 @@ TEST(MapImage, HostileImageDataIsRefusedWithItsCause) {
       {png::image(3, 1, 8, 2, '\5' + rgb.substr(1)), "image data is damaged: filter type 5"},
       {png::signature() + png::ihdr(3, 1, 8, 2) + png::chunk("IDAT", "xxxx") +
        png::chunk("IEND", ""), "not a valid zlib stream"},
-      {badCrc, "the image data is damaged (DevIL error"}};
+      {badCrc, "the image data is damaged ("}};
   for (const auto& c : cases) EXPECT_NE(decode(c.first).find(c.second), std::string::npos) << c.second;
 }
 
