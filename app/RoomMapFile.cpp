@@ -1,7 +1,7 @@
-// Free file names and the room's map file.
+// Free file names and the room's map file; the PNG writing is the build's (RoomMapFileDevIL.cpp
+// here, stb_image_write in the page).
 #include "app/RoomMapFile.h"
 
-#include <IL/il.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,24 +25,6 @@ std::string reserveFreeFile(const std::string& folder, const std::string& prefix
     if (errno != EEXIST) return "";
   }
   return "";
-}
-
-bool writeRgbPng(const std::string& path, const std::vector<unsigned char>& rgb, int width,
-                 int height) {
-  if (rgb.size() != static_cast<size_t>(width) * height * 3) return false;
-  ILuint image = 0;
-  ilGenImages(1, &image);
-  ilBindImage(image);
-  // DevIL keeps rows bottom first, as the pixels are.
-  bool saved = ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE,
-                          const_cast<unsigned char*>(rgb.data())) == IL_TRUE;
-  ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
-  ilEnable(IL_FILE_OVERWRITE);
-  saved = saved && ilSave(IL_PNG, path.c_str()) == IL_TRUE;
-  ilDeleteImages(1, &image);
-  while (ilGetError() != IL_NO_ERROR) {
-  }
-  return saved;
 }
 
 std::string saveRoomMap(const std::vector<unsigned char>& rgb, int width, int height,

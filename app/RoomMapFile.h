@@ -10,7 +10,8 @@
 std::string reserveFreeFile(const std::string& folder, const std::string& prefix);
 
 // Writes 8-bit RGB pixels (bottom row first) as a PNG over the (reserved) `path`. Needs DevIL
-// started. False when DevIL cannot write it.
+// started (the page writes with stb_image_write and offers the file as a download). False when
+// it cannot be written.
 bool writeRgbPng(const std::string& path, const std::vector<unsigned char>& rgb, int width,
                  int height);
 

@@ -1,12 +1,11 @@
-// Image for the browser build: the same file reading, header and image data checks and causes as
-// the desktop's decoder, with stb_image decoding in DevIL's place (it also checks the PNG chunk
+// Image decoding for the browser build: the same image data check and causes as the desktop's
+// decoder, with stb_image decoding in DevIL's place (it also checks the PNG chunk
 // checksums, which stb_image skips). The zlib check sees the IDAT chunks joined into one.
 #include <stb/stb_image.h>
 
 #include <cstdint>
 #include <cstring>
 
-#include "platform/FileReader.h"
 #include "platform/image/Image.h"
 #include "platform/image/ImageHeader.h"
 #include "platform/image/PngImageData.h"
@@ -59,27 +58,8 @@ bool joinImageData(const unsigned char* bytes, size_t size, std::string& joined,
 
 }  // namespace
 
-bool Image::load(const char* fileName, std::string& error, const Limits& limits) {
-  width = height = 0;
-  pixels.clear();
-  std::string bytes;
-  const std::string what = std::string("a ") + limits.kind + " file";
-  return FileReader::read(fileName, limits.maxFileBytes, what.c_str(), bytes, error) &&
-         decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error, limits);
-}
-
-bool Image::decode(const unsigned char* bytes, size_t size, std::string& error,
-                      const Limits& limits) {
-  width = height = 0;
-  pixels.clear();
-
-  if (size > limits.maxFileBytes) {
-    error = "it is " + std::to_string(size) + " bytes; a " + limits.kind + " file is at most " +
-            std::to_string(limits.maxFileBytes) + " bytes";
-    return false;
-  }
-  ImageHeader header;
-  if (!header.read(bytes, size, limits.maxSide, error, limits.kind)) return false;
+bool Image::decodeChecked(const unsigned char* bytes, size_t size, const ImageHeader& header,
+                          std::string& error) {
   if (header.format == ImageHeader::Format::Png) {
     std::string joined;
     if (!joinImageData(bytes, size, joined, error) ||

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class ImageHeader;
+
 // Only PNG and JPEG are accepted, recognised from the leading bytes; size and coded data are
 // bounded from the header before DevIL decodes anything.
 class Image {
@@ -24,7 +26,7 @@ class Image {
   bool load(const char* fileName, std::string& error, const Limits& limits);
 
   // Checks the header of the `size` bytes at `bytes` (ImageHeader) and a PNG's image data
-  // (PngImageData), then has DevIL decode them as that format and converts the result (palette,
+  // (PngImageData), then has the build's decoder (DevIL here) decode them as that format and converts the result (palette,
   // grey, alpha, 16-bit) to 8-bit RGB. Anything DevIL reports on the way is a refusal.
   bool decode(const unsigned char* bytes, size_t size, std::string& error, const Limits& limits);
 
@@ -36,4 +38,10 @@ class Image {
   int width = 0;
   int height = 0;
   std::vector<unsigned char> pixels;
+
+ private:
+  // The build's decoder on bytes whose size and header passed: checks a PNG's image data
+  // (PngImageData), decodes to 8-bit RGB of the header's size, or sets `error` to the cause.
+  bool decodeChecked(const unsigned char* bytes, size_t size, const ImageHeader& header,
+                     std::string& error);
 };
