@@ -8,10 +8,14 @@
 //   map -> grid      Scene::buildWorld (app/SceneWorld.cpp): Scene::initRenderResources
 //                    (RenderResources::create, render/RenderResources.cpp), buildRoomFromMap
 //                    (world/WorldBuilder.cpp: MapImage::loadOrExit, the picture decoded by
-//                    platform/image/Image.cpp, then buildWorldFromPixels), then
+//                    platform/image/Image.cpp and ImageDevIL.cpp, then
+//                    buildWorldFromPixels), then
 //                    Scene::enterRoom (light volume, camera)
+//   pick             Scene::update -> Scene::refreshPick (app/SceneEdit.cpp): pickCell along
+//                    the view ray (world/CellPick.cpp); a click edits a column through
+//                    RoomEditor (world/RoomEditor.cpp) and casts the visibility again
 //   step             Scene::update -> Scene::stepSimulation (app/Scene.cpp): LightGrid::step
-//                    (sim/LightGridStep.cpp)
+//                    (sim/LightGridStep.cpp), the light volume's texels made as it goes
 //   upload           Scene::uploadLightVolume (sim/SceneLightUpload.cpp)
 //   visibility       ColorMap::updateVisibility (sim/ColorMapVisibility.cpp), then
 //                    Scene::revealVisibleColumns (app/Scene.cpp)
@@ -22,11 +26,14 @@
 //   plan             FramePasses::plan: FramePlan::build, then FramePlan::joinFaces
 //                    (render/FramePlan.cpp), into the state's lists
 //   passes           FramePasses::drawOpaque, drawEmitters, drawGlass (render/FramePasses.cpp):
-//                    opaque faces in runs (drawFaceRuns), emitters in one vertex-array draw,
-//                    glass cubes by drawBlockFaces
+//                    opaque faces in runs (drawFaceRuns), emitters' corners
+//                    (FramePlan::emitterVertices) in one vertex-array draw, glass cubes by
+//                    drawBlockFaces; the page's backend (web/) replays the same plan
 //   display          presentFrame (app/Display.cpp): the target on a window quad,
 //                    the overlay by ColorMap::drawOverlay (render/ColorMapOverlay.cpp), the
-//                    status line (app/FrameStats.cpp), a screenshot (app/Screenshot.cpp)
+//                    status line (app/FrameStats.cpp), the crosshair, the picked cell's
+//                    outline, the hint and the key card (drawEditView, app/EditView.cpp), a
+//                    screenshot (app/Screenshot.cpp)
 #pragma once
 
 #include <vector>

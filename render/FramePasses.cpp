@@ -79,26 +79,7 @@ void FramePasses::drawOpaque(RenderState& state, const float eye[3], const float
 // Relies on the targets the opaque pass attached. Leaves the back target holding the opaque and
 // emitter cubes, and the front target a copy of it when glass is in view (else what it held).
 void FramePasses::drawEmitters(RenderState& state, const LightGrid& grid, const float eye[3]) {
-  state.emitterPositions.clear();
-  state.emitterColours.clear();
-  state.emitterFog.clear();
-  float colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  for (const GridPos& p : state.emitterCells) {
-    FramePlan::emitterColour(grid.getCell(p.x, p.y, p.z), grid.strength, colour);
-    const float centre[3] = {static_cast<float>(p.x), static_cast<float>(p.y),
-                             static_cast<float>(p.z)};
-    for (const BlockFace& face : kBlockFaces) {
-      if ((p.faces & face.bit) == 0) continue;
-      for (const auto& sign : face.corners) {
-        float corner[3];
-        for (int axis = 0; axis < 3; ++axis)
-          corner[axis] = centre[axis] + static_cast<float>(sign[axis]) * FramePlan::kBlockHalfSize;
-        state.emitterPositions.insert(state.emitterPositions.end(), corner, corner + 3);
-        state.emitterColours.insert(state.emitterColours.end(), colour, colour + 4);
-        state.emitterFog.push_back(std::hypot(corner[0] - eye[0], corner[2] - eye[2]));
-      }
-    }
-  }
+  FramePlan::emitterVertices(state.emitterCells, grid, eye, state.emitterVertices);
   // The flat cubes fade with the room: linear fog over the same horizontal eye distance the
   // block program fades by, so they reach black where the drawn columns end.
   const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -112,14 +93,15 @@ void FramePasses::drawEmitters(RenderState& state, const LightGrid& grid, const 
   glFogf(GL_FOG_END, kFogRange);
   glFogi(GL_FOG_COORD_SRC, GL_FOG_COORD);
   glEnable(GL_FOG);
-  if (!state.emitterFog.empty()) {
+  if (!state.emitterVertices.empty()) {
+    const EmitterVertex* v = state.emitterVertices.data();
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glEnableClientState(GL_FOG_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, state.emitterPositions.data());
-    glColorPointer(4, GL_FLOAT, 0, state.emitterColours.data());
-    glFogCoordPointer(GL_FLOAT, 0, state.emitterFog.data());
-    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(state.emitterFog.size()));
+    glVertexPointer(3, GL_FLOAT, sizeof *v, v->position);
+    glColorPointer(4, GL_FLOAT, sizeof *v, v->colour);
+    glFogCoordPointer(GL_FLOAT, sizeof *v, &v->fog);
+    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(state.emitterVertices.size()));
     glDisableClientState(GL_FOG_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);

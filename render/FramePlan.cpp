@@ -219,3 +219,23 @@ void FramePlan::emitterColour(const GridCell& cell, float strength, float rgba[4
   for (int c = 0; c < 3; ++c) rgba[c] = k * LightGrid::compressLight(cell.emission[c]);
   rgba[3] = 1.0f;
 }
+
+void FramePlan::emitterVertices(const std::vector<GridPos>& cells, const LightGrid& grid,
+                                const float eye[3], std::vector<EmitterVertex>& out) {
+  out.clear();
+  EmitterVertex v{};
+  for (const GridPos& p : cells) {
+    emitterColour(grid.getCell(p.x, p.y, p.z), grid.strength, v.colour);
+    const float centre[3] = {static_cast<float>(p.x), static_cast<float>(p.y),
+                             static_cast<float>(p.z)};
+    for (const BlockFace& face : kBlockFaces) {
+      if ((p.faces & face.bit) == 0) continue;
+      for (const auto& sign : face.corners) {
+        for (int axis = 0; axis < 3; ++axis)
+          v.position[axis] = centre[axis] + static_cast<float>(sign[axis]) * kBlockHalfSize;
+        v.fog = std::hypot(v.position[0] - eye[0], v.position[2] - eye[2]);
+        out.push_back(v);
+      }
+    }
+  }
+}

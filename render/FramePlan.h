@@ -19,6 +19,14 @@ struct OpaqueBlock {
   unsigned faces = 0;
 };
 
+// One corner of an emitter cube's face as both backends send it: position, flat colour, and the
+// fog distance (horizontal, from the eye).
+struct EmitterVertex {
+  float position[3];
+  float colour[4];
+  float fog;
+};
+
 // The same face of a rectangle of opaque cubes side by side, sent as one quad: the first cube
 // is (x, y, z); `length` cubes follow along the run axis (+x, or +z for faces turned along x)
 // and `width` lines of them across it (+z for faces turned along y, +y for the others).
@@ -85,4 +93,9 @@ class FramePlan {
   // Flat colour of an emitter cube at light strength `strength`: k * e / (e + 1) per channel,
   // k = max(0.2, 8 * strength), alpha 1.
   static void emitterColour(const GridCell& cell, float strength, float rgba[4]);
+
+  // The corners of the faces the plan's emitter cells send, four a face in the face table's
+  // order, into `out` (emptied first).
+  static void emitterVertices(const std::vector<GridPos>& cells, const LightGrid& grid,
+                              const float eye[3], std::vector<EmitterVertex>& out);
 };

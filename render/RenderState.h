@@ -52,7 +52,6 @@ struct RenderState {
   std::vector<OpaqueBlock> opaqueBlocks;
   // opaqueBlocks' faces joined into runs along lines of cubes; the opaque pass draws these.
   std::vector<FaceRun> opaqueRuns;
-  // The emitter pass's vertex arrays, refilled each frame from emitterCells: per corner three
-  // position floats, four colour floats and the fog coordinate (horizontal eye distance).
-  std::vector<float> emitterPositions, emitterColours, emitterFog;
+  // The emitter pass's corners, refilled each frame from emitterCells.
+  std::vector<EmitterVertex> emitterVertices;
 };

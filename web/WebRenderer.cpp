@@ -6,6 +6,7 @@
 #include <GLES3/gl3.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <utility>
 
@@ -28,8 +29,6 @@ const double kFieldOfViewDegrees = 60.0;
 const double kNear = 0.1, kFar = 1000.0;
 // Floats per vertex of the block and glass passes: position, normal, texture coordinate.
 constexpr int kBlockStride = 8;
-// Floats per vertex of the emitter pass: position, colour, fog coordinate.
-constexpr int kEmitterStride = 8;
 // As the desktop's texture loader (Utils/TextureLoader.h): a side within every driver's limit.
 constexpr Image::Limits kTextureLimits{2048, 16u << 20, "texture"};
 // Texture units of the samplers, as the desktop layer hands them out.
@@ -448,43 +447,27 @@ void WebRenderer::drawOpaquePass(RenderState& state, const float eye[3],
 
 void WebRenderer::drawEmitterPass(RenderState& state, const LightGrid& grid,
                                   const float eye[3]) {
-  vertices.clear();
-  float colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  const float half = FramePlan::kBlockHalfSize;
-  for (const GridPos& p : state.emitterCells) {
-    FramePlan::emitterColour(grid.getCell(p.x, p.y, p.z), grid.strength, colour);
-    const float centre[3] = {static_cast<float>(p.x), static_cast<float>(p.y),
-                             static_cast<float>(p.z)};
-    for (const BlockFace& face : kBlockFaces) {
-      if ((p.faces & face.bit) == 0) continue;
-      for (const auto& sign : face.corners) {
-        float corner[3];
-        for (int axis = 0; axis < 3; ++axis)
-          corner[axis] = centre[axis] + static_cast<float>(sign[axis]) * half;
-        vertices.insert(vertices.end(), {corner[0], corner[1], corner[2], colour[0], colour[1],
-                                         colour[2], colour[3],
-                                         std::hypot(corner[0] - eye[0], corner[2] - eye[2])});
-      }
-    }
-  }
+  FramePlan::emitterVertices(state.emitterCells, grid, eye, state.emitterVertices);
+  const std::vector<EmitterVertex>& corners = state.emitterVertices;
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  if (!vertices.empty()) {
+  if (!corners.empty()) {
     float mvp[16];
     multiply(projection, modelView, mvp);
     glUseProgram(emitterProgram);
     glUniformMatrix4fv(glGetUniformLocation(emitterProgram, "modelViewProjection"), 1, GL_FALSE,
                        mvp);
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
-                 vertices.data(), GL_STREAM_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(corners.size() * sizeof corners[0]),
+                 corners.data(), GL_STREAM_DRAW);
     for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
-    const GLsizei stride = kEmitterStride * sizeof(float);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+    const GLsizei stride = sizeof(EmitterVertex);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(EmitterVertex, position)));
     glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<const void*>(3 * sizeof(float)));
+                          reinterpret_cast<const void*>(offsetof(EmitterVertex, colour)));
     glVertexAttribPointer(2, 1, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<const void*>(7 * sizeof(float)));
-    const size_t quads = vertices.size() / (4 * kEmitterStride);
+                          reinterpret_cast<const void*>(offsetof(EmitterVertex, fog)));
+    const size_t quads = corners.size() / 4;
     bindQuadIndices(quads);
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
     for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);

@@ -193,6 +193,36 @@ TEST(FramePlan, EmitterColourIsCompressedEmissionTimesAFlooredStrength) {
   }
 }
 
+TEST(FramePlan, EmitterCornersSpanEachSentFaceInItsCellsColourFoggedByHorizontalDistance) {
+  LightGrid g;
+  g.resize(4, 4, 4);
+  g.strength = 0.5f;
+  put(g, 2, 3, 1, 0.0f, true);
+  const float eye[3] = {0.5f, -7.0f, 3.0f};
+  float colour[4];
+  FramePlan::emitterColour(g.getCell(2, 3, 1), g.strength, colour);
+  std::vector<EmitterVertex> out(3);
+  for (int f = 0; f < 6; ++f) {
+    const unsigned two = kBlockFaces[f].bit | kBlockFaces[(f + 2) % 6].bit;
+    FramePlan::emitterVertices({GridPos{2, 3, 1, two}}, g, eye, out);
+    ASSERT_EQ(out.size(), 8u) << f;
+    const int first = std::min(f, (f + 2) % 6);  // its corners come first
+    const int axis = kBlockFaces[first].normal[0] ? 0 : kBlockFaces[first].normal[1] ? 1 : 2;
+    std::set<std::tuple<float, float, float>> corners;
+    for (int v = 0; v < 4; ++v) {
+      const EmitterVertex& c = out[v];
+      const float cell[3] = {2, 3, 1};
+      for (int a = 0; a < 3; ++a)
+        EXPECT_EQ(std::fabs(c.position[a] - cell[a]), 0.5f) << f << " " << v;
+      EXPECT_EQ(c.position[axis] - cell[axis], 0.5f * kBlockFaces[first].normal[axis]) << f;
+      EXPECT_FLOAT_EQ(c.fog, std::hypot(c.position[0] - eye[0], c.position[2] - eye[2]));
+      EXPECT_TRUE(std::equal(colour, colour + 4, c.colour));
+      corners.insert({c.position[0], c.position[1], c.position[2]});
+    }
+    EXPECT_EQ(corners.size(), 4u) << f;
+  }
+}
+
 TEST(BlockFaces, EachFaceLiesOnItsNormalsSideAndIsTexturedOnceTheWayTheTileReads) {
   // Per face: the axis s follows and whether s grows with it, the same for t.
   const struct { int sAxis, sSign, tAxis, tSign; } texture[6] = {
