@@ -355,6 +355,22 @@ void WebRenderer::bindQuadIndices(size_t quads) {
                indices.data(), GL_STATIC_DRAW);
 }
 
+size_t WebRenderer::sendBlockVertices() {
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
+               vertices.data(), GL_STREAM_DRAW);
+  for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+  const GLsizei stride = kBlockStride * sizeof(float);
+  glVertexAttribPointer(ProgramSource::kPositionAttribute, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+  glVertexAttribPointer(ProgramSource::kNormalAttribute, 3, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(3 * sizeof(float)));
+  glVertexAttribPointer(ProgramSource::kTexCoord0Attribute, 2, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(6 * sizeof(float)));
+  const size_t quads = vertices.size() / (4 * kBlockStride);
+  bindQuadIndices(quads);
+  return quads;
+}
+
 void WebRenderer::setMatrices(unsigned program) {
   glUniformMatrix4fv(glGetUniformLocation(program, ProgramSource::kModelView), 1, GL_FALSE,
                      modelView);
@@ -427,18 +443,7 @@ void WebRenderer::drawOpaquePass(RenderState& state, const float eye[3],
   glBindTexture(GL_TEXTURE_2D, tileTex);
   glActiveTexture(GL_TEXTURE0);
 
-  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
-               vertices.data(), GL_STREAM_DRAW);
-  for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
-  const GLsizei stride = kBlockStride * sizeof(float);
-  glVertexAttribPointer(ProgramSource::kPositionAttribute, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
-  glVertexAttribPointer(ProgramSource::kNormalAttribute, 3, GL_FLOAT, GL_FALSE, stride,
-                        reinterpret_cast<const void*>(3 * sizeof(float)));
-  glVertexAttribPointer(ProgramSource::kTexCoord0Attribute, 2, GL_FLOAT, GL_FALSE, stride,
-                        reinterpret_cast<const void*>(6 * sizeof(float)));
-  const size_t quads = vertices.size() / (4 * kBlockStride);
-  bindQuadIndices(quads);
+  const size_t quads = sendBlockVertices();
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
   for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
   glUseProgram(0);
@@ -545,18 +550,7 @@ void WebRenderer::drawGlassPass(RenderState& state, const LightGrid& grid, const
     glBindTexture(GL_TEXTURE_2D, targets[state.frontTarget]);
     glActiveTexture(GL_TEXTURE0);
 
-    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
-                 vertices.data(), GL_STREAM_DRAW);
-    for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
-    const GLsizei stride = kBlockStride * sizeof(float);
-    glVertexAttribPointer(ProgramSource::kPositionAttribute, 3, GL_FLOAT, GL_FALSE, stride,
-                          nullptr);
-    glVertexAttribPointer(ProgramSource::kNormalAttribute, 3, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<const void*>(3 * sizeof(float)));
-    glVertexAttribPointer(ProgramSource::kTexCoord0Attribute, 2, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<const void*>(6 * sizeof(float)));
-    bindQuadIndices(vertices.size() / (4 * kBlockStride));
+    sendBlockVertices();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     for (size_t i = 0; i < state.glassCells.size(); ++i) {

@@ -48,6 +48,9 @@ class WebRenderer {
   void present(const RenderState& state, int debugView);
   // Binds the quad indices for `quads` quads of four vertices each, growing them as needed.
   void bindQuadIndices(size_t quads);
+  // Sends `vertices` (block layout: position, normal, texture coordinate) to the vertex buffer,
+  // enables attributes 0 to 2 for them and binds the quad indices; returns the quad count.
+  size_t sendBlockVertices();
   // Sets the matrices of a program translated from a desktop file.
   void setMatrices(unsigned program);
 
