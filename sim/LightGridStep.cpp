@@ -5,7 +5,7 @@
 //
 // The sweep runs over rows of cells, sixteen cells at a time, reading the three light planes and the
 // kept fraction only, and makes each cell's light volume texel from its new light; emitters (a
-// short list) are redone after their slab's rows with their emission added.
+// short list) are redone after their row with their emission added.
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
@@ -39,6 +39,15 @@ QM_INLINE Lanes load(const float* p) {
   Lanes v;
   std::memcpy(&v, p, sizeof v);
   return v;
+}
+// Lanes 1 .. 15 of a, then lane 0 of b: the group one cell further on.
+QM_INLINE Lanes shiftedOn(Lanes a, Lanes b) {
+  return __builtin_shuffle(a, b, Mask{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+}
+// Lane 15 of a, then lanes 0 .. 14 of b: the group one cell back from b.
+QM_INLINE Lanes shiftedBack(Lanes a, Lanes b) {
+  return __builtin_shuffle(a, b,
+                           Mask{15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30});
 }
 QM_INLINE Lanes select(Mask m, Lanes a, Lanes b) {
   return reinterpret_cast<Lanes>((reinterpret_cast<Mask>(a) & m) | (reinterpret_cast<Mask>(b) & ~m));
@@ -108,70 +117,146 @@ void stepRow(const Rows rows[3], const float* keep, float decay, int width, floa
     }
     texels[x] = LightGrid::lightTexel(light);
   };
-  // A lane group at x reads x - 1 .. x + kLanes, so it serves the cells 1 .. width - 2; the last
-  // group may overlap the one before it (each cell's result depends only on the current light).
-  const int interior = width - 2;
-  if (interior < kLanes) {
+  if (width < kLanes) {
     for (int x = 0; x < width; ++x) cell(x);
     return;
   }
-  const auto group = [&](int x) {
+  // The stores below are byte copies, which could alias anything the compiler cannot see is
+  // private: a local copy of the row pointers stays in registers instead of being read again
+  // after every store.
+  const Rows local[3] = {rows[0], rows[1], rows[2]};
+  // Lane groups start at multiples of kLanes, so that on rows that start on a cache line no load
+  // or store spans two lines; a group's x - 1 and x + 1 neighbours are its own lanes shifted by
+  // one, filled in from the groups beside it (the outside's zero at the row's ends).
+  const auto group = [&](int x, const Lanes (&xm)[3], const Lanes (&own)[3], const Lanes (&xp)[3]) {
     const Lanes kept = load(keep + x);
     Mask texel = Mask{} + static_cast<std::int32_t>(0xFF000000u);
     for (int k = 0; k < 3; ++k) {
-      const Rows& r = rows[k];
-      const Lanes light = diffused(load(r.own + x), load(r.own + x + 1), load(r.own + x - 1),
-                                   load(r.yp + x), load(r.ym + x), load(r.zp + x),
-                                   load(r.zm + x), kept) *
+      const Rows& r = local[k];
+      const Lanes light = diffused(own[k], xp[k], xm[k], load(r.yp + x), load(r.ym + x),
+                                   load(r.zp + x), load(r.zm + x), kept) *
                           decay;
       std::memcpy(out + k * stride + x, &light, sizeof light);
       texel |= channelBytes(light) << (8 * k);
     }
     std::memcpy(texels + x, &texel, sizeof texel);
   };
-  cell(0);
-  for (int x = 1; x + kLanes <= width - 1; x += kLanes) group(x);
-  if (interior % kLanes != 0) group(width - 1 - kLanes);
-  cell(width - 1);
+  Lanes before[3] = {}, own[3], xm[3], xp[3];
+  for (int k = 0; k < 3; ++k) own[k] = load(local[k].own);
+  for (int x = 0; x + kLanes <= width; x += kLanes) {
+    for (int k = 0; k < 3; ++k) {
+      xm[k] = shiftedBack(before[k], own[k]);
+      if (x + 2 * kLanes <= width) {
+        const Lanes after = load(local[k].own + x + kLanes);
+        xp[k] = shiftedOn(own[k], after);
+        before[k] = own[k];
+        own[k] = after;
+      } else {
+        // The last whole group: a part group may follow it.
+        xp[k] = x + kLanes < width ? load(local[k].own + x + 1) : shiftedOn(own[k], Lanes{});
+      }
+    }
+    group(x, xm, x + 2 * kLanes <= width ? before : own, xp);
+  }
+  // The cells after the last whole group: a group ending at the row's end, overlapping the one
+  // before it (each cell's result depends only on the current light).
+  if (width % kLanes != 0) {
+    const int x = width - kLanes;
+    for (int k = 0; k < 3; ++k) {
+      own[k] = load(local[k].own + x);
+      xm[k] = x > 0 ? load(local[k].own + x - 1) : shiftedBack(Lanes{}, own[k]);
+      xp[k] = shiftedOn(own[k], Lanes{});
+    }
+    group(x, xm, own, xp);
+  }
 }
 
 }  // namespace
 
-void LightGrid::sweepRows(long firstRow, long endRow) {
+// A slab updates the light in place: row q's new light waits in the slab's scratch until no row
+// still to be computed reads its old light. The last reader of row q is row q + sizeY (the cell
+// above it in z), so a ring of sizeY + 1 rows suffices; rows within sizeY of a slab's ends are
+// read by the slabs beside it as well and are held until every slab is done (commitHeldRows).
+// The light is so read once and written once, with no second generation passing through memory.
+namespace {
+
+// The first float of `store` on a cache line (stores hold a line's worth of slack).
+template <class Store>
+auto lineAligned(Store& store) {
+  const auto at = reinterpret_cast<std::uintptr_t>(store.data()) % 64;
+  return store.data() + (64 - at) % 64 / sizeof(float);
+}
+
+struct SlabRows {
+  long first, end, lag, rows;
+  // True for a row the slab beside this one reads: it is written only after every slab is done.
+  bool held(long q) const {
+    return (first > 0 && q < first + lag) || (end < rows && q >= end - lag);
+  }
+  // Slot of a held row in the slab's `held` scratch: the first rows, then the last.
+  long heldSlot(long q) const { return q < first + lag ? q - first : lag + q - (end - lag); }
+};
+
+}  // namespace
+
+void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
   const long plane = static_cast<long>(sizeX) * sizeY;
+  const long rowFloats = 3L * sizeX;
+  const SlabRows slab{firstRow, endRow, sizeY, static_cast<long>(sizeY) * sizeZ};
   const float* none = zeroRow.data();
-  for (long row = firstRow; row < endRow; ++row) {
-    const int z = static_cast<int>(row / sizeY), y = static_cast<int>(row % sizeY);
-    const long base = row * sizeX;
+  const auto pending = [&](long q) {
+    return slab.held(q) ? lineAligned(scratch.held) + slab.heldSlot(q) * rowFloats
+                        : lineAligned(scratch.ring) + q % (slab.lag + 1) * rowFloats;
+  };
+  const auto writeBack = [&](long q) {
+    const float* from = pending(q);
+    for (int k = 0; k < 3; ++k)
+      std::memcpy(current + k * planeStride + q * sizeX, from + k * sizeX, sizeX * sizeof(float));
+  };
+  auto emitter = std::lower_bound(emitters.begin(), emitters.end(), firstRow * sizeX);
+  for (long q = firstRow; q < endRow; ++q) {
+    const int z = static_cast<int>(q / sizeY), y = static_cast<int>(q % sizeY);
+    const long base = q * sizeX;
     Rows rows[3];
     for (int k = 0; k < 3; ++k) {
       const float* own = current + k * planeStride + base;
       rows[k] = Rows{own, y + 1 < sizeY ? own + sizeX : none, y > 0 ? own - sizeX : none,
                      z + 1 < sizeZ ? own + plane : none, z > 0 ? own - plane : none};
     }
-    stepRow(rows, keep.data() + base, decay, sizeX, next + base, planeStride,
-            texels.data() + base);
-  }
-  std::memset(hidden.data() + firstRow * sizeX, 1, (endRow - firstRow) * sizeX);
+    float* out = pending(q);
+    stepRow(rows, keep + base, decay, sizeX, out, sizeX, texels + base);
 
-  // Emitters of these rows: the same sum again, with their emission added before the decay.
-  const long first = firstRow * sizeX, end = endRow * sizeX;
-  for (auto e = std::lower_bound(emitters.begin(), emitters.end(), first);
-       e != emitters.end() && *e < end; ++e) {
-    const long i = *e;
-    const int x = static_cast<int>(i % sizeX), y = static_cast<int>(i / sizeX % sizeY),
-              z = static_cast<int>(i / plane);
-    float light[3];
-    for (int k = 0; k < 3; ++k) {
-      const float* c = current + k * planeStride;
-      const float d = diffused(c[i], x + 1 < sizeX ? c[i + 1] : 0.0f, x > 0 ? c[i - 1] : 0.0f,
-                               y + 1 < sizeY ? c[i + sizeX] : 0.0f, y > 0 ? c[i - sizeX] : 0.0f,
-                               z + 1 < sizeZ ? c[i + plane] : 0.0f, z > 0 ? c[i - plane] : 0.0f,
-                               keep[i]);
-      light[k] = (d + strength * emission[3 * i + k]) * decay;
-      next[k * planeStride + i] = light[k];
+    // Emitters of this row: the same sum again, with their emission added before the decay.
+    for (; emitter != emitters.end() && *emitter < base + sizeX; ++emitter) {
+      const long i = *emitter;
+      const int x = static_cast<int>(i - base);
+      float light[3];
+      for (int k = 0; k < 3; ++k) {
+        const Rows& r = rows[k];
+        const float d = diffused(r.own[x], x + 1 < sizeX ? r.own[x + 1] : 0.0f,
+                                 x > 0 ? r.own[x - 1] : 0.0f, r.yp[x], r.ym[x], r.zp[x], r.zm[x],
+                                 keep[i]);
+        light[k] = (d + strength * emission[3 * i + k]) * decay;
+        out[k * sizeX + x] = light[k];
+      }
+      texels[i] = lightTexel(light);
     }
-    texels[i] = lightTexel(light);
+
+    const long done = q - slab.lag;  // no row after q reads this one's old light
+    if (done >= firstRow && !slab.held(done)) writeBack(done);
+  }
+  for (long q = std::max(firstRow, endRow - slab.lag); q < endRow; ++q)
+    if (!slab.held(q)) writeBack(q);
+  std::memset(hidden.data() + firstRow * sizeX, 1, (endRow - firstRow) * sizeX);
+}
+
+void LightGrid::commitHeldRows(long firstRow, long endRow, const SlabScratch& scratch) {
+  const SlabRows slab{firstRow, endRow, sizeY, static_cast<long>(sizeY) * sizeZ};
+  for (long q = firstRow; q < endRow; ++q) {
+    if (!slab.held(q)) continue;
+    const float* from = lineAligned(scratch.held) + slab.heldSlot(q) * 3L * sizeX;
+    for (int k = 0; k < 3; ++k)
+      std::memcpy(current + k * planeStride + q * sizeX, from + k * sizeX, sizeX * sizeof(float));
   }
 }
 
@@ -179,7 +264,6 @@ void LightGrid::step() {
   assert(allocated);
   // A grid without cells has nothing to diffuse and no cell for the light to move to.
   if (sizeX <= 0 || sizeY <= 0 || sizeZ <= 0) return;
-  assert(current != next);
   if (emittersStale) rebuildEmitters();
 
   // The wandering light's draw comes first: the sweep calls no rand() and both its cells are
@@ -212,14 +296,24 @@ void LightGrid::step() {
   const long bySize = std::max(1L, cellCount() / std::max(1L, minCellsPerSlab));
   const long perThreads = workers.threads() > 1 ? 4L * workers.threads() : 1L;
   const int slabs = static_cast<int>(std::min({perThreads, rows, bySize}));
+  if (scratch.size() != static_cast<std::size_t>(slabs)) scratch.resize(slabs);
+  const std::size_t rowFloats = 3 * static_cast<std::size_t>(sizeX);
+  for (SlabScratch& held : scratch) {
+    held.ring.resize((sizeY + 1) * rowFloats + kLanes);
+    held.held.resize(2 * sizeY * rowFloats + kLanes);
+  }
   workers.run(slabs, [this, rows, slabs](int s) {
-    sweepRows(rows * s / slabs, rows * (s + 1) / slabs);
+    sweepSlab(rows * s / slabs, rows * (s + 1) / slabs, scratch[s]);
   });
+  if (slabs > 1)
+    workers.run(slabs, [this, rows, slabs](int s) {
+      commitHeldRows(rows * s / slabs, rows * (s + 1) / slabs, scratch[s]);
+    });
 
   // The cells the wandering light rewrites keep their content from before this step.
   const auto keepAsBefore = [this](int x, int y, int z, const GridCell& before) {
     const long i = index(x, y, z);
-    for (int k = 0; k < 3; ++k) next[k * planeStride + i] = before.light[k];
+    for (int k = 0; k < 3; ++k) current[k * planeStride + i] = before.light[k];
     hidden[i] = before.hidden ? 1 : 0;
     texels[i] = lightTexel(before.light);
   };
@@ -243,6 +337,5 @@ void LightGrid::step() {
     keepAsBefore(lightX, lightY, lightZ, light);
   }
 
-  std::swap(current, next);
   texelsStale = false;
 }

@@ -145,7 +145,7 @@ void restore(LightGrid& g, const std::vector<float>& light, const GridCell& wand
   g.setCell(g.lightX, g.lightY, g.lightZ, left);
   g.setCell(x, y, z, wandering);
   g.lightX = x, g.lightY = y, g.lightZ = z;
-  for (long i = 0; i < 3 * g.cellCount(); ++i) g.current[i] = light[i];
+  for (long i = 0; i < 3 * g.lightPlaneStride(); ++i) g.current[i] = light[i];
 }
 
 // The shipped room lit for a while, then left with strength 0: its light falls through the
@@ -158,7 +158,8 @@ void BM_StepFadingRoom(benchmark::State& state) {
   room.grid().strength = 0.0f;
   const long cells = room.grid().cellCount();
   // Only the light changes in a step; the wandering light is put back with it.
-  const std::vector<float> lit(room.grid().current, room.grid().current + 3 * cells);
+  const std::vector<float> lit(room.grid().current,
+                              room.grid().current + 3 * room.grid().lightPlaneStride());
   const LightGrid& g = room.grid();
   const GridCell wandering = g.getCell(g.lightX, g.lightY, g.lightZ);
   const int wx = g.lightX, wy = g.lightY, wz = g.lightZ;
@@ -186,7 +187,8 @@ void BM_StepSubnormalRoom(benchmark::State& state) {
   for (int i = 0; i < 500; ++i) room.grid().step();
   room.grid().strength = 0.0f;
   const long cells = room.grid().cellCount();
-  std::vector<float> faint(room.grid().current, room.grid().current + 3 * cells);
+  std::vector<float> faint(room.grid().current,
+                           room.grid().current + 3 * room.grid().lightPlaneStride());
   for (float& l : faint) l *= 1e-40f;
   const LightGrid& g = room.grid();
   const GridCell wandering = g.getCell(g.lightX, g.lightY, g.lightZ);

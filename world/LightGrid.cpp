@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -12,28 +13,46 @@ LightGrid::LightGrid() { outside.opacity = 1.0f; }
 
 LightGrid::~LightGrid() = default;
 
+namespace {
+
+constexpr long kPage = 4096, kLine = 64;
+
+// Fills `store` with `count` elements of `value` (and a page of slack) and returns the first of
+// them, placed `line` cache lines into a 4 KiB page.
+template <class T>
+T* placeInPage(std::vector<T>& store, long count, long line, T value) {
+  store.assign(count + kPage / sizeof(T), value);
+  const long at = static_cast<long>(reinterpret_cast<std::uintptr_t>(store.data()) % kPage);
+  return store.data() + ((line * kLine - at) % kPage + kPage) % kPage / sizeof(T);
+}
+
+}  // namespace
+
 void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   assert(newSizeX >= 0 && newSizeY >= 0 && newSizeZ >= 0);
   sizeX = newSizeX;
   sizeY = newSizeY;
   sizeZ = newSizeZ;
   const long count = cellCount();
-  planeStride = count;
+  // The step reads each plane at a cell, one row and one layer away; rows of big grids are whole
+  // pages apart and so are planes of a power-of-two size, so that the reads of all three planes
+  // would meet in a few cache sets. Planes 5 lines apart in the page (and the other arrays at
+  // lines of their own) keep them spread.
+  const long pageFloats = kPage / static_cast<long>(sizeof(float));
+  planeStride = count + ((5 * kLine / 4 - count) % pageFloats + pageFloats) % pageFloats;
   // assign() rather than resize(): a grid resized to its own size is emptied as well.
-  lightA.assign(3 * count, 0.0f);
-  lightB.assign(3 * count, 0.0f);
+  current = placeInPage(lightA, 3 * planeStride, 0, 0.0f);
+  next = placeInPage(lightB, 3 * planeStride, 0, 0.0f);
   opacity.assign(count, 0.0f);
   emission.assign(3 * count, 0.0f);
   flags.assign(count, 0);
   hidden.assign(count, 0);
-  keep.assign(count, 1.0f);
+  keep = placeInPage(keepStore, count, 32, 1.0f);
   emitters.clear();
   emittersStale = false;
-  texels.assign(count, 0);
+  texels = placeInPage(texelStore, count, 40, std::uint32_t{0});
   texelsStale = true;
   zeroRow.assign(sizeX, 0.0f);
-  current = lightA.data();
-  next = lightB.data();
   allocated = true;
 }
 
@@ -128,7 +147,7 @@ const std::uint32_t* LightGrid::lightTexels() {
     refreshTexels(0, cellCount());
     texelsStale = false;
   }
-  return texels.data();
+  return texels;
 }
 
 bool LightGrid::contains(float x, float y, float z) const {

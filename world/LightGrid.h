@@ -3,9 +3,10 @@
 // Reads outside the grid give the solid, dark `outside` cell; writes outside are ignored.
 //
 // Storage is one array per field, so the step moves only what its rule reads and writes: the light
-// is three planes (r, g, b) per generation, `current` and `next`; opacity, emission and the flags
-// have one copy. setCell and setNextCell are the only writers of a cell and keep the step's derived
-// arrays (the kept fraction of light per cell, the list of emitters) in step with every edit.
+// is three planes (r, g, b) per generation, `current` and `next` (the step updates `current` in
+// place; `next` serves setNextCell and swapBuffers); opacity, emission and the flags have one
+// copy. setCell and setNextCell are the only writers of a cell and keep the step's derived arrays
+// (the kept fraction of light per cell, the list of emitters) in step with every edit.
 #pragma once
 
 #include <cstdint>
@@ -35,10 +36,11 @@ class LightGrid {
   void setNextCell(int x, int y, int z, const GridCell& cell);
   void swapBuffers();
 
-  // One diffusion step: writes the next generation's light into `next`, marks every cell hidden,
-  // refreshes `texels`, lets the wandering light try a move (uses rand()), and swaps. The sweep is
-  // split into slabs of rows run by `pool` (the shared pool when null); every cell's result is
-  // the same for any split. Allocates nothing.
+  // One diffusion step: replaces the light in `current` with the next generation's, marks every
+  // cell hidden, refreshes `texels` and lets the wandering light try a move (uses rand()); `next`
+  // is left as it was. The sweep is split into slabs of rows run by `pool` (the shared pool when
+  // null); every cell's result is the same for any split. Allocates only on the first step after
+  // a resize or a change of slab count.
   void step();
 
   // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
@@ -81,9 +83,12 @@ class LightGrid {
   float strength = 0.0f;
   bool allocated = false;
   float decay = 0.916f;
-  // Light of the current and the next generation: plane k (r, g, b) of cell i at [k*cells + i].
+  // Light of the current and the next generation: plane k (r, g, b) of cell i at
+  // [k * lightPlaneStride() + i].
   float* current = nullptr;
   float* next = nullptr;
+  // Floats from one light plane to the next: a little more than cellCount(), see resize().
+  long lightPlaneStride() const { return planeStride; }
   GridCell outside;
   // The pool that runs the step's slabs; null: WorkerPool::shared().
   WorkerPool* pool = nullptr;
@@ -96,11 +101,21 @@ class LightGrid {
 
   // The single-copy fields of cell i, and what the step derives from them.
   void writeFields(long i, const GridCell& cell);
-  void sweepRows(long firstRow, long endRow);
+  // The step's sweep of one slab of rows, and the writing of the rows it held back (see
+  // LightGridStep.cpp).
+  struct SlabScratch {
+    std::vector<float> ring;  // rows the slab writes back itself, three planes a row
+    std::vector<float> held;  // its first and last rows, which the slabs beside it read
+  };
+  void sweepSlab(long firstRow, long endRow, SlabScratch& scratch);
+  void commitHeldRows(long firstRow, long endRow, const SlabScratch& scratch);
   void rebuildEmitters();
   void refreshTexels(long first, long end);
 
-  long planeStride = 0;              // cells
+  // The arrays the step streams through start at chosen places in a 4 KiB page (`current` and
+  // `keep`, `texels` point into their stores), so that the same cell of each never shares a cache
+  // set with the others.
+  long planeStride = 0;
   std::vector<float> lightA, lightB;  // 3 planes each
   std::vector<float> opacity;
   std::vector<float> emission;  // r, g, b per cell, interleaved
@@ -108,10 +123,13 @@ class LightGrid {
   std::vector<unsigned char> hidden;
   // Derived for the step: the fraction of the neighbourhood's light a cell keeps, (1 - opacity),
   // or 0 for a cell opaque to light; the emitters' indices in increasing order.
-  std::vector<float> keep;
+  std::vector<float> keepStore;
+  float* keep = nullptr;
   std::vector<long> emitters;
   bool emittersStale = true;
-  std::vector<std::uint32_t> texels;
+  std::vector<std::uint32_t> texelStore;
+  std::uint32_t* texels = nullptr;
   bool texelsStale = true;
   std::vector<float> zeroRow;  // the outside's light, one row long
+  std::vector<SlabScratch> scratch;  // one per slab of the last step
 };

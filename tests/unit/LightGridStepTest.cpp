@@ -49,6 +49,8 @@ TEST(LightGridStep, MatchesThePlainRuleBitForBitOnAnyThreadCountAndNeverBrighten
       {1, 1, 1, false, 0.05f, 40}, {1, 6, 1, false, 0.05f, 40}, {7, 1, 3, false, 0.05f, 40},
       {2, 2, 2, false, 0.05f, 40}, {13, 3, 11, false, 0.05f, 60}, {8, 5, 7, true, 0.05f, 300},
       {37, 3, 7, false, 0.05f, 40}, {18, 2, 3, true, 0.05f, 40},  // rows in groups of cells
+      {16, 2, 3, false, 0.05f, 40}, {32, 3, 5, true, 0.05f, 40},  // rows of whole groups only
+      {19, 4, 31, true, 0.05f, 40},  // slabs long enough to write rows back before they end
       {6, 5, 4, false, 0.0f, 1100}};  // the last fades through the subnormals to zero
   // 3 and 8 threads split 33 or 35 rows unevenly, and 8 threads more slabs than a grid of 3 rows has.
   std::unique_ptr<WorkerPool> pools[] = {std::make_unique<WorkerPool>(1), std::make_unique<WorkerPool>(2),
@@ -106,8 +108,10 @@ TEST(LightGrid, CellIndexAndTheOutsideCellOnEverySide) {
   }
   lit.setSolid();
   EXPECT_TRUE(sameBits(g.outside, lit));
-  for (int i = 0; i < 3 * 4 * 5 * 3; ++i)  // plane 1 (green) of cell 43 in each generation
-    EXPECT_EQ(g.current[i] + g.next[i], i == 3 * 4 * 5 + (3 * 4 + 2) * 3 + 1 ? 14.0f : 0.0f) << i;
+  const long stride = g.lightPlaneStride();
+  ASSERT_GE(stride, 3 * 4 * 5);
+  for (long i = 0; i < 3 * stride; ++i)  // plane 1 (green) of cell 43 in each generation
+    EXPECT_EQ(g.current[i] + g.next[i], i == stride + (3 * 4 + 2) * 3 + 1 ? 14.0f : 0.0f) << i;
   // The trilinear sample of a field that grows at its own rate along each axis is the field
   // itself: it reads every corner from its own axis.
   for (int i = 0; i < 3 * 4 * 5; ++i) {

@@ -74,7 +74,7 @@ TEST(WorldBuilder, WallGlassLightAndNearMissColumnsBetweenFloorAndCeiling) {
   // Every cell starts unlit and visible, the other buffer empty; the room height sets the ceiling.
   for (long i = 0; i < 6L * 6; ++i) {
     EXPECT_TRUE(!room.grid.hiddenAt(i) && room.grid.lightAt(i, 0) == 0.0f) << i;
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(room.grid.next[k * 36 + i], 0.0f) << i;
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(room.grid.next[k * room.grid.lightPlaneStride() + i], 0.0f) << i;
   }
   Room low(2, 2, 3, {{0, kBlue}});
   expectEmitter(low.cell(0, 2, 0), 350, 350, 150);
