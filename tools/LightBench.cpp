@@ -8,6 +8,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -136,6 +138,48 @@ BENCHMARK_TEMPLATE(BM_Memcpy256x16x256, 3 * static_cast<long>(sizeof(float)))
     ->Name("BM_Memcpy256x16x256_Light")->ArgName("threads")->Arg(1)->Arg(0)
     ->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The step and the copy of one cell buffer taken in turns, a pair an iteration, on the same pool:
+// both see the same machine (other load, clock, the cache each leaves the other), so their
+// ratio holds where separate runs drift. Reports the median of each; the copy evicts the step's
+// arrays from the cache between steps, as a frame's drawing does in the program.
+void BM_StepBesideMemcpy256x16x256(benchmark::State& state) {
+  LightGrid g;
+  largeRoom(7).copyTo(g);
+  WorkerPool& pool = poolFor(static_cast<int>(state.range(0)));
+  g.pool = &pool;
+  const long bytes = static_cast<long>(sizeof(GridCell)) * kLargeCells;
+  std::vector<char> from(bytes, 1), to(bytes, 2);
+  const int slabs = pool.threads();
+  std::vector<double> step, copy;
+  std::srand(1);
+  using Clock = std::chrono::steady_clock;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    g.step();
+    const auto t1 = Clock::now();
+    pool.run(slabs, [&](int s) {
+      const long first = bytes * s / slabs, end = bytes * (s + 1) / slabs;
+      std::memcpy(to.data() + first, from.data() + first, end - first);
+    });
+    benchmark::DoNotOptimize(to.data());
+    const auto t2 = Clock::now();
+    step.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    copy.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+    state.SetIterationTime(std::chrono::duration<double>(t2 - t0).count());
+  }
+  const auto median = [](std::vector<double> v) {
+    if (v.empty()) return 0.0;
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+  };
+  state.counters["threads"] = slabs;
+  state.counters["step_ms"] = median(step);
+  state.counters["memcpy_ms"] = median(copy);
+  state.counters["ratio"] = median(step) / median(copy);
+}
+BENCHMARK(BM_StepBesideMemcpy256x16x256)->ArgName("threads")->Arg(1)->Arg(0)
+    ->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+
 // Puts back the light of every cell and the wandering light where it was.
 void restore(LightGrid& g, const std::vector<float>& light, const GridCell& wandering, int x, int y,
              int z) {
@@ -234,9 +278,12 @@ class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-        ms[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
-            run.real_accumulated_time * 1e3 / run.iterations;
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
+        const std::string name =
+            run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
+        ms[name] = run.real_accumulated_time * 1e3 / run.iterations;
+        for (const auto& [counter, value] : run.counters) counters[name + ":" + counter] = value;
+      }
     ConsoleReporter::ReportRuns(runs);
   }
   // Milliseconds of a run, or -1 when it was filtered out.
@@ -244,7 +291,13 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const auto it = ms.find(name);
     return it == ms.end() ? -1.0 : it->second;
   }
+  // A counter of a run ("name:counter"), or -1.
+  double counter(const std::string& name) const {
+    const auto it = counters.find(name);
+    return it == counters.end() ? -1.0 : it->second.value;
+  }
   std::map<std::string, double> ms;
+  std::map<std::string, benchmark::Counter> counters;
 };
 
 }  // namespace
@@ -265,5 +318,16 @@ int main(int argc, char** argv) {
       reporter.at("BM_Memcpy256x16x256_Light/threads:1"),
       reporter.at("BM_Memcpy256x16x256_Light/threads:0"),
       reporter.at("BM_Step256x16x256_PlainRule"), reporter.at("BM_StepShippedRoom") * 1e3);
+  const auto turns = [&](const char* threads) {
+    const std::string run = std::string("BM_StepBesideMemcpy256x16x256/threads:") + threads;
+    return std::array<double, 3>{reporter.counter(run + ":step_ms"),
+                                 reporter.counter(run + ":memcpy_ms"),
+                                 reporter.counter(run + ":ratio")};
+  };
+  const auto one = turns("1"), every = turns("0");
+  std::printf(
+      "summary, step and memcpy of one cell buffer taken in turns (medians): %.2f / %.2f ms = "
+      "%.2f with 1 thread, %.2f / %.2f ms = %.2f with %d threads\n",
+      one[0], one[1], one[2], every[0], every[1], every[2], all);
   return 0;
 }
