@@ -247,7 +247,6 @@ void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
   }
   for (long q = std::max(firstRow, endRow - slab.lag); q < endRow; ++q)
     if (!slab.held(q)) writeBack(q);
-  std::memset(hidden.data() + firstRow * sizeX, 1, (endRow - firstRow) * sizeX);
 }
 
 void LightGrid::commitHeldRows(long firstRow, long endRow, const SlabScratch& scratch) {
@@ -310,11 +309,17 @@ void LightGrid::step() {
       commitHeldRows(rows * s / slabs, rows * (s + 1) / slabs, scratch[s]);
     });
 
+  // Every cell hidden until the visibility marks it seen again.
+  if (++stepCount == 0) {
+    std::fill(seenAt.begin(), seenAt.end(), 0u);
+    stepCount = 1;
+  }
+
   // The cells the wandering light rewrites keep their content from before this step.
   const auto keepAsBefore = [this](int x, int y, int z, const GridCell& before) {
     const long i = index(x, y, z);
     for (int k = 0; k < 3; ++k) current[k * planeStride + i] = before.light[k];
-    hidden[i] = before.hidden ? 1 : 0;
+    setHidden(i, before.hidden);
     texels[i] = lightTexel(before.light);
   };
   if (moves) {

@@ -46,7 +46,8 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   opacity.assign(count, 0.0f);
   emission.assign(3 * count, 0.0f);
   flags.assign(count, 0);
-  hidden.assign(count, 0);
+  stepCount = 1;
+  seenAt.assign(count, stepCount);
   keep = placeInPage(keepStore, count, 32, 1.0f);
   emitters.clear();
   emittersStale = false;
@@ -68,7 +69,7 @@ GridCell LightGrid::getCell(int x, int y, int z) const {
     c.light[k] = current[k * planeStride + i];
   }
   c.opacity = opacity[i];
-  c.hidden = hidden[i] != 0;
+  c.hidden = hiddenAt(i);
   return c;
 }
 
@@ -108,7 +109,7 @@ void LightGrid::writeFields(long i, const GridCell& cell) {
   for (int k = 0; k < 3; ++k) emission[3 * i + k] = cell.emission[k];
   opacity[i] = cell.opacity;
   keep[i] = keptFraction(cell.opacity);
-  hidden[i] = cell.hidden ? 1 : 0;
+  setHidden(i, cell.hidden);
 }
 
 void LightGrid::swapBuffers() {

@@ -69,8 +69,8 @@ class LightGrid {
   long cellCount() const { return static_cast<long>(sizeX) * sizeY * sizeZ; }
 
   // Per-cell reads for loops over every cell (i from index()); no bounds test.
-  bool hiddenAt(long i) const { return hidden[i] != 0; }
-  void setHidden(long i, bool value) { hidden[i] = value ? 1 : 0; }
+  bool hiddenAt(long i) const { return seenAt[i] != stepCount; }
+  void setHidden(long i, bool value) { seenAt[i] = value ? stepCount - 1 : stepCount; }
   bool emitterAt(long i) const { return (flags[i] & kEmitter) != 0; }
   float opacityAt(long i) const { return opacity[i]; }
   float lightAt(long i, int k) const { return current[k * planeStride + i]; }
@@ -120,7 +120,11 @@ class LightGrid {
   std::vector<float> opacity;
   std::vector<float> emission;  // r, g, b per cell, interleaved
   std::vector<unsigned char> flags;
-  std::vector<unsigned char> hidden;
+  // A cell is hidden unless it was marked seen since the last step began: every step hides every
+  // cell by counting, not by writing each cell. stepCount is never 0; the stamps are reset when
+  // it would wrap.
+  std::vector<std::uint32_t> seenAt;
+  std::uint32_t stepCount = 1;
   // Derived for the step: the fraction of the neighbourhood's light a cell keeps, (1 - opacity),
   // or 0 for a cell opaque to light; the emitters' indices in increasing order.
   std::vector<float> keepStore;
