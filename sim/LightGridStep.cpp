@@ -7,6 +7,7 @@
 // kept fraction only, and makes each cell's light volume texel from its new light; emitters (a
 // short list) are redone after their row with their emission added.
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstdint>
 #include <cstdlib>
@@ -42,12 +43,21 @@ QM_INLINE Lanes load(const float* p) {
 }
 // Lanes 1 .. 15 of a, then lane 0 of b: the group one cell further on.
 QM_INLINE Lanes shiftedOn(Lanes a, Lanes b) {
+#if defined(__clang__)
+  return __builtin_shufflevector(a, b, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+#else
   return __builtin_shuffle(a, b, Mask{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+#endif
 }
 // Lane 15 of a, then lanes 0 .. 14 of b: the group one cell back from b.
 QM_INLINE Lanes shiftedBack(Lanes a, Lanes b) {
+#if defined(__clang__)
+  return __builtin_shufflevector(a, b, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+                                 29, 30);
+#else
   return __builtin_shuffle(a, b,
                            Mask{15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30});
+#endif
 }
 QM_INLINE Lanes select(Mask m, Lanes a, Lanes b) {
   return reinterpret_cast<Lanes>((reinterpret_cast<Mask>(a) & m) | (reinterpret_cast<Mask>(b) & ~m));
@@ -176,7 +186,7 @@ void stepRow(const Rows rows[3], const float* keep, float decay, int width, floa
 // A slab updates the light in place: row q's new light waits in the slab's scratch until no row
 // still to be computed reads its old light. The last reader of row q is row q + sizeY (the cell
 // above it in z), so a ring of sizeY + 1 rows suffices; rows within sizeY of a slab's ends are
-// read by the slabs beside it as well and are held until every slab is done (commitHeldRows).
+// read by the slab beside it as well and are held until both slabs are done (commitBoundary).
 // The light is so read once and written once, with no second generation passing through memory.
 namespace {
 
@@ -249,11 +259,17 @@ void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
     if (!slab.held(q)) writeBack(q);
 }
 
-void LightGrid::commitHeldRows(long firstRow, long endRow, const SlabScratch& scratch) {
-  const SlabRows slab{firstRow, endRow, sizeY, static_cast<long>(sizeY) * sizeZ};
-  for (long q = firstRow; q < endRow; ++q) {
-    if (!slab.held(q)) continue;
-    const float* from = lineAligned(scratch.held) + slab.heldSlot(q) * 3L * sizeX;
+void LightGrid::commitBoundary(int boundary, int slabs) {
+  const long rows = static_cast<long>(sizeY) * sizeZ;
+  const auto firstOf = [&](int s) { return rows * s / slabs; };
+  const long at = firstOf(boundary);
+  // The last rows of the slab before the boundary and the first of the one after it.
+  const SlabRows before{firstOf(boundary - 1), at, sizeY, rows};
+  const SlabRows after{at, firstOf(boundary + 1), sizeY, rows};
+  for (long q = at - sizeY; q < at + sizeY; ++q) {
+    const SlabRows& slab = q < at ? before : after;
+    const float* from = lineAligned(scratch[q < at ? boundary - 1 : boundary].held) +
+                        slab.heldSlot(q) * 3L * sizeX;
     for (int k = 0; k < 3; ++k)
       std::memcpy(current + k * planeStride + q * sizeX, from + k * sizeX, sizeX * sizeof(float));
   }
@@ -291,23 +307,30 @@ void LightGrid::step() {
   const long rows = static_cast<long>(sizeY) * sizeZ;
   WorkerPool& workers = pool != nullptr ? *pool : WorkerPool::shared();
   // A few slabs a thread, taken in turn: a thread the machine holds back leaves its share to the
-  // others instead of keeping them waiting.
+  // others instead of keeping them waiting. A slab is at least two layers deep, so that the rows
+  // it holds back at its two ends are read by one slab beside it each.
   const long bySize = std::max(1L, cellCount() / std::max(1L, minCellsPerSlab));
   const long perThreads = workers.threads() > 1 ? 4L * workers.threads() : 1L;
-  const int slabs = static_cast<int>(std::min({perThreads, rows, bySize}));
-  if (scratch.size() != static_cast<std::size_t>(slabs)) scratch.resize(slabs);
-  const std::size_t rowFloats = 3 * static_cast<std::size_t>(sizeX);
-  for (SlabScratch& held : scratch) {
-    held.ring.resize((sizeY + 1) * rowFloats + kLanes);
-    held.held.resize(2 * sizeY * rowFloats + kLanes);
+  const int slabs = static_cast<int>(std::max(1L, std::min({perThreads, rows / (2L * sizeY), bySize})));
+  if (scratch.size() != static_cast<std::size_t>(slabs)) {
+    scratch.resize(slabs);
+    slabsDone = std::make_unique<std::atomic<int>[]>(slabs);
   }
+  const std::size_t rowFloats = 3 * static_cast<std::size_t>(sizeX);
+  for (int s = 0; s < slabs; ++s) {
+    scratch[s].ring.resize((sizeY + 1) * rowFloats + kLanes);
+    scratch[s].held.resize(2 * sizeY * rowFloats + kLanes);
+    slabsDone[s].store(0, std::memory_order_relaxed);
+  }
+  // The rows held at a boundary between two slabs are written by whichever of the two finishes
+  // last; the count's acquire-release order makes the other's rows visible to it.
   workers.run(slabs, [this, rows, slabs](int s) {
     sweepSlab(rows * s / slabs, rows * (s + 1) / slabs, scratch[s]);
+    for (const int boundary : {s, s + 1})
+      if (boundary > 0 && boundary < slabs &&
+          slabsDone[boundary].fetch_add(1, std::memory_order_acq_rel) == 1)
+        commitBoundary(boundary, slabs);
   });
-  if (slabs > 1)
-    workers.run(slabs, [this, rows, slabs](int s) {
-      commitHeldRows(rows * s / slabs, rows * (s + 1) / slabs, scratch[s]);
-    });
 
   // Every cell hidden until the visibility marks it seen again.
   if (++stepCount == 0) {

@@ -9,7 +9,9 @@
 // (the kept fraction of light per cell, the list of emitters) in step with every edit.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "world/GridCell.h"
@@ -108,7 +110,8 @@ class LightGrid {
     std::vector<float> held;  // its first and last rows, which the slabs beside it read
   };
   void sweepSlab(long firstRow, long endRow, SlabScratch& scratch);
-  void commitHeldRows(long firstRow, long endRow, const SlabScratch& scratch);
+  // Writes the rows held on both sides of the boundary before slab `boundary` of `slabs`.
+  void commitBoundary(int boundary, int slabs);
   void rebuildEmitters();
   void refreshTexels(long first, long end);
 
@@ -136,4 +139,6 @@ class LightGrid {
   bool texelsStale = true;
   std::vector<float> zeroRow;  // the outside's light, one row long
   std::vector<SlabScratch> scratch;  // one per slab of the last step
+  // Per boundary before slab s: how many of the two slabs beside it have finished their sweep.
+  std::unique_ptr<std::atomic<int>[]> slabsDone;
 };
