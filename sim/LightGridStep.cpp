@@ -199,7 +199,7 @@ auto lineAligned(Store& store) {
 
 struct SlabRows {
   long first, end, lag, rows;
-  // True for a row the slab beside this one reads: it is written only after every slab is done.
+  // True for a row the slab beside this one reads: it is written once both slabs are done.
   bool held(long q) const {
     return (first > 0 && q < first + lag) || (end < rows && q >= end - lag);
   }

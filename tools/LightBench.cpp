@@ -1,9 +1,10 @@
 // Benchmarks of the per-step simulation work, no GL: the light step on the shipped room and on a
 // 256 x 16 x 256 grid with one thread and with every thread of the shared pool, beside what
 // bounds it (the plain rule on whole cells, a memcpy of one whole cell buffer and of the light a
-// step writes, each with the same threads); the room fading to black through subnormal floats;
-// the visibility pass with the reveal. Ends with a one-line summary. Reads media/ from the working
-// directory or from --root DIR. Wall-clock times per step, copy or pass.
+// step writes, each with the same threads, and the step and that copy taken in turns); the room
+// fading to black through subnormal floats; the visibility pass with the reveal. Ends with two
+// one-line summaries. Reads media/ from the working directory or from --root DIR. Wall-clock
+// times per step, copy or pass.
 #include <IL/il.h>
 #include <benchmark/benchmark.h>
 
