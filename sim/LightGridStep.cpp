@@ -218,11 +218,7 @@ void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
     return slab.held(q) ? lineAligned(scratch.held) + slab.heldSlot(q) * rowFloats
                         : lineAligned(scratch.ring) + q % (slab.lag + 1) * rowFloats;
   };
-  const auto writeBack = [&](long q) {
-    const float* from = pending(q);
-    for (int k = 0; k < 3; ++k)
-      std::memcpy(current + k * planeStride + q * sizeX, from + k * sizeX, sizeX * sizeof(float));
-  };
+  const auto writeBack = [&](long q) { writeLightRow(q, pending(q)); };
   auto emitter = std::lower_bound(emitters.begin(), emitters.end(), firstRow * sizeX);
   for (long q = firstRow; q < endRow; ++q) {
     const int z = static_cast<int>(q / sizeY), y = static_cast<int>(q % sizeY);
@@ -268,11 +264,14 @@ void LightGrid::commitBoundary(int boundary, int slabs) {
   const SlabRows after{at, firstOf(boundary + 1), sizeY, rows};
   for (long q = at - sizeY; q < at + sizeY; ++q) {
     const SlabRows& slab = q < at ? before : after;
-    const float* from = lineAligned(scratch[q < at ? boundary - 1 : boundary].held) +
-                        slab.heldSlot(q) * 3L * sizeX;
-    for (int k = 0; k < 3; ++k)
-      std::memcpy(current + k * planeStride + q * sizeX, from + k * sizeX, sizeX * sizeof(float));
+    writeLightRow(q, lineAligned(scratch[q < at ? boundary - 1 : boundary].held) +
+                         slab.heldSlot(q) * 3L * sizeX);
   }
+}
+
+void LightGrid::writeLightRow(long row, const float* from) {
+  for (int k = 0; k < 3; ++k)
+    std::memcpy(current + k * planeStride + row * sizeX, from + k * sizeX, sizeX * sizeof(float));
 }
 
 void LightGrid::step() {

@@ -112,6 +112,8 @@ class LightGrid {
   void sweepSlab(long firstRow, long endRow, SlabScratch& scratch);
   // Writes the rows held on both sides of the boundary before slab `boundary` of `slabs`.
   void commitBoundary(int boundary, int slabs);
+  // Copies one row's new light (planes r, g, b one after another) into `current`.
+  void writeLightRow(long row, const float* from);
   void rebuildEmitters();
   void refreshTexels(long first, long end);
 
