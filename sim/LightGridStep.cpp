@@ -3,8 +3,8 @@
 // move one cell. Single precision throughout; built without FP contraction so that no sum or
 // product is fused and every result is the rounded value of each operation, lane by lane alike.
 //
-// The sweep runs over rows of cells, sixteen cells at a time, reading the three light planes and the
-// kept fraction only, and makes each cell's light volume texel from its new light; emitters (a
+// The sweep runs over rows of cells, sixteen cells at a time, reading the three light planes and
+// the kept fraction only, and makes each cell's light volume texel from its new light; emitters (a
 // short list) are redone after their row with their emission added.
 #include <algorithm>
 #include <atomic>
@@ -310,7 +310,8 @@ void LightGrid::step() {
   // it holds back at its two ends are read by one slab beside it each.
   const long bySize = std::max(1L, cellCount() / std::max(1L, minCellsPerSlab));
   const long perThreads = workers.threads() > 1 ? 4L * workers.threads() : 1L;
-  const int slabs = static_cast<int>(std::max(1L, std::min({perThreads, rows / (2L * sizeY), bySize})));
+  const int slabs =
+      static_cast<int>(std::max(1L, std::min({perThreads, rows / (2L * sizeY), bySize})));
   if (scratch.size() != static_cast<std::size_t>(slabs)) {
     scratch.resize(slabs);
     slabsDone = std::make_unique<std::atomic<int>[]>(slabs);
