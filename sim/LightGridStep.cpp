@@ -64,30 +64,27 @@ QM_INLINE Lanes select(Mask m, Lanes a, Lanes b) {
 }
 
 // The rule for one cell and component (or a lane group), in the order of the sum: own, x+1, x-1, y+1,
-// y-1, z+1, z-1; `keep` is 0 for a cell light does not enter.
-inline float diffused(float own, float xp, float xm, float yp, float ym, float zp, float zm,
-                      float keep) {
-  float s = own;
+// y-1, z+1, z-1; `keep` is 0 for a cell light does not enter. The sum and its scaling are written
+// once for a float and a lane group alike; only the choice of zero differs.
+template <class T>
+QM_INLINE T keptAverage(T own, T xp, T xm, T yp, T ym, T zp, T zm, T keep) {
+  T s = own;
   s += xp;
   s += xm;
   s += yp;
   s += ym;
   s += zp;
   s += zm;
-  const float d = keep * (s / kNeighbourhood);
+  return keep * (s / kNeighbourhood);
+}
+inline float diffused(float own, float xp, float xm, float yp, float ym, float zp, float zm,
+                      float keep) {
+  const float d = keptAverage(own, xp, xm, yp, ym, zp, zm, keep);
   return keep != 0.0f ? d : 0.0f;
 }
 QM_INLINE Lanes diffused(Lanes own, Lanes xp, Lanes xm, Lanes yp, Lanes ym, Lanes zp, Lanes zm,
-                      Lanes keep) {
-  Lanes s = own;
-  s += xp;
-  s += xm;
-  s += yp;
-  s += ym;
-  s += zp;
-  s += zm;
-  const Lanes d = keep * (s / kNeighbourhood);
-  return select(keep != 0.0f, d, Lanes{});
+                         Lanes keep) {
+  return select(keep != 0.0f, keptAverage(own, xp, xm, yp, ym, zp, zm, keep), Lanes{});
 }
 
 // LightGrid::lightTexel for a lane group of cells, per plane.
