@@ -5,11 +5,6 @@
 
 #include "platform/Clock.h"
 
-FrameTimer& FrameTimer::instance() {
-  static FrameTimer* timer = new FrameTimer();
-  return *timer;
-}
-
 double FrameTimer::update() {
   counter = platform::performanceCounter();
   const int64_t frequency = platform::performanceFrequency();

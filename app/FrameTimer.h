@@ -1,13 +1,10 @@
-// Process-wide frame timer: seconds between the last two frames, read from the monotonic counter.
+// The frame timer: seconds between the last two frames, read from the monotonic counter.
 #pragma once
 
 #include <cstdint>
 
 class FrameTimer {
  public:
-  // The one timer, created zero-filled on first use and never destroyed.
-  static FrameTimer& instance();
-
   // Reads the counter and returns the new `elapsed`: the time since the previous update,
   // never below 0.001 s. The first update measures from the counter's origin.
   double update();

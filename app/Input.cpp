@@ -1,16 +1,12 @@
-// Input callbacks: translate keys and mouse events into camera input, program flags and edits
-// of the light grid's current buffer. They run between frames on the toolkit's thread.
+// Input: keys and mouse events turned into camera input, the Scene's switches and edits.
 #include "app/Input.h"
 
-#include <cassert>
 #include <cctype>
 #include <iostream>
 
 #include "app/Controls.h"
-#include "app/EditView.h"
-#include "app/MouseDrag.h"
 #include "app/Scene.h"
-#include "world/LightGrid.h"
+#include "app/ScreenView.h"
 
 namespace {
 
@@ -22,25 +18,21 @@ constexpr unsigned char kCtrlZ = 26;
 constexpr unsigned char kCtrlS = 19;
 constexpr float kLightColourIntensity = 1500.0f;
 
-void printStrength() {
-  std::cout << "fade value:" << scene.grid->strength
-            << (scene.grid->strength >= controls::kStrengthCeiling ? " (the ceiling)" : "")
-            << std::endl;
+void printStrength(const LightGrid& grid) {
+  std::cout << "fade value:" << grid.strength
+            << (grid.strength >= controls::kStrengthCeiling ? " (the ceiling)" : "") << std::endl;
 }
 
-MouseDrag mouseDrag;
-
-// Keys held down, by slot: a letter and its capital, and Control with it (a control code on the
-// press, the letter on the release), share one slot.
-bool keysDown[256] = {};
+// Keys held down are kept by slot: a letter and its capital, and Control with it (a control code
+// on the press, the letter on the release), share one slot.
 unsigned char keySlot(unsigned char key) {
-  if (key >= 1 && key <= 26 && key != 8 && key != 9 && key != 13) return static_cast<unsigned char>(key + 'a' - 1);
+  if (key >= 1 && key <= 26 && key != 8 && key != 9 && key != 13)
+    return static_cast<unsigned char>(key + 'a' - 1);
   return static_cast<unsigned char>(std::tolower(key));
 }
 
 // Gives the cell that holds the wandering light a new colour; every other field is kept.
-void recolourWanderingLight(float r, float g, float b) {
-  LightGrid& grid = *scene.grid;
+void recolourWanderingLight(LightGrid& grid, float r, float g, float b) {
   GridCell cell = grid.getCell(grid.lightX, grid.lightY, grid.lightZ);
   cell.emission[0] = r;
   cell.emission[1] = g;
@@ -50,11 +42,13 @@ void recolourWanderingLight(float r, float g, float b) {
 
 }  // namespace
 
-void onKeyDown(unsigned char key, int, int) {
-  anyKeyPressed = true;
+namespace input {
+
+void keyDown(Scene& scene, unsigned char key) {
+  scene.flags.anyKeyPressed = true;
   // A press of a key that is down already is the keyboard's auto-repeat.
-  if (keysDown[keySlot(key)]) return;
-  keysDown[keySlot(key)] = true;
+  if (scene.keysDown[keySlot(key)]) return;
+  scene.keysDown[keySlot(key)] = true;
   scene.camera.setKey(static_cast<char>(key), true);
   if (key == kSpace) scene.camera.jump(kJumpSpeed);
   // The toolkit reports Control with a letter as a control code only on the press; the release
@@ -63,74 +57,60 @@ void onKeyDown(unsigned char key, int, int) {
   if (key == kCtrlS) scene.saveRoomAsMap();
 }
 
-void onKeyUp(unsigned char key, int, int) {
-  keysDown[keySlot(key)] = false;
+void keyUp(Scene& scene, unsigned char key) {
+  scene.keysDown[keySlot(key)] = false;
   scene.camera.setKey(static_cast<char>(key), false);
-  assert(scene.grid != nullptr);
+  LightGrid& grid = *scene.grid;
+  SceneFlags& flags = scene.flags;
   switch (key) {
-    case kEscape:
-      running = false;
-      break;
+    case kEscape: flags.running = false; break;
     case '0':
-      scene.grid->strength = controls::raisedStrength(scene.grid->strength);
-      printStrength();
+      grid.strength = controls::raisedStrength(grid.strength);
+      printStrength(grid);
       break;
     case '8':
-      scene.grid->strength = controls::loweredStrength(scene.grid->strength);
-      printStrength();
+      grid.strength = controls::loweredStrength(grid.strength);
+      printStrength(grid);
       break;
     case '9':
-      scene.grid->strength = controls::kStrengthLow;
-      printStrength();
+      grid.strength = controls::kStrengthLow;
+      printStrength(grid);
       break;
     case '1': scene.selectedKind = ColumnKind::Wall; break;
     case '2': scene.selectedKind = ColumnKind::Glass; break;
     case '3': scene.selectedKind = ColumnKind::WhiteLight; break;
     case '4': scene.selectedKind = ColumnKind::YellowLight; break;
     case '5': scene.selectedKind = ColumnKind::BlueLight; break;
-    case 'r':
-      scene.camera.levelView();
-      break;
-
-    case 'b':
-      debugView = debugView + 1 < 2 ? debugView + 1 : 0;
-      break;
-    case 'i':
-      recolourWanderingLight(kLightColourIntensity, 0.0f, 0.0f);
-      break;
-    case 'j':
-      recolourWanderingLight(0.0f, kLightColourIntensity, 0.0f);
-      break;
-    case 'n':
-      recolourWanderingLight(0.0f, 0.0f, kLightColourIntensity);
-      break;
-    case 'm':
-      scene.render.cpuLightUpload = !scene.render.cpuLightUpload;
-      break;
-    case 'o':
-      overlayVisible = !overlayVisible;
-      break;
-    case 'h':
-      statusVisible = !statusVisible;
-      break;
-    case 'p':
-      screenshotRequested = true;
-      break;
-    default:
-      break;
+    case 'r': scene.camera.levelView(); break;
+    case 'b': flags.debugView = flags.debugView + 1 < 2 ? flags.debugView + 1 : 0; break;
+    case 'i': recolourWanderingLight(grid, kLightColourIntensity, 0.0f, 0.0f); break;
+    case 'j': recolourWanderingLight(grid, 0.0f, kLightColourIntensity, 0.0f); break;
+    case 'n': recolourWanderingLight(grid, 0.0f, 0.0f, kLightColourIntensity); break;
+    case 'm': flags.cpuLightUpload = !flags.cpuLightUpload; break;
+    case 'o': flags.overlayVisible = !flags.overlayVisible; break;
+    case 'h': flags.statusVisible = !flags.statusVisible; break;
+    case 'p': flags.screenshotRequested = true; break;
+    default: break;
   }
 }
 
-void onMouse(int button, int state, int x, int y) {
-  if (state == 0) {
+void keyCard(Scene& scene) {
+  scene.flags.anyKeyPressed = true;
+  const int pages = ScreenView::keyCardPages(scene.width, scene.height);
+  int& page = scene.flags.keyCardPage;
+  page = page + 1 < pages ? page + 1 : -1;
+}
+
+void mouse(Scene& scene, int button, bool down, int x, int y) {
+  if (down) {
     // Only the button that starts a drag turns the view, from where it went down.
-    if (!mouseDrag.press(button, x, y)) return;
+    if (!scene.mouseDrag.press(button, x, y)) return;
     scene.camera.setMousePosition(x, y);
     scene.camera.setMouseLook(true);
     return;
   }
   bool click = false;
-  if (!mouseDrag.release(button, x, y, click)) return;
+  if (!scene.mouseDrag.release(button, x, y, click)) return;
   // Motion no frame has applied yet is dropped: the view stays as last drawn.
   scene.camera.setMousePosition(x, y);
   scene.camera.setMouseLook(true);
@@ -138,8 +118,8 @@ void onMouse(int button, int state, int x, int y) {
   if (click && button == 2) scene.editAtPick(true);
 }
 
-void onMotion(int x, int y) {
-  if (mouseDrag.motion(x, y)) scene.camera.setMousePosition(x, y);
+void motion(Scene& scene, int x, int y) {
+  if (scene.mouseDrag.motion(x, y)) scene.camera.setMousePosition(x, y);
 }
 
-void onPassiveMotion(int, int) {}
+}  // namespace input

@@ -1,12 +1,22 @@
-// Keyboard and mouse callbacks: movement keys act while held, space jumps and Ctrl+Z / Ctrl+S
-// act on the press, every other command once on the key's release (auto-repeat is switched off
-// in main). A drag turns the view; a left click clears, a right click fills a column (Scene).
-// Window coordinates are pixels, y down.
+// Keys and mouse as the Scene's commands, for every entry point: movement keys act while held,
+// space jumps and Ctrl+Z / Ctrl+S act on the press, every other command once on the key's
+// release; a key pressed again while down (auto-repeat) does nothing. A drag turns the view; a
+// left click clears, a right click fills a column. Window coordinates are pixels, y down.
 #pragma once
 
-void onKeyDown(unsigned char key, int x, int y);
-void onKeyUp(unsigned char key, int x, int y);
-// button 0 = left, 2 = right; state 0 = down, 1 = up.
-void onMouse(int button, int state, int x, int y);
-void onMotion(int x, int y);
-void onPassiveMotion(int x, int y);
+class Scene;
+
+namespace input {
+
+// A key as the window toolkit reports it: a character, Control with a letter as its control
+// code on the press and as the letter on the release.
+void keyDown(Scene& scene, unsigned char key);
+void keyUp(Scene& scene, unsigned char key);
+// F1: the key card's next page, or hidden after the last.
+void keyCard(Scene& scene);
+// button 0 = left, 2 = right; `down` for a press.
+void mouse(Scene& scene, int button, bool down, int x, int y);
+// The mouse moved with a button held.
+void motion(Scene& scene, int x, int y);
+
+}  // namespace input

@@ -1,27 +1,45 @@
-// The global Scene, its flags, and the per-frame update cadence.
+// The Scene's frame: the update cadence, the simulation step, the reveal, the frame's inputs and
+// overlay, and the recipe on the backend.
 #include "app/Scene.h"
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
+#include <iostream>
 
-#include "app/FrameTimer.h"
-#include "world/ColorMap.h"
-#include "world/LightGrid.h"
+#include "app/FrameStats.h"
+#include "app/ScreenView.h"
+#include "render/RenderBackend.h"
+#include "world/RoomColumn.h"
 #include "world/WorldBuilder.h"
 
-Scene scene;
-bool running = true;
-bool overlayVisible = false;
-bool statusVisible = false;
-bool screenshotRequested = false;
-int debugView = 0;
+Scene::Scene()
+    : pool(std::make_unique<WorkerPool>(WorkerPool::threadsFromEnvironment())),
+      grid(std::make_unique<LightGrid>()),
+      occlusionMap(std::make_unique<ColorMap>()) {
+  camera.reset();
+}
 
-Scene::Scene() = default;
+void Scene::attachBackend(RenderBackend* renderBackend) {
+  backend = renderBackend;
+  if (backend == nullptr) return;
+  backend->resize(width, height);
+  if (grid->allocated) {
+    backend->createLightVolume(grid->sizeX, grid->sizeY, grid->sizeZ);
+    backend->uploadLight(*grid, flags.cpuLightUpload);
+  }
+}
 
-Scene::~Scene() { delete grid; }
+void Scene::advanceFrame() {
+  timer.update();
+  clock += timer.elapsed;
+  const long stepsBefore = simulationSteps;
+  update();
+  stats.addFrame(timer.elapsed, simulationSteps != stepsBefore, stepAccumulator / kStepInterval);
+}
 
 void Scene::update() {
-  const double dt = FrameTimer::instance().step();
+  const double dt = timer.step();
   stepAccumulator += dt;
   camera.update(dt);
   refreshPick();
@@ -37,14 +55,9 @@ void Scene::stepSimulation() {
   assert(grid != nullptr && occlusionMap != nullptr);
   grid->step();
   ++simulationSteps;
-  uploadLightVolume();
+  if (backend != nullptr) backend->uploadLight(*grid, flags.cpuLightUpload);
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
-}
-
-void Scene::placeCamera(const StartView& start) {
-  camera.grid = grid;
-  if (start.open) camera.setView(start.eye, start.target, start.up);
 }
 
 void Scene::revealVisibleColumns() {
@@ -57,4 +70,62 @@ void Scene::revealVisibleColumns() {
       for (int y = 0; y < grid->sizeY; ++y) grid->setHidden(grid->index(x, y, z), false);
     }
   }
+}
+
+void Scene::resize(int newWidth, int newHeight) {
+  width = std::max(newWidth, 1);
+  height = std::max(newHeight, 1);
+  if (backend != nullptr) backend->resize(width, height);
+}
+
+FrameInputs Scene::frameInputs() const {
+  const float eye[3] = {camera.eye.x, camera.eye.y, camera.eye.z};
+  FrameInputs inputs = FrameInputs::make(eye, camera.glViewMatrix, width, height);
+  inputs.debugView = flags.debugView;
+  return inputs;
+}
+
+FrameOverlay Scene::frameOverlay() const {
+  FrameOverlay overlay;
+  if (flags.overlayVisible) overlay.visibility = occlusionMap.get();
+  overlay.pick = &pick;
+  ScreenState screen;
+  screen.width = width;
+  screen.height = height;
+  const mapcolour::Rgb kind = columnColour(selectedKind);
+  screen.swatch[0] = static_cast<unsigned char>(kind.r);
+  screen.swatch[1] = static_cast<unsigned char>(kind.g);
+  screen.swatch[2] = static_cast<unsigned char>(kind.b);
+  screen.hintVisible = !flags.anyKeyPressed && grid->strength == 0.0f;
+  screen.keyCardPage = flags.keyCardPage;
+  if (flags.statusVisible) {
+    const int eyeCell[3] = {static_cast<int>(std::lround(camera.eye.x)),
+                            static_cast<int>(std::lround(camera.eye.y)),
+                            static_cast<int>(std::lround(camera.eye.z))};
+    screen.status = statusText(stats, grid->strength, flags.cpuLightUpload, recipe.cellsDrawn(),
+                               eyeCell) +
+                    "  fill " + columnKindName(selectedKind);
+  }
+  screen.messages = currentMessages();
+  overlay.screen = ScreenView::layout(screen);
+  return overlay;
+}
+
+void Scene::drawFrame(FrameStageHook hook, void* context) {
+  if (backend == nullptr || !grid->allocated) return;
+  recipe.render(frameInputs(), *grid, frameOverlay(), *backend, hook, context);
+}
+
+void Scene::say(const std::string& line) {
+  std::cout << line << std::endl;
+  messages.push_back({line, clock});
+  // Only the last few can be on screen at once.
+  if (messages.size() > 4) messages.erase(messages.begin());
+}
+
+std::vector<std::string> Scene::currentMessages() const {
+  std::vector<std::string> shown;
+  for (const SceneMessage& message : messages)
+    if (clock - message.time < kMessageSeconds) shown.push_back(message.text);
+  return shown;
 }

@@ -1,5 +1,6 @@
 // Scene's room editing: the pick from the camera, column edits and undo with the visibility cast
-// again at once (the light answers from the next step), and the room saved as a map.
+// again at once (the light answers from the next step), and the room saved as a map; what the
+// user is told goes to the terminal and the screen.
 #include <cassert>
 #include <cmath>
 #include <iostream>
@@ -17,7 +18,7 @@ int eyeColumn(float coordinate) { return static_cast<int>(std::lround(coordinate
 }  // namespace
 
 void Scene::refreshPick() {
-  pick = grid != nullptr ? pickCell(*grid, camera.eye, camera.target - camera.eye) : CellPick();
+  pick = grid->allocated ? pickCell(*grid, camera.eye, camera.target - camera.eye) : CellPick();
 }
 
 void Scene::editAtPick(bool fill) {
@@ -33,7 +34,7 @@ void Scene::editAtPick(bool fill) {
     revealVisibleColumns();
     refreshPick();
   } else if (result != RoomEditor::Result::Unchanged) {
-    std::cout << "edit refused: " << describe(result) << std::endl;
+    say(std::string("edit refused: ") + describe(result));
   }
 }
 
@@ -45,7 +46,7 @@ void Scene::undoEdit() {
     revealVisibleColumns();
     refreshPick();
   } else {
-    std::cout << "undo refused: " << describe(result) << std::endl;
+    say(std::string("undo refused: ") + describe(result));
   }
 }
 
@@ -57,7 +58,8 @@ void Scene::saveRoomAsMap() {
   const std::string path = saveRoomMap(rgb, grid->sizeX, grid->sizeZ, error);
   if (path.empty()) {
     std::cerr << "Cannot save the room as a map: " << error << std::endl;
+    messages.push_back({"Cannot save the room as a map: " + error, clock});
   } else {
-    std::cout << "map saved: " << path << std::endl;
+    say("map saved: " + path);
   }
 }

@@ -1,21 +1,53 @@
-// Scene::buildWorld: the start-up sequence that reads the map and builds the room. It lives in
-// the GL library because the render set-up (textures, programs, the light volume) joins it.
+// The Scene's rooms: a map read and checked into fresh storage (the room in use stays when it is
+// refused), then the light volume and the camera for the new room.
+#include <iostream>
+
 #include "app/Scene.h"
-#include "world/ColorMap.h"
-#include "world/LightGrid.h"
+#include "render/RenderBackend.h"
 #include "world/WorldBuilder.h"
 
-void Scene::buildWorld(const char* mapFile, int roomHeight) {
-  initRenderResources();
-  delete grid;
-  grid = new LightGrid();
-  enterRoom(buildRoomFromMap(mapFile, roomHeight, *grid, *occlusionMap));
+bool Scene::loadRoom(const char* mapFile, int height, std::string& error) {
+  auto built = std::make_unique<LightGrid>();
+  auto builtMap = std::make_unique<ColorMap>();
+  return useRoom(loadRoomFromMap(mapFile, height, *built, *builtMap), built, builtMap, error);
+}
+
+bool Scene::loadRoom(const std::string& name, const unsigned char* bytes, size_t size, int height,
+                     std::string& error) {
+  auto built = std::make_unique<LightGrid>();
+  auto builtMap = std::make_unique<ColorMap>();
+  return useRoom(loadRoomFromMapBytes(name, bytes, size, height, *built, *builtMap), built,
+                 builtMap, error);
+}
+
+bool Scene::useRoom(const RoomLoad& load, std::unique_ptr<LightGrid>& built,
+                    std::unique_ptr<ColorMap>& builtMap, std::string& error) {
+  if (!load.ok) {
+    error = load.error;
+    return false;
+  }
+  grid = std::move(built);
+  occlusionMap = std::move(builtMap);
+  grid->pool = pool.get();
+  // The editor's history belongs to the room it was made in.
+  editor = RoomEditor();
+  enterRoom(load.start);
+  if (!load.notice.empty()) {
+    std::cerr << load.notice << std::endl;
+    messages.push_back({load.notice, clock});
+  }
+  return true;
 }
 
 void Scene::enterRoom(const StartView& start) {
-  mapWidth = grid->sizeX;
-  roomHeight = grid->sizeY;
-  mapHeight = grid->sizeZ;
-  createLightVolume();
-  placeCamera(start);
+  stepAccumulator = 0.0;
+  camera.reset();
+  camera.grid = grid.get();
+  if (start.open) camera.setView(start.eye, start.target, start.up);
+  recipe.newRoom();
+  if (backend != nullptr) {
+    backend->createLightVolume(grid->sizeX, grid->sizeY, grid->sizeZ);
+    backend->uploadLight(*grid, flags.cpuLightUpload);
+  }
+  refreshPick();
 }

@@ -67,11 +67,6 @@ void WorkerPool::work() {
   }
 }
 
-WorkerPool& WorkerPool::shared() {
-  static WorkerPool* pool = new WorkerPool(threadsFromEnvironment());
-  return *pool;
-}
-
 int WorkerPool::threadsFromEnvironment() {
   const char* text = std::getenv("QUILLMARSH_THREADS");
   if (text != nullptr && *text != '\0') {

@@ -1,6 +1,6 @@
 // A small pool of worker threads made once and reused: run() hands out numbered tasks to the
-// workers and the calling thread and returns when all are done. Threads come from
-// QUILLMARSH_THREADS for the shared pool (default: the machine's cores).
+// workers and the calling thread and returns when all are done. Its owner sizes it,
+// usually by QUILLMARSH_THREADS (default: the machine's cores).
 #pragma once
 
 #include <condition_variable>
@@ -22,8 +22,6 @@ class WorkerPool {
   void run(int tasks, const std::function<void(int)>& task);
   int threads() const { return static_cast<int>(workers.size()) + 1; }
 
-  // The process's pool, made on first use with threadsFromEnvironment() threads.
-  static WorkerPool& shared();
   // QUILLMARSH_THREADS when it holds a whole number from 1 to 256, else the machine's cores.
   static int threadsFromEnvironment();
 

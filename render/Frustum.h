@@ -4,9 +4,6 @@
 
 class Frustum {
  public:
-  // Rebuilds the planes from the context's current projection and model-view matrices.
-  // Defined in the GL library; everything else here is pure maths.
-  void extract();
   // Builds the planes from projection and model-view matrices given as 16 floats each in GL's
   // column-major order, normalising each plane as soon as it is formed.
   void extractFrom(const float proj[16], const float modl[16]);

@@ -301,12 +301,12 @@ void LightGrid::step() {
   }
 
   const long rows = static_cast<long>(sizeY) * sizeZ;
-  WorkerPool& workers = pool != nullptr ? *pool : WorkerPool::shared();
+  const int threads = pool != nullptr ? pool->threads() : 1;
   // A few slabs a thread, taken in turn: a thread the machine holds back leaves its share to the
   // others instead of keeping them waiting. A slab is at least two layers deep, so that the rows
   // it holds back at its two ends are read by one slab beside it each.
   const long bySize = std::max(1L, cellCount() / std::max(1L, minCellsPerSlab));
-  const long perThreads = workers.threads() > 1 ? 4L * workers.threads() : 1L;
+  const long perThreads = threads > 1 ? 4L * threads : 1L;
   const int slabs =
       static_cast<int>(std::max(1L, std::min({perThreads, rows / (2L * sizeY), bySize})));
   if (scratch.size() != static_cast<std::size_t>(slabs)) {
@@ -321,13 +321,18 @@ void LightGrid::step() {
   }
   // The rows held at a boundary between two slabs are written by whichever of the two finishes
   // last; the count's acquire-release order makes the other's rows visible to it.
-  workers.run(slabs, [this, rows, slabs](int s) {
+  const auto sweep = [this, rows, slabs](int s) {
     sweepSlab(rows * s / slabs, rows * (s + 1) / slabs, scratch[s]);
     for (const int boundary : {s, s + 1})
       if (boundary > 0 && boundary < slabs &&
           slabsDone[boundary].fetch_add(1, std::memory_order_acq_rel) == 1)
         commitBoundary(boundary, slabs);
-  });
+  };
+  if (pool != nullptr) {
+    pool->run(slabs, sweep);
+  } else {
+    for (int s = 0; s < slabs; ++s) sweep(s);
+  }
 
   // Every cell hidden until the visibility marks it seen again.
   if (++stepCount == 0) {

@@ -45,10 +45,6 @@ class ColorMap {
   // marks the open pixels it samples and stops at the first wall pixel.
   void castFan(int rays, double heading, float startX, float startZ, double stepLength,
                double angleStep, double maxDistance);
-  // Draws `marks` over the lower-left corner of a window of the given size, laid out by
-  // OverlayLayout, as one textured quad; the texture is refreshed only when marksVersion has
-  // moved since it was last filled (GL library).
-  void drawOverlay(int windowWidth, int windowHeight) const;
 
   bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
   // Pixel accessors for an in-range (x, y).
@@ -66,9 +62,6 @@ class ColorMap {
   double heading = 0.0;
   // Moves whenever the marks may have changed (resize, resetMarks and so every visibility pass).
   long marksVersion = 0;
-  // The overlay's texture (a GL name) and the marksVersion it holds; kept by drawOverlay.
-  mutable unsigned int overlayTexture = 0;
-  mutable long overlayVersion = -1;
 
  private:
   // Writes a mark at the pixel of a world position (truncated toward zero); off-map: nothing.

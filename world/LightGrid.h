@@ -40,9 +40,9 @@ class LightGrid {
 
   // One diffusion step: replaces the light in `current` with the next generation's, marks every
   // cell hidden, refreshes `texels` and lets the wandering light try a move (uses rand()); `next`
-  // is left as it was. The sweep is split into slabs of rows run by `pool` (the shared pool when
-  // null); every cell's result is the same for any split. Allocates only on the first step after
-  // a resize or a change of slab count.
+  // is left as it was. The sweep is split into slabs of rows run by `pool` (on the calling
+  // thread alone when null); every cell's result is the same for any split. Allocates only on
+  // the first step after a resize or a change of slab count.
   void step();
 
   // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
@@ -92,7 +92,7 @@ class LightGrid {
   // Floats from one light plane to the next: a little more than cellCount(), see resize().
   long lightPlaneStride() const { return planeStride; }
   GridCell outside;
-  // The pool that runs the step's slabs; null: WorkerPool::shared().
+  // The pool that runs the step's slabs (not owned); null: the calling thread alone.
   WorkerPool* pool = nullptr;
   // Grids with fewer cells than this per slab are stepped in fewer slabs (a wake-up costs more
   // than a small slab's sweep).

@@ -25,7 +25,4 @@ class MapImage : public Image {
   bool decode(const unsigned char* bytes, size_t size, std::string& error) {
     return decode(bytes, size, error, kMapLimits);
   }
-
-  // `load`, or one line naming the file and the cause on standard error and exit status 1.
-  void loadOrExit(const char* fileName);
 };

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstdlib>
 #include <iostream>
+#include <sstream>
 
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
@@ -84,23 +84,48 @@ StartView buildRoom(const unsigned char* rgb, int width, int height, int roomHei
   return buildWorldFromPixels(rgb, width, height, grid, map);
 }
 
-StartView buildRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map) {
+namespace {
+
+RoomLoad useMap(const std::string& name, const MapImage& image, int roomHeight, LightGrid& grid,
+                ColorMap& map) {
+  std::cout << "loaded image dimensions h: " << image.height << " w: " << image.width << std::endl;
+  RoomLoad load;
+  load.start = buildRoom(image.pixels.data(), image.width, image.height, roomHeight, grid, map);
+  if (!load.start.open) {
+    load.error = "quillmarsh: cannot use map \"" + name + "\": it has no open column to stand in";
+    return load;
+  }
+  load.ok = true;
+  if (!load.start.found) {
+    std::ostringstream line;
+    line << "quillmarsh: map \"" << name << "\" has no start marker; starting in column ("
+         << load.start.eye.x << ", " << load.start.eye.z << "), the open one nearest its centre";
+    load.notice = line.str();
+  }
+  return load;
+}
+
+RoomLoad refused(const std::string& name, const std::string& cause) {
+  RoomLoad load;
+  load.error = "quillmarsh: cannot use map \"" + name + "\": " + cause;
+  return load;
+}
+
+}  // namespace
+
+RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map) {
   std::cout << "TESSARY ROOM filename  " << mapFile << std::endl;
   MapImage image;
-  image.loadOrExit(mapFile);
-  std::cout << "loaded image dimensions h: " << image.height << " w: " << image.width << std::endl;
-  const StartView start =
-      buildRoom(image.pixels.data(), image.width, image.height, roomHeight, grid, map);
-  if (!start.open) {
-    std::cout.flush();
-    std::cerr << "quillmarsh: cannot use map \"" << mapFile
-              << "\": it has no open column to stand in" << std::endl;
-    std::exit(1);
-  }
-  if (!start.found) {
-    std::cerr << "quillmarsh: map \"" << mapFile << "\" has no start marker; starting in column ("
-              << start.eye.x << ", " << start.eye.z << "), the open one nearest its centre"
-              << std::endl;
-  }
-  return start;
+  std::string error;
+  if (!image.load(mapFile, error)) return refused(mapFile, error);
+  return useMap(mapFile, image, roomHeight, grid, map);
+}
+
+RoomLoad loadRoomFromMapBytes(const std::string& name, const unsigned char* bytes, size_t size,
+                              int roomHeight, LightGrid& grid, ColorMap& map) {
+  std::cout << "TESSARY ROOM filename  " << name << std::endl;
+  MapImage image;
+  std::string error;
+  if (!image.decode(bytes, size, error)) return refused(name, error);
+  return useMap(name, image, roomHeight, grid, map);
 }

@@ -3,6 +3,9 @@
 // Pixels are 8-bit RGB, bottom row (z = 0) first; one pixel per grid column (x, z).
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "world/Vec3.h"
 
 class ColorMap;
@@ -36,7 +39,21 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
 StartView buildRoom(const unsigned char* rgb, int width, int height, int roomHeight,
                     LightGrid& grid, ColorMap& map);
 
-// The room of a map file: prints the start-up lines, reads the map (a map that cannot be used,
-// or has no open column, ends the process with one line naming it, status 1; DevIL must be
-// started) and builds it with buildRoom. A map without a start marker gets one line saying so.
-StartView buildRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map);
+// A room read from a map: the start view, or why the map cannot be used.
+struct RoomLoad {
+  bool ok = false;
+  StartView start;
+  // When not ok: the whole line to show, "quillmarsh: cannot use map "NAME": CAUSE".
+  std::string error;
+  // When ok and the map has no start marker: the line that says where the eye starts instead.
+  std::string notice;
+};
+
+// The room of a map file: prints the start-up lines, reads and checks the map and builds it with
+// buildRoom. Pass fresh storage and keep the room in use until the load is ok: a map that cannot
+// be used (unreadable, damaged, too large, no open column) leaves `grid` and `map` unspecified.
+// Decoding needs the picture library started (desktop: ilInit).
+RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map);
+// The same from a map file's bytes (a picture dropped on the page), `name` standing for the file.
+RoomLoad loadRoomFromMapBytes(const std::string& name, const unsigned char* bytes, size_t size,
+                              int roomHeight, LightGrid& grid, ColorMap& map);

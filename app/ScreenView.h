@@ -1,0 +1,42 @@
+// What the program shows over the frame, laid out once for every backend: the crosshair with the
+// selected kind's swatch, the first-minute hint, the key card (in pages where the window is too
+// low for it), the status line and the messages of the last few seconds. Window pixels, origin
+// at the lower-left corner, y up; text in the fixed-cell fonts of render/RenderBackend.h.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "render/RenderBackend.h"
+
+// Everything the screen shows, as plain values.
+struct ScreenState {
+  int width = 1, height = 1;
+  // The selected kind's colour, shown in the crosshair's centre.
+  unsigned char swatch[3] = {255, 255, 255};
+  bool hintVisible = false;
+  // -1: the key card is hidden; else the page shown (see keyCardPages).
+  int keyCardPage = -1;
+  // Empty: no status line.
+  std::string status;
+  // Oldest first; the newest is shown nearest the bottom.
+  std::vector<std::string> messages;
+};
+
+class ScreenView {
+ public:
+  // The smallest window every item fits in.
+  static constexpr int kMinWidth = 320;
+  static constexpr int kMinHeight = 240;
+  static constexpr unsigned char kMarkGrey = 230;
+  // The first-minute hint.
+  static const char* const kHint;
+
+  // The items in drawing order: crosshair, hint, key card, status line, messages.
+  static std::vector<ScreenItem> layout(const ScreenState& state);
+  // How many pages the key card takes in a window of width x height (at least 1); F1 steps
+  // through them and then hides the card.
+  static int keyCardPages(int width, int height);
+  // The status band's height for `status` in a window `width` wide (0 for no status).
+  static int statusBandHeight(const std::string& status, int width);
+};

@@ -1,0 +1,181 @@
+// The frame recipe: the plan, the passes and what lies over the picture, in one order for every
+// backend, and the vertex data each pass is handed.
+#include "render/FrameRecipe.h"
+
+#include <utility>
+
+#include "render/BlockFaces.h"
+#include "world/CellPick.h"
+#include "world/ColorMap.h"
+#include "world/LightGrid.h"
+
+const float FrameRecipe::kFogRange = static_cast<float>(ColorMap::kRayRange);
+
+void FrameRecipe::render(const FrameInputs& inputs, const LightGrid& grid,
+                         const FrameOverlay& overlay, RenderBackend& backend, FrameStageHook hook,
+                         void* context) {
+  const auto done = [hook, context](FrameStage stage) {
+    if (hook != nullptr) hook(stage, context);
+  };
+  backend.beginFrame(inputs);
+  done(FrameStage::View);
+  plan(inputs, grid);
+  done(FrameStage::Plan);
+
+  PassParameters pass;
+  for (int axis = 0; axis < 3; ++axis) pass.eye[axis] = inputs.eye[axis];
+  pass.dimension[0] = static_cast<float>(grid.sizeX);
+  pass.dimension[1] = static_cast<float>(grid.sizeY);
+  pass.dimension[2] = static_cast<float>(grid.sizeZ);
+  pass.fogRange = kFogRange;
+
+  backend.beginTarget(backTarget);
+  backend.drawOpaque(opaqueQuads, pass);
+  done(FrameStage::Opaque);
+  backend.drawEmitters(emitterVertices, 0.5f * kFogRange, kFogRange);
+  // The glass reads the front target as the picture behind the panes; with no glass in view
+  // nothing reads it, and the copy is the dearest part of a frame full of lights.
+  const bool glass = !glassCubes.empty();
+  if (glass) backend.copyTarget(backTarget, frontTarget);
+  done(FrameStage::Emitter);
+  if (glass) backend.drawGlass(glassVertices, glassCubes, pass, frontTarget);
+  // The back target now holds the finished picture; the front one what the glass went over.
+  std::swap(frontTarget, backTarget);
+  done(FrameStage::Glass);
+
+  // Without glass the back target was not refreshed: the debug view then shows the frame itself.
+  backend.present(inputs.debugView != 0 && glass ? backTarget : frontTarget);
+  const ColorMap* map = overlay.visibility;
+  if (map != nullptr && map->allocated && map->width > 0 && map->height > 0) {
+    if (map != overlaySource || map->marksVersion != overlaySourceVersion) {
+      const long count = static_cast<long>(map->width) * map->height;
+      overlayRgb.resize(static_cast<size_t>(count) * 3);
+      for (long i = 0; i < count; ++i) {
+        overlayRgb[3 * i] = static_cast<unsigned char>(map->marks[i].r);
+        overlayRgb[3 * i + 1] = static_cast<unsigned char>(map->marks[i].g);
+        overlayRgb[3 * i + 2] = static_cast<unsigned char>(map->marks[i].b);
+      }
+      overlaySource = map;
+      overlaySourceVersion = map->marksVersion;
+      ++overlayGeneration;
+    }
+    const OverlayLayout layout(inputs.width, inputs.height, map->width, map->height);
+    OverlayImage image;
+    image.rgb = overlayRgb.data();
+    image.width = map->width;
+    image.height = map->height;
+    image.version = overlayGeneration;
+    image.left = layout.columnX(0);
+    image.right = layout.columnX(map->width - 1) + layout.cell;
+    image.bottom = layout.columnY(map->height - 1);
+    image.top = layout.columnY(0) + layout.cell;
+    backend.drawOverlay(image);
+  }
+  if (overlay.pick != nullptr && overlay.pick->hit) {
+    outlineLines(*overlay.pick, inputs.eye, outline);
+    const unsigned char grey[3] = {kOutlineGrey, kOutlineGrey, kOutlineGrey};
+    if (!outline.empty()) backend.drawWorldLines(outline, grey, 2.0f);
+  }
+  if (!overlay.screen.empty()) backend.drawScreen(overlay.screen);
+  done(FrameStage::Present);
+}
+
+void FrameRecipe::plan(const FrameInputs& inputs, const LightGrid& grid) {
+  frustum.extractFrom(inputs.projection, inputs.view);
+  FramePlan::build(grid, frustum, inputs.eye, opaqueBlocks, emitterCells, glassCells);
+  FramePlan::joinFaces(opaqueBlocks, opaqueRuns);
+  runQuads(opaqueRuns, opaqueQuads);
+  FramePlan::emitterVertices(emitterCells, grid, inputs.eye, emitterVertices);
+  glassQuads(glassCells, grid, glassVertices, glassCubes);
+}
+
+void FrameRecipe::newRoom() {
+  frontTarget = 0;
+  backTarget = 1;
+  overlaySource = nullptr;
+  overlaySourceVersion = -1;
+}
+
+long FrameRecipe::cellsDrawn() const {
+  return static_cast<long>(opaqueBlocks.size() + emitterCells.size() + glassCells.size());
+}
+
+void FrameRecipe::runQuads(const std::vector<FaceRun>& runs, std::vector<BlockVertex>& out) {
+  out.clear();
+  float corners[4][3];
+  float texCoords[4][2];
+  for (const FaceRun& run : runs) {
+    FramePlan::runQuad(run, corners, texCoords);
+    const int* normal = kBlockFaces[run.face].normal;
+    for (int v = 0; v < 4; ++v) {
+      BlockVertex vertex{};
+      for (int axis = 0; axis < 3; ++axis) {
+        vertex.position[axis] = corners[v][axis];
+        vertex.normal[axis] = static_cast<float>(normal[axis]);
+      }
+      vertex.texCoord[0] = texCoords[v][0];
+      vertex.texCoord[1] = texCoords[v][1];
+      out.push_back(vertex);
+    }
+  }
+}
+
+void FrameRecipe::glassQuads(const std::vector<GlassCell>& cells, const LightGrid& grid,
+                             std::vector<BlockVertex>& quads, std::vector<GlassCube>& cubes) {
+  quads.clear();
+  cubes.clear();
+  for (const GlassCell& glass : cells) {
+    const float centre[3] = {static_cast<float>(glass.x), static_cast<float>(glass.y),
+                             static_cast<float>(glass.z)};
+    // Half edge towards minus and plus per axis, from the side each face of the table lies on.
+    float extent[3][2] = {};
+    for (const BlockFace& face : kBlockFaces)
+      for (int axis = 0; axis < 3; ++axis)
+        if (face.normal[axis] != 0)
+          extent[axis][face.normal[axis] > 0] = (glass.reach & face.bit) != 0
+                                                     ? FramePlan::kBlockHalfSize
+                                                     : FramePlan::kGlassHalfSize;
+    GlassCube cube;
+    cube.firstQuad = static_cast<unsigned>(quads.size() / 4);
+    for (int axis = 0; axis < 3; ++axis) cube.centre[axis] = centre[axis];
+    cube.opacity = grid.getCell(glass.x, glass.y, glass.z).opacity;
+    for (const BlockFace& face : kBlockFaces) {
+      if ((glass.faces & face.bit) == 0) continue;
+      ++cube.quadCount;
+      for (int v = 0; v < 4; ++v) {
+        BlockVertex vertex{};
+        for (int axis = 0; axis < 3; ++axis) {
+          vertex.position[axis] = centre[axis] + (face.corners[v][axis] > 0 ? extent[axis][1]
+                                                                           : -extent[axis][0]);
+          vertex.normal[axis] = static_cast<float>(face.normal[axis]);
+        }
+        vertex.texCoord[0] = face.texCoords[v][0];
+        vertex.texCoord[1] = face.texCoords[v][1];
+        quads.push_back(vertex);
+      }
+    }
+    cubes.push_back(cube);
+  }
+}
+
+void FrameRecipe::outlineLines(const CellPick& pick, const float eye[3], std::vector<float>& out) {
+  out.clear();
+  if (!pick.hit) return;
+  const float h = kOutlineHalfSize;
+  const float centre[3] = {static_cast<float>(pick.cell[0]), static_cast<float>(pick.cell[1]),
+                           static_cast<float>(pick.cell[2])};
+  // A floor or ceiling cell shows only the face the ray met; its sides lie inside the slab.
+  const bool faceOnly = pick.normal[1] != 0;
+  for (const BlockFace& face : kBlockFaces) {
+    if (faceOnly && face.normal[1] != pick.normal[1]) continue;
+    float facing = 0.0f;
+    for (int axis = 0; axis < 3; ++axis)
+      facing += (eye[axis] - (centre[axis] + h * static_cast<float>(face.normal[axis]))) *
+                static_cast<float>(face.normal[axis]);
+    if (facing <= 0.0f) continue;
+    for (int v = 0; v < 4; ++v)
+      for (const int corner : {v, (v + 1) % 4})
+        for (int axis = 0; axis < 3; ++axis)
+          out.push_back(centre[axis] + h * static_cast<float>(face.corners[corner][axis]));
+  }
+}

@@ -1,0 +1,92 @@
+// The frame recipe, written once for every backend: the plan cut from the grid by the view,
+// then the passes, the presentation and what lies over the picture, each handed to a
+// RenderBackend as plain data. It owns the frame's lists and which colour target plays which role.
+// World units for geometry; window pixels for the overlay and the screen items.
+#pragma once
+
+#include <vector>
+
+#include "render/FrameInputs.h"
+#include "render/FramePlan.h"
+#include "render/FrameStage.h"
+#include "render/OverlayLayout.h"
+#include "render/Frustum.h"
+#include "render/RenderBackend.h"
+
+class ColorMap;
+struct CellPick;
+
+// What the application lays over the shown frame.
+struct FrameOverlay {
+  // The visibility map to show in the window's corner; null while the overlay is off.
+  const ColorMap* visibility = nullptr;
+  // The cell to outline; null, or a pick that hit nothing, outlines none.
+  const CellPick* pick = nullptr;
+  // Drawn last, in order: the crosshair, the hint, the key card, the status line, messages.
+  std::vector<ScreenItem> screen;
+};
+
+class FrameRecipe {
+ public:
+  // The room fades into the clear colour (black) over the visibility rays' range, so the end of
+  // the drawn columns reads as distance, not as a hole; emitters fade from half of it.
+  static const float kFogRange;
+  // The outline's grey and its distance out from the picked cell's centre (just outside the
+  // cube, so the cube's own edges do not hide it).
+  static constexpr unsigned char kOutlineGrey = 230;
+  static constexpr float kOutlineHalfSize = 0.51f;
+
+  // One frame: beginFrame, the plan, the back target begun and the opaque pass, the emitters,
+  // a copy of the back target into the front one when glass is in view, the glass far to near
+  // over the back target (the targets then exchange roles), the shown target presented (with
+  // debugView 1 the picture before the glass, when there was glass), the visibility overlay,
+  // the picked cell's outline and the screen items. `hook`, when given, runs after each stage.
+  void render(const FrameInputs& inputs, const LightGrid& grid, const FrameOverlay& overlay,
+              RenderBackend& backend, FrameStageHook hook = nullptr, void* context = nullptr);
+  // The plan alone: the frustum from the inputs' matrices, the cells of each pass, the opaque
+  // faces joined into runs and every pass's vertices.
+  void plan(const FrameInputs& inputs, const LightGrid& grid);
+
+  // A new room: the targets back in their first roles, the overlay's copy of the old map gone.
+  void newRoom();
+
+  // Cubes the last plan sends (opaque, emitter and glass), as the status line counts them.
+  long cellsDrawn() const;
+
+  // The quads of the plan's runs (FramePlan::runQuad), into `out` (emptied first).
+  static void runQuads(const std::vector<FaceRun>& runs, std::vector<BlockVertex>& out);
+  // The glass cubes' quads, each cube of half edge FramePlan::kGlassHalfSize reaching 0.5 on the
+  // sides its `reach` bits name, only its `faces`, with the cell's opacity; into `quads` and
+  // `cubes` (emptied first), in the order of `cells`.
+  static void glassQuads(const std::vector<GlassCell>& cells, const LightGrid& grid,
+                         std::vector<BlockVertex>& quads, std::vector<GlassCube>& cubes);
+  // The outline of a pick that hit: the edges of the faces turned to `eye` of the cube of half
+  // edge kOutlineHalfSize around the cell (a floor or ceiling cell only the face the ray met),
+  // as pairs of points into `out` (emptied first).
+  static void outlineLines(const CellPick& pick, const float eye[3], std::vector<float>& out);
+
+  // The current roles of the two colour targets: the back one is drawn, the front one holds the
+  // finished picture after the frame.
+  int frontTarget = 0;
+  int backTarget = 1;
+
+  // The last plan.
+  Frustum frustum;
+  std::vector<OpaqueBlock> opaqueBlocks;
+  std::vector<FaceRun> opaqueRuns;
+  std::vector<GridPos> emitterCells;
+  std::vector<GlassCell> glassCells;
+  std::vector<BlockVertex> opaqueQuads;
+  std::vector<EmitterVertex> emitterVertices;
+  std::vector<BlockVertex> glassVertices;
+  std::vector<GlassCube> glassCubes;
+  std::vector<float> outline;
+
+ private:
+  // The overlay's bytes, remade when the map or its marks' version moves; `overlayGeneration`
+  // counts the remakes, the version a backend keeps its copy by.
+  std::vector<unsigned char> overlayRgb;
+  const ColorMap* overlaySource = nullptr;
+  long overlaySourceVersion = -1;
+  long overlayGeneration = 0;
+};

@@ -1,0 +1,107 @@
+// The operations a frame asks of a graphics API, each taking plain data. FrameRecipe calls them
+// in its order; the desktop (GL 2 with the shader layer) and the page (WebGL 2) implement them
+// and nothing more: no choice of pass, target, face or text is made behind this interface.
+// World units for geometry (cell (x, y, z) is the unit cube around that point); window pixels
+// for what is drawn over the frame (origin at the lower-left corner, y up).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "render/FrameInputs.h"
+#include "render/FramePlan.h"
+
+class LightGrid;
+
+// A corner of a textured face of the opaque or the glass pass; four make a quad, in the face
+// table's corner order.
+struct BlockVertex {
+  float position[3];
+  float normal[3];
+  float texCoord[2];
+};
+
+// One glass cube: quads [firstQuad, firstQuad + quadCount) of the glass pass's vertices, drawn
+// with this cell's opacity; the refraction bends the pane's normal away from `centre`.
+struct GlassCube {
+  unsigned firstQuad = 0, quadCount = 0;
+  float centre[3] = {0.0f, 0.0f, 0.0f};
+  float opacity = 0.0f;
+};
+
+// What the block and glass programs read besides their vertices: the eye, the grid's extents
+// (the light volume spans them) and the distance over which the room fades to black.
+struct PassParameters {
+  float eye[3] = {0.0f, 0.0f, 0.0f};
+  float dimension[3] = {1.0f, 1.0f, 1.0f};
+  float fogRange = 1.0f;
+};
+
+// The visibility map's picture over the frame: RGB bytes, `width` x `height`, row 0 shown along
+// the top edge; `version` changes whenever the bytes may have.
+struct OverlayImage {
+  const unsigned char* rgb = nullptr;
+  int width = 0, height = 0;
+  long version = 0;
+  float left = 0.0f, bottom = 0.0f, right = 0.0f, top = 0.0f;
+};
+
+// The two fixed-cell fonts text is laid out in.
+struct ScreenFont {
+  int charWidth;
+  int lineHeight;
+};
+enum class FontId { Status = 0, Card = 1 };
+inline constexpr ScreenFont kScreenFonts[2] = {{9, 15}, {8, 13}};
+
+// One flat item over the frame. Box: filled from (x0, y0) to (x1, y1), blended by its alpha.
+// Line: from (x0, y0) to (x1, y1), one pixel wide. Text: `text` in `font`, its baseline starting
+// at (x0, y0).
+struct ScreenItem {
+  enum class Kind { Box, Line, Text };
+  Kind kind = Kind::Box;
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  unsigned char rgba[4] = {255, 255, 255, 255};
+  FontId font = FontId::Card;
+  std::string text;
+};
+
+class RenderBackend {
+ public:
+  virtual ~RenderBackend() = default;
+
+  // Resources that follow the room and the window. The light volume holds one texel per cell,
+  // black when made; an upload copies the grid's light compressed to c / (c + 1), from the
+  // texels the step made in one transfer (`cpuPath`) or slice by slice through a framebuffer.
+  virtual void createLightVolume(int sizeX, int sizeY, int sizeZ) = 0;
+  virtual void uploadLight(const LightGrid& grid, bool cpuPath) = 0;
+  // The two colour targets and their shared depth buffer take the window's size.
+  virtual void resize(int width, int height) = 0;
+
+  // The frame, in the recipe's order. beginFrame takes the matrices and the window's size.
+  virtual void beginFrame(const FrameInputs& inputs) = 0;
+  // Both colour targets on the shared depth buffer; `target` is drawn into, its colour and the
+  // depth cleared.
+  virtual void beginTarget(int target) = 0;
+  // Textured quads lit from the light volume by the block programs, depth tested.
+  virtual void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) = 0;
+  // Flat-coloured quads, fading linearly to black between fogStart and fogEnd of each corner's
+  // fog distance.
+  virtual void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
+                            float fogEnd) = 0;
+  // Target `from`'s colour copied into target `to`, pixel for pixel.
+  virtual void copyTarget(int from, int to) = 0;
+  // The glass cubes, in the order given, blended (source alpha) over the target begun, depth
+  // tested against what it holds; target `background` is sampled as the picture behind the
+  // panes and detached from drawing while it is.
+  virtual void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& cubes,
+                         const PassParameters& pass, int background) = 0;
+  // Target `target` over the whole window, texel for pixel, no depth test.
+  virtual void present(int target) = 0;
+  // The rest is drawn over the window without depth test, each in the order called.
+  virtual void drawOverlay(const OverlayImage& image) = 0;
+  // Pairs of points, each pair a line `lineWidth` pixels wide, seen through the frame's matrices.
+  virtual void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
+                              float lineWidth) = 0;
+  virtual void drawScreen(const std::vector<ScreenItem>& items) = 0;
+};
