@@ -85,10 +85,7 @@ FrameInputs Scene::frameInputs() const {
   return inputs;
 }
 
-FrameOverlay Scene::frameOverlay() const {
-  FrameOverlay overlay;
-  if (flags.overlayVisible) overlay.visibility = occlusionMap.get();
-  overlay.pick = &pick;
+ScreenState Scene::screenState() const {
   ScreenState screen;
   screen.width = width;
   screen.height = height;
@@ -107,7 +104,14 @@ FrameOverlay Scene::frameOverlay() const {
                     "  fill " + columnKindName(selectedKind);
   }
   screen.messages = currentMessages();
-  overlay.screen = ScreenView::layout(screen);
+  return screen;
+}
+
+FrameOverlay Scene::frameOverlay() const {
+  FrameOverlay overlay;
+  if (flags.overlayVisible) overlay.visibility = occlusionMap.get();
+  overlay.pick = &pick;
+  overlay.screen = ScreenView::layout(screenState());
   return overlay;
 }
 

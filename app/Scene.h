@@ -29,6 +29,7 @@
 #include "app/FrameStats.h"
 #include "app/FrameTimer.h"
 #include "app/MouseDrag.h"
+#include "app/ScreenView.h"
 #include "platform/WorkerPool.h"
 #include "render/FrameRecipe.h"
 #include "world/CellPick.h"
@@ -111,6 +112,8 @@ class Scene {
   void resize(int width, int height);
   // This frame's inputs: the camera's eye and view, the window's size and projection.
   FrameInputs frameInputs() const;
+  // What the screen shows now, as values (app/ScreenView.h).
+  ScreenState screenState() const;
   // Everything over the frame: the overlay when on, the outline, and the screen items.
   FrameOverlay frameOverlay() const;
   // The recipe on the attached backend (nothing without one). `hook` runs after each stage.

@@ -15,10 +15,6 @@ constexpr int kLineHeight = 16;
 constexpr int kPadding = 8;
 constexpr unsigned char kStatusShade = 153;  // 0.6 of full alpha
 constexpr unsigned char kBoxShade = 191;     // 0.75
-// The longest status line the program makes, for the room the key card leaves it.
-const char* const kWidestStatus =
-    "999.9 fps  999.9 ms  50 steps/s  strength 1.150 (ceiling)  upload slices  cells 999999  "
-    "eye (255, 64, 255)  fill yellow light";
 
 const ScreenFont& font(FontId id) { return kScreenFonts[static_cast<int>(id)]; }
 
@@ -71,8 +67,9 @@ std::vector<std::vector<std::string>> cardEntries(int width) {
 
 // The key card's pages: entries kept whole, as many as fit between the status band and the
 // window's bottom edge under the card's two heading lines.
-std::vector<std::vector<std::string>> cardPages(int width, int height) {
-  const int room = height - ScreenView::statusBandHeight(kWidestStatus, width) - 2 * kPadding;
+std::vector<std::vector<std::string>> cardPages(const ScreenState& state) {
+  const int width = state.width;
+  const int room = state.height - ScreenView::statusBandHeight(state.status, width) - 2 * kPadding;
   const int linesPerPage = std::max(1, (room - kPadding) / kLineHeight - 2);
   std::vector<std::vector<std::string>> pages(1);
   for (const std::vector<std::string>& entry : cardEntries(width)) {
@@ -93,8 +90,8 @@ int ScreenView::statusBandHeight(const std::string& status, int width) {
   return 22 + kLineHeight * (lines - 1);
 }
 
-int ScreenView::keyCardPages(int width, int height) {
-  return static_cast<int>(cardPages(width, height).size());
+int ScreenView::keyCardPages(const ScreenState& state) {
+  return static_cast<int>(cardPages(state).size());
 }
 
 std::vector<ScreenItem> ScreenView::layout(const ScreenState& state) {
@@ -131,7 +128,7 @@ std::vector<ScreenItem> ScreenView::layout(const ScreenState& state) {
   }
 
   if (state.keyCardPage >= 0) {
-    const std::vector<std::vector<std::string>> pages = cardPages(width, height);
+    const std::vector<std::vector<std::string>> pages = cardPages(state);
     const int page = std::min(state.keyCardPage, static_cast<int>(pages.size()) - 1);
     std::vector<std::string> lines{
         pages.size() == 1 ? "Keys and mouse (F1 hides this card)"
@@ -142,7 +139,7 @@ std::vector<ScreenItem> ScreenView::layout(const ScreenState& state) {
         ""};
     lines.insert(lines.end(), pages[page].begin(), pages[page].end());
     const int boxHeight = static_cast<int>(lines.size()) * kLineHeight + kPadding;
-    const int below = height - statusBandHeight(kWidestStatus, width) - kPadding;
+    const int below = height - statusBandHeight(state.status, width) - kPadding;
     textBox(lines, width, std::min(below, (height + boxHeight) / 2), items);
   }
 

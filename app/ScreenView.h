@@ -34,9 +34,9 @@ class ScreenView {
 
   // The items in drawing order: crosshair, hint, key card, status line, messages.
   static std::vector<ScreenItem> layout(const ScreenState& state);
-  // How many pages the key card takes in a window of width x height (at least 1); F1 steps
+  // How many pages the key card takes beside the rest of `state` (at least 1); F1 steps
   // through them and then hides the card.
-  static int keyCardPages(int width, int height);
+  static int keyCardPages(const ScreenState& state);
   // The status band's height for `status` in a window `width` wide (0 for no status).
   static int statusBandHeight(const std::string& status, int width);
 };

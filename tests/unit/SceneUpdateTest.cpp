@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 #include "app/Controls.h"
 #include "app/FrameStats.h"
@@ -13,12 +18,13 @@
 #include "app/Scene.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/RoomColumn.h"
+#include "world/WorldBuilder.h"
 #include "tests/support/EditedCell.h"
-
-extern int lightUploadCount;  // LightUploadSeam.cpp
+#include "tests/support/RecordingBackend.h"
 
 TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
-  FrameTimer& timer = FrameTimer::instance();
+  FrameTimer timer;
   int floored = 0;  // two updates in a row are far below 1 ms apart, unless the process was paused
   for (int i = 0; i < 50; ++i) {
     timer.update();
@@ -29,7 +35,8 @@ TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
 
 namespace {
 
-// The global scene over a 5 x 3 x 4 room of hidden cells and a 4 x 4 map (one column short).
+// A scene over a 5 x 3 x 4 room of hidden cells and a 4 x 4 map (one column short), drawn by a
+// recording backend.
 struct SceneTest : ::testing::Test {
   void SetUp() override {
     map.resize(4, 4);
@@ -37,17 +44,15 @@ struct SceneTest : ::testing::Test {
     for (int i = 0; i < 5 * 3 * 4; ++i) grid.setHidden(i, true);
     grid.lightX = 1, grid.lightY = 1, grid.lightZ = 0;
     EditedCell(grid, 1, 1, 0).setEmitter(0, 0, 0);
-    scene.grid = &grid;
-    scene.occlusionMap = &map;
-    scene.render.cpuLightUpload = running = true;
-    debugView = overlayVisible = false;
+    scene.attachBackend(&backend);
   }
-  void TearDown() override { scene.grid = nullptr, scene.occlusionMap = nullptr; }
   int revealed(int x, int z) const {
     return !grid.getCell(x, 0, z).hidden + !grid.getCell(x, 1, z).hidden + !grid.getCell(x, 2, z).hidden;
   }
-  ColorMap map;
-  LightGrid grid;
+  Scene scene;
+  RecordingBackend backend;
+  ColorMap& map = *scene.occlusionMap;
+  LightGrid& grid = *scene.grid;
 };
 
 }  // namespace
@@ -64,19 +69,19 @@ TEST_F(SceneTest, StepsFiftyTimesASecondAtMostOnceAFrameAndMovesByTheCappedTime)
   for (const auto& run : runs) {
     scene.stepAccumulator = 0.0;
     scene.camera.setView(Vec3(2.0f, 1.5f, 2.0f), Vec3(2.0f, 1.5f, 0.0f), Vec3(0, 1, 0));
-    onKeyDown('d', 0, 0);  // strafes along +x at 4 units a second for the first frame
+    input::keyDown(scene, 'd');  // strafes along +x at 4 units a second for the first frame
     int steps = 0;
     for (int f = 0; f <= run.frames; ++f) {
-      FrameTimer::instance().elapsed = f == 0 ? run.first : run.frame;
-      const int uploadsBefore = lightUploadCount;
+      scene.timer.elapsed = f == 0 ? run.first : run.frame;
+      const int uploadsBefore = backend.uploads;
       scene.update();
-      const int stepped = lightUploadCount - uploadsBefore;
+      const int stepped = backend.uploads - uploadsBefore;
       ASSERT_LE(stepped, 1);
       ASSERT_LE(scene.stepAccumulator, Scene::kStepInterval);
       if (f == 0) {
         EXPECT_EQ(stepped, run.firstSteps) << run.first;
         EXPECT_NEAR(scene.camera.eye.x, 2.0 + 4 * std::min(run.first, FrameTimer::kMaxFrameTime), 1e-4);
-        onKeyUp('d', 0, 0);
+        input::keyUp(scene, 'd');
       }
       steps += f == 0 ? 0 : stepped;
     }
@@ -104,7 +109,8 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
   auto state = [&](const std::string& printed) {
     const GridCell l = grid.getCell(1, 1, 0);
     std::ostringstream s;
-    s << grid.strength << " " << debugView << scene.render.cpuLightUpload << overlayVisible << running << " "
+    const SceneFlags& f = scene.flags;
+    s << grid.strength << " " << f.debugView << f.cpuLightUpload << f.overlayVisible << f.running << " "
       << l.emission[0] << "," << l.emission[1] << "," << l.emission[2] << l.emitter << printed;
     return s.str();
   };
@@ -117,14 +123,14 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
   for (int k = 0; k < 14; ++k) {
     const std::string before = state("");
     testing::internal::CaptureStdout();
-    onKeyDown(keys[k], 0, 0);
+    input::keyDown(scene, keys[k]);
     EXPECT_EQ(state(testing::internal::GetCapturedStdout()), before) << k;
     testing::internal::CaptureStdout();
-    onKeyUp(keys[k], 0, 0);
+    input::keyUp(scene, keys[k]);
     EXPECT_EQ(state(testing::internal::GetCapturedStdout()), after[k]) << k;
   }
   scene.camera.jumpCooldown = -0.001;
-  onKeyDown(' ', 0, 0);
+  input::keyDown(scene, ' ');
   EXPECT_EQ(scene.camera.velocity, Vec3(0, 6, 0));
   // "8" lowers to 0 and no further, "0" stops at the ceiling and says so; "1"-"5" select.
   const unsigned char more[] = {'8', '8', '0', '0', '5', '2'};
@@ -134,7 +140,7 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
     if (k == 0) grid.strength = 0.07f;
     if (k == 3) grid.strength = controls::kStrengthCeiling - 0.01f;
     testing::internal::CaptureStdout();
-    onKeyUp(more[k], 0, 0);
+    input::keyUp(scene, more[k]);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), printed[k]) << k;
   }
   EXPECT_EQ(scene.selectedKind, ColumnKind::Glass);
@@ -149,7 +155,7 @@ TEST_F(SceneTest, AStatusWindowOfSteadyFramesReadsTheStepRateWhereverItsEdgesFal
     std::set<int> wholeSteps;
     int stepsInWindow = 0;
     for (int f = 0; f < 600; ++f) {
-      FrameTimer::instance().elapsed = frame;
+      scene.timer.elapsed = frame;
       const long before = scene.simulationSteps;
       scene.update();
       stepsInWindow += scene.simulationSteps != before;
@@ -178,4 +184,86 @@ TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {
   const int eye[3] = {12, 2, -3};
   EXPECT_EQ(statusText(stats, 0.25f, false, 1234, eye),
             "1.7 fps  600.0 ms  0 steps/s  strength 0.250  upload slices  cells 1234  eye (12, 2, -3)");
+}
+
+namespace {
+
+// A scene in a 7 x 6 x 7 room built from map pixels: walls around, open inside, the eye placed
+// by the test; the working directory a fresh folder, since Ctrl+S writes maps/ there.
+struct EditScene : ::testing::Test {
+  void SetUp() override {
+    std::vector<unsigned char> rgb;
+    for (int z = 0; z < 7; ++z)
+      for (int x = 0; x < 7; ++x) {
+        const bool wall = x == 0 || z == 0 || x == 6 || z == 6;
+        const mapcolour::Rgb c = columnColour(wall ? ColumnKind::Wall : ColumnKind::Air);
+        rgb.insert(rgb.end(), {static_cast<unsigned char>(c.r), static_cast<unsigned char>(c.g),
+                               static_cast<unsigned char>(c.b)});
+      }
+    const StartView start = buildRoom(rgb.data(), 7, 7, 6, *scene.grid, *scene.occlusionMap);
+    scene.enterRoom(start);
+    scene.attachBackend(&backend);
+    char folder[] = "/tmp/quillmarsh-edit-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    ASSERT_EQ(chdir(folder), 0);
+  }
+  // Looks from `eye` at `target` and clicks `button` without moving the mouse.
+  std::string click(const Vec3& eye, const Vec3& target, int button) {
+    scene.camera.setView(eye, target, Vec3(0, 1, 0));
+    testing::internal::CaptureStdout();
+    input::mouse(scene, button, true, 100, 100);
+    input::mouse(scene, button, false, 101, 100);
+    return testing::internal::GetCapturedStdout();
+  }
+  bool wallAt(int x, int z) const { return scene.grid->getCell(x, 2, z).opacity >= 1.0f; }
+  Scene scene;
+  RecordingBackend backend;
+};
+
+}  // namespace
+
+TEST_F(EditScene, AClickEditsThePickedColumnButNeverTheEyesOwnOnAnyAxis) {
+  // A left click clears the wall column looked at; a right click at that opening refills it.
+  EXPECT_EQ(click(Vec3(3, 2, 3), Vec3(6, 2, 3), 0), "");
+  EXPECT_FALSE(wallAt(6, 3));
+  scene.grid->lightX = 1, scene.grid->lightZ = 1;  // the wandering light out of the way
+  click(Vec3(3, 2, 3), Vec3(7, 2, 3), 2);
+  EXPECT_FALSE(wallAt(6, 3)) << "the pick meets the outside, no cell of the grid";
+  click(Vec3(3, 2, 3), Vec3(6, 2, 2), 2);
+  // A fill aimed at the eye's own column is refused and says so, on screen too; the eye stands
+  // in a column by its x and z each rounded, so a refusal must follow each axis alone.
+  const Vec3 eyes[] = {{4.45f, 2, 3}, {4, 2, 3.45f}, {3.55f, 2, 3}, {4, 2, 2.55f}};
+  for (const Vec3& eye : eyes) {
+    // Looking down at the floor cell under the eye: the fill would be the eye's column.
+    const std::string said = click(eye, Vec3(4, 0, 3), 2);
+    EXPECT_NE(said.find("edit refused"), std::string::npos) << eye.x << " " << eye.z;
+    EXPECT_FALSE(wallAt(4, 3));
+    ASSERT_FALSE(scene.currentMessages().empty());
+    EXPECT_EQ(scene.currentMessages().back(), said.substr(0, said.size() - 1));
+  }
+  // Past the middle of a cell on one axis the eye stands in the next column, and the fill goes in.
+  const std::string said = click(Vec3(4.55f, 2, 3), Vec3(4, 0, 3), 2);
+  EXPECT_EQ(said, "");
+  EXPECT_TRUE(wallAt(4, 3));
+}
+
+TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
+  scene.grid->lightX = 1, scene.grid->lightZ = 1;
+  for (const int x : {2, 3}) click(Vec3(x, 2, 1.6f), Vec3(x, 2, 0), 0);  // clears (2,0), (3,0)
+  EXPECT_FALSE(wallAt(2, 0));
+  EXPECT_FALSE(wallAt(3, 0));
+  const auto holdThenRelease = [this](unsigned char control, unsigned char letter) {
+    testing::internal::CaptureStdout();
+    for (int repeat = 0; repeat < 5; ++repeat) input::keyDown(scene, control);
+    input::keyUp(scene, letter);
+    return testing::internal::GetCapturedStdout();
+  };
+  holdThenRelease(26, 'z');
+  EXPECT_FALSE(wallAt(2, 0)) << "one undo for one press, however long it is held";
+  EXPECT_TRUE(wallAt(3, 0));
+  holdThenRelease(26, 'Z');
+  EXPECT_TRUE(wallAt(2, 0));
+  const std::string saved = holdThenRelease(19, 's');
+  EXPECT_EQ(saved, "map saved: maps/room-001.png\n");
+  EXPECT_EQ(holdThenRelease(19, 's'), "map saved: maps/room-002.png\n");
 }

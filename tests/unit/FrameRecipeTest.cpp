@@ -1,0 +1,271 @@
+// The frame recipe replayed on a recording backend: the calls of whole frames in order, the
+// targets they use and exchange, the glass far to near with each cube's extents and opacity,
+// the opaque quads against the plan, and what lies over the picture (overlay, outline, screen).
+#include "render/FrameRecipe.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bitset>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/Input.h"
+#include "app/Scene.h"
+#include "render/BlockFaces.h"
+#include "render/OverlayLayout.h"
+#include "tests/support/EditedCell.h"
+#include "tests/support/RecordingBackend.h"
+#include "world/CellPick.h"
+#include "world/ColorMap.h"
+#include "world/LightGrid.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// A closed 9 x 5 x 9 room: floor, walls on x = 0 and z = 0, a pillar, a lamp, and panes of
+// glass at three distances along the view, all visible.
+void buildRoom(LightGrid& grid, bool withGlass) {
+  grid.resize(9, 5, 9);
+  for (long i = 0; i < grid.cellCount(); ++i) grid.setHidden(i, false);
+  for (int z = 0; z < 9; ++z)
+    for (int x = 0; x < 9; ++x)
+      for (int y = 0; y < 5; ++y)
+        if (y == 0 || x == 0 || z == 0) EditedCell(grid, x, y, z).setSolid();
+  EditedCell(grid, 3, 1, 3).setSolid();
+  EditedCell(grid, 6, 3, 2).setEmitter(300.0f, 200.0f, 100.0f);
+  if (!withGlass) return;
+  EditedCell(grid, 2, 1, 5).setTranslucent(0.5f);
+  EditedCell(grid, 2, 2, 5).setTranslucent(0.5f);
+  EditedCell(grid, 5, 1, 6).setTranslucent(0.3f);
+  EditedCell(grid, 4, 2, 2).setTranslucent(0.7f);
+}
+
+// The eye at (7.6, 2.2, 7.9) looking at (2, 1, 2): the whole room in view.
+FrameInputs view(int debugView = 0) {
+  const Vec3 eye(7.6f, 2.2f, 7.9f), target(2.0f, 1.0f, 2.0f);
+  ViewCamera camera(eye, target, Vec3(0, 1, 0));
+  camera.update(0.0f);
+  const float at[3] = {eye.x, eye.y, eye.z};
+  FrameInputs inputs = FrameInputs::make(at, camera.glViewMatrix, 640, 480);
+  inputs.debugView = debugView;
+  return inputs;
+}
+
+struct Stages {
+  std::vector<FrameStage> seen;
+  static void hook(FrameStage stage, void* self) { static_cast<Stages*>(self)->seen.push_back(stage); }
+};
+
+float distance(const float a[3], const float b[3]) {
+  return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                   (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+}  // namespace
+
+TEST(FrameRecipe, PassesRunInOrderIntoTheBackTargetAndTheTargetsExchangeRoles) {
+  LightGrid grid;
+  buildRoom(grid, true);
+  FrameRecipe recipe;
+  RecordingBackend backend;
+  Stages stages;
+  // Frames 1 and 2 exchange the roles each time; the debug view shows the picture before the
+  // glass, which is the target the glass went over.
+  recipe.render(view(), grid, {}, backend, Stages::hook, &stages);
+  EXPECT_EQ(backend.calls, (Calls{"frame", "target 1", "opaque", "emitters", "copy 1 0",
+                                  "glass 0", "present 1"}));
+  recipe.render(view(1), grid, {}, backend);
+  EXPECT_EQ(backend.calls, (Calls{"frame", "target 0", "opaque", "emitters", "copy 0 1",
+                                  "glass 1", "present 1"}));
+  EXPECT_EQ(recipe.frontTarget, 0);
+  EXPECT_EQ(stages.seen, (std::vector<FrameStage>{FrameStage::View, FrameStage::Plan,
+                                                  FrameStage::Opaque, FrameStage::Emitter,
+                                                  FrameStage::Glass, FrameStage::Present}));
+  EXPECT_EQ(backend.fog[0], 0.5f * FrameRecipe::kFogRange);
+  EXPECT_EQ(backend.fog[1], FrameRecipe::kFogRange);
+  EXPECT_EQ(backend.pass.dimension[0], 9.0f);
+  EXPECT_EQ(backend.pass.dimension[1], 5.0f);
+  EXPECT_EQ(backend.pass.eye[2], 7.9f);
+
+  // Without glass in view nothing reads the front target: no copy, no glass pass, and the debug
+  // view shows the frame itself.
+  LightGrid plain;
+  buildRoom(plain, false);
+  for (const int debugView : {0, 1}) {
+    recipe.render(view(debugView), plain, {}, backend);
+    const int drawn = recipe.frontTarget;  // roles exchanged after the frame
+    EXPECT_EQ(backend.calls, (Calls{"frame", "target " + std::to_string(drawn), "opaque",
+                                    "emitters", "present " + std::to_string(drawn)}));
+  }
+  EXPECT_TRUE(backend.breaches.empty()) << backend.breaches.front();
+}
+
+TEST(FrameRecipe, GlassGoesFarToNearEachCubeWithItsOwnOpacityFacesAndReach) {
+  LightGrid grid;
+  buildRoom(grid, true);
+  FrameRecipe recipe;
+  RecordingBackend backend;
+  recipe.render(view(), grid, {}, backend);
+  const FrameInputs inputs = view();
+  ASSERT_EQ(backend.cubes.size(), 4u);
+  ASSERT_EQ(backend.cubes.size(), recipe.glassCells.size());
+  unsigned quads = 0;
+  for (size_t i = 0; i < backend.cubes.size(); ++i) {
+    const GlassCube& cube = backend.cubes[i];
+    const GlassCell& cell = recipe.glassCells[i];
+    if (i > 0) {
+      EXPECT_GE(distance(backend.cubes[i - 1].centre, inputs.eye),
+                distance(cube.centre, inputs.eye))
+          << "far to near";
+    }
+    EXPECT_EQ(cube.opacity, grid.getCell(cell.x, cell.y, cell.z).opacity);
+    EXPECT_EQ(cube.firstQuad, quads) << "cubes follow each other in the vertex data";
+    EXPECT_EQ(cube.quadCount, std::bitset<6>(cell.faces).count());
+    // Every corner lies on the cube: 0.5 out on the sides a neighbour closes, 0.45 elsewhere;
+    // each face's corners on its own side, and only faces that can show are sent.
+    for (unsigned q = cube.firstQuad; q < cube.firstQuad + cube.quadCount; ++q) {
+      const BlockVertex& first = backend.glass[4 * q];
+      int face = 0;
+      while (std::abs(kBlockFaces[face].normal[0] - first.normal[0]) +
+                 std::abs(kBlockFaces[face].normal[1] - first.normal[1]) +
+                 std::abs(kBlockFaces[face].normal[2] - first.normal[2]) > 0.0f)
+        ++face;
+      EXPECT_NE(cell.faces & kBlockFaces[face].bit, 0u) << "face " << face << " of cube " << i;
+      for (int v = 0; v < 4; ++v) {
+        const BlockVertex& corner = backend.glass[4 * q + v];
+        for (int axis = 0; axis < 3; ++axis) {
+          const float offset = corner.position[axis] - cube.centre[axis];
+          const unsigned sideBit = offset > 0 ? kBlockFaces[axis == 0 ? 3 : axis == 1 ? 4 : 0].bit
+                                              : kBlockFaces[axis == 0 ? 2 : axis == 1 ? 5 : 1].bit;
+          const float half = (cell.reach & sideBit) != 0 ? 0.5f : 0.45f;
+          EXPECT_NEAR(std::abs(offset), half, 1e-5f) << "cube " << i << " axis " << axis;
+        }
+        EXPECT_EQ(corner.texCoord[0], kBlockFaces[face].texCoords[v][0]);
+      }
+    }
+    quads += cube.quadCount;
+  }
+  EXPECT_EQ(backend.glass.size(), 4u * quads);
+  // The two stacked panes close the side between them.
+  EXPECT_NE(std::count_if(recipe.glassCells.begin(), recipe.glassCells.end(),
+                          [](const GlassCell& c) { return c.reach != 0u; }),
+            0);
+}
+
+TEST(FrameRecipe, OpaqueQuadsAreThePlannedFacesTurnedToTheEyeAndTheCountIsTheStatusLines) {
+  LightGrid grid;
+  buildRoom(grid, true);
+  FrameRecipe recipe;
+  RecordingBackend backend;
+  const FrameInputs inputs = view();
+  recipe.render(inputs, grid, {}, backend);
+  ASSERT_EQ(backend.opaque.size(), 4 * recipe.opaqueRuns.size());
+  size_t faces = 0;
+  for (const OpaqueBlock& block : recipe.opaqueBlocks) faces += std::bitset<6>(block.faces).count();
+  // Each quad faces the eye, and the quads together cover every planned face once (areas add up,
+  // less the run's small overlap past its ends).
+  double area = 0.0;
+  for (size_t q = 0; q < backend.opaque.size(); q += 4) {
+    const BlockVertex* v = &backend.opaque[q];
+    float toEye = 0.0f;
+    for (int axis = 0; axis < 3; ++axis)
+      toEye += (inputs.eye[axis] - v[0].position[axis]) * v[0].normal[axis];
+    EXPECT_GT(toEye, 0.0f) << "quad " << q / 4;
+    float side[2] = {0.0f, 0.0f};
+    for (int axis = 0; axis < 3; ++axis) {
+      side[0] += std::pow(v[1].position[axis] - v[0].position[axis], 2.0f);
+      side[1] += std::pow(v[3].position[axis] - v[0].position[axis], 2.0f);
+    }
+    const double overlap = 2.0 * FramePlan::kRunOverlap;
+    area += (std::sqrt(side[0]) - overlap) * (std::sqrt(side[1]) - overlap);
+  }
+  EXPECT_NEAR(area, static_cast<double>(faces), 1e-3);
+  EXPECT_EQ(backend.emitters.size(), 4 * std::bitset<6>(recipe.emitterCells.at(0).faces).count());
+  EXPECT_EQ(recipe.cellsDrawn(), static_cast<long>(recipe.opaqueBlocks.size() +
+                                                   recipe.emitterCells.size() +
+                                                   recipe.glassCells.size()));
+}
+
+TEST(FrameRecipe, OverlayOutlineAndScreenFollowThePictureAndShowWhatTheSceneHolds) {
+  Scene scene;
+  RecordingBackend backend;
+  buildRoom(*scene.grid, true);
+  scene.occlusionMap->resize(9, 9);
+  scene.camera.grid = scene.grid.get();
+  scene.camera.setView(Vec3(7.6f, 2.2f, 7.9f), Vec3(3.0f, 1.0f, 3.0f), Vec3(0, 1, 0));
+  scene.camera.update(0.0);
+  scene.attachBackend(&backend);
+  EXPECT_EQ(backend.volume[2], 9);
+  EXPECT_EQ(backend.uploads, 1) << "a room already built gets its light at once";
+  scene.refreshPick();
+  ASSERT_TRUE(scene.pick.hit);
+  scene.flags.overlayVisible = scene.flags.statusVisible = true;
+  scene.occlusionMap->updateVisibility(Scene::kVisibilityRays, scene.camera.eye,
+                                       scene.camera.target);
+  scene.drawFrame();
+  const Calls& calls = backend.calls;
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ(Calls(calls.end() - 4, calls.end()),
+            (Calls{"present " + std::to_string(scene.recipe.frontTarget), "overlay", "lines",
+                   "screen"}));
+
+  // The overlay: the visibility marks, row z = 0 along the top edge, placed by OverlayLayout.
+  const ColorMap& map = *scene.occlusionMap;
+  const OverlayLayout layout(Scene::kWindowWidth, Scene::kWindowHeight, 9, 9);
+  EXPECT_EQ(backend.overlay.left, layout.columnX(0));
+  EXPECT_EQ(backend.overlay.right, layout.columnX(8) + layout.cell);
+  EXPECT_EQ(backend.overlay.top, layout.columnY(0) + layout.cell);
+  EXPECT_EQ(backend.overlay.bottom, layout.columnY(8));
+  EXPECT_GT(backend.overlay.top, backend.overlay.bottom);
+  for (int z = 0; z < 9; ++z)
+    for (int x = 0; x < 9; ++x) {
+      const unsigned char* p = &backend.overlayRgb[3 * (z * 9 + x)];
+      const ColorMap::Pixel& mark = map.markPixel(x, z);
+      ASSERT_EQ(ColorMap::Pixel({p[0], p[1], p[2]}), mark) << x << ", " << z;
+    }
+  // The picture is sent again only when the marks moved.
+  const long version = backend.overlay.version;
+  scene.drawFrame();
+  EXPECT_EQ(backend.overlay.version, version);
+  scene.occlusionMap->updateVisibility(Scene::kVisibilityRays, scene.camera.eye,
+                                       scene.camera.target);
+  scene.drawFrame();
+  EXPECT_NE(backend.overlay.version, version);
+
+  // The outline: edges of the picked cube's faces turned to the eye, 0.51 from its centre.
+  const float* centreCell = nullptr;
+  (void)centreCell;
+  ASSERT_FALSE(backend.lines.empty());
+  ASSERT_EQ(backend.lines.size() % 6, 0u);
+  for (size_t i = 0; i < backend.lines.size(); i += 3) {
+    float largest = 0.0f;
+    for (int axis = 0; axis < 3; ++axis)
+      largest = std::max(largest, std::abs(backend.lines[i + axis] - scene.pick.cell[axis]));
+    EXPECT_FLOAT_EQ(largest, FrameRecipe::kOutlineHalfSize);
+  }
+  EXPECT_EQ(backend.lineGrey, FrameRecipe::kOutlineGrey);
+
+  // The status line names the eye's cell (x, y, z rounded) and the cells drawn.
+  std::string status;
+  for (const ScreenItem& item : backend.screen)
+    if (item.kind == ScreenItem::Kind::Text && item.font == FontId::Status) status += item.text + " ";
+  EXPECT_NE(status.find("eye (8, 2, 8)"), std::string::npos) << status;
+  EXPECT_NE(status.find("cells " + std::to_string(scene.recipe.cellsDrawn())), std::string::npos)
+      << status;
+  EXPECT_NE(status.find("fill wall"), std::string::npos) << status;
+  EXPECT_TRUE(backend.breaches.empty());
+
+  // Overlay and status off, nothing picked: the frame ends with the picture and the crosshair.
+  scene.flags.overlayVisible = scene.flags.statusVisible = false;
+  scene.pick.hit = false;
+  scene.camera.setView(Vec3(7.6f, 2.2f, 7.9f), Vec3(7.6f, 2.2f, 20.0f), Vec3(0, 1, 0));
+  scene.camera.update(0.0);
+  scene.refreshPick();
+  scene.drawFrame();
+  EXPECT_EQ(calls.back(), "screen");
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "overlay"), 0);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "lines"), 0);
+}

@@ -1,0 +1,167 @@
+// What is drawn over the frame, laid out for windows from the smallest supported up: every item
+// inside the window, every line of text inside its box, the boxes apart from one another, the
+// key card's pages holding every key line once and in order, the status line wrapped whole.
+#include "app/ScreenView.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Controls.h"
+
+namespace {
+
+struct Box {
+  int x0, y0, x1, y1;
+  bool contains(const Box& o) const {
+    return o.x0 >= x0 && o.x1 <= x1 && o.y0 >= y0 && o.y1 <= y1;
+  }
+  bool overlaps(const Box& o) const {
+    return o.x0 < x1 && x0 < o.x1 && o.y0 < y1 && y0 < o.y1;
+  }
+};
+
+// A text item's cell box: its characters' advance, from 3 pixels under the baseline to the
+// line's height above it.
+Box extent(const ScreenItem& item) {
+  const ScreenFont& font = kScreenFonts[static_cast<int>(item.font)];
+  return {item.x0, item.y0 - 3, item.x0 + static_cast<int>(item.text.size()) * font.charWidth,
+          item.y0 + font.lineHeight - 3};
+}
+
+std::vector<std::string> words(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    std::istringstream in(line);
+    for (std::string w; in >> w;) out.push_back(w);
+  }
+  return out;
+}
+
+const char* const kLongStatus =
+    "143.2 fps  7.0 ms  50 steps/s  strength 1.150 (ceiling)  upload slices  cells 123456  "
+    "eye (250, 62, 251)  fill yellow light";
+
+// The text boxes (alpha under 255) in drawing order, each with the text lines inside it.
+struct Laid {
+  std::vector<Box> boxes;
+  std::vector<std::vector<std::string>> texts;
+};
+
+Laid check(const ScreenState& state) {
+  const std::vector<ScreenItem> items = ScreenView::layout(state);
+  const Box window{0, 0, state.width, state.height};
+  Laid laid;
+  for (const ScreenItem& item : items) {
+    const std::string where = std::to_string(state.width) + "x" + std::to_string(state.height);
+    if (item.kind == ScreenItem::Kind::Box && item.rgba[3] < 255) {
+      laid.boxes.push_back({item.x0, item.y0, item.x1, item.y1});
+      laid.texts.emplace_back();
+      EXPECT_TRUE(window.contains(laid.boxes.back())) << where;
+    } else if (item.kind == ScreenItem::Kind::Text) {
+      EXPECT_TRUE(window.contains(extent(item))) << where << " \"" << item.text << "\"";
+      EXPECT_FALSE(laid.boxes.empty());
+      if (laid.boxes.empty()) continue;
+      EXPECT_TRUE(laid.boxes.back().contains(extent(item))) << where << " \"" << item.text << "\"";
+      laid.texts.back().push_back(item.text);
+    } else {
+      EXPECT_TRUE(window.contains({std::min(item.x0, item.x1), std::min(item.y0, item.y1),
+                                   std::max(item.x0, item.x1), std::max(item.y0, item.y1)}))
+          << where;
+    }
+  }
+  for (size_t a = 0; a < laid.boxes.size(); ++a)
+    for (size_t b = a + 1; b < laid.boxes.size(); ++b)
+      EXPECT_FALSE(laid.boxes[a].overlaps(laid.boxes[b]))
+          << state.width << "x" << state.height << ": box " << a << " and box " << b;
+  return laid;
+}
+
+const int kSizes[][2] = {{320, 240}, {321, 243}, {400, 300}, {640, 480}, {1024, 800}, {1920, 1080}};
+
+}  // namespace
+
+TEST(ScreenView, HintStatusAndMessagesFitApartAtEverySizeAndSayTheirWholeText) {
+  for (const auto& size : kSizes) {
+    ScreenState state;
+    state.width = size[0], state.height = size[1];
+    state.hintVisible = true;
+    state.status = kLongStatus;
+    state.messages = {"edit refused: the column you stand in stays open",
+                      "map saved: maps/room-001.png"};
+    const Laid laid = check(state);
+    ASSERT_EQ(laid.boxes.size(), 3u);  // hint, status band, messages
+    EXPECT_EQ(words(laid.texts[0]), words({ScreenView::kHint}));
+    EXPECT_EQ(words(laid.texts[1]), words({kLongStatus}));
+    EXPECT_EQ(words(laid.texts[2]), words(state.messages));
+    // The status band spans the top edge; the messages stand above the hint.
+    EXPECT_EQ(laid.boxes[1].y1, size[1]);
+    EXPECT_EQ(laid.boxes[1].x1 - laid.boxes[1].x0, size[0]);
+    EXPECT_GT(laid.boxes[2].y0, laid.boxes[0].y1);
+    EXPECT_EQ(ScreenView::statusBandHeight(kLongStatus, size[0]),
+              laid.boxes[1].y1 - laid.boxes[1].y0);
+  }
+}
+
+TEST(ScreenView, TheKeyCardsPagesHoldEveryKeyLineOnceInOrderAndFitBesideTheStatusLine) {
+  for (const bool status : {false, true}) {
+    for (const auto& size : kSizes) {
+      ScreenState state;
+      state.width = size[0], state.height = size[1];
+      if (status) state.status = kLongStatus;
+      const int pages = ScreenView::keyCardPages(state);
+      ASSERT_GE(pages, 1);
+      if (size[1] >= 800) {
+        EXPECT_EQ(pages, 1) << "a full-sized window shows the card whole";
+      }
+      std::vector<std::string> cardLines;
+      for (int page = 0; page < pages; ++page) {
+        state.keyCardPage = page;
+        const Laid laid = check(state);
+        ASSERT_EQ(laid.boxes.size(), status ? 2u : 1u);
+        const std::vector<std::string>& lines = laid.texts[0];
+        ASSERT_GE(lines.size(), 3u) << "a heading, a blank line and at least one key";
+        EXPECT_NE(lines[0].find(pages == 1 || page + 1 == pages ? "hide" : "next"),
+                  std::string::npos)
+            << lines[0];
+        cardLines.insert(cardLines.end(), lines.begin() + 2, lines.end());
+      }
+      EXPECT_EQ(words(cardLines), words(controls::keyLines())) << size[0] << "x" << size[1];
+      // A page past the last shows the last one.
+      state.keyCardPage = pages + 3;
+      check(state);
+    }
+  }
+}
+
+TEST(ScreenView, TheCrosshairSitsAtTheCentreAroundTheSelectedKindsSwatch) {
+  ScreenState state;
+  state.width = 641, state.height = 480;
+  state.swatch[0] = 255, state.swatch[1] = 200, state.swatch[2] = 0;
+  const std::vector<ScreenItem> items = ScreenView::layout(state);
+  int lines = 0;
+  bool swatch = false;
+  for (const ScreenItem& item : items) {
+    if (item.kind == ScreenItem::Kind::Line) {
+      ++lines;
+      EXPECT_TRUE(item.x0 == 320 || item.y0 == 240);
+      EXPECT_EQ(item.rgba[0], ScreenView::kMarkGrey);
+      // Four arms, each from 5 to 12 pixels out of the centre.
+      const int near = std::abs(item.x0 - 320) + std::abs(item.y0 - 240);
+      const int far = std::abs(item.x1 - 320) + std::abs(item.y1 - 240);
+      EXPECT_EQ(near, 5);
+      EXPECT_EQ(far, 12);
+    }
+    if (item.kind == ScreenItem::Kind::Box && item.rgba[0] == 255 && item.rgba[1] == 200) {
+      swatch = true;
+      EXPECT_EQ(item.x0 + item.x1, 640);
+      EXPECT_EQ(item.y0 + item.y1, 480);
+    }
+  }
+  EXPECT_EQ(lines, 4);
+  EXPECT_TRUE(swatch);
+  EXPECT_EQ(items.size(), 6u) << "nothing else shows with every switch off";
+}
