@@ -1,0 +1,16 @@
+# The unit tests' one source list (paths under tests/unit/): the desktop build runs them with
+# ctest, the page build under Node (web/CMakeLists.txt).
+set(QUILLMARSH_UNIT_TEST_SOURCES
+  ColorMapVisibilityTest.cpp
+  ControlsTest.cpp
+  FramePlanTest.cpp
+  FrameRecipeTest.cpp
+  FrustumTest.cpp
+  LightGridStepTest.cpp
+  ImageHeaderTest.cpp
+  MapImageTest.cpp
+  RoomEditTest.cpp
+  SceneUpdateTest.cpp
+  ScreenViewTest.cpp
+  ViewCameraTest.cpp
+  WorldBuilderTest.cpp)
