@@ -2,6 +2,7 @@
 // push-out against the grid's opacity, gravity, floor). Seconds and grid units.
 #include "app/FlyCamera.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "world/LightGrid.h"
@@ -61,11 +62,17 @@ void FlyCamera::moveBody(int steps, double seconds) {
   // Held "e" carries the body up against gravity; let go, it falls as any body does.
   if (upKey && velocity.y < 0.0f) velocity.y = 0.0f;
   p = p + velocity * dt;
-  if (p.y < kFloorHeight) {
-    p.y = kFloorHeight;
+  const float floor = floorHeight();
+  if (p.y < floor) {
+    p.y = floor;
     // Resting on the floor gathers no downward speed, so a rise key lifts the body at once.
     if (velocity.y < 0.0f) velocity.y = 0.0f;
   }
   // The target stays put, so a fall or a push also tilts the view towards it.
   setPosition(p);
+}
+
+float FlyCamera::floorHeight() const {
+  return grid != nullptr && grid->sizeY >= 3 ? std::min(kFloorHeight, grid->sizeY - 2.0f)
+                                             : kFloorHeight;
 }

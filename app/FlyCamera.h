@@ -21,6 +21,9 @@ class FlyCamera : public ViewCamera {
   // Collision push-out, gravity over dt seconds and the floor (which stops a downward velocity);
   // moves the eye, not the target.
   void moveBody(int steps, double dt);
+  // The lowest eye height: kFloorHeight, or in a room of three layers the middle of its one open
+  // layer (kFloorHeight is the underside of that room's ceiling).
+  float floorHeight() const;
 
   // Samples per probe direction taken by the frame update.
   static constexpr int kProbeSamples = 12;

@@ -24,6 +24,7 @@ set(QUILLMARSH_CORE_SOURCES
   render/FrameRecipe.cpp
   render/Frustum.cpp
   render/OverlayLayout.cpp
+  app/CommandLine.cpp
   app/Controls.cpp
   app/FlyCamera.cpp
   app/FrameStats.cpp

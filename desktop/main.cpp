@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/Controls.h"
 #include "app/Display.h"
 #include "app/Input.h"
@@ -17,9 +18,8 @@
 
 namespace {
 
-// The room height's limits in cells (floor and ceiling layers included); kRoomHeight by default.
-constexpr int kMinHeight = 3;
-constexpr int kMaxHeight = 64;
+constexpr int kMinHeight = CommandLine::kMinHeight;
+constexpr int kMaxHeight = CommandLine::kMaxHeight;
 
 void printUsage(std::ostream& out) {
   out << "Usage: quillmarsh [--height N] [MAP]\n"
@@ -47,32 +47,14 @@ int main(int argc, char** argv) {
     }
   }
   glutInit(&argc, argv);  // takes out the toolkit's own options
-  const char* mapFile = kShippedMapFile;
-  int height = kRoomHeight;
-  bool mapGiven = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--height") == 0) {
-      if (i + 1 >= argc) return refuse("--height needs a number");
-      const char* text = argv[++i];
-      char* end = nullptr;
-      const long n = std::strtol(text, &end, 10);
-      if (end == text || *end != '\0' || n < kMinHeight || n > kMaxHeight)
-        return refuse("--height takes a whole number from " + std::to_string(kMinHeight) + " to " +
-                      std::to_string(kMaxHeight) + ", not \"" + text + "\"");
-      height = static_cast<int>(n);
-    } else if (argv[i][0] == '-' || mapGiven) {
-      return refuse(std::string("unexpected argument \"") + argv[i] + "\"");
-    } else {
-      mapFile = argv[i];
-      mapGiven = true;
-    }
-  }
+  const CommandLine line = parseCommandLine(argc, argv);
+  if (!line.refusal.empty()) return refuse(line.refusal);
 
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh");
   initGL();
-  scene.buildWorld(mapFile, height);
+  scene.buildWorld(line.mapFile.c_str(), line.roomHeight);
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);

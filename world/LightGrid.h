@@ -81,7 +81,9 @@ class LightGrid {
   const std::uint32_t* lightTexels();
 
   int sizeX = 0, sizeY = 0, sizeZ = 0;
-  int lightX = 6, lightY = 3, lightZ = 3;
+  // The wandering light's cell; every room built starts it at kLightStart (x, y, z).
+  static constexpr int kLightStart[3] = {6, 3, 3};
+  int lightX = kLightStart[0], lightY = kLightStart[1], lightZ = kLightStart[2];
   float strength = 0.0f;
   bool allocated = false;
   float decay = 0.916f;

@@ -78,8 +78,10 @@ ColumnKind columnKindAt(const LightGrid& grid, int x, int z) {
     const GridCell lamp = cellFromColour(c.r, c.g, c.b);
     if (emits(ceiling, lamp.emission[0], lamp.emission[1], lamp.emission[2])) return light;
   }
+  // The wandering light's cell says what the column is only where it fills the one walkable
+  // layer (a room of three), as it does where it stands in glass.
   for (int y = 1; y < grid.sizeY - 1; ++y) {
-    if (x == grid.lightX && y == grid.lightY && z == grid.lightZ) continue;
+    if (x == grid.lightX && y == grid.lightY && z == grid.lightZ && grid.sizeY > 3) continue;
     const GridCell cell = grid.getCell(x, y, z);
     if (cell.isOpaque()) return ColumnKind::Wall;
     if (cell.isGlass()) return ColumnKind::Glass;

@@ -22,7 +22,8 @@ const char* columnKindName(ColumnKind kind);
 GridCell columnCell(const GridCell& p, int y, int layers);
 
 // The kind the built column (x, z) has: read from its walkable layers (the wandering light's
-// cell aside), its ceiling and its floor. Columns no legend colour makes read as Air.
+// cell aside, unless it is the only one), its ceiling and its floor. Columns no legend colour
+// makes read as Air.
 ColumnKind columnKindAt(const LightGrid& grid, int x, int z);
 
 // True when a column of this kind leaves the walkable layers open (you may stand in it).

@@ -23,22 +23,11 @@ GridCell emitterCell(float r, float g, float b) {
   return cell;
 }
 
-// The open column nearest the map's centre (squared distance in half cells, so the centre of an
-// even side is exact); none leaves `open` false.
-void startNearCentre(const LightGrid& grid, StartView& start) {
-  long best = -1;
-  for (int z = 0; z < grid.sizeZ; ++z)
-    for (int x = 0; x < grid.sizeX; ++x) {
-      if (!isOpenKind(columnKindAt(grid, x, z))) continue;
-      const long dx = 2L * x - (grid.sizeX - 1), dz = 2L * z - (grid.sizeZ - 1);
-      if (best >= 0 && dx * dx + dz * dz >= best) continue;
-      best = dx * dx + dz * dz;
-      // As for a marker, a room too low for the usual eye height: its top open layer.
-      start.eye = Vec3(static_cast<float>(x), std::min(kStartEyeHeight, grid.sizeY - 2.0f),
-                       static_cast<float>(z));
-    }
-  start.open = best >= 0;
-  start.target = start.eye + Vec3(0.0f, 0.0f, -1.0f);
+// Squared distance of column (x, z) from the map's centre in half cells, so that the centre of
+// an even side is exact.
+long fromCentre(int x, int z, int width, int height) {
+  const long dx = 2L * x - (width - 1), dz = 2L * z - (height - 1);
+  return dx * dx + dz * dz;
 }
 
 }  // namespace
@@ -51,6 +40,13 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
 
   StartView start;
   const int ceiling = grid.sizeY - 1;
+  // A room too low for the usual eye height puts the eye in its top open layer.
+  const float eyeY = std::min(kStartEyeHeight, ceiling - 1.0f);
+  // Without a marker: the open column nearest the centre, the first in map order of those
+  // equally near. Open as the map says, so a room of any height starts in the same column (the
+  // wandering light fills the one open layer of its column in a room of three).
+  long nearest = -1;
+  Vec3 centreEye;
 
   long i = 0;
   for (int z = 0; z < grid.sizeZ; ++z) {
@@ -58,21 +54,32 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
       const GridCell p = cellFromColour(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
       map.basePixel(x, z) = p.isOpaque() ? ColorMap::kWall : ColorMap::kOpen;
       for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, columnCell(p, y, grid.sizeY));
+      const Vec3 eye(static_cast<float>(x), eyeY, static_cast<float>(z));
       if (p.greenMarker || p.redMarker) {
         start.found = true;
-        // A room too low for the usual eye height puts the eye in its top open layer.
-        start.eye = Vec3(static_cast<float>(x), std::min(kStartEyeHeight, ceiling - 1.0f),
-                         static_cast<float>(z));
+        start.eye = eye;
+      }
+      const long distance = fromCentre(x, z, width, height);
+      if (!p.isOpaque() && !p.isGlass() && (nearest < 0 || distance < nearest)) {
+        nearest = distance;
+        centreEye = eye;
       }
     }
   }
 
-  // Likewise the wandering light, which would otherwise replace a ceiling cell.
-  if (grid.lightY >= ceiling) grid.lightY = std::max(ceiling - 1, 0);
+  // The wandering light starts in its cell whatever room the grid held before; in a low room in
+  // the top open layer, as the eye, instead of replacing a ceiling cell.
+  grid.lightX = LightGrid::kLightStart[0];
+  grid.lightY = std::min(LightGrid::kLightStart[1], std::max(ceiling - 1, 0));
+  grid.lightZ = LightGrid::kLightStart[2];
   grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();
-  if (!start.found) startNearCentre(grid, start);
+  start.open = nearest >= 0;
+  if (!start.found) {
+    start.eye = centreEye;
+    start.target = start.eye + Vec3(0.0f, 0.0f, -1.0f);
+  }
   return start;
 }
 

@@ -30,7 +30,9 @@ struct StartView {
 
 // Builds the room into `grid`, which is already sized (width, room height, height) with empty
 // buffers, and `map`, sized (width, height), and returns the start view of the last start
-// marker. The built world ends up in `current`; the other buffer stays empty.
+// marker. The wandering light starts at LightGrid::kLightStart (in the top open layer of a room
+// too low for it), wherever it was. The built world ends up in `current`; the other buffer
+// stays empty.
 StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, LightGrid& grid,
                                ColorMap& map);
 

@@ -1,11 +1,14 @@
 // Picture decoding: every PNG layout (filtered, packed, interlaced, grey, alpha, 16-bit) to the
 // same 8-bit RGB pixels bottom row first, and refusal of hostile files with their cause: not a
-// regular file, image data that inflates wrongly or is damaged, palette overruns.
+// regular file, image data that inflates wrongly or is damaged, palette overruns (palettes of
+// every size at every bit depth under every row filter, the check against the decoder).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -116,4 +119,97 @@ TEST(MapImage, AFileOrSideExactlyAtItsLimitIsReadAndOneOverIsRefused) {
       EXPECT_EQ(FileReader::read(path.c_str(), std::get<1>(c), kind, bytes, error), std::get<1>(c) >= n);
     }
   EXPECT_EQ(unlink(path.c_str()), 0);
+}
+
+namespace {
+
+// PNG's forward row filters on packed bytes (the step one byte, as for every palette depth):
+// None, Sub, Up, Average, Paeth of `row` over the unfiltered row before it.
+std::string filterRow(int type, const std::string& row, const std::string& up) {
+  std::string out(1, static_cast<char>(type));
+  for (size_t i = 0; i < row.size(); ++i) {
+    const int a = i > 0 ? static_cast<unsigned char>(row[i - 1]) : 0;
+    const int b = up.empty() ? 0 : static_cast<unsigned char>(up[i]);
+    const int c = i > 0 && !up.empty() ? static_cast<unsigned char>(up[i - 1]) : 0;
+    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    const int predicted[5] = {0, a, b, (a + b) / 2, pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
+    out += static_cast<char>(static_cast<unsigned char>(row[i]) - predicted[type]);
+  }
+  return out;
+}
+
+// The image data of a palette picture of `index` rows (top first) at `depth` bits, interlaced
+// (Adam7) or not; its rows filtered in turn with filter types shift, shift + 1, ... (mod 5).
+std::string paletteRows(const std::vector<std::vector<int>>& index, int depth, bool adam7, int shift) {
+  static const int x0[7] = {0, 4, 0, 2, 0, 1, 0}, dx[7] = {8, 8, 4, 4, 2, 2, 1};
+  static const int y0[7] = {0, 0, 4, 0, 2, 0, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+  const int h = static_cast<int>(index.size()), w = static_cast<int>(index[0].size());
+  std::string raw;
+  int filter = shift;
+  for (int pass = 0; pass < (adam7 ? 7 : 1); ++pass) {
+    std::string up;
+    for (int y = adam7 ? y0[pass] : 0; y < h; y += adam7 ? dy[pass] : 1) {
+      std::string row;
+      int bits = 0;
+      for (int x = adam7 ? x0[pass] : 0; x < w; x += adam7 ? dx[pass] : 1, bits += depth) {
+        if (bits % 8 == 0) row += '\0';
+        row.back() = static_cast<char>(row.back() | index[y][x] << (8 - depth - bits % 8));
+      }
+      if (row.empty()) break;  // a pass without columns has no rows
+      raw += filterRow(filter++ % 5, row, up);
+      up = row;
+    }
+  }
+  return raw;
+}
+
+}  // namespace
+
+// For palettes of 1 to 256 entries at every bit depth, plain and interlaced, under every row
+// filter in every row: the check passes exactly the pictures whose indices all lie within the
+// palette, and those decode to the palette's colours; an index at the palette's end or past it
+// is named, whichever filter hides it.
+TEST(MapImage, PaletteCheckReadsTheIndicesTheDecoderReadsAtEveryDepthSizeAndFilter) {
+  startImageLibrary();
+  const int w = 9, h = 5;  // rows of 9 leave pad bits at 1, 2 and 4 bits; every Adam7 pass is used
+  std::mt19937 rng(5);
+  for (const int depth : {1, 2, 4, 8}) {
+    const int representable = 1 << depth;
+    for (int entries = 1; entries <= 256; ++entries) {
+      std::string plte;
+      for (int i = 0; i < entries; ++i)
+        plte += {static_cast<char>(i), static_cast<char>(255 - i), static_cast<char>(i * 7 + 3)};
+      const std::string extra = png::chunk("PLTE", plte);
+      const int usable = std::min(entries, representable);
+      for (const bool adam7 : {false, true})
+        for (int shift = 0; shift < 5; ++shift) {
+          SCOPED_TRACE(std::to_string(depth) + "-bit, " + std::to_string(entries) + " entries, " +
+                       (adam7 ? "Adam7" : "plain") + ", filters from " + std::to_string(shift));
+          std::vector<std::vector<int>> index(h, std::vector<int>(w));
+          for (auto& row : index)
+            for (int& i : row) i = static_cast<int>(rng() % usable);
+          index[rng() % h][rng() % w] = usable - 1;  // the palette's last entry (or the depth's)
+          Pixels pixels, want;
+          for (int row = h - 1; row >= 0; --row)
+            for (int x = 0; x < w; ++x)
+              want.insert(want.end(), plte.begin() + 3 * index[row][x], plte.begin() + 3 * index[row][x] + 3);
+          ASSERT_EQ(decode(png::image(w, h, depth, 3, paletteRows(index, depth, adam7, shift), extra, adam7), &pixels), "");
+          ASSERT_EQ(pixels, want);
+          // One index past the palette, the first there is or the largest the depth holds.
+          for (const int past : {entries, representable - 1}) {
+            if (past < entries || past >= representable) continue;
+            std::vector<std::vector<int>> bad = index;
+            bad[rng() % h][rng() % w] = past;
+            ASSERT_EQ(decode(png::image(w, h, depth, 3, paletteRows(bad, depth, adam7, shift), extra, adam7)),
+                      "it uses palette entry " + std::to_string(past) + " but its palette (PLTE) has " +
+                          std::to_string(entries) + (entries == 1 ? " entry" : " entries"));
+          }
+        }
+    }
+  }
+  // A palette holds 1 to 256 entries, whole ones.
+  const std::string one = paletteRows({{0}}, 8, false, 0);
+  for (const size_t bytes : {size_t{0}, size_t{3 * 257}, size_t{3 * 2 + 1}})
+    EXPECT_NE(decode(png::image(1, 1, 8, 3, one, png::chunk("PLTE", std::string(bytes, 'p')))).find("palette (PLTE) is damaged"),
+              std::string::npos) << bytes;
 }

@@ -1,15 +1,19 @@
-// Editing the room: the pick along chosen rays (edges and corners grazed), column clears and
-// fills of every kind with undo back to the identical grid, the refusals, the room saved as a
-// map picture and built again, and the light answering an edit. Grid units; the room height is 6.
+// Editing the room: the pick along chosen rays (edges and corners grazed) and along every axis
+// from eyes on and beside cell edges, column clears and fills of every kind at every room height
+// with undo back to the identical grid, the refusals (the eye's column, the grid's edges, the
+// wandering light), the room saved as a map picture and built again, and the light answering an
+// edit. Grid units; the room height is 6 unless a case says otherwise.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "app/RoomMapFile.h"
+#include "app/Scene.h"
 #include "tests/unit/TestImages.h"
 #include "world/CellPick.h"
 #include "world/ColorMap.h"
@@ -32,22 +36,22 @@ std::vector<unsigned char> pixelsOf(const std::vector<std::string>& rows) {
   return rgb;
 }
 
-// A room of 6 layers built from map pixels (bottom row z = 0 first).
+// A room of 6 (or `layers`) layers built from map pixels (bottom row z = 0 first).
 struct Room {
   // Rows given as text, the FIRST row z = 0.
-  explicit Room(const std::vector<std::string>& rows)
-      : Room(pixelsOf(rows), static_cast<int>(rows[0].size()), static_cast<int>(rows.size())) {}
-  Room(const std::vector<unsigned char>& rgb, int w, int h) {
+  explicit Room(const std::vector<std::string>& rows, int layers = 6)
+      : Room(pixelsOf(rows), static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), layers) {}
+  Room(const std::vector<unsigned char>& rgb, int w, int h, int layers = 6) {
     testing::internal::CaptureStdout();
     map.resize(w, h);
     testing::internal::GetCapturedStdout();
-    grid.resize(w, 6, h);
+    grid.resize(w, layers, h);
     start = buildWorldFromPixels(rgb.data(), w, h, grid, map);
   }
   std::vector<GridCell> cells() const {
     std::vector<GridCell> all;
     for (int z = 0; z < grid.sizeZ; ++z)
-      for (int y = 0; y < 6; ++y)
+      for (int y = 0; y < grid.sizeY; ++y)
         for (int x = 0; x < grid.sizeX; ++x) all.push_back(grid.getCell(x, y, z));
     return all;
   }
@@ -152,6 +156,8 @@ TEST(RoomEditor, EveryKindFillsAWholeColumnAsTheMapWouldAndUndoRestoresTheIdenti
     ASSERT_EQ(editor.undo(room.grid, room.map), RoomEditor::Result::Done);
     ASSERT_EQ(firstDifference(room.cells(), states[states.size() - 1 - i]), -1) << i;
   }
+  EXPECT_EQ(editor.undo(room.grid, room.map), RoomEditor::Result::NothingToUndo) << "the oldest is forgotten";
+  EXPECT_EQ(editor.undoDepth(), 0u);
 }
 
 TEST(RoomEditor, TheWanderingLightKeepsItsCellAndIsNeverWalledIn) {
@@ -241,5 +247,155 @@ TEST(RoomEditor, TheLightAnswersALampInADarkCornerAndAWallTakenAway) {
       room.grid.step();
       EXPECT_EQ(room.light(watched[0], watched[1], watched[2]) > 0.0f, step == 4) << edit << " " << step;
     }
+  }
+}
+
+namespace {
+
+// The pick of a ray along one axis, cell by cell: the eye's cell is the one whose span holds it
+// (a coordinate on an edge belongs to the cell above), each face entered lies half a cell back
+// from the cell's centre; the wandering light is no matter.
+CellPick axisPick(const LightGrid& g, const float eye[3], int axis, int sign, float range) {
+  CellPick pick;
+  int c[3];
+  for (int a = 0; a < 3; ++a) c[a] = static_cast<int>(std::floor(eye[a] + 0.5f));
+  while (true) {
+    c[axis] += sign;
+    const float t = (c[axis] - 0.5f * sign - eye[axis]) * sign;
+    if (t > range || !g.inside(c[0], c[1], c[2])) return pick;
+    const GridCell cell = g.getCell(c[0], c[1], c[2]);
+    const bool light = c[0] == g.lightX && c[1] == g.lightY && c[2] == g.lightZ;
+    if (light || !(cell.emitter || cell.isOpaque() || cell.isGlass())) continue;
+    pick.hit = true;
+    std::copy(c, c + 3, pick.cell);
+    pick.normal[axis] = -sign;
+    pick.distance = t;
+    return pick;
+  }
+}
+
+std::string describePick(const CellPick& p) {
+  if (!p.hit) return "none";
+  char text[96];
+  std::snprintf(text, sizeof text, "%d,%d,%d n%d%d%d fill %d,%d at %.4f", p.cell[0], p.cell[1], p.cell[2],
+                p.normal[0], p.normal[1], p.normal[2], p.fillX(), p.fillZ(), p.distance);
+  return text;
+}
+
+// Every kind in a room with a wall round it; the wandering light's column (6, 3) open.
+const std::vector<std::string> kMixed = {"#.g.W..#", ".......Y", "..#..S..", "B.....R.", "#..g...."};
+
+}  // namespace
+
+TEST(CellPick, AlongEachAxisFromEyesOnAndBesideCellEdgesFloorAndCeilingIncluded) {
+  for (const int layers : {3, 4, 5, 6, 7, 10, 64}) {
+    const Room room(kMixed, layers);
+    const LightGrid& g = room.grid;
+    int floorPicks = 0, ceilingPicks = 0;
+    for (int z = 0; z < g.sizeZ; ++z)
+      for (int y : {0, 1, layers / 2, layers - 2, layers - 1})
+        for (int x = 0; x < g.sizeX; ++x)
+          for (int axis = 0; axis < 3; ++axis)
+            for (const float offset : {0.0f, 0.49f, 0.5f, 0.51f, -0.49f, -0.5f, -0.51f}) {
+              // The eye moved off the cell's centre along one axis only.
+              float eye[3] = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+              eye[axis] += offset;
+              for (int dirAxis = 0; dirAxis < 3; ++dirAxis)
+                for (const int sign : {1, -1})
+                  for (const float range : {CellPick::kRange, 2.5f}) {
+                    Vec3 dir(0, 0, 0);
+                    (dirAxis == 0 ? dir.x : dirAxis == 1 ? dir.y : dir.z) = 3.0f * sign;
+                    const CellPick got = pickCell(g, Vec3(eye[0], eye[1], eye[2]), dir, range);
+                    const CellPick want = axisPick(g, eye, dirAxis, sign, range);
+                    ASSERT_EQ(describePick(got), describePick(want))
+                        << layers << " layers, eye " << eye[0] << "," << eye[1] << "," << eye[2]
+                        << " axis " << dirAxis << " sign " << sign << " range " << range;
+                    floorPicks += got.hit && got.cell[1] == 0 && got.normal[1] == 1;
+                    ceilingPicks += got.hit && got.cell[1] == layers - 1 && got.normal[1] == -1;
+                  }
+            }
+    EXPECT_GT(floorPicks, 0);
+    EXPECT_GT(ceilingPicks, 0);
+  }
+}
+
+TEST(RoomEditor, AtEveryRoomHeightFillsMatchTheMapAndTheRefusalsHold) {
+  const std::vector<std::string> box = {"########", "#......#", "#......#", "#......#", "########"};
+  for (int layers = 3; layers <= 64; ++layers) {
+    SCOPED_TRACE(std::to_string(layers) + " layers");
+    Room room(box, layers);
+    const std::vector<GridCell> before = room.cells();
+    RoomEditor editor;
+    // Every kind as the map builds it, column by column; then undone to the identical grid.
+    for (int k = 0; k < 8; ++k) {
+      const ColumnKind kind = static_cast<ColumnKind>(k);
+      ASSERT_EQ(editor.fill(room.grid, room.map, 2, 2, kind, 4, 2), k == 0 ? RoomEditor::Result::Unchanged : RoomEditor::Result::Done) << k;
+      EXPECT_EQ(columnKindAt(room.grid, 2, 2), kind) << k;
+      std::vector<std::string> rows = box;
+      rows[2][2] = kKinds[k];
+      const Room built(rows, layers);
+      for (int y = 0; y < layers; ++y)
+        EXPECT_EQ(firstDifference({room.grid.getCell(2, y, 2)}, {built.grid.getCell(2, y, 2)}), -1) << k << " y " << y;
+    }
+    // The grid's edges take fills; a column beyond them is no column.
+    for (const auto& at : {std::make_pair(0, 0), {7, 0}, {0, 4}, {7, 4}})
+      EXPECT_EQ(editor.fill(room.grid, room.map, at.first, at.second, ColumnKind::Glass, 4, 2), RoomEditor::Result::Done);
+    for (const auto& at : {std::make_pair(-1, 2), {8, 2}, {2, -1}, {2, 5}})
+      EXPECT_EQ(editor.fill(room.grid, room.map, at.first, at.second, ColumnKind::Glass, 4, 2), RoomEditor::Result::OffGrid);
+    // The eye's column: both coordinates must match, each alone is another column.
+    EXPECT_EQ(editor.fill(room.grid, room.map, 3, 2, ColumnKind::Wall, 3, 2), RoomEditor::Result::EyeColumn);
+    EXPECT_EQ(editor.fill(room.grid, room.map, 3, 2, ColumnKind::Wall, 4, 2), RoomEditor::Result::Done);
+    EXPECT_EQ(editor.fill(room.grid, room.map, 3, 3, ColumnKind::Wall, 3, 2), RoomEditor::Result::Done);
+    EXPECT_EQ(editor.clear(room.grid, room.map, 3, 3), RoomEditor::Result::Done) << "clearing is never the eye's concern";
+    // The wandering light (6, top open layer or 3, 3): no wall over it; glass around it keeps it lit.
+    const int lightY = room.grid.lightY;
+    ASSERT_TRUE(room.grid.lightX == 6 && room.grid.lightZ == 3 && lightY == std::min(3, layers - 2));
+    const std::vector<GridCell> beforeLight = room.cells();
+    EXPECT_EQ(editor.fill(room.grid, room.map, 6, 3, ColumnKind::Wall, 0, 0), RoomEditor::Result::WanderingLight);
+    EXPECT_EQ(firstDifference(room.cells(), beforeLight), -1);
+    EXPECT_EQ(editor.fill(room.grid, room.map, 6, 3, ColumnKind::Glass, 0, 0), RoomEditor::Result::Done);
+    const GridCell light = room.grid.getCell(6, lightY, 3);
+    EXPECT_TRUE(light.emitter && light.emission[0] == 1520.0f && light.opacity == 0.5f);
+    EXPECT_EQ(columnKindAt(room.grid, 6, 3), ColumnKind::Glass);
+    while (editor.undoDepth() > 0) ASSERT_EQ(editor.undo(room.grid, room.map), RoomEditor::Result::Done);
+    EXPECT_EQ(firstDifference(room.cells(), before), -1);
+  }
+}
+
+// The scene's edit from the camera: the eye's column is the cell its x and z lie in, each
+// rounded on its own (a coordinate on an edge belongs to the cell above), whatever the height.
+TEST(RoomEditor, TheSceneRefusesAFillOnlyInTheColumnTheEyeStandsIn) {
+  const struct {
+    Vec3 eye, dir;
+    int fillX, fillZ;
+    bool refused;
+  } cases[] = {
+      // Facing the wall x = 9 along +x: the fill goes to column (8, 3).
+      {{7.49f, 2, 3}, {1, 0, 0}, 8, 3, false}, {{7.5f, 2, 3}, {1, 0, 0}, 8, 3, true},
+      {{7.51f, 2, 3}, {1, 0, 0}, 8, 3, true}, {{8.49f, 2, 3}, {1, 0, 0}, 8, 3, true},
+      // The same with the eye moved along y only: no difference.
+      {{7.49f, 0.51f, 3}, {1, 0, 0}, 8, 3, false}, {{7.49f, 4.49f, 3}, {1, 0, 0}, 8, 3, false},
+      {{7.51f, 0.51f, 3}, {1, 0, 0}, 8, 3, true}, {{7.51f, 4.49f, 3}, {1, 0, 0}, 8, 3, true},
+      // Along z only, facing the wall z = 7 along +z: the fill goes to column (3, 6).
+      {{3, 2, 5.49f}, {0, 0, 1}, 3, 6, false}, {{3, 2, 5.51f}, {0, 0, 1}, 3, 6, true},
+      {{3, 3.5f, 5.49f}, {0, 0, 1}, 3, 6, false}, {{3, 2, 6.49f}, {0, 0, 1}, 3, 6, true},
+      // Beside the column on the other axis: x matches, z does not, and the reverse.
+      {{8.2f, 2, 4.51f}, {0, 0, -1}, 8, 1, false}, {{3.51f, 2, 6}, {-1, 0, 0}, 1, 6, false},
+  };
+  for (const auto& c : cases) {
+    Scene scene;
+    const std::vector<unsigned char> rgb = pixelsOf(kHall);
+    testing::internal::CaptureStdout();
+    buildRoom(rgb.data(), static_cast<int>(kHall[0].size()), static_cast<int>(kHall.size()), 6,
+              *scene.grid, *scene.occlusionMap);
+    testing::internal::GetCapturedStdout();
+    scene.selectedKind = ColumnKind::Glass;
+    scene.camera.setView(c.eye, c.eye + c.dir, Vec3(0, 1, 0));
+    testing::internal::CaptureStdout();
+    scene.editAtPick(true);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(columnKindAt(*scene.grid, c.fillX, c.fillZ), c.refused ? ColumnKind::Air : ColumnKind::Glass)
+        << c.eye.x << "," << c.eye.y << "," << c.eye.z;
+    EXPECT_EQ(printed, c.refused ? "edit refused: you stand in that column\n" : "") << c.eye.x << "," << c.eye.z;
   }
 }

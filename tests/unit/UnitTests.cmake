@@ -2,6 +2,7 @@
 # ctest, the page build under Node (web/CMakeLists.txt).
 set(QUILLMARSH_UNIT_TEST_SOURCES
   ColorMapVisibilityTest.cpp
+  CommandLineTest.cpp
   ControlsTest.cpp
   FramePlanTest.cpp
   FrameRecipeTest.cpp

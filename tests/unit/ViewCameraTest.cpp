@@ -3,9 +3,11 @@
 // push-out, gravity, damping, floor, frame-time cap and jump cooldown. Grid units and seconds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
+#include "app/CommandLine.h"
 #include "app/FlyCamera.h"
 #include "render/OverlayLayout.h"
 #include "world/LightGrid.h"
@@ -193,4 +195,19 @@ TEST_F(Camera, OverlayTurnsTheWayTheViewTurnsAndScalesWithTheWindow) {
   const OverlayLayout tall(1200, 900, 40, 250), tiny(200, 150, 256, 256);
   EXPECT_NEAR(tall.cell * 250, 300.0f, 1e-3);
   EXPECT_EQ(tiny.cell, 1.0f);
+}
+
+TEST_F(Camera, AtEveryRoomHeightTheBodyRestsInAnOpenLayerBelowTheCeiling) {
+  for (int layers = CommandLine::kMinHeight; layers <= CommandLine::kMaxHeight; ++layers) {
+    grid.resize(20, layers, 20);
+    cam.grid = &grid;
+    cam.velocity = Vec3(0, 0, 0);
+    const float top = std::min(layers - 2.0f, 4.0f);  // the top open layer, or not far below it
+    cam.setView(Vec3(10, top, 10), Vec3(10, top, 5), Vec3(0, 1, 0));
+    for (int i = 0; i < 20; ++i) cam.moveBody(0, 0.1);  // gravity and floor, no collision probes
+    // Layer y spans y - 0.5 .. y + 0.5: the eye lies inside layer 1 .. layers - 2, off its top.
+    EXPECT_EQ(cam.eye.y, std::min(FlyCamera::kFloorHeight, layers - 2.0f)) << layers;
+    EXPECT_TRUE(cam.eye.y > 0.5f && cam.eye.y < layers - 1.5f) << layers << ": " << cam.eye.y;
+    EXPECT_EQ(cam.velocity.y, 0.0f) << layers;
+  }
 }

@@ -1,0 +1,84 @@
+// The program's arguments `[--height N] [MAP]`: every height from 3 to 64 accepted and nothing
+// beside them, the height's text plain digits only, one map and one height at most, and the
+// exact refusal lines the end-to-end run expects.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+
+namespace {
+
+CommandLine parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "quillmarsh");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  return parseCommandLine(static_cast<int>(args.size()), argv.data());
+}
+
+std::string heightRefusal(const std::string& text) {
+  return "--height takes a whole number from 3 to 64, not \"" + text + "\"";
+}
+
+}  // namespace
+
+TEST(CommandLine, EveryHeightWithinTheLimitsIsTakenAndEveryNumberBesideThemRefused) {
+  const CommandLine none = parse({});
+  EXPECT_EQ(none.refusal, "");
+  EXPECT_EQ(none.mapFile, kShippedMapFile);
+  EXPECT_EQ(none.roomHeight, kRoomHeight);
+  for (int n = -2; n <= 130; ++n) {
+    const std::string text = std::to_string(n);
+    for (const bool mapFirst : {false, true}) {
+      const CommandLine line = mapFirst ? parse({"room.png", "--height", text})
+                                        : parse({"--height", text, "room.png"});
+      const bool within = n >= CommandLine::kMinHeight && n <= CommandLine::kMaxHeight;
+      EXPECT_EQ(line.refusal, within ? "" : heightRefusal(text)) << n;
+      if (!within) continue;
+      EXPECT_EQ(line.roomHeight, n);
+      EXPECT_EQ(line.mapFile, "room.png");
+    }
+  }
+  EXPECT_EQ(CommandLine::kMinHeight, 3);
+  EXPECT_EQ(CommandLine::kMaxHeight, 64);
+  // Leading zeros still spell the number; huge ones do not wrap round into the range.
+  EXPECT_EQ(parse({"--height", "007"}).roomHeight, 7);
+  EXPECT_EQ(parse({"--height", "0000000000000000000000064"}).roomHeight, 64);
+  for (const std::string big : {"65", "4294967302", "18446744073709551622", "99999999999999999999999"})
+    EXPECT_EQ(parse({"--height", big}).refusal, heightRefusal(big)) << big;
+}
+
+TEST(CommandLine, AHeightIsPlainDigitsAndEachOtherArgumentMistakeIsOneRefusal) {
+  // Junk before, after or inside the digits, signs, spaces, other bases and the empty text.
+  for (const std::string text : {"12x", "12 ", " 12", "+12", "-12", "x12", "1 2", "12.0", "1e1",
+                                 "0x10", "", " ", "six", "\t8", "8\n", "--height"})
+    EXPECT_EQ(parse({"--height", text}).refusal, heightRefusal(text)) << "[" << text << "]";
+  const struct {
+    std::vector<std::string> args;
+    const char* refusal;
+  } wrong[] = {
+      {{"--height"}, "--height needs a number"},
+      {{"room.png", "--height"}, "--height needs a number"},
+      {{"a.png", "b.png"}, "unexpected argument \"b.png\""},
+      {{"a.png", "--height", "8", "b.png"}, "unexpected argument \"b.png\""},
+      {{"--height", "8", "--height", "9"}, "--height given twice"},
+      {{"--heigth", "8"}, "unexpected argument \"--heigth\""},
+      {{"--height=8"}, "unexpected argument \"--height=8\""},
+      {{"-h8"}, "unexpected argument \"-h8\""},
+      {{"-"}, "unexpected argument \"-\""},
+      {{""}, "unexpected argument \"\""},
+      {{"a.png", "--verbose"}, "unexpected argument \"--verbose\""},
+  };
+  for (const auto& w : wrong) {
+    std::string all;
+    for (const std::string& a : w.args) all += "[" + a + "]";
+    EXPECT_EQ(parse(w.args).refusal, w.refusal) << all;
+  }
+  // A map name is taken as given, spaces and all; the height may come after it.
+  const CommandLine line = parse({"my maps/röom 8.png", "--height", "3"});
+  EXPECT_EQ(line.refusal, "");
+  EXPECT_EQ(line.mapFile, "my maps/röom 8.png");
+  EXPECT_EQ(line.roomHeight, 3);
+}
