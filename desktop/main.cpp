@@ -140,9 +140,10 @@ int main(int argc, char** argv) {
   }
   theScene = &scene;
 
+  // The size first, so that the toolkit's own -geometry, which glutInit reads, can replace it.
+  glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutInit(&argc, argv);  // takes out the toolkit's own options
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-  glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh");
   GlBackend backend(Scene::kWindowWidth, Scene::kWindowHeight);
   scene.attachBackend(&backend);
