@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One run of the real program driven like a user: window sizes and full screen, overlay, light
 # keys, turning, walking, status line, screenshot, Escape, then all its output; then --help and a
-# map of one's own. Screens compare by mean grey and RMS difference (both 0..1).
+# map of one's own in a window of the size -geometry gives. Screens compare by mean grey and RMS
+# difference (both 0..1).
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -177,7 +178,9 @@ qm_quit
 
 "$qm_bin" --help | grep -q '^Usage: quillmarsh \[--height N\] \[MAP\]' || qm_fail "no usage from --help"
 convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
-qm_launch --height 12 own.png
+# The toolkit's -geometry goes to the window, its value taken for no map.
+qm_launch -geometry 320x240 --height 12 own.png
+geometry 320x240 || qm_fail "-geometry 320x240 gave $(xdotool getwindowgeometry "$qm_window" | grep Geometry)"
 qm_quit
 grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argument was not built"
 [ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||
