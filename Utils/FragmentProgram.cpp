@@ -3,5 +3,5 @@
 
 #include <utility>
 
-FragmentProgram::FragmentProgram(std::string fileName)
-    : ShaderProgram(std::move(fileName), CG_GL_FRAGMENT) {}
+FragmentProgram::FragmentProgram(const ShaderManager& shaders, std::string fileName)
+    : ShaderProgram(shaders, std::move(fileName), CG_GL_FRAGMENT) {}

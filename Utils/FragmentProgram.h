@@ -7,5 +7,5 @@
 
 class FragmentProgram : public ShaderProgram {
  public:
-  explicit FragmentProgram(std::string fileName);
+  FragmentProgram(const ShaderManager& shaders, std::string fileName);
 };

@@ -9,24 +9,20 @@
 
 namespace {
 
-ShaderManager* theManager = nullptr;
-
 void reportIf(bool condition, const char* line) {
   if (condition) std::cout << line << std::endl;
 }
 
 }  // namespace
 
-ShaderManager* ShaderManager::instance() {
-  if (theManager != nullptr) return theManager;
-  // Stored before the report so that the error handler, if it runs during creation, finds it.
-  theManager = new ShaderManager();
+ShaderManager::ShaderManager() {
   checkExtensions();
   requireCapabilities();
+  cgContext = cgCreateContext();
   cgSetErrorCallback(&ShaderManager::onCgError);
-  theManager->cgContext = cgCreateContext();
-  return theManager;
 }
+
+ShaderManager::~ShaderManager() { cgDestroyContext(cgContext); }
 
 void ShaderManager::checkExtensions() {
   const GLenum glewStatus = glewInit();
@@ -103,8 +99,6 @@ void ShaderManager::onCgError() {
   const CGerror error = cgGetError();
   if (error == CG_NO_ERROR) return;
   std::cout << cgGetErrorString(error) << std::endl;
-  if (theManager != nullptr && theManager->cgContext != nullptr) {
-    const char* listing = cgGetLastListing(theManager->cgContext);
-    if (listing != nullptr) std::cout << listing << std::endl;
-  }
+  const char* listing = cgGetLastListing(cgGetCurrentContext());
+  if (listing != nullptr) std::cout << listing << std::endl;
 }

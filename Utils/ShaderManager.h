@@ -1,17 +1,25 @@
-// The process-wide shader manager: starts GLEW, prints the driver capability report once, installs
-// the shader runtime error handler and owns the one runtime context every program lives in.
+// The shader manager of a GL context, owned by whoever draws with it (the desktop's GlBackend):
+// starts GLEW, prints the driver capability report, and owns the shader runtime context every
+// program it loads lives in, with the error handler installed there.
 #pragma once
 
 #include "platform/cg/Cg.h"
 
 class ShaderManager {
  public:
-  // Creates the manager on the first call (report, handler, context); later calls only return it.
-  static ShaderManager* instance();
+  // Needs a current GL context. Prints the report, ends the process with one line (status 1)
+  // when the driver lacks what the frame needs, and makes the runtime context (current, see
+  // platform/cg/Cg.h) with onCgError as its handler.
+  ShaderManager();
+  // Destroys the runtime context with every program in it.
+  ~ShaderManager();
+  ShaderManager(const ShaderManager&) = delete;
+  ShaderManager& operator=(const ShaderManager&) = delete;
 
   CGcontext getCgContext() const { return cgContext; }
 
-  // Runtime error handler: prints the pending error's text and the context's latest listing.
+  // Runtime error handler: prints the pending error's text and the current context's latest
+  // listing.
   static void onCgError();
 
   // What a driver offers of what the frame needs, as the current context reports it.
@@ -28,7 +36,6 @@ class ShaderManager {
   static const char* missingCapability(const Driver& driver);
 
  private:
-  ShaderManager() = default;
   static void checkExtensions();
   // Ends the process with one line and status 1 when missingCapability names something.
   static void requireCapabilities();

@@ -11,9 +11,6 @@
 
 namespace {
 
-// The listing of the last program that did not load, for the line that ends the process.
-std::string failedListing;
-
 // The first line of a listing after its "file (entry):" heading, so that the one line on
 // standard error says why; the rest stays in shaderdebug.txt.
 std::string firstComplaint(const std::string& listing) {
@@ -28,8 +25,9 @@ std::string firstComplaint(const std::string& listing) {
 
 }  // namespace
 
-ShaderProgram::ShaderProgram(std::string fileName, CGGLenum profileClass)
-    : profileClass(profileClass) {
+ShaderProgram::ShaderProgram(const ShaderManager& shaders, std::string fileName,
+                             CGGLenum profileClass)
+    : context(shaders.getCgContext()), profileClass(profileClass) {
   profile = cgGLGetLatestProfile(profileClass);
   this->fileName = std::move(fileName);
   program = nullptr;
@@ -43,8 +41,7 @@ ShaderProgram::ShaderProgram(std::string fileName, CGGLenum profileClass)
 }
 
 bool ShaderProgram::load() {
-  assert(cgIsContext(ShaderManager::instance()->getCgContext()));
-  const CGcontext context = ShaderManager::instance()->getCgContext();
+  assert(cgIsContext(context));
   const char* entry = profileClass == CG_GL_FRAGMENT ? "fragment_main" : "vertex_main";
   CGprogram created =
       cgCreateProgramFromFile(context, CG_SOURCE, fileName.c_str(), profile, entry, nullptr);
@@ -112,7 +109,7 @@ void ShaderProgram::linkPairOrExit(ShaderProgram& vertex, ShaderProgram& fragmen
   vertex.unbind();
   fragment.unbind();
   if (current != 0) return;
-  const char* listing = cgGetLastListing(ShaderManager::instance()->getCgContext());
+  const char* listing = cgGetLastListing(vertex.context);
   std::ofstream("shaderdebug.txt", std::ios::out | std::ios::trunc)
       << (listing != nullptr ? listing : "") << std::endl;
   std::cerr << "Shader programs \"" << vertex.fileName << "\" (vertex_main) and \""

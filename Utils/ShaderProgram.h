@@ -9,11 +9,15 @@
 
 #include "platform/cg/CgGL.h"
 
+class ShaderManager;
+
 class ShaderProgram {
  public:
-  // Loads the program; one that does not load writes "shaderdebug.txt" and ends the process (1).
-  ShaderProgram(std::string fileName, CGGLenum profileClass);
+  // Loads the program into the manager's runtime context, which must be current and outlive
+  // it; one that does not load writes "shaderdebug.txt" and ends the process (1).
+  ShaderProgram(const ShaderManager& shaders, std::string fileName, CGGLenum profileClass);
 
+  // False, with the listing kept for the line that ends the process, when it does not load.
   bool load();
   void bind();
   // Disables the profile only; the program stays bound to its stage.
@@ -26,12 +30,15 @@ class ShaderProgram {
   // writes its listing to "shaderdebug.txt" and ends the process with one line naming both (1).
   static void linkPairOrExit(ShaderProgram& vertex, ShaderProgram& fragment);
 
+  CGcontext context;
   CGprogram program;
   std::string fileName;
   CGprofile profile;
   CGGLenum profileClass;
 
  private:
+  // The listing of the last load that failed.
+  std::string failedListing;
   // The handle of a parameter, looked up once per name; null for a name the program lacks, which
   // is reported once, naming the program and the parameter.
   CGparameter parameter(const char* name);

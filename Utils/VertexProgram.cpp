@@ -3,5 +3,5 @@
 
 #include <utility>
 
-VertexProgram::VertexProgram(std::string fileName)
-    : ShaderProgram(std::move(fileName), CG_GL_VERTEX) {}
+VertexProgram::VertexProgram(const ShaderManager& shaders, std::string fileName)
+    : ShaderProgram(shaders, std::move(fileName), CG_GL_VERTEX) {}

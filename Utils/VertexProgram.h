@@ -7,5 +7,5 @@
 
 class VertexProgram : public ShaderProgram {
  public:
-  explicit VertexProgram(std::string fileName);
+  VertexProgram(const ShaderManager& shaders, std::string fileName);
 };

@@ -1,5 +1,5 @@
 // GlBaseline: the frame's resting GL state, set in one place and read back for tests.
-#include "render/GlBaseline.h"
+#include "desktop/GlBaseline.h"
 
 #include <GL/glew.h>
 

@@ -1,5 +1,5 @@
 // Screenshot files: a name reserved with an exclusive create, the pixels written through DevIL.
-#include "app/Screenshot.h"
+#include "desktop/Screenshot.h"
 
 #include <GL/glew.h>
 #include <IL/il.h>

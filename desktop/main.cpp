@@ -1,18 +1,23 @@
-// Quillmarsh entry point: reads the command line (an optional map and room height), opens the
-// window, builds the world and runs the frame loop.
+// Quillmarsh on the desktop: reads the command line (an optional map and room height), builds the
+// room before any window opens, then opens the window, makes the GL backend and runs the frame
+// loop through GLUT's callbacks. Window coordinates from GLUT are pixels, y down.
 #include <GL/glew.h>
 #include <GL/freeglut.h>
+#include <IL/il.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/Controls.h"
-#include "app/Display.h"
 #include "app/Input.h"
 #include "app/Scene.h"
+#include "desktop/GlBackend.h"
+#include "desktop/Screenshot.h"
+#include "platform/Clock.h"
 #include "platform/KeyRepeat.h"
 #include "world/WorldBuilder.h"
 
@@ -20,6 +25,10 @@ namespace {
 
 constexpr int kMinHeight = CommandLine::kMinHeight;
 constexpr int kMaxHeight = CommandLine::kMaxHeight;
+
+// The scene the callbacks act on: GLUT's callbacks take no argument to carry it. Set once in
+// main, which owns the scene.
+Scene* theScene = nullptr;
 
 void printUsage(std::ostream& out) {
   out << "Usage: quillmarsh [--height N] [MAP]\n"
@@ -37,6 +46,55 @@ int refuse(const std::string& message) {
   return 1;
 }
 
+// The command line without the window toolkit's own options, which glutInit takes out later:
+// the map is read before the toolkit starts, so that a map it refuses needs no display.
+std::vector<char*> programArguments(int argc, char** argv) {
+  std::vector<char*> kept{argv[0]};
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "-display" || option == "-geometry") {
+      ++i;  // and its value
+    } else if (option != "-direct" && option != "-indirect" && option != "-iconic" &&
+               option != "-gldebug" && option != "-sync") {
+      kept.push_back(argv[i]);
+    }
+  }
+  return kept;
+}
+
+// One frame: the update, the recipe, the screenshot when asked for, the swap.
+void onDisplay() {
+  Scene& scene = *theScene;
+  scene.advanceFrame();
+  if (!scene.flags.running) std::exit(0);
+  scene.drawFrame();
+  if (scene.flags.screenshotRequested) {
+    scene.flags.screenshotRequested = false;
+    // The frame lies in the back buffer until the swap.
+    saveScreenshot(scene.width, scene.height);
+  }
+  glutSwapBuffers();
+}
+
+void onReshape(int width, int height) { theScene->resize(width, height); }
+
+void onKeyDown(unsigned char key, int, int) { input::keyDown(*theScene, key); }
+
+void onKeyUp(unsigned char key, int, int) { input::keyUp(*theScene, key); }
+
+// F1 steps through the key card; F11 switches between the window and full screen.
+void onSpecialKey(int key, int, int) {
+  theScene->flags.anyKeyPressed = true;
+  if (key == GLUT_KEY_F1) input::keyCard(*theScene);
+  if (key == GLUT_KEY_F11) glutFullScreenToggle();
+}
+
+void onMouse(int button, int state, int x, int y) {
+  input::mouse(*theScene, button, state == GLUT_DOWN, x, y);
+}
+
+void onMotion(int x, int y) { input::motion(*theScene, x, y); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,21 +104,35 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  glutInit(&argc, argv);  // takes out the toolkit's own options
-  const CommandLine line = parseCommandLine(argc, argv);
+  const std::vector<char*> own = programArguments(argc, argv);
+  const CommandLine line = parseCommandLine(static_cast<int>(own.size()), own.data());
   if (!line.refusal.empty()) return refuse(line.refusal);
 
-  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  // The wandering light moves at random.
+  std::srand(platform::tickCountMs());
+  ilInit();
+  // The scene and the backend live as long as the process: the frame loop ends it with exit().
+  Scene scene;
+  std::string error;
+  if (!scene.loadRoom(line.mapFile.c_str(), line.roomHeight, error)) {
+    std::cerr << error << std::endl;
+    return 1;
+  }
+  theScene = &scene;
+
+  // The size first, so that the toolkit's own -geometry, which glutInit reads, can replace it.
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
+  glutInit(&argc, argv);  // takes out the toolkit's own options
+  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutCreateWindow("Quillmarsh");
-  initGL();
-  scene.buildWorld(line.mapFile.c_str(), line.roomHeight);
+  GlBackend backend(Scene::kWindowWidth, Scene::kWindowHeight);
+  scene.attachBackend(&backend);
 
   glutDisplayFunc(onDisplay);
   glutReshapeFunc(onReshape);
-  // Each key acts once per press: held keys repeat as presses only, which onKeyDown drops. The
-  // toolkit's own repeat filter reads the keyboard when it handles a release, so it mistakes a
-  // quick next press for a repeat: only a server without detectable repeat needs it.
+  // Each key acts once per press: held keys repeat as presses only, which input::keyDown drops.
+  // The toolkit's own repeat filter reads the keyboard when it handles a release, so it mistakes
+  // a quick next press for a repeat: only a server without detectable repeat needs it.
   if (!useDetectableKeyRepeat()) glutIgnoreKeyRepeat(1);
   glutKeyboardUpFunc(onKeyUp);
   glutKeyboardFunc(onKeyDown);
@@ -68,7 +140,6 @@ int main(int argc, char** argv) {
   glutIdleFunc(onDisplay);
   glutMouseFunc(onMouse);
   glutMotionFunc(onMotion);
-  glutPassiveMotionFunc(onPassiveMotion);
   glutSetCursor(GLUT_CURSOR_NONE);
   glutMainLoop();
   return 0;

@@ -1,11 +1,11 @@
 // quillmarsh-framebench: times the frame of the shipped room at 1024 x 800 under a display (e.g.
-// xvfb-run): the program's own world build, simulation step, passes and presentation, each
-// followed by glFinish, and whole frames drawn back to back, for fixed views, with the light step
-// and its upload beside them, and the crosshair with an outline drawn alone; then a 256 x 256
-// room of halls written here in the map maker's layout characters, at its start view with the
-// overlay off and on; then a 256 x 256 room lit by a ceiling light over every open column; then
-// both light volume upload paths beside a memcpy of the bytes they hand over. Milliseconds; a
-// one-line summary at the end.
+// xvfb-run): the program's own world build, simulation step, and frame recipe on the desktop
+// backend, each stage followed by glFinish, and whole frames drawn back to back, for fixed
+// views, with the light step and its upload beside them, and the crosshair with an outline drawn
+// alone; then a 256 x 256 room of halls written here in the map maker's layout characters, at
+// its start view with the overlay off and on; then a 256 x 256 room lit by a ceiling light over
+// every open column; then both light volume upload paths beside a memcpy of the bytes they hand
+// over. Milliseconds; a one-line summary at the end.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--height N] [--shots DIR]
 //        [--root DIR]
 // Reads media/ from the working directory, or from DIR. --height sets the halls' room height
@@ -14,6 +14,7 @@
 // taken from the --root folder).
 #include <GL/glew.h>
 #include <GL/freeglut.h>
+#include <IL/il.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,14 +24,14 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "app/Display.h"
-#include "app/EditView.h"
 #include "app/Scene.h"
-#include "app/Screenshot.h"
+#include "desktop/GlBackend.h"
+#include "desktop/Screenshot.h"
 #include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/CellFromColour.h"
@@ -82,6 +83,12 @@ struct StageClock {
   Clock::time_point start;
 };
 
+// The scene and the backend it draws with, made in main.
+struct Bench {
+  Scene& scene;
+  GlBackend& backend;
+};
+
 // The plan (the cell walk) counts with the opaque pass; the view set-up with presenting.
 void finishStage(FrameStage stage, void* context) {
   StageClock& clock = *static_cast<StageClock*>(context);
@@ -99,22 +106,32 @@ void finishStage(FrameStage stage, void* context) {
   clock.start = Clock::now();
 }
 
-// One frame of the program's recipe, each stage finished before the clock is read.
-void timedFrame(Times& t) {
+// One frame as the program's display callback draws it: the recipe, then the swap.
+void wholeFrame(Bench& bench) {
+  bench.scene.drawFrame();
+  glutSwapBuffers();
+}
+
+// One frame of the program's recipe, each stage finished before the clock is read; the swap
+// counts with presenting.
+void timedFrame(Bench& bench, Times& t) {
   StageClock clock{&t, Clock::now()};
-  drawFrame(finishStage, &clock);
+  bench.scene.drawFrame(finishStage, &clock);
+  glutSwapBuffers();
+  glFinish();
+  t.present += msSince(clock.start);
 }
 
 // Draws one frame as the window shows it and keeps it as SHOTS/NAME.png through the program's
 // own screenshot path (the back buffer before the swap). Nothing when `shots` is empty.
-void saveShot(const std::string& shots, const char* name) {
+void saveShot(Bench& bench, const std::string& shots, const char* name) {
   if (shots.empty()) return;
-  // The screenshot takes the first free name: find it, and free it again for the frame.
+  // The screenshot takes the first free name: find it, and free it again for the picture.
   const std::string taken = reserveScreenshotPath("screenshots");
   std::remove(taken.c_str());
-  Times ignored;
-  screenshotRequested = true;
-  timedFrame(ignored);
+  bench.scene.drawFrame();
+  saveScreenshot(bench.scene.width, bench.scene.height);
+  glutSwapBuffers();
   const std::string target = shots + "/" + name + ".png";
   if (std::rename(taken.c_str(), target.c_str()) != 0)
     std::fprintf(stderr, "framebench: cannot move %s to %s\n", taken.c_str(), target.c_str());
@@ -122,8 +139,9 @@ void saveShot(const std::string& shots, const char* name) {
 
 // Times `frames` frames from (eye, target) after one step that reveals what the view sees, and
 // prints the view's row; the totals gather into `all` and `allCpu`.
-void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames, Times& all,
-              double& allCpu, const std::string& shots) {
+void timeView(Bench& bench, const char* name, const Vec3& eye, const Vec3& target, int frames,
+              Times& all, double& allCpu, const std::string& shots) {
+  Scene& scene = bench.scene;
   scene.camera.setView(eye, target, Vec3(0, 1, 0));
   scene.camera.ViewCamera::update(0.0f);
   scene.refreshPick();
@@ -136,24 +154,24 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
     scene.grid->step();
     t.step += msSince(start);
     start = Clock::now();
-    scene.uploadLightVolume();
+    bench.backend.uploadLight(*scene.grid, scene.flags.cpuLightUpload);
     glFinish();
     t.upload += msSince(start);
   }
   scene.stepSimulation();
   Times warm;
-  timedFrame(warm);
+  timedFrame(bench, warm);
   const double cpuStart = processCpuMs();
-  for (int f = 0; f < frames; ++f) timedFrame(t);
+  for (int f = 0; f < frames; ++f) timedFrame(bench, t);
   const double cpu = processCpuMs() - cpuStart;
   allCpu += cpu;
   const Clock::time_point wholeStart = Clock::now();
-  for (int f = 0; f < frames; ++f) drawFrame();
+  for (int f = 0; f < frames; ++f) wholeFrame(bench);
   glFinish();
   t.whole = msSince(wholeStart);
   std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f %6.2f %6.2f  (%.1f fps)\n",
-              name, scene.render.opaqueBlocks.size(), scene.render.emitterCells.size(),
-              scene.render.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
+              name, scene.recipe.opaqueBlocks.size(), scene.recipe.emitterCells.size(),
+              scene.recipe.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
               t.glass / frames, t.present / frames, t.total() / frames, cpu / frames,
               t.whole / frames, t.step / frames, t.upload / frames, 1000.0 * frames / t.whole);
   all.step += t.step;
@@ -164,18 +182,29 @@ void timeView(const char* name, const Vec3& eye, const Vec3& target, int frames,
   all.emitter += t.emitter;
   all.glass += t.glass;
   all.present += t.present;
-  saveShot(shots, name);
+  saveShot(bench, shots, name);
 }
 
 // The crosshair and the outline of a picked cell over the finished frame, drawn `count` times
 // and finished once: milliseconds per drawing.
-double timeEditView(int count) {
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
+double timeEditView(Bench& bench, int count) {
+  Scene& scene = bench.scene;
   scene.pick = pickCell(*scene.grid, scene.camera.eye, Vec3(0.0f, -1.0f, 0.3f));
+  const FrameInputs inputs = scene.frameInputs();
+  std::vector<float> outline;
+  FrameRecipe::outlineLines(scene.pick, inputs.eye, outline);
+  // The crosshair alone: the screen's first six items (its four strokes, its frame and swatch).
+  std::vector<ScreenItem> crosshair = scene.frameOverlay().screen;
+  crosshair.resize(std::min<size_t>(crosshair.size(), 6));
+  const unsigned char grey[3] = {FrameRecipe::kOutlineGrey, FrameRecipe::kOutlineGrey,
+                                 FrameRecipe::kOutlineGrey};
+  bench.backend.beginFrame(inputs);
   glFinish();
   const Clock::time_point start = Clock::now();
-  for (int i = 0; i < count; ++i) drawEditView(viewport[2], viewport[3]);
+  for (int i = 0; i < count; ++i) {
+    bench.backend.drawWorldLines(outline, grey, 2.0f);
+    bench.backend.drawScreen(crosshair);
+  }
   glFinish();
   return scene.pick.hit ? msSince(start) / count : -1.0;
 }
@@ -202,16 +231,20 @@ std::vector<std::string> hallsLayout() {
   return rows;
 }
 
-// Replaces the scene's room with one built from map pixels of the given size, as
-// Scene::buildWorld builds a map, without the render set-up it has already done. The shipped
-// grid and its light volume are left alone (not freed) for the caller to put back.
-void enterRoomOfPixels(const std::vector<unsigned char>& rgb, int side, int height) {
-  scene.grid = new LightGrid();
-  scene.enterRoom(buildRoom(rgb.data(), side, side, height, *scene.grid, *scene.occlusionMap));
+// Replaces the scene's room with one built from map pixels of the given size, as Scene::loadRoom
+// builds a map (a new light volume, the camera at the start).
+void enterRoomOfPixels(Scene& scene, const std::vector<unsigned char>& rgb, int side, int height) {
+  auto grid = std::make_unique<LightGrid>();
+  auto map = std::make_unique<ColorMap>();
+  const StartView start = buildRoom(rgb.data(), side, side, height, *grid, *map);
+  scene.grid = std::move(grid);
+  scene.occlusionMap = std::move(map);
+  scene.grid->pool = scene.pool.get();
+  scene.enterRoom(start);
 }
 
 // The halls, turned into map pixels through the map maker's legend.
-void buildHallsRoom(int height) {
+void buildHallsRoom(Scene& scene, int height) {
   const std::vector<std::string> rows = hallsLayout();
   const int side = static_cast<int>(rows.size());
   std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
@@ -224,12 +257,12 @@ void buildHallsRoom(int height) {
       p[1] = static_cast<unsigned char>(c.g);
       p[2] = static_cast<unsigned char>(c.b);
     }
-  enterRoomOfPixels(rgb, side, height);
+  enterRoomOfPixels(scene, rgb, side, height);
 }
 
 // Replaces the scene's room with a 256 x 256 one: wall around, a ceiling light over every open
 // column (warm, yellow and blue in turn), the start marker in the middle.
-void buildAllLightsRoom() {
+void buildAllLightsRoom(Scene& scene) {
   const int side = 256;
   std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
   const mapcolour::Rgb lights[3] = {mapcolour::kWarmLight, mapcolour::kYellowLight,
@@ -245,7 +278,7 @@ void buildAllLightsRoom() {
       p[1] = static_cast<unsigned char>(c.g);
       p[2] = static_cast<unsigned char>(c.b);
     }
-  enterRoomOfPixels(rgb, side, kRoomHeight);
+  enterRoomOfPixels(scene, rgb, side, kRoomHeight);
 }
 
 // Mean, median and least milliseconds of `run`, over at least 20 runs and one second.
@@ -268,25 +301,25 @@ Spread timeRuns(Run run) {
   return Spread{total / ms.size(), ms[ms.size() / 2], ms.front(), ms.size()};
 }
 
-// Light volume uploads on both paths, and a memcpy of the bytes the CPU path hands over; the
-// medians of the CPU path and of the memcpy in `cpu` and `copy`.
-void timeUploads(const char* name, Scene& s, double& cpu, double& copy) {
+// Light volume uploads of `grid` (its volume made) on both paths, and a memcpy of the bytes the
+// CPU path hands over; the medians of the CPU path and of the memcpy in `cpu` and `copy`.
+void timeUploads(const char* name, const LightGrid& grid, GlBackend& backend, double& cpu,
+                 double& copy) {
   const auto print = [&](const char* what, const Spread& t) {
     std::printf("%-13s %3dx%dx%-3d %-7s mean %8.3f  median %8.3f  min %8.3f  (%zu runs)\n", name,
-                s.grid->sizeX, s.grid->sizeY, s.grid->sizeZ, what, t.mean, t.median, t.least, t.runs);
+                grid.sizeX, grid.sizeY, grid.sizeZ, what, t.mean, t.median, t.least, t.runs);
   };
   for (bool onCpu : {true, false}) {
-    s.render.cpuLightUpload = onCpu;
     const Spread t = timeRuns([&] {
-      s.uploadLightVolume();
+      backend.uploadLight(grid, onCpu);
       glFinish();
     });
     print(onCpu ? "cpu" : "slices", t);
     if (onCpu) cpu = t.median;
   }
-  const size_t bytes = static_cast<size_t>(s.grid->cellCount()) * sizeof(std::uint32_t);
+  const size_t bytes = static_cast<size_t>(grid.cellCount()) * sizeof(std::uint32_t);
   std::vector<unsigned char> to(bytes, 1);
-  const unsigned char* from = reinterpret_cast<const unsigned char*>(s.grid->lightTexels());
+  const unsigned char* from = reinterpret_cast<const unsigned char*>(grid.lightTexels());
   const Spread t = timeRuns([&] { std::memcpy(to.data(), from, bytes); });
   print("memcpy", t);
   copy = t.median;
@@ -319,19 +352,26 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  ilInit();
+  Scene scene;
+  std::string error;
+  if (!scene.loadRoom(kShippedMapFile, kRoomHeight, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutCreateWindow("Quillmarsh framebench");
-  initGL();
-  scene.buildWorld(kShippedMapFile, kRoomHeight);
-  onReshape(Scene::kWindowWidth, Scene::kWindowHeight);
+  GlBackend backend(Scene::kWindowWidth, Scene::kWindowHeight);
+  scene.attachBackend(&backend);
+  Bench bench{scene, backend};
   std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
   // Fixed wandering-light moves, so runs compare.
   std::srand(1);
   scene.grid->strength = strength;
   const Vec3 startEye = scene.camera.eye, startTarget = scene.camera.target;
-  saveShot(shots, "start-dark");
+  saveShot(bench, shots, "start-dark");
   const Clock::time_point stepStart = Clock::now();
   for (int i = 0; i < steps; ++i) {
     scene.stepSimulation();
@@ -354,7 +394,7 @@ int main(int argc, char** argv) {
   for (const View& view : kViews) {
     const bool start = view.target.x == 0 && view.target.y == 0 && view.target.z == 0;
     const Times before = all;
-    timeView(view.name, start ? startEye : view.eye, start ? startTarget : view.target, frames,
+    timeView(bench, view.name, start ? startEye : view.eye, start ? startTarget : view.target, frames,
              all, allCpu, shots);
     if (start) {
       shippedStart.whole = all.whole - before.whole;
@@ -368,14 +408,14 @@ int main(int argc, char** argv) {
               all.present / n, all.total() / n, allCpu / n, all.whole / n, all.step / n,
               all.upload / n, 1000.0 * n / all.whole);
 
-  std::printf("crosshair and outline (part of present): %.4f ms\n", timeEditView(1000));
+  std::printf("crosshair and outline (part of present): %.4f ms\n", timeEditView(bench, 1000));
 
-  LightGrid* const shippedGrid = scene.grid;
-  FramebufferObject* const shippedFbo = scene.render.lightVolumeFbo;
-  const unsigned int shippedVolume = scene.render.lightVolumeTex;
+  // The shipped room, set aside for the uploads at the end.
+  std::unique_ptr<LightGrid> shippedGrid = std::move(scene.grid);
+  std::unique_ptr<ColorMap> shippedMap = std::move(scene.occlusionMap);
 
   // The halls at their start view, lit for a while, without and with the overlay.
-  buildHallsRoom(hallsHeight);
+  buildHallsRoom(scene, hallsHeight);
   scene.grid->strength = strength;
   const Vec3 hallsEye = scene.camera.eye, hallsTarget = scene.camera.target;
   for (int i = 0; i < std::min(steps, 100); ++i) scene.stepSimulation();
@@ -384,34 +424,31 @@ int main(int argc, char** argv) {
   std::printf("halls %d x %d x %d, start view, overlay off, then on:\n", scene.grid->sizeX,
               scene.grid->sizeY, scene.grid->sizeZ);
   for (bool overlay : {false, true}) {
-    overlayVisible = overlay;
-    timeView(overlay ? "halls+map" : "halls", hallsEye, hallsTarget, frames, halls[overlay],
-             hallsCpu, shots);
+    scene.flags.overlayVisible = overlay;
+    timeView(bench, overlay ? "halls+map" : "halls", hallsEye, hallsTarget, frames,
+             halls[overlay], hallsCpu, shots);
   }
-  overlayVisible = false;
-  delete scene.grid;
+  scene.flags.overlayVisible = false;
 
   // Emitters by the thousand: the start view of the all-lights room, after a few steps.
-  buildAllLightsRoom();
+  buildAllLightsRoom(scene);
   scene.grid->strength = strength;
   const Vec3 lightsEye = scene.camera.eye, lightsTarget = scene.camera.target;
   for (int i = 0; i < std::min(steps, 20); ++i) scene.stepSimulation();
   Times lightsAll;
   double lightsCpu = 0.0;
-  timeView("all-lights", lightsEye, lightsTarget, frames, lightsAll, lightsCpu, shots);
-  delete scene.grid;
-  scene.grid = shippedGrid;
-  scene.render.lightVolumeFbo = shippedFbo;
-  scene.render.lightVolumeTex = shippedVolume;
+  timeView(bench, "all-lights", lightsEye, lightsTarget, frames, lightsAll, lightsCpu, shots);
+  scene.grid = std::move(shippedGrid);
+  scene.occlusionMap = std::move(shippedMap);
+  backend.createLightVolume(scene.grid->sizeX, scene.grid->sizeY, scene.grid->sizeZ);
 
   // The light volume upload on both paths: the lit room, and a large grid with light from dark
   // to very bright in every cell.
   std::printf("\nmilliseconds per light volume upload, and per memcpy of the bytes it hands over\n");
   double shippedUpload = 0, shippedCopy = 0, largeUpload = 0, largeCopy = 0;
-  timeUploads("shipped room", scene, shippedUpload, shippedCopy);
-  Scene large;
-  large.grid = new LightGrid();
-  large.grid->resize(256, 6, 256);
+  timeUploads("shipped room", *scene.grid, backend, shippedUpload, shippedCopy);
+  LightGrid large;
+  large.resize(256, 6, 256);
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> exponent(-3.0f, 6.0f);
   for (int z = 0; z < 256; ++z)
@@ -419,10 +456,10 @@ int main(int argc, char** argv) {
       for (int x = 0; x < 256; ++x) {
         GridCell cell;
         for (float& c : cell.light) c = std::pow(10.0f, exponent(rng));
-        large.grid->setCell(x, y, z, cell);
+        large.setCell(x, y, z, cell);
       }
-  large.createLightVolume();
-  timeUploads("large grid", large, largeUpload, largeCopy);
+  backend.createLightVolume(large.sizeX, large.sizeY, large.sizeZ);
+  timeUploads("large grid", large, backend, largeUpload, largeCopy);
 
   const double f = frames;
   std::printf("summary: shipped start %.2f ms a frame + step %.2f + upload %.3f ms; halls 256x%dx256 "

@@ -1,5 +1,5 @@
 // Benchmarks of the per-step simulation work, no GL: the light step on the shipped room and on a
-// 256 x 16 x 256 grid with one thread and with every thread of the shared pool, beside what
+// 256 x 16 x 256 grid with one thread and with every thread of the benchmark's pool, beside what
 // bounds it (the plain rule on whole cells, a memcpy of one whole cell buffer and of the light a
 // step writes, each with the same threads, and the step and that copy taken in turns); the room
 // fading to black through subnormal floats; the visibility pass with the reveal. Ends with two
@@ -30,19 +30,20 @@
 
 namespace {
 
-// The shipped room inside a Scene, built as the program builds it but without the render
-// set-up, so the benchmarks run the Scene's own steps where it has one.
+// The shipped room inside a Scene, loaded as the program loads it (with no backend), so the
+// benchmarks run the Scene's own steps where it has one.
 struct ShippedRoom {
   ShippedRoom() {
     ilInit();
-    world.grid = new LightGrid();
-    world.occlusionMap = &map;
-    world.camera.reset();
-    world.placeCamera(buildRoomFromMap(kShippedMapFile, kRoomHeight, *world.grid, map));
+    std::string error;
+    if (!world.loadRoom(kShippedMapFile, kRoomHeight, error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      std::exit(1);
+    }
   }
   LightGrid& grid() { return *world.grid; }
-  ColorMap map;
-  Scene world;  // owns the grid
+  ColorMap& map() { return *world.occlusionMap; }
+  Scene world;
 };
 
 constexpr int kLargeX = 256, kLargeY = 16, kLargeZ = 256;
@@ -74,10 +75,11 @@ PlainGrid largeRoom(unsigned seed) {
   return g;
 }
 
-// Arg 0: every thread of the shared pool (QUILLMARSH_THREADS or the cores); else that many.
+// Arg 0: every thread (QUILLMARSH_THREADS or the cores); else that many. The benchmark's own
+// pools, one of each size, made on first use and kept for its runs.
 WorkerPool& poolFor(int threads) {
   static std::map<int, std::unique_ptr<WorkerPool>> pools;
-  if (threads == 0) return WorkerPool::shared();
+  if (threads == 0) threads = WorkerPool::threadsFromEnvironment();
   auto& p = pools[threads];
   if (!p) p = std::make_unique<WorkerPool>(threads);
   return *p;
@@ -257,7 +259,8 @@ BENCHMARK(BM_StepSubnormalRoom)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_VisibilityAndRevealShippedRoom(benchmark::State& state) {
   ShippedRoom room;
   for (auto _ : state) {
-    room.map.updateVisibility(Scene::kVisibilityRays, room.world.camera.eye, room.world.camera.target);
+    room.map().updateVisibility(Scene::kVisibilityRays, room.world.camera.eye,
+                                room.world.camera.target);
     room.world.revealVisibleColumns();
   }
 }
@@ -309,7 +312,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const int all = WorkerPool::shared().threads();
+  const int all = WorkerPool::threadsFromEnvironment();
   std::printf(
       "summary: 256x16x256 step %.2f ms 1 thread / %.2f ms %d threads; memcpy of one cell buffer "
       "%.2f / %.2f ms, of the light %.2f / %.2f ms; plain rule %.2f ms; shipped room step %.1f us\n",

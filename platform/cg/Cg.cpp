@@ -7,24 +7,32 @@
 
 #include "platform/FileReader.h"
 
+namespace {
+
+// Which context the calls that name none act on, as GL has a current context. Not an owner: each
+// context belongs to whoever created it, and the ones made before it hang from its `previous`.
+CgContextRecord* currentContext = nullptr;
+
+}  // namespace
+
 namespace cgruntime {
 
-State& state() {
-  static State* instance = new State();  // lives until exit, like every handle it holds
-  return *instance;
-}
+CgContextRecord* current() { return currentContext; }
 
 void raise(CGerror error) {
-  state().pending = error;
-  if (state().callback) state().callback();
+  CgContextRecord* context = current();
+  if (context == nullptr) return;
+  context->pending = error;
+  if (context->callback) context->callback();
 }
 
 bool isLive(const CgProgramRecord* program) {
-  return program != nullptr && state().livePrograms.count(program) != 0;
+  return program != nullptr && current() != nullptr && current()->livePrograms.count(program) != 0;
 }
 
 bool isLive(const CgParameterRecord* parameter) {
-  return parameter != nullptr && state().liveParameters.count(parameter) != 0;
+  return parameter != nullptr && current() != nullptr &&
+         current()->liveParameters.count(parameter) != 0;
 }
 
 int stageOf(CGprofile profile) {
@@ -114,7 +122,7 @@ void collectParameters(CgProgramRecord& program, int stage) {
     parameter->type = type;
     parameter->components = componentsOf(type);
     if (isSampler(type)) parameter->unit = nextUnit++;
-    state().liveParameters.insert(parameter.get());
+    program.context->liveParameters.insert(parameter.get());
     program.parameters.push_back(std::move(parameter));
   }
 }
@@ -177,27 +185,57 @@ bool compile(CgProgramRecord& program) {
 
 using cgruntime::isLive;
 using cgruntime::raise;
-using cgruntime::state;
 
 CGcontext cgCreateContext(void) {
-  auto context = std::make_unique<CgContextRecord>();
-  CGcontext handle = context.get();
-  state().contexts.push_back(std::move(context));
-  return handle;
+  CGcontext context = new CgContextRecord();
+  context->previous = currentContext;
+  currentContext = context;
+  return context;
+}
+
+void cgDestroyContext(CGcontext context) {
+  if (!cgIsContext(context)) {
+    raise(CG_INVALID_CONTEXT_HANDLE_ERROR);
+    return;
+  }
+  if (context == currentContext) {
+    if (context->current != nullptr) glUseProgram(0);
+    currentContext = context->previous;
+  } else {
+    CgContextRecord* later = currentContext;
+    while (later->previous != context) later = later->previous;
+    later->previous = context->previous;
+  }
+  // A pair's program may be a stage's own (a lone stage), so each name is deleted once.
+  for (const auto& entry : context->pairs) {
+    const CgLinkedPair& pair = entry.second;
+    const bool solo = entry.first.first == nullptr || entry.first.second == nullptr;
+    if (pair.program != 0 && !solo) glDeleteProgram(pair.program);
+  }
+  for (const auto& program : context->programs) {
+    if (program->soloProgram != 0) glDeleteProgram(program->soloProgram);
+    if (program->shader != 0) glDeleteShader(program->shader);
+  }
+  delete context;
 }
 
 CGbool cgIsContext(CGcontext context) {
-  for (const auto& live : state().contexts) {
-    if (live.get() == context) return CG_TRUE;
+  for (const CgContextRecord* live = currentContext; live != nullptr; live = live->previous) {
+    if (live == context) return CG_TRUE;
   }
   return CG_FALSE;
 }
 
-void cgSetErrorCallback(CGerrorCallbackFunc callback) { state().callback = callback; }
+CGcontext cgGetCurrentContext(void) { return currentContext; }
+
+void cgSetErrorCallback(CGerrorCallbackFunc callback) {
+  if (currentContext != nullptr) currentContext->callback = callback;
+}
 
 CGerror cgGetError(void) {
-  const CGerror error = state().pending;
-  state().pending = CG_NO_ERROR;
+  if (currentContext == nullptr) return CG_INVALID_CONTEXT_HANDLE_ERROR;
+  const CGerror error = currentContext->pending;
+  currentContext->pending = CG_NO_ERROR;
   return error;
 }
 
@@ -251,7 +289,7 @@ CGprogram cgCreateProgramFromFile(CGcontext context, CGenum programType, const c
   program->fileName = fileName;
   program->entry = entry;
   CGprogram handle = program.get();
-  state().livePrograms.insert(handle);
+  context->livePrograms.insert(handle);
   context->programs.push_back(std::move(program));
 
   std::string text, error;

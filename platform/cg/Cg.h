@@ -1,6 +1,11 @@
 // Core of our shader runtime layer: contexts, programs compiled from files, parameters, errors.
 // It stands in for the Cg runtime the renderer was written against; programs are GLSL 1.20.
-// Handles are opaque pointers owned by the layer; nothing is ever released.
+// Handles are opaque pointers. A context holds all the layer's state: its programs and their
+// parameters, the stages' profiles and bound programs, the linked pairs, the pending error and
+// the error callback; whoever creates it owns it and releases it all with cgDestroyContext.
+// The calls that name no context (errors, profiles, binding) act on the current context, the
+// one created last of those not yet destroyed; the program and parameter handles they take are
+// that context's own.
 //
 // Program file convention (media/*.cg):
 //   One file holds both stages. The layer compiles it once per stage, as the text
@@ -15,7 +20,8 @@
 //   layer: fragment-stage samplers 0, 1, 2 ... in the order the linker reports them, vertex-stage
 //   samplers from 8 up.
 //
-// Errors set the pending error (read and cleared by cgGetError) and call the registered callback.
+// Errors set the current context's pending error (read and cleared by cgGetError) and call the
+// callback registered with it; with no context current they are dropped.
 // cgGetLastListing holds the latest compile or link log of the context, prefixed with the file
 // and entry point; it is null when there is none or it is empty.
 #pragma once
@@ -54,11 +60,21 @@ typedef enum {
 
 typedef void (*CGerrorCallbackFunc)(void);
 
+// A new context, made current until it is destroyed.
 CGcontext cgCreateContext(void);
+// Releases the context, its programs (with their GL objects: a GL context must be current) and
+// parameters. When it is current, no GL program is in use afterwards and the context that was
+// current before it is current again (none if there is none).
+void cgDestroyContext(CGcontext context);
+// True for a context created and not yet destroyed.
 CGbool cgIsContext(CGcontext context);
+// The current context, or null.
+CGcontext cgGetCurrentContext(void);
 
+// Registers `callback` with the current context.
 void cgSetErrorCallback(CGerrorCallbackFunc callback);
-// Returns the pending error and clears it.
+// Returns the current context's pending error and clears it; CG_INVALID_CONTEXT_HANDLE_ERROR
+// when no context is current.
 CGerror cgGetError(void);
 const char* cgGetErrorString(CGerror error);
 const char* cgGetLastListing(CGcontext context);

@@ -8,7 +8,6 @@ using cgruntime::isLive;
 using cgruntime::kFragment;
 using cgruntime::kVertex;
 using cgruntime::raise;
-using cgruntime::state;
 
 namespace {
 
@@ -53,9 +52,8 @@ CgLinkedPair link(CgProgramRecord* vertex, CgProgramRecord* fragment) {
 // parameter value into it. Only a bind (`requested`) links a pair it has not met: enabling a
 // profile can pair a new program with one still bound from an earlier pass for a moment, and
 // such passing pairs, which nothing draws with, are neither linked nor reported.
-void refresh(bool requested) {
+void refresh(CgContextRecord& s, bool requested) {
   if (!GLEW_VERSION_2_0) return;
-  cgruntime::State& s = state();
   CgProgramRecord* vertex = s.enabled[kVertex] ? s.bound[kVertex] : nullptr;
   CgProgramRecord* fragment = s.enabled[kFragment] ? s.bound[kFragment] : nullptr;
   s.currentStage[kVertex] = vertex;
@@ -90,7 +88,7 @@ void refresh(bool requested) {
 }
 
 void pushIfCurrent(const CgParameterRecord& parameter) {
-  cgruntime::State& s = state();
+  const CgContextRecord& s = *parameter.program->context;
   if (s.current == nullptr) return;
   if (s.currentStage[kVertex] != parameter.program &&
       s.currentStage[kFragment] != parameter.program) {
@@ -131,8 +129,10 @@ void setProfileEnabled(CGprofile profile, bool enabled) {
     raise(CG_INVALID_PROFILE_ERROR);
     return;
   }
-  state().enabled[stage] = enabled;
-  refresh(false);
+  CgContextRecord* context = cgruntime::current();
+  if (context == nullptr) return;
+  context->enabled[stage] = enabled;
+  refresh(*context, false);
 }
 
 }  // namespace
@@ -183,8 +183,8 @@ void cgGLBindProgram(CGprogram program) {
     raise(CG_PROGRAM_NOT_LOADED_ERROR);
     return;
   }
-  state().bound[cgruntime::stageOf(program->profile)] = program;
-  refresh(true);
+  program->context->bound[cgruntime::stageOf(program->profile)] = program;
+  refresh(*program->context, true);
 }
 
 void cgGLSetParameter1fv(CGparameter param, const float* values) { setVector(param, values, 1); }

@@ -1,6 +1,6 @@
 // OpenGL side of our shader runtime layer: profiles, loading, binding and parameter setting.
 // Vertex and fragment programs are enabled and bound independently; the layer makes current one
-// linked GL program per (vertex, fragment) pair, linked on first use and cached. A stage whose
+// linked GL program per (vertex, fragment) pair, linked on first use and cached in the context. A stage whose
 // profile is disabled, or that has no program bound, runs fixed-function.
 // Parameter values live in the layer and are applied whenever their program's pair becomes current
 // (and at once when the program is part of the current pair). Matrices are column-major.

@@ -1,5 +1,6 @@
-// Inside of the shader runtime layer: the records behind the handles and the layer-wide state
-// shared by Cg.cpp (core) and CgGL.cpp (GL binding). Not for use outside platform/cg/.
+// Inside of the shader runtime layer: the records behind the handles, the context holding all
+// of the layer's state, shared by Cg.cpp (core) and CgGL.cpp (GL binding). Not for use outside
+// platform/cg/.
 #pragma once
 
 #include <GL/glew.h>
@@ -38,11 +39,6 @@ struct CgProgramRecord {
   std::vector<std::unique_ptr<CgParameterRecord>> parameters;
 };
 
-struct CgContextRecord {
-  std::string listing;
-  std::vector<std::unique_ptr<CgProgramRecord>> programs;
-};
-
 // One linked GL program for a (vertex, fragment) pair; either side may be null.
 struct CgLinkedPair {
   GLuint program = 0;
@@ -53,25 +49,35 @@ struct CgLinkedPair {
 };
 
 namespace cgruntime {
-
 enum Stage { kVertex = 0, kFragment = 1, kStages = 2 };
+}  // namespace cgruntime
 
-struct State {
-  std::vector<std::unique_ptr<CgContextRecord>> contexts;
+// Everything the layer keeps: made by cgCreateContext, owned by its caller, released with
+// cgDestroyContext.
+struct CgContextRecord {
+  // The context that was current when this one was made; current again once this one goes.
+  CgContextRecord* previous = nullptr;
+  std::string listing;
+  std::vector<std::unique_ptr<CgProgramRecord>> programs;
   std::unordered_set<const CgProgramRecord*> livePrograms;
   std::unordered_set<const CgParameterRecord*> liveParameters;
   CGerror pending = CG_NO_ERROR;
   CGerrorCallbackFunc callback = nullptr;
 
-  bool enabled[kStages] = {false, false};
-  CgProgramRecord* bound[kStages] = {nullptr, nullptr};
+  bool enabled[cgruntime::kStages] = {false, false};
+  CgProgramRecord* bound[cgruntime::kStages] = {nullptr, nullptr};
   std::map<std::pair<CgProgramRecord*, CgProgramRecord*>, CgLinkedPair> pairs;
   CgLinkedPair* current = nullptr;
-  CgProgramRecord* currentStage[kStages] = {nullptr, nullptr};
+  CgProgramRecord* currentStage[cgruntime::kStages] = {nullptr, nullptr};
 };
 
-State& state();
+namespace cgruntime {
+
+// The current context, or null.
+CgContextRecord* current();
+// Sets the current context's pending error and calls its callback; nothing without a context.
 void raise(CGerror error);
+// True for a handle of the current context.
 bool isLive(const CgProgramRecord* program);
 bool isLive(const CgParameterRecord* parameter);
 // Returns the stage of a GLSL profile, or -1 for any other value.

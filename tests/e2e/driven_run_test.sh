@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One run of the real program driven like a user: window sizes and full screen, overlay, light
 # keys, turning, walking, status line, screenshot, Escape, then all its output; then --help and a
-# map of one's own. Screens compare by mean grey and RMS difference (both 0..1).
+# map of one's own in a window of the size -geometry gives. Screens compare by mean grey and RMS
+# difference (both 0..1).
 # Arguments: the quillmarsh binary, the repository root (for media/).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -121,16 +122,19 @@ qm_poll 10 "no screenshot after \"p\"" grep -qx 'screenshot: screenshots/quillma
 [ "$(identify -format %wx%h screenshots/quillmarsh-001.png)" = 1024x800 ] || qm_fail "the screenshot is not 1024 x 800"
 qm_quit
 
-# The capability report first: lines a driver may print, each at most once and in this order,
-# the framebuffer object among them; then exactly the targets, the world and the fade values.
+# The world's lines first (the room is built before the window opens); then the capability
+# report: lines a driver may print, each at most once and in this order, the framebuffer object
+# among them; then exactly the targets and the fade values.
+world=("TESSARY ROOM filename  media/textures/maps/testmap.png" "loaded image dimensions h: 40 w: 60"
+  "size of occlusion map:60,40")
 report=("GL_NV_framebuffer_multisample_coverage support" "GL_EXT_framebuffer_multisample support"
   "GL_NV_framebuffer_multisample_coverage support!" "GL_NV_texture_rectangle support" "GL_EXT_framebuffer_object support"
   "GL_EXT_renderbuffer_object support" "GL_ARB_vertex_buffer_object support" "No GL_EXT_pixel_buffer_object support"
   "No GL_ARB_pixel_buffer_object support" "Driver does not support OpenGL Shading Language"
   "Unable to load extensions GL_EXT_framebuffer_object or GL_EXT_frambuffer_multisample ")
-rest=("creating frame and renderbuffer" "creating FBO " "creating FBO " "TESSARY ROOM filename  media/textures/maps/testmap.png"
-  "loaded image dimensions h: 40 w: 60" "size of occlusion map:60,40")
-sed '/^creating frame and renderbuffer$/,$d' stdout.txt >report.txt
+rest=("creating frame and renderbuffer" "creating FBO " "creating FBO ")
+[ "$(head -n ${#world[@]} stdout.txt)" = "$(printf '%s\n' "${world[@]}")" ] || qm_fail "the world's lines do not come first"
+sed -e "1,${#world[@]}d" -e '/^creating frame and renderbuffer$/,$d' stdout.txt >report.txt
 grep -qx 'GL_EXT_framebuffer_object support' report.txt && printf '%s\n' "${report[@]}" |
   awk 'NR == FNR { r[++n] = $0; next } { while (++k <= n && r[k] != $0) {} } k > n { exit 1 }' - report.txt ||
   qm_fail "the capability report has lines out of place"
@@ -174,7 +178,9 @@ qm_quit
 
 "$qm_bin" --help | grep -q '^Usage: quillmarsh \[--height N\] \[MAP\]' || qm_fail "no usage from --help"
 convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
-qm_launch --height 12 own.png
+# The toolkit's -geometry goes to the window, its value taken for no map.
+qm_launch -geometry 320x240 --height 12 own.png
+geometry 320x240 || qm_fail "-geometry 320x240 gave $(xdotool getwindowgeometry "$qm_window" | grep Geometry)"
 qm_quit
 grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argument was not built"
 [ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||

@@ -3,7 +3,8 @@
 # file and the cause: the map, each texture and each program file a FIFO; the map a compressed-data
 # bomb or with palette indices beyond its palette; a program file endless (a device), with a NUL
 # byte or too long; the block program's two stages not linking together; a driver without framebuffer
-# objects. Arguments: the quillmarsh binary, the repository root.
+# objects; a missing map or a bad height even with no display. Arguments: the quillmarsh binary,
+# the repository root.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 map=media/textures/maps/testmap.png
@@ -57,13 +58,14 @@ qm_refused "\"$program\" (vertex_main) and \"$program\" (fragment_main) do not l
 grep -q "never_written" shaderdebug.txt || qm_fail "no link listing in shaderdebug.txt"
 qm_fresh
 MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_object qm_refused "lacks what Quillmarsh needs: framebuffer objects"
+# The command line and the map are checked before any window opens: no display is needed.
 qm_fresh; status=0
-timeout 60 "$qm_bin" no-such-map.png >stdout.txt 2>stderr.txt || status=$?
+env -u DISPLAY timeout 60 "$qm_bin" -geometry 320x240 no-such-map.png >stdout.txt 2>stderr.txt || status=$?
 [ "$status" = 1 ] && [ "$(wc -l <stderr.txt)" = 1 ] && grep -q '"no-such-map.png"' stderr.txt ||
   qm_fail "a missing map argument: status $status"
 for height in 2 65 six; do
   qm_fresh; status=0
-  timeout 60 "$qm_bin" --height "$height" >stdout.txt 2>stderr.txt || status=$?
+  env -u DISPLAY timeout 60 "$qm_bin" --height "$height" >stdout.txt 2>stderr.txt || status=$?
   [ "$status" = 1 ] && [ "$(wc -l <stderr.txt)" = 1 ] &&
     grep -qF "a whole number from 3 to 64, not \"$height\"" stderr.txt || qm_fail "--height $height: status $status"
 done

@@ -1,4 +1,4 @@
-// A small fixed room drawn by renderFrame, compared with tests/gl/reference/frame_reference.png
+// A small fixed room drawn by the frame recipe on the desktop backend, compared with tests/gl/reference/frame_reference.png
 // within 3 levels per channel on all but 0.1 % of the pixels; a mismatch writes frame_actual.png
 // (over-tolerance pixels red) into the working directory. After an intended change, look at it
 // and rewrite the reference (commit it with the change):
@@ -45,8 +45,7 @@ void buildReferenceRoom() {
       for (int k = 0; k < 3; ++k) c.light[k] += l[3 + k] * fall;
     }
   }
-  scene.render.cpuLightUpload = true;
-  scene.uploadLightVolume();
+  backend().uploadLight(grid, true);
   look(Vec3(8.6f, 2.4f, 9.3f), Vec3(3.0f, 1.2f, 2.0f));
 }
 
@@ -91,9 +90,9 @@ bool png(const std::string& path, std::vector<unsigned char>& rgb, bool save) {
 TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePictureFrameAfterFrame) {
   buildReferenceRoom();
   render();
-  const std::vector<unsigned char> first = readTarget(scene.render.frontTarget);
+  const std::vector<unsigned char> first = readTarget(scene().recipe.frontTarget);
   render();
-  std::vector<unsigned char> actual = readTarget(scene.render.frontTarget);
+  std::vector<unsigned char> actual = readTarget(scene().recipe.frontTarget);
   EXPECT_LE(differing(first, actual), kPixelBudget) << "nothing of a frame carries to the next";
   const std::string path = gltest::sourcePath("tests/gl/reference/frame_reference.png");
   const char* update = std::getenv("QUILLMARSH_UPDATE_REFERENCE");

@@ -1,6 +1,6 @@
 // A GL test binary's entry: one 1024 x 800 window (Xvfb via tests/with-display.sh) for all its tests.
 // "BINARY --probe ACTION..." is gltest::runProbe's helper process instead: "texture FILE" loads a
-// texture; "volume-max"/"volume-over" make the light volume of the largest 3-D texture (or one more).
+// texture.
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 #include <IL/il.h>
@@ -9,10 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Utils/FramebufferObject.h"
 #include "Utils/TextureLoader.h"
-#include "app/Scene.h"
-#include "world/LightGrid.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -26,15 +23,6 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     const std::string action = argv[i];
     GLuint texture = 0;
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &maxSize);
     if (action == "texture" && i + 1 < argc) loadTexture(argv[++i], &texture);
-    if (action != "volume-max" && action != "volume-over") continue;
-    Scene local;
-    local.grid = new LightGrid();
-    local.grid->resize(action == "volume-over" ? maxSize + 1 : maxSize, 1, 1);
-    local.createLightVolume();
-    delete local.render.lightVolumeFbo;
-    std::puts("volume made");
   }
 }

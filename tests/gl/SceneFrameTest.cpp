@@ -1,6 +1,7 @@
-// The scene's GL edge: render set-up, resizing and the light volume, both light upload paths read
-// back, the three passes (depth between them, emitter colour, target exchange, the GL baseline
-// after every stage) and drawBlock's vertices through GL feedback; screenshot names.
+// The desktop backend under a Scene: its set-up, resizing and the light volume, both light upload
+// paths read back, the frame's passes (depth between them, emitter colour, target exchange, the
+// GL baseline after every stage) and the quads the opaque and glass passes send, through GL
+// feedback; screenshot names.
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -10,29 +11,29 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <set>
 
 #include "GlTestSupport.h"
 #include "SceneTestSetUp.h"
 #include "Utils/RenderTarget.h"
-#include "app/Screenshot.h"
 #include "Utils/ShaderProgram.h"
+#include "desktop/GlBaseline.h"
+#include "desktop/Screenshot.h"
 #include "render/BlockFaces.h"
 #include "render/FramePlan.h"
-#include "render/GlBaseline.h"
 
 using namespace scenetest;
 
 namespace {
 
-// Window pixel (x, y) of a world point under the current matrices and viewport.
+// Window pixel (x, y) of a world point as the scene's frame inputs see it.
 std::array<int, 2> pixelOf(float x, float y, float z) {
+  const FrameInputs inputs = scene().frameInputs();
   GLdouble proj[16], modl[16], wx, wy, wz;
-  GLint viewport[4];
-  glGetDoublev(GL_PROJECTION_MATRIX, proj);
-  glGetDoublev(GL_MODELVIEW_MATRIX, modl);
-  glGetIntegerv(GL_VIEWPORT, viewport);
+  for (int i = 0; i < 16; ++i) proj[i] = inputs.projection[i], modl[i] = inputs.view[i];
+  const GLint viewport[4] = {0, 0, inputs.width, inputs.height};
   gluProject(x, y, z, modl, proj, viewport, &wx, &wy, &wz);
   return {static_cast<int>(wx), static_cast<int>(wy)};
 }
@@ -45,7 +46,7 @@ std::array<int, 3> at(const std::vector<unsigned char>& rgb, std::array<int, 2> 
 // Runs `draw` in feedback mode and returns its primitives, each a list of vertices of
 // `floatsPerVertex` values (x, y, z first). A point is a primitive of one vertex.
 using Primitive = std::vector<std::vector<float>>;
-std::vector<Primitive> feedback(GLenum type, int floatsPerVertex, void (*draw)()) {
+std::vector<Primitive> feedback(GLenum type, int floatsPerVertex, const std::function<void()>& draw) {
   std::vector<GLfloat> buffer(1 << 16);
   glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), type, buffer.data());
   glRenderMode(GL_FEEDBACK);
@@ -64,38 +65,38 @@ std::vector<Primitive> feedback(GLenum type, int floatsPerVertex, void (*draw)()
 
 }  // namespace
 
-TEST(SceneSetUp, RenderResourcesAndAnEmptyLightVolume) {
-  const std::string& output = prepareScene();
-  // Each field was set to another value just before the set-up.
-  EXPECT_EQ(scene.render.frontTarget, 0);
-  EXPECT_EQ(scene.render.backTarget, 1);
-  EXPECT_TRUE(scene.render.cpuLightUpload);
-  EXPECT_EQ(scene.stepAccumulator, 0.0);
+TEST(SceneSetUp, BackendResourcesResizingAndAnEmptyLightVolume) {
+  const std::string& output = setUpOutput();
   const std::string targets = "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n";
   EXPECT_EQ(output.substr(output.size() - std::min(output.size(), targets.size())), targets);
-  ShaderProgram* programs[] = {scene.render.blockFragment,   scene.render.blockVertex,    scene.render.glassFragment,
-                               scene.render.glassVertex,     scene.render.combineFragment, scene.render.combineVertex,
-                               scene.render.setDepthFragment};
-  for (ShaderProgram* p : programs) EXPECT_TRUE(p != nullptr && cgIsProgram(p->program));
-  EXPECT_EQ(std::set<ShaderProgram*>(std::begin(programs), std::end(programs)).size(), 7u);
+  EXPECT_EQ(offBaseline(), "") << "the set-up ends at the baseline";
+  const std::vector<const ShaderProgram*> programs = backend().programs();
+  for (const ShaderProgram* p : programs) EXPECT_TRUE(p != nullptr && cgIsProgram(p->program));
+  EXPECT_EQ(std::set<const ShaderProgram*>(programs.begin(), programs.end()).size(), 7u);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, scene.render.colorTargets[i]->texture, GL_TEXTURE_WIDTH),
+    EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, backend().target(i).texture, GL_TEXTURE_WIDTH),
               Scene::kWindowWidth);
-    EXPECT_EQ(scene.render.colorTargets[i]->attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
+    EXPECT_EQ(backend().target(i).attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
   }
-  // Each side of a resize alone reaches both targets.
+  // Each side of a resize alone reaches both targets, and the viewport follows the window.
   for (const auto& size : {std::array<int, 2>{640, 800}, {640, 500}, {1024, 500}, {1024, 800}}) {
-    scene.resizeTargets(size[0], size[1]);
-    for (const RenderTarget* t : scene.render.colorTargets) {
-      EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, t->texture, GL_TEXTURE_WIDTH), size[0]);
-      EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, t->texture, GL_TEXTURE_HEIGHT), size[1]);
+    scene().resize(size[0], size[1]);
+    EXPECT_EQ(GlBaseline::differences(size[0], size[1]), "") << size[0] << " x " << size[1];
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, backend().target(i).texture, GL_TEXTURE_WIDTH), size[0]);
+      EXPECT_EQ(gltest::texLevel(GL_TEXTURE_2D, backend().target(i).texture, GL_TEXTURE_HEIGHT), size[1]);
     }
   }
 
   EditedCell(newGrid(60, 6, 40), 0L).setLight(5, 0, 0);  // not in the volume before the first upload
-  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, scene.render.lightVolumeTex, GL_TEXTURE_DEPTH), 40);
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, backend().lightVolumeTexture(), GL_TEXTURE_DEPTH), 40);
   const std::vector<float> texels = readVolume();
   EXPECT_EQ(std::count(texels.begin(), texels.end(), 0.0f), 60 * 6 * 40 * 3);
+  // A new room's volume replaces the old one, which goes.
+  const GLuint old = backend().lightVolumeTexture();
+  newGrid(5, 4, 3);
+  EXPECT_FALSE(glIsTexture(old));
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, backend().lightVolumeTexture(), GL_TEXTURE_WIDTH), 5);
   EXPECT_NO_GL_ERROR();
 }
 
@@ -110,11 +111,10 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
     brightest.light[0] = FLT_MAX;
   }
   for (bool cpu : {true, false}) {
-    scene.render.cpuLightUpload = cpu;
     GlBaseline::apply(Scene::kWindowWidth, Scene::kWindowHeight);
     glTranslatef(1, 2, 3);
     const auto matrices = gltest::matrix(GL_PROJECTION_MATRIX), modelView = gltest::matrix(GL_MODELVIEW_MATRIX);
-    scene.uploadLightVolume();
+    backend().uploadLight(g, cpu);
     EXPECT_EQ(offBaseline(), "") << (cpu ? "cpu" : "slices");
     EXPECT_TRUE(gltest::matrix(GL_PROJECTION_MATRIX) == matrices && gltest::matrix(GL_MODELVIEW_MATRIX) == modelView);
     const std::vector<float> texels = readVolume();
@@ -125,7 +125,7 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
   }
   // Each slice point goes to its texel's centre, so no rounding can move it to a neighbour.
   newGrid(4, 6, 3);
-  const auto points = feedback(GL_3D, 3, [] { scene.uploadLightVolume(); });
+  const auto points = feedback(GL_3D, 3, [] { backend().uploadLight(*scene().grid, false); });
   ASSERT_EQ(points.size(), 72u);
   for (size_t i = 0; i < points.size(); ++i) {
     EXPECT_FLOAT_EQ(points[i][0][0], (i % 4) + 0.5f) << i;
@@ -141,14 +141,19 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepT
   cell(5, 1, 4).setEmitter(350.0f, 350.0f, 150.0f);
   for (long i = 0; i < 7L * 4 * 9; ++i)
     for (float& c : EditedCell(g, i).light) c = 0.5f;
-  scene.uploadLightVolume();
+  backend().uploadLight(g, true);
   look(Vec3(3.0f, 1.2f, 8.5f), Vec3(3.0f, 1.0f, 0.0f));
-  // Every stage, the status line and the overlay among them, ends at the baseline.
-  statusVisible = overlayVisible = true;
+  ASSERT_TRUE(scene().pick.hit) << "the outline is drawn too";
+  // Every stage, the status line, the key card and the overlay among them, ends at the baseline.
+  SceneFlags& flags = scene().flags;
+  flags.statusVisible = flags.overlayVisible = true;
+  flags.keyCardPage = 0;
+  const int back = scene().recipe.backTarget;
   EXPECT_EQ(render(), "");
-  statusVisible = overlayVisible = false;
-  EXPECT_EQ(scene.render.frontTarget, 1) << "the targets exchange roles";
-  const auto withGlass = readTarget(scene.render.frontTarget), without = readTarget(scene.render.backTarget);
+  flags.statusVisible = flags.overlayVisible = false;
+  flags.keyCardPage = -1;
+  EXPECT_EQ(scene().recipe.frontTarget, back) << "the targets exchange roles";
+  const auto withGlass = readTarget(scene().recipe.frontTarget), without = readTarget(scene().recipe.backTarget);
   EXPECT_EQ(at(withGlass, pixelOf(3.0f, 1.0f, 3.5f)), at(without, pixelOf(3.0f, 1.0f, 3.5f)));
   EXPECT_NE(at(withGlass, pixelOf(1.0f, 1.0f, 5.0f)), at(without, pixelOf(1.0f, 1.0f, 5.0f)));
   float colour[4];
@@ -163,7 +168,7 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
   // many lengths, whose corners fall on each other's edges. From inside, every pixel lies on a
   // face: a pixel still holding the clear alpha is a gap between them.
   const int side = 16, height = 5;
-  newGrid(side, height, side);
+  LightGrid& g = newGrid(side, height, side);
   std::mt19937 rng(5);
   std::uniform_int_distribution<int> pick(0, 99);
   for (int z = 0; z < side; ++z)
@@ -172,7 +177,7 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
         if (x % (side - 1) == 0 || z % (side - 1) == 0 || y % (height - 1) == 0 || pick(rng) < 12)
           cell(x, y, z).setSolid();
       }
-  scene.uploadLightVolume();
+  backend().uploadLight(g, true);
   std::uniform_real_distribution<float> across(1.0f, side - 2.0f), up(0.7f, height - 1.7f),
       turn(0.0f, 6.2832f), tilt(-0.6f, 0.6f);
   std::vector<unsigned char> alpha(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight);
@@ -187,49 +192,70 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
     look(eye, Vec3(eye.x + std::cos(a), eye.y + tilt(rng), eye.z + std::sin(a)));
     render();
     ++views;
-    glBindTexture(GL_TEXTURE_2D, scene.render.colorTargets[scene.render.frontTarget]->texture);
+    glBindTexture(GL_TEXTURE_2D, backend().target(scene().recipe.frontTarget).texture);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha.data());
     gaps += std::count_if(alpha.begin(), alpha.end(), [](unsigned char a) { return a < 128; });
   }
   EXPECT_EQ(gaps, 0) << "pixels showing the clear colour through the room's faces";
 }
 
-TEST(SceneFrame, DrawBlockSendsTheFaceTableAtTheGivenHalfEdge) {
-  // An orthographic view that maps world x, y in [0, 8] onto the 800-pixel-square viewport.
-  glViewport(0, 0, 800, 800);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, 8, 0, 8, -8, 8);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  const auto polygons = feedback(GL_3D_COLOR_TEXTURE, 11, [] { scene.drawBlock(3, 1, 2, 0.45f); });
-  // The driver may split each quad; every vertex must be a corner of the face its piece lies on
-  // (the one whose plane holds all its vertices), with that corner's texture coordinates.
-  std::set<std::pair<int, int>> sent;  // (face, corner)
+TEST(SceneFrame, TheOpaqueAndGlassPassesSendEveryCornerTheyAreHandedWithItsTextureCoordinates) {
+  // Two glass cubes, one reaching its cell's side on +x, the other without its top face; both
+  // passes take such quads (corners in the face table's order) and must send them as they are.
+  LightGrid& g = newGrid(8, 4, 8);
+  cell(3, 1, 2).setTranslucent(0.5f);
+  cell(5, 2, 5).setTranslucent(0.3f);
+  std::vector<GlassCell> cells(2);
+  cells[0].x = 3, cells[0].y = 1, cells[0].z = 2, cells[0].reach = kBlockFaces[3].bit;
+  cells[1].x = 5, cells[1].y = 2, cells[1].z = 5, cells[1].faces = kAllBlockFaces & ~kBlockFaces[4].bit;
+  std::vector<BlockVertex> quads;
+  std::vector<GlassCube> cubes;
+  FrameRecipe::glassQuads(cells, g, quads, cubes);
+  ASSERT_EQ(quads.size(), 44u);
+  // An orthographic view that maps world x, y in [0, 8] onto the 800-pixel-square viewport and
+  // z in [-8, 8] onto the depth range.
+  FrameInputs inputs;
+  inputs.width = inputs.height = 800;
+  std::fill(inputs.projection, inputs.projection + 16, 0.0f);
+  inputs.projection[0] = inputs.projection[5] = 0.25f;
+  inputs.projection[10] = -0.125f;
+  inputs.projection[12] = inputs.projection[13] = -1.0f;
+  inputs.projection[15] = 1.0f;
   const auto world = [](const std::vector<float>& v, int axis) {
     return axis == 0 ? v[0] / 100.0f : axis == 1 ? v[1] / 100.0f : (0.5f - v[2]) * 16.0f;
   };
-  const float centre[3] = {3, 1, 2};
-  const auto near = [](float a, float b) { return std::fabs(a - b) < 1e-3f; };
-  for (const Primitive& polygon : polygons)
-    for (int f = 0; f < 6; ++f) {
-      const BlockFace& face = kBlockFaces[f];
-      const int axis = face.normal[0] != 0 ? 0 : face.normal[1] != 0 ? 1 : 2;
-      bool onFace = true;
-      for (const auto& v : polygon)
-        onFace &= near(world(v, axis), centre[axis] + 0.45f * face.normal[axis]);
-      if (!onFace) continue;
-      for (const auto& v : polygon)
-        for (int corner = 0; corner < 4; ++corner) {
-          bool match = true;
-          for (int a = 0; a < 3; ++a) match &= near(world(v, a), centre[a] + 0.45f * face.corners[corner][a]);
-          if (!match) continue;
-          sent.insert({f, corner});
-          EXPECT_EQ(v[7], face.texCoords[corner][0]) << f << corner;
-          EXPECT_EQ(v[8], face.texCoords[corner][1]) << f << corner;
-        }
+  PassParameters pass;
+  for (const bool glass : {false, true}) {
+    backend().beginFrame(inputs);
+    backend().beginTarget(scene().recipe.backTarget);
+    const auto polygons = feedback(GL_3D_COLOR_TEXTURE, 11, [&] {
+      if (glass) backend().drawGlass(quads, cubes, pass, scene().recipe.frontTarget);
+      else backend().drawOpaque(quads, pass);
+    });
+    // The driver may split each quad; every piece must have all its vertices among one quad's
+    // corners, each with that corner's texture coordinates.
+    std::set<size_t> sent;  // corner index into quads
+    for (const Primitive& polygon : polygons) {
+      bool placed = false;
+      for (size_t q = 0; q < quads.size() / 4 && !placed; ++q) {
+        std::vector<size_t> corners;
+        for (const auto& v : polygon)
+          for (size_t c = 4 * q; c < 4 * q + 4; ++c) {
+            const BlockVertex& corner = quads[c];
+            bool match = v[7] == corner.texCoord[0] && v[8] == corner.texCoord[1];
+            for (int a = 0; a < 3; ++a) match &= std::fabs(world(v, a) - corner.position[a]) < 1e-3f;
+            if (match) corners.push_back(c);
+          }
+        if (corners.size() != polygon.size()) continue;
+        placed = true;
+        sent.insert(corners.begin(), corners.end());
+      }
+      EXPECT_TRUE(placed) << (glass ? "glass" : "opaque") << ": a piece off every quad handed";
     }
-  EXPECT_EQ(sent.size(), 24u);
+    EXPECT_EQ(sent.size(), quads.size()) << (glass ? "glass" : "opaque");
+  }
+  scene().resize(Scene::kWindowWidth, Scene::kWindowHeight);
+  EXPECT_EQ(offBaseline(), "");
 }
 
 TEST(Screenshot, TakesTheFirstFreeNameInAFolderNewOrOldAndOverwritesNothing) {

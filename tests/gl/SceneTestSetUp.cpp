@@ -1,60 +1,67 @@
 // Scene GL test set-up: see SceneTestSetUp.h.
 #include "SceneTestSetUp.h"
 
-#include <cmath>
+#include <memory>
 #include <string>
 
 #include "OutputCapture.h"
-#include "Utils/FramebufferObject.h"
 #include "Utils/RenderTarget.h"
-#include "app/Display.h"
-#include "render/GlBaseline.h"
+#include "desktop/GlBaseline.h"
+#include "world/ColorMap.h"
 
 namespace scenetest {
 
-const std::string& prepareScene() {
-  static std::string output;
-  static bool done = false;
-  initGL();
-  if (!done) {
-    done = true;
-    scene.render.frontTarget = 1;
-    scene.render.backTarget = 0;
-    scene.render.cpuLightUpload = false;
-    scene.stepAccumulator = 0.75;
+namespace {
+
+// The scene and the backend it draws with, for the test binary's life.
+struct Rig {
+  Rig() {
     OutputCapture capture(1);
-    scene.initRenderResources();
+    backend = std::make_unique<GlBackend>(Scene::kWindowWidth, Scene::kWindowHeight);
     output = capture.finish();
+    scene.attachBackend(backend.get());
   }
-  return output;
+  Scene scene;
+  std::unique_ptr<GlBackend> backend;
+  std::string output;
+};
+
+Rig& rig() {
+  static Rig made;
+  return made;
 }
+
+}  // namespace
+
+Scene& scene() { return rig().scene; }
+GlBackend& backend() { return *rig().backend; }
+const std::string& setUpOutput() { return rig().output; }
 
 LightGrid& newGrid(int sx, int sy, int sz) {
-  prepareScene();
-  if (scene.render.lightVolumeTex != 0) glDeleteTextures(1, &scene.render.lightVolumeTex);
-  delete scene.render.lightVolumeFbo;
-  delete scene.grid;
-  scene.grid = new LightGrid();
-  scene.grid->resize(sx, sy, sz);
-  scene.camera.grid = scene.grid;
-  scene.createLightVolume();
-  return *scene.grid;
+  Scene& s = scene();
+  s.grid = std::make_unique<LightGrid>();
+  s.grid->resize(sx, sy, sz);
+  s.occlusionMap = std::make_unique<ColorMap>();
+  s.occlusionMap->resize(sx, sz);
+  s.camera.grid = s.grid.get();
+  backend().createLightVolume(sx, sy, sz);
+  return *s.grid;
 }
 
-EditedCell cell(int x, int y, int z) { return EditedCell(*scene.grid, x, y, z); }
+EditedCell cell(int x, int y, int z) { return EditedCell(*scene().grid, x, y, z); }
 
 std::vector<float> readVolume() {
-  const LightGrid& g = *scene.grid;
+  const LightGrid& g = *scene().grid;
   std::vector<float> texels(static_cast<size_t>(g.sizeX) * g.sizeY * g.sizeZ * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glBindTexture(GL_TEXTURE_3D, scene.render.lightVolumeTex);
+  glBindTexture(GL_TEXTURE_3D, backend().lightVolumeTexture());
   glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, GL_FLOAT, texels.data());
   return texels;
 }
 
 std::vector<unsigned char> readTarget(int index) {
   std::vector<unsigned char> rgb(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight * 3);
-  glBindTexture(GL_TEXTURE_2D, scene.render.colorTargets[index]->texture);
+  glBindTexture(GL_TEXTURE_2D, backend().target(index).texture);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   glBindTexture(GL_TEXTURE_2D, 0);
@@ -62,9 +69,11 @@ std::vector<unsigned char> readTarget(int index) {
 }
 
 void look(const Vec3& eye, const Vec3& target) {
-  scene.camera.setView(eye, target, Vec3(0.0f, 1.0f, 0.0f));
-  scene.camera.ViewCamera::update(0.0f);
-  onReshape(Scene::kWindowWidth, Scene::kWindowHeight);
+  Scene& s = scene();
+  s.camera.setView(eye, target, Vec3(0.0f, 1.0f, 0.0f));
+  s.camera.ViewCamera::update(0.0f);
+  s.resize(Scene::kWindowWidth, Scene::kWindowHeight);
+  s.refreshPick();
 }
 
 std::string offBaseline() {
@@ -79,7 +88,7 @@ std::string render() {
     if (!off.empty())
       *static_cast<std::string*>(out) += names[static_cast<int>(stage)] + (": " + off + "; ");
   };
-  drawFrame(check, &report);
+  scene().drawFrame(check, &report);
   return report;
 }
 

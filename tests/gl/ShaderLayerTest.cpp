@@ -1,27 +1,63 @@
-// The shader runtime layer: the first ShaderManager's capability report, parameter values of
-// every count and both sampler kinds on a linked pair, and errors reaching the manager's callback.
+// The shader runtime layer: a ShaderManager's capability report and the life of the runtime
+// context it owns, parameter values of every count and both sampler kinds on a linked pair, and
+// errors reaching the manager's callback.
+#include <memory>
+
 #include "GlTestSupport.h"
 #include "OutputCapture.h"
 #include "Utils/FragmentProgram.h"
 #include "Utils/ShaderManager.h"
 #include "Utils/VertexProgram.h"
 
-TEST(ShaderManager, OnlyTheFirstInstancePrintsTheReportWhichFollowsTheDriversExtensions) {
-  OutputCapture first(1);  // runs first in its binary: no manager exists yet
-  ShaderManager::instance();
-  const std::string report = first.finish(), extensions = " " + std::string(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS))) + " ";
-  for (const std::string name : {"EXT_framebuffer_object", "ARB_vertex_buffer_object", "NV_texture_rectangle"})
-    EXPECT_EQ(report.find("GL_" + name + " support\n") != std::string::npos, extensions.find(" GL_" + name + " ") != std::string::npos) << name;
-  EXPECT_EQ(report.find("No GL_ARB_pixel_buffer_object support\n") != std::string::npos,
-            extensions.find(" GL_ARB_pixel_buffer_object ") == std::string::npos);
-  OutputCapture second(1);
-  ShaderManager::instance();
-  EXPECT_EQ(second.finish(), "");
+namespace {
+
+// A manager whose report is not wanted in the test's output.
+std::unique_ptr<ShaderManager> quietManager() {
+  OutputCapture report(1);
+  return std::make_unique<ShaderManager>();
+}
+
+}  // namespace
+
+TEST(ShaderManager, EachPrintsTheDriversReportAndItsContextIsCurrentUntilItGoesWithItsPrograms) {
+  EXPECT_EQ(cgGetCurrentContext(), nullptr);
+  EXPECT_EQ(cgGetError(), CG_INVALID_CONTEXT_HANDLE_ERROR) << "no context: no error state";
+  const std::string extensions = " " + std::string(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS))) + " ";
+  {
+    OutputCapture first(1);
+    ShaderManager outer;
+    const std::string report = first.finish();
+    for (const std::string name : {"EXT_framebuffer_object", "ARB_vertex_buffer_object", "NV_texture_rectangle"})
+      EXPECT_EQ(report.find("GL_" + name + " support\n") != std::string::npos, extensions.find(" GL_" + name + " ") != std::string::npos) << name;
+    EXPECT_EQ(report.find("No GL_ARB_pixel_buffer_object support\n") != std::string::npos,
+              extensions.find(" GL_ARB_pixel_buffer_object ") == std::string::npos);
+    EXPECT_EQ(cgGetCurrentContext(), outer.getCgContext());
+    CGcontext inner = nullptr;
+    GLint used = 0;
+    {
+      OutputCapture second(1);
+      ShaderManager nested;
+      EXPECT_EQ(second.finish(), report) << "every manager reports";
+      inner = nested.getCgContext();
+      EXPECT_TRUE(cgGetCurrentContext() == inner && inner != outer.getCgContext() && cgIsContext(outer.getCgContext()));
+      VertexProgram vertex(nested, gltest::sourcePath("tests/gl/data/layer.cg"));
+      vertex.bind();  // left bound: the context's end takes it out of use
+      used = gltest::integer(GL_CURRENT_PROGRAM);
+      EXPECT_NE(used, 0);
+    }
+    EXPECT_EQ(cgGetCurrentContext(), outer.getCgContext()) << "the context made before is current again";
+    EXPECT_FALSE(cgIsContext(inner));
+    EXPECT_EQ(gltest::integer(GL_CURRENT_PROGRAM), 0);
+    EXPECT_FALSE(glIsProgram(used)) << "the program went with its context";
+  }
+  EXPECT_EQ(cgGetCurrentContext(), nullptr);
+  EXPECT_NO_GL_ERROR();
 }
 
 TEST(ShaderLayer, ParametersOfEveryCountAndBothSamplerKindsReachTheLinkedPair) {
-  VertexProgram vertex(gltest::sourcePath("tests/gl/data/layer.cg"));
-  FragmentProgram fragment(gltest::sourcePath("tests/gl/data/layer.cg"));
+  const auto shaders = quietManager();
+  VertexProgram vertex(*shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
+  FragmentProgram fragment(*shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
   const float v[16] = {0.125f, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   fragment.setParameter("scalar", v, 1);  // before binding: kept and applied on bind
   vertex.setParameter("transform", v, 16);
@@ -54,13 +90,14 @@ TEST(ShaderLayer, ParametersOfEveryCountAndBothSamplerKindsReachTheLinkedPair) {
 
 TEST(ShaderLayer, CompileErrorsUnknownNamesAndBadHandlesReachTheCallback) {
   gltest::writeFile("bad.cg", "#ifdef FRAGMENT_PROGRAM\nvoid fragment_main() {\n  float wrong = vec4(1.0);\n}\n#endif\n");
-  const CGcontext context = ShaderManager::instance()->getCgContext();
+  const auto shaders = quietManager();
+  const CGcontext context = shaders->getCgContext();
   OutputCapture output(1);
   cgCompileProgram(cgCreateProgramFromFile(context, CG_SOURCE, "bad.cg", cgGLGetLatestProfile(CG_GL_FRAGMENT), "fragment_main", nullptr));
   const std::string listing = cgGetLastListing(context);
   EXPECT_EQ(listing.find("bad.cg (fragment_main):\n"), 0u) << listing;
   EXPECT_NE(listing.find(":3("), std::string::npos) << "the error is on the file's own line 3: " << listing;
-  FragmentProgram fragment(gltest::sourcePath("tests/gl/data/layer.cg"));
+  FragmentProgram fragment(*shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
   fragment.bind();
   const float half[3] = {0.5f, 0.5f, 0.5f};
   for (int frame = 0; frame < 2; ++frame) {  // each unknown name is reported once

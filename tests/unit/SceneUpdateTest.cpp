@@ -22,6 +22,7 @@
 #include "world/WorldBuilder.h"
 #include "tests/support/EditedCell.h"
 #include "tests/support/RecordingBackend.h"
+#include "tests/unit/TestImages.h"
 
 TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
   FrameTimer timer;
@@ -192,6 +193,7 @@ namespace {
 // by the test; the working directory a fresh folder, since Ctrl+S writes maps/ there.
 struct EditScene : ::testing::Test {
   void SetUp() override {
+    startImageLibrary();  // Ctrl+S writes a picture
     std::vector<unsigned char> rgb;
     for (int z = 0; z < 7; ++z)
       for (int x = 0; x < 7; ++x) {

@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     assert(cgGetError() == CG_FILE_READ_ERROR && cgGetLastListing(context) != nullptr);
   }
-  // The layer keeps every program for the life of the process; the harness must not.
-  cgruntime::state().livePrograms.erase(program);
+  // A context keeps every program until it is destroyed; the harness must not.
+  context->livePrograms.erase(program);
   context->programs.clear();
   cgGetError();
   return 0;

@@ -1,0 +1,88 @@
+// The desktop's RenderBackend: GL 2.0 with the shader layer. It owns every GL resource the frame
+// uses and replays what the frame recipe hands it, making no choice of its own. Every operation
+// starts from the GL baseline (desktop/GlBaseline.h) and leaves it; each notes what it relies on.
+// World units for geometry; window pixels, origin at the lower-left corner, for what lies over it.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <memory>
+#include <vector>
+
+#include "Utils/FBOManager.h"
+#include "Utils/ShaderManager.h"
+#include "render/RenderBackend.h"
+
+class FragmentProgram;
+class FramebufferObject;
+class RenderTarget;
+class ShaderProgram;
+class VertexProgram;
+
+class GlBackend : public RenderBackend {
+ public:
+  // Needs a current GL context; reads media/ under the working directory. Sets the rendering
+  // hints, makes the shader manager (its capability report and check), loads the textures and
+  // the programs (the pairs the passes draw with linked now) and makes the shared framebuffer
+  // with both colour targets at width x height. Whatever cannot be made ends the process with
+  // one line, status 1. Ends with the GL baseline applied.
+  GlBackend(int width, int height);
+  ~GlBackend() override;
+  GlBackend(const GlBackend&) = delete;
+  GlBackend& operator=(const GlBackend&) = delete;
+
+  void createLightVolume(int sizeX, int sizeY, int sizeZ) override;
+  void uploadLight(const LightGrid& grid, bool cpuPath) override;
+  void resize(int width, int height) override;
+  void beginFrame(const FrameInputs& inputs) override;
+  void beginTarget(int target) override;
+  void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) override;
+  void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
+                    float fogEnd) override;
+  void copyTarget(int from, int to) override;
+  void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& cubes,
+                 const PassParameters& pass, int background) override;
+  void present(int target) override;
+  void drawOverlay(const OverlayImage& image) override;
+  void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
+                      float lineWidth) override;
+  void drawScreen(const std::vector<ScreenItem>& items) override;
+
+  // What the tests and tools read back: the window's size as resize gave it, the light volume
+  // (a 3-D texture, 0 before the first room), the colour targets by index and the programs
+  // loaded at start-up (the block and glass pairs, the combine pair and the depth program).
+  int width() const { return framebuffer.width; }
+  int height() const { return framebuffer.height; }
+  GLuint lightVolumeTexture() const { return lightVolumeTex; }
+  const RenderTarget& target(int index) const { return *colorTargets[index]; }
+  std::vector<const ShaderProgram*> programs() const;
+
+ private:
+  // Vertex, normal and texture coordinate arrays over `quads` on; off again.
+  static void enableBlockArrays(const std::vector<BlockVertex>& quads);
+  static void disableBlockArrays();
+
+  // First member: the runtime context the programs live in outlives them.
+  ShaderManager shaders;
+  GLuint tileTex = 0, glassTileTex = 0, lightTex = 0;
+  std::unique_ptr<FragmentProgram> blockFragment, glassFragment, combineFragment,
+      setDepthFragment;
+  std::unique_ptr<VertexProgram> blockVertex, glassVertex, combineVertex;
+
+  // The shared framebuffer and depth buffer, of the window's size, and the two colour targets.
+  FBOManager framebuffer;
+  std::unique_ptr<RenderTarget> colorTargets[2];
+
+  // The light volume, one texel per cell, and the framebuffer that draws its slices.
+  std::unique_ptr<FramebufferObject> lightVolumeFbo;
+  GLuint lightVolumeTex = 0;
+
+  // The visibility overlay's copy of the picture and the version it was made from.
+  GLuint overlayTex = 0;
+  long overlayVersion = 0;
+  int overlayWidth = 0, overlayHeight = 0;
+
+  // The frame's inputs as beginFrame took them, and the target beginTarget began.
+  FrameInputs frame;
+  int drawnTarget = 0;
+};
