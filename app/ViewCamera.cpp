@@ -16,7 +16,15 @@ void ViewCamera::setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& 
   up = newUp;
 }
 
-void ViewCamera::setPosition(const Vec3& p) { eye = p; }
+void ViewCamera::setPosition(const Vec3& p) {
+  target += p - eye;
+  eye = p;
+}
+
+void ViewCamera::moveBy(const Vec3& d) {
+  eye += d;
+  target += d;
+}
 
 namespace {
 
@@ -80,17 +88,10 @@ void ViewCamera::setMouseLook(bool on) {
 }
 
 void ViewCamera::moveForward(float s) {
-  const Vec3 d = normalize(target - eye) * s;
-  eye += d;
-  target += d;
+  moveBy(normalize(target - eye) * s);
 }
 
-void ViewCamera::strafe(float s) {
-  eye.x += right.x * s;
-  eye.z += right.z * s;
-  target.x += right.x * s;
-  target.z += right.z * s;
-}
+void ViewCamera::strafe(float s) { moveBy(Vec3(right.x * s, 0.0f, right.z * s)); }
 
 void ViewCamera::rotateView(float angle, float x, float y, float z) {
   const Vec3 d = target - eye;
@@ -125,14 +126,8 @@ void ViewCamera::applyMoveKeys() {
   if (backKey) moveForward(-s);
   if (leftKey) strafe(-s);
   if (rightKey) strafe(s);
-  if (upKey) {
-    eye.y += s;
-    target.y += s;
-  }
-  if (downKey) {
-    eye.y -= s;
-    target.y -= s;
-  }
+  if (upKey) moveBy(Vec3(0.0f, s, 0.0f));
+  if (downKey) moveBy(Vec3(0.0f, -s, 0.0f));
 }
 
 void ViewCamera::levelView() {

@@ -15,6 +15,7 @@ class ViewCamera {
   };
 
   ViewCamera(const Vec3& eye, const Vec3& target, const Vec3& up);
+  virtual ~ViewCamera() = default;
 
   void setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& newUp);
   // One frame of view control: right vector, mouse look, movement keys, view matrix.
@@ -24,10 +25,13 @@ class ViewCamera {
   void setKey(char key, bool down);
   void setMousePosition(int x, int y);
   void setMouseLook(bool on);
-  // Moves the eye; the target stays where it is.
+  // Puts the eye at p and moves the target with it, so the view keeps its direction.
   void setPosition(const Vec3& p);
   Vec3 position() const { return eye; }
 
+  // Moves eye and target together by d; every movement key goes through here, so a body that
+  // collides with the room overrides it.
+  virtual void moveBy(const Vec3& d);
   // Moves eye and target by s along the full 3-D view direction.
   void moveForward(float s);
   // Moves eye and target by s along the horizontal part of `right`.

@@ -1,6 +1,7 @@
 # The unit tests' one source list (paths under tests/unit/): the desktop build runs them with
 # ctest, the page build under Node (web/CMakeLists.txt).
 set(QUILLMARSH_UNIT_TEST_SOURCES
+  BodyTest.cpp
   ColorMapVisibilityTest.cpp
   CommandLineTest.cpp
   ControlsTest.cpp

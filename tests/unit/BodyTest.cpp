@@ -1,0 +1,358 @@
+// The walking body in rooms built here: it never enters a solid cell or leaves the grid, stands on
+// any top face with the eye kEyeHeight above it, climbs one-cell steps, ducks, and no body movement
+// turns the view. Grid units and seconds; cell (x, y, z) is the unit cube centred on (x, y, z).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/FlyCamera.h"
+#include "world/ColorMap.h"
+#include "world/LightGrid.h"
+#include "world/RoomColumn.h"
+#include "world/WorldBuilder.h"
+#include "tests/support/EditedCell.h"
+
+namespace {
+
+// The angle of the view direction above the horizontal, in radians.
+double pitchOf(const FlyCamera& c) {
+  const Vec3 v = c.target - c.eye;
+  return std::atan2(static_cast<double>(v.y), std::hypot(static_cast<double>(v.x), static_cast<double>(v.z)));
+}
+
+// What stops a body, read here from the cells themselves: opacity above the threshold, or off
+// the grid. (The rooms of these tests have no lamps.)
+bool blocks(const LightGrid& g, int x, int y, int z) {
+  return !g.inside(x, y, z) || g.getCell(x, y, z).opacity > FlyCamera::kSolidThreshold;
+}
+
+// True when the least the body ever is, the box kBodyRadius to each side of the eye, from
+// kMinLegs below it to kHeadMargin above, overlaps no blocking cell by more than `slack`.
+bool clearOfSolids(const LightGrid& g, const FlyCamera& c, float slack = 2e-3f) {
+  const Vec3 lo(c.eye.x - FlyCamera::kBodyRadius, c.eye.y - FlyCamera::kMinLegs, c.eye.z - FlyCamera::kBodyRadius);
+  const Vec3 hi(c.eye.x + FlyCamera::kBodyRadius, c.eye.y + FlyCamera::kHeadMargin, c.eye.z + FlyCamera::kBodyRadius);
+  const auto first = [&](float v) { return static_cast<int>(std::floor(v + slack + 0.5f)); };
+  const auto last = [&](float v) { return static_cast<int>(std::ceil(v - slack - 0.5f)); };
+  for (int y = first(lo.y); y <= last(hi.y); ++y)
+    for (int z = first(lo.z); z <= last(hi.z); ++z)
+      for (int x = first(lo.x); x <= last(hi.x); ++x)
+        if (blocks(g, x, y, z)) return false;
+  return true;
+}
+
+// A room of w x h x d cells with a solid floor (layer 0) and ceiling (layer h - 1); the outside
+// of the grid is its walls.
+struct Room : ::testing::Test {
+  void build(int w, int h, int d) {
+    grid.resize(w, h, d);
+    grid.lightX = grid.lightY = grid.lightZ = -10;  // no wandering light unless a test places one
+    fill(0, w - 1, 0, 0, 0, d - 1);
+    fill(0, w - 1, h - 1, h - 1, 0, d - 1);
+    body.reset();
+    body.grid = &grid;
+  }
+  void fill(int x0, int x1, int y0, int y1, int z0, int z1, float opacity = 1.0f) {
+    for (int y = y0; y <= y1; ++y)
+      for (int z = z0; z <= z1; ++z)
+        for (int x = x0; x <= x1; ++x) EditedCell(grid, x, y, z).setTranslucent(opacity);
+  }
+  void place(const Vec3& eye, const Vec3& look) { body.setView(eye, eye + look, Vec3(0, 1, 0)); }
+  // Runs frames of dt for `seconds`; every frame the body must be clear of solid cells.
+  void run(double seconds, double dt) {
+    for (double t = 0.0; t < seconds - 1e-9; t += dt) {
+      body.update(dt);
+      ASSERT_TRUE(clearOfSolids(grid, body)) << "eye " << body.eye.x << " " << body.eye.y << " " << body.eye.z;
+    }
+  }
+  LightGrid grid;
+  FlyCamera body;
+};
+
+const double kFrameTimes[] = {1.0 / 60, 0.1};
+
+}  // namespace
+
+// Held "e" stops with the head under the ceiling, in the smallest room too (one open layer: the
+// eye sits a head margin under the ceiling's bottom face, not in it); released, the body falls
+// back and rests kEyeHeight over the floor's top face, or as high as the room allows. Rising,
+// sinking, falling and landing all carry the target along: the view's pitch never changes; "r"
+// then levels it and nothing tilts it again.
+TEST_F(Room, RisingStopsUnderTheCeilingAndNoBodyMovementTiltsTheView) {
+  for (const int h : {3, 4, 6, 9})
+    for (const double dt : kFrameTimes) {
+      SCOPED_TRACE("height " + std::to_string(h) + ", dt " + std::to_string(dt));
+      build(8, h, 8);
+      const float ceilingBottom = h - 1.5f;
+      const float rest = std::min(0.5f + FlyCamera::kEyeHeight, ceilingBottom - FlyCamera::kHeadMargin);
+      place(Vec3(4, std::min(2.0f, h - 2.0f), 4), Vec3(0.3f, -0.4f, -1));
+      const double pitch = pitchOf(body);
+      run(1.0, dt);
+      EXPECT_EQ(body.eye.y, rest);
+      body.setKey('e', true);
+      run(10.0, dt);
+      EXPECT_EQ(body.eye.y, ceilingBottom - FlyCamera::kHeadMargin);
+      EXPECT_NEAR(pitchOf(body), pitch, 1e-5);
+      body.setKey('e', false);
+      body.setKey('q', true);
+      body.update(dt);
+      EXPECT_LE(body.eye.y, ceilingBottom - FlyCamera::kHeadMargin - (h > 3 ? 0.01f : 0.0f)) << "q sinks";
+      run(2.0, dt);  // q held on the floor goes no lower
+      body.setKey('q', false);
+      EXPECT_EQ(body.eye.y, rest);
+      EXPECT_EQ(body.velocity.y, 0.0f);
+      EXPECT_NEAR(pitchOf(body), pitch, 1e-5);
+      body.jump(6.0);
+      run(2.0, dt);
+      EXPECT_EQ(body.eye.y, rest) << "a jump comes back down";
+      EXPECT_NEAR(pitchOf(body), pitch, 1e-5);
+      body.levelView();
+      body.setKey('e', true);
+      run(0.5, dt);
+      body.setKey('e', false);
+      run(2.0, dt);
+      EXPECT_NEAR(pitchOf(body), 0.0, 1e-6);
+    }
+}
+
+// A gallery one cell thick carries the body with its eye one unit over the gallery's top face;
+// walked off its edge, the body falls and rests one unit over the floor's top face. A bridge one
+// cell wide carries it too; a fast fall, or one long move down, lands on the first top face under
+// it whatever the frame time.
+TEST_F(Room, WalkingOffAGalleryFallsToTheFloorBelowAndAFastFallLandsOnTheFirstTopFace) {
+  for (const double dt : kFrameTimes) {
+    SCOPED_TRACE("dt " + std::to_string(dt));
+    build(16, 8, 6);
+    fill(0, 6, 3, 3, 0, 5);  // the gallery, top face y = 3.5
+    place(Vec3(3, 4.5f, 3), Vec3(1, -0.2f, 0));
+    const double pitch = pitchOf(body);
+    run(0.5, dt);
+    EXPECT_EQ(body.eye.y, 3.5f + FlyCamera::kEyeHeight);
+    body.setKey('w', true);
+    for (int i = 0; body.eye.x < 6.5f + FlyCamera::kBodyRadius && i < 1000; ++i) {
+      run(dt, dt);
+      if (body.eye.x < 6.5f + FlyCamera::kBodyRadius) {
+        EXPECT_EQ(body.eye.y, 4.5f) << "on the gallery while any of the body is over it, x " << body.eye.x;
+      }
+    }
+    run(0.3, dt);
+    body.setKey('w', false);
+    run(2.0, dt);
+    EXPECT_GT(body.eye.x, 6.5f + FlyCamera::kBodyRadius);
+    EXPECT_EQ(body.eye.y, 0.5f + FlyCamera::kEyeHeight);
+    EXPECT_NEAR(pitchOf(body), pitch, 1e-5);
+
+    // A bridge along x at z = 3, top face y = 4.5: stepping sideways off it falls to the floor.
+    build(16, 8, 6);
+    fill(0, 15, 4, 4, 3, 3);
+    place(Vec3(8, 5.5f, 3), Vec3(1, 0, 0));
+    run(0.5, dt);
+    EXPECT_EQ(body.eye.y, 5.5f);
+    body.setKey('a', true);  // left of +x is -z
+    run(0.3, dt);
+    body.setKey('a', false);
+    run(2.0, dt);
+    EXPECT_LT(body.eye.z, 2.5f - FlyCamera::kBodyRadius);
+    EXPECT_EQ(body.eye.y, 1.5f);
+
+    // Falling at 80 units a second from under the ceiling onto a floor one cell thick at layer 2.
+    build(16, 12, 6);
+    fill(0, 15, 2, 2, 0, 5);
+    place(Vec3(8, 10, 3), Vec3(0, 0, 1));
+    body.velocity = Vec3(0, -80, 0);
+    run(0.3, dt);
+    EXPECT_EQ(body.eye.y, 2.5f + FlyCamera::kEyeHeight);
+    EXPECT_EQ(body.velocity.y, 0.0f);
+    place(Vec3(8, 10, 3), Vec3(0, 0, 1));
+    body.moveBy(Vec3(0, -20, 0));  // one move across seven layers
+    EXPECT_EQ(body.eye.y, 2.5f + FlyCamera::kEyeHeight);
+  }
+}
+
+// Walking into a one-cell step climbs it; a two-cell wall or a pane of glass stops it, one long
+// move too, with its side on the face; under a one-cell lintel it ducks and stands again; over a one-cell sill
+// under a lintel (a window) it climbs through bent and drops behind. The wandering light's cell
+// stops nothing. None of it turns the view.
+TEST_F(Room, ClimbsAOneCellStepDucksUnderALintelAndStopsAtAWallOrAPane) {
+  struct Case {
+    const char* name;
+    int x0, x1, y0, y1;
+    float opacity;
+    int y2 = 0, y3 = -1;  // a second run of layers over the same cells
+  };
+  const Case cases[] = {{"step", 8, 15, 1, 1, 1.0f},    {"two-cell wall", 8, 15, 1, 2, 1.0f},
+                        {"pane", 8, 8, 1, 4, 0.5f},      {"lintel", 8, 9, 2, 4, 1.0f},
+                        {"window", 8, 8, 1, 1, 1.0f, 3, 4}};
+  for (const Case& c : cases)
+    for (const double dt : kFrameTimes) {
+      SCOPED_TRACE(std::string(c.name) + ", dt " + std::to_string(dt));
+      build(16, 6, 5);
+      fill(c.x0, c.x1, c.y0, c.y1, 0, 4, c.opacity);
+      fill(c.x0, c.x1, c.y2, c.y3, 0, 4, c.opacity);
+      grid.lightX = 5, grid.lightY = 1, grid.lightZ = 2;
+      EditedCell(grid, 5, 1, 2).setEmitter(1500, 0, 0);
+      place(Vec3(2, 1.5f, 2), Vec3(1, -0.1f, 0));  // forward presses down on the floor
+      const double pitch = pitchOf(body);
+      body.setKey('w', true);
+      float lowest = body.eye.y, highest = body.eye.y, farthest = body.eye.x;
+      for (double t = 0.0; t < 4.0; t += dt) {
+        run(dt, dt);
+        if (body.eye.x < 7.0f) {
+          EXPECT_EQ(body.eye.y, 1.5f) << "the wandering light is no step";
+        }
+        lowest = std::min(lowest, body.eye.y);
+        highest = std::max(highest, body.eye.y);
+        farthest = std::max(farthest, body.eye.x);
+      }
+      body.setKey('w', false);
+      run(1.0, dt);
+      EXPECT_NEAR(pitchOf(body), pitch, 1e-5);
+      const std::string name = c.name;
+      if (name == "step") {
+        EXPECT_GT(body.eye.x, 9.0f);
+        EXPECT_EQ(body.eye.y, 1.5f + FlyCamera::kEyeHeight);
+      } else if (name == "lintel") {
+        EXPECT_GT(body.eye.x, 10.0f);
+        EXPECT_EQ(lowest, 1.5f - FlyCamera::kHeadMargin) << "bent under the lintel's bottom face y = 1.5";
+        EXPECT_EQ(body.eye.y, 1.5f);
+      } else if (name == "window") {
+        EXPECT_GT(body.eye.x, 9.0f);
+        EXPECT_EQ(highest, 2.5f - FlyCamera::kHeadMargin) << "bent under the window's top";
+        EXPECT_EQ(body.eye.y, 1.5f) << "and down again behind the sill";
+      } else {
+        // Walking presses the body up to the face, the soft push holds it off, and let go, the
+        // push eases it away. One long move ends with the body's side exactly on the face.
+        EXPECT_GT(farthest, 6.75f);
+        EXPECT_LE(farthest, 7.5f - FlyCamera::kBodyRadius);
+        EXPECT_LT(body.eye.x, farthest);
+        EXPECT_EQ(body.eye.y, 1.5f);
+        place(Vec3(2, 1.5f, 2), Vec3(1, 0, 0));
+        body.moveBy(Vec3(20, 0, 0));
+        EXPECT_EQ(body.eye.x, 7.5f - FlyCamera::kBodyRadius);
+        EXPECT_EQ(highest, 1.5f);
+      }
+    }
+}
+
+// The room edited around the body (the editor refuses only the eye's own column): a column
+// filled beside the eye, overlapping the body's side, moves it out along x until its side is on
+// the new face (any move, even of nothing, first fits the body where it stands); a cell filled
+// over the head bends the legs under it; a raised floor filled round the feet lifts the body on
+// top. The view keeps its direction throughout.
+TEST_F(Room, CellsFilledIntoTheBodyMoveItOutTheShortestWay) {
+  build(12, 6, 5);
+  place(Vec3(5.3f, 1.5f, 2), Vec3(1, -0.3f, 0.2f));
+  const double pitch = pitchOf(body);
+  fill(6, 6, 1, 4, 0, 4);
+  body.moveBy(Vec3(0, 0, 0));
+  EXPECT_EQ(body.eye.x, 5.5f - FlyCamera::kBodyRadius);
+  fill(2, 5, 2, 2, 0, 4);  // a low ceiling over the body, bottom face y = 1.5
+  run(0.1, 0.02);
+  EXPECT_EQ(body.eye.y, 1.5f - FlyCamera::kHeadMargin);
+  fill(2, 5, 2, 2, 0, 4, 0.0f);
+  run(1.0, 0.02);
+  EXPECT_EQ(body.eye.y, 1.5f) << "and straightens when it is gone";
+  fill(2, 5, 1, 1, 0, 4);  // a raised floor where the feet stand: sideways is farther than up
+  run(1.0, 0.02);
+  EXPECT_EQ(body.eye.y, 2.5f);
+  EXPECT_NEAR(pitchOf(body), pitch, 1e-5);
+}
+
+// A room of every height from the smallest (floor, one open layer, ceiling) to the largest map
+// side, started as the scene starts it (the start view of the map, with a start marker, whose
+// floor is a lamp, and without): the start eye and the eye at rest lie in an open cell below the
+// ceiling, at rest min(1.5, the ceiling's bottom face less the head margin), and settling there
+// keeps the start view's pitch.
+TEST_F(Room, EveryRoomHeightStartsAndRestsTheEyeInAnOpenCellBelowTheCeiling) {
+  for (const bool marker : {true, false}) {
+    std::vector<unsigned char> rgb;
+    for (int z = 0; z < 7; ++z)
+      for (int x = 0; x < 7; ++x) {
+        const bool wall = x == 0 || z == 0 || x == 6 || z == 6;
+        const ColumnKind kind = wall ? ColumnKind::Wall
+                                     : marker && x == 2 && z == 4 ? ColumnKind::GreenStart : ColumnKind::Air;
+        const mapcolour::Rgb c = columnColour(kind);
+        rgb.insert(rgb.end(), {static_cast<unsigned char>(c.r), static_cast<unsigned char>(c.g),
+                               static_cast<unsigned char>(c.b)});
+      }
+    for (int h = 3; h <= 64; ++h) {
+      SCOPED_TRACE("height " + std::to_string(h) + (marker ? ", marker" : ", no marker"));
+      ColorMap map;
+      const StartView start = buildRoom(rgb.data(), 7, 7, h, grid, map);
+      ASSERT_TRUE(start.open);
+      ASSERT_EQ(start.found, marker);
+      const auto openAt = [&](const Vec3& p) {
+        const int y = static_cast<int>(std::lround(p.y));
+        return y > 0 && y < h - 1 &&
+               !body.solidToBody(static_cast<int>(std::lround(p.x)), y, static_cast<int>(std::lround(p.z)));
+      };
+      body.reset();
+      body.grid = &grid;
+      body.setView(start.eye, start.target, start.up);
+      EXPECT_TRUE(openAt(body.eye)) << "start eye y " << body.eye.y;
+      const double pitch = pitchOf(body);
+      for (int i = 0; i < 40; ++i) body.update(1.0 / 40);
+      const float rest = std::min(1.5f, h - 1.5f - FlyCamera::kHeadMargin);
+      EXPECT_EQ(body.eye.y, rest);
+      EXPECT_TRUE(openAt(body.eye));
+      EXPECT_EQ(body.eye.x, start.eye.x);
+      EXPECT_EQ(body.eye.z, start.eye.z);
+      EXPECT_NEAR(pitchOf(body), pitch, 1e-5);
+    }
+  }
+}
+
+// Random keys, jumps, mouse turns, levelling and frame times (fixed seed) in a room of a gallery,
+// a bridge, steps, glass, pillars and an arch: every frame the body is clear of every solid cell
+// and inside the grid, and the view direction changes only in frames that turn it.
+TEST_F(Room, NeverEntersASolidCellOrLeavesTheGridUnderRandomKeysAndFrameTimes) {
+  build(14, 8, 12);
+  fill(0, 4, 3, 3, 0, 11);      // a gallery along the low-x side
+  fill(5, 13, 4, 4, 6, 6);      // a bridge from it across the room
+  fill(9, 9, 1, 1, 0, 11);      // a line of steps
+  fill(10, 10, 1, 2, 0, 11);    // and the cells beyond it two high
+  fill(7, 7, 1, 6, 2, 2, 0.5f); // a glass pillar
+  fill(11, 12, 1, 6, 9, 9);     // a wall with
+  fill(11, 12, 1, 1, 9, 9, 0.0f);  // an arch one cell high under it
+  fill(3, 3, 1, 2, 8, 8);       // a post under the gallery
+  std::mt19937 rng(20240611u);
+  const auto chance = [&](double p) { return std::uniform_real_distribution<double>(0, 1)(rng) < p; };
+  place(Vec3(6, 2, 4), Vec3(0.5f, -0.2f, -1));
+  const char keys[] = "wasdeq";
+  int turned = 0, landed = 0;
+  for (int frame = 0; frame < 20000; ++frame) {
+    for (const char* k = keys; *k; ++k)
+      if (chance(0.03)) body.setKey(*k, !chance(0.5));
+    if (chance(0.01)) body.jump(6.0);
+    if (chance(0.002)) body.velocity = Vec3(0, -60, 0);
+    bool turns = false;
+    if (chance(0.05)) {
+      body.setMousePosition(500, 500);
+      body.setMouseLook(true);
+      body.setMousePosition(500 + static_cast<int>(rng() % 401) - 200, 500 + static_cast<int>(rng() % 401) - 200);
+      turns = true;
+    } else {
+      body.setMouseLook(false);
+    }
+    if (chance(0.003)) {
+      body.levelView();
+      turns = true;
+    }
+    const Vec3 view = normalize(body.target - body.eye);
+    const double dt = std::uniform_real_distribution<double>(0.001, 0.1)(rng);
+    body.update(dt);
+    ASSERT_TRUE(clearOfSolids(grid, body)) << "frame " << frame << ", eye " << body.eye.x << " " << body.eye.y << " " << body.eye.z;
+    for (const float v : {body.eye.x, body.eye.y, body.eye.z}) ASSERT_TRUE(std::isfinite(v)) << frame;
+    const Vec3 now = normalize(body.target - body.eye);
+    if (!turns) {
+      ASSERT_LT((now - view).length(), 1e-4f) << "frame " << frame;
+    }
+    turned += turns;
+    landed += body.velocity.y == 0.0f && body.supported();
+  }
+  EXPECT_GT(turned, 500);
+  EXPECT_GT(landed, 500);
+}
