@@ -7,7 +7,6 @@
 #include <array>
 #include <cmath>
 
-#include "app/CommandLine.h"
 #include "app/FlyCamera.h"
 #include "render/OverlayLayout.h"
 #include "world/LightGrid.h"
