@@ -28,8 +28,9 @@ constexpr float kRoundingBias = 8388608.0f;
 
 // Sixteen lanes of floats, and of the masks their comparisons give (GCC and Clang vector types:
 // each operation acts lane by lane exactly as on one float; without AVX-512 a lane group spans
-// several registers). Every function taking or giving lanes is inlined, so the warning about
-// the calling convention of such functions does not apply.
+// several registers). Every function taking or giving lanes is inlined into one built for the
+// same instruction set, so no call passes them and the warning about their calling convention
+// does not apply; they take lanes by reference all the same, which leaves no argument to warn of.
 #pragma GCC diagnostic ignored "-Wpsabi"
 typedef float Lanes __attribute__((vector_size(64)));
 typedef std::int32_t Mask __attribute__((vector_size(64)));
@@ -43,7 +44,7 @@ QM_INLINE Lanes load(const float* p) {
   return v;
 }
 // Lanes 1 .. 15 of a, then lane 0 of b: the group one cell further on.
-QM_INLINE Lanes shiftedOn(Lanes a, Lanes b) {
+QM_INLINE Lanes shiftedOn(const Lanes& a, const Lanes& b) {
 #if defined(__clang__)
   return __builtin_shufflevector(a, b, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
 #else
@@ -51,7 +52,7 @@ QM_INLINE Lanes shiftedOn(Lanes a, Lanes b) {
 #endif
 }
 // Lane 15 of a, then lanes 0 .. 14 of b: the group one cell back from b.
-QM_INLINE Lanes shiftedBack(Lanes a, Lanes b) {
+QM_INLINE Lanes shiftedBack(const Lanes& a, const Lanes& b) {
 #if defined(__clang__)
   return __builtin_shufflevector(a, b, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
                                  29, 30);
@@ -60,7 +61,7 @@ QM_INLINE Lanes shiftedBack(Lanes a, Lanes b) {
                            Mask{15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30});
 #endif
 }
-QM_INLINE Lanes select(Mask m, Lanes a, Lanes b) {
+QM_INLINE Lanes select(const Mask& m, const Lanes& a, const Lanes& b) {
   return reinterpret_cast<Lanes>((reinterpret_cast<Mask>(a) & m) | (reinterpret_cast<Mask>(b) & ~m));
 }
 
@@ -68,7 +69,8 @@ QM_INLINE Lanes select(Mask m, Lanes a, Lanes b) {
 // y-1, z+1, z-1; `keep` is 0 for a cell light does not enter. The sum and its scaling are written
 // once for a float and a lane group alike; only the choice of zero differs.
 template <class T>
-QM_INLINE T keptAverage(T own, T xp, T xm, T yp, T ym, T zp, T zm, T keep) {
+QM_INLINE T keptAverage(const T& own, const T& xp, const T& xm, const T& yp, const T& ym,
+                        const T& zp, const T& zm, const T& keep) {
   T s = own;
   s += xp;
   s += xm;
@@ -83,13 +85,13 @@ inline float diffused(float own, float xp, float xm, float yp, float ym, float z
   const float d = keptAverage(own, xp, xm, yp, ym, zp, zm, keep);
   return keep != 0.0f ? d : 0.0f;
 }
-QM_INLINE Lanes diffused(Lanes own, Lanes xp, Lanes xm, Lanes yp, Lanes ym, Lanes zp, Lanes zm,
-                         Lanes keep) {
+QM_INLINE Lanes diffused(const Lanes& own, const Lanes& xp, const Lanes& xm, const Lanes& yp,
+                         const Lanes& ym, const Lanes& zp, const Lanes& zm, const Lanes& keep) {
   return select(keep != 0.0f, keptAverage(own, xp, xm, yp, ym, zp, zm, keep), Lanes{});
 }
 
 // LightGrid::lightTexel for a lane group of cells, per plane.
-QM_INLINE Mask channelBytes(Lanes c) {
+QM_INLINE Mask channelBytes(const Lanes& c) {
   const Lanes q = c / (c + 1.0f) * 255.0f;
   const Lanes clamped = select(q > 0.0f, select(q < 255.0f, q, Lanes{} + 255.0f), Lanes{});
   return reinterpret_cast<Mask>(clamped + kRoundingBias) & 0xFF;
@@ -100,19 +102,10 @@ struct Rows {
   const float *own, *yp, *ym, *zp, *zm;
 };
 
-// x86-64 builds carry AVX-512 and AVX2 copies of the row loop beside the baseline one, picked at
-// start-up.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__EMSCRIPTEN__)
-#define QM_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define QM_ROW_CLONES
-#endif
-
 // Next light and texels of one row of `width` cells: planes r, g, b of the row and its
 // neighbours in `rows`, results into the three planes of `out` (`stride` floats apart).
-QM_ROW_CLONES
-void stepRow(const Rows rows[3], const float* keep, float decay, int width, float* out,
-             long stride, std::uint32_t* texels) {
+QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int width, float* out,
+                        long stride, std::uint32_t* texels) {
   const auto cell = [&](int x) {
     float light[3];
     for (int k = 0; k < 3; ++k) {
@@ -177,6 +170,23 @@ void stepRow(const Rows rows[3], const float* keep, float decay, int width, floa
     }
     group(x, xm, own, xp);
   }
+}
+
+// x86-64 builds carry AVX-512 and AVX2 copies of the row loop beside the baseline one, picked at
+// start-up. Each copy is only the loop above inlined: a lane group passed between functions built
+// for different instruction sets would cross two calling conventions (Clang refuses such a call
+// even where it is inlined), so every function that passes lanes is built for the baseline and
+// the copies differ only in the instructions the inlined loop becomes.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__EMSCRIPTEN__)
+#define QM_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define QM_ROW_CLONES
+#endif
+
+QM_ROW_CLONES
+void stepRow(const Rows rows[3], const float* keep, float decay, int width, float* out,
+             long stride, std::uint32_t* texels) {
+  sweepRow(rows, keep, decay, width, out, stride, texels);
 }
 
 }  // namespace
