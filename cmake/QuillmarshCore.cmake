@@ -15,6 +15,7 @@ set(QUILLMARSH_CORE_SOURCES
   world/LightGrid.cpp
   world/Matrix4.cpp
   world/RoomColumn.cpp
+  world/Palette.cpp
   world/RoomEditor.cpp
   world/WorldBuilder.cpp
   sim/ColorMapVisibility.cpp

@@ -4,8 +4,9 @@
 // product is fused and every result is the rounded value of each operation, lane by lane alike.
 //
 // The sweep runs over rows of cells, sixteen cells at a time, reading the three light planes and
-// the kept fraction only, and makes each cell's light volume texel from its new light; emitters (a
-// short list) are redone after their row with their emission added.
+// the kept fraction only, and makes each cell's light volume texel from its new light; emitters and
+// panes of tinted glass (short lists) are redone after their row, with their emission added and
+// a kept fraction per channel.
 #include <algorithm>
 #include <atomic>
 #include <cassert>
@@ -227,6 +228,7 @@ void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
   };
   const auto writeBack = [&](long q) { writeLightRow(q, pending(q)); };
   auto emitter = std::lower_bound(emitters.begin(), emitters.end(), firstRow * sizeX);
+  auto pane = std::lower_bound(tinted.begin(), tinted.end(), firstRow * sizeX);
   for (long q = firstRow; q < endRow; ++q) {
     const int z = static_cast<int>(q / sizeY), y = static_cast<int>(q % sizeY);
     const long base = q * sizeX;
@@ -239,21 +241,24 @@ void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
     float* out = pending(q);
     stepRow(rows, keep + base, decay, sizeX, out, sizeX, texels + base);
 
-    // Emitters of this row: the same sum again, with their emission added before the decay.
-    for (; emitter != emitters.end() && *emitter < base + sizeX; ++emitter) {
-      const long i = *emitter;
+    // Tinted panes and emitters of this row: the same sum again, with a kept fraction per
+    // channel and the emission added before the decay.
+    const auto redo = [&](long i, bool emits) {
       const int x = static_cast<int>(i - base);
       float light[3];
       for (int k = 0; k < 3; ++k) {
         const Rows& r = rows[k];
         const float d = diffused(r.own[x], x + 1 < sizeX ? r.own[x + 1] : 0.0f,
                                  x > 0 ? r.own[x - 1] : 0.0f, r.yp[x], r.ym[x], r.zp[x], r.zm[x],
-                                 keep[i]);
-        light[k] = (d + strength * emission[3 * i + k]) * decay;
+                                 keptFor(i, k));
+        light[k] = (emits ? d + strength * emission[3 * i + k] : d) * decay;
         out[k * sizeX + x] = light[k];
       }
       texels[i] = lightTexel(light);
-    }
+    };
+    for (; pane != tinted.end() && *pane < base + sizeX; ++pane)
+      if ((flags[*pane] & kEmitter) == 0) redo(*pane, false);
+    for (; emitter != emitters.end() && *emitter < base + sizeX; ++emitter) redo(*emitter, true);
 
     const long done = q - slab.lag;  // no row after q reads this one's old light
     if (done >= firstRow && !slab.held(done)) writeBack(done);
@@ -286,6 +291,7 @@ void LightGrid::step() {
   // A grid without cells has nothing to diffuse and no cell for the light to move to.
   if (sizeX <= 0 || sizeY <= 0 || sizeZ <= 0) return;
   if (emittersStale) rebuildEmitters();
+  if (tintedStale) rebuildTinted();
 
   // The wandering light's draw comes first: the sweep calls no rand() and both its cells are
   // read as they are before the step.

@@ -1,4 +1,5 @@
-// One cell of the light grid: material (opacity), emission, held light and per-step flags.
+// One cell of the light grid: material (opacity and palette index), emission, held light and
+// per-step flags.
 // Light and emission are unbounded linear RGB in single precision; opacity 0 = air, 1 = solid.
 #pragma once
 
@@ -37,4 +38,7 @@ class GridCell {
   float opacity = 0.0f;
   float light[3] = {0.0f, 0.0f, 0.0f};
   bool hidden = false;
+  // The room palette's index of what the cell is made of (world/Palette.h); 0, air, for cells
+  // made by the setters above, which act as neutral glass, plain wall or plain light.
+  unsigned char material = 0;
 };

@@ -9,7 +9,10 @@
 #include <cstring>
 #include <utility>
 
-LightGrid::LightGrid() { outside.opacity = 1.0f; }
+LightGrid::LightGrid() {
+  outside.opacity = 1.0f;
+  setPalette(Palette::standard());
+}
 
 LightGrid::~LightGrid() = default;
 
@@ -46,6 +49,9 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   opacity.assign(count, 0.0f);
   emission.assign(3 * count, 0.0f);
   flags.assign(count, 0);
+  materials.assign(count, 0);
+  tinted.clear();
+  tintedStale = false;
   stepCount = 1;
   seenAt.assign(count, stepCount);
   keep = placeInPage(keepStore, count, 32, 1.0f);
@@ -70,6 +76,7 @@ GridCell LightGrid::getCell(int x, int y, int z) const {
   }
   c.opacity = opacity[i];
   c.hidden = hiddenAt(i);
+  c.material = materials[i];
   return c;
 }
 
@@ -109,7 +116,31 @@ void LightGrid::writeFields(long i, const GridCell& cell) {
   for (int k = 0; k < 3; ++k) emission[3 * i + k] = cell.emission[k];
   opacity[i] = cell.opacity;
   keep[i] = keptFraction(cell.opacity);
+  if (tintedMaterial[materials[i]] != tintedMaterial[cell.material]) tintedStale = true;
+  materials[i] = cell.material;
   setHidden(i, cell.hidden);
+}
+
+void LightGrid::setPalette(const Palette& palette) {
+  materialPalette = palette;
+  for (int m = 0; m < Palette::kMaxMaterials; ++m) {
+    const Material& material = palette[m];
+    // Tinted glass keeps (1 - opacity) of its neighbourhood's light, then its tint's share of
+    // each channel; a neutral material keeps the cell's own fraction, so rooms without tinted
+    // glass step exactly as before.
+    tintedMaterial[m] = material.tinted() && keptFraction(material.opacity) != 0.0f;
+    for (int k = 0; k < 3; ++k)
+      tintKeep[3 * m + k] = keptFraction(material.opacity) * material.transmits(k);
+  }
+  tintedStale = true;
+}
+
+void LightGrid::rebuildTinted() {
+  tinted.clear();
+  const long count = cellCount();
+  for (long i = 0; i < count; ++i)
+    if (tintedMaterial[materials[i]]) tinted.push_back(i);
+  tintedStale = false;
 }
 
 void LightGrid::swapBuffers() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "world/GridCell.h"
+#include "world/Palette.h"
 
 class WorkerPool;
 
@@ -77,6 +78,14 @@ class LightGrid {
   float opacityAt(long i) const { return opacity[i]; }
   float lightAt(long i, int k) const { return current[k * planeStride + i]; }
 
+  unsigned char materialAt(long i) const { return materials[i]; }
+
+  // The room's materials. A cell of tinted glass lets each channel through by its material's
+  // own share, (1 - opacity) * colour / 255; every other cell keeps all channels alike.
+  const Palette& palette() const { return materialPalette; }
+  // Replaces the palette; the cells keep their indices and take on what those now name.
+  void setPalette(const Palette& palette);
+
   // The light volume's texels of the current light, refreshed first if an edit made them stale.
   const std::uint32_t* lightTexels() const;
 
@@ -117,6 +126,7 @@ class LightGrid {
   // Copies one row's new light (planes r, g, b one after another) into `current`.
   void writeLightRow(long row, const float* from);
   void rebuildEmitters();
+  void rebuildTinted();
   void refreshTexels(long first, long end) const;
 
   // The arrays the step streams through start at chosen places in a 4 KiB page (`current` and
@@ -138,6 +148,19 @@ class LightGrid {
   float* keep = nullptr;
   std::vector<long> emitters;
   bool emittersStale = true;
+  // Cells of tinted glass in increasing order: the step redoes them after their row with a kept
+  // fraction per channel, tintKeep[3 * material + k]; tintedMaterial marks the palette's tinted
+  // glasses. The sweep itself reads no more of a cell than its one kept fraction.
+  std::vector<long> tinted;
+  bool tintedStale = true;
+  std::vector<unsigned char> materials;
+  Palette materialPalette;
+  float tintKeep[3 * Palette::kMaxMaterials] = {};
+  bool tintedMaterial[Palette::kMaxMaterials] = {};
+  // The kept fraction of channel k of cell i.
+  float keptFor(long i, int k) const {
+    return tintedMaterial[materials[i]] ? tintKeep[3 * materials[i] + k] : keep[i];
+  }
   std::vector<std::uint32_t> texelStore;
   std::uint32_t* texels = nullptr;
   // The texels are a cache of `current`: refreshing them (through the pointer) leaves what a

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "world/LightGrid.h"
+#include "world/Palette.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ GridCell columnCell(const GridCell& p, int y, int layers) {
   if (y == ceiling && p.emitter) return p;
   if (y == 0 || y == ceiling) {
     cell.setSolid();
+    cell.material = Palette::kWall;
     return cell;
   }
   if (p.isOpaque() || p.isGlass()) return p;

@@ -1,5 +1,6 @@
 // The light diffusion step written plainly from its rule over a plain array of whole GridCells
-// (two buffers, seven bounds-tested reads per cell, single precision, then the wandering light),
+// (two buffers, seven bounds-tested reads per cell, single precision, a cell of tinted glass
+// keeping each channel by its material's share, then the wandering light),
 // as a yardstick for LightGrid::step: bit-exact comparison in the unit tests, speed comparison in
 // the step benchmark.
 #pragma once
@@ -29,6 +30,7 @@ struct PlainGrid {
     for (int z = 0; z < sizeZ; ++z)
       for (int y = 0; y < sizeY; ++y)
         for (int x = 0; x < sizeX; ++x) g.setCell(x, y, z, getCell(x, y, z));
+    g.setPalette(palette);
     g.lightX = lightX, g.lightY = lightY, g.lightZ = lightZ, g.strength = strength;
   }
 
@@ -37,6 +39,7 @@ struct PlainGrid {
   float strength = 0.0f, decay = 0.916f;
   std::vector<GridCell> current, next;
   GridCell outside;
+  Palette palette = Palette::standard();
 };
 
 inline void referenceLightStep(PlainGrid& g) {
@@ -48,10 +51,16 @@ inline void referenceLightStep(PlainGrid& g) {
                                     g.getCell(x, y + 1, z), g.getCell(x, y - 1, z),
                                     g.getCell(x, y, z + 1), g.getCell(x, y, z - 1)};
         GridCell out = c;
+        const Material& m = g.palette[c.material];
+        const bool tinted = m.tinted() && m.opacity < 0.999;
         for (int k = 0; k < 3; ++k) {
           float s = c.light[k];
           for (const GridCell& n : around) s = s + n.light[k];
           float d = c.opacity < 0.999 ? (1 - c.opacity) * (s / 7) : 0.0f;
+          if (tinted) {
+            const float keep = (1 - m.opacity) * (m.colour[k] / 255.0f);
+            d = keep != 0.0f ? keep * (s / 7) : 0.0f;
+          }
           if (c.emitter) d = d + g.strength * c.emission[k];
           out.light[k] = d * g.decay;
         }
