@@ -8,6 +8,18 @@
 
 #include "world/LightGrid.h"
 
+namespace {
+
+// GridCell::isOpaque of cell i, read from its opacity alone: a world build refreshes every
+// column, and a whole cell read per layer would cost more than the rest of the build.
+bool opaqueAt(const LightGrid& grid, long i) {
+  GridCell cell;
+  cell.opacity = grid.opacityAt(i);
+  return cell.isOpaque();
+}
+
+}  // namespace
+
 void ColorMap::resize(int newWidth, int newHeight) {
   assert(newWidth >= 0 && newHeight >= 0);
   std::cout << "size of occlusion map:" << newWidth << "," << newHeight << std::endl;
@@ -37,7 +49,7 @@ ColorMap::Pixel ColorMap::columnBase(const LightGrid& grid, int x, int z) {
   // column more than needed and never leaves one out.
   if (grid.sizeY < 3) return kOpen;
   for (int y = 1; y + 1 < grid.sizeY; ++y)
-    if (!grid.getCell(x, y, z).isOpaque()) return kOpen;
+    if (!opaqueAt(grid, grid.index(x, y, z))) return kOpen;
   return kWall;
 }
 
