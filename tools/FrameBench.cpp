@@ -4,8 +4,9 @@
 // and its upload beside them, and the crosshair with an outline drawn alone; then a 256 x 256
 // room of halls written here in the map maker's layout characters, at its start view with the
 // overlay off and on; then a 256 x 256 room lit by a ceiling light over every open column; then
-// both light volume upload paths beside a memcpy of the bytes they hand over. Milliseconds; a
-// one-line summary at the end.
+// the three-dimensional room of tools/GalleryRoom.h (windows, an arch, a low wall, a gallery)
+// from its views; then both light volume upload paths beside a memcpy of the bytes they hand
+// over. Milliseconds; a one-line summary at the end.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--height N] [--shots DIR]
 //        [--root DIR]
 // Reads media/ from the working directory, or from DIR. --height sets the halls' room height
@@ -31,6 +32,7 @@
 #include "app/EditView.h"
 #include "app/Scene.h"
 #include "app/Screenshot.h"
+#include "tools/GalleryRoom.h"
 #include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/CellFromColour.h"
@@ -399,6 +401,19 @@ int main(int argc, char** argv) {
   Times lightsAll;
   double lightsCpu = 0.0;
   timeView("all-lights", lightsEye, lightsTarget, frames, lightsAll, lightsCpu, shots);
+  delete scene.grid;
+
+  // The three-dimensional room written in code: its views look through windows, an arch and a
+  // low wall, under and onto a gallery; their shots are the ones to count holes in beside the
+  // shipped room's.
+  scene.grid = new LightGrid();
+  scene.enterRoom(galleryroom::build(*scene.grid, *scene.occlusionMap));
+  scene.grid->strength = strength;
+  for (int i = 0; i < std::min(steps, 100); ++i) scene.stepSimulation();
+  Times galleryAll;
+  double galleryCpu = 0.0;
+  for (const galleryroom::View& view : galleryroom::kViews)
+    timeView(view.name, view.eye, view.target, frames, galleryAll, galleryCpu, shots);
   delete scene.grid;
   scene.grid = shippedGrid;
   scene.render.lightVolumeFbo = shippedFbo;
