@@ -4,7 +4,9 @@
 // views, with the light step and its upload beside them, and the crosshair with an outline drawn
 // alone; then a 256 x 256 room of halls written here in the map maker's layout characters, at
 // its start view with the overlay off and on; then a 256 x 256 room lit by a ceiling light over
-// every open column; then both light volume upload paths beside a memcpy of the bytes they hand
+// every open column; then the three-dimensional room of tools/GalleryRoom.h (windows, an arch, a
+// low wall, a gallery) from its views; then both light volume upload paths beside a memcpy of
+// the bytes they hand
 // over. Milliseconds; a one-line summary at the end.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--height N] [--shots DIR]
 //        [--root DIR]
@@ -32,6 +34,7 @@
 #include "app/Scene.h"
 #include "desktop/GlBackend.h"
 #include "desktop/Screenshot.h"
+#include "tools/GalleryRoom.h"
 #include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/CellFromColour.h"
@@ -438,6 +441,26 @@ int main(int argc, char** argv) {
   Times lightsAll;
   double lightsCpu = 0.0;
   timeView(bench, "all-lights", lightsEye, lightsTarget, frames, lightsAll, lightsCpu, shots);
+
+  // The three-dimensional room written in code: its views look through windows, an arch and a
+  // low wall, under and onto a gallery; their shots are the ones to count holes in beside the
+  // shipped room's.
+  {
+    auto grid = std::make_unique<LightGrid>();
+    auto map = std::make_unique<ColorMap>();
+    const StartView start = galleryroom::build(*grid, *map);
+    scene.grid = std::move(grid);
+    scene.occlusionMap = std::move(map);
+    scene.grid->pool = scene.pool.get();
+    scene.enterRoom(start);
+  }
+  scene.grid->strength = strength;
+  for (int i = 0; i < std::min(steps, 100); ++i) scene.stepSimulation();
+  Times galleryAll;
+  double galleryCpu = 0.0;
+  for (const galleryroom::View& view : galleryroom::kViews)
+    timeView(bench, view.name, view.eye, view.target, frames, galleryAll, galleryCpu, shots);
+
   scene.grid = std::move(shippedGrid);
   scene.occlusionMap = std::move(shippedMap);
   backend.createLightVolume(scene.grid->sizeX, scene.grid->sizeY, scene.grid->sizeZ);

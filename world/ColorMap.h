@@ -1,11 +1,14 @@
-// Top-down raster of the room, one pixel per grid column (x, z): a static `base` wall map and
-// the per-step visibility `marks`. Pixel (x, y) is element y * width + x, where y is the grid's z.
+// Top-down raster of the room, one pixel per grid column (x, z): the `base` map of the columns
+// that stop the visibility's rays, read from the grid's cells, and the per-step visibility
+// `marks`. Pixel (x, y) is element y * width + x, where y is the grid's z.
 #pragma once
 
 #include <memory>
 #include <vector>
 
 #include "world/Vec3.h"
+
+class LightGrid;
 
 class ColorMap {
  public:
@@ -36,6 +39,19 @@ class ColorMap {
   void resize(int newWidth, int newHeight);
   // Copies every base pixel into marks.
   void resetMarks();
+
+  // The base raster follows the grid: column (x, z) is kWall exactly when every cell between
+  // floor and ceiling (layers 1 to sizeY - 2) is opaque (GridCell::isOpaque), so a window at any
+  // height, an arch, a low wall or a gallery leaves it kOpen, and so does glass, which is seen
+  // through. A grid of fewer than three layers has no such cell and all its columns are open.
+  // Whatever writes a cell of column (x, z) while the room runs, one cell or the whole column,
+  // calls refreshColumn(grid, x, z) after the write; it reads at most sizeY - 2 cells. A column
+  // outside the grid or the raster is left as it is.
+  void refreshColumn(const LightGrid& grid, int x, int z);
+  // refreshColumn for every column the grid and the raster share (after a room is built).
+  void refreshAll(const LightGrid& grid);
+  // The base pixel the grid's column (x, z) calls for, by the rule above; (x, z) inside the grid.
+  static Pixel columnBase(const LightGrid& grid, int x, int z);
 
   // One visibility pass from the camera: marks from base, then nine fans of `rays` rays each
   // around the eye along the horizontal view direction (a view with no horizontal part keeps

@@ -14,8 +14,7 @@ RoomEditor::Result RoomEditor::fill(LightGrid& grid, ColorMap& map, int x, int z
   const GridCell p = cellFromColour(colour.r, colour.g, colour.b);
   std::vector<GridCell> cells(grid.sizeY);
   for (int y = 0; y < grid.sizeY; ++y) cells[y] = columnCell(p, y, grid.sizeY);
-  return write(grid, map, x, z, std::move(cells), p.isOpaque() ? ColorMap::kWall : ColorMap::kOpen,
-               true);
+  return write(grid, map, x, z, std::move(cells), true);
 }
 
 RoomEditor::Result RoomEditor::clear(LightGrid& grid, ColorMap& map, int x, int z) {
@@ -25,7 +24,7 @@ RoomEditor::Result RoomEditor::clear(LightGrid& grid, ColorMap& map, int x, int 
 RoomEditor::Result RoomEditor::undo(LightGrid& grid, ColorMap& map) {
   if (history.empty()) return Result::NothingToUndo;
   const Edit& last = history.back();
-  const Result result = write(grid, map, last.x, last.z, last.cells, last.base, false);
+  const Result result = write(grid, map, last.x, last.z, last.cells, false);
   if (result == Result::Done || result == Result::Unchanged) history.pop_back();
   return result;
 }
@@ -42,8 +41,7 @@ bool sameMaterial(const GridCell& a, const GridCell& b) {
 }  // namespace
 
 RoomEditor::Result RoomEditor::write(LightGrid& grid, ColorMap& map, int x, int z,
-                                     std::vector<GridCell> cells, const ColorMap::Pixel& base,
-                                     bool remember) {
+                                     std::vector<GridCell> cells, bool remember) {
   assert(static_cast<int>(cells.size()) == grid.sizeY);
   const bool lightHere = x == grid.lightX && z == grid.lightZ && grid.inside(x, grid.lightY, z);
   const GridCell wandering = grid.getCell(grid.lightX, grid.lightY, grid.lightZ);
@@ -61,8 +59,8 @@ RoomEditor::Result RoomEditor::write(LightGrid& grid, ColorMap& map, int x, int 
     }
   }
 
-  Edit before{x, z, std::vector<GridCell>(grid.sizeY), map.basePixel(x, z)};
-  bool changed = !(before.base == base);
+  Edit before{x, z, std::vector<GridCell>(grid.sizeY)};
+  bool changed = false;
   for (int y = 0; y < grid.sizeY; ++y) {
     before.cells[y] = grid.getCell(x, y, z);
     changed = changed || !sameMaterial(before.cells[y], cells[y]);
@@ -72,7 +70,7 @@ RoomEditor::Result RoomEditor::write(LightGrid& grid, ColorMap& map, int x, int 
     cells[y].hidden = before.cells[y].hidden;
     grid.setCell(x, y, z, cells[y]);
   }
-  map.basePixel(x, z) = base;
+  map.refreshColumn(grid, x, z);
   if (remember) {
     history.push_back(std::move(before));
     if (history.size() > kUndoDepth) history.pop_front();

@@ -1,6 +1,7 @@
 // Edits of the room while it runs, a whole column at a time in the map's vocabulary: clear a
 // column to open floor, fill one with a kind, undo. Each edit writes the grid's current buffer
-// and the ColorMap's base raster in one call, so no step or frame ever sees half a column.
+// and then the ColorMap's base pixel of the column, read from the cells written
+// (ColorMap::refreshColumn), in one call, so no step or frame ever sees half a column.
 #pragma once
 
 #include <deque>
@@ -39,12 +40,11 @@ class RoomEditor {
   struct Edit {
     int x, z;
     std::vector<GridCell> cells;  // the column before the edit, floor first
-    ColorMap::Pixel base;
   };
   // Writes `cells` into column (x, z) keeping each cell's `hidden` and the wandering light in
   // its cell; refuses to put a cell it could not stand in (opacity 1) where it is.
   Result write(LightGrid& grid, ColorMap& map, int x, int z, std::vector<GridCell> cells,
-               const ColorMap::Pixel& base, bool remember);
+               bool remember);
 
   std::deque<Edit> history;
 };

@@ -52,7 +52,6 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   for (int z = 0; z < grid.sizeZ; ++z) {
     for (int x = 0; x < grid.sizeX; ++x, ++i) {
       const GridCell p = cellFromColour(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
-      map.basePixel(x, z) = p.isOpaque() ? ColorMap::kWall : ColorMap::kOpen;
       for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, columnCell(p, y, grid.sizeY));
       const Vec3 eye(static_cast<float>(x), eyeY, static_cast<float>(z));
       if (p.greenMarker || p.redMarker) {
@@ -75,6 +74,10 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
   grid.swapBuffers();
+  // The raster is read from the cells as built, as every later edit keeps it: a map column's
+  // walkable layers are its pixel's cell, so it is a wall exactly where that cell is opaque,
+  // except where the wandering light's open cell now pierces a wall.
+  map.refreshAll(grid);
   start.open = nearest >= 0;
   if (!start.found) {
     start.eye = centreEye;

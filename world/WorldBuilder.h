@@ -1,5 +1,6 @@
 // The room built from decoded map pixels: walls, glass, floor, ceiling, ceiling lights, start
-// markers with the camera's start view, the wandering light, and the ColorMap's base raster.
+// markers with the camera's start view, the wandering light, and the ColorMap's base raster
+// (read from the built cells, ColorMap::refreshAll).
 // Pixels are 8-bit RGB, bottom row (z = 0) first; one pixel per grid column (x, z).
 #pragma once
 

@@ -1,13 +1,27 @@
 // The top-down visibility pass: the ray fans ahead within range, a wall that stops them (also
-// where the ahead mark falls), the
-// heading of the view (kept when the view has no horizontal direction), a camera off the map.
+// where the ahead mark falls), the heading of the view (kept when the view has no horizontal
+// direction), a camera off the map; and the base raster read from the grid's columns: what a
+// step reveals through windows, arches, low walls, glass and galleries of a room built cell by
+// cell, the raster after single-cell and column edits, and map rooms' rasters as their pixels
+// give them. Grid units; y is up, the raster's second coordinate is the grid's z.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <random>
+#include <string>
 #include <vector>
 
+#include "app/Scene.h"
+#include "tests/support/EditedCell.h"
+#include "tests/unit/TestImages.h"
+#include "world/CellFromColour.h"
 #include "world/ColorMap.h"
+#include "world/LightGrid.h"
+#include "world/MapImage.h"
+#include "world/RoomColumn.h"
+#include "world/RoomEditor.h"
+#include "world/WorldBuilder.h"
 
 namespace {
 
@@ -66,4 +80,295 @@ TEST_F(VisibilityMap, HeadingFollowsTheHorizontalViewAndIsKeptWithoutOneAndOffTh
               map.markPixel(0, 0) == ColorMap::kSeenOpen && map.markPixel(0, 29) == ColorMap::kSeenOpen);
   EXPECT_EQ(map.markPixel(29, 0), ColorMap::kOpen);   // outside the fan
   EXPECT_EQ(map.markPixel(29, 29), ColorMap::kOpen);  // beyond the range
+}
+
+namespace {
+
+// The raster's rule, stated over the cells: a column stops rays when every cell between floor
+// and ceiling is opaque, and a grid without such cells stops none.
+ColorMap::Pixel expectedBase(const LightGrid& g, int x, int z) {
+  int opaque = 0;
+  for (int y = 1; y < g.sizeY - 1; ++y) opaque += g.getCell(x, y, z).isOpaque();
+  return g.sizeY >= 3 && opaque == g.sizeY - 2 ? ColorMap::kWall : ColorMap::kOpen;
+}
+
+// The first column (as "x,z") whose base pixel is not what the rule gives, or "".
+std::string baseMismatch(const LightGrid& g, const ColorMap& map) {
+  for (int z = 0; z < g.sizeZ; ++z)
+    for (int x = 0; x < g.sizeX; ++x)
+      if (map.basePixel(x, z) != expectedBase(g, x, z)) return std::to_string(x) + "," + std::to_string(z);
+  return "";
+}
+
+// A room of 30 x 6 x 30 cells built cell by cell in a scene: solid floor (y = 0), ceiling
+// (y = 5) and outer walls, air inside; the wandering light off the grid, so that after a step
+// only the visibility has shown cells. The eye stands at (3.5, 2, 15.5) looking along +x.
+struct Room3d {
+  static constexpr int kSide = 30, kLayers = 6;
+  Room3d() {
+    testing::internal::CaptureStdout();
+    map.resize(kSide, kSide);
+    testing::internal::GetCapturedStdout();
+    grid.resize(kSide, kLayers, kSide);
+    for (int z = 0; z < kSide; ++z)
+      for (int y = 0; y < kLayers; ++y)
+        for (int x = 0; x < kSide; ++x)
+          if (y == 0 || y == kLayers - 1 || x == 0 || z == 0 || x == kSide - 1 || z == kSide - 1)
+            EditedCell(grid, x, y, z).setSolid();
+    grid.lightX = grid.lightY = grid.lightZ = -1;
+  }
+  // Layers 1 .. 4 of column (x, z) from the bottom up: '#' solid, 'g' glass, '.' air.
+  void column(int x, int z, const std::string& layers) {
+    for (int y = 1; y <= 4; ++y) {
+      EditedCell cell(grid, x, y, z);
+      const char c = layers[y - 1];
+      if (c == '#') cell.setSolid();
+      else if (c == 'g') cell.setTranslucent(0.5f);
+      else cell.clear();
+    }
+  }
+  // A wall across the room at x = 10, `opening` in its columns z = 13 .. 17.
+  void crossWall(const std::string& opening) {
+    for (int z = 1; z < kSide - 1; ++z) column(10, z, z >= 13 && z <= 17 ? opening : "####");
+  }
+  // One simulation step with the raster read from the cells; the hidden flag of every cell.
+  std::vector<bool> step() {
+    map.refreshAll(grid);
+    scene.camera.setView(Vec3(3.5f, 2.0f, 15.5f), Vec3(4.5f, 2.0f, 15.5f), Vec3(0, 1, 0));
+    scene.stepSimulation();
+    std::vector<bool> hidden(grid.cellCount());
+    for (long i = 0; i < grid.cellCount(); ++i) hidden[i] = grid.hiddenAt(i);
+    return hidden;
+  }
+  bool columnShown(const std::vector<bool>& hidden, int x, int z) const {
+    for (int y = 0; y < kLayers; ++y)
+      if (hidden[grid.index(x, y, z)]) return false;
+    return true;
+  }
+  Scene scene;
+  LightGrid& grid = *scene.grid;
+  ColorMap& map = *scene.occlusionMap;
+};
+
+}  // namespace
+
+// Through a doorway in a wall the rays reveal a cone of the room behind it. A window at eye
+// height, a glass pane, an arch, a low wall and a slot under the ceiling in the same place must
+// reveal exactly the same cells; a wall without an opening reveals none behind it and the same
+// cells before it. A gallery floor at mid height, the wall under its front edge and a bridge
+// across the room stop nothing either: the room shows what it shows without them.
+TEST(ColumnVisibility, WindowsArchesLowWallsGlassAndGalleriesLetTheRaysThroughAndAFullWallDoesNot) {
+  Room3d doorway;
+  doorway.crossWall("....");
+  const std::vector<bool> throughDoor = doorway.step();
+  EXPECT_TRUE(doorway.columnShown(throughDoor, 20, 15)) << "straight through the doorway";
+  EXPECT_TRUE(doorway.columnShown(throughDoor, 10, 15));
+  EXPECT_FALSE(doorway.columnShown(throughDoor, 20, 3)) << "in the wall's shadow";
+  EXPECT_EQ(doorway.map.basePixel(10, 15), ColorMap::kOpen);
+  EXPECT_EQ(doorway.map.basePixel(10, 3), ColorMap::kWall);
+
+  const struct {
+    const char* name;
+    const char* layers;
+  } openings[] = {{"window at eye height", "#.##"}, {"glass pane", "#g##"}, {"arch", "..##"},
+                  {"low wall", "#..."},           {"slot under the ceiling", "###."}};
+  for (const auto& o : openings) {
+    Room3d room;
+    room.crossWall(o.layers);
+    const std::vector<bool> hidden = room.step();
+    EXPECT_EQ(room.map.basePixel(10, 15), ColorMap::kOpen) << o.name;
+    long differ = 0;
+    for (long i = 0; i < room.grid.cellCount(); ++i) differ += hidden[i] != throughDoor[i];
+    EXPECT_EQ(differ, 0) << o.name;
+    EXPECT_TRUE(room.columnShown(hidden, 20, 15)) << o.name;
+  }
+
+  Room3d walled;
+  walled.crossWall("####");
+  const std::vector<bool> hidden = walled.step();
+  EXPECT_EQ(walled.map.basePixel(10, 15), ColorMap::kWall);
+  long shownBehind = 0, shownBefore = 0;
+  for (int z = 0; z < Room3d::kSide; ++z)
+    for (int y = 0; y < Room3d::kLayers; ++y)
+      for (int x = 0; x < Room3d::kSide; ++x) {
+        const long i = walled.grid.index(x, y, z);
+        if (x > 10) {
+          shownBehind += !hidden[i];
+        } else {
+          EXPECT_EQ(hidden[i], throughDoor[i]) << x << "," << y << "," << z;
+          shownBefore += !hidden[i];
+        }
+      }
+  EXPECT_EQ(shownBehind, 0);
+  EXPECT_GT(shownBefore, 0);
+
+  Room3d open, gallery;
+  for (int z = 1; z < Room3d::kSide - 1; ++z) {
+    for (int x = 6; x < 9; ++x) EditedCell(gallery.grid, x, 3, z).setSolid();  // the bridge
+    gallery.column(12, z, "###.");  // the gallery's front: a wall up to its floor
+    for (int x = 13; x < Room3d::kSide - 1; ++x) EditedCell(gallery.grid, x, 3, z).setSolid();
+  }
+  const std::vector<bool> openHidden = open.step(), galleryHidden = gallery.step();
+  EXPECT_TRUE(galleryHidden == openHidden);
+  EXPECT_TRUE(gallery.columnShown(galleryHidden, 20, 15) && gallery.columnShown(galleryHidden, 25, 4));
+  EXPECT_EQ(gallery.map.basePixel(12, 15), ColorMap::kOpen);
+}
+
+// Single cells written anywhere (floor and ceiling included) in random order, each followed by
+// refreshColumn, keep every base pixel what the rule gives; so do the editor's column fills,
+// clears and undos over a column with a window. refreshColumn leaves columns beyond the grid or
+// the raster alone, and a grid of fewer than three layers has no column that stops rays.
+TEST(ColumnVisibility, BaseRasterFollowsSingleCellEditsColumnEditsAndUndo) {
+  Room3d room;
+  const int side = Room3d::kSide;
+  room.map.refreshAll(room.grid);
+  ASSERT_EQ(baseMismatch(room.grid, room.map), "");
+  EXPECT_EQ(room.map.basePixel(0, 7), ColorMap::kWall);
+  EXPECT_EQ(room.map.basePixel(7, 7), ColorMap::kOpen);
+
+  // Cells of one column in turn: walled up to its last walkable cell, then opened by glass,
+  // by an opacity just under the opaque class, and not by holes in floor or ceiling.
+  const auto refreshed = [&](int x, int z) {
+    room.map.refreshColumn(room.grid, x, z);
+    return room.map.basePixel(x, z);
+  };
+  for (int y = 1; y <= 3; ++y) {
+    EditedCell(room.grid, 5, y, 5).setSolid();
+    EXPECT_EQ(refreshed(5, 5), ColorMap::kOpen) << y;
+  }
+  EditedCell(room.grid, 5, 4, 5).setTranslucent(GridCell::kOpaqueOpacity);
+  EXPECT_EQ(refreshed(5, 5), ColorMap::kWall);
+  EditedCell(room.grid, 5, 0, 5).clear();
+  EditedCell(room.grid, 5, 5, 5).clear();
+  EXPECT_EQ(refreshed(5, 5), ColorMap::kWall) << "floor and ceiling do not count";
+  EditedCell(room.grid, 5, 2, 5).setTranslucent(0.89f);
+  EXPECT_EQ(refreshed(5, 5), ColorMap::kOpen) << "glass is seen through";
+  EditedCell(room.grid, 5, 2, 5).setSolid();
+  EditedCell(room.grid, 5, 1, 5).setEmitter(1, 1, 1);
+  EXPECT_EQ(refreshed(5, 5), ColorMap::kOpen) << "a lamp in a wall";
+
+  std::mt19937 rng(11);
+  int walls = 0, changes = 0;
+  // In a corner of 8 x 8 columns, the outer walls' included, so that columns fill up and open.
+  for (int i = 0; i < 2000; ++i) {
+    const int x = static_cast<int>(rng() % 8), z = static_cast<int>(rng() % 8);
+    const int y = static_cast<int>(rng() % Room3d::kLayers);
+    const ColorMap::Pixel was = room.map.basePixel(x, z);
+    {
+      EditedCell cell(room.grid, x, y, z);
+      switch (rng() % 8) {
+        case 0: cell.clear(); break;
+        case 1: cell.setTranslucent(0.5f); break;
+        case 2: cell.setTranslucent(0.89f); break;
+        case 3: cell.setTranslucent(0.9f); break;
+        default: cell.setSolid(); break;
+      }
+    }
+    changes += refreshed(x, z) != was;
+    ASSERT_EQ(baseMismatch(room.grid, room.map), "") << "after edit " << i;
+    walls += room.map.basePixel(x, z) == ColorMap::kWall && x > 0 && z > 0;
+  }
+  EXPECT_GT(changes, 50);
+  EXPECT_GT(walls, 50);
+
+  // The editor writes whole columns and refreshes them: a window column filled with wall, then
+  // glass, cleared, and each undone back to the window.
+  room.column(8, 8, "#.##");
+  room.map.refreshColumn(room.grid, 8, 8);
+  RoomEditor editor;
+  const ColumnKind kinds[] = {ColumnKind::Wall, ColumnKind::Glass, ColumnKind::Air};
+  const ColorMap::Pixel after[] = {ColorMap::kWall, ColorMap::kOpen, ColorMap::kOpen};
+  for (int k = 0; k < 3; ++k) {
+    ASSERT_EQ(editor.fill(room.grid, room.map, 8, 8, kinds[k], 3, 15), RoomEditor::Result::Done) << k;
+    EXPECT_EQ(room.map.basePixel(8, 8), after[k]) << k;
+    EXPECT_EQ(baseMismatch(room.grid, room.map), "") << k;
+  }
+  for (int k = 0; k < 3; ++k) {
+    ASSERT_EQ(editor.undo(room.grid, room.map), RoomEditor::Result::Done) << k;
+    EXPECT_EQ(baseMismatch(room.grid, room.map), "") << k;
+  }
+  EXPECT_EQ(room.map.basePixel(8, 8), ColorMap::kOpen);
+  EXPECT_FALSE(room.grid.getCell(8, 2, 8).isOpaque());
+  ASSERT_EQ(editor.fill(room.grid, room.map, 8, 8, ColumnKind::Wall, 3, 15), RoomEditor::Result::Done);
+  EditedCell(room.grid, 8, 3, 8).clear();  // a single cell knocked out of the filled wall
+  EXPECT_EQ(refreshed(8, 8), ColorMap::kOpen);
+
+  // Off the grid and off the raster: nothing is written. A raster smaller than the grid keeps
+  // its size; a larger one keeps the pixels beyond the grid.
+  std::vector<ColorMap::Pixel> before(room.map.base.get(), room.map.base.get() + side * side);
+  for (const auto& c : {std::make_pair(-1, 3), std::make_pair(side, 3), std::make_pair(3, -1),
+                        std::make_pair(3, side)})
+    room.map.refreshColumn(room.grid, c.first, c.second);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), room.map.base.get()));
+  LightGrid small;
+  small.resize(4, 6, 3);
+  for (int z = 0; z < 3; ++z)
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 4; ++x) EditedCell(small, x, y, z).setSolid();
+  ColorMap wide;
+  testing::internal::CaptureStdout();
+  wide.resize(6, 5);
+  testing::internal::GetCapturedStdout();
+  std::fill(wide.base.get(), wide.base.get() + 30, ColorMap::kCamera);
+  wide.refreshAll(small);
+  for (int z = 0; z < 5; ++z)
+    for (int x = 0; x < 6; ++x)
+      EXPECT_EQ(wide.basePixel(x, z), x < 4 && z < 3 ? ColorMap::kWall : ColorMap::kCamera) << x << "," << z;
+  for (int layers : {1, 2}) {
+    LightGrid flat;
+    flat.resize(4, layers, 3);
+    for (long i = 0; i < flat.cellCount(); ++i) EditedCell(flat, i).setSolid();
+    wide.refreshAll(flat);
+    EXPECT_EQ(wide.basePixel(3, 2), ColorMap::kOpen) << layers;
+    EXPECT_EQ(wide.basePixel(4, 2), ColorMap::kCamera) << layers;
+  }
+}
+
+// A map room's raster is what its pixels gave before the raster was read from the cells: a wall
+// where the pixel's cell is opaque, open elsewhere; the one exception is a wall column the
+// wandering light starts in, whose light cell is open. The shipped map has no such column, so
+// its raster is unchanged at every room height.
+TEST(ColumnVisibility, MapRoomsKeepTheRasterTheirPixelsGive) {
+  startImageLibrary();
+  MapImage shipped;
+  std::string error;
+  ASSERT_TRUE(shipped.load(QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png", error)) << error;
+  // Every kind, and the light's column (6, 3) a wall.
+  const std::string kinds = ".#gWYBSR", rows = "#########"
+                                               "#.#gWYBS#"
+                                               "#.......#"
+                                               "#..R..#.#"
+                                               "#########";
+  std::vector<unsigned char> legend;
+  for (char c : rows) {
+    const mapcolour::Rgb col = columnColour(static_cast<ColumnKind>(kinds.find(c)));
+    for (int v : {col.r, col.g, col.b}) legend.push_back(static_cast<unsigned char>(v));
+  }
+  const struct {
+    const char* name;
+    const std::vector<unsigned char>& rgb;
+    int w, h;
+  } maps[] = {{"shipped", shipped.pixels, shipped.width, shipped.height}, {"legend", legend, 9, 5}};
+  for (const auto& m : maps) {
+    for (int layers : {3, 4, kRoomHeight, 11}) {
+      LightGrid grid;
+      ColorMap map;
+      testing::internal::CaptureStdout();
+      buildRoom(m.rgb.data(), m.w, m.h, layers, grid, map);
+      testing::internal::GetCapturedStdout();
+      int walls = 0, pierced = 0;
+      for (int z = 0; z < m.h; ++z)
+        for (int x = 0; x < m.w; ++x) {
+          const unsigned char* p = &m.rgb[3 * (static_cast<size_t>(z) * m.w + x)];
+          const bool wall = cellFromColour(p[0], p[1], p[2]).isOpaque();
+          const bool lightHere = x == grid.lightX && z == grid.lightZ;
+          pierced += wall && lightHere;
+          walls += wall;
+          EXPECT_EQ(map.basePixel(x, z), wall && !lightHere ? ColorMap::kWall : ColorMap::kOpen)
+              << m.name << " " << layers << ": " << x << "," << z;
+        }
+      EXPECT_GT(walls, 0);
+      EXPECT_EQ(pierced, std::string(m.name) == "shipped" ? 0 : 1) << m.name;
+    }
+  }
 }
