@@ -96,7 +96,7 @@ void keyUp(Scene& scene, unsigned char key) {
 
 void keyCard(Scene& scene) {
   scene.flags.anyKeyPressed = true;
-  const int pages = ScreenView::keyCardPages(scene.width, scene.height);
+  const int pages = ScreenView::keyCardPages(scene.width, scene.height, scene.keys);
   int& page = scene.flags.keyCardPage;
   page = page + 1 < pages ? page + 1 : -1;
 }

@@ -60,10 +60,10 @@ void textBox(const std::vector<std::string>& lines, int width, int top,
 
 // The key list's entries, each as the lines it takes in a card `width` wide; a line that fits
 // keeps its column of effects, only a narrow window wraps it.
-std::vector<std::vector<std::string>> cardEntries(int width) {
+std::vector<std::vector<std::string>> cardEntries(int width, controls::KeySet keys) {
   const size_t maxChars = cardChars(width);
   std::vector<std::vector<std::string>> entries;
-  for (const std::string& line : controls::keyLines())
+  for (const std::string& line : controls::keyLines(keys))
     entries.push_back(line.size() <= maxChars ? std::vector<std::string>{line}
                                               : fitText(line, maxChars));
   return entries;
@@ -71,11 +71,11 @@ std::vector<std::vector<std::string>> cardEntries(int width) {
 
 // The key card's pages: entries kept whole, as many as fit between the status band and the
 // window's bottom edge under the card's two heading lines.
-std::vector<std::vector<std::string>> cardPages(int width, int height) {
+std::vector<std::vector<std::string>> cardPages(int width, int height, controls::KeySet keys) {
   const int room = height - ScreenView::statusBandHeight(kWidestStatus, width) - 2 * kPadding;
   const int linesPerPage = std::max(1, (room - kPadding) / kLineHeight - 2);
   std::vector<std::vector<std::string>> pages(1);
-  for (const std::vector<std::string>& entry : cardEntries(width)) {
+  for (const std::vector<std::string>& entry : cardEntries(width, keys)) {
     if (!pages.back().empty() &&
         static_cast<int>(pages.back().size() + entry.size()) > linesPerPage)
       pages.emplace_back();
@@ -93,8 +93,8 @@ int ScreenView::statusBandHeight(const std::string& status, int width) {
   return 22 + kLineHeight * (lines - 1);
 }
 
-int ScreenView::keyCardPages(int width, int height) {
-  return static_cast<int>(cardPages(width, height).size());
+int ScreenView::keyCardPages(int width, int height, controls::KeySet keys) {
+  return static_cast<int>(cardPages(width, height, keys).size());
 }
 
 std::vector<ScreenItem> ScreenView::layout(const ScreenState& state) {
@@ -131,7 +131,7 @@ std::vector<ScreenItem> ScreenView::layout(const ScreenState& state) {
   }
 
   if (state.keyCardPage >= 0) {
-    const std::vector<std::vector<std::string>> pages = cardPages(width, height);
+    const std::vector<std::vector<std::string>> pages = cardPages(width, height, state.keys);
     const int page = std::min(state.keyCardPage, static_cast<int>(pages.size()) - 1);
     std::vector<std::string> lines{
         pages.size() == 1 ? "Keys and mouse (F1 hides this card)"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Controls.h"
 #include "render/RenderBackend.h"
 
 // Everything the screen shows, as plain values.
@@ -17,6 +18,8 @@ struct ScreenState {
   bool hintVisible = false;
   // -1: the key card is hidden; else the page shown (see keyCardPages).
   int keyCardPage = -1;
+  // The keys the card lists.
+  controls::KeySet keys = controls::KeySet::Desktop;
   // Empty: no status line.
   std::string status;
   // Oldest first; the newest is shown nearest the bottom.
@@ -34,9 +37,10 @@ class ScreenView {
 
   // The items in drawing order: crosshair, hint, key card, status line, messages.
   static std::vector<ScreenItem> layout(const ScreenState& state);
-  // How many pages the key card takes in a window of width x height (at least 1); F1 steps
-  // through them and then hides the card.
-  static int keyCardPages(int width, int height);
+  // How many pages the key card of `keys` takes in a window of width x height (at least 1); F1
+  // steps through them and then hides the card.
+  static int keyCardPages(int width, int height,
+                          controls::KeySet keys = controls::KeySet::Desktop);
   // The status band's height for `status` in a window `width` wide (0 for no status).
   static int statusBandHeight(const std::string& status, int width);
 };

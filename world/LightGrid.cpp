@@ -136,14 +136,14 @@ std::uint32_t LightGrid::lightTexel(const float light[3]) {
   return texel;
 }
 
-void LightGrid::refreshTexels(long first, long end) {
+void LightGrid::refreshTexels(long first, long end) const {
   for (long i = first; i < end; ++i) {
     const float l[3] = {current[i], current[planeStride + i], current[2 * planeStride + i]};
     texels[i] = lightTexel(l);
   }
 }
 
-const std::uint32_t* LightGrid::lightTexels() {
+const std::uint32_t* LightGrid::lightTexels() const {
   if (texelsStale) {
     refreshTexels(0, cellCount());
     texelsStale = false;

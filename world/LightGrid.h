@@ -78,7 +78,7 @@ class LightGrid {
   float lightAt(long i, int k) const { return current[k * planeStride + i]; }
 
   // The light volume's texels of the current light, refreshed first if an edit made them stale.
-  const std::uint32_t* lightTexels();
+  const std::uint32_t* lightTexels() const;
 
   int sizeX = 0, sizeY = 0, sizeZ = 0;
   int lightX = 6, lightY = 3, lightZ = 3;
@@ -115,7 +115,7 @@ class LightGrid {
   // Copies one row's new light (planes r, g, b one after another) into `current`.
   void writeLightRow(long row, const float* from);
   void rebuildEmitters();
-  void refreshTexels(long first, long end);
+  void refreshTexels(long first, long end) const;
 
   // The arrays the step streams through start at chosen places in a 4 KiB page (`current` and
   // `keep`, `texels` point into their stores), so that the same cell of each never shares a cache
@@ -138,7 +138,9 @@ class LightGrid {
   bool emittersStale = true;
   std::vector<std::uint32_t> texelStore;
   std::uint32_t* texels = nullptr;
-  bool texelsStale = true;
+  // The texels are a cache of `current`: refreshing them (through the pointer) leaves what a
+  // reader sees unchanged, so a const grid may refresh them.
+  mutable bool texelsStale = true;
   std::vector<float> zeroRow;  // the outside's light, one row long
   std::vector<SlabScratch> scratch;  // one per slab of the last step
   // Per boundary before slab s: how many of the two slabs beside it have finished their sweep.
