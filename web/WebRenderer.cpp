@@ -1,14 +1,17 @@
 // WebRenderer: each operation follows its desktop counterpart in targets, attachments, draw
 // buffers, blending and order; quads become two triangles each through one index buffer, and
-// fixed-function fog, texture copies and overlays small programs of their own.
+// fixed-function fog, texture copies, overlays and text small programs of their own.
 #include "web/WebRenderer.h"
 
 #include <GLES3/gl3.h>
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/FileReader.h"
@@ -246,48 +249,58 @@ bool sameItems(const std::vector<ScreenItem>& a, const std::vector<ScreenItem>& 
   return true;
 }
 
-// The text layer: a transparent 2-D canvas over the WebGL one, painted from the items' JSON.
-// Window pixels run up from the bottom edge, the canvas's rows down from the top. A line covers
-// the pixels from its start up to, not including, its end, as GL rasterises it; text is drawn
-// in the page's monospace face scaled across so that one character spans the font's width.
-EM_JS(void, sizeTextLayer, (int width, int height), {
-  var layer = document.getElementById('text');
-  if (!layer) return;
-  layer.width = width;
-  layer.height = height;
-});
-EM_JS(void, paintTextLayer, (const char* json), {
-  var layer = document.getElementById('text');
-  if (!layer) return;
-  var context = layer.getContext('2d');
-  var height = layer.height;
-  context.setTransform(1, 0, 0, 1, 0, 0);
-  context.clearRect(0, 0, layer.width, height);
-  var items = JSON.parse(UTF8ToString(json));
-  for (var i = 0; i < items.length; ++i) {
-    var item = items[i];
-    var c = item.c;
-    context.fillStyle = 'rgba(' + c[0] + ',' + c[1] + ',' + c[2] + ',' + (c[3] / 255) + ')';
-    if (item.k === 0) {
-      context.fillRect(Math.min(item.x0, item.x1), height - Math.max(item.y0, item.y1), Math.abs(item.x1 - item.x0),
-                       Math.abs(item.y1 - item.y0));
-    } else if (item.k === 1) {
-      var dx = item.x1 - item.x0, dy = item.y1 - item.y0;
-      var steps = Math.max(Math.abs(dx), Math.abs(dy));
-      for (var s = 0; s < steps; ++s)
-        context.fillRect(Math.round(item.x0 + dx * s / steps),
-                         height - 1 - Math.round(item.y0 + dy * s / steps), 1, 1);
-    } else {
-      context.font = item.h + 'px monospace';
-      context.textBaseline = 'alphabetic';
-      var advance = context.measureText('M').width;
-      context.setTransform(advance > 0 ? item.w / advance : 1, 0, 0, 1, item.x0,
-                           height - item.y0);
-      context.fillText(item.t, 0, 0);
-      context.setTransform(1, 0, 0, 1, 0, 0);
+// The glyph atlas's rows: each font's characters ' ' to '~' drawn white on a transparent canvas
+// in the page's monospace face, scaled across so that one character spans the font's width, its
+// pen at the cell's left + pad and the baseline `baseline` rows below the cell's top; then the
+// canvas's alpha, row 0 at the top, into `alpha`. `rows` holds per font: the character width,
+// the line height, the cell's width, its baseline and its top row.
+EM_JS(void, rasterizeGlyphs, (unsigned char* alpha, int width, int height, const int* rows,
+                              int fonts, int pad), {
+  var canvas = document.createElement('canvas');
+  canvas.width = width;
+  canvas.height = height;
+  var context = canvas.getContext('2d');
+  context.fillStyle = 'white';
+  context.textBaseline = 'alphabetic';
+  for (var f = 0; f < fonts; ++f) {
+    var row = (rows >> 2) + 5 * f;
+    var charWidth = HEAP32[row], size = HEAP32[row + 1], cell = HEAP32[row + 2];
+    var baseline = HEAP32[row + 3], top = HEAP32[row + 4];
+    context.setTransform(1, 0, 0, 1, 0, 0);
+    context.font = size + 'px monospace';
+    var advance = context.measureText('M').width;
+    for (var c = 32; c < 127; ++c) {
+      context.setTransform(advance > 0 ? charWidth / advance : 1, 0, 0, 1,
+                           (c - 32) * cell + pad, top + baseline);
+      context.fillText(String.fromCharCode(c), 0, 0);
     }
   }
+  var pixels = context.getImageData(0, 0, width, height).data;
+  for (var i = 0; i < width * height; ++i) HEAPU8[alpha + i] = pixels[4 * i + 3];
 });
+
+// Screen quads in window pixels, coloured, each texel's alpha from the glyph atlas.
+const char* const kScreenVertex =
+    "#version 300 es\n"
+    "layout(location = 0) in vec2 position;\n"
+    "layout(location = 1) in vec2 texCoord;\n"
+    "layout(location = 2) in vec4 colour;\n"
+    "uniform vec2 windowSize;\n"
+    "out vec2 uv;\n"
+    "out vec4 tint;\n"
+    "void main() {\n"
+    "  uv = texCoord;\n"
+    "  tint = colour;\n"
+    "  gl_Position = vec4(position / windowSize * 2.0 - 1.0, 0.0, 1.0);\n"
+    "}\n";
+const char* const kScreenFragment =
+    "#version 300 es\n"
+    "precision highp float;\n"
+    "uniform sampler2D glyphs;\n"
+    "in vec2 uv;\n"
+    "in vec4 tint;\n"
+    "out vec4 fragColour;\n"
+    "void main() { fragColour = vec4(tint.rgb, tint.a * texture(glyphs, uv).r); }\n";
 
 void multiply(const float a[16], const float b[16], float out[16]) {
   for (int c = 0; c < 4; ++c)
@@ -311,8 +324,9 @@ bool WebRenderer::init(std::string& error) {
   sliceProgram = link(kSliceVertex, kSliceFragment, "light slices", error);
   lineProgram = link(kLineVertex, kLineFragment, "lines", error);
   overlayProgram = link(kOverlayVertex, kOverlayFragment, "overlay", error);
+  screenProgram = link(kScreenVertex, kScreenFragment, "screen", error);
   if (emitterProgram == 0 || presentProgram == 0 || sliceProgram == 0 || lineProgram == 0 ||
-      overlayProgram == 0)
+      overlayProgram == 0 || screenProgram == 0)
     return false;
   if (!loadTile("media/textures/tile2.jpg", &tileTex, error) ||
       !loadTile("media/textures/tileglass1.jpg", &glassTileTex, error))
@@ -329,12 +343,16 @@ bool WebRenderer::init(std::string& error) {
   setSampler(presentProgram, "shown", 0);
   glUseProgram(overlayProgram);
   setSampler(overlayProgram, "marks", 0);
+  glUseProgram(screenProgram);
+  setSampler(screenProgram, "glyphs", 0);
   glUseProgram(0);
+  makeGlyphAtlas();
 
   glGenVertexArrays(1, &vertexArray);
   glBindVertexArray(vertexArray);
   glGenBuffers(1, &vertexBuffer);
   glGenBuffers(1, &indexBuffer);
+  glGenBuffers(1, &screenBuffer);
   glGenFramebuffers(1, &framebuffer);
   glGenFramebuffers(1, &copyFramebuffer);
   glGenFramebuffers(1, &volumeFramebuffer);
@@ -419,8 +437,6 @@ void WebRenderer::resize(int newWidth, int newHeight) {
   width = newWidth;
   height = newHeight;
   emscripten_set_canvas_element_size("#canvas", width, height);
-  sizeTextLayer(width, height);
-  screenStale = true;
   for (unsigned target : targets) {
     glBindTexture(GL_TEXTURE_2D, target);
     // Half floats, as the desktop's GL_RGBA16F targets.
@@ -440,14 +456,6 @@ void WebRenderer::resize(int newWidth, int newHeight) {
 }
 
 void WebRenderer::beginFrame(const FrameInputs& inputs) {
-  // A frame that laid nothing over the picture leaves the layer to be cleared by the next one.
-  if (!screenDrawn && !shownItems.empty()) {
-    shownItems.clear();
-    shownJson = "[]";
-    paintTextLayer(shownJson.c_str());
-    ++done.screenPaints;
-  }
-  screenDrawn = false;
   ++done.frames;
   std::memcpy(modelView, inputs.view, sizeof modelView);
   std::memcpy(projection, inputs.projection, sizeof projection);
@@ -701,12 +709,154 @@ void WebRenderer::drawWorldLines(const std::vector<float>& linePoints, const uns
   glEnable(GL_DEPTH_TEST);
 }
 
+void WebRenderer::makeGlyphAtlas() {
+  // Room above the baseline for the tallest mark and below it for descenders, in the face's
+  // proportions (a descent under 2/5 of the size).
+  int rows[2][5];
+  atlasSize[0] = 0;
+  atlasSize[1] = 0;
+  for (int f = 0; f < 2; ++f) {
+    const ScreenFont& font = kScreenFonts[f];
+    GlyphRow& row = glyphRows[f];
+    row.cellWidth = font.charWidth + 2 * kGlyphPad;
+    row.baseline = font.lineHeight;
+    row.cellHeight = row.baseline + (2 * font.lineHeight + 4) / 5;
+    row.top = atlasSize[1];
+    atlasSize[0] = std::max(atlasSize[0], 95 * row.cellWidth);
+    atlasSize[1] += row.cellHeight;
+    const int values[5] = {font.charWidth, font.lineHeight, row.cellWidth, row.baseline, row.top};
+    std::copy(values, values + 5, rows[f]);
+  }
+  // The last row's first texel is white: boxes and lines sample it.
+  atlasSize[1] += 1;
+  std::vector<unsigned char> alpha(static_cast<size_t>(atlasSize[0]) * atlasSize[1], 0);
+  rasterizeGlyphs(alpha.data(), atlasSize[0], atlasSize[1], &rows[0][0], 2, kGlyphPad);
+  alpha[static_cast<size_t>(atlasSize[1] - 1) * atlasSize[0]] = 255;
+  glGenTextures(1, &glyphTex);
+  glBindTexture(GL_TEXTURE_2D, glyphTex);
+  // Texel for pixel.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, atlasSize[0], atlasSize[1], 0, GL_RED, GL_UNSIGNED_BYTE,
+               alpha.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void WebRenderer::buildScreen(const std::vector<ScreenItem>& items) {
+  screenVertices.clear();
+  const float atlasWidth = static_cast<float>(atlasSize[0]);
+  const float atlasHeight = static_cast<float>(atlasSize[1]);
+  const auto quad = [this](float x0, float y0, float x1, float y1, float u0, float v0, float u1,
+                           float v1, const unsigned char rgba[4]) {
+    const float corners[4][4] = {
+        {x0, y0, u0, v0}, {x1, y0, u1, v0}, {x1, y1, u1, v1}, {x0, y1, u0, v1}};
+    for (const auto& c : corners) {
+      ScreenVertex vertex{{c[0], c[1]}, {c[2], c[3]}, {rgba[0], rgba[1], rgba[2], rgba[3]}};
+      screenVertices.push_back(vertex);
+    }
+  };
+  // The white texel's centre.
+  const float whiteU = 0.5f / atlasWidth, whiteV = (atlasHeight - 0.5f) / atlasHeight;
+  const auto pixel = [&](int x, int y, const unsigned char rgba[4]) {
+    quad(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + 1),
+         static_cast<float>(y + 1), whiteU, whiteV, whiteU, whiteV, rgba);
+  };
+  for (const ScreenItem& item : items) {
+    switch (item.kind) {
+      case ScreenItem::Kind::Box:
+        quad(static_cast<float>(std::min(item.x0, item.x1)),
+             static_cast<float>(std::min(item.y0, item.y1)),
+             static_cast<float>(std::max(item.x0, item.x1)),
+             static_cast<float>(std::max(item.y0, item.y1)), whiteU, whiteV, whiteU, whiteV,
+             item.rgba);
+        break;
+      case ScreenItem::Kind::Line: {
+        // For each pixel centre between the ends along the longer extent, the pixel across
+        // whose centre is nearest the line, the lower or left one on a tie: the pixels the
+        // desktop's GL lights for a line between integer window coordinates.
+        const int dx = item.x1 - item.x0, dy = item.y1 - item.y0;
+        const bool steep = std::abs(dy) > std::abs(dx);
+        const int from = steep ? std::min(item.y0, item.y1) : std::min(item.x0, item.x1);
+        const int to = steep ? std::max(item.y0, item.y1) : std::max(item.x0, item.x1);
+        for (int p = from; p < to; ++p) {
+          const double along = p + 0.5;
+          const double across = steep ? item.x0 + dx * (along - item.y0) / dy
+                                      : item.y0 + dy * (along - item.x0) / dx;
+          const int q = static_cast<int>(std::ceil(across)) - 1;
+          if (steep)
+            pixel(q, p, item.rgba);
+          else
+            pixel(p, q, item.rgba);
+        }
+        break;
+      }
+      case ScreenItem::Kind::Text: {
+        const ScreenFont& font = kScreenFonts[static_cast<int>(item.font)];
+        const GlyphRow& row = glyphRows[static_cast<int>(item.font)];
+        const float bottom = static_cast<float>(item.y0 - (row.cellHeight - row.baseline));
+        const float top = static_cast<float>(item.y0 + row.baseline);
+        const float v0 = static_cast<float>(row.top + row.cellHeight) / atlasHeight;
+        const float v1 = static_cast<float>(row.top) / atlasHeight;
+        for (size_t i = 0; i < item.text.size(); ++i) {
+          const unsigned char c = static_cast<unsigned char>(item.text[i]);
+          if (c == ' ') continue;
+          // Each byte takes one cell, as the layout counts them; what the atlas lacks shows '?'.
+          const int cell = (c > ' ' && c < 127 ? c : '?') - ' ';
+          const float left =
+              static_cast<float>(item.x0 + static_cast<int>(i) * font.charWidth - kGlyphPad);
+          const float u0 = static_cast<float>(cell * row.cellWidth) / atlasWidth;
+          const float u1 = static_cast<float>((cell + 1) * row.cellWidth) / atlasWidth;
+          quad(left, bottom, left + static_cast<float>(row.cellWidth), top, u0, v0, u1, v1,
+               item.rgba);
+        }
+        break;
+      }
+    }
+  }
+}
+
 void WebRenderer::drawScreen(const std::vector<ScreenItem>& items) {
-  screenDrawn = true;
-  if (!screenStale && sameItems(items, shownItems)) return;
-  shownItems = items;
-  shownJson = itemsJson(items);
-  paintTextLayer(shownJson.c_str());
-  screenStale = false;
-  ++done.screenPaints;
+  if (!screenBuilt || !sameItems(items, shownItems)) {
+    shownItems = items;
+    shownJson = itemsJson(items);
+    buildScreen(items);
+    glBindBuffer(GL_ARRAY_BUFFER, screenBuffer);
+    glBufferData(GL_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(screenVertices.size() * sizeof(ScreenVertex)),
+                 screenVertices.data(), GL_STATIC_DRAW);
+    screenBuilt = true;
+    ++done.screenBuilds;
+  }
+  if (screenVertices.empty()) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, width, height);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glUseProgram(screenProgram);
+  glUniform2f(glGetUniformLocation(screenProgram, "windowSize"), static_cast<float>(width),
+              static_cast<float>(height));
+  glBindTexture(GL_TEXTURE_2D, glyphTex);
+  glBindBuffer(GL_ARRAY_BUFFER, screenBuffer);
+  for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+  const GLsizei stride = sizeof(ScreenVertex);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(offsetof(ScreenVertex, position)));
+  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(offsetof(ScreenVertex, texCoord)));
+  glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                        reinterpret_cast<const void*>(offsetof(ScreenVertex, rgba)));
+  // One draw, the quads in the items' order: later items blend over earlier ones.
+  const size_t quads = screenVertices.size() / 4;
+  bindQuadIndices(quads);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
+  for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgram(0);
+  glDisable(GL_BLEND);
+  glEnable(GL_DEPTH_TEST);
 }

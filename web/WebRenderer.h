@@ -1,6 +1,6 @@
 // The page's RenderBackend on WebGL 2: the light volume, the tile textures, the two colour
 // targets on one depth buffer, programs from the desktop's files, and what lies over the frame
-// (the overlay as a texture, lines, and the screen items on a 2-D canvas laid over the WebGL one).
+// (the overlay as a texture, lines, and the screen items as quads, text from a glyph atlas).
 // Window pixels with the origin at the lower-left corner; world units for geometry.
 #pragma once
 
@@ -16,19 +16,20 @@ class WebRenderer : public RenderBackend {
     long frames = 0;
     // Frames that drew the visibility overlay, and the overlay's texture uploads.
     long overlayFrames = 0, overlayUploads = 0;
-    // Times the text layer was painted afresh.
-    long screenPaints = 0;
+    // Times the screen items' quads were made afresh.
+    long screenBuilds = 0;
   };
 
-  // Compiles the programs and loads the tile textures on the current WebGL 2 context (once).
-  // False with `error` naming the file and the cause when something cannot be made.
+  // Compiles the programs, loads the tile textures and draws the glyph atlas on the current
+  // WebGL 2 context (once). False with `error` naming the file and the cause when something
+  // cannot be made.
   bool init(std::string& error);
 
   // Each call binds what it uses; between calls the depth test is on (GL_LESS), blending off,
   // no vertex attribute array enabled.
   void createLightVolume(int sizeX, int sizeY, int sizeZ) override;
   void uploadLight(const LightGrid& grid, bool cpuPath) override;
-  // The WebGL canvas and the text layer take the size too.
+  // The canvas takes the size too.
   void resize(int width, int height) override;
   void beginFrame(const FrameInputs& inputs) override;
   void beginTarget(int target) override;
@@ -43,12 +44,12 @@ class WebRenderer : public RenderBackend {
   // WebGL draws lines one pixel wide whatever width is asked for.
   void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
                       float lineWidth) override;
-  // The text layer is painted again only when the items differ from those it shows.
+  // The items' quads are made again only when the items differ from the last ones drawn.
   void drawScreen(const std::vector<ScreenItem>& items) override;
 
-  // The items the text layer shows, as the JSON list it was painted from: per item "k" (0 box,
-  // 1 line, 2 text), "x0" "y0" "x1" "y1", "c" (RGBA), and for text "t", "w" (the font's
-  // character width) and "h" (its line height).
+  // The items last drawn as a JSON list: per item "k" (0 box, 1 line, 2 text), "x0" "y0" "x1"
+  // "y1", "c" (RGBA), and for text "t", "w" (the font's character width) and "h" (its line
+  // height).
   const std::string& screenJson() const { return shownJson; }
   const Counts& counts() const { return done; }
 
@@ -63,14 +64,35 @@ class WebRenderer : public RenderBackend {
   void setPassUniforms(unsigned program, const PassParameters& pass);
   // The framebuffer with both targets attached, `drawn` the one drawn into.
   void bindTargets(int drawn);
+  // The glyph atlas: each font's printable ASCII characters in a row of cells, and one white
+  // texel that boxes and lines sample.
+  void makeGlyphAtlas();
+  // The screen items as quads of ScreenVertex into `screenVertices`.
+  void buildScreen(const std::vector<ScreenItem>& items);
+
+  // Where a font's characters lie in the atlas: cell c (from ' ') at x = c * cellWidth, rows
+  // from `top`; the glyph's baseline `baseline` rows below the cell's top, its pen position
+  // kGlyphPad columns in from the cell's left.
+  struct GlyphRow {
+    int cellWidth = 0, cellHeight = 0, baseline = 0, top = 0;
+  };
+  static constexpr int kGlyphPad = 1;
+  // A corner of a screen quad: window pixels, atlas coordinates, colour.
+  struct ScreenVertex {
+    float position[2];
+    float texCoord[2];
+    unsigned char rgba[4];
+  };
 
   bool ready = false;
   unsigned blockProgram = 0, glassProgram = 0, emitterProgram = 0, presentProgram = 0,
-           sliceProgram = 0, lineProgram = 0, overlayProgram = 0;
-  unsigned tileTex = 0, glassTileTex = 0, lightVolumeTex = 0, overlayTex = 0;
+           sliceProgram = 0, lineProgram = 0, overlayProgram = 0, screenProgram = 0;
+  unsigned tileTex = 0, glassTileTex = 0, lightVolumeTex = 0, overlayTex = 0, glyphTex = 0;
+  GlyphRow glyphRows[2];
+  int atlasSize[2] = {0, 0};
   unsigned targets[2] = {0, 0};
   unsigned depthBuffer = 0, framebuffer = 0, copyFramebuffer = 0, volumeFramebuffer = 0;
-  unsigned vertexArray = 0, vertexBuffer = 0, indexBuffer = 0;
+  unsigned vertexArray = 0, vertexBuffer = 0, indexBuffer = 0, screenBuffer = 0;
   size_t indexQuads = 0;
   int width = 0, height = 0;
   int begunTarget = 0;
@@ -81,9 +103,9 @@ class WebRenderer : public RenderBackend {
   float modelViewProjection[16] = {};
   std::vector<float> points;
   std::vector<ScreenItem> shownItems;
-  std::string shownJson;
-  // The layer must be painted at the next drawScreen (new size, or a frame that drew none).
-  bool screenStale = true;
-  bool screenDrawn = false;
+  std::string shownJson = "[]";
+  // The quads of shownItems, in screenBuffer too.
+  std::vector<ScreenVertex> screenVertices;
+  bool screenBuilt = false;
   Counts done;
 };

@@ -132,7 +132,7 @@ EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(Page* page, const char* name,
 
 // For the page's checks: what the program shows and has done, as one JSON object: frames drawn,
 // the view's heading (degrees about y), the light strength, the room's size in cells, the
-// messages on screen, the backend's counts and the screen items last painted.
+// messages on screen, the backend's counts and the screen items last drawn.
 EMSCRIPTEN_KEEPALIVE const char* quillmarsh_state(Page* page) {
   std::string& json = page->state;
   const Scene& scene = page->scene;
@@ -142,11 +142,11 @@ EMSCRIPTEN_KEEPALIVE const char* quillmarsh_state(Page* page) {
   std::snprintf(numbers, sizeof numbers,
                 "{\"frames\":%ld,\"heading\":%.4f,\"strength\":%.4f,\"room\":[%d,%d,%d],"
                 "\"window\":[%d,%d],\"overlayFrames\":%ld,\"overlayUploads\":%ld,"
-                "\"screenPaints\":%ld,\"keyCardPage\":%d,",
+                "\"screenBuilds\":%ld,\"keyCardPage\":%d,",
                 counts.frames, std::atan2(d.z, d.x) * 180.0 / M_PI,
                 static_cast<double>(scene.grid->strength), scene.grid->sizeX, scene.grid->sizeY,
                 scene.grid->sizeZ, scene.width, scene.height, counts.overlayFrames,
-                counts.overlayUploads, counts.screenPaints, scene.flags.keyCardPage);
+                counts.overlayUploads, counts.screenBuilds, scene.flags.keyCardPage);
   json = numbers;
   json += "\"messages\":[";
   const std::vector<std::string> messages = scene.currentMessages();

@@ -3,8 +3,8 @@
 read through what it draws and through its state (quillmarshPage.state(): frames, heading,
 strength, room, messages, the backend's counts and the screen items it painted):
 - it starts without a console or WebGL error and its first frames draw the room;
-- the first-minute hint is on screen and fits the window at 1024 x 800 and at 320 x 240; the text
-  layer is painted again only when what it shows changes;
+- the first-minute hint is on screen and fits the window at 1024 x 800 and at 320 x 240; the
+  screen's quads are made again only when what it shows changes;
 - its start view, once at rest, matches the desktop program's (run on the current X display):
   mean absolute difference at most MAX_MEAN_DIFFERENCE, at most MAX_FAR_PIXELS of the pixels
   more than FAR_LEVEL apart in a channel;
@@ -13,9 +13,10 @@ strength, room, messages, the backend's counts and the screen items it painted):
 - F1 shows the key card, in pages where the window is low, each fitting the window at 1024 x 800
   and 320 x 240, listing every key of README.md's table but those the page leaves to the
   browser (Escape, F11, p), and hides it after the last page;
-- the canvas and the text layer follow the window's size; a drag turns the view;
+- the canvas follows the window's size; a drag turns the view;
 - a dropped map that is not a picture, and one with no open column, get the desktop program's
-  line on screen and the room in use stays; a good one builds its room.
+  line on screen and the room in use stays; one with no start marker builds its room and says
+  where the eye starts; a good one builds its room.
 Screenshots of each stage are left in WORK_DIR.
 
 Usage: page_check.py PAGE_DIR DESKTOP_BINARY REPOSITORY_ROOT [WORK_DIR]"""
@@ -113,6 +114,8 @@ def png(width, height, rgb):
 
 # A map of walls only: it decodes, but leaves nowhere to stand.
 WALLS_MAP = png(8, 8, (0, 0, 0))
+# A map of open floor only: a room with no start marker.
+OPEN_MAP = png(8, 8, (255, 255, 255))
 
 
 def desktop_run(binary, root, work, args, shot):
@@ -255,10 +258,8 @@ def page_keys(root):
 def resize(browser, width, height):
     browser.call('Emulation.setDeviceMetricsOverride', width=width, height=height,
                  deviceScaleFactor=1, mobile=False)
-    follows = ("Module.canvas.width === %d && Module.canvas.height === %d && "
-               "document.getElementById('text').width === %d && "
-               "document.getElementById('text').height === %d" % (width, height, width, height))
-    wait_for(f'the canvas and the text layer did not follow the window to {width} x {height}', 10,
+    follows = "Module.canvas.width === %d && Module.canvas.height === %d" % (width, height)
+    wait_for(f'the canvas did not follow the window to {width} x {height}', 10,
              lambda: browser.evaluate(follows))
     wait_for('the screen was not laid out for the new size', 10,
              lambda: state(browser)['window'] == [width, height])
@@ -310,18 +311,30 @@ def check_key_card(browser, root, width, height, work):
     return page
 
 
+def wait_for_message(browser, what, test):
+    """The page's state once a message on screen passes `test`."""
+    def probe():
+        now = state(browser)
+        return now if any(test(m) for m in now['messages']) else None
+    return wait_for(what, 10, probe)
+
+
+def screen_words(browser):
+    """The words of every text box on screen, in order, wherever lines were wrapped."""
+    return ' '.join(t for _, lines in boxed_texts(state(browser)['screen'])
+                    for t in (l['t'] for l in lines)).split()
+
+
 def check_refused(browser, name, data, line):
     """Drops map `data`: the desktop's `line` on screen, the room in use kept."""
     before = state(browser)
     drop(browser, name, data)
-    now = wait_for(f'no message for the map {name}', 10,
-                   lambda: (lambda s: s if line in s['messages'] else None)(state(browser)))
+    now = wait_for_message(browser, f'no message for the map {name}', lambda m: m == line)
     drawn = frames(browser)
     wait_for('no frame after the refused map', 10, lambda: frames(browser) > drawn + 1)
-    on_screen = [t for _, lines in boxed_texts(state(browser)['screen'])
-                 for t in (l['t'] for l in lines)]
-    if ' '.join(line.split()) not in ' '.join(' '.join(on_screen).split()):
-        fail(f'the page shows {on_screen}, not the desktop\'s line {line!r}')
+    shown = ' '.join(screen_words(browser))
+    if ' '.join(line.split()) not in shown:
+        fail(f'the page shows {shown!r}, not the desktop\'s line {line!r}')
     if now['room'] != before['room'] or now['strength'] != before['strength']:
         fail(f'the refused map {name} changed the room: {before["room"]} strength '
              f'{before["strength"]} became {now["room"]} strength {now["strength"]}')
@@ -365,8 +378,8 @@ def main():
         after = state(browser)
         if after['frames'] < before['frames'] + 10:
             fail(f'{after["frames"] - before["frames"]} frames in 2 s')
-        if after['screenPaints'] != before['screenPaints']:
-            fail(f'the text layer was painted {after["screenPaints"] - before["screenPaints"]} '
+        if after['screenBuilds'] != before['screenBuilds']:
+            fail(f'the screen\'s quads were made {after["screenBuilds"] - before["screenBuilds"]} '
                  f'times over {after["frames"] - before["frames"]} frames that showed the same')
 
         # Any key ends the hint; the desktop's picture is taken after one (p) too.
@@ -450,6 +463,18 @@ def main():
         check_refused(browser, 'bad.png', BAD_MAP, bad_refusal)
         check_refused(browser, 'walls.png', WALLS_MAP, walls_refusal)
         browser.screenshot(os.path.join(work, 'browser-refused.png'))
+        drop(browser, 'open.png', OPEN_MAP)
+        notice = 'quillmarsh: map "open.png" has no start marker; starting in column'
+        now = wait_for_message(browser, 'no notice for a map with no start marker',
+                               lambda m: m.startswith(notice))
+        if now['room'] != [8, 6, 8]:
+            fail(f'the map with no start marker built a room of {now["room"]}, not 8 x 6 x 8')
+        drawn = frames(browser)
+        wait_for('no frame after the open room', 10, lambda: frames(browser) > drawn + 1)
+        shown = ' '.join(screen_words(browser))
+        if ' '.join(notice.split()) not in shown:
+            fail(f'the notice is not on screen: {shown!r}')
+        print(f'map with no start marker: {[m for m in now["messages"] if m.startswith(notice)][0]}')
         with open(os.path.join(root, 'media/textures/maps/testmap.png'), 'rb') as f:
             drop(browser, 'room.png', f.read())
         built = 'room built from "room.png"'
