@@ -40,21 +40,24 @@ const std::vector<Entry>& keyList() {
         {"m", "light upload: CPU array / framebuffer slices"},
         {"o", "visibility overlay on / off"},
         {"h", "status line on / off"},
-        {"p", "screenshot to screenshots/quillmarsh-NNN.png"},
+        {"p", "screenshot to screenshots/quillmarsh-NNN.png", false},
         {"F1", "this key card on / off"},
-        {"F11", "full screen on / off"},
-        {"Escape", "quit"},
+        {"F11", "full screen on / off", false},
+        {"Escape", "quit", false},
     };
   }();
   return list;
 }
 
-std::vector<std::string> keyLines() {
-  size_t width = 0;
-  for (const Entry& e : keyList()) width = std::max(width, e.input.size());
-  std::vector<std::string> lines;
+std::vector<std::string> keyLines(KeySet keys) {
+  std::vector<const Entry*> shown;
   for (const Entry& e : keyList())
-    lines.push_back(e.input + std::string(width + 2 - e.input.size(), ' ') + e.effect);
+    if (keys == KeySet::Desktop || e.onPage) shown.push_back(&e);
+  size_t width = 0;
+  for (const Entry* e : shown) width = std::max(width, e->input.size());
+  std::vector<std::string> lines;
+  for (const Entry* e : shown)
+    lines.push_back(e->input + std::string(width + 2 - e->input.size(), ' ') + e->effect);
   return lines;
 }
 

@@ -23,11 +23,17 @@ float loweredStrength(float strength);
 struct Entry {
   std::string input;   // the key or mouse action, plain text
   std::string effect;  // what it does, one short line
+  // False for a key the page leaves to the browser (quit, screenshot, full screen).
+  bool onPage = true;
 };
+// The whole list: the desktop program's keys; README.md shows it.
 const std::vector<Entry>& keyList();
 
-// The list as aligned lines "input  effect", for --help and the key card.
-std::vector<std::string> keyLines();
+// Which program's keys a list shows: the desktop program's (all) or the page's.
+enum class KeySet { Desktop, Page };
+
+// The entries of `keys` as aligned lines "input  effect", for --help and the key card.
+std::vector<std::string> keyLines(KeySet keys = KeySet::Desktop);
 // The list as the rows of a Markdown table (header included), as README.md holds it.
 std::string keyTable();
 

@@ -95,6 +95,7 @@ ScreenState Scene::screenState() const {
   screen.swatch[2] = static_cast<unsigned char>(kind.b);
   screen.hintVisible = !flags.anyKeyPressed && grid->strength == 0.0f;
   screen.keyCardPage = flags.keyCardPage;
+  screen.keys = keys;
   if (flags.statusVisible) {
     const int eyeCell[3] = {static_cast<int>(std::lround(camera.eye.x)),
                             static_cast<int>(std::lround(camera.eye.y)),

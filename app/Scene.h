@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Controls.h"
 #include "app/FlyCamera.h"
 #include "app/FrameStats.h"
 #include "app/FrameTimer.h"
@@ -141,6 +142,8 @@ class Scene {
   CellPick pick;
   FlyCamera camera;
   SceneFlags flags;
+  // The keys the entry point has; the key card lists these.
+  controls::KeySet keys = controls::KeySet::Desktop;
   FrameTimer timer;
   FrameStats stats;
   FrameRecipe recipe;

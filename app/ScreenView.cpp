@@ -56,10 +56,10 @@ void textBox(const std::vector<std::string>& lines, int width, int top,
 
 // The key list's entries, each as the lines it takes in a card `width` wide; a line that fits
 // keeps its column of effects, only a narrow window wraps it.
-std::vector<std::vector<std::string>> cardEntries(int width) {
+std::vector<std::vector<std::string>> cardEntries(int width, controls::KeySet keys) {
   const size_t maxChars = cardChars(width);
   std::vector<std::vector<std::string>> entries;
-  for (const std::string& line : controls::keyLines())
+  for (const std::string& line : controls::keyLines(keys))
     entries.push_back(line.size() <= maxChars ? std::vector<std::string>{line}
                                               : fitText(line, maxChars));
   return entries;
@@ -72,7 +72,7 @@ std::vector<std::vector<std::string>> cardPages(const ScreenState& state) {
   const int room = state.height - ScreenView::statusBandHeight(state.status, width) - 2 * kPadding;
   const int linesPerPage = std::max(1, (room - kPadding) / kLineHeight - 2);
   std::vector<std::vector<std::string>> pages(1);
-  for (const std::vector<std::string>& entry : cardEntries(width)) {
+  for (const std::vector<std::string>& entry : cardEntries(width, state.keys)) {
     if (!pages.back().empty() &&
         static_cast<int>(pages.back().size() + entry.size()) > linesPerPage)
       pages.emplace_back();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Controls.h"
 #include "render/RenderBackend.h"
 
 // Everything the screen shows, as plain values.
@@ -17,6 +18,8 @@ struct ScreenState {
   bool hintVisible = false;
   // -1: the key card is hidden; else the page shown (see keyCardPages).
   int keyCardPage = -1;
+  // The keys the card lists.
+  controls::KeySet keys = controls::KeySet::Desktop;
   // Empty: no status line.
   std::string status;
   // Oldest first; the newest is shown nearest the bottom.

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Frame rate of the page in headless Chromium (SwiftShader's WebGL 2, on the CPU), at each
 window size given: the start view with the light up (ten presses of 0, then a few seconds), frames
-counted over --seconds. Build the page first (bash tools/web.sh --build-only).
+counted over --seconds. Also the CPU time the browser's processes spent per frame, which a
+machine busy with other work disturbs far less than the frame rate. Build the page first (bash
+tools/web.sh --build-only).
 
-Usage: tools/web-framebench.py [--seconds S] [WIDTHxHEIGHT ...]   (default 1024x800 512x400)"""
+Usage: tools/web-framebench.py [--seconds S] [--page DIR] [WIDTHxHEIGHT ...]
+       (default: build-web/, 1024x800 512x400)"""
 import argparse
 import os
 import sys
@@ -17,23 +20,57 @@ import cdp  # noqa: E402
 import page_check  # noqa: E402
 import serve  # noqa: E402
 
+# Pages built before quillmarshPage.state() counted their frames in Module._quillmarsh_frames();
+# reading both lets one bench compare builds of different commits.
+FRAMES = ("typeof quillmarshPage !== 'undefined' && quillmarshPage.state ?"
+          " (quillmarshPage.state() || {frames: 0}).frames :"
+          " typeof Module !== 'undefined' && Module._quillmarsh_frames ?"
+          " Module._quillmarsh_frames() : 0")
+
+
+def tree_cpu_seconds(pid):
+    """User and system CPU seconds of process `pid` and all its descendants."""
+    parents, times = {}, {}
+    for entry in os.listdir('/proc'):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f'/proc/{entry}/stat') as f:
+                fields = f.read().rsplit(')', 1)[1].split()
+        except OSError:
+            continue
+        # After the name: state, ppid, ..., utime (11), stime (12), counted from state as 0.
+        parents[int(entry)] = int(fields[1])
+        times[int(entry)] = int(fields[11]) + int(fields[12])
+    tree, grown = {pid}, True
+    while grown:
+        grown = False
+        for child, parent in parents.items():
+            if parent in tree and child not in tree:
+                tree.add(child)
+                grown = True
+    return sum(times.get(p, 0) for p in tree) / os.sysconf('SC_CLK_TCK')
+
 
 def measure(url, width, height, seconds):
+    """(frames per second, CPU milliseconds per frame)"""
     browser = cdp.Browser(page_check.chromium(), width, height)
     try:
         browser.open(url, width, height)
-        frames = "typeof Module === 'undefined' || !Module._quillmarsh_frames ? 0 : " \
-                 "Module._quillmarsh_frames()"
-        page_check.wait_for('the page drew no frames', 120, lambda: browser.evaluate(frames) >= 10)
+        page_check.wait_for('the page drew no frames', 120,
+                            lambda: browser.evaluate(FRAMES) >= 10)
         for _ in range(10):
             browser.key('0', 'Digit0', 48)
         time.sleep(3)
-        first, start = browser.evaluate(frames), time.monotonic()
+        first, start = browser.evaluate(FRAMES), time.monotonic()
+        cpu_first = tree_cpu_seconds(browser.process.pid)
         time.sleep(seconds)
-        last, end = browser.evaluate(frames), time.monotonic()
+        last, end = browser.evaluate(FRAMES), time.monotonic()
+        cpu_last = tree_cpu_seconds(browser.process.pid)
         if browser.errors():
             page_check.fail(f'the page reported errors: {browser.errors()}')
-        return (last - first) / (end - start)
+        frames = last - first
+        return frames / (end - start), (1000 * (cpu_last - cpu_first) / frames if frames else 0)
     finally:
         browser.close()
 
@@ -41,16 +78,19 @@ def measure(url, width, height, seconds):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--seconds', type=float, default=10.0)
+    parser.add_argument('--page', default=os.path.join(root, 'build-web'),
+                        help='the built page\'s folder')
     parser.add_argument('sizes', nargs='*', default=['1024x800', '512x400'])
     args = parser.parse_args()
-    server = serve.serve(os.path.join(root, 'build-web'), 0)
+    server = serve.serve(args.page, 0)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     url = f'http://127.0.0.1:{server.server_address[1]}/'
-    print(f'{"window":>10} {"fps":>7} {"ms/frame":>9}')
+    print(f'{"window":>10} {"fps":>7} {"ms/frame":>9} {"CPU ms/frame":>13}')
     for size in args.sizes:
         width, height = (int(v) for v in size.split('x'))
-        fps = measure(url, width, height, args.seconds)
-        print(f'{size:>10} {fps:7.1f} {1000 / fps if fps else float("inf"):9.1f}', flush=True)
+        fps, cpu = measure(url, width, height, args.seconds)
+        print(f'{size:>10} {fps:7.1f} {1000 / fps if fps else float("inf"):9.1f} {cpu:13.1f}',
+              flush=True)
     server.shutdown()
 
 

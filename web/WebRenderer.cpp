@@ -1,34 +1,26 @@
-// WebRenderer: each pass follows its desktop counterpart (render/SceneRenderFrame.cpp) in targets,
-// attachments, draw buffers, blending and order; immediate-mode quads become two triangles each
-// in a vertex buffer, and fixed-function fog and texture copies small programs of their own.
+// WebRenderer: each operation follows its desktop counterpart in targets, attachments, draw
+// buffers, blending and order; quads become two triangles each through one index buffer, and
+// fixed-function fog, texture copies, overlays and text small programs of their own.
 #include "web/WebRenderer.h"
 
 #include <GLES3/gl3.h>
+#include <emscripten.h>
+#include <emscripten/html5.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
-#include <utility>
+#include <cstdlib>
+#include <cstring>
 
-#include "app/ViewCamera.h"
 #include "platform/FileReader.h"
 #include "platform/image/Image.h"
-#include "render/BlockFaces.h"
-#include "render/FramePlan.h"
-#include "render/RenderState.h"
-#include "world/CellPick.h"
 #include "web/ProgramSource.h"
-#include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
 namespace {
 
-// As on the desktop: the room fades into the clear colour by the visibility rays' range.
-const float kFogRange = static_cast<float>(ColorMap::kRayRange);
-const double kFieldOfViewDegrees = 60.0;
-const double kNear = 0.1, kFar = 1000.0;
-// Floats per vertex of the block and glass passes: position, normal, texture coordinate.
-constexpr int kBlockStride = 8;
 // As the desktop's texture loader (Utils/TextureLoader.h): a side within every driver's limit.
 constexpr Image::Limits kTextureLimits{2048, 16u << 20, "texture"};
 // Texture units of the samplers, as the desktop layer hands them out.
@@ -98,7 +90,7 @@ const char* const kSliceFragment =
     "out vec4 fragColour;\n"
     "void main() { fragColour = vec4(light, 1.0); }\n";
 
-// The picked cell's outline: lines in one colour, after the frame is shown.
+// Lines in one colour through the frame's matrices, after the frame is shown.
 const char* const kLineVertex =
     "#version 300 es\n"
     "layout(location = 0) in vec3 position;\n"
@@ -110,6 +102,25 @@ const char* const kLineFragment =
     "uniform vec3 colour;\n"
     "out vec4 fragColour;\n"
     "void main() { fragColour = vec4(colour, 1.0); }\n";
+
+// The visibility map: a textured quad placed in window pixels, texel for column.
+const char* const kOverlayVertex =
+    "#version 300 es\n"
+    "layout(location = 0) in vec2 position;\n"
+    "layout(location = 1) in vec2 texCoord;\n"
+    "uniform vec2 windowSize;\n"
+    "out vec2 uv;\n"
+    "void main() {\n"
+    "  uv = texCoord;\n"
+    "  gl_Position = vec4(position / windowSize * 2.0 - 1.0, 0.0, 1.0);\n"
+    "}\n";
+const char* const kOverlayFragment =
+    "#version 300 es\n"
+    "precision highp float;\n"
+    "uniform sampler2D marks;\n"
+    "in vec2 uv;\n"
+    "out vec4 fragColour;\n"
+    "void main() { fragColour = vec4(texture(marks, uv).rgb, 1.0); }\n";
 
 unsigned compile(GLenum type, const std::string& text, const std::string& name,
                  std::string& error) {
@@ -183,6 +194,114 @@ void setSampler(unsigned program, const char* name, int unit) {
   glUniform1i(glGetUniformLocation(program, name), unit);
 }
 
+// `text` as a JSON string literal.
+void appendJsonString(const std::string& text, std::string& out) {
+  out += '"';
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+std::string itemsJson(const std::vector<ScreenItem>& items) {
+  std::string json = "[";
+  for (const ScreenItem& item : items) {
+    if (json.size() > 1) json += ',';
+    const int kind = item.kind == ScreenItem::Kind::Box    ? 0
+                     : item.kind == ScreenItem::Kind::Line ? 1
+                                                           : 2;
+    char numbers[160];
+    std::snprintf(numbers, sizeof numbers,
+                  "{\"k\":%d,\"x0\":%d,\"y0\":%d,\"x1\":%d,\"y1\":%d,\"c\":[%d,%d,%d,%d]", kind,
+                  item.x0, item.y0, item.x1, item.y1, item.rgba[0], item.rgba[1], item.rgba[2],
+                  item.rgba[3]);
+    json += numbers;
+    if (item.kind == ScreenItem::Kind::Text) {
+      const ScreenFont& font = kScreenFonts[static_cast<int>(item.font)];
+      std::snprintf(numbers, sizeof numbers, ",\"w\":%d,\"h\":%d,\"t\":", font.charWidth,
+                    font.lineHeight);
+      json += numbers;
+      appendJsonString(item.text, json);
+    }
+    json += '}';
+  }
+  return json + "]";
+}
+
+bool sameItems(const std::vector<ScreenItem>& a, const std::vector<ScreenItem>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const ScreenItem& p = a[i];
+    const ScreenItem& q = b[i];
+    if (p.kind != q.kind || p.x0 != q.x0 || p.y0 != q.y0 || p.x1 != q.x1 || p.y1 != q.y1 ||
+        std::memcmp(p.rgba, q.rgba, sizeof p.rgba) != 0 || p.font != q.font || p.text != q.text)
+      return false;
+  }
+  return true;
+}
+
+// The glyph atlas's rows: each font's characters ' ' to '~' drawn white on a transparent canvas
+// in the page's monospace face, scaled across so that one character spans the font's width, its
+// pen at the cell's left + pad and the baseline `baseline` rows below the cell's top; then the
+// canvas's alpha, row 0 at the top, into `alpha`. `rows` holds per font: the character width,
+// the line height, the cell's width, its baseline and its top row.
+EM_JS(void, rasterizeGlyphs, (unsigned char* alpha, int width, int height, const int* rows,
+                              int fonts, int pad), {
+  var canvas = document.createElement('canvas');
+  canvas.width = width;
+  canvas.height = height;
+  var context = canvas.getContext('2d');
+  context.fillStyle = 'white';
+  context.textBaseline = 'alphabetic';
+  for (var f = 0; f < fonts; ++f) {
+    var row = (rows >> 2) + 5 * f;
+    var charWidth = HEAP32[row], size = HEAP32[row + 1], cell = HEAP32[row + 2];
+    var baseline = HEAP32[row + 3], top = HEAP32[row + 4];
+    context.setTransform(1, 0, 0, 1, 0, 0);
+    context.font = size + 'px monospace';
+    var advance = context.measureText('M').width;
+    for (var c = 32; c < 127; ++c) {
+      context.setTransform(advance > 0 ? charWidth / advance : 1, 0, 0, 1,
+                           (c - 32) * cell + pad, top + baseline);
+      context.fillText(String.fromCharCode(c), 0, 0);
+    }
+  }
+  var pixels = context.getImageData(0, 0, width, height).data;
+  for (var i = 0; i < width * height; ++i) HEAPU8[alpha + i] = pixels[4 * i + 3];
+});
+
+// Screen quads in window pixels, coloured, each texel's alpha from the glyph atlas.
+const char* const kScreenVertex =
+    "#version 300 es\n"
+    "layout(location = 0) in vec2 position;\n"
+    "layout(location = 1) in vec2 texCoord;\n"
+    "layout(location = 2) in vec4 colour;\n"
+    "uniform vec2 windowSize;\n"
+    "out vec2 uv;\n"
+    "out vec4 tint;\n"
+    "void main() {\n"
+    "  uv = texCoord;\n"
+    "  tint = colour;\n"
+    "  gl_Position = vec4(position / windowSize * 2.0 - 1.0, 0.0, 1.0);\n"
+    "}\n";
+const char* const kScreenFragment =
+    "#version 300 es\n"
+    "precision highp float;\n"
+    "uniform sampler2D glyphs;\n"
+    "in vec2 uv;\n"
+    "in vec4 tint;\n"
+    "out vec4 fragColour;\n"
+    "void main() { fragColour = vec4(tint.rgb, tint.a * texture(glyphs, uv).r); }\n";
+
 void multiply(const float a[16], const float b[16], float out[16]) {
   for (int c = 0; c < 4; ++c)
     for (int r = 0; r < 4; ++r) {
@@ -194,11 +313,6 @@ void multiply(const float a[16], const float b[16], float out[16]) {
 
 }  // namespace
 
-WebRenderer& WebRenderer::instance() {
-  static WebRenderer renderer;
-  return renderer;
-}
-
 bool WebRenderer::init(std::string& error) {
   if (ready) return true;
   blockProgram = linkFile("media/TessaryShader.cg", error);
@@ -208,8 +322,11 @@ bool WebRenderer::init(std::string& error) {
   emitterProgram = link(kEmitterVertex, kEmitterFragment, "emitter colour", error);
   presentProgram = link(kPresentVertex, kPresentFragment, "presentation", error);
   sliceProgram = link(kSliceVertex, kSliceFragment, "light slices", error);
-  lineProgram = link(kLineVertex, kLineFragment, "outline", error);
-  if (emitterProgram == 0 || presentProgram == 0 || sliceProgram == 0 || lineProgram == 0)
+  lineProgram = link(kLineVertex, kLineFragment, "lines", error);
+  overlayProgram = link(kOverlayVertex, kOverlayFragment, "overlay", error);
+  screenProgram = link(kScreenVertex, kScreenFragment, "screen", error);
+  if (emitterProgram == 0 || presentProgram == 0 || sliceProgram == 0 || lineProgram == 0 ||
+      overlayProgram == 0 || screenProgram == 0)
     return false;
   if (!loadTile("media/textures/tile2.jpg", &tileTex, error) ||
       !loadTile("media/textures/tileglass1.jpg", &glassTileTex, error))
@@ -218,22 +335,24 @@ bool WebRenderer::init(std::string& error) {
   glUseProgram(blockProgram);
   setSampler(blockProgram, "light_volume", kVolumeUnit);
   setSampler(blockProgram, "tile_tex", kTileUnit);
-  glUniform1f(glGetUniformLocation(blockProgram, "fog_range"), kFogRange);
   glUseProgram(glassProgram);
   setSampler(glassProgram, "light_volume", kVolumeUnit);
   setSampler(glassProgram, "tile_tex", kTileUnit);
   setSampler(glassProgram, "background", kBackgroundUnit);
-  glUniform1f(glGetUniformLocation(glassProgram, "fog_range"), kFogRange);
-  glUseProgram(emitterProgram);
-  glUniform2f(glGetUniformLocation(emitterProgram, "fogStartEnd"), 0.5f * kFogRange, kFogRange);
   glUseProgram(presentProgram);
   setSampler(presentProgram, "shown", 0);
+  glUseProgram(overlayProgram);
+  setSampler(overlayProgram, "marks", 0);
+  glUseProgram(screenProgram);
+  setSampler(screenProgram, "glyphs", 0);
   glUseProgram(0);
+  makeGlyphAtlas();
 
   glGenVertexArrays(1, &vertexArray);
   glBindVertexArray(vertexArray);
   glGenBuffers(1, &vertexBuffer);
   glGenBuffers(1, &indexBuffer);
+  glGenBuffers(1, &screenBuffer);
   glGenFramebuffers(1, &framebuffer);
   glGenFramebuffers(1, &copyFramebuffer);
   glGenFramebuffers(1, &volumeFramebuffer);
@@ -248,7 +367,6 @@ bool WebRenderer::init(std::string& error) {
 
 void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   if (lightVolumeTex != 0) glDeleteTextures(1, &lightVolumeTex);
-  volumeSize[0] = sizeX, volumeSize[1] = sizeY, volumeSize[2] = sizeZ;
   // RGBA8, as the desktop's.
   std::vector<unsigned char> black(static_cast<size_t>(sizeX) * sizeY * sizeZ * 4, 0);
   glGenTextures(1, &lightVolumeTex);
@@ -263,9 +381,8 @@ void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   glBindTexture(GL_TEXTURE_3D, 0);
 }
 
-void WebRenderer::uploadLight(LightGrid& g, bool cpuPath) {
+void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath) {
   if (cpuPath) {
-    // The texels the step made, as the desktop uploads them.
     glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
     glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, g.sizeX, g.sizeY, g.sizeZ, GL_RGBA,
                     GL_UNSIGNED_BYTE, g.lightTexels());
@@ -273,20 +390,21 @@ void WebRenderer::uploadLight(LightGrid& g, bool cpuPath) {
     return;
   }
   // Slice path: every layer's points in one buffer, drawn layer by layer into the volume.
-  vertices.clear();
+  points.clear();
   for (int z = 0; z < g.sizeZ; ++z)
     for (int y = 0; y < g.sizeY; ++y)
       for (int x = 0; x < g.sizeX; ++x) {
-        const GridCell cell = g.getCell(x, y, z);
-        vertices.insert(vertices.end(),
-                        {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f,
-                         LightGrid::compressLight(cell.light[0]),
-                         LightGrid::compressLight(cell.light[1]),
-                         LightGrid::compressLight(cell.light[2])});
+        const long i = g.index(x, y, z);
+        points.insert(points.end(),
+                      {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f,
+                       LightGrid::compressLight(g.lightAt(i, 0)),
+                       LightGrid::compressLight(g.lightAt(i, 1)),
+                       LightGrid::compressLight(g.lightAt(i, 2))});
       }
+  glBindVertexArray(vertexArray);
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
-               vertices.data(), GL_STREAM_DRAW);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(float)),
+               points.data(), GL_STREAM_DRAW);
   glEnableVertexAttribArray(0);
   glEnableVertexAttribArray(1);
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 5 * sizeof(float), nullptr);
@@ -318,8 +436,10 @@ void WebRenderer::resize(int newWidth, int newHeight) {
   if (newWidth == width && newHeight == height) return;
   width = newWidth;
   height = newHeight;
+  emscripten_set_canvas_element_size("#canvas", width, height);
   for (unsigned target : targets) {
     glBindTexture(GL_TEXTURE_2D, target);
+    // Half floats, as the desktop's GL_RGBA16F targets.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_HALF_FLOAT, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -333,14 +453,31 @@ void WebRenderer::resize(int newWidth, int newHeight) {
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, width, height);
-  const double aspect = static_cast<double>(width) / static_cast<double>(height);
-  const double f = 1.0 / std::tan(kFieldOfViewDegrees * M_PI / 360.0);
-  for (float& v : projection) v = 0.0f;
-  projection[0] = static_cast<float>(f / aspect);
-  projection[5] = static_cast<float>(f);
-  projection[10] = static_cast<float>((kFar + kNear) / (kNear - kFar));
-  projection[11] = -1.0f;
-  projection[14] = static_cast<float>(2.0 * kFar * kNear / (kNear - kFar));
+}
+
+void WebRenderer::beginFrame(const FrameInputs& inputs) {
+  ++done.frames;
+  std::memcpy(modelView, inputs.view, sizeof modelView);
+  std::memcpy(projection, inputs.projection, sizeof projection);
+  multiply(projection, modelView, modelViewProjection);
+  glBindVertexArray(vertexArray);
+}
+
+void WebRenderer::bindTargets(int drawn) {
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets[0], 0);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, targets[1], 0);
+  GLenum buffers[2] = {GL_NONE, GL_NONE};
+  buffers[drawn] = GL_COLOR_ATTACHMENT0 + drawn;
+  glDrawBuffers(2, buffers);
+  glViewport(0, 0, width, height);
+}
+
+void WebRenderer::beginTarget(int target) {
+  begunTarget = target;
+  bindTargets(target);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 void WebRenderer::bindQuadIndices(size_t quads) {
@@ -355,23 +492,22 @@ void WebRenderer::bindQuadIndices(size_t quads) {
                indices.data(), GL_STATIC_DRAW);
 }
 
-size_t WebRenderer::sendBlockVertices() {
+void WebRenderer::sendBlockQuads(const std::vector<BlockVertex>& quads) {
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
-               vertices.data(), GL_STREAM_DRAW);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(BlockVertex)),
+               quads.data(), GL_STREAM_DRAW);
   for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
-  const GLsizei stride = kBlockStride * sizeof(float);
-  glVertexAttribPointer(ProgramSource::kPositionAttribute, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+  const GLsizei stride = sizeof(BlockVertex);
+  glVertexAttribPointer(ProgramSource::kPositionAttribute, 3, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(offsetof(BlockVertex, position)));
   glVertexAttribPointer(ProgramSource::kNormalAttribute, 3, GL_FLOAT, GL_FALSE, stride,
-                        reinterpret_cast<const void*>(3 * sizeof(float)));
+                        reinterpret_cast<const void*>(offsetof(BlockVertex, normal)));
   glVertexAttribPointer(ProgramSource::kTexCoord0Attribute, 2, GL_FLOAT, GL_FALSE, stride,
-                        reinterpret_cast<const void*>(6 * sizeof(float)));
-  const size_t quads = vertices.size() / (4 * kBlockStride);
-  bindQuadIndices(quads);
-  return quads;
+                        reinterpret_cast<const void*>(offsetof(BlockVertex, texCoord)));
+  bindQuadIndices(quads.size() / 4);
 }
 
-void WebRenderer::setMatrices(unsigned program) {
+void WebRenderer::setPassUniforms(unsigned program, const PassParameters& pass) {
   glUniformMatrix4fv(glGetUniformLocation(program, ProgramSource::kModelView), 1, GL_FALSE,
                      modelView);
   glUniformMatrix4fv(glGetUniformLocation(program, ProgramSource::kProjection), 1, GL_FALSE,
@@ -381,207 +517,115 @@ void WebRenderer::setMatrices(unsigned program) {
                            modelView[6], modelView[8], modelView[9], modelView[10]};
   glUniformMatrix3fv(glGetUniformLocation(program, ProgramSource::kNormalMatrix), 1, GL_FALSE,
                      normal);
+  glUniform3fv(glGetUniformLocation(program, "dimension"), 1, pass.dimension);
+  glUniform3fv(glGetUniformLocation(program, "eye_pos"), 1, pass.eye);
+  glUniform1f(glGetUniformLocation(program, "fog_range"), pass.fogRange);
 }
 
-void WebRenderer::drawFrame(RenderState& state, const LightGrid& grid, const ViewCamera& camera,
-                            int debugView) {
-  for (int i = 0; i < 16; ++i) modelView[i] = camera.glViewMatrix[i];
-  const Vec3 eyeVec = camera.position();
-  const float eye[3] = {eyeVec.x, eyeVec.y, eyeVec.z};
-  const float dimension[3] = {static_cast<float>(grid.sizeX), static_cast<float>(grid.sizeY),
-                              static_cast<float>(grid.sizeZ)};
-  glBindVertexArray(vertexArray);
-  planFrame(state, grid, eye);
-  drawOpaquePass(state, eye, dimension);
-  drawEmitterPass(state, grid, eye);
-  drawGlassPass(state, grid, eye, dimension);
-  present(state, debugView);
-}
-
-void WebRenderer::planFrame(RenderState& state, const LightGrid& grid, const float eye[3]) {
-  state.frustum.extractFrom(projection, modelView);
-  FramePlan::build(grid, state.frustum, eye, state.opaqueBlocks, state.emitterCells,
-                   state.glassCells);
-  FramePlan::joinFaces(state.opaqueBlocks, state.opaqueRuns);
-}
-
-void WebRenderer::drawOpaquePass(RenderState& state, const float eye[3],
-                                 const float dimension[3]) {
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets[0], 0);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, targets[1], 0);
-  // Only the back target is drawn, as on the desktop.
-  GLenum buffers[2] = {GL_NONE, GL_NONE};
-  buffers[state.backTarget] = GL_COLOR_ATTACHMENT0 + state.backTarget;
-  glDrawBuffers(2, buffers);
-  glViewport(0, 0, width, height);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-
-  vertices.clear();
-  float corners[4][3];
-  float texCoords[4][2];
-  for (const FaceRun& run : state.opaqueRuns) {
-    FramePlan::runQuad(run, corners, texCoords);
-    const int* n = kBlockFaces[run.face].normal;
-    for (int v = 0; v < 4; ++v)
-      vertices.insert(vertices.end(),
-                      {corners[v][0], corners[v][1], corners[v][2], static_cast<float>(n[0]),
-                       static_cast<float>(n[1]), static_cast<float>(n[2]), texCoords[v][0],
-                       texCoords[v][1]});
-  }
-  if (vertices.empty()) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    return;
-  }
+void WebRenderer::drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) {
+  if (quads.empty()) return;
+  bindTargets(begunTarget);
   glUseProgram(blockProgram);
-  setMatrices(blockProgram);
-  glUniform3fv(glGetUniformLocation(blockProgram, "dimension"), 1, dimension);
-  glUniform3fv(glGetUniformLocation(blockProgram, "eye_pos"), 1, eye);
+  setPassUniforms(blockProgram, pass);
   glActiveTexture(GL_TEXTURE0 + kVolumeUnit);
   glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
   glActiveTexture(GL_TEXTURE0 + kTileUnit);
   glBindTexture(GL_TEXTURE_2D, tileTex);
   glActiveTexture(GL_TEXTURE0);
-
-  const size_t quads = sendBlockVertices();
-  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
+  sendBlockQuads(quads);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads.size() / 4 * 6), GL_UNSIGNED_INT,
+                 nullptr);
   for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
   glUseProgram(0);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void WebRenderer::drawEmitterPass(RenderState& state, const LightGrid& grid,
-                                  const float eye[3]) {
-  FramePlan::emitterVertices(state.emitterCells, grid, eye, state.emitterVertices);
-  const std::vector<EmitterVertex>& corners = state.emitterVertices;
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  if (!corners.empty()) {
-    float mvp[16];
-    multiply(projection, modelView, mvp);
-    glUseProgram(emitterProgram);
-    glUniformMatrix4fv(glGetUniformLocation(emitterProgram, "modelViewProjection"), 1, GL_FALSE,
-                       mvp);
-    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(corners.size() * sizeof corners[0]),
-                 corners.data(), GL_STREAM_DRAW);
-    for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
-    const GLsizei stride = sizeof(EmitterVertex);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<const void*>(offsetof(EmitterVertex, position)));
-    glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<const void*>(offsetof(EmitterVertex, colour)));
-    glVertexAttribPointer(2, 1, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<const void*>(offsetof(EmitterVertex, fog)));
-    const size_t quads = corners.size() / 4;
-    bindQuadIndices(quads);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
-    for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
-    glUseProgram(0);
-  }
-  // The glass pass reads the front target as the image behind the panes.
-  if (!state.glassCells.empty()) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-    glReadBuffer(GL_COLOR_ATTACHMENT0 + state.backTarget);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copyFramebuffer);
-    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                           targets[state.frontTarget], 0);
-    const GLenum attachment = GL_COLOR_ATTACHMENT0;
-    glDrawBuffers(1, &attachment);
-    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-  }
+void WebRenderer::drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
+                               float fogEnd) {
+  if (quads.empty()) return;
+  bindTargets(begunTarget);
+  glUseProgram(emitterProgram);
+  glUniformMatrix4fv(glGetUniformLocation(emitterProgram, "modelViewProjection"), 1, GL_FALSE,
+                     modelViewProjection);
+  glUniform2f(glGetUniformLocation(emitterProgram, "fogStartEnd"), fogStart, fogEnd);
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(EmitterVertex)),
+               quads.data(), GL_STREAM_DRAW);
+  for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+  const GLsizei stride = sizeof(EmitterVertex);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(offsetof(EmitterVertex, position)));
+  glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(offsetof(EmitterVertex, colour)));
+  glVertexAttribPointer(2, 1, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(offsetof(EmitterVertex, fog)));
+  bindQuadIndices(quads.size() / 4);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads.size() / 4 * 6), GL_UNSIGNED_INT,
+                 nullptr);
+  for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
+  glUseProgram(0);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void WebRenderer::drawGlassPass(RenderState& state, const LightGrid& grid, const float eye[3],
-                                const float dimension[3]) {
-  // Each glass cube as drawBlockFaces draws it: half edge 0.45, 0.5 on the sides it reaches.
-  const unsigned sideBit[3][2] = {{4u, 8u}, {32u, 16u}, {2u, 1u}};
-  vertices.clear();
-  glassFirst.clear();
-  glassCount.clear();
-  for (const GlassCell& glass : state.glassCells) {
-    const float centre[3] = {static_cast<float>(glass.x), static_cast<float>(glass.y),
-                             static_cast<float>(glass.z)};
-    float extent[3][2];
-    for (int axis = 0; axis < 3; ++axis)
-      for (int plus = 0; plus < 2; ++plus)
-        extent[axis][plus] = (glass.reach & sideBit[axis][plus]) != 0 ? FramePlan::kBlockHalfSize
-                                                                      : FramePlan::kGlassHalfSize;
-    glassFirst.push_back(static_cast<unsigned>(vertices.size() / (4 * kBlockStride)));
-    unsigned count = 0;
-    for (const BlockFace& face : kBlockFaces) {
-      if ((glass.faces & face.bit) == 0) continue;
-      ++count;
-      for (int v = 0; v < 4; ++v) {
-        float corner[3];
-        for (int axis = 0; axis < 3; ++axis)
-          corner[axis] = centre[axis] + (face.corners[v][axis] > 0 ? extent[axis][1]
-                                                                   : -extent[axis][0]);
-        vertices.insert(vertices.end(),
-                        {corner[0], corner[1], corner[2], static_cast<float>(face.normal[0]),
-                         static_cast<float>(face.normal[1]), static_cast<float>(face.normal[2]),
-                         face.texCoords[v][0], face.texCoords[v][1]});
-      }
-    }
-    glassCount.push_back(count);
-  }
-
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  // The front target is sampled: it must not stay attached to the framebuffer drawn into.
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + state.frontTarget, GL_TEXTURE_2D,
-                         0, 0);
-  GLenum buffers[2] = {GL_NONE, GL_NONE};
-  buffers[state.backTarget] = GL_COLOR_ATTACHMENT0 + state.backTarget;
-  glDrawBuffers(2, buffers);
-  if (!vertices.empty()) {
-    glUseProgram(glassProgram);
-    setMatrices(glassProgram);
-    glUniform3fv(glGetUniformLocation(glassProgram, "dimension"), 1, dimension);
-    glUniform3fv(glGetUniformLocation(glassProgram, "eye_pos"), 1, eye);
-    glUniform2f(glGetUniformLocation(glassProgram, "target_texel"),
-                1.0f / static_cast<float>(width), 1.0f / static_cast<float>(height));
-    const GLint opacity = glGetUniformLocation(glassProgram, "opacity");
-    glActiveTexture(GL_TEXTURE0 + kVolumeUnit);
-    glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
-    glActiveTexture(GL_TEXTURE0 + kTileUnit);
-    glBindTexture(GL_TEXTURE_2D, glassTileTex);
-    glActiveTexture(GL_TEXTURE0 + kBackgroundUnit);
-    glBindTexture(GL_TEXTURE_2D, targets[state.frontTarget]);
-    glActiveTexture(GL_TEXTURE0);
-
-    sendBlockVertices();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    for (size_t i = 0; i < state.glassCells.size(); ++i) {
-      const GlassCell& glass = state.glassCells[i];
-      const float cellOpacity = grid.getCell(glass.x, glass.y, glass.z).opacity;
-      glUniform1f(opacity, cellOpacity);
-      // The program bends the pane's normal away from the cell's centre.
-      glVertexAttrib4f(ProgramSource::kTexCoord1Attribute, static_cast<float>(glass.x),
-                       static_cast<float>(glass.y), static_cast<float>(glass.z), 1.0f);
-      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(glassCount[i] * 6), GL_UNSIGNED_INT,
-                     reinterpret_cast<const void*>(static_cast<size_t>(glassFirst[i]) * 6 *
-                                                   sizeof(unsigned)));
-    }
-    glDisable(GL_BLEND);
-    for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
-    glUseProgram(0);
-  }
+void WebRenderer::copyTarget(int from, int to) {
+  bindTargets(begunTarget);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+  glReadBuffer(GL_COLOR_ATTACHMENT0 + from);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copyFramebuffer);
+  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets[to], 0);
+  const GLenum attachment = GL_COLOR_ATTACHMENT0;
+  glDrawBuffers(1, &attachment);
+  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  std::swap(state.frontTarget, state.backTarget);
 }
 
-void WebRenderer::present(const RenderState& state, int debugView) {
-  // The debug view shows the image the glass was blended over; with no glass in view that is
-  // the frame itself, and the back target was not refreshed.
-  const int shown =
-      debugView == 0 || state.glassCells.empty() ? state.frontTarget : state.backTarget;
+void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
+                            const std::vector<GlassCube>& cubes, const PassParameters& pass,
+                            int background) {
+  if (quads.empty()) return;
+  bindTargets(begunTarget);
+  // The background is sampled: it must not stay attached to the framebuffer drawn into.
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + background, GL_TEXTURE_2D, 0, 0);
+  glUseProgram(glassProgram);
+  setPassUniforms(glassProgram, pass);
+  glUniform2f(glGetUniformLocation(glassProgram, "target_texel"), 1.0f / static_cast<float>(width),
+              1.0f / static_cast<float>(height));
+  const GLint opacity = glGetUniformLocation(glassProgram, "opacity");
+  glActiveTexture(GL_TEXTURE0 + kVolumeUnit);
+  glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
+  glActiveTexture(GL_TEXTURE0 + kTileUnit);
+  glBindTexture(GL_TEXTURE_2D, glassTileTex);
+  glActiveTexture(GL_TEXTURE0 + kBackgroundUnit);
+  glBindTexture(GL_TEXTURE_2D, targets[background]);
+  glActiveTexture(GL_TEXTURE0);
+  sendBlockQuads(quads);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  for (const GlassCube& cube : cubes) {
+    glUniform1f(opacity, cube.opacity);
+    // The program bends the pane's normal away from the cube's centre.
+    glVertexAttrib4f(ProgramSource::kTexCoord1Attribute, cube.centre[0], cube.centre[1],
+                     cube.centre[2], 1.0f);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(cube.quadCount * 6), GL_UNSIGNED_INT,
+                   reinterpret_cast<const void*>(static_cast<size_t>(cube.firstQuad) * 6 *
+                                                 sizeof(unsigned)));
+  }
+  glDisable(GL_BLEND);
+  for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
+  glActiveTexture(GL_TEXTURE0 + kBackgroundUnit);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glUseProgram(0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void WebRenderer::present(int target) {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, width, height);
   glDisable(GL_DEPTH_TEST);
   glUseProgram(presentProgram);
-  glBindTexture(GL_TEXTURE_2D, targets[shown]);
+  glBindTexture(GL_TEXTURE_2D, targets[target]);
   // Texel for pixel: nearest; the glass pass reads the target with linear filtering.
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -593,42 +637,226 @@ void WebRenderer::present(const RenderState& state, int debugView) {
   glEnable(GL_DEPTH_TEST);
 }
 
-void WebRenderer::drawOutline(const CellPick& pick, const ViewCamera& camera) {
-  if (!pick.hit) return;
-  // As the desktop's edit view: the faces turned to the eye, a little outside the cube; a floor
-  // or ceiling cell only the face the ray met. Light grey, over the frame.
-  const float h = 0.51f, grey = 230.0f / 255.0f;
-  const float centre[3] = {static_cast<float>(pick.cell[0]), static_cast<float>(pick.cell[1]),
-                           static_cast<float>(pick.cell[2])};
-  const bool faceOnly = pick.normal[1] != 0;
-  const Vec3 eye = camera.position();
-  const float eyeAt[3] = {eye.x, eye.y, eye.z};
-  vertices.clear();
-  for (const BlockFace& face : kBlockFaces) {
-    if (faceOnly && face.normal[1] != pick.normal[1]) continue;
-    float facing = 0.0f;
-    for (int axis = 0; axis < 3; ++axis)
-      facing += (eyeAt[axis] - (centre[axis] + h * face.normal[axis])) * face.normal[axis];
-    if (facing <= 0.0f) continue;
-    for (int v = 0; v < 4; ++v)
-      for (const int corner : {v, (v + 1) % 4})
-        for (int axis = 0; axis < 3; ++axis)
-          vertices.push_back(centre[axis] + h * static_cast<float>(face.corners[corner][axis]));
+void WebRenderer::drawOverlay(const OverlayImage& image) {
+  if (image.rgb == nullptr || image.width <= 0 || image.height <= 0) return;
+  ++done.overlayFrames;
+  if (overlayTex == 0) {
+    glGenTextures(1, &overlayTex);
+    glBindTexture(GL_TEXTURE_2D, overlayTex);
+    // Each column a sharp square, however large.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   }
-  if (vertices.empty()) return;
-  float mvp[16];
-  multiply(projection, modelView, mvp);
+  glBindTexture(GL_TEXTURE_2D, overlayTex);
+  if (image.version != overlayVersion || image.width != overlaySize[0] ||
+      image.height != overlaySize[1]) {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, image.width, image.height, 0, GL_RGB,
+                 GL_UNSIGNED_BYTE, image.rgb);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    overlayVersion = image.version;
+    overlaySize[0] = image.width;
+    overlaySize[1] = image.height;
+    ++done.overlayUploads;
+  }
+  // Texture row 0 (the map's first row) along the top edge.
+  const float corners[4][4] = {{image.left, image.bottom, 0.0f, 1.0f},
+                               {image.right, image.bottom, 1.0f, 1.0f},
+                               {image.right, image.top, 1.0f, 0.0f},
+                               {image.left, image.top, 0.0f, 0.0f}};
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, width, height);
+  glDisable(GL_DEPTH_TEST);
+  glUseProgram(overlayProgram);
+  glUniform2f(glGetUniformLocation(overlayProgram, "windowSize"), static_cast<float>(width),
+              static_cast<float>(height));
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STREAM_DRAW);
+  glEnableVertexAttribArray(0);
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof corners[0], nullptr);
+  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof corners[0],
+                        reinterpret_cast<const void*>(2 * sizeof(float)));
+  glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+  glDisableVertexAttribArray(1);
+  glDisableVertexAttribArray(0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgram(0);
+  glEnable(GL_DEPTH_TEST);
+}
+
+void WebRenderer::drawWorldLines(const std::vector<float>& linePoints, const unsigned char rgb[3],
+                                 float) {
+  if (linePoints.empty()) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, width, height);
   glDisable(GL_DEPTH_TEST);
   glUseProgram(lineProgram);
-  glUniformMatrix4fv(glGetUniformLocation(lineProgram, "modelViewProjection"), 1, GL_FALSE, mvp);
-  glUniform3f(glGetUniformLocation(lineProgram, "colour"), grey, grey, grey);
+  glUniformMatrix4fv(glGetUniformLocation(lineProgram, "modelViewProjection"), 1, GL_FALSE,
+                     modelViewProjection);
+  glUniform3f(glGetUniformLocation(lineProgram, "colour"), rgb[0] / 255.0f, rgb[1] / 255.0f,
+              rgb[2] / 255.0f);
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
-               vertices.data(), GL_STREAM_DRAW);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(linePoints.size() * sizeof(float)),
+               linePoints.data(), GL_STREAM_DRAW);
   glEnableVertexAttribArray(0);
   glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
-  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices.size() / 3));
+  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(linePoints.size() / 3));
   glDisableVertexAttribArray(0);
   glUseProgram(0);
+  glEnable(GL_DEPTH_TEST);
+}
+
+void WebRenderer::makeGlyphAtlas() {
+  // Room above the baseline for the tallest mark and below it for descenders, in the face's
+  // proportions (a descent under 2/5 of the size).
+  int rows[2][5];
+  atlasSize[0] = 0;
+  atlasSize[1] = 0;
+  for (int f = 0; f < 2; ++f) {
+    const ScreenFont& font = kScreenFonts[f];
+    GlyphRow& row = glyphRows[f];
+    row.cellWidth = font.charWidth + 2 * kGlyphPad;
+    row.baseline = font.lineHeight;
+    row.cellHeight = row.baseline + (2 * font.lineHeight + 4) / 5;
+    row.top = atlasSize[1];
+    atlasSize[0] = std::max(atlasSize[0], 95 * row.cellWidth);
+    atlasSize[1] += row.cellHeight;
+    const int values[5] = {font.charWidth, font.lineHeight, row.cellWidth, row.baseline, row.top};
+    std::copy(values, values + 5, rows[f]);
+  }
+  // The last row's first texel is white: boxes and lines sample it.
+  atlasSize[1] += 1;
+  std::vector<unsigned char> alpha(static_cast<size_t>(atlasSize[0]) * atlasSize[1], 0);
+  rasterizeGlyphs(alpha.data(), atlasSize[0], atlasSize[1], &rows[0][0], 2, kGlyphPad);
+  alpha[static_cast<size_t>(atlasSize[1] - 1) * atlasSize[0]] = 255;
+  glGenTextures(1, &glyphTex);
+  glBindTexture(GL_TEXTURE_2D, glyphTex);
+  // Texel for pixel.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, atlasSize[0], atlasSize[1], 0, GL_RED, GL_UNSIGNED_BYTE,
+               alpha.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void WebRenderer::buildScreen(const std::vector<ScreenItem>& items) {
+  screenVertices.clear();
+  const float atlasWidth = static_cast<float>(atlasSize[0]);
+  const float atlasHeight = static_cast<float>(atlasSize[1]);
+  const auto quad = [this](float x0, float y0, float x1, float y1, float u0, float v0, float u1,
+                           float v1, const unsigned char rgba[4]) {
+    const float corners[4][4] = {
+        {x0, y0, u0, v0}, {x1, y0, u1, v0}, {x1, y1, u1, v1}, {x0, y1, u0, v1}};
+    for (const auto& c : corners) {
+      ScreenVertex vertex{{c[0], c[1]}, {c[2], c[3]}, {rgba[0], rgba[1], rgba[2], rgba[3]}};
+      screenVertices.push_back(vertex);
+    }
+  };
+  // The white texel's centre.
+  const float whiteU = 0.5f / atlasWidth, whiteV = (atlasHeight - 0.5f) / atlasHeight;
+  const auto pixel = [&](int x, int y, const unsigned char rgba[4]) {
+    quad(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + 1),
+         static_cast<float>(y + 1), whiteU, whiteV, whiteU, whiteV, rgba);
+  };
+  for (const ScreenItem& item : items) {
+    switch (item.kind) {
+      case ScreenItem::Kind::Box:
+        quad(static_cast<float>(std::min(item.x0, item.x1)),
+             static_cast<float>(std::min(item.y0, item.y1)),
+             static_cast<float>(std::max(item.x0, item.x1)),
+             static_cast<float>(std::max(item.y0, item.y1)), whiteU, whiteV, whiteU, whiteV,
+             item.rgba);
+        break;
+      case ScreenItem::Kind::Line: {
+        // For each pixel centre between the ends along the longer extent, the pixel across
+        // whose centre is nearest the line, the lower or left one on a tie: the pixels the
+        // desktop's GL lights for a line between integer window coordinates.
+        const int dx = item.x1 - item.x0, dy = item.y1 - item.y0;
+        const bool steep = std::abs(dy) > std::abs(dx);
+        const int from = steep ? std::min(item.y0, item.y1) : std::min(item.x0, item.x1);
+        const int to = steep ? std::max(item.y0, item.y1) : std::max(item.x0, item.x1);
+        for (int p = from; p < to; ++p) {
+          const double along = p + 0.5;
+          const double across = steep ? item.x0 + dx * (along - item.y0) / dy
+                                      : item.y0 + dy * (along - item.x0) / dx;
+          const int q = static_cast<int>(std::ceil(across)) - 1;
+          if (steep)
+            pixel(q, p, item.rgba);
+          else
+            pixel(p, q, item.rgba);
+        }
+        break;
+      }
+      case ScreenItem::Kind::Text: {
+        const ScreenFont& font = kScreenFonts[static_cast<int>(item.font)];
+        const GlyphRow& row = glyphRows[static_cast<int>(item.font)];
+        const float bottom = static_cast<float>(item.y0 - (row.cellHeight - row.baseline));
+        const float top = static_cast<float>(item.y0 + row.baseline);
+        const float v0 = static_cast<float>(row.top + row.cellHeight) / atlasHeight;
+        const float v1 = static_cast<float>(row.top) / atlasHeight;
+        for (size_t i = 0; i < item.text.size(); ++i) {
+          const unsigned char c = static_cast<unsigned char>(item.text[i]);
+          if (c == ' ') continue;
+          // Each byte takes one cell, as the layout counts them; what the atlas lacks shows '?'.
+          const int cell = (c > ' ' && c < 127 ? c : '?') - ' ';
+          const float left =
+              static_cast<float>(item.x0 + static_cast<int>(i) * font.charWidth - kGlyphPad);
+          const float u0 = static_cast<float>(cell * row.cellWidth) / atlasWidth;
+          const float u1 = static_cast<float>((cell + 1) * row.cellWidth) / atlasWidth;
+          quad(left, bottom, left + static_cast<float>(row.cellWidth), top, u0, v0, u1, v1,
+               item.rgba);
+        }
+        break;
+      }
+    }
+  }
+}
+
+void WebRenderer::drawScreen(const std::vector<ScreenItem>& items) {
+  if (!screenBuilt || !sameItems(items, shownItems)) {
+    shownItems = items;
+    shownJson = itemsJson(items);
+    buildScreen(items);
+    glBindBuffer(GL_ARRAY_BUFFER, screenBuffer);
+    glBufferData(GL_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(screenVertices.size() * sizeof(ScreenVertex)),
+                 screenVertices.data(), GL_STATIC_DRAW);
+    screenBuilt = true;
+    ++done.screenBuilds;
+  }
+  if (screenVertices.empty()) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, width, height);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glUseProgram(screenProgram);
+  glUniform2f(glGetUniformLocation(screenProgram, "windowSize"), static_cast<float>(width),
+              static_cast<float>(height));
+  glBindTexture(GL_TEXTURE_2D, glyphTex);
+  glBindBuffer(GL_ARRAY_BUFFER, screenBuffer);
+  for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+  const GLsizei stride = sizeof(ScreenVertex);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(offsetof(ScreenVertex, position)));
+  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<const void*>(offsetof(ScreenVertex, texCoord)));
+  glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                        reinterpret_cast<const void*>(offsetof(ScreenVertex, rgba)));
+  // One draw, the quads in the items' order: later items blend over earlier ones.
+  const size_t quads = screenVertices.size() / 4;
+  bindQuadIndices(quads);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
+  for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgram(0);
+  glDisable(GL_BLEND);
   glEnable(GL_DEPTH_TEST);
 }

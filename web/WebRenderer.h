@@ -1,71 +1,111 @@
-// The browser backend's GPU side on WebGL 2: light volume, tiles, the two colour targets with one
-// depth buffer, programs from the desktop's files, and the frame: the render state's frame plan
-// replayed through the desktop's passes in their order. Pixels; world units for geometry.
+// The page's RenderBackend on WebGL 2: the light volume, the tile textures, the two colour
+// targets on one depth buffer, programs from the desktop's files, and what lies over the frame
+// (the overlay as a texture, lines, and the screen items as quads, text from a glyph atlas).
+// Window pixels with the origin at the lower-left corner; world units for geometry.
 #pragma once
 
 #include <string>
 #include <vector>
 
-struct CellPick;
-class LightGrid;
-class ViewCamera;
-struct RenderState;
+#include "render/RenderBackend.h"
 
-class WebRenderer {
+class WebRenderer : public RenderBackend {
  public:
-  // The one renderer of the page, made on first use.
-  static WebRenderer& instance();
+  // What the backend has done, for the page's checks.
+  struct Counts {
+    long frames = 0;
+    // Frames that drew the visibility overlay, and the overlay's texture uploads.
+    long overlayFrames = 0, overlayUploads = 0;
+    // Times the screen items' quads were made afresh.
+    long screenBuilds = 0;
+  };
 
-  // Compiles the programs and loads the tile textures (once; later calls return true at once).
-  // False with `error` naming the file and the cause when something cannot be made.
+  // Compiles the programs, loads the tile textures and draws the glyph atlas on the current
+  // WebGL 2 context (once). False with `error` naming the file and the cause when something
+  // cannot be made.
   bool init(std::string& error);
-  // A black light volume of one texel per cell, replacing the previous one.
-  void createLightVolume(int sizeX, int sizeY, int sizeZ);
-  // The grid's light compressed to c / (c + 1) into the volume: from a CPU array in one
-  // transfer, or slice by slice as points drawn into each layer.
-  void uploadLight(LightGrid& grid, bool cpuPath);
-  // Gives the colour targets and their depth buffer the canvas's size.
-  void resize(int width, int height);
-  // Plans the frame into the render state from the camera, draws the passes and shows the
-  // finished target (or the frame without glass when `debugView` is 1). Each pass binds the
-  // framebuffer, program, buffers and textures it uses; between passes the depth test is on
-  // (GL_LESS), blending off, no vertex attribute array enabled and the canvas's framebuffer
-  // bound.
-  void drawFrame(RenderState& state, const LightGrid& grid, const ViewCamera& camera,
-                 int debugView);
 
-  // The picked cell's faces turned to the eye as lines over the shown frame (after drawFrame).
-  void drawOutline(const CellPick& pick, const ViewCamera& camera);
+  // Each call binds what it uses; between calls the depth test is on (GL_LESS), blending off,
+  // no vertex attribute array enabled.
+  void createLightVolume(int sizeX, int sizeY, int sizeZ) override;
+  void uploadLight(const LightGrid& grid, bool cpuPath) override;
+  // The canvas takes the size too.
+  void resize(int width, int height) override;
+  void beginFrame(const FrameInputs& inputs) override;
+  void beginTarget(int target) override;
+  void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) override;
+  void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
+                    float fogEnd) override;
+  void copyTarget(int from, int to) override;
+  void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& cubes,
+                 const PassParameters& pass, int background) override;
+  void present(int target) override;
+  void drawOverlay(const OverlayImage& image) override;
+  // WebGL draws lines one pixel wide whatever width is asked for.
+  void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
+                      float lineWidth) override;
+  // The items' quads are made again only when the items differ from the last ones drawn.
+  void drawScreen(const std::vector<ScreenItem>& items) override;
 
-  int width = 0, height = 0;
+  // The items last drawn as a JSON list: per item "k" (0 box, 1 line, 2 text), "x0" "y0" "x1"
+  // "y1", "c" (RGBA), and for text "t", "w" (the font's character width) and "h" (its line
+  // height).
+  const std::string& screenJson() const { return shownJson; }
+  const Counts& counts() const { return done; }
 
  private:
-  void planFrame(RenderState& state, const LightGrid& grid, const float eye[3]);
-  void drawOpaquePass(RenderState& state, const float eye[3], const float dimension[3]);
-  void drawEmitterPass(RenderState& state, const LightGrid& grid, const float eye[3]);
-  void drawGlassPass(RenderState& state, const LightGrid& grid, const float eye[3],
-                     const float dimension[3]);
-  void present(const RenderState& state, int debugView);
+  // Sends `quads` (four corners each) to the vertex buffer with attributes 0 to 2 enabled for
+  // them, and binds the quad indices.
+  void sendBlockQuads(const std::vector<BlockVertex>& quads);
   // Binds the quad indices for `quads` quads of four vertices each, growing them as needed.
   void bindQuadIndices(size_t quads);
-  // Sends `vertices` (block layout: position, normal, texture coordinate) to the vertex buffer,
-  // enables attributes 0 to 2 for them and binds the quad indices; returns the quad count.
-  size_t sendBlockVertices();
-  // Sets the matrices of a program translated from a desktop file.
-  void setMatrices(unsigned program);
+  // Sets the matrices of a program translated from a desktop file, and its eye, grid extents
+  // and fog range.
+  void setPassUniforms(unsigned program, const PassParameters& pass);
+  // The framebuffer with both targets attached, `drawn` the one drawn into.
+  void bindTargets(int drawn);
+  // The glyph atlas: each font's printable ASCII characters in a row of cells, and one white
+  // texel that boxes and lines sample.
+  void makeGlyphAtlas();
+  // The screen items as quads of ScreenVertex into `screenVertices`.
+  void buildScreen(const std::vector<ScreenItem>& items);
+
+  // Where a font's characters lie in the atlas: cell c (from ' ') at x = c * cellWidth, rows
+  // from `top`; the glyph's baseline `baseline` rows below the cell's top, its pen position
+  // kGlyphPad columns in from the cell's left.
+  struct GlyphRow {
+    int cellWidth = 0, cellHeight = 0, baseline = 0, top = 0;
+  };
+  static constexpr int kGlyphPad = 1;
+  // A corner of a screen quad: window pixels, atlas coordinates, colour.
+  struct ScreenVertex {
+    float position[2];
+    float texCoord[2];
+    unsigned char rgba[4];
+  };
 
   bool ready = false;
   unsigned blockProgram = 0, glassProgram = 0, emitterProgram = 0, presentProgram = 0,
-           sliceProgram = 0, lineProgram = 0;
-  unsigned tileTex = 0, glassTileTex = 0, lightVolumeTex = 0;
-  int volumeSize[3] = {0, 0, 0};
+           sliceProgram = 0, lineProgram = 0, overlayProgram = 0, screenProgram = 0;
+  unsigned tileTex = 0, glassTileTex = 0, lightVolumeTex = 0, overlayTex = 0, glyphTex = 0;
+  GlyphRow glyphRows[2];
+  int atlasSize[2] = {0, 0};
   unsigned targets[2] = {0, 0};
   unsigned depthBuffer = 0, framebuffer = 0, copyFramebuffer = 0, volumeFramebuffer = 0;
-  unsigned vertexArray = 0, vertexBuffer = 0, indexBuffer = 0;
+  unsigned vertexArray = 0, vertexBuffer = 0, indexBuffer = 0, screenBuffer = 0;
   size_t indexQuads = 0;
-  float projection[16] = {};
+  int width = 0, height = 0;
+  int begunTarget = 0;
+  long overlayVersion = -1;
+  int overlaySize[2] = {0, 0};
   float modelView[16] = {};
-  std::vector<float> vertices;
-  // Where each glass cell's quads start in the glass pass's vertex data, and how many it has.
-  std::vector<unsigned> glassFirst, glassCount;
+  float projection[16] = {};
+  float modelViewProjection[16] = {};
+  std::vector<float> points;
+  std::vector<ScreenItem> shownItems;
+  std::string shownJson = "[]";
+  // The quads of shownItems, in screenBuffer too.
+  std::vector<ScreenVertex> screenVertices;
+  bool screenBuilt = false;
+  Counts done;
 };

@@ -1,6 +1,6 @@
-// The page's entry point: a WebGL 2 context on the canvas, the shipped room, the keys and mouse
-// of the desktop, and the frame loop on the browser's animation frames. The page (index.html)
-// shows the status line, the visibility overlay and map messages that this file hands it.
+// The page's entry point: a WebGL 2 context on the canvas, the Scene and its backend made here and
+// kept for the page's life, the shipped room, the keys and mouse of the desktop (less those the
+// browser keeps), maps dropped on the page, and the frame loop on the browser's animation frames.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -9,125 +9,55 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "app/Controls.h"
-#include "app/EditView.h"
-#include "app/FrameStats.h"
-#include "app/FrameTimer.h"
 #include "app/Input.h"
 #include "app/Scene.h"
-#include "render/OverlayLayout.h"
 #include "web/WebRenderer.h"
-#include "world/ColorMap.h"
-#include "world/LightGrid.h"
-#include "world/MapImage.h"
-#include "world/RoomColumn.h"
 #include "world/WorldBuilder.h"
 
 namespace {
 
-FrameStats frameStats;
-long framesDrawn = 0;
-std::string shownStatus;
-std::vector<unsigned char> overlayPixels;
-// The marks version the page's overlay shows; kOverlayHidden while it is hidden.
-constexpr long kOverlayHidden = -2;
-long shownMarksVersion = kOverlayHidden;
-int lastEditView[5] = {-1, -1, -1, -1, -1};
+// Everything the page's program holds; made in main and handed to every callback.
+struct Page {
+  Scene scene;
+  WebRenderer backend;
+  // The last answer to the checks' question, kept until the next.
+  std::string state;
+};
 
-EM_JS(void, showStatus, (const char* text), { quillmarshPage.status(UTF8ToString(text)); });
-EM_JS(void, showOverlay, (const unsigned char* rgba, int width, int height, float left,
-                         float bottom, float cell), {
-  quillmarshPage.overlay(rgba ? HEAPU8.subarray(rgba, rgba + width * height * 4) : null, width,
-                         height, left, bottom, cell);
-});
-EM_JS(void, hideOverlay, (), { quillmarshPage.overlay(null, 0, 0, 0, 0, 0); });
-EM_JS(void, showMessage, (const char* text), { quillmarshPage.message(UTF8ToString(text)); });
-EM_JS(void, showEditView, (int hint, int keyCard, int r, int g, int b), {
-  quillmarshPage.editView(hint, keyCard, r, g, b);
-});
-EM_JS(void, setKeyCard, (const char* text), { quillmarshPage.keyCard(UTF8ToString(text)); });
+// The page learns where the program's state lives once, and hands it back with each call it
+// makes (a dropped map, the checks' questions).
+EM_JS(void, attachPage, (Page * page), { quillmarshPage.attach(page); });
+// A line for the user when there is no room to show it over.
+EM_JS(void, showFatal, (const char* text), { quillmarshPage.fatal(UTF8ToString(text)); });
 EM_JS(int, windowWidth, (), { return window.innerWidth; });
 EM_JS(int, windowHeight, (), { return window.innerHeight; });
 
-// The canvas follows the window; the colour targets follow the canvas.
-void followWindowSize() {
+void fatal(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+  showFatal(line.c_str());
+}
+
+// The canvas follows the window.
+void followWindowSize(Scene& scene) {
   const int width = windowWidth() > 0 ? windowWidth() : 1;
   const int height = windowHeight() > 0 ? windowHeight() : 1;
-  if (width == WebRenderer::instance().width && height == WebRenderer::instance().height) return;
-  emscripten_set_canvas_element_size("#canvas", width, height);
-  scene.resizeTargets(width, height);
+  if (width != scene.width || height != scene.height) scene.resize(width, height);
 }
 
-void drawOverlayAndStatus() {
-  const ColorMap& map = *scene.occlusionMap;
-  if (overlayVisible && map.allocated && map.width > 0 && map.height > 0) {
-    // Placed as the desktop places it; row z = 0 at the top (the page's rows run down).
-    const OverlayLayout layout(WebRenderer::instance().width, WebRenderer::instance().height,
-                               map.width, map.height);
-    const unsigned char* fresh = nullptr;
-    if (map.marksVersion != shownMarksVersion) {
-      overlayPixels.resize(static_cast<size_t>(map.width) * map.height * 4);
-      for (long i = 0; i < static_cast<long>(map.width) * map.height; ++i) {
-        const ColorMap::Pixel& p = map.marks[i];
-        overlayPixels[4 * i] = static_cast<unsigned char>(p.r);
-        overlayPixels[4 * i + 1] = static_cast<unsigned char>(p.g);
-        overlayPixels[4 * i + 2] = static_cast<unsigned char>(p.b);
-        overlayPixels[4 * i + 3] = 255;
-      }
-      shownMarksVersion = map.marksVersion;
-      fresh = overlayPixels.data();
-    }
-    showOverlay(fresh, map.width, map.height, layout.left, layout.bottom, layout.cell);
-  } else if (shownMarksVersion != kOverlayHidden) {
-    shownMarksVersion = kOverlayHidden;
-    hideOverlay();
-  }
-  // The crosshair with the selected kind, the first-minute hint and the key card (F1), as the
-  // desktop's edit view shows them; the picked cell's outline is drawn with the frame.
-  const mapcolour::Rgb kind = columnColour(scene.selectedKind);
-  const bool hint = !anyKeyPressed && scene.grid->strength == 0.0f;
-  const int shownEdit[5] = {hint, keyCardVisible, kind.r, kind.g, kind.b};
-  if (std::memcmp(shownEdit, lastEditView, sizeof shownEdit) != 0) {
-    std::memcpy(lastEditView, shownEdit, sizeof shownEdit);
-    showEditView(hint, keyCardVisible, kind.r, kind.g, kind.b);
-  }
-  std::string text;
-  if (statusVisible) {
-    const int eyeCell[3] = {static_cast<int>(std::lround(scene.camera.eye.x)),
-                            static_cast<int>(std::lround(scene.camera.eye.y)),
-                            static_cast<int>(std::lround(scene.camera.eye.z))};
-    const RenderState& state = scene.render;
-    const long cells = static_cast<long>(state.opaqueBlocks.size() + state.emitterCells.size() +
-                                         state.glassCells.size());
-    text = statusText(frameStats, scene.grid->strength, state.cpuLightUpload, cells, eyeCell);
-  }
-  if (text != shownStatus) {
-    shownStatus = text;
-    showStatus(text.c_str());
-  }
-}
-
-// One frame, as the desktop's display callback: measure, update, draw, show.
-void frame() {
-  FrameTimer::instance().update();
-  followWindowSize();
-  const long stepsBefore = scene.simulationSteps;
-  scene.update();
-  frameStats.addFrame(FrameTimer::instance().elapsed, scene.simulationSteps != stepsBefore,
-                      scene.stepAccumulator / Scene::kStepInterval);
-  WebRenderer::instance().drawFrame(scene.render, *scene.grid, scene.camera, debugView);
-  WebRenderer::instance().drawOutline(scene.pick, scene.camera);
-  drawOverlayAndStatus();
-  ++framesDrawn;
+// One frame, as the desktop's display callback: measure, update, draw; the browser shows it.
+void frame(void* context) {
+  Page& page = *static_cast<Page*>(context);
+  followWindowSize(page.scene);
+  page.scene.advanceFrame();
+  page.scene.drawFrame();
 }
 
 // A key as the desktop's keyboard callbacks see it: one character, with Control a control code
 // on the press (the toolkit's way) and the letter on the release; 0 for keys they ignore.
-// Escape is left to the browser (it leaves full screen); the page has no window to close.
+// Escape and F11 (full screen) stay the browser's, and 'p': a screenshot is the browser's too.
 unsigned char keyChar(const EmscriptenKeyboardEvent* e, bool press) {
-  if (std::strlen(e->key) != 1) return 0;
+  if (std::strlen(e->key) != 1 || e->key[0] == 'p' || e->key[0] == 'P') return 0;
   const char c = e->key[0];
   if (e->ctrlKey && press) {
     const char lower = static_cast<char>(c | 0x20);
@@ -136,35 +66,49 @@ unsigned char keyChar(const EmscriptenKeyboardEvent* e, bool press) {
   return static_cast<unsigned char>(c);
 }
 
-EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
+EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void* context) {
+  Scene& scene = static_cast<Page*>(context)->scene;
   const bool press = type == EMSCRIPTEN_EVENT_KEYDOWN;
   if (std::strcmp(e->key, "F1") == 0) {
-    anyKeyPressed = true;
-    if (press) keyCardVisible = !keyCardVisible;
+    if (press && !e->repeat) input::keyCard(scene);
     return EM_TRUE;
   }
   const unsigned char key = keyChar(e, press);
   if (key == 0 || e->metaKey || e->altKey) return EM_FALSE;
   // Of the browser's Control keys the page takes only its own: Z (undo) and S (save the room).
   if (e->ctrlKey && std::strchr("zZsS", e->key[0]) == nullptr) return EM_FALSE;
-  if (press) {
-    onKeyDown(key, 0, 0);
-  } else {
-    // A screenshot is the browser's business; the page's 'p' does nothing.
-    if (key != 'p') onKeyUp(key, 0, 0);
-  }
+  if (press)
+    input::keyDown(scene, key);
+  else
+    input::keyUp(scene, key);
   return EM_TRUE;
 }
 
-EM_BOOL onMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
+EM_BOOL onMouseEvent(int type, const EmscriptenMouseEvent* e, void* context) {
+  Scene& scene = static_cast<Page*>(context)->scene;
   // The canvas fills the page from its top-left corner: page and canvas pixels coincide.
   const int x = static_cast<int>(e->clientX), y = static_cast<int>(e->clientY);
-  if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) onMouse(e->button, 0, x, y);
-  if (type == EMSCRIPTEN_EVENT_MOUSEUP) onMouse(e->button, 1, x, y);
+  if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) input::mouse(scene, e->button, true, x, y);
+  if (type == EMSCRIPTEN_EVENT_MOUSEUP) input::mouse(scene, e->button, false, x, y);
   // The desktop turns the view only while a button is held.
-  if (type == EMSCRIPTEN_EVENT_MOUSEMOVE && e->buttons != 0) onMotion(x, y);
+  if (type == EMSCRIPTEN_EVENT_MOUSEMOVE && e->buttons != 0) input::motion(scene, x, y);
   // The right button edits; the browser's menu would take its release.
   return EM_TRUE;
+}
+
+std::string jsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
 }
 
 }  // namespace
@@ -172,29 +116,43 @@ EM_BOOL onMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
 extern "C" {
 
 // A map picture dropped onto the page: refused with the desktop's line (on the page and its
-// standard error), or the world built from it. Returns 1 when the room was built.
-EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(const char* name, const unsigned char* bytes,
-                                            int size) {
-  MapImage map;
+// standard error) and the room in use kept, or its room built. Returns 1 when it was built.
+EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(Page* page, const char* name,
+                                            const unsigned char* bytes, int size) {
+  Scene& scene = page->scene;
   std::string error;
-  if (size < 0 || !map.decode(bytes, static_cast<size_t>(size), error)) {
-    const std::string line = "quillmarsh: cannot use map \"" + std::string(name) + "\": " + error;
-    std::fprintf(stderr, "%s\n", line.c_str());
-    showMessage(line.c_str());
+  if (!scene.loadRoom(name, bytes, static_cast<size_t>(size > 0 ? size : 0), kRoomHeight, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    scene.say(error);
     return 0;
   }
-  std::printf("TESSARY ROOM filename  %s\n", name);
-  scene.enterRoom(buildRoom(map.pixels.data(), map.width, map.height, kRoomHeight, *scene.grid,
-                            *scene.occlusionMap));
-  showMessage(("room built from \"" + std::string(name) + "\"").c_str());
+  scene.say("room built from \"" + std::string(name) + "\"");
   return 1;
 }
 
-// For the page's checks: frames drawn so far, and the view's heading in degrees about y.
-EMSCRIPTEN_KEEPALIVE long quillmarsh_frames() { return framesDrawn; }
-EMSCRIPTEN_KEEPALIVE double quillmarsh_heading() {
+// For the page's checks: what the program shows and has done, as one JSON object: frames drawn,
+// the view's heading (degrees about y), the light strength, the room's size in cells, the
+// messages on screen, the backend's counts and the screen items last drawn.
+EMSCRIPTEN_KEEPALIVE const char* quillmarsh_state(Page* page) {
+  std::string& json = page->state;
+  const Scene& scene = page->scene;
   const Vec3 d = scene.camera.target - scene.camera.eye;
-  return std::atan2(d.z, d.x) * 180.0 / M_PI;
+  const WebRenderer::Counts& counts = page->backend.counts();
+  char numbers[512];
+  std::snprintf(numbers, sizeof numbers,
+                "{\"frames\":%ld,\"heading\":%.4f,\"strength\":%.4f,\"room\":[%d,%d,%d],"
+                "\"window\":[%d,%d],\"overlayFrames\":%ld,\"overlayUploads\":%ld,"
+                "\"screenBuilds\":%ld,\"keyCardPage\":%d,",
+                counts.frames, std::atan2(d.z, d.x) * 180.0 / M_PI,
+                static_cast<double>(scene.grid->strength), scene.grid->sizeX, scene.grid->sizeY,
+                scene.grid->sizeZ, scene.width, scene.height, counts.overlayFrames,
+                counts.overlayUploads, counts.screenBuilds, scene.flags.keyCardPage);
+  json = numbers;
+  json += "\"messages\":[";
+  const std::vector<std::string> messages = scene.currentMessages();
+  for (size_t i = 0; i < messages.size(); ++i) json += (i ? "," : "") + jsonString(messages[i]);
+  json += "],\"screen\":" + page->backend.screenJson() + "}";
+  return json.c_str();
 }
 
 }  // extern "C"
@@ -213,31 +171,41 @@ int main() {
   const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
       emscripten_webgl_create_context("#canvas", &attributes);
   if (context <= 0) {
-    std::fprintf(stderr, "quillmarsh: this browser offers no WebGL 2\n");
-    showMessage("quillmarsh: this browser offers no WebGL 2");
+    fatal("quillmarsh: this browser offers no WebGL 2");
     return 1;
   }
   emscripten_webgl_make_context_current(context);
   // Float colour targets, as the desktop's GL_RGBA16F ones.
   if (!emscripten_webgl_enable_extension(context, "EXT_color_buffer_float")) {
-    std::fprintf(stderr, "quillmarsh: this browser's WebGL 2 cannot draw into float targets\n");
-    showMessage("quillmarsh: this browser's WebGL 2 cannot draw into float targets "
-                "(EXT_color_buffer_float)");
+    fatal("quillmarsh: this browser's WebGL 2 cannot draw into float targets "
+          "(EXT_color_buffer_float)");
     return 1;
   }
 
-  scene.buildWorld(kShippedMapFile, kRoomHeight);
-  followWindowSize();
-  std::string card = "Keys and mouse (F1 hides this card)\n\n";
-  for (const std::string& line : controls::keyLines()) card += line + "\n";
-  setKeyCard(card.c_str());
+  // Kept alive for the page's life: the main loop below never returns to this frame.
+  Page page;
+  page.scene.keys = controls::KeySet::Page;
+  std::srand(static_cast<unsigned>(emscripten_get_now()));
+  std::string error;
+  if (!page.scene.loadRoom(kShippedMapFile, kRoomHeight, error)) {
+    fatal(error);
+    return 1;
+  }
+  if (!page.backend.init(error)) {
+    fatal("quillmarsh: " + error);
+    return 1;
+  }
+  page.scene.resize(windowWidth() > 0 ? windowWidth() : 1, windowHeight() > 0 ? windowHeight() : 1);
+  page.scene.attachBackend(&page.backend);
+  attachPage(&page);
 
-  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
-  emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
-  emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, onMouseEvent);
-  emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onMouseEvent);
-  emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE,
+  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, &page, EM_TRUE, onKey);
+  emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, &page, EM_TRUE, onKey);
+  emscripten_set_mousedown_callback("#canvas", &page, EM_TRUE, onMouseEvent);
+  emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, &page, EM_TRUE, onMouseEvent);
+  emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, &page, EM_TRUE,
                                     onMouseEvent);
-  emscripten_set_main_loop(frame, 0, EM_FALSE);
+  // simulate_infinite_loop: main's frame, and `page` with it, stays for the page's life.
+  emscripten_set_main_loop_arg(frame, &page, 0, EM_TRUE);
   return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "app/Controls.h"
 #include "app/MouseDrag.h"
+#include "app/ScreenView.h"
 #include "app/TextFit.h"
 
 TEST(Controls, StrengthStepsStopAtZeroAndAtTheCeiling) {
@@ -61,4 +62,42 @@ TEST(TextFit, WrapsBetweenFieldsThenWordsAndNeverSplitsAWord) {
   EXPECT_EQ(fitText(text, 12), (std::vector<std::string>{"12.0 fps", "3.5 ms", "50 steps/s", "strength", "1.500",
                                                          "(ceiling)", "fill white", "light"}));
   EXPECT_EQ(fitText("a  overlong", 4), (std::vector<std::string>{"a", "overlong"}));
+}
+
+TEST(Controls, ThePageListsEveryKeyButThoseTheBrowserKeepsAndItsCardShowsThem) {
+  const auto desktop = controls::keyLines(controls::KeySet::Desktop);
+  const auto page = controls::keyLines(controls::KeySet::Page);
+  ASSERT_EQ(desktop.size(), controls::keyList().size());
+  std::vector<const controls::Entry*> kept;
+  for (const controls::Entry& e : controls::keyList()) {
+    const bool browsers = e.input == "Escape" || e.input == "F11" || e.input == "p";
+    EXPECT_EQ(e.onPage, !browsers) << e.input;
+    if (e.onPage) kept.push_back(&e);
+  }
+  ASSERT_EQ(page.size(), kept.size());
+  const size_t column = page[0].size() - kept[0]->effect.size();
+  for (size_t i = 0; i < page.size(); ++i)
+    EXPECT_EQ(page[i], kept[i]->input + std::string(column - kept[i]->input.size(), ' ') +
+                           kept[i]->effect)
+        << "in order, effects in one column";
+
+  // The card follows the Scene's key set, page after page, and the page's is never longer.
+  for (const auto keys : {controls::KeySet::Desktop, controls::KeySet::Page}) {
+    ScreenState state;
+    state.width = 320, state.height = 240, state.keys = keys;
+    const int pages = ScreenView::keyCardPages(state);
+    std::string shown;
+    for (state.keyCardPage = 0; state.keyCardPage < pages; ++state.keyCardPage)
+      for (const ScreenItem& item : ScreenView::layout(state))
+        if (item.kind == ScreenItem::Kind::Text) shown += item.text + "\n";
+    const bool page = keys == controls::KeySet::Page;
+    EXPECT_EQ(shown.find("\nEscape") == std::string::npos, page);
+    EXPECT_EQ(shown.find("\nF11") == std::string::npos, page);
+    EXPECT_NE(shown.find("\nF1 "), std::string::npos);
+  }
+  ScreenState small;
+  small.width = 320, small.height = 240, small.keys = controls::KeySet::Page;
+  const int pagePages = ScreenView::keyCardPages(small);
+  small.keys = controls::KeySet::Desktop;
+  EXPECT_LE(pagePages, ScreenView::keyCardPages(small));
 }

@@ -116,9 +116,12 @@ class Browser:
         with open(path, 'wb') as f:
             f.write(base64.b64decode(data))
 
-    def key(self, key, code, key_code):
-        for kind in ('keyDown', 'keyUp'):
-            self.call('Input.dispatchKeyEvent', type=kind, key=key, code=code, text=key,
+    def key(self, key, code, key_code, text=None):
+        """A press and release of one key; `text` is what it types (the key itself unless
+        given; '' for a key that types nothing, such as F1)."""
+        typed = key if text is None else text
+        for kind in ('keyDown' if typed else 'rawKeyDown', 'keyUp'):
+            self.call('Input.dispatchKeyEvent', type=kind, key=key, code=code, text=typed,
                       windowsVirtualKeyCode=key_code)
 
     def drag(self, start, end, steps=10):

@@ -1,34 +1,58 @@
 #!/usr/bin/env python3
-"""The page in headless Chromium (SwiftShader's WebGL 2), served from build-web/ on 127.0.0.1:
-it starts without a console or WebGL error, its first frames draw the room, presses of 0 light it,
-h shows the status line, m switches the light upload to slices with the picture kept, o shows
-the overlay, the canvas follows the window's size, a drag turns the view, a dropped map that is
-not a picture gets the desktop program's one line and a good one builds its room. The start view is compared with the desktop program's (run on the
-current X display): mean absolute difference at most MAX_MEAN_DIFFERENCE, and at most
-MAX_FAR_PIXELS of the pixels more than FAR_LEVEL apart in a channel.
+"""The page in headless Chromium (SwiftShader's WebGL 2), served from build-web/ on 127.0.0.1,
+read through what it draws and through its state (quillmarshPage.state(): frames, heading,
+strength, room, messages, the backend's counts and the screen items it painted):
+- it starts without a console or WebGL error and its first frames draw the room;
+- the first-minute hint is on screen and fits the window at 1024 x 800 and at 320 x 240; the
+  screen's quads are made again only when what it shows changes;
+- its start view, once at rest, matches the desktop program's (run on the current X display):
+  mean absolute difference at most MAX_MEAN_DIFFERENCE, at most MAX_FAR_PIXELS of the pixels
+  more than FAR_LEVEL apart in a channel;
+- presses of 0 light it; h shows the status line; m switches the light upload to slices with the
+  picture kept; o draws the overlay;
+- F1 shows the key card, in pages where the window is low, each fitting the window at 1024 x 800
+  and 320 x 240, listing every key of README.md's table but those the page leaves to the
+  browser (Escape, F11, p), and hides it after the last page;
+- the canvas follows the window's size; a drag turns the view;
+- a dropped map that is not a picture, and one with no open column, get the desktop program's
+  line on screen and the room in use stays; one with no start marker builds its room and says
+  where the eye starts; a good one builds its room.
+Screenshots of each stage are left in WORK_DIR.
 
 Usage: page_check.py PAGE_DIR DESKTOP_BINARY REPOSITORY_ROOT [WORK_DIR]"""
 import base64
 import json
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cdp  # noqa: E402
 
 WIDTH, HEIGHT = 1024, 800
+SMALL = (320, 240)
 # Allowed between the desktop's and the browser's start view: different rasterisers (llvmpipe,
-# SwiftShader) and JPEG decoders (DevIL, stb_image) part by a few levels along edges and in the
-# tiles. Measured: 0.0001 and 0.01 % of the pixels; a pass drawn wrong or left out shows far more.
+# SwiftShader), JPEG decoders (DevIL, stb_image) and fonts part by a few levels along edges, in
+# the tiles and around the crosshair. Measured: 0.0001 and 0.01 % of the pixels; a pass drawn
+# wrong or left out shows far more.
 MAX_MEAN_DIFFERENCE = 0.002  # of full scale, over all channels
 FAR_LEVEL = '3%'  # about 8 levels of 255
 MAX_FAR_PIXELS = 0.005
 BAD_MAP = b'GIF89a not a map at all'
+HINT = 'The room is dark: press 0 to raise the light, F1 for the keys'
+# The keys the page leaves to the browser: they must not be on its key card.
+BROWSER_KEYS = ('Escape', 'F11', 'p')
+# Item kinds of the screen list, and the width of the status line's font.
+BOX, LINE, TEXT = 0, 1, 2
+STATUS_CHAR_WIDTH = 9
+# Below its baseline a line of text reaches at most this far (pixels), for the fit checks.
+DESCENT = 3
 
 
 def fail(message):
@@ -77,6 +101,23 @@ def settle(take, keep):
         previous = latest
 
 
+def png(width, height, rgb):
+    """An 8-bit RGB PNG of `width` x `height` pixels all of colour `rgb`."""
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+    rows = b''.join(b'\0' + bytes(rgb) * width for _ in range(height))
+    return (b'\x89PNG\r\n\x1a\n' +
+            chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
+
+
+# A map of walls only: it decodes, but leaves nowhere to stand.
+WALLS_MAP = png(8, 8, (0, 0, 0))
+# A map of open floor only: a room with no start marker.
+OPEN_MAP = png(8, 8, (255, 255, 255))
+
+
 def desktop_run(binary, root, work, args, shot):
     """Runs the desktop program in `work` with a copy of media/. With `shot`, lets it settle,
     saves its start view with p and ends it with Escape; returns (status, stderr)."""
@@ -109,6 +150,17 @@ def desktop_run(binary, root, work, args, shot):
     return process.returncode, err
 
 
+def desktop_refusal(binary, root, work, name, data):
+    """The one line the desktop program ends with (status 1) when started on map `data`."""
+    with open(os.path.join(work, name), 'wb') as f:
+        f.write(data)
+    status, err = desktop_run(binary, root, work, [name], None)
+    line = err.strip().splitlines()[-1] if err.strip() else ''
+    if status != 1 or not line.startswith(f'quillmarsh: cannot use map "{name}"'):
+        fail(f'the desktop program took the map {name}: status {status}, {err!r}')
+    return line
+
+
 def chromium():
     for name in ('chromium-headless-shell', 'chromium'):
         path = shutil.which(name)
@@ -128,6 +180,169 @@ def drop(browser, name, data):
         " })()" % (encoded, json.dumps(name)))
 
 
+def state(browser):
+    """The page's state (see quillmarsh_state in web/main.cpp); None before the program runs."""
+    return browser.evaluate("typeof quillmarshPage === 'undefined' ? null : quillmarshPage.state()")
+
+
+def frames(browser):
+    now = state(browser)
+    return now['frames'] if now else 0
+
+
+def texts(screen, char_width=None):
+    return [i['t'] for i in screen if i['k'] == TEXT and char_width in (None, i['w'])]
+
+
+def boxed_texts(screen):
+    """The screen's text boxes in drawing order, each as (box, [its text items])."""
+    boxes = []
+    for item in screen:
+        if item['k'] == BOX and item['c'][3] < 255:
+            boxes.append((item, []))
+        elif item['k'] == TEXT:
+            if not boxes:
+                fail(f'text outside any box: {item}')
+            boxes[-1][1].append(item)
+    return boxes
+
+
+def check_fit(screen, width, height, what):
+    """Every box within the window, every line of text within its box: no character cut."""
+    for box, lines in boxed_texts(screen):
+        x0, x1 = sorted((box['x0'], box['x1']))
+        y0, y1 = sorted((box['y0'], box['y1']))
+        if x0 < 0 or y0 < 0 or x1 > width or y1 > height:
+            fail(f'{what}: a box reaches out of the {width} x {height} window: {box}')
+        for line in lines:
+            left, right = line['x0'], line['x0'] + len(line['t']) * line['w']
+            low, high = line['y0'] - DESCENT, line['y0'] + line['h'] - DESCENT
+            if left < x0 or right > x1 or low < y0 or high > y1:
+                fail(f'{what}: "{line["t"]}" ({left}..{right} x {low}..{high}) leaves its box '
+                     f'({x0}..{x1} x {y0}..{y1}) in a {width} x {height} window')
+
+
+def words(lines):
+    return ' '.join(lines).split()
+
+
+def hint_lines(screen):
+    """The hint's lines, if the hint is on screen."""
+    for _, lines in boxed_texts(screen):
+        if words(l['t'] for l in lines) == HINT.split():
+            return lines
+    return None
+
+
+def card_lines(screen):
+    """The key card's lines (its heading first), if the card is on screen."""
+    for _, lines in boxed_texts(screen):
+        if lines and lines[0]['t'].startswith('Keys and mouse'):
+            return [l['t'] for l in lines]
+    return None
+
+
+def page_keys(root):
+    """The inputs of README.md's key table that the page has."""
+    inputs = []
+    with open(os.path.join(root, 'README.md')) as f:
+        for line in f:
+            cells = [c.strip() for c in line.strip().strip('|').split('|')]
+            if len(cells) == 2 and line.startswith('| ') and cells[0] not in ('input', '---'):
+                inputs.append(cells[0])
+    if 'F1' not in inputs:
+        fail('README.md has no key table')
+    return [i for i in inputs if i not in BROWSER_KEYS]
+
+
+def resize(browser, width, height):
+    browser.call('Emulation.setDeviceMetricsOverride', width=width, height=height,
+                 deviceScaleFactor=1, mobile=False)
+    follows = "Module.canvas.width === %d && Module.canvas.height === %d" % (width, height)
+    wait_for(f'the canvas did not follow the window to {width} x {height}', 10,
+             lambda: browser.evaluate(follows))
+    wait_for('the screen was not laid out for the new size', 10,
+             lambda: state(browser)['window'] == [width, height])
+    # One more frame paints the items of the new size.
+    drawn = frames(browser)
+    wait_for('no frame at the new size', 10, lambda: frames(browser) > drawn + 1)
+
+
+def press_f1(browser):
+    before = state(browser)['keyCardPage']
+    browser.key('F1', 'F1', 112, text='')
+    wait_for('F1 did not turn the key card\'s page', 10,
+             lambda: state(browser)['keyCardPage'] != before)
+    drawn = frames(browser)
+    wait_for('no frame after F1', 10, lambda: frames(browser) > drawn + 1)
+    return state(browser)
+
+
+def check_key_card(browser, root, width, height, work):
+    """Steps through the key card's pages with F1 at the current size: each fits, together they
+    list the page's keys, none the browser's; after the last page the card is hidden."""
+    lines, page = [], 0
+    while True:
+        now = press_f1(browser)
+        card = card_lines(now['screen'])
+        if now['keyCardPage'] < 0:
+            if card is not None:
+                fail('the key card stayed on screen after its last page')
+            break
+        if card is None:
+            fail(f'F1 showed no key card at {width} x {height}')
+        check_fit(now['screen'], width, height, f'key card page {page + 1}')
+        browser.screenshot(os.path.join(work, f'browser-card-{width}x{height}-{page + 1}.png'))
+        lines += card[2:]
+        page += 1
+        if page > 20:
+            fail('the key card does not end')
+    # An entry starts a line: its input, then its effect after two spaces or, where the window is
+    # narrow, on the lines after it.
+    def lists(key):
+        return any(line == key or line.startswith(key + '  ') for line in lines)
+    for key in page_keys(root):
+        if not lists(key):
+            fail(f'the key card at {width} x {height} does not list "{key}": {lines}')
+    for key in BROWSER_KEYS:
+        if lists(key):
+            fail(f'the key card lists "{key}", which the page leaves to the browser')
+    print(f'key card at {width} x {height}: {page} page(s), {len(lines)} lines, fits')
+    return page
+
+
+def wait_for_message(browser, what, test):
+    """The page's state once a message on screen passes `test`."""
+    def probe():
+        now = state(browser)
+        return now if any(test(m) for m in now['messages']) else None
+    return wait_for(what, 10, probe)
+
+
+def screen_words(browser):
+    """The words of every text box on screen, in order, wherever lines were wrapped."""
+    return ' '.join(t for _, lines in boxed_texts(state(browser)['screen'])
+                    for t in (l['t'] for l in lines)).split()
+
+
+def check_refused(browser, name, data, line):
+    """Drops map `data`: the desktop's `line` on screen, the room in use kept."""
+    before = state(browser)
+    drop(browser, name, data)
+    now = wait_for_message(browser, f'no message for the map {name}', lambda m: m == line)
+    drawn = frames(browser)
+    wait_for('no frame after the refused map', 10, lambda: frames(browser) > drawn + 1)
+    shown = ' '.join(screen_words(browser))
+    if ' '.join(line.split()) not in shown:
+        fail(f'the page shows {shown!r}, not the desktop\'s line {line!r}')
+    if now['room'] != before['room'] or now['strength'] != before['strength']:
+        fail(f'the refused map {name} changed the room: {before["room"]} strength '
+             f'{before["strength"]} became {now["room"]} strength {now["strength"]}')
+    if not any(line in entry for entry in browser.console()):
+        fail(f'the refusal of {name} did not reach the console')
+    print(f'refused map: {line} (room {now["room"]} kept)')
+
+
 def main():
     page, desktop, root = (os.path.abspath(a) for a in sys.argv[1:4])
     work = sys.argv[4] if len(sys.argv) > 4 else tempfile.mkdtemp(prefix='qm-web-')
@@ -141,23 +356,36 @@ def main():
 
     desktop_shot = os.path.join(work, 'desktop-start.png')
     desktop_run(desktop, root, os.path.join(work, 'desktop'), [], desktop_shot)
-    with open(os.path.join(work, 'bad.png'), 'wb') as f:
-        f.write(BAD_MAP)
-    status, err = desktop_run(desktop, root, work, ['bad.png'], None)
-    desktop_refusal = err.strip().splitlines()[-1] if err.strip() else ''
-    if status != 1 or not desktop_refusal.startswith('quillmarsh: cannot use map "bad.png"'):
-        fail(f'the desktop program took the bad map: status {status}, {err!r}')
+    bad_refusal = desktop_refusal(desktop, root, work, 'bad.png', BAD_MAP)
+    walls_refusal = desktop_refusal(desktop, root, work, 'walls.png', WALLS_MAP)
 
     browser = cdp.Browser(chromium(), WIDTH, HEIGHT)
     try:
         browser.open(f'http://127.0.0.1:{server.server_address[1]}/', WIDTH, HEIGHT)
-        frames = "Module._quillmarsh_frames ? Module._quillmarsh_frames() : 0"
-        wait_for('the page drew no frames', 120,
-                 lambda: browser.evaluate(f"typeof Module === 'undefined' ? 0 : {frames}") >= 20)
-        # The key card and the first-minute hint are the page's text; the desktop's picture is
-        # taken after a key press (its hint gone) and shows no card.
-        browser.evaluate("['keys', 'hint'].forEach(id => "
-                         "document.getElementById(id).style.display = 'none')")
+        wait_for('the page drew no frames', 120, lambda: frames(browser) >= 20)
+
+        # The hint, before any key: it fits, and an unchanged screen is not painted again.
+        for size in ((WIDTH, HEIGHT), SMALL, (WIDTH, HEIGHT)):
+            resize(browser, *size)
+            now = state(browser)
+            if hint_lines(now['screen']) is None:
+                fail(f'no hint at {size[0]} x {size[1]}: {texts(now["screen"])}')
+            check_fit(now['screen'], *size, 'hint')
+            browser.screenshot(os.path.join(work, f'browser-hint-{size[0]}x{size[1]}.png'))
+        print(f'hint fits at {WIDTH} x {HEIGHT} and {SMALL[0]} x {SMALL[1]}')
+        before = state(browser)
+        time.sleep(2)
+        after = state(browser)
+        if after['frames'] < before['frames'] + 10:
+            fail(f'{after["frames"] - before["frames"]} frames in 2 s')
+        if after['screenBuilds'] != before['screenBuilds']:
+            fail(f'the screen\'s quads were made {after["screenBuilds"] - before["screenBuilds"]} '
+                 f'times over {after["frames"] - before["frames"]} frames that showed the same')
+
+        # Any key ends the hint; the desktop's picture is taken after one (p) too.
+        browser.key('x', 'KeyX', 88)
+        wait_for('a key press left the hint on screen', 10,
+                 lambda: hint_lines(state(browser)['screen']) is None)
         start = os.path.join(work, 'browser-start.png')
         shots = iter(range(1000))
 
@@ -194,13 +422,14 @@ def main():
         if len(fades) != 10:
             fail(f'{len(fades)} "fade value:" lines for ten presses of 0: {fades}')
 
-        status = "document.getElementById('status').textContent"
+        def status():
+            return ' '.join(texts(state(browser)['screen'], STATUS_CHAR_WIDTH))
         browser.key('h', 'KeyH', 72)
-        wait_for('h showed no status line', 10, lambda: 'upload cpu' in browser.evaluate(status))
+        wait_for('h showed no status line', 10, lambda: 'upload cpu' in status())
+        check_fit(state(browser)['screen'], WIDTH, HEIGHT, 'status line')
         browser.screenshot(lit)
         browser.key('m', 'KeyM', 77)
-        wait_for('m did not switch the upload', 10,
-                 lambda: 'upload slices' in browser.evaluate(status))
+        wait_for('m did not switch the upload', 10, lambda: 'upload slices' in status())
         time.sleep(1)
         slices = os.path.join(work, 'browser-slices.png')
         browser.screenshot(slices)
@@ -209,37 +438,53 @@ def main():
         if not 0.8 < ratio < 1.5:
             fail('the picture changed with the slice upload')
         browser.key('o', 'KeyO', 79)
-        wait_for('o showed no overlay', 10, lambda: browser.evaluate(
-            "document.getElementById('overlay').style.display === 'block'"))
-        browser.call('Emulation.setDeviceMetricsOverride', width=WIDTH // 2, height=HEIGHT // 2,
-                     deviceScaleFactor=1, mobile=False)
-        follows = "Module.canvas.width === %d && Module.canvas.height === %d" % (WIDTH // 2,
-                                                                                 HEIGHT // 2)
-        wait_for('the canvas did not follow the window', 10, lambda: browser.evaluate(follows))
+        wait_for('o drew no overlay', 10, lambda: state(browser)['overlayFrames'] > 5)
+        if state(browser)['overlayUploads'] < 1:
+            fail('the overlay was drawn without its picture')
+        browser.screenshot(os.path.join(work, 'browser-overlay.png'))
+        browser.key('o', 'KeyO', 79)
+        browser.key('h', 'KeyH', 72)
 
-        heading = browser.evaluate('Module._quillmarsh_heading()')
+        pages = check_key_card(browser, root, WIDTH, HEIGHT, work)
+        resize(browser, *SMALL)
+        small_pages = check_key_card(browser, root, *SMALL, work)
+        if small_pages < pages:
+            fail('the key card takes fewer pages in a smaller window')
+
+        resize(browser, WIDTH // 2, HEIGHT // 2)
+        heading = state(browser)['heading']
         browser.drag((200, 200), (400, 200))
         time.sleep(1)
-        turned = browser.evaluate('Module._quillmarsh_heading()')
-        turn = (turned - heading + 180) % 360 - 180
+        turn = (state(browser)['heading'] - heading + 180) % 360 - 180
         print(f'a drag of 200 pixels turned the view by {turn:.1f} degrees')
         if abs(turn) < 20:
             fail('the drag did not turn the view')
 
-        message = "document.getElementById('message').textContent"
-        drop(browser, 'bad.png', BAD_MAP)
-        shown = wait_for('no message for the bad map', 10, lambda: browser.evaluate(message))
-        if shown != desktop_refusal:
-            fail(f'the page says {shown!r}, the desktop {desktop_refusal!r}')
-        print(f'bad map: {shown}')
+        check_refused(browser, 'bad.png', BAD_MAP, bad_refusal)
+        check_refused(browser, 'walls.png', WALLS_MAP, walls_refusal)
+        browser.screenshot(os.path.join(work, 'browser-refused.png'))
+        drop(browser, 'open.png', OPEN_MAP)
+        notice = 'quillmarsh: map "open.png" has no start marker; starting in column'
+        now = wait_for_message(browser, 'no notice for a map with no start marker',
+                               lambda m: m.startswith(notice))
+        if now['room'] != [8, 6, 8]:
+            fail(f'the map with no start marker built a room of {now["room"]}, not 8 x 6 x 8')
+        drawn = frames(browser)
+        wait_for('no frame after the open room', 10, lambda: frames(browser) > drawn + 1)
+        shown = ' '.join(screen_words(browser))
+        if ' '.join(notice.split()) not in shown:
+            fail(f'the notice is not on screen: {shown!r}')
+        print(f'map with no start marker: {[m for m in now["messages"] if m.startswith(notice)][0]}')
         with open(os.path.join(root, 'media/textures/maps/testmap.png'), 'rb') as f:
             drop(browser, 'room.png', f.read())
+        built = 'room built from "room.png"'
         wait_for('the dropped map built no room', 10,
-                 lambda: 'room built' in browser.evaluate(message))
-        drawn = browser.evaluate(frames)
-        wait_for('no frames after the dropped room', 30,
-                 lambda: browser.evaluate(frames) > drawn + 5)
-        print(f'good map: {browser.evaluate(message)}')
+                 lambda: built in state(browser)['messages'])
+        if state(browser)['strength'] != 0:
+            fail('the dropped map did not build a new room (the light strength stayed)')
+        drawn = frames(browser)
+        wait_for('no frames after the dropped room', 30, lambda: frames(browser) > drawn + 5)
+        print(f'good map: {built}')
         errors = [e for e in browser.errors()]
         if errors:
             fail(f'the page reported errors: {errors}')
