@@ -29,6 +29,7 @@ constexpr int kRoomChunkVersion = 1;
 // (float bits).
 constexpr size_t kRoomChunkHeader = 4 * 19;
 constexpr size_t kRoomChunkCell = 4 * 9;
+constexpr int kMaxLightOffset = 1 << 20;
 constexpr int kFlagEmitter = 1, kFlagGreen = 2, kFlagRed = 4;
 
 std::uint32_t bitsOf(float f) {
@@ -357,10 +358,13 @@ bool readRoomChunk(const std::vector<unsigned char>& bytes, int maxSide, RoomChu
       return false;
     }
   }
+  // A room narrower than the light's usual start has it outside, where it stays; far beyond
+  // the room it would be of no room at all.
   for (int k = 0; k < 3; ++k) {
     room.light[k] = next();
-    if (room.light[k] < 0 || room.light[k] >= room.size[k]) {
-      error = where + " puts the wandering light outside the room";
+    if (room.light[k] < -kMaxLightOffset || room.light[k] > kMaxLightOffset) {
+      error = where + " puts the wandering light at " + std::to_string(room.light[k]) +
+              ", beyond ±" + std::to_string(kMaxLightOffset);
       return false;
     }
   }
