@@ -193,12 +193,12 @@ bool readTransform(ChunkReader& r, Node& node) {
       long byte;
       if (!parseInteger(*rotation, byte) || byte < 0 || byte > 127 ||
           !node.rotation.decode(static_cast<int>(byte)))
-        return r.fail("node " + std::to_string(node.id) + ": rotation \"" + *rotation +
+        return r.fail("node " + std::to_string(node.id) + ": rotation \"" + printable(*rotation) +
                       "\" is none of the 48 rotation bytes");
     }
     if (const std::string* translation = frame.find("_t")) {
       if (!parseTranslation(*translation, node.translation))
-        return r.fail("node " + std::to_string(node.id) + ": translation \"" + *translation +
+        return r.fail("node " + std::to_string(node.id) + ": translation \"" + printable(*translation) +
                       "\" is not three integers within ±16777216");
     }
   }
@@ -333,6 +333,25 @@ const Chunk* Scene::chunk(const char* id) const {
   for (const Chunk& c : otherChunks)
     if (c.id == id) return &c;
   return nullptr;
+}
+
+std::string printable(const std::string& text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < text.size() && i < 40; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7f) {
+      out += static_cast<char>(c);
+    } else {
+      out += "\\x";
+      out += digits[c >> 4];
+      out += digits[c & 15];
+    }
+  }
+  return text.size() > 40 ? out + "..." : out;
 }
 
 bool parseInteger(const std::string& text, long& value) {

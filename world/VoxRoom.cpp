@@ -135,7 +135,8 @@ bool property(const vox::Dict& d, const char* key, double fallback, double& valu
   const std::string* text = d.find(key);
   if (text == nullptr) return true;
   if (vox::parseNumber(*text, value)) return true;
-  error = "material " + std::to_string(index) + ": " + key + " \"" + *text + "\" is not a number";
+  error = "material " + std::to_string(index) + ": " + key + " \"" + vox::printable(*text) +
+          "\" is not a number";
   return false;
 }
 
@@ -458,7 +459,7 @@ RoomLoad loadOwnRoom(const std::string& name, const vox::Scene& scene, const vox
         palette.add(m);
     } else if (k != 0) {
       return refused(name, "material " + std::to_string(k) + " of the room's " +
-                               std::to_string(room.paletteSize) + " lacks its room keys");
+                               std::to_string(room.paletteSize) + " has no usable room keys");
     }
   }
   const int width = room.size[0], height = room.size[1], depth = room.size[2];

@@ -800,6 +800,8 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {"a rotation of letters", withFrame({{"_r", "abc"}}), "rotation \"abc\" is none", {}},
       {"a repeated column", withFrame({{"_r", "0"}}), "rotation \"0\" is none", {}},
       {"a column 3", withFrame({{"_r", "3"}}), "rotation \"3\" is none", {}},
+      {"a line break in a value", withFrame({{"_t", "1\n2 \"3"}}), "translation \"1\\x0a2 \\\"3\" is not", {}},
+      {"a long value", withFrame({{"_r", std::string(100, '7')}}), "rotation \"7777777777777777777777777777777777777777...\" is none", {}},
       {"a cycle through a group", vb::file(m + vb::transform(0, 1, -1) + vb::group(1, {2}) + vb::transform(2, 1, 0)), "node 1 is reached twice (a cycle or a shared node)", {}},
       {"a shared node", vb::file(m + vb::transform(0, 1, -1) + vb::group(1, {2, 2}) + vb::transform(2, 3, 0) + vb::shape(3, 0)), "node 2 is reached twice", {}},
       {"a missing child", vb::file(m + vb::transform(0, 7, -1)), "node 0 names node 7, which does not exist", {}},
@@ -865,7 +867,7 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {"a cell too many", changedRoom(grid, [](vox::Scene&, std::vector<unsigned char>& c) { put(c, 72, c[72] + 1u); }), "cells in"},
       {"a cell outside", changedRoom(grid, [](vox::Scene&, std::vector<unsigned char>& c) { put(c, 76, 9); }), "lists a cell outside the room or of no material"},
       {"a cell of no number", changedRoom(grid, [](vox::Scene&, std::vector<unsigned char>& c) { put(c, 96, 0x7f800000); }), "lists a cell whose values are not numbers"},
-      {"a material without its keys", changedRoom(grid, [](vox::Scene& s, std::vector<unsigned char>&) { s.materials[3].pairs.pop_back(); }), "material 3 of the room's 19 lacks its room keys"},
+      {"a material without its keys", changedRoom(grid, [](vox::Scene& s, std::vector<unsigned char>&) { s.materials[3].pairs.pop_back(); }), "material 3 of the room's 19 has no usable room keys"},
       {"a voxel outside", changedRoom(grid, [](vox::Scene& s, std::vector<unsigned char>&) { s.nodes[2].translation[0] += 1; }), "a voxel lies outside the room its QMRM chunk names"},
   };
   for (const auto& c : own) {
