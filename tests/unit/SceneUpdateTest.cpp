@@ -22,6 +22,7 @@
 #include "world/WorldBuilder.h"
 #include "tests/support/EditedCell.h"
 #include "tests/support/RecordingBackend.h"
+#include "tests/unit/TestImages.h"
 
 TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
   FrameTimer timer;
@@ -248,6 +249,7 @@ TEST_F(EditScene, AClickEditsThePickedColumnButNeverTheEyesOwnOnAnyAxis) {
 }
 
 TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
+  startImageLibrary();  // Ctrl+S writes a PNG
   // The wandering light out of the way, its cell moved with it: the room stays one its map makes,
   // so that Ctrl+S saves a map.
   LightGrid& grid = *scene.grid;
