@@ -100,7 +100,7 @@ ScreenState Scene::screenState() const {
                             static_cast<int>(std::lround(camera.eye.z))};
     screen.status = statusText(stats, grid->strength, flags.cpuLightUpload, recipe.cellsDrawn(),
                                eyeCell) +
-                    "  place " + selected.name;
+                    "  fill " + selected.name;
   }
   screen.messages = currentMessages();
   return screen;

@@ -51,8 +51,12 @@ qm_poll 10 "no overlay in the lower-left corner at 640 x 500" eval 'shot; [ "$(c
 xdotool key o windowsize --sync "$qm_window" 1024 800
 
 # At strength 0 no overlay colour shows; "o" shows open (white) and seen (pink) dots in the
-# lower-left corner only, and a second "o" takes them away.
-colours() { shot o.xwd; open=$(count o.xwd 255,255,255) seen=$(count o.xwd 255,100,100); [ "$open" "$@" ]; }
+# lower-left corner only, and a second "o" takes them away. The crosshair's centre is left out:
+# it shows the selected material, the wall, white.
+colours() {
+  shot o.xwd && convert o.xwd -fill black -draw 'rectangle 502,390 522,410' o.xwd
+  open=$(count o.xwd 255,255,255) seen=$(count o.xwd 255,100,100); [ "$open" "$@" ]
+}
 settle
 dark=$(mean now.xwd)
 colours = 0 && [ "$seen" = 0 ] || qm_fail "overlay colours before \"o\""

@@ -1,5 +1,6 @@
 // The frame loop: the timer's floor, the update cadence with its capped frame time, the reveal
-// of the columns the visibility marks call seen, and the key callbacks on the scene.
+// of the columns the visibility marks call seen, the key and mouse callbacks on the scene: its
+// switches, the edits of cells and columns with undo, the selected material.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -231,31 +232,6 @@ struct EditScene : ::testing::Test {
 
 }  // namespace
 
-TEST_F(EditScene, AShiftClickEditsThePickedColumnButNeverTheEyesOwnOnAnyAxis) {
-  // With Shift a left click clears the wall column looked at; a right click there refills it.
-  EXPECT_EQ(click(Vec3(3, 2, 3), Vec3(6, 2, 3), 0, true), "");
-  EXPECT_FALSE(wallAt(6, 3));
-  scene.grid->lightX = 1, scene.grid->lightZ = 1;  // the wandering light out of the way
-  click(Vec3(3, 2, 3), Vec3(7, 2, 3), 2, true);
-  EXPECT_FALSE(wallAt(6, 3)) << "the pick meets the outside, no cell of the grid";
-  click(Vec3(3, 2, 3), Vec3(6, 2, 2), 2, true);
-  // A fill aimed at the eye's own column is refused and says so, on screen too; the eye stands
-  // in a column by its x and z each rounded, so a refusal must follow each axis alone.
-  const Vec3 eyes[] = {{4.45f, 2, 3}, {4, 2, 3.45f}, {3.55f, 2, 3}, {4, 2, 2.55f}};
-  for (const Vec3& eye : eyes) {
-    // Looking down at the floor cell under the eye: the fill would be the eye's column.
-    const std::string said = click(eye, Vec3(4, 0, 3), 2, true);
-    EXPECT_EQ(said, "edit refused: you stand in that column\n") << eye.x << " " << eye.z;
-    EXPECT_FALSE(wallAt(4, 3));
-    ASSERT_FALSE(scene.currentMessages().empty());
-    EXPECT_EQ(scene.currentMessages().back(), said.substr(0, said.size() - 1));
-  }
-  // Past the middle of a cell on one axis the eye stands in the next column, and the fill goes in.
-  const std::string said = click(Vec3(4.55f, 2, 3), Vec3(4, 0, 3), 2, true);
-  EXPECT_EQ(said, "");
-  EXPECT_TRUE(wallAt(4, 3));
-}
-
 TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
   scene.grid->lightX = 1, scene.grid->lightZ = 1;
   for (const int x : {2, 3}) click(Vec3(x, 2, 1.6f), Vec3(x, 2, 0), 0);  // removes (x, 2, 0)
@@ -336,6 +312,9 @@ TEST_F(EditScene, ClicksRemoveAndPlaceCellsAgainstEveryFaceShiftTakesColumnsAndU
       {{4, 2, 1}, {6, 2, 1}, 2, true, glass, "5,1,1:2 5,2,1:2 5,3,1:2 5,4,1:2", ""},
       {{4, 2, 1}, {5, 2, 1}, 2, true, lamp, "", "edit refused: you stand in that column\n"},
       {{3, 2, 1}, {5, 2, 1}, 2, true, lamp, "4,5,1:4", ""},
+      // Glass through the brick's column, from its top: the lamp under the brick goes too (and
+      // comes back with the undo).
+      {{4.3f, 4.4f, 3}, {3.2f, 3.5f, 3}, 2, true, glass, "3,1,3:2 3,2,3:2 3,3,3:2 3,4,3:2", ""},
       // No material where the eye is, nor anywhere the body's box reaches (here the legs).
       {{1, 2, 5}, {0, 2, 5}, 2, false, wall, "", "edit refused: you stand there\n"},
       {{1.3f, 2, 1}, {2, 0, 1}, 2, false, wall, "", "edit refused: you stand there\n"},
@@ -344,22 +323,26 @@ TEST_F(EditScene, ClicksRemoveAndPlaceCellsAgainstEveryFaceShiftTakesColumnsAndU
       {{2, 3, 2}, {2, 3, 6}, 2, true, wall, "", "edit refused: the wandering light is in the way\n"},
       {{2, 3, 2}, {2, 3, 6}, 2, true, glass, "2,1,5:2 2,2,5:2 2,3,5:2 2,4,5:2", ""},
   };
-  int done = 0;
+  std::vector<std::vector<GridCell>> states{start};
   for (const auto& row : rows) {
-    const std::vector<GridCell> before = cells();
     scene.selectedMaterial = row.material;
-    EXPECT_EQ(click(row.eye, row.at, row.button, row.shift), row.said) << row.changed;
-    EXPECT_EQ(changes(before, cells()), row.changed);
-    done += *row.changed != '\0';
+    const std::string said = click(row.eye, row.at, row.button, row.shift);
+    EXPECT_EQ(said, row.said) << row.changed;
+    EXPECT_EQ(said.empty() ? "" : scene.currentMessages().back() + "\n", said) << "on screen too";
+    EXPECT_EQ(changes(states.back(), cells()), row.changed);
+    if (*row.changed != '\0') states.push_back(cells());
   }
   const GridCell light = grid.getCell(2, 3, 5);
   EXPECT_TRUE(light.emitter && light.opacity == 0.5f && light.emission[0] == wandering.emission[0]);
-  // Ctrl+Z takes back every edit, cells and columns alike, to the identical grid.
+  // Ctrl+Z takes back one edit at a time, cells and columns alike, each to the identical grid.
+  for (size_t k = states.size() - 1; k-- > 0;) {
+    input::keyDown(scene, 26), input::keyUp(scene, 'z');
+    const std::vector<GridCell> now = cells();
+    for (size_t i = 0; i < now.size(); ++i) ASSERT_TRUE(sameCell(now[i], states[k][i])) << k << " cell " << i;
+  }
   testing::internal::CaptureStdout();
-  for (int i = 0; i <= done; ++i) input::keyDown(scene, 26), input::keyUp(scene, 'z');
+  input::keyDown(scene, 26), input::keyUp(scene, 'z');
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "undo refused: nothing to undo\n");
-  const std::vector<GridCell> end = cells();
-  for (size_t i = 0; i < end.size(); ++i) ASSERT_TRUE(sameCell(end[i], start[i])) << i;
 }
 
 TEST_F(EditScene, KeysWheelAndMiddleClickSelectAMaterialThatTheScreenShowsAndNames) {
@@ -389,7 +372,7 @@ TEST_F(EditScene, KeysWheelAndMiddleClickSelectAMaterialThatTheScreenShowsAndNam
     const ScreenState screen = scene.screenState();
     EXPECT_TRUE(std::equal(m.colour, m.colour + 3, screen.swatch)) << m.name;
     EXPECT_EQ(screen.swatchName, m.name);
-    EXPECT_EQ(screen.status.substr(screen.status.size() - m.name.size() - 8), "  place " + m.name);
+    EXPECT_EQ(screen.status.substr(screen.status.size() - m.name.size() - 7), "  fill " + m.name);
   }
   scene.clock += Scene::kMessageSeconds;
   EXPECT_EQ(scene.screenState().swatchName, "") << "the name goes after as long as a message";
