@@ -10,7 +10,6 @@
 #include "app/FrameStats.h"
 #include "app/ScreenView.h"
 #include "render/RenderBackend.h"
-#include "world/RoomColumn.h"
 #include "world/WorldBuilder.h"
 
 Scene::Scene()
@@ -89,10 +88,9 @@ ScreenState Scene::screenState() const {
   ScreenState screen;
   screen.width = width;
   screen.height = height;
-  const mapcolour::Rgb kind = columnColour(selectedKind);
-  screen.swatch[0] = static_cast<unsigned char>(kind.r);
-  screen.swatch[1] = static_cast<unsigned char>(kind.g);
-  screen.swatch[2] = static_cast<unsigned char>(kind.b);
+  const Material& selected = grid->palette()[selectedMaterial];
+  std::copy(selected.colour, selected.colour + 3, screen.swatch);
+  if (clock - selectedAt < kMessageSeconds) screen.swatchName = selected.name;
   screen.hintVisible = !flags.anyKeyPressed && grid->strength == 0.0f;
   screen.keyCardPage = flags.keyCardPage;
   screen.keys = keys;
@@ -102,7 +100,7 @@ ScreenState Scene::screenState() const {
                             static_cast<int>(std::lround(camera.eye.z))};
     screen.status = statusText(stats, grid->strength, flags.cpuLightUpload, recipe.cellsDrawn(),
                                eyeCell) +
-                    "  fill " + columnKindName(selectedKind);
+                    "  fill " + selected.name;
   }
   screen.messages = currentMessages();
   return screen;

@@ -389,10 +389,10 @@ TEST(RoomEditor, TheSceneRefusesAFillOnlyInTheColumnTheEyeStandsIn) {
     buildRoom(rgb.data(), static_cast<int>(kHall[0].size()), static_cast<int>(kHall.size()), 6,
               *scene.grid, *scene.occlusionMap);
     testing::internal::GetCapturedStdout();
-    scene.selectedKind = ColumnKind::Glass;
+    scene.selectedMaterial = Palette::kGlass;
     scene.camera.setView(c.eye, c.eye + c.dir, Vec3(0, 1, 0));
     testing::internal::CaptureStdout();
-    scene.editAtPick(true);
+    scene.editAtPick(true, true);
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(columnKindAt(*scene.grid, c.fillX, c.fillZ), c.refused ? ColumnKind::Air : ColumnKind::Glass)
         << c.eye.x << "," << c.eye.y << "," << c.eye.z;

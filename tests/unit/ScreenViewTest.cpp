@@ -137,7 +137,7 @@ TEST(ScreenView, TheKeyCardsPagesHoldEveryKeyLineOnceInOrderAndFitBesideTheStatu
   }
 }
 
-TEST(ScreenView, TheCrosshairSitsAtTheCentreAroundTheSelectedKindsSwatch) {
+TEST(ScreenView, TheCrosshairSitsAtTheCentreAroundTheSelectedMaterialsSwatchAndName) {
   ScreenState state;
   state.width = 641, state.height = 480;
   state.swatch[0] = 255, state.swatch[1] = 200, state.swatch[2] = 0;
@@ -164,4 +164,24 @@ TEST(ScreenView, TheCrosshairSitsAtTheCentreAroundTheSelectedKindsSwatch) {
   EXPECT_EQ(lines, 4);
   EXPECT_TRUE(swatch);
   EXPECT_EQ(items.size(), 6u) << "nothing else shows with every switch off";
+
+  // The selection's name: grey, centred under the crosshair in its own box, drawn right after
+  // it; beside hint, status and messages where it has room, never over the key card.
+  state.swatchName = "red glass";
+  const std::vector<ScreenItem> named = ScreenView::layout(state);
+  ASSERT_EQ(named.size(), 8u);
+  EXPECT_EQ(named[7].text, "red glass");
+  EXPECT_EQ(named[7].rgba[0], ScreenView::kMarkGrey);
+  EXPECT_EQ(named[6].x0 + named[6].x1, 640);
+  EXPECT_LT(named[6].y1, 240 - 12);
+  for (const auto& size : kSizes) {
+    state.width = size[0], state.height = size[1];
+    state.hintVisible = true, state.status = kLongStatus, state.messages = {"map saved: maps/room-001.png"};
+    const Laid laid = check(state);
+    const bool shown = laid.texts[0] == std::vector<std::string>{"red glass"};
+    EXPECT_EQ(shown, size[1] >= 300) << size[0] << "x" << size[1] << ": the smallest have no room";
+    state.keyCardPage = 0;
+    for (const ScreenItem& item : ScreenView::layout(state)) EXPECT_NE(item.text, "red glass");
+    state.keyCardPage = -1;
+  }
 }
