@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,12 +52,12 @@ struct BuiltRoom {
     testing::internal::GetCapturedStdout();
   }
   // Every cell, x fastest, then y, then z.
-  std::vector<GridCell> cells() const {
+  std::vector<GridCell> cells() const { return cellsOf(grid); }
+  static std::vector<GridCell> cellsOf(const LightGrid& g) {
     std::vector<GridCell> all;
-    for (long i = 0; i < grid.cellCount(); ++i)
-      all.push_back(grid.getCell(static_cast<int>(i % grid.sizeX),
-                                 static_cast<int>(i / grid.sizeX % grid.sizeY),
-                                 static_cast<int>(i / grid.sizeX / grid.sizeY)));
+    for (long i = 0; i < g.cellCount(); ++i)
+      all.push_back(g.getCell(static_cast<int>(i % g.sizeX), static_cast<int>(i / g.sizeX % g.sizeY),
+                              static_cast<int>(i / g.sizeX / g.sizeY)));
     return all;
   }
   std::vector<ColorMap::Pixel> base() const {
@@ -66,6 +67,19 @@ struct BuiltRoom {
   ColorMap map;
   StartView start;
 };
+
+// Cells equal in every field, light and hidden included.
+inline bool sameCell(const GridCell& p, const GridCell& q) {
+  return p.emitter == q.emitter && p.opacity == q.opacity && p.hidden == q.hidden &&
+         p.greenMarker == q.greenMarker && p.redMarker == q.redMarker &&
+         std::equal(p.emission, p.emission + 3, q.emission) && std::equal(p.light, p.light + 3, q.light);
+}
+
+// The index of the first cell where two lists differ (or one ends), -1 when none does.
+inline long firstDifference(const std::vector<GridCell>& a, const std::vector<GridCell>& b) {
+  const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end(), sameCell);
+  return at.first == a.end() && at.second == b.end() ? -1 : at.first - a.begin();
+}
 
 // Cells x0..x1, y0..y1, z0..z1 (inclusive) made anew with `opacity` (1: solid, 0: air).
 inline void fillCells(LightGrid& g, int x0, int x1, int y0, int y1, int z0, int z1,

@@ -21,17 +21,6 @@ namespace {
 
 using Result = RoomEditor::Result;
 
-// Cells equal in every field (light and hidden included); the index of the first difference.
-long firstDifference(const std::vector<GridCell>& a, const std::vector<GridCell>& b) {
-  auto same = [](const GridCell& p, const GridCell& q) {
-    return p.emitter == q.emitter && p.opacity == q.opacity && p.hidden == q.hidden &&
-           p.greenMarker == q.greenMarker && p.redMarker == q.redMarker &&
-           std::equal(p.emission, p.emission + 3, q.emission) && std::equal(p.light, p.light + 3, q.light);
-  };
-  const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end(), same);
-  return at.first == a.end() && at.second == b.end() ? -1 : at.first - a.begin();
-}
-
 std::string describePick(const CellPick& p, bool distance = false) {
   if (!p.hit) return "none";
   char text[96];
