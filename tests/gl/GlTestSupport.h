@@ -54,9 +54,5 @@ inline int runProbe(const std::string& dir, const std::string& arguments) {
   const int status = std::system(("cd '" + dir + "' && '" + self + "' --probe " + arguments + " >probe_out.txt 2>probe_err.txt").c_str());
   return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-inline void writePpm(const std::string& path, int width, int height, const unsigned char* rgb) {
-  std::ofstream(path, std::ios::binary) << "P6\n" << width << " " << height << "\n255\n"
-      << std::string(reinterpret_cast<const char*>(rgb), static_cast<size_t>(width) * height * 3);
-}
 
 }  // namespace gltest

@@ -106,11 +106,13 @@ TEST(ScreenView, HintStatusAndMessagesFitApartAtEverySizeAndSayTheirWholeText) {
   }
 }
 
+// For the desktop's keys and the page's (which leaves out those the browser keeps).
 TEST(ScreenView, TheKeyCardsPagesHoldEveryKeyLineOnceInOrderAndFitBesideTheStatusLine) {
+  for (const auto keys : {controls::KeySet::Desktop, controls::KeySet::Page})
   for (const bool status : {false, true}) {
     for (const auto& size : kSizes) {
       ScreenState state;
-      state.width = size[0], state.height = size[1];
+      state.width = size[0], state.height = size[1], state.keys = keys;
       if (status) state.status = kLongStatus;
       const int pages = ScreenView::keyCardPages(state);
       ASSERT_GE(pages, 1);
@@ -129,7 +131,7 @@ TEST(ScreenView, TheKeyCardsPagesHoldEveryKeyLineOnceInOrderAndFitBesideTheStatu
             << lines[0];
         cardLines.insert(cardLines.end(), lines.begin() + 2, lines.end());
       }
-      EXPECT_EQ(words(cardLines), words(controls::keyLines())) << size[0] << "x" << size[1];
+      EXPECT_EQ(words(cardLines), words(controls::keyLines(keys))) << size[0] << "x" << size[1];
       // A page past the last shows the last one.
       state.keyCardPage = pages + 3;
       check(state);
