@@ -60,7 +60,10 @@ struct Stages {
 
 }  // namespace
 
-TEST(FrameRecipe, PassesRunInOrderIntoTheBackTargetAndTheTargetsExchangeRoles) {
+// The passes in order into the back target, the targets' roles exchanged each frame; the glass
+// cubes in the plan's order, far to near, each with its own opacity, faces and reach; the opaque
+// quads exactly the planned faces turned to the eye; the cells drawn as the status line counts.
+TEST(FrameRecipe, PassesRunInOrderTheTargetsExchangeAndTheQuadsAreThePlannedFaces) {
   LightGrid grid;
   buildRoom(grid, true);
   FrameRecipe recipe;
@@ -81,25 +84,7 @@ TEST(FrameRecipe, PassesRunInOrderIntoTheBackTargetAndTheTargetsExchangeRoles) {
   EXPECT_TRUE(backend.fog[0] == 0.5f * FrameRecipe::kFogRange && backend.fog[1] == FrameRecipe::kFogRange);
   EXPECT_TRUE(backend.pass.dimension[0] == 9.0f && backend.pass.dimension[1] == 5.0f && backend.pass.eye[2] == 7.9f);
 
-  // Without glass in view nothing reads the front target: no copy, no glass pass, and the debug
-  // view shows the frame itself.
-  LightGrid plain;
-  buildRoom(plain, false);
-  for (const int debugView : {0, 1}) {
-    recipe.render(view(debugView), plain, {}, backend);
-    const int drawn = recipe.frontTarget;  // roles exchanged after the frame
-    EXPECT_EQ(backend.calls, (Calls{"frame", "target " + std::to_string(drawn), "opaque",
-                                    "emitters", "present " + std::to_string(drawn)}));
-  }
-  EXPECT_TRUE(backend.breaches.empty()) << backend.breaches.front();
-}
-
-TEST(FrameRecipe, GlassGoesFarToNearEachCubeWithItsOwnOpacityFacesAndReach) {
-  LightGrid grid;
-  buildRoom(grid, true);
-  FrameRecipe recipe;
-  RecordingBackend backend;
-  recipe.render(view(), grid, {}, backend);
+  const FrameInputs inputs = view(1);
   ASSERT_EQ(backend.cubes.size(), 4u);
   ASSERT_EQ(backend.cubes.size(), recipe.glassCells.size());
   unsigned quads = 0;
@@ -137,15 +122,6 @@ TEST(FrameRecipe, GlassGoesFarToNearEachCubeWithItsOwnOpacityFacesAndReach) {
   EXPECT_EQ(backend.glass.size(), 4u * quads);
   EXPECT_NE(std::count_if(recipe.glassCells.begin(), recipe.glassCells.end(),
                           [](const GlassCell& c) { return c.reach != 0u; }), 0) << "the stacked panes' side closed";
-}
-
-TEST(FrameRecipe, OpaqueQuadsAreThePlannedFacesTurnedToTheEyeAndTheCountIsTheStatusLines) {
-  LightGrid grid;
-  buildRoom(grid, true);
-  FrameRecipe recipe;
-  RecordingBackend backend;
-  const FrameInputs inputs = view();
-  recipe.render(inputs, grid, {}, backend);
   ASSERT_EQ(backend.opaque.size(), 4 * recipe.opaqueRuns.size());
   size_t faces = 0;
   for (const OpaqueBlock& block : recipe.opaqueBlocks) faces += std::bitset<6>(block.faces).count();
@@ -171,6 +147,17 @@ TEST(FrameRecipe, OpaqueQuadsAreThePlannedFacesTurnedToTheEyeAndTheCountIsTheSta
   EXPECT_EQ(recipe.cellsDrawn(), static_cast<long>(recipe.opaqueBlocks.size() +
                                                    recipe.emitterCells.size() +
                                                    recipe.glassCells.size()));
+  // Without glass in view nothing reads the front target: no copy, no glass pass, and the debug
+  // view shows the frame itself.
+  LightGrid plain;
+  buildRoom(plain, false);
+  for (const int debugView : {0, 1}) {
+    recipe.render(view(debugView), plain, {}, backend);
+    const int drawn = recipe.frontTarget;  // roles exchanged after the frame
+    EXPECT_EQ(backend.calls, (Calls{"frame", "target " + std::to_string(drawn), "opaque",
+                                    "emitters", "present " + std::to_string(drawn)}));
+  }
+  EXPECT_TRUE(backend.breaches.empty()) << backend.breaches.front();
 }
 
 TEST(FrameRecipe, OverlayOutlineAndScreenFollowThePictureAndShowWhatTheSceneHolds) {
