@@ -22,7 +22,8 @@ inline std::string sourcePath(const std::string& relative) { return QUILLMARSH_S
 inline std::string readFile(const std::string& path) { return (std::ostringstream() << std::ifstream(path).rdbuf()).str(); }
 inline void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 inline std::string makeScratchDir(const std::string& name) {
-  std::system(("rm -rf 'scratch_" + name + "' && mkdir 'scratch_" + name + "'").c_str());
+  std::filesystem::remove_all("scratch_" + name);
+  std::filesystem::create_directory("scratch_" + name);
   return "scratch_" + name;
 }
 
