@@ -138,10 +138,10 @@ struct Room3d {
 
 }  // namespace
 
-// Through a doorway the rays reveal a cone of the room behind the wall; a window, a pane, an arch,
-// a low wall or a slot under the ceiling there reveals exactly the same cells, a whole wall none
-// behind it and the same before it. (Which columns stop rays at all: the raster test below.)
-TEST(ColumnVisibility, WindowsArchesLowWallsAndGlassLetTheRaysThroughAndAFullWallDoesNot) {
+// Through a doorway the rays reveal a cone of the room behind the wall; a window or a pane there
+// reveals exactly the same cells, a whole wall none behind it and the same before it. Which
+// columns (arches, low walls, slots, lamps) stop rays at all: the raster test below.
+TEST(ColumnVisibility, WindowsAndGlassLetTheRaysThroughAsADoorwayAndAFullWallDoesNot) {
   Room3d doorway;
   doorway.crossWall("....");
   const std::vector<bool> throughDoor = doorway.step();
@@ -151,20 +151,10 @@ TEST(ColumnVisibility, WindowsArchesLowWallsAndGlassLetTheRaysThroughAndAFullWal
   EXPECT_EQ(doorway.map.basePixel(10, 15), ColorMap::kOpen);
   EXPECT_EQ(doorway.map.basePixel(10, 3), ColorMap::kWall);
 
-  const struct {
-    const char* name;
-    const char* layers;
-  } openings[] = {{"window at eye height", "#.##"}, {"glass pane", "#g##"}, {"arch", "..##"},
-                  {"low wall", "#..."},           {"slot under the ceiling", "###."}};
-  for (const auto& o : openings) {
+  for (const char* opening : {"#.##", "#g##"}) {  // a window at eye height, a glass pane
     Room3d room;
-    room.crossWall(o.layers);
-    const std::vector<bool> hidden = room.step();
-    EXPECT_EQ(room.map.basePixel(10, 15), ColorMap::kOpen) << o.name;
-    long differ = 0;
-    for (long i = 0; i < room.grid.cellCount(); ++i) differ += hidden[i] != throughDoor[i];
-    EXPECT_EQ(differ, 0) << o.name;
-    EXPECT_TRUE(room.columnShown(hidden, 20, 15)) << o.name;
+    room.crossWall(opening);
+    EXPECT_TRUE(room.step() == throughDoor) << opening;
   }
 
   Room3d walled;
