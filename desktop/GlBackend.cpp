@@ -139,9 +139,10 @@ void GlBackend::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   FramebufferObject::Unbind();
 }
 
-// The CPU path hands over the step's texels in one call. The slice path draws each slice's texels as points into the volume through its
-// framebuffer. Relies on: the light volume made for the grid's size. Sets, and restores: the
-// framebuffer, the viewport (the window's, as resize gave it), both matrices, depth test, colour.
+// The CPU path hands over the step's texels in one call. The slice path draws each slice's texels
+// as points into the volume through its framebuffer. Relies on: the light volume made for the
+// grid's size. Sets, and restores: the framebuffer, the viewport (the window's, as resize gave
+// it), both matrices, depth test, colour.
 void GlBackend::uploadLight(const LightGrid& grid, bool cpuPath) {
   assert(lightVolumeTex != 0 && lightVolumeFbo != nullptr);
   if (cpuPath) {
