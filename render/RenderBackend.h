@@ -66,42 +66,52 @@ struct ScreenItem {
   std::string text;
 };
 
+// The operations, declared once for the interface (`= 0`) and for each backend's class body
+// (RENDER_BACKEND_OPERATIONS(override)), in the recipe's order. The resources that follow the
+// room and the window come first:
+// - createLightVolume: one texel per cell, black when made.
+// - uploadLight: the grid's light compressed to c / (c + 1), from the texels the step made in one
+//   transfer (`cpuPath`) or slice by slice through a framebuffer.
+// - resize: the two colour targets and their shared depth buffer take the window's size.
+// Then the frame:
+// - beginFrame: takes the matrices and the window's size.
+// - beginTarget: both colour targets on the shared depth buffer; `target` is drawn into, its
+//   colour and the depth cleared.
+// - drawOpaque: textured quads lit from the light volume by the block programs, depth tested.
+// - drawEmitters: flat-coloured quads, fading linearly to black between fogStart and fogEnd of
+//   each corner's fog distance.
+// - copyTarget: target `from`'s colour copied into target `to`, pixel for pixel.
+// - drawGlass: the glass cubes, in the order given, blended (source alpha) over the target
+//   begun, depth tested against what it holds; target `background` is sampled as the picture
+//   behind the panes and detached from drawing while it is.
+// - present: target `target` over the whole window, texel for pixel, no depth test.
+// The rest is drawn over the window without depth test, each in the order called:
+// - drawOverlay: the visibility map's picture.
+// - drawWorldLines: pairs of points, each pair a line `lineWidth` pixels wide, seen through the
+//   frame's matrices.
+// - drawScreen: the flat items, in order.
+#define RENDER_BACKEND_OPERATIONS(declared)                                                    \
+  virtual void createLightVolume(int sizeX, int sizeY, int sizeZ) declared;                  \
+  virtual void uploadLight(const LightGrid& grid, bool cpuPath) declared;                     \
+  virtual void resize(int width, int height) declared;                                        \
+  virtual void beginFrame(const FrameInputs& inputs) declared;                                \
+  virtual void beginTarget(int target) declared;                                              \
+  virtual void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass)   \
+      declared;                                                                               \
+  virtual void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,          \
+                            float fogEnd) declared;                                           \
+  virtual void copyTarget(int from, int to) declared;                                         \
+  virtual void drawGlass(const std::vector<BlockVertex>& quads,                               \
+                         const std::vector<GlassCube>& cubes, const PassParameters& pass,     \
+                         int background) declared;                                            \
+  virtual void present(int target) declared;                                                  \
+  virtual void drawOverlay(const OverlayImage& image) declared;                               \
+  virtual void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],    \
+                              float lineWidth) declared;                                      \
+  virtual void drawScreen(const std::vector<ScreenItem>& items) declared;
+
 class RenderBackend {
  public:
   virtual ~RenderBackend() = default;
-
-  // Resources that follow the room and the window. The light volume holds one texel per cell,
-  // black when made; an upload copies the grid's light compressed to c / (c + 1), from the
-  // texels the step made in one transfer (`cpuPath`) or slice by slice through a framebuffer.
-  virtual void createLightVolume(int sizeX, int sizeY, int sizeZ) = 0;
-  virtual void uploadLight(const LightGrid& grid, bool cpuPath) = 0;
-  // The two colour targets and their shared depth buffer take the window's size.
-  virtual void resize(int width, int height) = 0;
-
-  // The frame, in the recipe's order. beginFrame takes the matrices and the window's size.
-  virtual void beginFrame(const FrameInputs& inputs) = 0;
-  // Both colour targets on the shared depth buffer; `target` is drawn into, its colour and the
-  // depth cleared.
-  virtual void beginTarget(int target) = 0;
-  // Textured quads lit from the light volume by the block programs, depth tested.
-  virtual void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) = 0;
-  // Flat-coloured quads, fading linearly to black between fogStart and fogEnd of each corner's
-  // fog distance.
-  virtual void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
-                            float fogEnd) = 0;
-  // Target `from`'s colour copied into target `to`, pixel for pixel.
-  virtual void copyTarget(int from, int to) = 0;
-  // The glass cubes, in the order given, blended (source alpha) over the target begun, depth
-  // tested against what it holds; target `background` is sampled as the picture behind the
-  // panes and detached from drawing while it is.
-  virtual void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& cubes,
-                         const PassParameters& pass, int background) = 0;
-  // Target `target` over the whole window, texel for pixel, no depth test.
-  virtual void present(int target) = 0;
-  // The rest is drawn over the window without depth test, each in the order called.
-  virtual void drawOverlay(const OverlayImage& image) = 0;
-  // Pairs of points, each pair a line `lineWidth` pixels wide, seen through the frame's matrices.
-  virtual void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
-                              float lineWidth) = 0;
-  virtual void drawScreen(const std::vector<ScreenItem>& items) = 0;
+  RENDER_BACKEND_OPERATIONS(= 0)
 };

@@ -17,13 +17,8 @@
 #include "app/FrameTimer.h"
 #include "app/Input.h"
 #include "app/Scene.h"
-#include "world/ColorMap.h"
-#include "world/LightGrid.h"
-#include "world/RoomColumn.h"
-#include "world/WorldBuilder.h"
-#include "tests/support/EditedCell.h"
+#include "tests/support/MapRooms.h"
 #include "tests/support/RecordingBackend.h"
-#include "tests/unit/TestImages.h"
 
 TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
   FrameTimer timer;
@@ -190,21 +185,13 @@ TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {
 
 namespace {
 
-// A scene in a 7 x 6 x 7 room built from map pixels: walls around, open inside, the eye placed
-// by the test; the working directory a fresh folder, since Ctrl+S writes maps/ there.
+// A scene in a 7 x 6 x 7 room with walls round it, the eye placed by the test; the working
+// directory a fresh folder, since Ctrl+S writes maps/ there.
 struct EditScene : ::testing::Test {
   void SetUp() override {
     startImageLibrary();  // Ctrl+S writes a picture
-    std::vector<unsigned char> rgb;
-    for (int z = 0; z < 7; ++z)
-      for (int x = 0; x < 7; ++x) {
-        const bool wall = x == 0 || z == 0 || x == 6 || z == 6;
-        const mapcolour::Rgb c = columnColour(wall ? ColumnKind::Wall : ColumnKind::Air);
-        rgb.insert(rgb.end(), {static_cast<unsigned char>(c.r), static_cast<unsigned char>(c.g),
-                               static_cast<unsigned char>(c.b)});
-      }
-    const StartView start = buildRoom(rgb.data(), 7, 7, 6, *scene.grid, *scene.occlusionMap);
-    scene.enterRoom(start);
+    const MapPixels m = legendMap({"#######", "#.....#", "#.....#", "#.....#", "#.....#", "#.....#", "#######"});
+    scene.enterRoom(buildRoom(m.rgb.data(), m.w, m.h, 6, *scene.grid, *scene.occlusionMap));
     scene.attachBackend(&backend);
     char folder[] = "/tmp/quillmarsh-edit-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -232,6 +219,36 @@ struct EditScene : ::testing::Test {
 
 }  // namespace
 
+TEST_F(EditScene, AShiftClickEditsThePickedColumnButNeverTheEyesOwnOnAnyAxis) {
+  // Shift and a left click clear the wall column looked at; a right click at that opening fills it.
+  EXPECT_EQ(click(Vec3(3, 2, 3), Vec3(6, 2, 3), 0, true), "");
+  EXPECT_FALSE(wallAt(6, 3));
+  scene.grid->lightX = 1, scene.grid->lightZ = 1;  // the wandering light out of the way
+  click(Vec3(3, 2, 3), Vec3(7, 2, 3), 2, true);
+  EXPECT_FALSE(wallAt(6, 3)) << "the pick meets the outside, no cell of the grid";
+  // Looking down at the floor cell (4, 0, 3), the fill goes into column (4, 3). The eye stands in
+  // the column of its x and z each rounded (an edge belongs to the cell above), at any height; a
+  // fill there is refused and says so, on screen too.
+  const struct {
+    Vec3 eye;
+    bool refused;
+  } cases[] = {{{4.45f, 2, 3}, true},    {{4, 2, 3.45f}, true},   {{3.55f, 2, 3}, true},
+               {{4, 2, 2.55f}, true},    {{3.5f, 0.6f, 3}, true}, {{4, 4.4f, 2.5f}, true},
+               {{3.49f, 2, 3}, false},   {{4.5f, 4.4f, 3}, false}, {{4, 2, 3.5f}, false},
+               {{4.55f, 2, 3}, false}};
+  for (const auto& c : cases) {
+    const std::string said = click(c.eye, Vec3(4, 0, 3), 2, true);
+    EXPECT_EQ(wallAt(4, 3), !c.refused) << c.eye.x << " " << c.eye.y << " " << c.eye.z;
+    EXPECT_EQ(said, c.refused ? "edit refused: you stand in that column\n" : "");
+    if (c.refused) {
+      ASSERT_FALSE(scene.currentMessages().empty());
+      EXPECT_EQ(scene.currentMessages().back() + "\n", said);
+    } else {
+      scene.undoEdit();
+    }
+  }
+}
+
 TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
   // The wandering light out of the way, its cell moved with it: the room stays one its map makes,
   // so that Ctrl+S saves a map.
@@ -254,18 +271,11 @@ TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
   EXPECT_TRUE(wallAt(3, 0));
   holdThenRelease(26, 'Z');
   EXPECT_TRUE(wallAt(2, 0));
-  const std::string saved = holdThenRelease(19, 's');
-  EXPECT_EQ(saved, "map saved: maps/room-001.png\n");
+  EXPECT_EQ(holdThenRelease(19, 's'), "map saved: maps/room-001.png\n");
   EXPECT_EQ(holdThenRelease(19, 's'), "map saved: maps/room-002.png\n");
 }
 
 namespace {
-
-bool sameCell(const GridCell& a, const GridCell& b) {
-  return a.material == b.material && a.emitter == b.emitter && a.opacity == b.opacity &&
-         a.hidden == b.hidden && a.greenMarker == b.greenMarker && a.redMarker == b.redMarker &&
-         std::equal(a.emission, a.emission + 3, b.emission) && std::equal(a.light, a.light + 3, b.light);
-}
 
 // The cells whose material changed from `a` to `b`, as "x,y,z:material" (7 x 6 x 7 grid).
 std::string changes(const std::vector<GridCell>& a, const std::vector<GridCell>& b) {
