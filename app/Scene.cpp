@@ -53,8 +53,14 @@ void Scene::update() {
 
 void Scene::stepSimulation() {
   assert(grid != nullptr && occlusionMap != nullptr);
+  const ColumnBox shownBefore = occlusionMap->shownColumns;
   grid->step();
   ++simulationSteps;
+  // The step hides every cell but the wandering light's two cells when it moves, which keep
+  // what they were: both lie in its column or one beside it.
+  occlusionMap->shownColumns =
+      ColumnBox{grid->lightX - 1, grid->lightZ - 1, grid->lightX + 2, grid->lightZ + 2}.within(
+          shownBefore);
   if (backend != nullptr) backend->uploadLight(*grid, flags.cpuLightUpload);
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
@@ -62,14 +68,19 @@ void Scene::stepSimulation() {
 
 void Scene::revealVisibleColumns() {
   assert(grid != nullptr && occlusionMap != nullptr);
-  for (int z = 0; z < grid->sizeZ; ++z) {
-    for (int x = 0; x < grid->sizeX; ++x) {
-      if (!occlusionMap->contains(x, z)) continue;
+  // Marks outside the pass's box are the base raster's, which holds no seen colour.
+  const ColumnBox walk =
+      occlusionMap->marked().within(ColumnBox::of(grid->sizeX, grid->sizeZ));
+  ColumnBox revealed;
+  for (int z = walk.z0; z < walk.z1; ++z) {
+    for (int x = walk.x0; x < walk.x1; ++x) {
       const ColorMap::Pixel& mark = occlusionMap->markPixel(x, z);
       if (mark != ColorMap::kSeenWall && mark != ColorMap::kSeenOpen) continue;
       for (int y = 0; y < grid->sizeY; ++y) grid->setHidden(grid->index(x, y, z), false);
+      revealed.add(x, z);
     }
   }
+  occlusionMap->shownColumns.add(revealed);
 }
 
 void Scene::resize(int newWidth, int newHeight) {
@@ -82,6 +93,7 @@ FrameInputs Scene::frameInputs() const {
   const float eye[3] = {camera.eye.x, camera.eye.y, camera.eye.z};
   FrameInputs inputs = FrameInputs::make(eye, camera.glViewMatrix, width, height);
   inputs.debugView = flags.debugView;
+  inputs.columns = occlusionMap->shownColumns;
   return inputs;
 }
 

@@ -4,6 +4,7 @@
 // target; the glass never samples the target it is blended over) and notes each breach.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -65,9 +66,16 @@ class RecordingBackend : public RenderBackend {
     begun = -1;
     log("present " + std::to_string(target));
   }
+  // Keeps its copy of the picture as a backend that sends only the changed rows would.
   void drawOverlay(const OverlayImage& image) override {
+    const long row = 3L * image.width;
+    if (image.version != overlay.version + 1 || overlayRgb.size() != size_t(row * image.height))
+      overlayRgb.assign(image.rgb, image.rgb + row * image.height);
+    else
+      for (long y = image.changed[1]; y < image.changed[3]; ++y)
+        std::copy(image.rgb + y * row + 3 * image.changed[0], image.rgb + y * row + 3 * image.changed[2],
+                  overlayRgb.begin() + y * row + 3 * image.changed[0]);
     overlay = image;
-    overlayRgb.assign(image.rgb, image.rgb + 3L * image.width * image.height);
     log("overlay");
   }
   void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
