@@ -53,14 +53,16 @@ void Scene::update() {
 
 void Scene::stepSimulation() {
   assert(grid != nullptr && occlusionMap != nullptr);
-  const ColumnBox shownBefore = occlusionMap->shownColumns;
   grid->step();
   ++simulationSteps;
   // The step hides every cell but the wandering light's two cells when it moves, which keep
   // what they were: both lie in its column or one beside it.
-  occlusionMap->shownColumns =
-      ColumnBox{grid->lightX - 1, grid->lightZ - 1, grid->lightX + 2, grid->lightZ + 2}.within(
-          shownBefore);
+  ColumnBox kept;
+  for (int z = grid->lightZ - 1; z <= grid->lightZ + 1; ++z)
+    for (int x = grid->lightX - 1; x <= grid->lightX + 1; ++x)
+      for (int y = 0; y < grid->sizeY; ++y)
+        if (grid->inside(x, y, z) && !grid->hiddenAt(grid->index(x, y, z))) kept.add(x, z);
+  occlusionMap->shownColumns = kept;
   if (backend != nullptr) backend->uploadLight(*grid, flags.cpuLightUpload);
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();

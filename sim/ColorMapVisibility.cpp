@@ -30,9 +30,9 @@ void ColorMap::markAt(float px, float pz, const Pixel& colour) {
 
 ColumnBox ColorMap::fanReach(double startX, double startZ, double maxDistance) const {
   // A sample lies less than maxDistance from the start along each axis (the rounded sum cannot
-  // pass the rounded bound either), and its pixel is its coordinate truncated: one pixel more
-  // on each side is ample. Bounds are clamped near the raster before they become ints; a start
-  // that is not a number samples nothing and gives an empty box.
+  // pass the rounded bound either), and its pixel is its coordinate truncated; a pixel of margin
+  // on each side covers the rest. Bounds are clamped near the raster before they become ints; a
+  // start that is not a number samples nothing and gives an empty box.
   const auto pixel = [](double p, int size) {
     return static_cast<int>(std::floor(std::fmin(std::fmax(p, -2.0), size + 2.0)));
   };

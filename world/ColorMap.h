@@ -77,7 +77,7 @@ class ColorMap {
   const Pixel& markPixel(int x, int y) const { return marks[static_cast<long>(y) * width + x]; }
 
   // The pixels of marks that may differ from base: those the last pass and setMark wrote since
-  // the last reset (a pass marks within kRayRange + 1 of the eye). Empty after a reset.
+  // the last reset (a pass marks only what its rays reach, around the eye). Empty after a reset.
   const ColumnBox& marked() const { return markedBox; }
   // The pixels of marks that changed since marksVersion was `version`: nothing when it still is,
   // the last change's box when it was one less, else the whole raster.
@@ -94,8 +94,8 @@ class ColorMap {
   // pass, setMark).
   long marksVersion = 0;
   // The grid columns whose cells may be shown (not hidden): everything after resize, as a
-  // room's cells are built shown; whoever shows cells of columns (the reveal) or keeps cells
-  // shown across a step widens or sets it. The frame walks only these columns.
+  // room's cells are built shown. The Scene keeps it: after a step, the columns of the cells the
+  // step left shown; each reveal adds its columns. The frame walks only these columns.
   ColumnBox shownColumns = ColumnBox::everything();
 
  private:
@@ -108,14 +108,14 @@ class ColorMap {
   // ColorMapVisibility.cpp for why that gives the same marks.
   void beginCasting(const ColumnBox& reach);
   void endCasting(const ColumnBox& reach);
+  void castFanOnRaster(int rays, double fanHeading, float startX, float startZ,
+                       double stepLength, double angleStep, double maxDistance);
   // A new marks version whose changes lie in `changed`.
   void newMarksVersion(const ColumnBox& changed);
 
-  ColumnBox markedBox;       // see marked()
-  ColumnBox baseWritten;     // base pixels written since the last reset
-  ColumnBox lastChange;      // the pixels the latest marks version changed
-  void castFanOnRaster(int rays, double fanHeading, float startX, float startZ,
-                       double stepLength, double angleStep, double maxDistance);
+  ColumnBox markedBox;    // see marked()
+  ColumnBox baseWritten;  // base pixels written since the last reset
+  ColumnBox lastChange;   // the pixels the latest marks version changed
 
   std::vector<unsigned char> rayStops;  // 1: the pixel stops rays
   std::vector<unsigned char> raySeen;   // 1: a ray sampled the pixel

@@ -71,9 +71,8 @@ GridCell LightGrid::getCell(int x, int y, int z) const {
   c.emitter = (flags[i] & kEmitter) != 0;
   c.greenMarker = (flags[i] & kGreenMarker) != 0;
   c.redMarker = (flags[i] & kRedMarker) != 0;
-  const SparseEmission& emitted = emission;
   for (int k = 0; k < 3; ++k) {
-    c.emission[k] = emitted[3 * i + k];
+    c.emission[k] = emission[3 * i + k];
     c.light[k] = current[k * planeStride + i];
   }
   c.opacity = opacity[i];

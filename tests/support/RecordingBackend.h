@@ -72,9 +72,10 @@ class RecordingBackend : public RenderBackend {
     if (image.version != overlay.version + 1 || overlayRgb.size() != size_t(row * image.height))
       overlayRgb.assign(image.rgb, image.rgb + row * image.height);
     else
-      for (long y = image.changed[1]; y < image.changed[3]; ++y)
-        std::copy(image.rgb + y * row + 3 * image.changed[0], image.rgb + y * row + 3 * image.changed[2],
-                  overlayRgb.begin() + y * row + 3 * image.changed[0]);
+      for (long y = image.changed[1]; y < image.changed[3]; ++y) {
+        const long from = y * row + 3 * image.changed[0], to = y * row + 3 * image.changed[2];
+        std::copy(image.rgb + from, image.rgb + to, overlayRgb.begin() + from);
+      }
     overlay = image;
     log("overlay");
   }

@@ -279,7 +279,8 @@ TEST(ColumnVisibility, PassRevealPlanAndOverlayWorkOnTheViewAndMatchTheWholeRoom
 
     for (int z = 0; z < h; ++z)
       for (int x = 0; x < w; ++x) {
-        const bool seen = map.markPixel(x, z) == ColorMap::kSeenWall || map.markPixel(x, z) == ColorMap::kSeenOpen;
+        const ColorMap::Pixel mark = map.markPixel(x, z);
+        const bool seen = mark == ColorMap::kSeenWall || mark == ColorMap::kSeenOpen;
         int shown = 0;
         for (int y = 0; y < layers; ++y) shown += !grid.hiddenAt(grid.index(x, y, z));
         const bool byLight = std::abs(x - grid.lightX) <= 1 && std::abs(z - grid.lightZ) <= 1;
@@ -298,9 +299,10 @@ TEST(ColumnVisibility, PassRevealPlanAndOverlayWorkOnTheViewAndMatchTheWholeRoom
     ASSERT_TRUE(listed(opaque[0], emitters[0], glass[0]) == listed(opaque[1], emitters[1], glass[1])) << s;
 
     scene.drawFrame();
-    for (int i = 0; i < w * h; ++i)
-      ASSERT_EQ(ColorMap::Pixel({backend.overlayRgb[3 * i], backend.overlayRgb[3 * i + 1], backend.overlayRgb[3 * i + 2]}),
-                map.marks[i]) << s << ": " << i;
+    for (int i = 0; i < w * h; ++i) {
+      const unsigned char* p = &backend.overlayRgb[3 * i];
+      ASSERT_EQ(ColorMap::Pixel({p[0], p[1], p[2]}), map.marks[i]) << s << ": " << i;
+    }
     const int* changed = backend.overlay.changed;
     partialOverlays += (changed[2] - changed[0]) * (changed[3] - changed[1]) < w * h / 2;
   }
