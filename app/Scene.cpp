@@ -54,6 +54,14 @@ void Scene::stepSimulation() {
   assert(grid != nullptr && occlusionMap != nullptr);
   grid->step();
   ++simulationSteps;
+  // The step hides every cell but the wandering light's two cells when it moves, which keep
+  // what they were: both lie in its column or one beside it.
+  ColumnBox kept;
+  for (int z = grid->lightZ - 1; z <= grid->lightZ + 1; ++z)
+    for (int x = grid->lightX - 1; x <= grid->lightX + 1; ++x)
+      for (int y = 0; y < grid->sizeY; ++y)
+        if (grid->inside(x, y, z) && !grid->hiddenAt(grid->index(x, y, z))) kept.add(x, z);
+  occlusionMap->shownColumns = kept;
   if (backend != nullptr) backend->uploadLight(*grid, flags.cpuLightUpload);
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
@@ -61,14 +69,19 @@ void Scene::stepSimulation() {
 
 void Scene::revealVisibleColumns() {
   assert(grid != nullptr && occlusionMap != nullptr);
-  for (int z = 0; z < grid->sizeZ; ++z) {
-    for (int x = 0; x < grid->sizeX; ++x) {
-      if (!occlusionMap->contains(x, z)) continue;
+  // Marks outside the pass's box are the base raster's, which holds no seen colour.
+  const ColumnBox walk =
+      occlusionMap->marked().within(ColumnBox::of(grid->sizeX, grid->sizeZ));
+  ColumnBox revealed;
+  for (int z = walk.z0; z < walk.z1; ++z) {
+    for (int x = walk.x0; x < walk.x1; ++x) {
       const ColorMap::Pixel& mark = occlusionMap->markPixel(x, z);
       if (mark != ColorMap::kSeenWall && mark != ColorMap::kSeenOpen) continue;
       for (int y = 0; y < grid->sizeY; ++y) grid->setHidden(grid->index(x, y, z), false);
+      revealed.add(x, z);
     }
   }
+  occlusionMap->shownColumns.add(revealed);
 }
 
 void Scene::resize(int newWidth, int newHeight) {
@@ -81,6 +94,7 @@ FrameInputs Scene::frameInputs() const {
   const float eye[3] = {camera.eye.x, camera.eye.y, camera.eye.z};
   FrameInputs inputs = FrameInputs::make(eye, camera.glViewMatrix, width, height);
   inputs.debugView = flags.debugView;
+  inputs.columns = occlusionMap->shownColumns;
   return inputs;
 }
 

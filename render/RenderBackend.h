@@ -38,11 +38,14 @@ struct PassParameters {
 };
 
 // The visibility map's picture over the frame: RGB bytes, `width` x `height`, row 0 shown along
-// the top edge; `version` changes whenever the bytes may have.
+// the top edge; `version` changes whenever the bytes may have. `changed` holds the pixels that
+// differ from the picture of version - 1 (x0, row0, x1, row1, half-open): a backend that holds
+// that one may send just those rows; one that holds an older picture sends it whole.
 struct OverlayImage {
   const unsigned char* rgb = nullptr;
   int width = 0, height = 0;
   long version = 0;
+  int changed[4] = {0, 0, 0, 0};
   float left = 0.0f, bottom = 0.0f, right = 0.0f, top = 0.0f;
 };
 

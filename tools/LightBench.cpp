@@ -271,7 +271,7 @@ void BM_VisibilityOpenMap(benchmark::State& state) {
   ColorMap map;
   map.resize(256, 256);
   for (int y = 0; y < 256; ++y)
-    for (int x = 0; x < 256; ++x) map.basePixel(x, y) = {255, 255, 255};
+    for (int x = 0; x < 256; ++x) map.setBase(x, y, ColorMap::kOpen);
   const Vec3 eye(128.0f, 2.0f, 128.0f), target(100.0f, 2.0f, 110.0f);
   for (auto _ : state) map.updateVisibility(Scene::kVisibilityRays, eye, target);
 }

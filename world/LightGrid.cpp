@@ -45,9 +45,10 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   planeStride = count + ((5 * kLine / 4 - count) % pageFloats + pageFloats) % pageFloats;
   // assign() rather than resize(): a grid resized to its own size is emptied as well.
   current = placeInPage(lightA, 3 * planeStride, 0, 0.0f);
-  next = placeInPage(lightB, 3 * planeStride, 0, 0.0f);
+  lightB = std::vector<float>();
+  next = nullptr;
   opacity.assign(count, 0.0f);
-  emission.assign(3 * count, 0.0f);
+  emission.clear();
   flags.assign(count, 0);
   materials.assign(count, 0);
   tinted.clear();
@@ -104,6 +105,7 @@ void LightGrid::setCell(int x, int y, int z, const GridCell& cell) {
 void LightGrid::setNextCell(int x, int y, int z, const GridCell& cell) {
   if (!inside(x, y, z)) return;
   const long i = index(x, y, z);
+  if (next == nullptr) next = placeInPage(lightB, 3 * planeStride, 0, 0.0f);
   for (int k = 0; k < 3; ++k) next[k * planeStride + i] = cell.light[k];
   writeFields(i, cell);
 }
@@ -113,7 +115,7 @@ void LightGrid::writeFields(long i, const GridCell& cell) {
                           (cell.redMarker ? kRedMarker : 0);
   if ((f ^ flags[i]) & kEmitter) emittersStale = true;
   flags[i] = f;
-  for (int k = 0; k < 3; ++k) emission[3 * i + k] = cell.emission[k];
+  emission.setCell(i, cell.emission);
   opacity[i] = cell.opacity;
   keep[i] = keptFraction(cell.opacity);
   if (tintedMaterial[materials[i]] != tintedMaterial[cell.material]) tintedStale = true;
@@ -144,9 +146,13 @@ void LightGrid::rebuildTinted() {
 }
 
 void LightGrid::swapBuffers() {
-  std::swap(current, next);
+  if (next == nullptr) next = placeInPage(lightB, 3 * planeStride, 0, 0.0f);
+  // The new generation moves into lightA, where `current` lives; the old one is not read again.
+  std::swap(lightA, lightB);
+  current = next;
+  next = nullptr;
+  lightB = std::vector<float>();
   texelsStale = true;
-  assert(!allocated || cellCount() == 0 || current != next);
 }
 
 void LightGrid::rebuildEmitters() {

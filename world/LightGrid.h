@@ -3,10 +3,11 @@
 // Reads outside the grid give the solid, dark `outside` cell; writes outside are ignored.
 //
 // Storage is one array per field, so the step moves only what its rule reads and writes: the light
-// is three planes (r, g, b) per generation, `current` and `next` (the step updates `current` in
-// place; `next` serves setNextCell and swapBuffers); opacity, emission and the flags have one
-// copy. setCell and setNextCell are the only writers of a cell and keep the step's derived arrays
-// (the kept fraction of light per cell, the list of emitters) in step with every edit.
+// is three planes (r, g, b) of `current` (the step updates it in place; a second generation,
+// `next`, exists only while setNextCell writes one, until swapBuffers); opacity and the flags
+// have one copy; emission is kept only for the cells that have any. setCell and setNextCell are
+// the only writers of a cell and keep the step's derived arrays (the kept fraction of light per
+// cell, the list of emitters) in step with every edit.
 #pragma once
 
 #include <atomic>
@@ -16,6 +17,7 @@
 
 #include "world/GridCell.h"
 #include "world/Palette.h"
+#include "world/SparseEmission.h"
 
 class WorkerPool;
 
@@ -34,8 +36,10 @@ class LightGrid {
   // Overwrites a cell of the current generation; nothing happens off the grid. The one way to
   // edit the room while it runs: the next step sees the new opacity, emission and light.
   void setCell(int x, int y, int z, const GridCell& cell);
-  // Writes a cell's light into the next generation; its other fields (single copy) at once.
-  // swapBuffers then makes that light current (the world build writes a room so).
+  // Writes a cell's light into the next generation, started dark by the first such write; its
+  // other fields (single copy) at once. swapBuffers then makes that light current and lets the
+  // old generation go (the world build writes a room so); without a next generation it makes
+  // a dark one current.
   void setNextCell(int x, int y, int z, const GridCell& cell);
   void swapBuffers();
 
@@ -97,7 +101,7 @@ class LightGrid {
   bool allocated = false;
   float decay = 0.916f;
   // Light of the current and the next generation: plane k (r, g, b) of cell i at
-  // [k * lightPlaneStride() + i].
+  // [k * lightPlaneStride() + i]. `next` is null but between setNextCell and swapBuffers.
   float* current = nullptr;
   float* next = nullptr;
   // Floats from one light plane to the next: a little more than cellCount(), see resize().
@@ -133,9 +137,9 @@ class LightGrid {
   // `keep`, `texels` point into their stores), so that the same cell of each never shares a cache
   // set with the others.
   long planeStride = 0;
-  std::vector<float> lightA, lightB;  // 3 planes each
+  std::vector<float> lightA, lightB;  // 3 planes each; lightB empty but while `next` lives
   std::vector<float> opacity;
-  std::vector<float> emission;  // r, g, b per cell, interleaved
+  SparseEmission emission;  // r, g, b of cell i at [3 * i + k]
   std::vector<unsigned char> flags;
   // A cell is hidden unless it was marked seen since the last step began: every step hides every
   // cell by counting, not by writing each cell. stepCount is never 0; the stamps are reset when

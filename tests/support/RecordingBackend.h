@@ -4,6 +4,7 @@
 // target, the glass never samples the target it is blended over, an upload fits the volume.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -56,9 +57,17 @@ class RecordingBackend : public RenderBackend {
     begun = -1;
     calls.push_back("present " + std::to_string(target));
   }
+  // Keeps its copy of the picture as a backend that sends only the changed rows would.
   void drawOverlay(const OverlayImage& image) override {
+    const long row = 3L * image.width;
+    if (image.version != overlay.version + 1 || overlayRgb.size() != size_t(row * image.height))
+      overlayRgb.assign(image.rgb, image.rgb + row * image.height);
+    else
+      for (long y = image.changed[1]; y < image.changed[3]; ++y) {
+        const long from = y * row + 3 * image.changed[0], to = y * row + 3 * image.changed[2];
+        std::copy(image.rgb + from, image.rgb + to, overlayRgb.begin() + from);
+      }
     overlay = image;
-    overlayRgb.assign(image.rgb, image.rgb + 3L * image.width * image.height);
     calls.push_back("overlay");
   }
   void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3], float) override {

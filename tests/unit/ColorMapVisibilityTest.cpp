@@ -6,11 +6,17 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/Scene.h"
 #include "tests/support/MapRooms.h"
+#include "render/FramePlan.h"
+#include "tests/support/EditedCell.h"
+#include "tests/support/RecordingBackend.h"
+#include "tests/unit/TestImages.h"
+#include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 
@@ -20,7 +26,7 @@ namespace {
 struct VisibilityMap : ::testing::Test {
   void open(int w, int h) {
     map.resize(w, h);
-    std::fill(map.base.get(), map.base.get() + w * h, ColorMap::kOpen);
+    for (int i = 0; i < w * h; ++i) map.setBase(i % w, i / w, ColorMap::kOpen);
   }
   std::vector<ColorMap::Pixel> look(Vec3 eye, Vec3 target) {
     map.updateVisibility(200, eye, target);
@@ -42,7 +48,7 @@ TEST_F(VisibilityMap, RaysFanOutAheadWithinRangeAndStopAtTheFirstWall) {
                       : marks[i] == ColorMap::kOpen) << i;
   }
   open(40, 30);
-  for (int y = 0; y < 30; ++y) map.basePixel(20, y) = ColorMap::kWall;
+  for (int y = 0; y < 30; ++y) map.setBase(20, y, ColorMap::kWall);
   for (float x : {10.5f, 17.5f}) {  // from 17.5 the wall is where the ahead mark goes
     look(Vec3(x, 2, 15.5f), Vec3(x + 1, 2, 15.5f));
     EXPECT_EQ(map.markPixel(20, 15), ColorMap::kSeenWall);
@@ -169,6 +175,100 @@ TEST(ColumnVisibility, WindowsAndGlassLetTheRaysThroughAsADoorwayAndAFullWallDoe
   }
   EXPECT_EQ(shownBehind, 0);
   EXPECT_GT(shownBefore, 0);
+}
+
+// A room wider and deeper than the rays reach, open to the outside along x = w - 1, walked step by
+// step from places in it and beside it, looking at the wandering light and away while it moves,
+// with edits under the eye and far from it. Each pass resets and casts only within its reach,
+// yet its marks are those of a pass over a fresh copy of the base; the reveal walks only the
+// pass's box, yet shows exactly the seen columns and the light's cells the step keeps; the plan
+// over the shown columns is the plan over the whole grid, list for list; and the overlay, sent
+// by its changed rows, is the marks.
+TEST(ColumnVisibility, PassRevealPlanAndOverlayWorkOnTheViewAndMatchTheWholeRoom) {
+  const int w = 110, h = 96, layers = 5;
+  std::vector<unsigned char> rgb;
+  for (int z = 0; z < h; ++z)
+    for (int x = 0; x < w; ++x) {
+      const ColumnKind kind = x == 0 || z == 0 || z == h - 1 || (x % 9 == 4 && z % 9 == 4) ? ColumnKind::Wall
+                              : x == 30 && z % 4 != 0                                    ? ColumnKind::Glass
+                              : x % 13 == 9 && z % 11 == 6 ? ColumnKind::WhiteLight : ColumnKind::Air;
+      const mapcolour::Rgb c = columnColour(kind);
+      for (int v : {c.r, c.g, c.b}) rgb.push_back(static_cast<unsigned char>(v));
+    }
+  Scene scene;
+  RecordingBackend backend;
+  LightGrid& grid = *scene.grid;
+  ColorMap& map = *scene.occlusionMap;
+  testing::internal::CaptureStdout();
+  buildRoom(rgb.data(), w, h, layers, grid, map);
+  testing::internal::GetCapturedStdout();
+  scene.attachBackend(&backend);
+  scene.flags.overlayVisible = true;
+  std::srand(3);
+  // Eye (x, z) and target (x, z): at the light (6, 3) and away from it, then about the room.
+  const float views[][4] = {{12, 9, 6, 3},     {12, 9, 24, 20}, {60, 50, 60, 20},
+                            {100, 70, 120, 72}, {-6, 40, 10, 44}, {50, 90, 20, 60}};
+  const auto listed = [](const std::vector<OpaqueBlock>& opaque, const std::vector<GridPos>& emitters,
+                         const std::vector<GlassCell>& glass) {
+    std::ostringstream out;
+    for (const OpaqueBlock& b : opaque) out << b.x << "," << b.y << "," << b.z << ":" << b.faces << " ";
+    for (const GridPos& p : emitters) out << "e" << p.x << "," << p.y << "," << p.z << ":" << p.faces << " ";
+    for (const GlassCell& c : glass)
+      out << "g" << c.x << "," << c.y << "," << c.z << ":" << c.distance << c.faces << c.reach << " ";
+    return out.str();
+  };
+  Frustum everywhere;
+  for (auto& plane : everywhere.planes) plane[3] = 1.0f;
+  int keptUnseen = 0, smallWalks = 0, partialOverlays = 0;
+  for (int s = 0; s < 120; ++s) {
+    const float* v = views[s < 60 ? s % 2 : s / 3 % 6];
+    testing::internal::CaptureStdout();
+    scene.camera.setView(Vec3(v[0], 2.0f, v[1]), Vec3(v[2], 2.0f, v[3]), Vec3(0, 1, 0));
+    if (s % 7 == 3) scene.editAtPick(s % 2 == 0, true);
+    if (s % 5 == 1)
+      scene.editor.fill(grid, map, 100 - s % 30, 85 - s % 17, static_cast<ColumnKind>(s % 3),
+                        static_cast<int>(v[0]), static_cast<int>(v[1]));
+    scene.stepSimulation();
+
+    ColorMap fresh;
+    fresh.resize(w, h);
+    testing::internal::GetCapturedStdout();
+    for (int i = 0; i < w * h; ++i) fresh.setBase(i % w, i / w, map.base[i]);
+    fresh.updateVisibility(Scene::kVisibilityRays, scene.camera.eye, scene.camera.target);
+    ASSERT_TRUE(std::equal(map.marks.get(), map.marks.get() + w * h, fresh.marks.get())) << s;
+
+    for (int z = 0; z < h; ++z)
+      for (int x = 0; x < w; ++x) {
+        const ColorMap::Pixel mark = map.markPixel(x, z);
+        const bool seen = mark == ColorMap::kSeenWall || mark == ColorMap::kSeenOpen;
+        int shown = 0;
+        for (int y = 0; y < layers; ++y) shown += !grid.hiddenAt(grid.index(x, y, z));
+        const bool byLight = std::abs(x - grid.lightX) <= 1 && std::abs(z - grid.lightZ) <= 1;
+        ASSERT_TRUE(seen ? shown == layers : shown == 0 || byLight) << s << ": " << x << "," << z;
+        keptUnseen += !seen && shown > 0;
+      }
+
+    const FrameInputs inputs = scene.frameInputs();
+    const ColumnBox& walk = inputs.columns;
+    smallWalks += (walk.x1 - walk.x0) * (walk.z1 - walk.z0) < w * h / 2;
+    std::vector<OpaqueBlock> opaque[2];
+    std::vector<GridPos> emitters[2];
+    std::vector<GlassCell> glass[2];
+    FramePlan::build(grid, everywhere, inputs.eye, opaque[0], emitters[0], glass[0], walk);
+    FramePlan::build(grid, everywhere, inputs.eye, opaque[1], emitters[1], glass[1]);
+    ASSERT_TRUE(listed(opaque[0], emitters[0], glass[0]) == listed(opaque[1], emitters[1], glass[1])) << s;
+
+    scene.drawFrame();
+    for (int i = 0; i < w * h; ++i) {
+      const unsigned char* p = &backend.overlayRgb[3 * i];
+      ASSERT_EQ(ColorMap::Pixel({p[0], p[1], p[2]}), map.marks[i]) << s << ": " << i;
+    }
+    const int* changed = backend.overlay.changed;
+    partialOverlays += (changed[2] - changed[0]) * (changed[3] - changed[1]) < w * h / 2;
+  }
+  EXPECT_GT(keptUnseen, 0) << "the light moved out of sight with its cells kept shown";
+  EXPECT_GT(smallWalks, 90);
+  EXPECT_GT(partialOverlays, 90);
 }
 
 // Random single cells written anywhere (floor and ceiling included), each followed by

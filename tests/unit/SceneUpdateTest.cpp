@@ -93,7 +93,7 @@ TEST_F(SceneTest, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
                                      ColorMap::kSeenWall,  // would be column (4, 0) if read past the row
                                      {255, 0, 100}, {255, 100, 0}, {254, 0, 0}, ColorMap::kCamera, ColorMap::kWall};
   const int at[][2] = {{0, 0}, {1, 0}, {3, 3}, {0, 1}, {2, 0}, {3, 0}, {0, 2}, {1, 1}, {2, 1}};
-  for (int i = 0; i < 9; ++i) map.markPixel(at[i][0], at[i][1]) = colours[i];
+  for (int i = 0; i < 9; ++i) map.setMark(at[i][0], at[i][1], colours[i]);
   scene.revealVisibleColumns();
   int shown = 0;
   for (long i = 0; i < 60; ++i) shown += !grid.hiddenAt(i);
