@@ -1,7 +1,6 @@
 // Reads the .vox files quillmarsh-voxsamples wrote with an independent reader (the npm package
 // vox-reader) and compares them with the NAME.json the tool wrote from the room or scene itself:
-// models, voxels, palette, materials and nodes; a room's models, placed by their transforms, must
-// give exactly the room's cells. Usage: node check_with_vox_reader.mjs DIR
+// models, voxels, palette, materials, nodes, and a room's cells. Usage: node check_with_vox_reader.mjs DIR
 import { createRequire } from 'module';
 import { readdirSync, readFileSync } from 'fs';
 import { join } from 'path';
@@ -16,49 +15,41 @@ try {
 
 // The reader gives a single chunk as an object and several as an array.
 const list = (v) => (v === undefined ? [] : Array.isArray(v) ? v : [v]);
+const byId = (v) => new Map(list(v).map((n) => [n.nodeId, n]));
 const show = (v) => JSON.stringify(v);
 // A float from its bits in hex, as our material keys hold it.
 const float = (hex) => new Float32Array(new Uint32Array([parseInt(hex, 16)]).buffer)[0];
 const near = (a, b) => Math.abs(a - b) <= 1e-5 * Math.max(1, Math.abs(b));
-function frame(n) {
-  const f = n.frames[0] || {};
-  return { r: f._r === undefined ? 4 : Number(f._r), t: (f._t || '0 0 0').split(' ').map(Number) };
-}
+const frame = ({ frames: [f = {}] }) => ({ r: f._r === undefined ? 4 : Number(f._r), t: (f._t || '0 0 0').split(' ').map(Number) });
 
 function checkRoom(vox, room, fail) {
-  const sizes = list(vox.size), models = list(vox.xyzi), depth = room.size[2];
-  const transforms = new Map(list(vox.ntrn).map((n) => [n.nodeId, n]));
-  const shapes = new Map(list(vox.nshp).map((n) => [n.nodeId, n]));
+  const sizes = list(vox.size), models = list(vox.xyzi), transforms = byId(vox.ntrn), shapes = byId(vox.nshp);
   const group = list(vox.ngrp)[0];
   if (sizes.length !== models.length || !group || transforms.get(0)?.child !== group.nodeId)
-    return fail(`${sizes.length} models for ${models.length} voxel lists, no root transform over a group`);
+    return fail(`${sizes.length} models for ${models.length} voxel lists, or no root transform over a group`);
+  // Scene (x, y, z), z up, is room cell (x, z, depth - 1 - y); a model's pivot is floor(size / 2).
   const placed = new Map();
   for (const id of group.children) {
-    const { r, t } = frame(transforms.get(id));
-    const model = shapes.get(transforms.get(id).child).models[0][0], s = sizes[model];
-    if (r !== 4 || Math.max(s.x, s.y, s.z) > 256) fail(`model ${model} of ${show(s)} turned by ${r}`);
-    // Scene (x, y, z), z up, is room cell (x, z, depth - 1 - y); the pivot is floor(size / 2).
+    const { r, t } = frame(transforms.get(id)), model = shapes.get(transforms.get(id).child).models[0][0], s = sizes[model];
+    if (r !== 4 || Math.max(s.x, s.y, s.z) > 256) fail(`model ${model} of ${show(s)} is turned by ${r}`);
     for (const v of models[model].values)
-      placed.set(`${v.x - (s.x >> 1) + t[0]},${v.z - (s.z >> 1) + t[2]},${depth - 1 - (v.y - (s.y >> 1) + t[1])}`, v.i);
+      placed.set(`${v.x - (s.x >> 1) + t[0]},${v.z - (s.z >> 1) + t[2]},${room.size[2] - 1 - (v.y - (s.y >> 1) + t[1])}`, v.i);
   }
-  if (placed.size !== room.cells.length) fail(`${placed.size} voxels placed; the room has ${room.cells.length} cells`);
   // Material 0 (not air) may be drawn by any index.
   const wrong = room.cells.filter(([x, y, z, m]) => !placed.get(`${x},${y},${z}`) || (m && placed.get(`${x},${y},${z}`) !== m));
-  wrong.slice(0, 5).forEach(([x, y, z, m]) => fail(`cell (${x}, ${y}, ${z}) of material ${m} reads as ${placed.get(`${x},${y},${z}`)}`));
-
+  if (placed.size !== room.cells.length || wrong.length)
+    fail(`${placed.size} voxels placed for ${room.cells.length} cells; ${wrong.length} cells wrong, as ${show(wrong.slice(0, 3))}`);
   const colours = vox.rgba ? vox.rgba.values : [];
   const materials = new Map(list(vox.matl).map((m) => [m.materialId, m.materialProperties]));
   const types = { wall: '_diffuse', air: '_diffuse', glass: '_glass', light: '_emit' };
   for (const [k, m] of Object.entries(room.materials)) {
-    const c = colours[k - 1], p = materials.get(Number(k)) || {};
-    const emission = (p._qm_emission || '').split(' ').map(float);
-    if (!c || show([c.r, c.g, c.b, c.a]) !== show([...m.rgb, 255])) fail(`palette entry ${k} is ${show(c)}, not ${m.rgb}`);
-    if (p._type !== types[m.kind] || p._qm_kind !== m.kind || p._qm_name !== m.name || p._qm_rgb !== m.rgb.join(' ') ||
-        float(p._qm_opacity) !== Math.fround(m.opacity) || emission.length !== 3 || emission.some((e, i) => e !== Math.fround(m.emission[i])))
-      fail(`material ${k} (${show(m)}) is written as ${show(p)}`);
-    if (m.kind === 'glass' && !(near(Number(p._trans), 1 - m.opacity) && near(Number(p._alpha), 1 - m.opacity)))
-      fail(`material ${k}: _trans ${p._trans} for opacity ${m.opacity}`);
-    if (m.kind === 'light' && !near(Number(p._emit), Math.max(...m.emission) / 350)) fail(`material ${k}: _emit ${p._emit} for ${m.emission}`);
+    const c = colours[k - 1] || {}, p = materials.get(Number(k)) || {}, emission = (p._qm_emission || '').split(' ').map(float);
+    if (show([c.r, c.g, c.b, c.a]) !== show([...m.rgb, 255]) || p._type !== types[m.kind] || p._qm_kind !== m.kind ||
+        p._qm_name !== m.name || p._qm_rgb !== m.rgb.join(' ') || float(p._qm_opacity) !== Math.fround(m.opacity) ||
+        show(emission) !== show(m.emission.map(Math.fround)) ||
+        (m.kind === 'glass' && !(near(Number(p._trans), 1 - m.opacity) && near(Number(p._alpha), 1 - m.opacity))) ||
+        (m.kind === 'light' && !near(Number(p._emit), Math.max(...m.emission) / 350)))
+      fail(`material ${k} (${show(m)}) is written as ${show(c)} ${show(p)}`);
   }
   if (vox.qmrm === undefined) fail('no QMRM chunk');
 }
@@ -67,8 +58,7 @@ function checkScene(vox, expected, fail) {
   const same = (what, read, written) => {
     if (show(read) !== show(written)) fail(`${what}: ${show(read)}`);
   };
-  const models = list(vox.xyzi);
-  const sorted = (voxels) => voxels.map(String).sort();
+  const models = list(vox.xyzi), sorted = (voxels) => voxels.map(String).sort();
   same('models', list(vox.size).map((s, i) => [[s.x, s.y, s.z], sorted(models[i].values.map((v) => [v.x, v.y, v.z, v.i]))]),
        expected.models.map((m) => [m.size, sorted(m.voxels)]));
   same('palette', vox.rgba ? vox.rgba.values.slice(0, 255).map((c) => [c.r, c.g, c.b, c.a]) : null, expected.rgba);
