@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "app/Scene.h"
 #include "tests/support/VoxBytes.h"
 #include "tests/unit/TestImages.h"
+#include "world/ColorMap.h"
 #include "world/LightGrid.h"
 #include "world/MapImage.h"
 #include "world/RoomColumn.h"
@@ -25,9 +27,10 @@
 #include "world/VoxRoom.h"
 
 namespace vb = voxbytes;
-using Kind = Material::Kind;
 
 namespace {
+
+using Kind = Material::Kind;
 
 const unsigned char* data(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
 std::string text(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
