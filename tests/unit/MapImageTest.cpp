@@ -74,7 +74,7 @@ TEST(MapImage, HostileImageDataIsRefusedWithItsCause) {
       {png::image(3, 1, 8, 2, '\5' + rgb.substr(1)), "image data is damaged: filter type 5"},
       {png::signature() + png::ihdr(3, 1, 8, 2) + png::chunk("IDAT", "xxxx") +
        png::chunk("IEND", ""), "not a valid zlib stream"},
-      {badCrc, "the image data is damaged ("}};
+      {badCrc, "its PNG chunk IHDR is damaged (checksum)"}};
   for (const auto& c : cases) EXPECT_NE(decode(c.first).find(c.second), std::string::npos) << c.second;
 }
 

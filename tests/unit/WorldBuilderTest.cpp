@@ -3,6 +3,7 @@
 // leaves; every room height from 3 to 64 against the default one.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
@@ -10,9 +11,11 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/Scene.h"
 #include "platform/WorkerPool.h"
 #include "tests/support/MapRooms.h"
 #include "tests/support/ReferenceLightStep.h"
+#include "tests/unit/TestImages.h"
 #include "world/CellFromColour.h"
 
 namespace {
@@ -182,5 +185,52 @@ TEST(WorldBuilder, EveryRoomHeightFrom3To64IsTheDefaultRoomStretchedOrSquashed) 
         ASSERT_TRUE(sameCell(g.getCell(i % m.w, i / m.w % layers, i / m.w / layers), plain.current[i])) << i;
       EXPECT_TRUE(g.lightX == plain.lightX && g.lightY == plain.lightY && g.lightZ == plain.lightZ);
     }
+  }
+}
+
+// Every map the program refuses gets one line, the same whether the map comes as a file (the
+// desktop) or as the bytes of a file dropped on the page, and the room in use stays.
+TEST(WorldBuilder, EveryRefusedMapGivesTheSameOneLineFromItsFileAndFromItsBytes) {
+  startImageLibrary();
+  std::string wide = png::signature() + png::ihdr(1025, 1, 8, 2);
+  std::vector<unsigned char> walls(3 * 4 * 3, 0);
+  std::string badCrc = png::rgb8(2, 2, std::vector<unsigned char>(12, 255));
+  badCrc[29] ^= 1;
+  const struct {
+    std::string bytes;
+    const char *name, *cause;
+  } cases[] = {
+      {"", "empty", "the file is empty"},
+      {"not a picture at all", "text", "it is not a PNG or JPEG image"},
+      {std::string("GIF89a\x01\0\x01\0\0\0\0;", 13), "gif", "it is a GIF image; a map must be PNG or JPEG"},
+      {png::signature() + png::ihdr(4, 4, 8, 2).substr(0, 10), "cut",
+       "the PNG data ends inside its header (truncated)"},
+      {badCrc, "crc", "its PNG chunk IHDR is damaged (checksum)"},
+      {wide, "wide", "it is 1025 x 1 pixels; a map is 1 to 1024 pixels on each side"},
+      {std::string("\xff\xd8\xff\xe0\0\x10JFIF\0", 11) + std::string(40, '\x7f'), "jpeg",
+       "its JPEG markers are damaged"},
+      {png::rgb8(4, 3, walls), "walls", "it has no open column to stand in"}};
+  for (const auto& c : cases) {
+    Scene scene;
+    std::string error;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(scene.loadRoom(QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png", 6, error));
+    const std::string path = testing::TempDir() + "refused-" + c.name + ".png";
+    {
+      std::FILE* f = std::fopen(path.c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      std::fwrite(c.bytes.data(), 1, c.bytes.size(), f);
+      std::fclose(f);
+    }
+    std::string fromFile, fromBytes;
+    const bool fileLoaded = scene.loadRoom(path.c_str(), 6, fromFile);
+    const bool bytesLoaded = scene.loadRoom(path, reinterpret_cast<const unsigned char*>(c.bytes.data()),
+                                            c.bytes.size(), 6, fromBytes);
+    testing::internal::GetCapturedStdout();
+    std::remove(path.c_str());
+    EXPECT_FALSE(fileLoaded || bytesLoaded) << c.name;
+    EXPECT_EQ(fromFile, "quillmarsh: cannot use map \"" + path + "\": " + c.cause);
+    EXPECT_EQ(fromBytes, fromFile);
+    EXPECT_EQ(scene.grid->sizeX, 60) << "the shipped room stays";
   }
 }
