@@ -30,19 +30,20 @@
 
 namespace {
 
-// The shipped room inside a Scene, built as the program builds it but without the render
-// set-up, so the benchmarks run the Scene's own steps where it has one.
+// The shipped room inside a Scene, loaded as the program loads it but without a backend, so the
+// benchmarks run the Scene's own steps where it has one.
 struct ShippedRoom {
   ShippedRoom() {
     ilInit();
-    world.grid = new LightGrid();
-    world.occlusionMap = &map;
-    world.camera.reset();
-    world.placeCamera(buildRoomFromMap(kShippedMapFile, kRoomHeight, *world.grid, map));
+    std::string error;
+    if (!world.loadRoom(kShippedMapFile, kRoomHeight, error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      std::exit(1);
+    }
   }
   LightGrid& grid() { return *world.grid; }
-  ColorMap map;
-  Scene world;  // owns the grid
+  ColorMap& map() { return *world.occlusionMap; }
+  Scene world;
 };
 
 constexpr int kLargeX = 256, kLargeY = 16, kLargeZ = 256;
@@ -74,10 +75,16 @@ PlainGrid largeRoom(unsigned seed) {
   return g;
 }
 
-// Arg 0: every thread of the shared pool (QUILLMARSH_THREADS or the cores); else that many.
+// The pool of every thread (QUILLMARSH_THREADS or the cores), made once.
+WorkerPool& everyThread() {
+  static WorkerPool pool(WorkerPool::threadsFromEnvironment());
+  return pool;
+}
+
+// Arg 0: every thread (everyThread()); else that many.
 WorkerPool& poolFor(int threads) {
   static std::map<int, std::unique_ptr<WorkerPool>> pools;
-  if (threads == 0) return WorkerPool::shared();
+  if (threads == 0) return everyThread();
   auto& p = pools[threads];
   if (!p) p = std::make_unique<WorkerPool>(threads);
   return *p;
@@ -257,7 +264,7 @@ BENCHMARK(BM_StepSubnormalRoom)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_VisibilityAndRevealShippedRoom(benchmark::State& state) {
   ShippedRoom room;
   for (auto _ : state) {
-    room.map.updateVisibility(Scene::kVisibilityRays, room.world.camera.eye, room.world.camera.target);
+    room.map().updateVisibility(Scene::kVisibilityRays, room.world.camera.eye, room.world.camera.target);
     room.world.revealVisibleColumns();
   }
 }
@@ -309,7 +316,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const int all = WorkerPool::shared().threads();
+  const int all = everyThread().threads();
   std::printf(
       "summary: 256x16x256 step %.2f ms 1 thread / %.2f ms %d threads; memcpy of one cell buffer "
       "%.2f / %.2f ms, of the light %.2f / %.2f ms; plain rule %.2f ms; shipped room step %.1f us\n",
