@@ -7,6 +7,13 @@
 // the kept fraction only, and makes each cell's light volume texel from its new light; emitters and
 // panes of tinted glass (short lists) are redone after their row, with their emission added and
 // a kept fraction per channel.
+//
+// A cell's next light depends only on its own and its six neighbours' light, its kept
+// fraction(s), its emission with the strength, and the decay: a cell none of whose inputs changed
+// since the last step keeps its light to the bit. Each step therefore records which bricks its
+// light changed (bits compared as it writes), and the sparse path recomputes only those bricks,
+// the bricks beside them and the bricks an edit touched; every other cell keeps its light and
+// texel as the full sweep would leave them.
 #include <algorithm>
 #include <atomic>
 #include <cassert>
@@ -90,6 +97,15 @@ QM_INLINE Lanes diffused(const Lanes& own, const Lanes& xp, const Lanes& xm, con
   return select(keep != 0.0f, keptAverage(own, xp, xm, yp, ym, zp, zm, keep), Lanes{});
 }
 
+// True when any bit of any lane is set.
+QM_INLINE bool anyBit(const Mask& m) {
+  std::uint64_t w[8];
+  std::memcpy(w, &m, sizeof w);
+  return ((w[0] | w[1]) | (w[2] | w[3]) | ((w[4] | w[5]) | (w[6] | w[7]))) != 0;
+}
+// True when two floats differ in any bit (-0 and 0 differ; a NaN is itself).
+inline bool changedBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) != 0; }
+
 // LightGrid::lightTexel for a lane group of cells, per plane.
 QM_INLINE Mask channelBytes(const Lanes& c) {
   const Lanes q = c / (c + 1.0f) * 255.0f;
@@ -102,24 +118,61 @@ struct Rows {
   const float *own, *yp, *ym, *zp, *zm;
 };
 
+// The rows of row q of a grid (sizeX, sizeY, sizeZ) whose light planes start at `planes`,
+// `stride` floats apart; `none` is the outside's zero row.
+inline void rowsOf(long q, const float* planes, long stride, int sizeX, int sizeY, int sizeZ,
+                   const float* none, Rows rows[3]) {
+  const int z = static_cast<int>(q / sizeY), y = static_cast<int>(q % sizeY);
+  const long plane = static_cast<long>(sizeX) * sizeY;
+  for (int k = 0; k < 3; ++k) {
+    const float* own = planes + k * stride + q * sizeX;
+    rows[k] = Rows{own, y + 1 < sizeY ? own + sizeX : none, y > 0 ? own - sizeX : none,
+                   z + 1 < sizeZ ? own + plane : none, z > 0 ? own - plane : none};
+  }
+}
+
+// One cell x of a row by the plain rule, each channel kept by its own fraction.
+inline void cellLight(const Rows rows[3], int x, int width, const float kept[3], float decay,
+                      float light[3]) {
+  for (int k = 0; k < 3; ++k) {
+    const Rows& r = rows[k];
+    light[k] = diffused(r.own[x], x + 1 < width ? r.own[x + 1] : 0.0f, x > 0 ? r.own[x - 1] : 0.0f,
+                        r.yp[x], r.ym[x], r.zp[x], r.zm[x], kept[k]) *
+               decay;
+  }
+}
+
+// An emitter's or a tinted pane's light: the same sum with a kept fraction per channel and, for
+// an emitter, its emission times the strength added before the decay.
+inline void redoneLight(const Rows rows[3], int x, int width, const float kept[3],
+                        const float* emission, float strength, float decay, float light[3]) {
+  for (int k = 0; k < 3; ++k) {
+    const Rows& r = rows[k];
+    const float d = diffused(r.own[x], x + 1 < width ? r.own[x + 1] : 0.0f,
+                             x > 0 ? r.own[x - 1] : 0.0f, r.yp[x], r.ym[x], r.zp[x], r.zm[x],
+                             kept[k]);
+    light[k] = (emission != nullptr ? d + strength * emission[k] : d) * decay;
+  }
+}
+
 // Next light and texels of one row of `width` cells: planes r, g, b of the row and its
 // neighbours in `rows`, results into the three planes of `out` (`stride` floats apart).
+// changed[g] is set to whether lane group g (cells 16 g .. 16 g + 15) changed any bit of its light.
 QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int width, float* out,
-                        long stride, std::uint32_t* texels) {
-  const auto cell = [&](int x) {
-    float light[3];
-    for (int k = 0; k < 3; ++k) {
-      const Rows& r = rows[k];
-      light[k] = diffused(r.own[x], x + 1 < width ? r.own[x + 1] : 0.0f,
-                          x > 0 ? r.own[x - 1] : 0.0f, r.yp[x], r.ym[x], r.zp[x], r.zm[x],
-                          keep[x]) *
-                 decay;
-      out[k * stride + x] = light[k];
-    }
-    texels[x] = LightGrid::lightTexel(light);
-  };
+                        long stride, std::uint32_t* texels, unsigned char* changed) {
   if (width < kLanes) {
-    for (int x = 0; x < width; ++x) cell(x);
+    bool any = false;
+    for (int x = 0; x < width; ++x) {
+      const float kept[3] = {keep[x], keep[x], keep[x]};
+      float light[3];
+      cellLight(rows, x, width, kept, decay, light);
+      for (int k = 0; k < 3; ++k) {
+        any = any || changedBits(light[k], rows[k].own[x]);
+        out[k * stride + x] = light[k];
+      }
+      texels[x] = LightGrid::lightTexel(light);
+    }
+    changed[0] = any;
     return;
   }
   // The stores below are byte copies, which could alias anything the compiler cannot see is
@@ -129,9 +182,11 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
   // Lane groups start at multiples of kLanes, so that on rows that start on a cache line no load
   // or store spans two lines; a group's x - 1 and x + 1 neighbours are its own lanes shifted by
   // one, filled in from the groups beside it (the outside's zero at the row's ends).
+  // Returns whether the group's light changed (its old light is `own`).
   const auto group = [&](int x, const Lanes (&xm)[3], const Lanes (&own)[3], const Lanes (&xp)[3]) {
     const Lanes kept = load(keep + x);
     Mask texel = Mask{} + static_cast<std::int32_t>(0xFF000000u);
+    Mask differs{};
     for (int k = 0; k < 3; ++k) {
       const Rows& r = local[k];
       const Lanes light = diffused(own[k], xp[k], xm[k], load(r.yp + x), load(r.ym + x),
@@ -139,8 +194,10 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
                           decay;
       std::memcpy(out + k * stride + x, &light, sizeof light);
       texel |= channelBytes(light) << (8 * k);
+      differs |= reinterpret_cast<Mask>(light) ^ reinterpret_cast<Mask>(own[k]);
     }
     std::memcpy(texels + x, &texel, sizeof texel);
+    return anyBit(differs);
   };
   Lanes before[3] = {}, own[3], xm[3], xp[3];
   for (int k = 0; k < 3; ++k) own[k] = load(local[k].own);
@@ -157,7 +214,7 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
         xp[k] = x + kLanes < width ? load(local[k].own + x + 1) : shiftedOn(own[k], Lanes{});
       }
     }
-    group(x, xm, x + 2 * kLanes <= width ? before : own, xp);
+    changed[x / kLanes] = group(x, xm, x + 2 * kLanes <= width ? before : own, xp);
   }
   // The cells after the last whole group: a group ending at the row's end, overlapping the one
   // before it (each cell's result depends only on the current light).
@@ -168,9 +225,90 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
       xm[k] = x > 0 ? load(local[k].own + x - 1) : shiftedBack(Lanes{}, own[k]);
       xp[k] = shiftedOn(own[k], Lanes{});
     }
-    group(x, xm, own, xp);
+    // The group spans the last whole group's end and the part group.
+    const bool any = group(x, xm, own, xp);
+    changed[x / kLanes] |= any;
+    changed[width / kLanes] = any;
   }
 }
+
+// Next light and texels of cells x0 .. x1 - 1 of one row (at most one lane group, starting at a
+// multiple of kLanes), as sweepRow makes them: results into `out` (cell x0 first, planes `stride`
+// floats apart) and texels[x0 .. x1 - 1]. Returns whether any of their light changed; the texels
+// of light that did not change are left alone unless `allTexels`.
+QM_INLINE bool sweepGroup(const Rows rows[3], const float* keep, float decay, int width, int x0,
+                          int x1, float* out, long stride, std::uint32_t* texels, bool allTexels) {
+  if (width < kLanes) {
+    bool any = false;
+    for (int x = x0; x < x1; ++x) {
+      const float kept[3] = {keep[x], keep[x], keep[x]};
+      float light[3];
+      cellLight(rows, x, width, kept, decay, light);
+      for (int k = 0; k < 3; ++k) {
+        any = any || changedBits(light[k], rows[k].own[x]);
+        out[k * stride + x - x0] = light[k];
+      }
+      texels[x] = LightGrid::lightTexel(light);
+    }
+    return any;
+  }
+  // A part group at the row's end is computed as the group ending there, as the sweep does; only
+  // its own cells are kept.
+  const int x = std::min(x0, width - kLanes);
+  const Lanes kept = load(keep + x);
+  Mask differs{};
+  Lanes light[3];
+  for (int k = 0; k < 3; ++k) {
+    const Rows& r = rows[k];
+    const Lanes own = load(r.own + x);
+    const Lanes xm = x > 0 ? load(r.own + x - 1) : shiftedBack(Lanes{}, own);
+    const Lanes xp = x + kLanes < width ? load(r.own + x + 1) : shiftedOn(own, Lanes{});
+    light[k] = diffused(own, xp, xm, load(r.yp + x), load(r.ym + x), load(r.zp + x),
+                        load(r.zm + x), kept) *
+               decay;
+    differs |= reinterpret_cast<Mask>(light[k]) ^ reinterpret_cast<Mask>(own);
+  }
+  // Only the lanes of this brick's cells count.
+  const int skip = x0 - x;
+  const Mask lane = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  const bool changed = anyBit(skip == 0 ? differs : differs & (lane >= skip));
+  Mask texel = Mask{} + static_cast<std::int32_t>(0xFF000000u);
+  if (changed || allTexels)
+    for (int k = 0; k < 3; ++k) texel |= channelBytes(light[k]) << (8 * k);
+  if (skip == 0) {
+    for (int k = 0; k < 3; ++k) std::memcpy(out + k * stride, &light[k], sizeof light[k]);
+    if (changed || allTexels) std::memcpy(texels + x0, &texel, sizeof texel);
+    return changed;
+  }
+  const size_t bytes = static_cast<size_t>(x1 - x0) * sizeof(float);
+  for (int k = 0; k < 3; ++k)
+    std::memcpy(out + k * stride, reinterpret_cast<const float*>(&light[k]) + skip, bytes);
+  if (changed || allTexels)
+    std::memcpy(texels + x0, reinterpret_cast<const std::uint32_t*>(&texel) + skip, bytes);
+  return changed;
+}
+
+// One brick of the sparse path: cells lo .. hi - 1 along each axis, from the light planes at
+// `planes` (`stride` floats apart); results into `out`, plane k at k * kBrickCells, row (y, z)
+// of the brick at ((z - lo z) * kBrickY + y - lo y) * kBrickX, and whether the row's light
+// changed at rowChanged[(z - lo z) * kBrickY + y - lo y].
+constexpr long kBrickCells =
+    static_cast<long>(LightGrid::kBrickX) * LightGrid::kBrickY * LightGrid::kBrickZ;
+static_assert(LightGrid::kBrickX == kLanes, "a brick is one lane group wide");
+struct BrickJob {
+  const float* planes;
+  long stride;
+  const float* keep;
+  const float* none;
+  int sizeX, sizeY, sizeZ;
+  int lo[3], hi[3];
+  float decay;
+  float* out;
+  std::uint32_t* texels;
+  unsigned char* rowChanged;
+  // The brick's texels may be stale (an edit touched it): make them all.
+  bool allTexels;
+};
 
 // x86-64 builds carry AVX-512 and AVX2 copies of the row loop beside the baseline one, picked at
 // start-up. Each copy is only the loop above inlined: a lane group passed between functions built
@@ -185,8 +323,24 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
 
 QM_ROW_CLONES
 void stepRow(const Rows rows[3], const float* keep, float decay, int width, float* out,
-             long stride, std::uint32_t* texels) {
-  sweepRow(rows, keep, decay, width, out, stride, texels);
+             long stride, std::uint32_t* texels, unsigned char* changed) {
+  sweepRow(rows, keep, decay, width, out, stride, texels, changed);
+}
+
+QM_ROW_CLONES
+void stepBrick(const BrickJob& job) {
+  for (int z = job.lo[2]; z < job.hi[2]; ++z)
+    for (int y = job.lo[1]; y < job.hi[1]; ++y) {
+      const long q = static_cast<long>(z) * job.sizeY + y;
+      Rows rows[3];
+      rowsOf(q, job.planes, job.stride, job.sizeX, job.sizeY, job.sizeZ, job.none, rows);
+      const long base = q * job.sizeX;
+      const int row = (z - job.lo[2]) * LightGrid::kBrickY + y - job.lo[1];
+      job.rowChanged[row] =
+          sweepGroup(rows, job.keep + base, job.decay, job.sizeX, job.lo[0], job.hi[0],
+                     job.out + static_cast<long>(row) * LightGrid::kBrickX, kBrickCells,
+                     job.texels + base, job.allTexels);
+    }
 }
 
 }  // namespace
@@ -218,7 +372,6 @@ struct SlabRows {
 }  // namespace
 
 void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
-  const long plane = static_cast<long>(sizeX) * sizeY;
   const long rowFloats = 3L * sizeX;
   const SlabRows slab{firstRow, endRow, sizeY, static_cast<long>(sizeY) * sizeZ};
   const float* none = zeroRow.data();
@@ -230,35 +383,40 @@ void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
   auto emitter = std::lower_bound(emitters.begin(), emitters.end(), firstRow * sizeX);
   auto pane = std::lower_bound(tinted.begin(), tinted.end(), firstRow * sizeX);
   for (long q = firstRow; q < endRow; ++q) {
-    const int z = static_cast<int>(q / sizeY), y = static_cast<int>(q % sizeY);
     const long base = q * sizeX;
     Rows rows[3];
-    for (int k = 0; k < 3; ++k) {
-      const float* own = current + k * planeStride + base;
-      rows[k] = Rows{own, y + 1 < sizeY ? own + sizeX : none, y > 0 ? own - sizeX : none,
-                     z + 1 < sizeZ ? own + plane : none, z > 0 ? own - plane : none};
-    }
+    rowsOf(q, current, planeStride, sizeX, sizeY, sizeZ, none, rows);
     float* out = pending(q);
-    stepRow(rows, keep + base, decay, sizeX, out, sizeX, texels + base);
+    unsigned char* changed = groupChanged.data() + q * bricksX;
+    stepRow(rows, keep + base, decay, sizeX, out, sizeX, texels + base, changed);
 
     // Tinted panes and emitters of this row: the same sum again, with a kept fraction per
     // channel and the emission added before the decay.
     const auto redo = [&](long i, bool emits) {
       const int x = static_cast<int>(i - base);
+      const float kept[3] = {keptFor(i, 0), keptFor(i, 1), keptFor(i, 2)};
       float light[3];
-      for (int k = 0; k < 3; ++k) {
-        const Rows& r = rows[k];
-        const float d = diffused(r.own[x], x + 1 < sizeX ? r.own[x + 1] : 0.0f,
-                                 x > 0 ? r.own[x - 1] : 0.0f, r.yp[x], r.ym[x], r.zp[x], r.zm[x],
-                                 keptFor(i, k));
-        light[k] = (emits ? d + strength * emission[3 * i + k] : d) * decay;
-        out[k * sizeX + x] = light[k];
-      }
+      redoneLight(rows, x, sizeX, kept, emits ? &emission[3 * i] : nullptr, strength, decay,
+                  light);
+      for (int k = 0; k < 3; ++k) out[k * sizeX + x] = light[k];
       texels[i] = lightTexel(light);
     };
+    const auto firstPane = pane, firstEmitter = emitter;
     for (; pane != tinted.end() && *pane < base + sizeX; ++pane)
       if ((flags[*pane] & kEmitter) == 0) redo(*pane, false);
     for (; emitter != emitters.end() && *emitter < base + sizeX; ++emitter) redo(*emitter, true);
+    // The sweep marked these cells' groups from the light it made before they were redone (an
+    // emitter's without its emission): mark those groups again from their final light.
+    const auto remark = [&](long i) {
+      const int x = static_cast<int>(i - base) / kLanes * kLanes;
+      const std::size_t bytes = static_cast<std::size_t>(std::min(kLanes, sizeX - x)) * sizeof(float);
+      bool any = false;
+      for (int k = 0; k < 3; ++k)
+        any = any || std::memcmp(out + k * sizeX + x, rows[k].own + x, bytes) != 0;
+      changed[x / kLanes] = any;
+    };
+    for (auto i = firstPane; i != pane; ++i) remark(*i);
+    for (auto i = firstEmitter; i != emitter; ++i) remark(*i);
 
     const long done = q - slab.lag;  // no row after q reads this one's old light
     if (done >= firstRow && !slab.held(done)) writeBack(done);
@@ -290,8 +448,11 @@ void LightGrid::step() {
   assert(allocated);
   // A grid without cells has nothing to diffuse and no cell for the light to move to.
   if (sizeX <= 0 || sizeY <= 0 || sizeZ <= 0) return;
-  if (emittersStale) rebuildEmitters();
-  if (tintedStale) rebuildTinted();
+  if (emittersStale || tintedStale) {
+    if (emittersStale) rebuildEmitters();
+    if (tintedStale) rebuildTinted();
+    rebuildSpecialBricks();
+  }
 
   // The wandering light's draw comes first: the sweep calls no rand() and both its cells are
   // read as they are before the step.
@@ -316,6 +477,87 @@ void LightGrid::step() {
             !target.emitter;
   }
 
+  // What this step's light can differ in from the last step's: a new decay reaches every cell, a
+  // new strength every emitter.
+  std::uint32_t strengthBits, decayBits;
+  std::memcpy(&strengthBits, &strength, sizeof strengthBits);
+  std::memcpy(&decayBits, &decay, sizeof decayBits);
+  if (decayBits != lastDecay) everythingTouched = true;
+  if (strengthBits != lastStrength)
+    for (const long e : emitters) markTouched(brickOfIndex(e));
+  lastStrength = strengthBits;
+  lastDecay = decayBits;
+
+  bool sparse = false;
+  if (stepPath == StepPath::Sparse && everythingTouched) {
+    activeBricks.resize(brickCount());
+    activeTouched.assign(brickCount(), 1);
+    for (long b = 0; b < brickCount(); ++b) activeBricks[b] = b;
+    stepCells = cellCount();
+    sparse = true;
+  } else if (stepPath != StepPath::Full && !everythingTouched) {
+    const long most = stepPath == StepPath::Sparse
+                          ? brickCount()
+                          : static_cast<long>(kSparseShare * static_cast<double>(brickCount()));
+    stepCells = gatherActiveBricks(most);
+    sparse = stepCells >= 0;
+  }
+  // The marks are spent: from here on they record this step's changes for the next.
+  for (const long b : changedBricks) brickChanged[b] = 0;
+  for (const long b : touchedBricks) brickTouched[b] = 0;
+  changedBricks.clear();
+  touchedBricks.clear();
+  everythingTouched = false;
+  stepWasSparse = sparse;
+  if (sparse) {
+    stepBricks = static_cast<long>(activeBricks.size());
+    sparseStep();
+  } else {
+    stepCells = cellCount();
+    stepBricks = brickCount();
+    fullStep();
+  }
+
+  // Every cell hidden until the visibility marks it seen again.
+  if (++stepCount == 0) {
+    std::fill(seenAt.begin(), seenAt.end(), 0u);
+    stepCount = 1;
+  }
+
+  // The cells the wandering light rewrites keep their content from before this step: their light
+  // is not the rule's, and a cell the light enters or leaves has a new emission.
+  const auto keepAsBefore = [this](int x, int y, int z, const GridCell& before) {
+    const long i = index(x, y, z);
+    for (int k = 0; k < 3; ++k) current[k * planeStride + i] = before.light[k];
+    setHidden(i, before.hidden);
+    texels[i] = lightTexel(before.light);
+    markTouched(brickOf(x, y, z));
+  };
+  if (moves) {
+    const long from = index(lightX, lightY, lightZ), to = index(tx, ty, tz);
+    keepAsBefore(lightX, lightY, lightZ, light);
+    keepAsBefore(tx, ty, tz, target);
+    flags[from] &= static_cast<unsigned char>(~kEmitter);
+    flags[to] |= kEmitter;
+    for (int k = 0; k < 3; ++k) {
+      emission[3 * from + k] = 0.0f;
+      emission[3 * to + k] = light.emission[k];
+    }
+    const auto was = std::lower_bound(emitters.begin(), emitters.end(), from);
+    if (was != emitters.end() && *was == from) emitters.erase(was);
+    emitters.insert(std::lower_bound(emitters.begin(), emitters.end(), to), to);
+    brickSpecial[brickOf(tx, ty, tz)] = 1;
+    lightX = tx;
+    lightY = ty;
+    lightZ = tz;
+  } else if (attempt && inside(lightX, lightY, lightZ)) {
+    keepAsBefore(lightX, lightY, lightZ, light);
+  }
+
+  texelsStale = false;
+}
+
+void LightGrid::fullStep() {
   const long rows = static_cast<long>(sizeY) * sizeZ;
   const int threads = pool != nullptr ? pool->threads() : 1;
   // A few slabs a thread, taken in turn: a thread the machine holds back leaves its share to the
@@ -350,38 +592,160 @@ void LightGrid::step() {
     for (int s = 0; s < slabs; ++s) sweep(s);
   }
 
-  // Every cell hidden until the visibility marks it seen again.
-  if (++stepCount == 0) {
-    std::fill(seenAt.begin(), seenAt.end(), 0u);
-    stepCount = 1;
+  // The lane groups' marks, gathered by brick.
+  for (long q = 0; q < rows; ++q) {
+    const unsigned char* changed = groupChanged.data() + q * bricksX;
+    const long first = brickOf(0, static_cast<int>(q % sizeY), static_cast<int>(q / sizeY));
+    for (int g = 0; g < bricksX; ++g)
+      if (changed[g]) markChanged(first + g);
   }
+}
 
-  // The cells the wandering light rewrites keep their content from before this step.
-  const auto keepAsBefore = [this](int x, int y, int z, const GridCell& before) {
-    const long i = index(x, y, z);
-    for (int k = 0; k < 3; ++k) current[k * planeStride + i] = before.light[k];
-    setHidden(i, before.hidden);
-    texels[i] = lightTexel(before.light);
-  };
-  if (moves) {
-    const long from = index(lightX, lightY, lightZ), to = index(tx, ty, tz);
-    keepAsBefore(lightX, lightY, lightZ, light);
-    keepAsBefore(tx, ty, tz, target);
-    flags[from] &= static_cast<unsigned char>(~kEmitter);
-    flags[to] |= kEmitter;
-    for (int k = 0; k < 3; ++k) {
-      emission[3 * from + k] = 0.0f;
-      emission[3 * to + k] = light.emission[k];
+void LightGrid::brickBounds(long b, int lo[3], int hi[3]) const {
+  const int at[3] = {static_cast<int>(b % bricksX), static_cast<int>(b / bricksX % bricksY),
+                     static_cast<int>(b / bricksX / bricksY)};
+  const int side[3] = {kBrickX, kBrickY, kBrickZ}, size[3] = {sizeX, sizeY, sizeZ};
+  for (int a = 0; a < 3; ++a) {
+    lo[a] = at[a] * side[a];
+    hi[a] = std::min(lo[a] + side[a], size[a]);
+  }
+}
+
+// A cell's inputs are its own light and its neighbours', so the bricks to recompute are the
+// changed ones, the six beside each (a brick's face cells read across it) and the touched ones.
+long LightGrid::gatherActiveBricks(long most) {
+  activeBricks.clear();
+  const auto add = [this](long b) {
+    if (!brickActive[b]) {
+      brickActive[b] = 1;
+      activeBricks.push_back(b);
     }
-    const auto was = std::lower_bound(emitters.begin(), emitters.end(), from);
-    if (was != emitters.end() && *was == from) emitters.erase(was);
-    emitters.insert(std::lower_bound(emitters.begin(), emitters.end(), to), to);
-    lightX = tx;
-    lightY = ty;
-    lightZ = tz;
-  } else if (attempt && inside(lightX, lightY, lightZ)) {
-    keepAsBefore(lightX, lightY, lightZ, light);
+  };
+  const long layer = static_cast<long>(bricksX) * bricksY;
+  bool tooMany = static_cast<long>(changedBricks.size()) > most;
+  for (std::size_t n = 0; n < changedBricks.size() && !tooMany; ++n) {
+    const long b = changedBricks[n];
+    const long bx = b % bricksX, by = b / bricksX % bricksY, bz = b / layer;
+    add(b);
+    if (bx > 0) add(b - 1);
+    if (bx + 1 < bricksX) add(b + 1);
+    if (by > 0) add(b - bricksX);
+    if (by + 1 < bricksY) add(b + bricksX);
+    if (bz > 0) add(b - layer);
+    if (bz + 1 < bricksZ) add(b + layer);
+    tooMany = static_cast<long>(activeBricks.size()) > most;
   }
+  for (std::size_t n = 0; n < touchedBricks.size() && !tooMany; ++n) {
+    add(touchedBricks[n]);
+    tooMany = static_cast<long>(activeBricks.size()) > most;
+  }
+  long cells = 0;
+  for (const long b : activeBricks) {
+    brickActive[b] = 0;
+    int lo[3], hi[3];
+    brickBounds(b, lo, hi);
+    cells += static_cast<long>(hi[0] - lo[0]) * (hi[1] - lo[1]) * (hi[2] - lo[2]);
+  }
+  if (tooMany) return -1;
+  // In memory order, so that bricks side by side share the rows they read.
+  std::sort(activeBricks.begin(), activeBricks.end());
+  activeTouched.resize(activeBricks.size());
+  for (std::size_t slot = 0; slot < activeBricks.size(); ++slot)
+    activeTouched[slot] = brickTouched[activeBricks[slot]];
+  return cells;
+}
 
-  texelsStale = false;
+// The sparse path: every listed brick computed into its own slot from the light as it was, then
+// all written back, so no brick reads another's new light; the writing compares the bits.
+void LightGrid::sparseStep() {
+  const long count = static_cast<long>(activeBricks.size());
+  const std::size_t floats = static_cast<std::size_t>(count) * 3 * kBrickCells;
+  if (brickLight.size() < floats) brickLight.resize(floats);
+  if (slotChanged.size() < static_cast<std::size_t>(count)) slotChanged.resize(count);
+  if (slotRows.size() < static_cast<std::size_t>(count) * kBrickY * kBrickZ)
+    slotRows.resize(static_cast<std::size_t>(count) * kBrickY * kBrickZ);
+  const int threads = pool != nullptr ? pool->threads() : 1;
+  // Small sets run on the calling thread: waking the pool costs more than they do.
+  const long byCells = stepCells / std::max(1L, 2 * minCellsPerSlab);
+  const int tasks = static_cast<int>(std::max(1L, std::min({4L * threads, byCells, count})));
+  if (tasks > 1 && pool != nullptr) {
+    const auto part = [count, tasks](int t, auto&& each) {
+      for (long slot = count * t / tasks; slot < count * (t + 1) / tasks; ++slot) each(slot);
+    };
+    pool->run(tasks, [&](int t) { part(t, [this](long slot) { computeBrick(slot); }); });
+    pool->run(tasks, [&](int t) { part(t, [this](long slot) { writeBackBrick(slot); }); });
+  } else {
+    for (long slot = 0; slot < count; ++slot) computeBrick(slot);
+    for (long slot = 0; slot < count; ++slot) writeBackBrick(slot);
+  }
+  for (long slot = 0; slot < count; ++slot)
+    if (slotChanged[slot]) markChanged(activeBricks[slot]);
+}
+
+void LightGrid::computeBrick(long slot) {
+  const long b = activeBricks[slot];
+  constexpr long kRows = kBrickY * kBrickZ;
+  BrickJob job{current, planeStride, keep, zeroRow.data(), sizeX, sizeY, sizeZ, {}, {},
+               decay, brickLight.data() + slot * 3 * kBrickCells, texels,
+               slotRows.data() + slot * kRows, activeTouched[slot] != 0};
+  brickBounds(b, job.lo, job.hi);
+  stepBrick(job);
+  if (!brickSpecial[b]) return;
+  // Tinted panes and emitters, redone as the sweep redoes them after their row.
+  for (int z = job.lo[2]; z < job.hi[2]; ++z)
+    for (int y = job.lo[1]; y < job.hi[1]; ++y) {
+      const long q = static_cast<long>(z) * sizeY + y;
+      const long first = q * sizeX + job.lo[0], end = q * sizeX + job.hi[0];
+      auto pane = std::lower_bound(tinted.begin(), tinted.end(), first);
+      auto emitter = std::lower_bound(emitters.begin(), emitters.end(), first);
+      if ((pane == tinted.end() || *pane >= end) && (emitter == emitters.end() || *emitter >= end))
+        continue;
+      Rows rows[3];
+      rowsOf(q, current, planeStride, sizeX, sizeY, sizeZ, zeroRow.data(), rows);
+      const int row = (z - job.lo[2]) * kBrickY + y - job.lo[1];
+      float* out = job.out + static_cast<long>(row) * kBrickX;
+      const auto redo = [&](long i, bool emits) {
+        const int x = static_cast<int>(i - q * sizeX);
+        const float kept[3] = {keptFor(i, 0), keptFor(i, 1), keptFor(i, 2)};
+        float light[3];
+        redoneLight(rows, x, sizeX, kept, emits ? &emission[3 * i] : nullptr, strength, decay,
+                    light);
+        for (int k = 0; k < 3; ++k) out[k * kBrickCells + x - job.lo[0]] = light[k];
+        texels[i] = lightTexel(light);
+      };
+      for (; pane != tinted.end() && *pane < end; ++pane)
+        if ((flags[*pane] & kEmitter) == 0) redo(*pane, false);
+      for (; emitter != emitters.end() && *emitter < end; ++emitter) redo(*emitter, true);
+      // The row's mark saw the light made before the redone cells were redone.
+      const std::size_t bytes = static_cast<std::size_t>(job.hi[0] - job.lo[0]) * sizeof(float);
+      bool any = false;
+      for (int k = 0; k < 3; ++k)
+        any = any || std::memcmp(out + k * kBrickCells, rows[k].own + job.lo[0], bytes) != 0;
+      job.rowChanged[row] = any;
+    }
+}
+
+void LightGrid::writeBackBrick(long slot) {
+  int lo[3], hi[3];
+  brickBounds(activeBricks[slot], lo, hi);
+  const float* from = brickLight.data() + slot * 3 * kBrickCells;
+  const unsigned char* rowChanged = slotRows.data() + slot * kBrickY * kBrickZ;
+  const int width = hi[0] - lo[0];
+  bool changed = false;
+  for (int z = lo[2]; z < hi[2]; ++z)
+    for (int y = lo[1]; y < hi[1]; ++y) {
+      const int row = (z - lo[2]) * kBrickY + y - lo[1];
+      if (!rowChanged[row]) continue;
+      changed = true;
+      const long at = (static_cast<long>(z) * sizeY + y) * sizeX + lo[0];
+      for (int k = 0; k < 3; ++k) {
+        float* to = current + k * planeStride + at;
+        const float* light = from + k * kBrickCells + static_cast<long>(row) * kBrickX;
+        if (width == kBrickX)
+          std::memcpy(to, light, kBrickX * sizeof(float));
+        else
+          std::memcpy(to, light, static_cast<std::size_t>(width) * sizeof(float));
+      }
+    }
+  slotChanged[slot] = changed;
 }

@@ -7,6 +7,10 @@
 // place; `next` serves setNextCell and swapBuffers); opacity, emission and the flags have one
 // copy. setCell and setNextCell are the only writers of a cell and keep the step's derived arrays
 // (the kept fraction of light per cell, the list of emitters) in step with every edit.
+//
+// Change is tracked by bricks of kBrickX x kBrickY x kBrickZ cells (the last ones along an axis
+// may be shorter): the step knows which bricks its light changed and which an edit touched, and
+// can recompute only those bricks and the ones beside them (see LightGridStep.cpp).
 #pragma once
 
 #include <atomic>
@@ -41,10 +45,32 @@ class LightGrid {
 
   // One diffusion step: replaces the light in `current` with the next generation's, marks every
   // cell hidden, refreshes `texels` and lets the wandering light try a move (uses rand()); `next`
-  // is left as it was. The sweep is split into slabs of rows run by `pool` (on the calling
-  // thread alone when null); every cell's result is the same for any split. Allocates only on
-  // the first step after a resize or a change of slab count.
+  // is left as it was. The work is split into slabs of rows, or runs of bricks, run by `pool`
+  // (on the calling thread alone when null); every cell's result is the same for any split and
+  // either path (stepPath). Allocates only on the first step after a resize or a change of slab
+  // count, and when more bricks are recomputed than ever before.
   void step();
+
+  // How a step computes the light. Full: every cell, one sweep of the whole grid. Sparse: only
+  // the bricks whose inputs may have changed since the last step (every brick when that is not
+  // known, as after a resize or swapBuffers). Automatic: sparse while those bricks hold at most
+  // kSparseShare of the cells, else full. The light, texels and stamps are the same bit for bit.
+  enum class StepPath { Automatic, Full, Sparse };
+  StepPath stepPath = StepPath::Automatic;
+  // Sparse steps in automatic mode cover at most this share of the cells.
+  static constexpr double kSparseShare = 0.25;
+  // The brick: sixteen cells along x (one lane group of the sweep, one cache line of a light
+  // plane), four along y and z.
+  static constexpr int kBrickX = 16, kBrickY = 4, kBrickZ = 4;
+  // What the last step computed: cells and bricks (a full sweep counts every one), and whether
+  // it took the sparse path.
+  long lastStepCells() const { return stepCells; }
+  long lastStepBricks() const { return stepBricks; }
+  bool lastStepSparse() const { return stepWasSparse; }
+  long brickCount() const { return static_cast<long>(bricksX) * bricksY * bricksZ; }
+  // Makes the next step recompute every cell: for code that writes `current` directly instead
+  // of through setCell.
+  void touchAll() { everythingTouched = true; }
 
   // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
   bool contains(float x, float y, float z) const;
@@ -97,7 +123,7 @@ class LightGrid {
   bool allocated = false;
   float decay = 0.916f;
   // Light of the current and the next generation: plane k (r, g, b) of cell i at
-  // [k * lightPlaneStride() + i].
+  // [k * lightPlaneStride() + i]. A direct write to `current` must be followed by touchAll().
   float* current = nullptr;
   float* next = nullptr;
   // Floats from one light plane to the next: a little more than cellCount(), see resize().
@@ -128,6 +154,44 @@ class LightGrid {
   void rebuildEmitters();
   void rebuildTinted();
   void refreshTexels(long first, long end);
+
+  // Change tracking (see LightGridStep.cpp). The brick of a cell (x, y, z).
+  long brickOf(int x, int y, int z) const {
+    return (static_cast<long>(z / kBrickZ) * bricksY + y / kBrickY) * bricksX + x / kBrickX;
+  }
+  long brickOfIndex(long i) const {
+    return brickOf(static_cast<int>(i % sizeX), static_cast<int>(i / sizeX % sizeY),
+                   static_cast<int>(i / sizeX / sizeY));
+  }
+  // A brick whose light changed: it and the bricks beside it are recomputed next step.
+  void markChanged(long brick) {
+    if (!brickChanged[brick]) {
+      brickChanged[brick] = 1;
+      changedBricks.push_back(brick);
+    }
+  }
+  // A brick whose own inputs (opacity, material, emission, strength) changed, or whose light is
+  // not what the rule made of its inputs: it alone is recomputed next step.
+  void markTouched(long brick) {
+    if (!brickTouched[brick]) {
+      brickTouched[brick] = 1;
+      touchedBricks.push_back(brick);
+    }
+  }
+  // Marks the bricks with an emitter or a tinted pane from the lists.
+  void rebuildSpecialBricks();
+  // The two paths of a step. Both leave the bricks whose light they changed in changedBricks.
+  void fullStep();
+  void sparseStep();
+  // Lists the bricks to recompute in activeBricks (increasing) and returns their cells, or -1
+  // (the list unfinished) when there are more than `most`.
+  long gatherActiveBricks(long most);
+  // Computes brick activeBricks[slot] into its slot of the sparse scratch, marking the rows
+  // whose light changed; writes those rows back into `current`.
+  void computeBrick(long slot);
+  void writeBackBrick(long slot);
+  // Cells of brick b along each axis: first and end coordinates.
+  void brickBounds(long b, int lo[3], int hi[3]) const;
 
   // The arrays the step streams through start at chosen places in a 4 KiB page (`current` and
   // `keep`, `texels` point into their stores), so that the same cell of each never shares a cache
@@ -168,4 +232,26 @@ class LightGrid {
   std::vector<SlabScratch> scratch;  // one per slab of the last step
   // Per boundary before slab s: how many of the two slabs beside it have finished their sweep.
   std::unique_ptr<std::atomic<int>[]> slabsDone;
+
+  // Bricks per axis, rounded up.
+  int bricksX = 0, bricksY = 0, bricksZ = 0;
+  // The bricks changed by the last step or an edit since, and those touched (one byte a brick
+  // flags membership of each list). A brick with an emitter or a tinted pane is special.
+  std::vector<unsigned char> brickChanged, brickTouched, brickSpecial, brickActive;
+  std::vector<long> changedBricks, touchedBricks, activeBricks;
+  // Per active brick: it was touched, so its texels may be stale.
+  std::vector<unsigned char> activeTouched;
+  // Nothing is known of what changed (a new grid, swapped buffers, a new palette or decay).
+  bool everythingTouched = true;
+  // The strength and decay the last step ran with, as bits.
+  std::uint32_t lastStrength = 0, lastDecay = 0;
+  // The full sweep's record: one byte per row and lane group of sixteen cells, set where the
+  // group's light changed.
+  std::vector<unsigned char> groupChanged;
+  // The sparse path's results, three planes of one brick a slot, which of a slot's rows
+  // changed, and which slots did.
+  std::vector<float> brickLight;
+  std::vector<unsigned char> slotRows, slotChanged;
+  long stepCells = 0, stepBricks = 0;
+  bool stepWasSparse = false;
 };
