@@ -97,11 +97,21 @@ QM_INLINE Lanes diffused(const Lanes& own, const Lanes& xp, const Lanes& xm, con
   return select(keep != 0.0f, keptAverage(own, xp, xm, yp, ym, zp, zm, keep), Lanes{});
 }
 
-// True when any bit of any lane is set.
+// True when any bit of any lane is set: the halves folded onto each other in the vector
+// registers, then one word tested.
+typedef std::uint64_t Words __attribute__((vector_size(64)));
 QM_INLINE bool anyBit(const Mask& m) {
-  std::uint64_t w[8];
-  std::memcpy(w, &m, sizeof w);
-  return ((w[0] | w[1]) | (w[2] | w[3]) | ((w[4] | w[5]) | (w[6] | w[7]))) != 0;
+  Words w = reinterpret_cast<Words>(m);
+#if defined(__clang__)
+  w |= __builtin_shufflevector(w, w, 4, 5, 6, 7, 0, 1, 2, 3);
+  w |= __builtin_shufflevector(w, w, 2, 3, 0, 1, 6, 7, 4, 5);
+  w |= __builtin_shufflevector(w, w, 1, 0, 3, 2, 5, 4, 7, 6);
+#else
+  w |= __builtin_shuffle(w, Words{4, 5, 6, 7, 0, 1, 2, 3});
+  w |= __builtin_shuffle(w, Words{2, 3, 0, 1, 6, 7, 4, 5});
+  w |= __builtin_shuffle(w, Words{1, 0, 3, 2, 5, 4, 7, 6});
+#endif
+  return w[0] != 0;
 }
 // True when two floats differ in any bit (-0 and 0 differ; a NaN is itself).
 inline bool changedBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) != 0; }
@@ -156,23 +166,27 @@ inline void redoneLight(const Rows rows[3], int x, int width, const float kept[3
 }
 
 // Next light and texels of one row of `width` cells: planes r, g, b of the row and its
-// neighbours in `rows`, results into the three planes of `out` (`stride` floats apart).
-// changed[g] is set to whether lane group g (cells 16 g .. 16 g + 15) changed any bit of its light.
+// neighbours in `rows`, results into the three planes of `out` (`width` floats apart). Whether a
+// cell's light changed goes to `diffs` when kTrack, a lane of nonzero bits for a change, one lane
+// group of sixteen lanes for each group of sixteen cells along the row: lane x for cell x, except
+// in a row that ends in a part group, whose group holds the row's last sixteen cells (diffOffset).
+template <bool kTrack>
 QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int width, float* out,
-                        long stride, std::uint32_t* texels, unsigned char* changed) {
+                        std::uint32_t* texels, std::int32_t* diffs) {
+  const long stride = width;
   if (width < kLanes) {
-    bool any = false;
+    if (kTrack)
+      for (int x = 0; x < kLanes; ++x) diffs[x] = 0;
     for (int x = 0; x < width; ++x) {
       const float kept[3] = {keep[x], keep[x], keep[x]};
       float light[3];
       cellLight(rows, x, width, kept, decay, light);
       for (int k = 0; k < 3; ++k) {
-        any = any || changedBits(light[k], rows[k].own[x]);
+        if (kTrack && changedBits(light[k], rows[k].own[x])) diffs[x] = -1;
         out[k * stride + x] = light[k];
       }
       texels[x] = LightGrid::lightTexel(light);
     }
-    changed[0] = any;
     return;
   }
   // The stores below are byte copies, which could alias anything the compiler cannot see is
@@ -182,11 +196,12 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
   // Lane groups start at multiples of kLanes, so that on rows that start on a cache line no load
   // or store spans two lines; a group's x - 1 and x + 1 neighbours are its own lanes shifted by
   // one, filled in from the groups beside it (the outside's zero at the row's ends).
-  // Returns whether the group's light changed (its old light is `own`).
-  const auto group = [&](int x, const Lanes (&xm)[3], const Lanes (&own)[3], const Lanes (&xp)[3]) {
+  // Sets the lanes whose light changed in `differs` (its old light is `own`).
+  const auto group = [&](int x, const Lanes (&xm)[3], const Lanes (&own)[3], const Lanes (&xp)[3],
+                         Mask& differs) {
     const Lanes kept = load(keep + x);
     Mask texel = Mask{} + static_cast<std::int32_t>(0xFF000000u);
-    Mask differs{};
+    differs = Mask{};
     for (int k = 0; k < 3; ++k) {
       const Rows& r = local[k];
       const Lanes light = diffused(own[k], xp[k], xm[k], load(r.yp + x), load(r.ym + x),
@@ -194,10 +209,9 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
                           decay;
       std::memcpy(out + k * stride + x, &light, sizeof light);
       texel |= channelBytes(light) << (8 * k);
-      differs |= reinterpret_cast<Mask>(light) ^ reinterpret_cast<Mask>(own[k]);
+      if (kTrack) differs |= reinterpret_cast<Mask>(light) ^ reinterpret_cast<Mask>(own[k]);
     }
     std::memcpy(texels + x, &texel, sizeof texel);
-    return anyBit(differs);
   };
   Lanes before[3] = {}, own[3], xm[3], xp[3];
   for (int k = 0; k < 3; ++k) own[k] = load(local[k].own);
@@ -214,7 +228,9 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
         xp[k] = x + kLanes < width ? load(local[k].own + x + 1) : shiftedOn(own[k], Lanes{});
       }
     }
-    changed[x / kLanes] = group(x, xm, x + 2 * kLanes <= width ? before : own, xp);
+    Mask differs;
+    group(x, xm, x + 2 * kLanes <= width ? before : own, xp, differs);
+    if (kTrack) std::memcpy(diffs + x, &differs, sizeof differs);
   }
   // The cells after the last whole group: a group ending at the row's end, overlapping the one
   // before it (each cell's result depends only on the current light).
@@ -225,10 +241,29 @@ QM_INLINE void sweepRow(const Rows rows[3], const float* keep, float decay, int 
       xm[k] = x > 0 ? load(local[k].own + x - 1) : shiftedBack(Lanes{}, own[k]);
       xp[k] = shiftedOn(own[k], Lanes{});
     }
-    // The group spans the last whole group's end and the part group.
-    const bool any = group(x, xm, own, xp);
-    changed[x / kLanes] |= any;
-    changed[width / kLanes] = any;
+    // Its first lanes repeat cells of the group before; only the part group's own lanes count.
+    const Mask lane = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    Mask differs;
+    group(x, xm, own, xp, differs);
+    differs &= lane >= kLanes - width % kLanes;
+    if (kTrack) std::memcpy(diffs + width / kLanes * kLanes, &differs, sizeof differs);
+  }
+}
+
+// Where sweepRow puts cell x's lane in `diffs`.
+inline int diffOffset(int x, int width) {
+  const int whole = width / kLanes * kLanes;
+  return width > kLanes && x >= whole ? whole + x - (width - kLanes) : x;
+}
+
+// Folds a row's lanes into a brick row's: `count` groups of sixteen.
+QM_INLINE void foldDiffs(const std::int32_t* diffs, std::int32_t* into, int count) {
+  for (int g = 0; g < count; ++g) {
+    Mask a, b;
+    std::memcpy(&a, into + g * kLanes, sizeof a);
+    std::memcpy(&b, diffs + g * kLanes, sizeof b);
+    a |= b;
+    std::memcpy(into + g * kLanes, &a, sizeof a);
   }
 }
 
@@ -323,8 +358,29 @@ struct BrickJob {
 
 QM_ROW_CLONES
 void stepRow(const Rows rows[3], const float* keep, float decay, int width, float* out,
-             long stride, std::uint32_t* texels, unsigned char* changed) {
-  sweepRow(rows, keep, decay, width, out, stride, texels, changed);
+             std::uint32_t* texels) {
+  sweepRow<false>(rows, keep, decay, width, out, texels, nullptr);
+}
+
+QM_ROW_CLONES
+void stepRowTracked(const Rows rows[3], const float* keep, float decay, int width, float* out,
+                    std::uint32_t* texels, std::int32_t* diffs) {
+  sweepRow<true>(rows, keep, decay, width, out, texels, diffs);
+}
+
+// True when any lane of `count` groups of sixteen is nonzero, one answer a group into `any`.
+QM_ROW_CLONES
+void anyLanes(const std::int32_t* lanes, int count, unsigned char* any) {
+  for (int g = 0; g < count; ++g) {
+    Mask m;
+    std::memcpy(&m, lanes + g * kLanes, sizeof m);
+    any[g] = anyBit(m);
+  }
+}
+
+QM_ROW_CLONES
+void foldRow(const std::int32_t* diffs, std::int32_t* into, int count) {
+  foldDiffs(diffs, into, count);
 }
 
 QM_ROW_CLONES
@@ -371,7 +427,7 @@ struct SlabRows {
 
 }  // namespace
 
-void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
+void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch, bool track) {
   const long rowFloats = 3L * sizeX;
   const SlabRows slab{firstRow, endRow, sizeY, static_cast<long>(sizeY) * sizeZ};
   const float* none = zeroRow.data();
@@ -382,13 +438,37 @@ void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
   const auto writeBack = [&](long q) { writeLightRow(q, pending(q)); };
   auto emitter = std::lower_bound(emitters.begin(), emitters.end(), firstRow * sizeX);
   auto pane = std::lower_bound(tinted.begin(), tinted.end(), firstRow * sizeX);
+  // A row's changed lanes, and those of each brick row of the layer of bricks under way; a layer
+  // is looked at once it is done, or the slab is, and its changed bricks listed.
+  const int groups = bricksX;
+  const std::size_t brickRowLanes = static_cast<std::size_t>(groups) * kLanes;
+  scratch.changed.clear();
+  if (track) {
+    scratch.diffs.resize(brickRowLanes);
+    scratch.layerDiffs.assign(bricksY * brickRowLanes, 0);
+    scratch.any.resize(groups);
+  }
+  std::int32_t* diffs = scratch.diffs.data();
+  const auto listLayer = [&](int layer) {
+    for (int by = 0; by < bricksY; ++by) {
+      std::int32_t* lanes = scratch.layerDiffs.data() + by * brickRowLanes;
+      anyLanes(lanes, groups, scratch.any.data());
+      const long first = (static_cast<long>(layer) * bricksY + by) * groups;
+      for (int g = 0; g < groups; ++g)
+        if (scratch.any[g]) scratch.changed.push_back(first + g);
+      std::fill(lanes, lanes + brickRowLanes, 0);
+    }
+  };
   for (long q = firstRow; q < endRow; ++q) {
     const long base = q * sizeX;
+    const int y = static_cast<int>(q % sizeY), z = static_cast<int>(q / sizeY);
     Rows rows[3];
     rowsOf(q, current, planeStride, sizeX, sizeY, sizeZ, none, rows);
     float* out = pending(q);
-    unsigned char* changed = groupChanged.data() + q * bricksX;
-    stepRow(rows, keep + base, decay, sizeX, out, sizeX, texels + base, changed);
+    if (track)
+      stepRowTracked(rows, keep + base, decay, sizeX, out, texels + base, diffs);
+    else
+      stepRow(rows, keep + base, decay, sizeX, out, texels + base);
 
     // Tinted panes and emitters of this row: the same sum again, with a kept fraction per
     // channel and the emission added before the decay.
@@ -405,18 +485,20 @@ void LightGrid::sweepSlab(long firstRow, long endRow, SlabScratch& scratch) {
     for (; pane != tinted.end() && *pane < base + sizeX; ++pane)
       if ((flags[*pane] & kEmitter) == 0) redo(*pane, false);
     for (; emitter != emitters.end() && *emitter < base + sizeX; ++emitter) redo(*emitter, true);
-    // The sweep marked these cells' groups from the light it made before they were redone (an
-    // emitter's without its emission): mark those groups again from their final light.
+    // The sweep compared these cells' light before they were redone (an emitter's without its
+    // emission): compare their final light instead.
     const auto remark = [&](long i) {
-      const int x = static_cast<int>(i - base) / kLanes * kLanes;
-      const std::size_t bytes = static_cast<std::size_t>(std::min(kLanes, sizeX - x)) * sizeof(float);
+      const int x = static_cast<int>(i - base);
       bool any = false;
-      for (int k = 0; k < 3; ++k)
-        any = any || std::memcmp(out + k * sizeX + x, rows[k].own + x, bytes) != 0;
-      changed[x / kLanes] = any;
+      for (int k = 0; k < 3; ++k) any = any || changedBits(out[k * sizeX + x], rows[k].own[x]);
+      diffs[diffOffset(x, sizeX)] = any ? -1 : 0;
     };
-    for (auto i = firstPane; i != pane; ++i) remark(*i);
-    for (auto i = firstEmitter; i != emitter; ++i) remark(*i);
+    if (track) {
+      for (auto i = firstPane; i != pane; ++i) remark(*i);
+      for (auto i = firstEmitter; i != emitter; ++i) remark(*i);
+      foldRow(diffs, scratch.layerDiffs.data() + (y / kBrickY) * brickRowLanes, groups);
+      if (q + 1 == endRow || ((z + 1) % kBrickZ == 0 && y + 1 == sizeY)) listLayer(z / kBrickZ);
+    }
 
     const long done = q - slab.lag;  // no row after q reads this one's old light
     if (done >= firstRow && !slab.held(done)) writeBack(done);
@@ -512,10 +594,25 @@ void LightGrid::step() {
   if (sparse) {
     stepBricks = static_cast<long>(activeBricks.size());
     sparseStep();
+    lastLookBusy = false;
+    sweepsUnseen = 0;
   } else {
     stepCells = cellCount();
     stepBricks = brickCount();
-    fullStep();
+    // Comparing the light as it is written costs the sweep a few per cent: a room in motion
+    // (most bricks changed at the last look) is looked at on one sweep in kTrackEvery, any other
+    // on every sweep. A sweep that does not look leaves nothing known of what changed.
+    const bool track = stepPath == StepPath::Automatic &&
+                       (!lastLookBusy || sweepsUnseen + 1 >= kTrackEvery);
+    fullStep(track);
+    if (track) {
+      lastLookBusy = static_cast<double>(changedBricks.size()) >
+                     2.0 * kSparseShare * static_cast<double>(brickCount());
+      sweepsUnseen = 0;
+    } else {
+      everythingTouched = true;
+      ++sweepsUnseen;
+    }
   }
 
   // Every cell hidden until the visibility marks it seen again.
@@ -557,7 +654,7 @@ void LightGrid::step() {
   texelsStale = false;
 }
 
-void LightGrid::fullStep() {
+void LightGrid::fullStep(bool track) {
   const long rows = static_cast<long>(sizeY) * sizeZ;
   const int threads = pool != nullptr ? pool->threads() : 1;
   // A few slabs a thread, taken in turn: a thread the machine holds back leaves its share to the
@@ -579,8 +676,8 @@ void LightGrid::fullStep() {
   }
   // The rows held at a boundary between two slabs are written by whichever of the two finishes
   // last; the count's acquire-release order makes the other's rows visible to it.
-  const auto sweep = [this, rows, slabs](int s) {
-    sweepSlab(rows * s / slabs, rows * (s + 1) / slabs, scratch[s]);
+  const auto sweep = [this, rows, slabs, track](int s) {
+    sweepSlab(rows * s / slabs, rows * (s + 1) / slabs, scratch[s], track);
     for (const int boundary : {s, s + 1})
       if (boundary > 0 && boundary < slabs &&
           slabsDone[boundary].fetch_add(1, std::memory_order_acq_rel) == 1)
@@ -592,13 +689,9 @@ void LightGrid::fullStep() {
     for (int s = 0; s < slabs; ++s) sweep(s);
   }
 
-  // The lane groups' marks, gathered by brick.
-  for (long q = 0; q < rows; ++q) {
-    const unsigned char* changed = groupChanged.data() + q * bricksX;
-    const long first = brickOf(0, static_cast<int>(q % sizeY), static_cast<int>(q / sizeY));
-    for (int g = 0; g < bricksX; ++g)
-      if (changed[g]) markChanged(first + g);
-  }
+  // The slabs' lists of changed bricks (a layer of bricks two slabs share may be in both).
+  for (int s = 0; s < slabs; ++s)
+    for (const long b : scratch[s].changed) markChanged(b);
 }
 
 void LightGrid::brickBounds(long b, int lo[3], int hi[3]) const {
@@ -665,8 +758,9 @@ void LightGrid::sparseStep() {
   if (slotRows.size() < static_cast<std::size_t>(count) * kBrickY * kBrickZ)
     slotRows.resize(static_cast<std::size_t>(count) * kBrickY * kBrickZ);
   const int threads = pool != nullptr ? pool->threads() : 1;
-  // Small sets run on the calling thread: waking the pool costs more than they do.
-  const long byCells = stepCells / std::max(1L, 2 * minCellsPerSlab);
+  // As the full sweep's slabs, a task has at least minCellsPerSlab cells: smaller sets run on
+  // the calling thread, as waking the pool costs more than they do.
+  const long byCells = stepCells / std::max(1L, minCellsPerSlab);
   const int tasks = static_cast<int>(std::max(1L, std::min({4L * threads, byCells, count})));
   if (tasks > 1 && pool != nullptr) {
     const auto part = [count, tasks](int t, auto&& each) {
@@ -691,13 +785,16 @@ void LightGrid::computeBrick(long slot) {
   brickBounds(b, job.lo, job.hi);
   stepBrick(job);
   if (!brickSpecial[b]) return;
-  // Tinted panes and emitters, redone as the sweep redoes them after their row.
+  // Tinted panes and emitters, redone as the sweep redoes them after their row. The brick's rows
+  // come in increasing order, so each search starts where the last one ended.
+  auto pane = tinted.begin();
+  auto emitter = emitters.begin();
   for (int z = job.lo[2]; z < job.hi[2]; ++z)
     for (int y = job.lo[1]; y < job.hi[1]; ++y) {
       const long q = static_cast<long>(z) * sizeY + y;
       const long first = q * sizeX + job.lo[0], end = q * sizeX + job.hi[0];
-      auto pane = std::lower_bound(tinted.begin(), tinted.end(), first);
-      auto emitter = std::lower_bound(emitters.begin(), emitters.end(), first);
+      pane = std::lower_bound(pane, tinted.end(), first);
+      emitter = std::lower_bound(emitter, emitters.end(), first);
       if ((pane == tinted.end() || *pane >= end) && (emitter == emitters.end() || *emitter >= end))
         continue;
       Rows rows[3];

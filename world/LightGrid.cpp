@@ -71,8 +71,9 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   changedBricks.clear();
   touchedBricks.clear();
   activeBricks.clear();
-  groupChanged.assign(static_cast<long>(sizeY) * sizeZ * bricksX, 0);
   everythingTouched = true;
+  sweepsUnseen = 0;
+  lastLookBusy = false;
   allocated = true;
 }
 

@@ -51,13 +51,15 @@ class LightGrid {
   // count, and when more bricks are recomputed than ever before.
   void step();
 
-  // How a step computes the light. Full: every cell, one sweep of the whole grid. Sparse: only
-  // the bricks whose inputs may have changed since the last step (every brick when that is not
-  // known, as after a resize or swapBuffers). Automatic: sparse while those bricks hold at most
-  // kSparseShare of the cells, else full. The light, texels and stamps are the same bit for bit.
+  // How a step computes the light. Full: every cell, one sweep of the whole grid, keeping no
+  // record of what changed. Sparse: only the bricks whose inputs may have changed since the last
+  // step (every brick when that is not known, as after a resize, swapBuffers or a full step).
+  // Automatic: sparse while those bricks are at most kSparseShare of all, else a full sweep that
+  // records what changed (in a room in motion, on one sweep in eight). The light, texels and
+  // stamps are the same bit for bit whichever path runs.
   enum class StepPath { Automatic, Full, Sparse };
   StepPath stepPath = StepPath::Automatic;
-  // Sparse steps in automatic mode cover at most this share of the cells.
+  // Sparse steps in automatic mode cover at most this share of the bricks.
   static constexpr double kSparseShare = 0.25;
   // The brick: sixteen cells along x (one lane group of the sweep, one cache line of a light
   // plane), four along y and z.
@@ -145,8 +147,14 @@ class LightGrid {
   struct SlabScratch {
     std::vector<float> ring;  // rows the slab writes back itself, three planes a row
     std::vector<float> held;  // its first and last rows, which the slabs beside it read
+    // The changed lanes of a row and of each brick row of the layer of bricks under way (see
+    // LightGridStep.cpp), and the bricks the slab changed.
+    std::vector<std::int32_t> diffs, layerDiffs;
+    std::vector<unsigned char> any;
+    std::vector<long> changed;
   };
-  void sweepSlab(long firstRow, long endRow, SlabScratch& scratch);
+  // With `track`, it lists the bricks whose light it changed in the scratch.
+  void sweepSlab(long firstRow, long endRow, SlabScratch& scratch, bool track);
   // Writes the rows held on both sides of the boundary before slab `boundary` of `slabs`.
   void commitBoundary(int boundary, int slabs);
   // Copies one row's new light (planes r, g, b one after another) into `current`.
@@ -180,8 +188,9 @@ class LightGrid {
   }
   // Marks the bricks with an emitter or a tinted pane from the lists.
   void rebuildSpecialBricks();
-  // The two paths of a step. Both leave the bricks whose light they changed in changedBricks.
-  void fullStep();
+  // The two paths of a step. Both leave the bricks whose light they changed in changedBricks;
+  // the full sweep only when it tracks.
+  void fullStep(bool track);
   void sparseStep();
   // Lists the bricks to recompute in activeBricks (increasing) and returns their cells, or -1
   // (the list unfinished) when there are more than `most`.
@@ -245,9 +254,11 @@ class LightGrid {
   bool everythingTouched = true;
   // The strength and decay the last step ran with, as bits.
   std::uint32_t lastStrength = 0, lastDecay = 0;
-  // The full sweep's record: one byte per row and lane group of sixteen cells, set where the
-  // group's light changed.
-  std::vector<unsigned char> groupChanged;
+  // Full sweeps in a row that did not track changes, and whether the last step that did found
+  // most bricks changed; a room in motion is tracked on one full sweep in kTrackEvery.
+  static constexpr int kTrackEvery = 8;
+  int sweepsUnseen = 0;
+  bool lastLookBusy = false;
   // The sparse path's results, three planes of one brick a slot, which of a slot's rows
   // changed, and which slots did.
   std::vector<float> brickLight;
