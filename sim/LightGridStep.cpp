@@ -10,10 +10,13 @@
 //
 // A cell's next light depends only on its own and its six neighbours' light, its kept
 // fraction(s), its emission with the strength, and the decay: a cell none of whose inputs changed
-// since the last step keeps its light to the bit. Each step therefore records which bricks its
-// light changed (bits compared as it writes), and the sparse path recomputes only those bricks,
-// the bricks beside them and the bricks an edit touched; every other cell keeps its light and
-// texel as the full sweep would leave them.
+// since the last step keeps its light to the bit. So a step records which bricks its light
+// changed, comparing the bits of each cell's new light with its old as it makes them, and the
+// next step may recompute only those bricks, the six beside each (their face cells read across
+// the face), and the bricks an edit touched (setCell, setNextCell, the emitters when the strength
+// changed, the wandering light's cells); every other cell keeps its light and texel as the full
+// sweep would leave them. Nothing is known after swapBuffers, a new palette or decay, touchAll,
+// or a full sweep that kept no record: the next step is a full one.
 #include <algorithm>
 #include <atomic>
 #include <cassert>
@@ -256,17 +259,6 @@ inline int diffOffset(int x, int width) {
   return width > kLanes && x >= whole ? whole + x - (width - kLanes) : x;
 }
 
-// Folds a row's lanes into a brick row's: `count` groups of sixteen.
-QM_INLINE void foldDiffs(const std::int32_t* diffs, std::int32_t* into, int count) {
-  for (int g = 0; g < count; ++g) {
-    Mask a, b;
-    std::memcpy(&a, into + g * kLanes, sizeof a);
-    std::memcpy(&b, diffs + g * kLanes, sizeof b);
-    a |= b;
-    std::memcpy(into + g * kLanes, &a, sizeof a);
-  }
-}
-
 // Next light and texels of cells x0 .. x1 - 1 of one row (at most one lane group, starting at a
 // multiple of kLanes), as sweepRow makes them: results into `out` (cell x0 first, planes `stride`
 // floats apart) and texels[x0 .. x1 - 1]. Returns whether any of their light changed; the texels
@@ -378,9 +370,16 @@ void anyLanes(const std::int32_t* lanes, int count, unsigned char* any) {
   }
 }
 
+// Folds a row's changed lanes into a brick row's: `count` groups of sixteen.
 QM_ROW_CLONES
 void foldRow(const std::int32_t* diffs, std::int32_t* into, int count) {
-  foldDiffs(diffs, into, count);
+  for (int g = 0; g < count; ++g) {
+    Mask a, b;
+    std::memcpy(&a, into + g * kLanes, sizeof a);
+    std::memcpy(&b, diffs + g * kLanes, sizeof b);
+    a |= b;
+    std::memcpy(into + g * kLanes, &a, sizeof a);
+  }
 }
 
 QM_ROW_CLONES
@@ -583,6 +582,7 @@ void LightGrid::step() {
                           : static_cast<long>(kSparseShare * static_cast<double>(brickCount()));
     stepCells = gatherActiveBricks(most);
     sparse = stepCells >= 0;
+    if (stepPath == StepPath::Automatic) roomInMotion = !sparse;
   }
   // The marks are spent: from here on they record this step's changes for the next.
   for (const long b : changedBricks) brickChanged[b] = 0;
@@ -594,20 +594,17 @@ void LightGrid::step() {
   if (sparse) {
     stepBricks = static_cast<long>(activeBricks.size());
     sparseStep();
-    lastLookBusy = false;
     sweepsUnseen = 0;
   } else {
     stepCells = cellCount();
     stepBricks = brickCount();
-    // Comparing the light as it is written costs the sweep a few per cent: a room in motion
-    // (most bricks changed at the last look) is looked at on one sweep in kTrackEvery, any other
-    // on every sweep. A sweep that does not look leaves nothing known of what changed.
+    // Keeping a record of what changed costs the sweep some 9 %: a room in motion (too much to
+    // recompute at the last look) is recorded on one sweep in kTrackEvery, any other on every
+    // sweep. A sweep that keeps none leaves nothing known of what changed.
     const bool track = stepPath == StepPath::Automatic &&
-                       (!lastLookBusy || sweepsUnseen + 1 >= kTrackEvery);
+                       (!roomInMotion || sweepsUnseen + 1 >= kTrackEvery);
     fullStep(track);
     if (track) {
-      lastLookBusy = static_cast<double>(changedBricks.size()) >
-                     2.0 * kSparseShare * static_cast<double>(brickCount());
       sweepsUnseen = 0;
     } else {
       everythingTouched = true;

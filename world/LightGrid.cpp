@@ -73,7 +73,7 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   activeBricks.clear();
   everythingTouched = true;
   sweepsUnseen = 0;
-  lastLookBusy = false;
+  roomInMotion = false;
   allocated = true;
 }
 

@@ -53,16 +53,20 @@ class LightGrid {
 
   // How a step computes the light. Full: every cell, one sweep of the whole grid, keeping no
   // record of what changed. Sparse: only the bricks whose inputs may have changed since the last
-  // step (every brick when that is not known, as after a resize, swapBuffers or a full step).
+  // step (every brick when that is not known, as after a resize, swapBuffers or a full step that
+  // kept no record).
   // Automatic: sparse while those bricks are at most kSparseShare of all, else a full sweep that
   // records what changed (in a room in motion, on one sweep in eight). The light, texels and
   // stamps are the same bit for bit whichever path runs.
   enum class StepPath { Automatic, Full, Sparse };
   StepPath stepPath = StepPath::Automatic;
-  // Sparse steps in automatic mode cover at most this share of the bricks.
+  // Sparse steps in automatic mode cover at most this share of the bricks: a sparse step costs
+  // about twice as much a cell as the sweep, and the sweep spreads over all the pool's threads.
   static constexpr double kSparseShare = 0.25;
   // The brick: sixteen cells along x (one lane group of the sweep, one cache line of a light
-  // plane), four along y and z.
+  // plane), four along y and z: compact, so that few cells are recomputed beside a change for
+  // nothing, and yet few bricks to list (16 x 2 x 2 recomputes a few per cent fewer cells of the
+  // settled halls but lists four times the bricks; 16 x 1 x 1 costs twice the time).
   static constexpr int kBrickX = 16, kBrickY = 4, kBrickZ = 4;
   // What the last step computed: cells and bricks (a full sweep counts every one), and whether
   // it took the sparse path.
@@ -254,11 +258,12 @@ class LightGrid {
   bool everythingTouched = true;
   // The strength and decay the last step ran with, as bits.
   std::uint32_t lastStrength = 0, lastDecay = 0;
-  // Full sweeps in a row that did not track changes, and whether the last step that did found
-  // most bricks changed; a room in motion is tracked on one full sweep in kTrackEvery.
+  // Full sweeps in a row that kept no record of what changed, and whether the last look at a
+  // record found more bricks to recompute than a sparse step takes: a room in motion, recorded
+  // on one full sweep in kTrackEvery.
   static constexpr int kTrackEvery = 8;
   int sweepsUnseen = 0;
-  bool lastLookBusy = false;
+  bool roomInMotion = false;
   // The sparse path's results, three planes of one brick a slot, which of a slot's rows
   // changed, and which slots did.
   std::vector<float> brickLight;
