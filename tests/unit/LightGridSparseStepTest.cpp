@@ -18,6 +18,9 @@
 
 namespace {
 
+static_assert(LightGrid::kBrickX == 16 && LightGrid::kBrickY == 4 && LightGrid::kBrickZ == 4,
+              "the grids and cells below are chosen for bricks of 16 x 4 x 4");
+
 // Light, texels, hidden stamps, emitters and the wandering light of two grids, bit for bit.
 ::testing::AssertionResult sameState(LightGrid& a, LightGrid& b) {
   if (a.lightX != b.lightX || a.lightY != b.lightY || a.lightZ != b.lightZ)
@@ -131,8 +134,8 @@ TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEdit
   unsigned seed = 400;
   for (const auto& size : grids) {
     PlainGrid plain = chambers(size.x, size.y, size.z);
-    ++seed;
     plain.strength = 0.25f;
+    ++seed;
     enum { kSparse1, kSparse2, kSparse3, kAutomatic, kFull, kGrids };
     LightGrid fast[kGrids];
     const LightGrid::StepPath paths[kGrids] = {LightGrid::StepPath::Sparse, LightGrid::StepPath::Sparse,
@@ -282,7 +285,6 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
 // reaches every lamp's brick, and the room settles again. The full sweep on a twin grid agrees.
 TEST(LightGridSparseStep, ASettledRoomRecomputesOnlyWhatChanged) {
   constexpr int kX = LightGrid::kBrickX, kY = LightGrid::kBrickY, kZ = LightGrid::kBrickZ;
-  static_assert(kX == 16 && kY == 4 && kZ == 4, "the edited cell lies inside one brick");
   LightGrid room, twin;
   for (LightGrid* g : {&room, &twin}) {
     buildHalls(*g, 256);
