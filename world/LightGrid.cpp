@@ -61,6 +61,20 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   texels = placeInPage(texelStore, count, 40, std::uint32_t{0});
   texelsStale = true;
   zeroRow.assign(sizeX, 0.0f);
+  bricksX = (sizeX + kBrickX - 1) / kBrickX;
+  bricksY = (sizeY + kBrickY - 1) / kBrickY;
+  bricksZ = (sizeZ + kBrickZ - 1) / kBrickZ;
+  const long bricks = brickCount();
+  brickChanged.assign(bricks, 0);
+  brickTouched.assign(bricks, 0);
+  brickSpecial.assign(bricks, 0);
+  brickActive.assign(bricks, 0);
+  changedBricks.clear();
+  touchedBricks.clear();
+  activeBricks.clear();
+  everythingTouched = true;
+  sweepsUnseen = 0;
+  roomInMotion = false;
   allocated = true;
 }
 
@@ -94,12 +108,18 @@ float keptFraction(float opacity) {
 void LightGrid::setCell(int x, int y, int z, const GridCell& cell) {
   if (!inside(x, y, z)) return;
   const long i = index(x, y, z);
+  bool lightChanged = false;
   for (int k = 0; k < 3; ++k) {
     float& l = current[k * planeStride + i];
-    if (std::memcmp(&l, &cell.light[k], sizeof l) != 0) texelsStale = true;
+    if (std::memcmp(&l, &cell.light[k], sizeof l) != 0) lightChanged = true;
     l = cell.light[k];
   }
+  if (lightChanged) {
+    texelsStale = true;
+    markChanged(brickOf(x, y, z));
+  }
   writeFields(i, cell);
+  markTouched(brickOf(x, y, z));
 }
 
 void LightGrid::setNextCell(int x, int y, int z, const GridCell& cell) {
@@ -108,6 +128,7 @@ void LightGrid::setNextCell(int x, int y, int z, const GridCell& cell) {
   if (next == nullptr) next = placeInPage(lightB, 3 * planeStride, 0, 0.0f);
   for (int k = 0; k < 3; ++k) next[k * planeStride + i] = cell.light[k];
   writeFields(i, cell);
+  markTouched(brickOf(x, y, z));
 }
 
 void LightGrid::writeFields(long i, const GridCell& cell) {
@@ -135,6 +156,7 @@ void LightGrid::setPalette(const Palette& palette) {
       tintKeep[3 * m + k] = keptFraction(material.opacity) * material.transmits(k);
   }
   tintedStale = true;
+  everythingTouched = true;
 }
 
 void LightGrid::rebuildTinted() {
@@ -153,6 +175,7 @@ void LightGrid::swapBuffers() {
   next = nullptr;
   lightB = std::vector<float>();
   texelsStale = true;
+  everythingTouched = true;
 }
 
 void LightGrid::rebuildEmitters() {
@@ -161,6 +184,12 @@ void LightGrid::rebuildEmitters() {
   for (long i = 0; i < count; ++i)
     if (flags[i] & kEmitter) emitters.push_back(i);
   emittersStale = false;
+}
+
+void LightGrid::rebuildSpecialBricks() {
+  std::fill(brickSpecial.begin(), brickSpecial.end(), 0);
+  for (const long i : emitters) brickSpecial[brickOfIndex(i)] = 1;
+  for (const long i : tinted) brickSpecial[brickOfIndex(i)] = 1;
 }
 
 std::uint32_t LightGrid::lightTexel(const float light[3]) {
