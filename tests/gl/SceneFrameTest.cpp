@@ -201,7 +201,8 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
 
 TEST(SceneFrame, TheOpaqueAndGlassPassesSendEveryCornerTheyAreHandedWithItsTextureCoordinates) {
   // Two glass cubes, one reaching its cell's side on +x, the other without its top face; both
-  // passes take such quads (corners in the face table's order) and must send them as they are.
+  // passes take such quads (corners in the face table's order) and must send them as they are,
+  // the opaque pass each corner's colour too (each quad its own here).
   LightGrid& g = newGrid(8, 4, 8);
   cell(3, 1, 2).setTranslucent(0.5f);
   cell(5, 2, 5).setTranslucent(0.3f);
@@ -212,6 +213,8 @@ TEST(SceneFrame, TheOpaqueAndGlassPassesSendEveryCornerTheyAreHandedWithItsTextu
   std::vector<GlassCube> cubes;
   FrameRecipe::glassQuads(cells, g, quads, cubes);
   ASSERT_EQ(quads.size(), 44u);
+  for (size_t c = 0; c < quads.size(); ++c)
+    for (int k = 0; k < 3; ++k) quads[c].colour[k] = static_cast<unsigned char>(c / 4 * 23 + k * 80);
   // An orthographic view that maps world x, y in [0, 8] onto the 800-pixel-square viewport and
   // z in [-8, 8] onto the depth range.
   FrameInputs inputs;
@@ -244,6 +247,8 @@ TEST(SceneFrame, TheOpaqueAndGlassPassesSendEveryCornerTheyAreHandedWithItsTextu
             const BlockVertex& corner = quads[c];
             bool match = v[7] == corner.texCoord[0] && v[8] == corner.texCoord[1];
             for (int a = 0; a < 3; ++a) match &= std::fabs(world(v, a) - corner.position[a]) < 1e-3f;
+            for (int k = 0; k < 3 && !glass; ++k)
+              match &= std::fabs(v[3 + k] - corner.colour[k] / 255.0f) < 1e-3f;
             if (match) corners.push_back(c);
           }
         if (corners.size() != polygon.size()) continue;
