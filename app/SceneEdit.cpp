@@ -10,6 +10,7 @@
 #include "app/Scene.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/VoxRoom.h"
 
 namespace {
 
@@ -52,14 +53,26 @@ void Scene::undoEdit() {
 
 void Scene::saveRoomAsMap() {
   assert(grid != nullptr);
-  const std::vector<unsigned char> rgb =
-      roomMapPixels(*grid, eyeColumn(camera.eye.x), eyeColumn(camera.eye.z));
-  std::string error;
-  const std::string path = saveRoomMap(rgb, grid->sizeX, grid->sizeZ, error);
-  if (path.empty()) {
-    std::cerr << "Cannot save the room as a map: " << error << std::endl;
-    messages.push_back({"Cannot save the room as a map: " + error, clock});
+  // A room the map legend cannot hold whole is saved as a .vox scene, with the view as it is.
+  const bool asMap = isMapRoom(*grid);
+  std::string error, path;
+  if (asMap) {
+    path = saveRoomMap(roomMapPixels(*grid, eyeColumn(camera.eye.x), eyeColumn(camera.eye.z)),
+                       grid->sizeX, grid->sizeZ, error);
   } else {
-    say("map saved: " + path);
+    StartView view;
+    view.found = true;
+    view.eye = camera.eye;
+    view.target = camera.target;
+    view.up = camera.up;
+    path = saveRoomVox(*grid, view, error);
+  }
+  if (path.empty()) {
+    const std::string line =
+        std::string("Cannot save the room as ") + (asMap ? "a map: " : "a .vox scene: ") + error;
+    std::cerr << line << std::endl;
+    messages.push_back({line, clock});
+  } else {
+    say((asMap ? "map saved: " : "room saved: ") + path);
   }
 }

@@ -17,6 +17,8 @@ set(QUILLMARSH_CORE_SOURCES
   world/RoomColumn.cpp
   world/Palette.cpp
   world/RoomEditor.cpp
+  world/VoxFile.cpp
+  world/VoxRoom.cpp
   world/WorldBuilder.cpp
   sim/ColorMapVisibility.cpp
   sim/LightGridStep.cpp

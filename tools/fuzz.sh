@@ -2,14 +2,15 @@
 # Bounded fuzz runs under libFuzzer with AddressSanitizer and UBSan, one per input the program
 # reads: "map" (header check, data check, DevIL decode, world build, a light step and a visibility
 # pass), "texture" (the same decode with a texture's limits, every pixel read) and "program" (a
-# program file read by the shader layer and its stage source assembled; no GL compile).
-# Usage: tools/fuzz.sh [seconds per target, default 300] [targets, default: map texture program]
+# program file read by the shader layer and its stage source assembled; no GL compile) and "vox" (a
+# .vox scene read, flattened, built into a room, written and read back, a light step).
+# Usage: tools/fuzz.sh [seconds per target, default 300] [targets, default: map texture program vox]
 # Builds in build-fuzz/ with clang 14 (installed when missing), keeps each target's corpus in
 # build-fuzz/corpus-TARGET and leaves any crashing input as build-fuzz/crash-* .
 set -euo pipefail
 seconds=${1:-300}
 shift || true
-targets=(map texture program)
+targets=(map texture program vox)
 [ $# -eq 0 ] || targets=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-fuzz
@@ -25,6 +26,8 @@ cmake -S "$root" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
   >/dev/null
 fuzzers=()
 for target in "${targets[@]}"; do fuzzers+=("quillmarsh-$target-fuzzer"); done
+# The .vox seeds are written by our own writer (quillmarsh-voxsamples).
+[[ " ${targets[*]} " != *" vox "* ]] || fuzzers+=(quillmarsh-voxsamples)
 cmake --build "$out" -j2 --target "${fuzzers[@]}"
 
 # Seeds: the shipped map in each PNG layout and as JPEG, a few tiny pictures, the shipped
@@ -46,6 +49,13 @@ convert -size 3x2 xc:black -fill '#808080' -draw 'point 1,1' PNG24:"$seeds/map/s
 convert -size 8x8 xc:'#0000ff' "$seeds/map/small.jpg"
 cp "$seeds"/map/* "$root"/media/textures/*.jpg "$seeds/texture/"
 cp "$root"/media/*.cg "$seeds/program/"
+# Rooms of every material (one past 256 wide, several models), a scene graph with turns, groups,
+# hidden nodes and layers, and a model without a palette.
+if [[ " ${targets[*]} " == *" vox "* ]]; then
+  mkdir -p "$seeds/vox"
+  "$out/tools/quillmarsh-voxsamples" "$seeds/vox-samples" >/dev/null
+  cp "$seeds"/vox-samples/*.vox "$seeds/vox/"
+fi
 
 cd "$out"
 # LeakSanitizer stops the process's threads with ptrace; where a sandbox forbids ptrace every
@@ -61,7 +71,11 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tools/fuzz/lsan.supp:prin
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 for target in "${targets[@]}"; do
   dict=()
-  [ "$target" = program ] || dict=(-dict="$root/tools/fuzz/map.dict")
+  case $target in
+    program) ;;
+    vox) dict=(-dict="$root/tools/fuzz/vox.dict") ;;
+    *) dict=(-dict="$root/tools/fuzz/map.dict") ;;
+  esac
   mkdir -p "corpus-$target"
   echo "quillmarsh: fuzzing $target for $seconds s"
   "./tools/fuzz/quillmarsh-$target-fuzzer" -max_total_time="$seconds" -max_len=65536 \

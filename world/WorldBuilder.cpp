@@ -6,11 +6,13 @@
 #include <iostream>
 #include <sstream>
 
+#include "platform/FileReader.h"
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 #include "world/MapImage.h"
 #include "world/RoomColumn.h"
+#include "world/VoxRoom.h"
 
 namespace {
 
@@ -125,15 +127,21 @@ RoomLoad refused(const std::string& name, const std::string& cause) {
 
 RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map) {
   std::cout << "TESSARY ROOM filename  " << mapFile << std::endl;
+  // Read once within the larger limit (a scene's); the content tells a scene from a map.
+  std::string bytes, error;
+  if (!FileReader::read(mapFile, vox::Limits().maxFileBytes, "a map or .vox file", bytes, error))
+    return refused(mapFile, error);
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  if (isVoxBytes(data, bytes.size())) return loadRoomFromVox(mapFile, data, bytes.size(), grid, map);
   MapImage image;
-  std::string error;
-  if (!image.load(mapFile, error)) return refused(mapFile, error);
+  if (!image.decode(data, bytes.size(), error)) return refused(mapFile, error);
   return useMap(mapFile, image, roomHeight, grid, map);
 }
 
 RoomLoad loadRoomFromMapBytes(const std::string& name, const unsigned char* bytes, size_t size,
                               int roomHeight, LightGrid& grid, ColorMap& map) {
   std::cout << "TESSARY ROOM filename  " << name << std::endl;
+  if (isVoxBytes(bytes, size)) return loadRoomFromVox(name, bytes, size, grid, map);
   MapImage image;
   std::string error;
   if (!image.decode(bytes, size, error)) return refused(name, error);

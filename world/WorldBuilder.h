@@ -55,7 +55,8 @@ struct RoomLoad {
 // The room of a map file: prints the start-up lines, reads and checks the map and builds it with
 // buildRoom. Pass fresh storage and keep the room in use until the load is ok: a map that cannot
 // be used (unreadable, damaged, too large, no open column) leaves `grid` and `map` unspecified.
-// Decoding needs the picture library started (desktop: ilInit).
+// Decoding needs the picture library started (desktop: ilInit). A file that starts as a .vox
+// scene does ("VOX ") is built by loadRoomFromVox (world/VoxRoom.h) instead, at its own height.
 RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map);
 // The same from a map file's bytes (a picture dropped on the page), `name` standing for the file.
 RoomLoad loadRoomFromMapBytes(const std::string& name, const unsigned char* bytes, size_t size,

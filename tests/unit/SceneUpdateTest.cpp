@@ -250,7 +250,14 @@ TEST_F(EditScene, AClickEditsThePickedColumnButNeverTheEyesOwnOnAnyAxis) {
 }
 
 TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
-  scene.grid->lightX = 1, scene.grid->lightZ = 1;
+  startImageLibrary();  // Ctrl+S writes a PNG
+  // The wandering light out of the way, its cell moved with it: the room stays one its map makes,
+  // so that Ctrl+S saves a map.
+  LightGrid& grid = *scene.grid;
+  const GridCell wandering = grid.getCell(grid.lightX, grid.lightY, grid.lightZ);
+  grid.setCell(grid.lightX, grid.lightY, grid.lightZ, columnCell(cellFromColour(0, 0, 0), grid.lightY, grid.sizeY));
+  grid.lightX = 1, grid.lightZ = 1;
+  grid.setCell(grid.lightX, grid.lightY, grid.lightZ, wandering);
   for (const int x : {2, 3}) click(Vec3(x, 2, 1.6f), Vec3(x, 2, 0), 0);  // clears (2,0), (3,0)
   EXPECT_FALSE(wallAt(2, 0));
   EXPECT_FALSE(wallAt(3, 0));

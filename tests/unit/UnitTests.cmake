@@ -15,4 +15,5 @@ set(QUILLMARSH_UNIT_TEST_SOURCES
   SceneUpdateTest.cpp
   ScreenViewTest.cpp
   ViewCameraTest.cpp
+  VoxFileTest.cpp
   WorldBuilderTest.cpp)

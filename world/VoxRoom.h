@@ -1,0 +1,70 @@
+// Rooms as .vox scenes: a voxel model imported into a room built around it, any room written as
+// a scene (read back exactly when we wrote it), and the test that a room is a map room.
+// Room cell (x, y, z), y up, is voxel (x, depth - 1 - z, y) of the scene, z up (depth = the
+// room's z extent): a quarter turn about x, so the model is not mirrored.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "world/VoxFile.h"
+#include "world/WorldBuilder.h"
+
+class ColorMap;
+class LightGrid;
+
+// An imported model stands on the floor with kVoxMargin open cells between it and each wall and
+// kVoxHeadroom open layers above it; the room is at least kRoomHeight layers high.
+constexpr int kVoxMargin = 2;
+constexpr int kVoxHeadroom = 2;
+// A model without lights gets ceiling lamps about this many cells apart (at least one), like the
+// shipped map's lamps, each as bright as the map's white lamp.
+constexpr int kVoxLampSpacing = 10;
+// An `_emit` material of `_emit` 1 and `_flux` 0 in white emits this much per channel (the map's
+// lamps emit 350); each channel follows the palette colour, times _emit, times (1 + _flux).
+constexpr float kVoxEmitScale = 350.0f;
+// Our own chunk: the room's size, palette size, start view, wandering light and the cells its
+// palette does not describe. Other editors skip it (and drop it when they save).
+constexpr const char* kVoxRoomChunk = "QMRM";
+// Where saved rooms go, under the working directory.
+constexpr const char* kVoxRoomFolder = "rooms";
+
+// What a .vox room may be: the file's own limits and the largest room along each axis (the
+// light volume's 3-D texture holds 256 a side).
+struct VoxRoomLimits {
+  vox::Limits file;
+  int maxRoomSide = 256;
+};
+
+// True when the bytes start as a .vox file does ("VOX ").
+bool isVoxBytes(const unsigned char* bytes, size_t size);
+
+// Builds the room of a .vox file into fresh `grid` and `map` (both unspecified when it fails).
+// A file we wrote (it carries kVoxRoomChunk) comes back exactly: size, every cell's material and
+// fields, the palette, the start view and the wandering light. Any other file is imported: its
+// visible voxels stand on a floor in a room closed by walls and a ceiling; index k of its palette
+// is room material k (MATL _glass: glass tinted by the colour, _trans or _alpha the share that
+// passes; _emit: a light of the colour; any other: a wall of the colour); walls and lamps take
+// palette slots no voxel uses. The eye starts on the floor at the room's low-y edge (the large z
+// side) facing the model. Errors read "quillmarsh: cannot use scene "NAME": CAUSE".
+RoomLoad loadRoomFromVox(const std::string& name, const unsigned char* bytes, size_t size,
+                         LightGrid& grid, ColorMap& map,
+                         const VoxRoomLimits& limits = VoxRoomLimits());
+
+// The room as a .vox file: one model when it fits 256 voxels a side, else models of up to 256³
+// placed by transforms; the palette's colours (RGBA), a MATL for each material (_glass with
+// _trans, _emit with _emit, else _diffuse, and the exact values under our own keys), and our
+// chunk with the start view. Cells of material 0 that are not air, and cells that differ from
+// their material, are listed in our chunk (and drawn with a material of their kind).
+std::vector<unsigned char> roomToVox(const LightGrid& grid, const StartView& start);
+
+// Saves roomToVox as "rooms/room-NNN.vox" (the first free NNN from 001, created exclusively)
+// under the working directory and returns the path; empty, with `error` set, when it cannot.
+std::string saveRoomVox(const LightGrid& grid, const StartView& start, std::string& error);
+
+// True when every column is one the map legend makes (columnCell of its columnKindAt: opacity,
+// emission, emitter, markers and material of each cell; light, `hidden` and the wandering
+// light's cell aside) and the legend's materials are the standard palette's, so that the map
+// picture keeps the whole room.
+bool isMapRoom(const LightGrid& grid);
