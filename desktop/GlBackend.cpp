@@ -102,12 +102,15 @@ void GlBackend::enableBlockArrays(const std::vector<BlockVertex>& quads) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
   glVertexPointer(3, GL_FLOAT, sizeof *v, v->position);
   glNormalPointer(GL_FLOAT, sizeof *v, v->normal);
   glTexCoordPointer(2, GL_FLOAT, sizeof *v, v->texCoord);
+  glColorPointer(3, GL_UNSIGNED_BYTE, sizeof *v, v->colour);
 }
 
 void GlBackend::disableBlockArrays() {
+  glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
@@ -219,9 +222,9 @@ void GlBackend::beginTarget(int target) {
 }
 
 // Relies on: the frame's matrices, the begun target attached, the light volume. Sets and
-// restores: the framebuffer, the block programs, the client arrays. Leaves the current normal and
-// texture coordinate of unit 0 undefined (no part of the baseline), textures bound on the
-// programs' units.
+// restores: the framebuffer, the block programs, the client arrays, the current colour (the
+// colour array leaves it undefined). Leaves the current normal and texture coordinate of unit 0
+// undefined (no part of the baseline), textures bound on the programs' units.
 void GlBackend::drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) {
   framebuffer.bind();
   glDrawBuffer(colorTargets[drawnTarget]->attachment);
@@ -233,9 +236,11 @@ void GlBackend::drawOpaque(const std::vector<BlockVertex>& quads, const PassPara
   blockVertex->setParameter("eye_pos", pass.eye, 3);
   blockFragment->setParameter("fog_range", &pass.fogRange, 1);
   if (!quads.empty()) {
+    glPushAttrib(GL_CURRENT_BIT);
     enableBlockArrays(quads);
     glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(quads.size()));
     disableBlockArrays();
+    glPopAttrib();
   }
   blockVertex->unbind();
   blockFragment->unbind();
@@ -290,9 +295,11 @@ void GlBackend::copyTarget(int from, int to) {
 
 // Relies on: the frame's matrices, the depth of what the begun target holds in the shared depth
 // buffer, the light volume. The refraction program reads `background` while the panes are
-// blended over the begun target. Sets and restores: the framebuffer, the glass programs,
-// blending, texture coordinate set 1 (each cube's centre) and the current colour, the client
-// arrays. Leaves `background` detached: the next beginTarget attaches it again.
+// blended over the begun target: the pane by its alpha, the target by the blend colour
+// ((1 - alpha) x tint, 1 - alpha). Sets and restores: the framebuffer, the glass programs,
+// blending and the blend colour (0), texture coordinate set 1 (each cube's centre) and the
+// current colour, the client arrays. Leaves `background` detached: the next beginTarget attaches
+// it again.
 void GlBackend::drawGlass(const std::vector<BlockVertex>& quads,
                           const std::vector<GlassCube>& cubes, const PassParameters& pass,
                           int background) {
@@ -313,15 +320,19 @@ void GlBackend::drawGlass(const std::vector<BlockVertex>& quads,
   FBOManager::attach(colorTargets[background]->attachment, 0);
   glPushAttrib(GL_CURRENT_BIT);
   glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glBlendFunc(GL_SRC_ALPHA, GL_CONSTANT_COLOR);
   if (!quads.empty()) enableBlockArrays(quads);
   for (const GlassCube& cube : cubes) {
-    glassFragment->setParameter("opacity", &cube.opacity, 1);
+    glassFragment->setParameter("pane_alpha", &cube.alpha, 1);
+    glassFragment->setParameter("pane_tint", cube.tint, 3);
+    const float kept = 1.0f - cube.alpha;
+    glBlendColor(kept * cube.tint[0], kept * cube.tint[1], kept * cube.tint[2], kept);
     glMultiTexCoord3fv(GL_TEXTURE1, cube.centre);
     glDrawArrays(GL_QUADS, static_cast<GLint>(4 * cube.firstQuad),
                  static_cast<GLsizei>(4 * cube.quadCount));
   }
   if (!quads.empty()) disableBlockArrays();
+  glBlendColor(0.0f, 0.0f, 0.0f, 0.0f);
   glBlendFunc(GL_ONE, GL_ZERO);
   glDisable(GL_BLEND);
   glPopAttrib();

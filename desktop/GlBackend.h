@@ -43,7 +43,7 @@ class GlBackend : public RenderBackend {
   std::vector<const ShaderProgram*> programs() const;
 
  private:
-  // Vertex, normal and texture coordinate arrays over `quads` on; off again.
+  // Vertex, normal, texture coordinate and colour arrays over `quads` on; off again.
   static void enableBlockArrays(const std::vector<BlockVertex>& quads);
   static void disableBlockArrays();
 

@@ -1,5 +1,5 @@
-// The frame's cell walk, face selection and joining into rectangles, glass order and emitter
-// colours (no GL).
+// The frame's cell walk, face selection and joining into rectangles of one colour, glass order
+// and emitter colours (no GL).
 #include "render/FramePlan.h"
 
 #include <algorithm>
@@ -55,7 +55,9 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
         if (!frustum.cubeVisible(fx, fy, fz, kBlockHalfSize)) continue;
         if (cell.isOpaque()) {
           const unsigned faces = visibleFaces(grid, x, y, z, eye);
-          if (faces != 0) opaque.push_back(OpaqueBlock{x, y, z, faces});
+          if (faces != 0)
+            opaque.push_back(
+                OpaqueBlock{x, y, z, faces, wallColour(grid.palette()[grid.materialAt(i)])});
         } else if (!cell.emitter && (x == 0 || y == 0 || z == 0 || x == grid.sizeX - 1 ||
                                      y == grid.sizeY - 1 || z == grid.sizeZ - 1)) {
           addBoundaryWalls(grid, x, y, z, eye, opaque);
@@ -105,8 +107,9 @@ void FramePlan::joinFaces(const std::vector<OpaqueBlock>& opaque, std::vector<Fa
     const int plane = 3 - along - across;
     const long first = static_cast<long>(runs.size());
     for (const OpaqueBlock& b : opaque)
-      if ((b.faces & face.bit) != 0) runs.push_back(FaceRun{b.x, b.y, b.z, f, 1, 1});
-    // Joins neighbours in the order `key` sorts them: `next` extends `last` when `fits`.
+      if ((b.faces & face.bit) != 0) runs.push_back(FaceRun{b.x, b.y, b.z, f, 1, 1, b.colour});
+    // Joins neighbours in the order `key` sorts them: `next` extends `last` when `fits`. A face
+    // kind holds at most one face per place, so neighbours of another colour only part runs.
     const auto join = [&](auto key, auto fits, auto extend) {
       std::sort(runs.begin() + first, runs.end(),
                 [&key](const FaceRun& p, const FaceRun& q) { return key(p) < key(q); });
@@ -128,7 +131,7 @@ void FramePlan::joinFaces(const std::vector<OpaqueBlock>& opaque, std::vector<Fa
          [&](const FaceRun& last, const FaceRun& next) {
            const auto l = origin(last), n = origin(next);
            return l[plane] == n[plane] && l[across] == n[across] &&
-                  n[along] == l[along] + last.length;
+                  n[along] == l[along] + last.length && last.colour == next.colour;
          },
          [](FaceRun& last) { ++last.length; });
     // ...and runs of the same span on neighbouring lines into rectangles.
@@ -139,7 +142,7 @@ void FramePlan::joinFaces(const std::vector<OpaqueBlock>& opaque, std::vector<Fa
          [&](const FaceRun& last, const FaceRun& next) {
            const auto l = origin(last), n = origin(next);
            return l[plane] == n[plane] && l[along] == n[along] && last.length == next.length &&
-                  n[across] == l[across] + last.width;
+                  n[across] == l[across] + last.width && last.colour == next.colour;
          },
          [](FaceRun& last) { ++last.width; });
   }
@@ -213,6 +216,12 @@ unsigned FramePlan::closedSides(const LightGrid& grid, int x, int y, int z) {
     if (drawn) closed |= face.bit;
   }
   return closed;
+}
+
+WallColour FramePlan::wallColour(const Material& material) {
+  if (material.kind != Material::Kind::Wall) return kPlainWall;
+  return static_cast<WallColour>(material.colour[0]) << 16 |
+         static_cast<WallColour>(material.colour[1]) << 8 | material.colour[2];
 }
 
 void FramePlan::emitterColour(const GridCell& cell, float strength, float rgba[4]) {

@@ -4,6 +4,7 @@
 // Cell (x, y, z) is the unit cube centred on the point (x, y, z); the eye is in world units.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "render/Frustum.h"
@@ -13,11 +14,18 @@
 
 class GridCell;
 class LightGrid;
+struct Material;
 
-// An opaque cube and the kBlockFaces bits of the faces it sends.
+// The colour a wall shows over its tile as 0xRRGGBB, 8-bit sRGB per channel. White shows the
+// tile as it is: plain walls, the outside, and every opaque cell not made of a wall material.
+using WallColour = std::uint32_t;
+inline constexpr WallColour kPlainWall = 0xffffffu;
+
+// An opaque cube, the kBlockFaces bits of the faces it sends and its colour.
 struct OpaqueBlock {
   int x = 0, y = 0, z = 0;
   unsigned faces = 0;
+  WallColour colour = kPlainWall;
 };
 
 // One corner of an emitter cube's face as both backends send it: position, flat colour, and the
@@ -28,14 +36,16 @@ struct EmitterVertex {
   float fog;
 };
 
-// The same face of a rectangle of opaque cubes side by side, sent as one quad: the first cube
-// is (x, y, z); `length` cubes follow along the run axis (+x, or +z for faces turned along x)
-// and `width` lines of them across it (+z for faces turned along y, +y for the others).
+// The same face of a rectangle of opaque cubes of one colour side by side, sent as one quad:
+// the first cube is (x, y, z); `length` cubes follow along the run axis (+x, or +z for faces
+// turned along x) and `width` lines of them across it (+z for faces turned along y, +y for the
+// others).
 struct FaceRun {
   int x = 0, y = 0, z = 0;
   int face = 0;  // index into kBlockFaces
   int length = 1;
   int width = 1;
+  WallColour colour = kPlainWall;
 };
 
 class FramePlan {
@@ -49,6 +59,7 @@ class FramePlan {
 
   // One walk over the grid (z outer, x inner). Hidden cells take part in nothing; a cell may
   // take part as opaque, emitter and glass at once. Cubes outside the frustum are left out.
+  // An opaque cube takes the wallColour of its cell's material.
   // The grid's outside is solid for the light and for walking, so it is drawn as wall too:
   // an open cell on the boundary adds the face of the outside cube beyond it (coordinates off
   // the grid), unless the cell is an emitter, whose cube covers that face. The lists are
@@ -65,8 +76,9 @@ class FramePlan {
   // covers that gap (it lies in the same plane, or inside a neighbouring cube).
   static constexpr float kRunOverlap = 1.0f / 256.0f;
 
-  // Joins the faces of `opaque` into runs (see FaceRun), each face kind in turn: faces side by
-  // side along a line, then runs of the same span on neighbouring lines. One quad for many
+  // Joins the faces of `opaque` into runs (see FaceRun), each face kind in turn: faces of one
+  // colour side by side along a line, then runs of the same span and colour on neighbouring
+  // lines. One quad for many
   // faces instead of one a cube: the rasteriser shades the pixel blocks along every edge for
   // both quads that share it. `runs` is emptied first.
   static void joinFaces(const std::vector<OpaqueBlock>& opaque, std::vector<FaceRun>& runs);
@@ -92,6 +104,10 @@ class FramePlan {
   // is in front of, appended to `opaque`.
   static void addBoundaryWalls(const LightGrid& grid, int x, int y, int z, const float eye[3],
                                std::vector<OpaqueBlock>& opaque);
+
+  // The colour a cube of `material` shows over its tile: a wall's own colour, kPlainWall for
+  // any other kind.
+  static WallColour wallColour(const Material& material);
 
   // Flat colour of an emitter cube at light strength `strength`: k * e / (e + 1) per channel,
   // k = max(0.2, 8 * strength), alpha 1.

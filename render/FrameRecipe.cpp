@@ -125,6 +125,7 @@ void FrameRecipe::runQuads(const std::vector<FaceRun>& runs, std::vector<BlockVe
       for (int axis = 0; axis < 3; ++axis) {
         vertex.position[axis] = corners[v][axis];
         vertex.normal[axis] = static_cast<float>(normal[axis]);
+        vertex.colour[axis] = static_cast<unsigned char>(run.colour >> (16 - 8 * axis));
       }
       vertex.texCoord[0] = texCoords[v][0];
       vertex.texCoord[1] = texCoords[v][1];
@@ -151,7 +152,10 @@ void FrameRecipe::glassQuads(const std::vector<GlassCell>& cells, const LightGri
     GlassCube cube;
     cube.firstQuad = static_cast<unsigned>(quads.size() / 4);
     for (int axis = 0; axis < 3; ++axis) cube.centre[axis] = centre[axis];
-    cube.opacity = grid.getCell(glass.x, glass.y, glass.z).opacity;
+    const GridCell cell = grid.getCell(glass.x, glass.y, glass.z);
+    cube.alpha = std::min(1.0f, kGlassAlphaPerOpacity * cell.opacity);
+    const Material& material = grid.palette()[cell.material];
+    for (int k = 0; k < 3; ++k) cube.tint[k] = material.transmits(k);
     for (const BlockFace& face : kBlockFaces) {
       if ((glass.faces & face.bit) == 0) continue;
       ++cube.quadCount;
@@ -164,6 +168,7 @@ void FrameRecipe::glassQuads(const std::vector<GlassCell>& cells, const LightGri
         }
         vertex.texCoord[0] = face.texCoords[v][0];
         vertex.texCoord[1] = face.texCoords[v][1];
+        for (unsigned char& c : vertex.colour) c = 255;
         quads.push_back(vertex);
       }
     }

@@ -35,6 +35,9 @@ class FrameRecipe {
   // cube, so the cube's own edges do not hide it).
   static constexpr unsigned char kOutlineGrey = 230;
   static constexpr float kOutlineHalfSize = 0.51f;
+  // How fast a pane hides the picture it lies over as its cell's opacity grows: the map's glass
+  // (0.5) shows mostly the bent picture of what lies behind, its own look.
+  static constexpr float kGlassAlphaPerOpacity = 1.6f;
 
   // One frame: beginFrame, the plan, the back target begun and the opaque pass, the emitters,
   // a copy of the back target into the front one when glass is in view, the glass far to near
@@ -53,11 +56,13 @@ class FrameRecipe {
   // Cubes the last plan sends (opaque, emitter and glass), as the status line counts them.
   long cellsDrawn() const;
 
-  // The quads of the plan's runs (FramePlan::runQuad), into `out` (emptied first).
+  // The quads of the plan's runs (FramePlan::runQuad) in their runs' colours, into `out`
+  // (emptied first).
   static void runQuads(const std::vector<FaceRun>& runs, std::vector<BlockVertex>& out);
   // The glass cubes' quads, each cube of half edge FramePlan::kGlassHalfSize reaching 0.5 on the
-  // sides its `reach` bits name, only its `faces`, with the cell's opacity; into `quads` and
-  // `cubes` (emptied first), in the order of `cells`.
+  // sides its `reach` bits name, only its `faces`, its alpha kGlassAlphaPerOpacity times the
+  // cell's opacity (at most 1) and its tint what the cell's material lets through
+  // (Material::transmits); into `quads` and `cubes` (emptied first), in the order of `cells`.
   static void glassQuads(const std::vector<GlassCell>& cells, const LightGrid& grid,
                          std::vector<BlockVertex>& quads, std::vector<GlassCube>& cubes);
   // The outline of a pick that hit: the edges of the faces turned to `eye` of the cube of half

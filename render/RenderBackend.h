@@ -14,19 +14,25 @@
 class LightGrid;
 
 // A corner of a textured face of the opaque or the glass pass; four make a quad, in the face
-// table's corner order.
+// table's corner order. `colour` (8-bit sRGB) multiplies an opaque face's tile: 255 on every
+// channel shows the tile as it is. The glass pass sends it too and does not read it.
 struct BlockVertex {
   float position[3];
   float normal[3];
   float texCoord[2];
+  unsigned char colour[3];
 };
 
-// One glass cube: quads [firstQuad, firstQuad + quadCount) of the glass pass's vertices, drawn
-// with this cell's opacity; the refraction bends the pane's normal away from `centre`.
+// One glass cube: quads [firstQuad, firstQuad + quadCount) of the glass pass's vertices; the
+// refraction bends the pane's normal away from `centre`. The pane is blended over the target by
+// `alpha`, and what the target held keeps (1 - alpha) x `tint` of each channel; the picture the
+// pane bends is seen through `tint` too: the share of red, green and blue the glass lets
+// through, 1 on every channel for neutral glass.
 struct GlassCube {
   unsigned firstQuad = 0, quadCount = 0;
   float centre[3] = {0.0f, 0.0f, 0.0f};
-  float opacity = 0.0f;
+  float alpha = 0.0f;
+  float tint[3] = {1.0f, 1.0f, 1.0f};
 };
 
 // What the block and glass programs read besides their vertices: the eye, the grid's extents
@@ -80,11 +86,12 @@ struct ScreenItem {
 // - beginFrame: takes the matrices and the window's size.
 // - beginTarget: both colour targets on the shared depth buffer; `target` is drawn into, its
 //   colour and the depth cleared.
-// - drawOpaque: textured quads lit from the light volume by the block programs, depth tested.
+// - drawOpaque: textured quads in their vertices' colours, lit from the light volume by the block
+//   programs, depth tested.
 // - drawEmitters: flat-coloured quads, fading linearly to black between fogStart and fogEnd of
 //   each corner's fog distance.
 // - copyTarget: target `from`'s colour copied into target `to`, pixel for pixel.
-// - drawGlass: the glass cubes, in the order given, blended (source alpha) over the target
+// - drawGlass: the glass cubes, in the order given, blended as GlassCube says over the target
 //   begun, depth tested against what it holds; target `background` is sampled as the picture
 //   behind the panes and detached from drawing while it is.
 // - present: target `target` over the whole window, texel for pixel, no depth test.

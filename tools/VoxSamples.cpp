@@ -1,6 +1,7 @@
 // quillmarsh-voxsamples OUTDIR: writes .vox files with our writer, each with a NAME.json beside it
 // saying what is in it, taken from the room or scene that was written (not from reading the file
-// back). The independent reader's check (tests/vox) and the fuzz seeds (tools/fuzz.sh) use them.
+// back). The independent reader's check (tests/vox) and the fuzz seeds (tools/fuzz.sh) use them;
+// the page check's stained-glass view (tests/web/stained-glass.vox) is one of them.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -252,6 +253,40 @@ vox::Scene sceneGraph() {
 }
 
 // One model at its own coordinates, no palette chunk: the default palette applies.
+// The room of the page check's stained-glass view, 13 x 6 x 14 cells of the standard palette:
+// two white lamps in a back room behind a brick wall with a window of red and of blue glass, a
+// slate wall on the right of the front room, and the start view across the front room at the
+// window. The wandering light lies outside the room, so the light settles to one picture.
+void stainedGlassRoom(LightGrid& grid, StartView& start) {
+  const Palette palette = Palette::standard();
+  const auto named = [&palette](const char* name) {
+    int k = palette.size() - 1;
+    while (k > 0 && palette[k].name != name) --k;
+    return palette[k].cell(static_cast<unsigned char>(k));
+  };
+  const GridCell wall = named("wall"), brick = named("brick"), slate = named("slate"),
+                 red = named("red glass"), blue = named("blue glass"), lamp = named("white light");
+  grid.setPalette(palette);
+  grid.resize(13, 6, 14);
+  for (int z = 0; z < 14; ++z)
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 13; ++x) {
+        const GridCell* c = nullptr;
+        if (x == 12 && z > 5) c = &slate;
+        else if (x == 0 || x == 12 || y == 0 || y == 5 || z == 0 || z == 13) c = &wall;
+        else if (z == 5) c = y == 4 || x < 3 || x == 6 || x > 9 ? &brick : x < 6 ? &red : &blue;
+        if (c != nullptr) grid.setCell(x, y, z, *c);
+      }
+  grid.setCell(4, 2, 3, lamp);
+  grid.setCell(8, 2, 3, lamp);
+  grid.lightX = -1;
+  grid.lightY = 3;
+  grid.lightZ = 3;
+  start.found = true;
+  start.eye = Vec3(4.0f, 2.0f, 12.0f);
+  start.target = Vec3(7.0f, 1.8f, 5.0f);
+}
+
 vox::Scene plainModel() {
   vox::Scene s;
   vox::Model m;
@@ -301,6 +336,13 @@ int main(int argc, char** argv) {
     start.target = Vec3(3.0f, 2.0f, 4.0f);
     ok = ok && writeVox(dir + "/" + r.name + ".vox", roomToVox(grid, start)) &&
          writeFile(dir + "/" + r.name + ".json", roomJson(grid));
+  }
+  {
+    LightGrid grid;
+    StartView start;
+    stainedGlassRoom(grid, start);
+    ok = ok && writeVox(dir + "/stained-glass.vox", roomToVox(grid, start)) &&
+         writeFile(dir + "/stained-glass.json", roomJson(grid));
   }
   const struct {
     const char* name;

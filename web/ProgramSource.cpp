@@ -20,6 +20,7 @@ const Rename kRenames[] = {
     {"gl_TexCoord", "qm_TexCoord"},
     {"gl_ModelViewMatrix", "qm_ModelViewMatrix"},
     {"gl_NormalMatrix", "qm_NormalMatrix"},
+    {"gl_FrontColor", "qm_FrontColor"},
     {"gl_FragColor", "qm_FragColor"},
     {"texture2D", "texture"},
     {"texture3D", "texture"},
@@ -35,10 +36,12 @@ const char* const kVertexPrelude =
     "layout(location = 1) in vec3 qm_Normal;\n"
     "layout(location = 2) in vec4 qm_MultiTexCoord0;\n"
     "layout(location = 3) in vec4 qm_MultiTexCoord1;\n"
+    "layout(location = 4) in vec4 qm_Color;\n"
     "uniform mat4 qm_ModelViewMatrix;\n"
     "uniform mat4 qm_ProjectionMatrix;\n"
     "uniform mat3 qm_NormalMatrix;\n"
     "out vec4 qm_TexCoord[4];\n"
+    "out vec4 qm_FrontColor;\n"
     "vec4 ftransform() { return qm_ProjectionMatrix * (qm_ModelViewMatrix * qm_Vertex); }\n";
 
 const char* const kFragmentPrelude =
@@ -48,6 +51,7 @@ const char* const kFragmentPrelude =
     "precision highp sampler3D;\n"
     "#define FRAGMENT_PROGRAM 1\n"
     "in vec4 qm_TexCoord[4];\n"
+    "in vec4 qm_FrontColor;\n"
     "vec4 qm_FragColor;\n"
     // GL 2's gl_FragColor goes to every draw buffer; the targets are attachments 0 and 1.
     "layout(location = 0) out vec4 qm_FragData0;\n"
@@ -71,6 +75,9 @@ std::string ProgramSource::translate(const std::string& file, Stage stage) {
     const char* replacement = nullptr;
     for (const Rename& r : kRenames)
       if (word == r.from) replacement = r.to;
+    // gl_Color is the vertex's colour in the vertex stage and the interpolated primary colour
+    // (what the vertex stage wrote to gl_FrontColor) in the fragment stage.
+    if (word == "gl_Color") replacement = vertex ? "qm_Color" : "qm_FrontColor";
     out += replacement != nullptr ? replacement : word;
     i = end;
   }

@@ -14,6 +14,7 @@ class ProgramSource {
   static constexpr int kNormalAttribute = 1;     // gl_Normal
   static constexpr int kTexCoord0Attribute = 2;  // gl_MultiTexCoord0
   static constexpr int kTexCoord1Attribute = 3;  // gl_MultiTexCoord1
+  static constexpr int kColorAttribute = 4;      // gl_Color of the vertex stage
   static constexpr const char* kModelView = "qm_ModelViewMatrix";
   static constexpr const char* kProjection = "qm_ProjectionMatrix";
   static constexpr const char* kNormalMatrix = "qm_NormalMatrix";

@@ -26,6 +26,11 @@ namespace {
 constexpr Image::Limits kTextureLimits{2048, 16u << 20, "texture"};
 // Texture units of the samplers, as the desktop layer hands them out.
 constexpr int kVolumeUnit = 0, kTileUnit = 1, kBackgroundUnit = 2;
+// The vertex attributes sendBlockQuads feeds from a BlockVertex.
+constexpr int kBlockAttributes[] = {ProgramSource::kPositionAttribute,
+                                    ProgramSource::kNormalAttribute,
+                                    ProgramSource::kTexCoord0Attribute,
+                                    ProgramSource::kColorAttribute};
 
 // The desktop's fixed-function emitter colour with linear fog to black over the fog coordinate
 // (fog changes the colour, not alpha).
@@ -475,7 +480,7 @@ void WebRenderer::sendBlockQuads(const std::vector<BlockVertex>& quads) {
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(BlockVertex)),
                quads.data(), GL_STREAM_DRAW);
-  for (int a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+  for (const int a : kBlockAttributes) glEnableVertexAttribArray(a);
   const GLsizei stride = sizeof(BlockVertex);
   glVertexAttribPointer(ProgramSource::kPositionAttribute, 3, GL_FLOAT, GL_FALSE, stride,
                         reinterpret_cast<const void*>(offsetof(BlockVertex, position)));
@@ -483,6 +488,8 @@ void WebRenderer::sendBlockQuads(const std::vector<BlockVertex>& quads) {
                         reinterpret_cast<const void*>(offsetof(BlockVertex, normal)));
   glVertexAttribPointer(ProgramSource::kTexCoord0Attribute, 2, GL_FLOAT, GL_FALSE, stride,
                         reinterpret_cast<const void*>(offsetof(BlockVertex, texCoord)));
+  glVertexAttribPointer(ProgramSource::kColorAttribute, 3, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                        reinterpret_cast<const void*>(offsetof(BlockVertex, colour)));
   bindQuadIndices(quads.size() / 4);
 }
 
@@ -514,7 +521,7 @@ void WebRenderer::drawOpaque(const std::vector<BlockVertex>& quads, const PassPa
   sendBlockQuads(quads);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads.size() / 4 * 6), GL_UNSIGNED_INT,
                  nullptr);
-  for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
+  for (const int a : kBlockAttributes) glDisableVertexAttribArray(a);
   glUseProgram(0);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
@@ -570,7 +577,8 @@ void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
   setPassUniforms(glassProgram, pass);
   glUniform2f(glGetUniformLocation(glassProgram, "target_texel"), 1.0f / static_cast<float>(width),
               1.0f / static_cast<float>(height));
-  const GLint opacity = glGetUniformLocation(glassProgram, "opacity");
+  const GLint alpha = glGetUniformLocation(glassProgram, "pane_alpha");
+  const GLint tint = glGetUniformLocation(glassProgram, "pane_tint");
   glActiveTexture(GL_TEXTURE0 + kVolumeUnit);
   glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
   glActiveTexture(GL_TEXTURE0 + kTileUnit);
@@ -580,9 +588,12 @@ void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
   glActiveTexture(GL_TEXTURE0);
   sendBlockQuads(quads);
   glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glBlendFunc(GL_SRC_ALPHA, GL_CONSTANT_COLOR);
   for (const GlassCube& cube : cubes) {
-    glUniform1f(opacity, cube.opacity);
+    glUniform1f(alpha, cube.alpha);
+    glUniform3fv(tint, 1, cube.tint);
+    const float kept = 1.0f - cube.alpha;
+    glBlendColor(kept * cube.tint[0], kept * cube.tint[1], kept * cube.tint[2], kept);
     // The program bends the pane's normal away from the cube's centre.
     glVertexAttrib4f(ProgramSource::kTexCoord1Attribute, cube.centre[0], cube.centre[1],
                      cube.centre[2], 1.0f);
@@ -590,8 +601,9 @@ void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
                    reinterpret_cast<const void*>(static_cast<size_t>(cube.firstQuad) * 6 *
                                                  sizeof(unsigned)));
   }
+  glBlendColor(0.0f, 0.0f, 0.0f, 0.0f);
   glDisable(GL_BLEND);
-  for (int a = 0; a < 3; ++a) glDisableVertexAttribArray(a);
+  for (const int a : kBlockAttributes) glDisableVertexAttribArray(a);
   glActiveTexture(GL_TEXTURE0 + kBackgroundUnit);
   glBindTexture(GL_TEXTURE_2D, 0);
   glActiveTexture(GL_TEXTURE0);

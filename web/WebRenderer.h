@@ -38,8 +38,8 @@ class WebRenderer : public RenderBackend {
   const Counts& counts() const { return done; }
 
  private:
-  // Sends `quads` (four corners each) to the vertex buffer with attributes 0 to 2 enabled for
-  // them, and binds the quad indices.
+  // Sends `quads` (four corners each) to the vertex buffer with the attributes of its fields
+  // enabled (kBlockAttributes), and binds the quad indices.
   void sendBlockQuads(const std::vector<BlockVertex>& quads);
   // Binds the quad indices for `quads` quads of four vertices each, growing them as needed.
   void bindQuadIndices(size_t quads);

@@ -262,23 +262,30 @@ TEST(FramePlan, CoincidentEmitterAndOpaqueFacesAndGlassSeamsAndFarSidesAreNotSen
 
 TEST(FramePlan, NeighbouringFacesJoinIntoRectanglesAndTileAsSingleFaces) {
   // +y faces (bit 16) run along x and join lines along z, +x faces (bit 8) run along z and join
-  // lines along y, in any input order; gaps, other planes, other spans and other faces keep
-  // apart; cubes off the grid (negative coordinates) join too.
+  // lines along y, in any input order; gaps, other planes, other spans, other faces and other
+  // colours keep apart; cubes off the grid (negative coordinates) join too.
+  const WallColour red = 0xc83c28u, blue = 0x285ac8u, w = kPlainWall;
   const std::vector<OpaqueBlock> blocks = {
       {2, 0, 0, 16u}, {0, 0, 0, 16u}, {5, 1, 2, 8u},  {1, 0, 0, 16u}, {4, 0, 0, 16u},
       {1, 0, 1, 16u}, {5, 1, 0, 8u},  {5, 1, 1, 8u},  {3, 2, 3, 24u}, {-1, 3, 0, 1u},
       {0, 3, 0, 1u},  {1, 4, 0, 1u},  {0, 0, 6, 16u}, {1, 0, 5, 16u}, {0, 0, 5, 16u},
       {1, 0, 6, 16u}, {0, 0, 4, 16u}, {5, 2, 0, 8u},  {5, 2, 2, 8u},  {5, 2, 1, 8u},
-      {5, 4, 0, 8u},  {5, 4, 1, 8u},  {5, 4, 2, 8u}};
+      {5, 4, 0, 8u},  {5, 4, 1, 8u},  {5, 4, 2, 8u},
+      // Two colours on a line part its run; a line joins the one beside it only in its colour.
+      {0, 0, 8, 16u, red}, {3, 0, 8, 16u}, {1, 0, 8, 16u, red}, {2, 0, 8, 16u},
+      {0, 0, 9, 16u, blue}, {1, 0, 9, 16u, blue}, {2, 0, 9, 16u, w}, {3, 0, 9, 16u},
+      {5, 5, 0, 8u, red}, {5, 5, 1, 8u, red}, {5, 6, 0, 8u, red}, {5, 6, 1, 8u}};
   std::vector<FaceRun> runs;
   FramePlan::joinFaces(blocks, runs);
-  std::set<std::tuple<int, int, int, int, int, int>> got;
-  for (const FaceRun& r : runs) got.insert({r.face, r.x, r.y, r.z, r.length, r.width});
-  const std::set<std::tuple<int, int, int, int, int, int>> want = {
-      {4, 0, 0, 0, 3, 1}, {4, 4, 0, 0, 1, 1}, {4, 1, 0, 1, 1, 1},  {4, 3, 2, 3, 1, 1},
-      {4, 0, 0, 5, 2, 2}, {4, 0, 0, 4, 1, 1}, {3, 5, 1, 0, 3, 2},  {3, 3, 2, 3, 1, 1},
-      {3, 5, 4, 0, 3, 1},
-      {0, -1, 3, 0, 2, 1}, {0, 1, 4, 0, 1, 1}};
+  std::set<std::tuple<int, int, int, int, int, int, WallColour>> got;
+  for (const FaceRun& r : runs) got.insert({r.face, r.x, r.y, r.z, r.length, r.width, r.colour});
+  const std::set<std::tuple<int, int, int, int, int, int, WallColour>> want = {
+      {4, 0, 0, 0, 3, 1, w}, {4, 4, 0, 0, 1, 1, w}, {4, 1, 0, 1, 1, 1, w},  {4, 3, 2, 3, 1, 1, w},
+      {4, 0, 0, 5, 2, 2, w}, {4, 0, 0, 4, 1, 1, w}, {3, 5, 1, 0, 3, 2, w},  {3, 3, 2, 3, 1, 1, w},
+      {3, 5, 4, 0, 3, 1, w},
+      {0, -1, 3, 0, 2, 1, w}, {0, 1, 4, 0, 1, 1, w},
+      {4, 0, 0, 8, 2, 1, red}, {4, 2, 0, 8, 2, 2, w}, {4, 0, 0, 9, 2, 1, blue},
+      {3, 5, 5, 0, 2, 1, red}, {3, 5, 6, 0, 1, 1, red}, {3, 5, 6, 1, 1, 1, w}};
   EXPECT_EQ(got, want);
   EXPECT_EQ(runs.size(), want.size());
 

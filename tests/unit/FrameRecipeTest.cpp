@@ -25,20 +25,43 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// A 9 x 5 x 9 room: floor, walls on x = 0 and z = 0, a pillar, a lamp, and panes of glass at
-// three distances along the view, all visible.
+// Materials of the room below besides the plain ones (index 0): a brick wall, red and white
+// glass.
+enum : unsigned char { kBrick = 1, kRedGlass = 2, kWhiteGlass = 3 };
+Palette roomPalette() {
+  Palette p;
+  Material brick, red, white;
+  brick.kind = Material::Kind::Wall;
+  brick.colour[0] = 200, brick.colour[1] = 60, brick.colour[2] = 40;
+  red.kind = white.kind = Material::Kind::Glass;
+  red.colour[1] = red.colour[2] = 0;
+  red.opacity = 0.3f, white.opacity = 0.5f;
+  brick.name = "brick";
+  for (const Material& m : {brick, red, white}) p.add(m);
+  return p;
+}
+
+// A closed 9 x 5 x 9 room: floor, walls on x = 0 and z = 0 (brick along a stretch of each), a
+// brick pillar, a lamp, and panes of plain, white and red glass at three distances along the
+// view, all visible.
 void buildRoom(LightGrid& grid, bool withGlass) {
   grid.resize(9, 5, 9);
+  grid.setPalette(roomPalette());
   for (long i = 0; i < grid.cellCount(); ++i) grid.setHidden(i, false);
-  fillCells(grid, 0, 8, 0, 0, 0, 8);
-  fillCells(grid, 0, 0, 0, 4, 0, 8);
-  fillCells(grid, 0, 8, 0, 4, 0, 0);
-  EditedCell(grid, 3, 1, 3).setSolid();
+  for (int z = 0; z < 9; ++z)
+    for (int x = 0; x < 9; ++x)
+      for (int y = 0; y < 5; ++y)
+        if (y == 0 || x == 0 || z == 0) {
+          EditedCell c(grid, x, y, z);
+          c.setSolid();
+          if (y > 0 && y < 3 && (z == 0 ? x > 2 && x < 6 : z > 3 && z < 7)) c.material = kBrick;
+        }
+  grid.setCell(3, 1, 3, grid.palette()[kBrick].cell(kBrick));
   EditedCell(grid, 6, 3, 2).setEmitter(300.0f, 200.0f, 100.0f);
   if (!withGlass) return;
-  EditedCell(grid, 2, 1, 5).setTranslucent(0.5f);
+  grid.setCell(2, 1, 5, grid.palette()[kWhiteGlass].cell(kWhiteGlass));
   EditedCell(grid, 2, 2, 5).setTranslucent(0.5f);
-  EditedCell(grid, 5, 1, 6).setTranslucent(0.3f);
+  grid.setCell(5, 1, 6, grid.palette()[kRedGlass].cell(kRedGlass));
   EditedCell(grid, 4, 2, 2).setTranslucent(0.7f);
 }
 
@@ -92,7 +115,13 @@ TEST(FrameRecipe, PassesRunInOrderTheTargetsExchangeAndTheQuadsAreThePlannedFace
     const GlassCube& cube = backend.cubes[i];
     const GlassCell& cell = recipe.glassCells[i];
     EXPECT_TRUE(cube.centre[0] == cell.x && cube.centre[1] == cell.y && cube.centre[2] == cell.z);
-    EXPECT_EQ(cube.opacity, grid.getCell(cell.x, cell.y, cell.z).opacity);
+    // Alpha grows with the cell's opacity; only the red pane holds back green and blue.
+    EXPECT_EQ(cube.alpha, std::min(1.0f, FrameRecipe::kGlassAlphaPerOpacity *
+                                             grid.getCell(cell.x, cell.y, cell.z).opacity));
+    const bool red = cell.x == 5 && cell.y == 1 && cell.z == 6;
+    EXPECT_EQ(std::vector<float>(cube.tint, cube.tint + 3),
+              (std::vector<float>{1.0f, red ? 0.0f : 1.0f, red ? 0.0f : 1.0f}))
+        << "cube " << i;
     EXPECT_EQ(cube.firstQuad, quads) << "cubes follow each other in the vertex data";
     EXPECT_EQ(cube.quadCount, std::bitset<6>(cell.faces).count());
     // Every corner lies on the cube: 0.5 out on the sides a neighbour closes, 0.45 elsewhere;
@@ -143,6 +172,28 @@ TEST(FrameRecipe, PassesRunInOrderTheTargetsExchangeAndTheQuadsAreThePlannedFace
     area += (std::sqrt(side[0]) - overlap) * (std::sqrt(side[1]) - overlap);
   }
   EXPECT_NEAR(area, static_cast<double>(faces), 1e-3);
+  // Each run covers cubes of its own colour only (a brick wall's colour, white for the rest and
+  // the outside), and each corner of its quad carries that colour.
+  int brickQuads = 0;
+  for (size_t r = 0; r < recipe.opaqueRuns.size(); ++r) {
+    const FaceRun& run = recipe.opaqueRuns[r];
+    const BlockFace& face = kBlockFaces[run.face];
+    const int along = face.normal[0] != 0 ? 2 : 0, across = face.normal[1] != 0 ? 2 : 1;
+    for (int i = 0; i < run.length; ++i)
+      for (int j = 0; j < run.width; ++j) {
+        int c[3] = {run.x, run.y, run.z};
+        c[along] += i, c[across] += j;
+        const bool brick = grid.inside(c[0], c[1], c[2]) &&
+                           grid.getCell(c[0], c[1], c[2]).material == kBrick;
+        EXPECT_EQ(run.colour, brick ? 0xc83c28u : kPlainWall) << c[0] << " " << c[1] << " " << c[2];
+      }
+    brickQuads += run.colour != kPlainWall;
+    for (int v = 0; v < 4; ++v) {
+      const unsigned char* rgb = backend.opaque[4 * r + v].colour;
+      EXPECT_EQ(static_cast<WallColour>(rgb[0] << 16 | rgb[1] << 8 | rgb[2]), run.colour);
+    }
+  }
+  EXPECT_GE(brickQuads, 3) << "the pillar and both brick stretches";
   EXPECT_EQ(backend.emitters.size(), 4 * std::bitset<6>(recipe.emitterCells.at(0).faces).count());
   EXPECT_EQ(recipe.cellsDrawn(), static_cast<long>(recipe.opaqueBlocks.size() +
                                                    recipe.emitterCells.size() +
@@ -218,7 +269,7 @@ TEST(FrameRecipe, OverlayOutlineAndScreenFollowThePictureAndShowWhatTheSceneHold
   std::string status;
   for (const ScreenItem& item : backend.screen)
     if (item.kind == ScreenItem::Kind::Text && item.font == FontId::Status) status += item.text + " ";
-  for (const std::string& part : std::vector<std::string>{"eye (8, 2, 7)", "cells " + std::to_string(scene.recipe.cellsDrawn()), "fill wall"})
+  for (const std::string& part : std::vector<std::string>{"eye (8, 2, 7)", "cells " + std::to_string(scene.recipe.cellsDrawn()), "fill brick"})
     EXPECT_NE(status.find(part), std::string::npos) << status;
   EXPECT_TRUE(backend.breaches.empty());
 
