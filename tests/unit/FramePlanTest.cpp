@@ -180,15 +180,17 @@ TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
   }
 }
 
-TEST(FramePlan, EmitterColourIsCompressedEmissionTimesAFlooredStrength) {
+TEST(FramePlan, EmitterColourIsCompressedEmissionTimesAFlooredStrengthUpToOne) {
   GridCell cell;
-  cell.setEmitter(350.0f, 350.0f, 150.0f);
-  const struct { float strength, k; } cases[] = {{0.0f, 0.2f}, {0.025f, 0.2f}, {0.5f, 4.0f}};
+  cell.setEmitter(350.0f, 1.0f, 0.1f);
+  const struct { float strength, k; } cases[] = {
+      {0.0f, 0.2f}, {0.025f, 0.2f}, {0.1f, 0.8f}, {0.5f, 4.0f}};
   for (const auto& c : cases) {
     float rgba[4];
     FramePlan::emitterColour(cell, c.strength, rgba);
-    EXPECT_FLOAT_EQ(rgba[0], c.k * 350.0f / 351.0f) << c.strength;
-    EXPECT_FLOAT_EQ(rgba[2], c.k * 150.0f / 151.0f) << c.strength;
+    EXPECT_FLOAT_EQ(rgba[0], std::min(1.0f, c.k * 350.0f / 351.0f)) << c.strength;
+    EXPECT_FLOAT_EQ(rgba[1], std::min(1.0f, c.k * 0.5f)) << c.strength;
+    EXPECT_FLOAT_EQ(rgba[2], c.k * 0.1f / 1.1f) << c.strength;
     EXPECT_EQ(rgba[3], 1.0f);
   }
 }
