@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "Utils/FBOManager.h"
+#include "platform/gl/TextureSetUp.h"
 
 namespace {
 
@@ -31,13 +32,8 @@ RenderTarget::RenderTarget(FBOManager& shared, int width, int height, GLenum int
     shared.create(width, height);
   }
 
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
+  texture = gltex::newTexture(GL_TEXTURE_2D, GL_LINEAR, GL_CLAMP_TO_EDGE);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexImage2D(GL_TEXTURE_2D, 0, colourFormat(internalFormat), width, height, 0, GL_RGBA,
                GL_FLOAT, nullptr);
   FBOManager::attach(attachment, texture);

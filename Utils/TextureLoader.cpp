@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/gl/TextureSetUp.h"
 
 namespace {
 
@@ -25,25 +26,12 @@ void loadWith(const char* fileName, GLuint* texture, GLint wrapMode, GLfloat env
     std::cerr << "quillmarsh: cannot use texture \"" << fileName << "\": " << error << std::endl;
     std::exit(1);
   }
-  const unsigned int width = static_cast<unsigned int>(picture.width);
-  const unsigned int height = static_cast<unsigned int>(picture.height);
-  imageLog << "loaded image dimensions h: " << height << " w: " << width << std::endl;
+  imageLog << "loaded image dimensions h: " << picture.height << " w: " << picture.width
+           << std::endl;
 
-  glGenTextures(1, texture);
-  glBindTexture(GL_TEXTURE_2D, *texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapMode);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapMode);
+  *texture = gltex::newTexture(GL_TEXTURE_2D, GL_LINEAR, wrapMode);
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, envMode);
-
-  // Decoded rows are tightly packed; the default alignment of 4 would read past odd widths.
-  GLint previousAlignment = 4;
-  glGetIntegerv(GL_UNPACK_ALIGNMENT, &previousAlignment);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, static_cast<GLsizei>(width),
-               static_cast<GLsizei>(height), 0, GL_RGB, GL_UNSIGNED_BYTE, picture.pixels.data());
-  glPixelStorei(GL_UNPACK_ALIGNMENT, previousAlignment);
+  gltex::uploadPacked(GL_RGB, picture.width, picture.height, GL_RGB, picture.pixels.data());
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ constexpr double kJumpSpeed = 6.0;
 constexpr unsigned char kCtrlZ = 26;
 constexpr unsigned char kCtrlS = 19;
 constexpr float kLightColourIntensity = 1500.0f;
+// The wheel turned a notch away from the user (up) or toward them, as buttons are numbered.
+constexpr int kWheelUp = 3, kWheelDown = 4;
 
 void printStrength(const LightGrid& grid) {
   std::cout << "fade value:" << grid.strength
@@ -76,11 +78,11 @@ void keyUp(Scene& scene, unsigned char key) {
       grid.strength = controls::kStrengthLow;
       printStrength(grid);
       break;
-    case '1': scene.selectedKind = ColumnKind::Wall; break;
-    case '2': scene.selectedKind = ColumnKind::Glass; break;
-    case '3': scene.selectedKind = ColumnKind::WhiteLight; break;
-    case '4': scene.selectedKind = ColumnKind::YellowLight; break;
-    case '5': scene.selectedKind = ColumnKind::BlueLight; break;
+    case '1': case '2': case '3': case '4': case '5': case '6': case '7':
+      scene.selectMaterial(key - '0');
+      break;
+    case '[': scene.selectNextMaterial(-1); break;
+    case ']': scene.selectNextMaterial(1); break;
     case 'r': scene.camera.levelView(); break;
     case 'b': flags.debugView = flags.debugView + 1 < 2 ? flags.debugView + 1 : 0; break;
     case 'i': recolourWanderingLight(grid, kLightColourIntensity, 0.0f, 0.0f); break;
@@ -101,7 +103,11 @@ void keyCard(Scene& scene) {
   page = page + 1 < pages ? page + 1 : -1;
 }
 
-void mouse(Scene& scene, int button, bool down, int x, int y) {
+void mouse(Scene& scene, int button, bool down, int x, int y, bool shift) {
+  if (button == kWheelUp || button == kWheelDown) {
+    if (down) scene.selectNextMaterial(button == kWheelUp ? -1 : 1);
+    return;
+  }
   if (down) {
     // Only the button that starts a drag turns the view, from where it went down.
     if (!scene.mouseDrag.press(button, x, y)) return;
@@ -114,8 +120,9 @@ void mouse(Scene& scene, int button, bool down, int x, int y) {
   // Motion no frame has applied yet is dropped: the view stays as last drawn.
   scene.camera.setMousePosition(x, y);
   scene.camera.setMouseLook(true);
-  if (click && button == 0) scene.editAtPick(false);
-  if (click && button == 2) scene.editAtPick(true);
+  if (click && button == 0) scene.editAtPick(false, shift);
+  if (click && button == 1) scene.selectPickedMaterial();
+  if (click && button == 2) scene.editAtPick(true, shift);
 }
 
 void motion(Scene& scene, int x, int y) {

@@ -10,7 +10,6 @@
 #include "app/FrameStats.h"
 #include "app/ScreenView.h"
 #include "render/RenderBackend.h"
-#include "world/RoomColumn.h"
 #include "world/WorldBuilder.h"
 
 Scene::Scene()
@@ -55,6 +54,14 @@ void Scene::stepSimulation() {
   assert(grid != nullptr && occlusionMap != nullptr);
   grid->step();
   ++simulationSteps;
+  // The step hides every cell but the wandering light's two cells when it moves, which keep
+  // what they were: both lie in its column or one beside it.
+  ColumnBox kept;
+  for (int z = grid->lightZ - 1; z <= grid->lightZ + 1; ++z)
+    for (int x = grid->lightX - 1; x <= grid->lightX + 1; ++x)
+      for (int y = 0; y < grid->sizeY; ++y)
+        if (grid->inside(x, y, z) && !grid->hiddenAt(grid->index(x, y, z))) kept.add(x, z);
+  occlusionMap->shownColumns = kept;
   if (backend != nullptr) backend->uploadLight(*grid, flags.cpuLightUpload);
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
@@ -62,14 +69,19 @@ void Scene::stepSimulation() {
 
 void Scene::revealVisibleColumns() {
   assert(grid != nullptr && occlusionMap != nullptr);
-  for (int z = 0; z < grid->sizeZ; ++z) {
-    for (int x = 0; x < grid->sizeX; ++x) {
-      if (!occlusionMap->contains(x, z)) continue;
+  // Marks outside the pass's box are the base raster's, which holds no seen colour.
+  const ColumnBox walk =
+      occlusionMap->marked().within(ColumnBox::of(grid->sizeX, grid->sizeZ));
+  ColumnBox revealed;
+  for (int z = walk.z0; z < walk.z1; ++z) {
+    for (int x = walk.x0; x < walk.x1; ++x) {
       const ColorMap::Pixel& mark = occlusionMap->markPixel(x, z);
       if (mark != ColorMap::kSeenWall && mark != ColorMap::kSeenOpen) continue;
       for (int y = 0; y < grid->sizeY; ++y) grid->setHidden(grid->index(x, y, z), false);
+      revealed.add(x, z);
     }
   }
+  occlusionMap->shownColumns.add(revealed);
 }
 
 void Scene::resize(int newWidth, int newHeight) {
@@ -82,6 +94,7 @@ FrameInputs Scene::frameInputs() const {
   const float eye[3] = {camera.eye.x, camera.eye.y, camera.eye.z};
   FrameInputs inputs = FrameInputs::make(eye, camera.glViewMatrix, width, height);
   inputs.debugView = flags.debugView;
+  inputs.columns = occlusionMap->shownColumns;
   return inputs;
 }
 
@@ -89,10 +102,9 @@ ScreenState Scene::screenState() const {
   ScreenState screen;
   screen.width = width;
   screen.height = height;
-  const mapcolour::Rgb kind = columnColour(selectedKind);
-  screen.swatch[0] = static_cast<unsigned char>(kind.r);
-  screen.swatch[1] = static_cast<unsigned char>(kind.g);
-  screen.swatch[2] = static_cast<unsigned char>(kind.b);
+  const Material& selected = grid->palette()[selectedMaterial];
+  std::copy(selected.colour, selected.colour + 3, screen.swatch);
+  if (clock - selectedAt < kMessageSeconds) screen.swatchName = selected.name;
   screen.hintVisible = !flags.anyKeyPressed && grid->strength == 0.0f;
   screen.keyCardPage = flags.keyCardPage;
   screen.keys = keys;
@@ -102,7 +114,7 @@ ScreenState Scene::screenState() const {
                             static_cast<int>(std::lround(camera.eye.z))};
     screen.status = statusText(stats, grid->strength, flags.cpuLightUpload, recipe.cellsDrawn(),
                                eyeCell) +
-                    "  fill " + columnKindName(selectedKind);
+                    "  fill " + selected.name;
   }
   screen.messages = currentMessages();
   return screen;

@@ -122,10 +122,17 @@ class Scene {
 
   // Editing (app/SceneEdit.cpp). The cell the eye looks at, from the current camera.
   void refreshPick();
-  // A click at the picked cell: clears its column, or with `fill` fills the column the pick
-  // aims at with selectedKind; the visibility is cast again at once. A refusal says why.
-  void editAtPick(bool fill);
+  // A click at the picked cell: removes it, or with `place` puts selectedMaterial in the cell
+  // in front of the picked face; with `wholeColumn` clears the picked cell's column, or fills
+  // the column the pick aims at. The visibility is cast again at once; a refusal says why.
+  void editAtPick(bool place, bool wholeColumn);
   void undoEdit();
+  // The selection: palette material `index` when it is one other than air; the palette's next
+  // (`step` 1) or previous (-1) material other than air, wrapping; the picked cell's material
+  // (air picks nothing).
+  void selectMaterial(int index);
+  void selectNextMaterial(int step);
+  void selectPickedMaterial();
   // Saves the room as a map picture under maps/ with the start marker where the eye stands.
   void saveRoomAsMap();
   // Prints `line` on standard output and shows it on screen for kMessageSeconds.
@@ -138,7 +145,11 @@ class Scene {
   std::unique_ptr<LightGrid> grid;
   std::unique_ptr<ColorMap> occlusionMap;
   RoomEditor editor;
-  ColumnKind selectedKind = ColumnKind::Wall;
+  // The palette index edits place; what the crosshair's swatch shows.
+  int selectedMaterial = Palette::kWall;
+  // When the selection last changed (the scene's clock): its name shows by the crosshair for
+  // kMessageSeconds.
+  double selectedAt = -kMessageSeconds;
   CellPick pick;
   FlyCamera camera;
   SceneFlags flags;

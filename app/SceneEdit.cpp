@@ -1,6 +1,6 @@
-// Scene's room editing: the pick from the camera, column edits and undo with the visibility cast
-// again at once (the light answers from the next step), and the room saved as a map; what the
-// user is told goes to the terminal and the screen.
+// Scene's room editing: the pick from the camera, cell and column edits and undo with the
+// visibility cast again at once (the light answers from the next step), the selected material,
+// and the room saved as a map; what the user is told goes to the terminal and the screen.
 #include <cassert>
 #include <cmath>
 #include <iostream>
@@ -22,14 +22,23 @@ void Scene::refreshPick() {
   pick = grid->allocated ? pickCell(*grid, camera.eye, camera.target - camera.eye) : CellPick();
 }
 
-void Scene::editAtPick(bool fill) {
+void Scene::editAtPick(bool place, bool wholeColumn) {
   assert(grid != nullptr && occlusionMap != nullptr);
   refreshPick();
   if (!pick.hit) return;
-  const RoomEditor::Result result =
-      fill ? editor.fill(*grid, *occlusionMap, pick.fillX(), pick.fillZ(), selectedKind,
-                         eyeColumn(camera.eye.x), eyeColumn(camera.eye.z))
-           : editor.clear(*grid, *occlusionMap, pick.cell[0], pick.cell[2]);
+  const int* c = pick.cell;
+  const int* n = pick.normal;
+  RoomEditor::Result result;
+  if (wholeColumn) {
+    result = place ? editor.fillColumn(*grid, *occlusionMap, pick.fillX(), pick.fillZ(),
+                                       selectedMaterial, eyeColumn(camera.eye.x),
+                                       eyeColumn(camera.eye.z))
+                   : editor.clear(*grid, *occlusionMap, c[0], c[2]);
+  } else {
+    result = place ? editor.place(*grid, *occlusionMap, c[0] + n[0], c[1] + n[1], c[2] + n[2],
+                                  selectedMaterial, camera.bodyLow(), camera.bodyHigh())
+                   : editor.remove(*grid, *occlusionMap, c[0], c[1], c[2]);
+  }
   if (result == RoomEditor::Result::Done) {
     occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
     revealVisibleColumns();
@@ -49,6 +58,29 @@ void Scene::undoEdit() {
   } else {
     say(std::string("undo refused: ") + describe(result));
   }
+}
+
+void Scene::selectMaterial(int index) {
+  const Palette& palette = grid->palette();
+  if (index <= 0 || index >= palette.size() || palette[index].kind == Material::Kind::Air) return;
+  selectedMaterial = index;
+  selectedAt = clock;
+}
+
+void Scene::selectNextMaterial(int step) {
+  const int size = grid->palette().size();
+  for (int i = 1; i < size; ++i) {
+    const int index = ((selectedMaterial + step * i) % size + size) % size;
+    if (index != 0 && grid->palette()[index].kind != Material::Kind::Air) {
+      selectMaterial(index);
+      return;
+    }
+  }
+}
+
+void Scene::selectPickedMaterial() {
+  refreshPick();
+  if (pick.hit) selectMaterial(grid->getCell(pick.cell[0], pick.cell[1], pick.cell[2]).material);
 }
 
 void Scene::saveRoomAsMap() {

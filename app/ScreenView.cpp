@@ -98,7 +98,7 @@ std::vector<ScreenItem> ScreenView::layout(const ScreenState& state) {
   std::vector<ScreenItem> items;
   const int width = state.width, height = state.height;
 
-  // A light grey cross with a gap at the centre, around a small square of the selected kind.
+  // A light grey cross with a gap at the centre, around a small square of the selected material.
   const int cx = width / 2, cy = height / 2;
   for (const int sign : {-1, 1}) {
     for (const bool across : {true, false}) {
@@ -116,6 +116,7 @@ std::vector<ScreenItem> ScreenView::layout(const ScreenState& state) {
   ScreenItem swatch = box(cx - 3, cy - 3, cx + 3, cy + 3, 255);
   std::copy(state.swatch, state.swatch + 3, swatch.rgba);
   items.push_back(swatch);
+  const long crosshairItems = static_cast<long>(items.size());
 
   // The hint near the bottom edge; messages stand above it.
   int bottom = 24;
@@ -162,6 +163,25 @@ std::vector<ScreenItem> ScreenView::layout(const ScreenState& state) {
       for (const std::string& part : fitText(message, maxChars)) lines.push_back(part);
     textBox(lines, width, bottom + static_cast<int>(lines.size()) * kLineHeight + kPadding,
             items);
+  }
+
+  // The selection's name in grey under the crosshair, drawn right after it; left out where a
+  // box above would cover it (the key card at the centre, messages in a low window).
+  if (!state.swatchName.empty()) {
+    std::vector<ScreenItem> label;
+    textBox({state.swatchName}, width, cy - 16, label);
+    const ScreenItem& band = label.front();
+    bool covered = band.y0 < 0;
+    for (const ScreenItem& item : items)
+      covered = covered || (item.kind == ScreenItem::Kind::Box && item.rgba[3] < 255 &&
+                            item.x0 < band.x1 && band.x0 < item.x1 && item.y0 < band.y1 &&
+                            band.y0 < item.y1);
+    if (!covered) {
+      for (ScreenItem& item : label)
+        if (item.kind == ScreenItem::Kind::Text)
+          item.rgba[0] = item.rgba[1] = item.rgba[2] = kMarkGrey;
+      items.insert(items.begin() + crosshairItems, label.begin(), label.end());
+    }
   }
   return items;
 }

@@ -1,7 +1,7 @@
 // What the program shows over the frame, laid out once for every backend: the crosshair with the
-// selected kind's swatch, the first-minute hint, the key card (in pages where the window is too
-// low for it), the status line and the messages of the last few seconds. Window pixels, origin
-// at the lower-left corner, y up; text in the fixed-cell fonts of render/RenderBackend.h.
+// selected material's swatch and name, the first-minute hint, the key card (in pages where the
+// window is too low), the status line and the messages of the last few seconds. Window pixels,
+// origin at the lower-left corner, y up; text in the fixed-cell fonts of render/RenderBackend.h.
 #pragma once
 
 #include <string>
@@ -13,8 +13,10 @@
 // Everything the screen shows, as plain values.
 struct ScreenState {
   int width = 1, height = 1;
-  // The selected kind's colour, shown in the crosshair's centre.
+  // The selected material's colour, shown in the crosshair's centre, and its name, shown under
+  // the crosshair while not empty (where no other box is in the way).
   unsigned char swatch[3] = {255, 255, 255};
+  std::string swatchName;
   bool hintVisible = false;
   // -1: the key card is hidden; else the page shown (see keyCardPages).
   int keyCardPage = -1;
@@ -35,7 +37,8 @@ class ScreenView {
   // The first-minute hint.
   static const char* const kHint;
 
-  // The items in drawing order: crosshair, hint, key card, status line, messages.
+  // The items in drawing order: crosshair, the selection's name, hint, key card, status line,
+  // messages.
   static std::vector<ScreenItem> layout(const ScreenState& state);
   // How many pages the key card takes beside the rest of `state` (at least 1); F1 steps
   // through them and then hides the card.

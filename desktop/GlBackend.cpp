@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -20,6 +19,7 @@
 #include "Utils/TextureLoader.h"
 #include "Utils/VertexProgram.h"
 #include "desktop/GlBaseline.h"
+#include "platform/gl/TextureSetUp.h"
 #include "world/LightGrid.h"
 
 namespace {
@@ -137,20 +137,7 @@ void GlBackend::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   if (lightVolumeTex != 0) glDeleteTextures(1, &lightVolumeTex);
 
   lightVolumeFbo = std::make_unique<FramebufferObject>();
-  // Texels as LightGrid::lightTexel makes them: 8-bit r, g, b and an opaque alpha. The upload
-  // then hands the driver the very bytes it stores.
-  const float kBlack[3] = {0.0f, 0.0f, 0.0f};
-  const std::vector<std::uint32_t> black(static_cast<size_t>(sizeX) * sizeY * sizeZ,
-                                         LightGrid::lightTexel(kBlack));
-  glGenTextures(1, &lightVolumeTex);
-  glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGBA8, sizeX, sizeY, sizeZ, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               black.data());
+  lightVolumeTex = gltex::newLightVolume(sizeX, sizeY, sizeZ);
 
   lightVolumeFbo->Bind();
   lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, 0);
@@ -158,16 +145,15 @@ void GlBackend::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   FramebufferObject::Unbind();
 }
 
-// The CPU path hands over the step's texels in one call; rows of 4-byte texels need no unpack
-// alignment. The slice path draws each slice's texels as points into the volume through its
-// framebuffer. Relies on: the light volume made for the grid's size. Sets, and restores: the
-// framebuffer, the viewport (the window's, as resize gave it), both matrices, depth test, colour.
+// The CPU path hands over the step's texels in one call. The slice path draws each slice's texels
+// as points into the volume through its framebuffer. Relies on: the light volume made for the
+// grid's size. Sets, and restores: the framebuffer, the viewport (the window's, as resize gave
+// it), both matrices, depth test, colour.
 void GlBackend::uploadLight(const LightGrid& grid, bool cpuPath) {
   assert(lightVolumeTex != 0 && lightVolumeFbo != nullptr);
   if (cpuPath) {
-    glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
-    glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, grid.sizeX, grid.sizeY, grid.sizeZ, GL_RGBA,
-                    GL_UNSIGNED_BYTE, grid.lightTexels());
+    gltex::replaceLightVolume(lightVolumeTex, grid.sizeX, grid.sizeY, grid.sizeZ,
+                              grid.lightTexels());
     return;
   }
   {
@@ -375,8 +361,7 @@ void GlBackend::present(int target) {
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   // Each pixel takes exactly one texel: nearest gives the picture linear filtering would, at a
   // fraction of the rasteriser's cost.
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  gltex::setFilter(GL_TEXTURE_2D, GL_NEAREST);
   glDisable(GL_DEPTH_TEST);
   {
     WindowPixels pixels(1, 1);
@@ -392,8 +377,7 @@ void GlBackend::present(int target) {
     glEnd();
   }
   glEnable(GL_DEPTH_TEST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  gltex::setFilter(GL_TEXTURE_2D, GL_LINEAR);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glDisable(GL_TEXTURE_2D);
 }
@@ -404,22 +388,14 @@ void GlBackend::present(int target) {
 void GlBackend::drawOverlay(const OverlayImage& image) {
   if (image.rgb == nullptr || image.width < 1 || image.height < 1) return;
   const bool fresh = overlayTex == 0;
-  if (fresh) glGenTextures(1, &overlayTex);
-  glBindTexture(GL_TEXTURE_2D, overlayTex);
-  if (fresh) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  }
+  if (fresh)
+    overlayTex = gltex::newTexture(GL_TEXTURE_2D, GL_NEAREST, GL_CLAMP_TO_EDGE);
+  else
+    glBindTexture(GL_TEXTURE_2D, overlayTex);
   if (fresh || image.version != overlayVersion || image.width != overlayWidth ||
       image.height != overlayHeight) {
     // Texel (x, y) is picture row y's pixel x.
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, image.width, image.height, 0, GL_RGB,
-                 GL_UNSIGNED_BYTE, image.rgb);
-    glPopClientAttrib();
+    gltex::uploadPacked(GL_RGB8, image.width, image.height, GL_RGB, image.rgb);
     overlayVersion = image.version;
     overlayWidth = image.width;
     overlayHeight = image.height;

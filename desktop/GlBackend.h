@@ -31,22 +31,7 @@ class GlBackend : public RenderBackend {
   GlBackend(const GlBackend&) = delete;
   GlBackend& operator=(const GlBackend&) = delete;
 
-  void createLightVolume(int sizeX, int sizeY, int sizeZ) override;
-  void uploadLight(const LightGrid& grid, bool cpuPath) override;
-  void resize(int width, int height) override;
-  void beginFrame(const FrameInputs& inputs) override;
-  void beginTarget(int target) override;
-  void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) override;
-  void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
-                    float fogEnd) override;
-  void copyTarget(int from, int to) override;
-  void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& cubes,
-                 const PassParameters& pass, int background) override;
-  void present(int target) override;
-  void drawOverlay(const OverlayImage& image) override;
-  void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
-                      float lineWidth) override;
-  void drawScreen(const std::vector<ScreenItem>& items) override;
+  RENDER_BACKEND_OPERATIONS(override)
 
   // What the tests and tools read back: the window's size as resize gave it, the light volume
   // (a 3-D texture, 0 before the first room), the colour targets by index and the programs

@@ -89,8 +89,10 @@ void onSpecialKey(int key, int, int) {
   if (key == GLUT_KEY_F11) glutFullScreenToggle();
 }
 
+// The wheel comes as buttons 3 (up) and 4 (down), a press and a release a notch.
 void onMouse(int button, int state, int x, int y) {
-  input::mouse(*theScene, button, state == GLUT_DOWN, x, y);
+  const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
+  input::mouse(*theScene, button, state == GLUT_DOWN, x, y, shift);
 }
 
 void onMotion(int x, int y) { input::motion(*theScene, x, y); }

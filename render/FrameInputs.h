@@ -4,6 +4,8 @@
 // Matrices are 16 floats in GL's column-major order; the eye in world units; sizes in pixels.
 #pragma once
 
+#include "world/ColumnBox.h"
+
 struct FrameInputs {
   // The view's vertical field of view (degrees) and its depth range (world units).
   static constexpr double kFieldOfViewDegrees = 60.0;
@@ -16,6 +18,9 @@ struct FrameInputs {
   int width = 1, height = 1;
   // 0: the finished frame is shown; 1: the frame as it was before the glass was blended on.
   int debugView = 0;
+  // The grid columns that may hold shown cells (ColorMap::shownColumns); the plan walks only
+  // these, since hidden cells take part in nothing.
+  ColumnBox columns = ColumnBox::everything();
 
   // The perspective of kFieldOfViewDegrees and the depth range for a window of width x height
   // (a height below 1 counts as 1), as gluPerspective forms it.

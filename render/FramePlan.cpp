@@ -36,14 +36,15 @@ float distance2(int x, int y, int z, const float eye[3]) {
 
 void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float eye[3],
                       std::vector<OpaqueBlock>& opaque, std::vector<GridPos>& emitters,
-                      std::vector<GlassCell>& glass) {
+                      std::vector<GlassCell>& glass, const ColumnBox& columns) {
   opaque.clear();
   emitters.clear();
   glass.clear();
-  for (int z = 0; z < grid.sizeZ; ++z)
+  const ColumnBox walk = columns.within(ColumnBox::of(grid.sizeX, grid.sizeZ));
+  for (int z = walk.z0; z < walk.z1; ++z)
     for (int y = 0; y < grid.sizeY; ++y)
-      for (int x = 0; x < grid.sizeX; ++x) {
-        // Read field by field: the walk visits every cell of the grid each frame.
+      for (int x = walk.x0; x < walk.x1; ++x) {
+        // Read field by field: the walk visits every cell of its columns each frame.
         const long i = grid.index(x, y, z);
         if (grid.hiddenAt(i)) continue;
         GridCell cell;

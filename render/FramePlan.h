@@ -10,6 +10,7 @@
 #include "render/Frustum.h"
 #include "render/GlassCell.h"
 #include "render/GridPos.h"
+#include "world/ColumnBox.h"
 
 class GridCell;
 class LightGrid;
@@ -62,10 +63,12 @@ class FramePlan {
   // The grid's outside is solid for the light and for walking, so it is drawn as wall too:
   // an open cell on the boundary adds the face of the outside cube beyond it (coordinates off
   // the grid), unless the cell is an emitter, whose cube covers that face. The lists are
-  // emptied first and keep their capacity.
+  // emptied first and keep their capacity. `columns` holds every column with a shown cell (the
+  // walk visits no other, in the same order, so the lists are those of the whole walk).
   static void build(const LightGrid& grid, const Frustum& frustum, const float eye[3],
                     std::vector<OpaqueBlock>& opaque, std::vector<GridPos>& emitters,
-                    std::vector<GlassCell>& glass);
+                    std::vector<GlassCell>& glass,
+                    const ColumnBox& columns = ColumnBox::everything());
 
   // How far a run's quad reaches past its cubes' faces on each side. Runs of different lengths
   // meet with the corner of one on the edge of another; rounded onto the rasteriser's grid the

@@ -48,14 +48,22 @@ void FrameRecipe::render(const FrameInputs& inputs, const LightGrid& grid,
   backend.present(inputs.debugView != 0 && glass ? backTarget : frontTarget);
   const ColorMap* map = overlay.visibility;
   if (map != nullptr && map->allocated && map->width > 0 && map->height > 0) {
-    if (map != overlaySource || map->marksVersion != overlaySourceVersion) {
-      const long count = static_cast<long>(map->width) * map->height;
-      overlayRgb.resize(static_cast<size_t>(count) * 3);
-      for (long i = 0; i < count; ++i) {
-        overlayRgb[3 * i] = static_cast<unsigned char>(map->marks[i].r);
-        overlayRgb[3 * i + 1] = static_cast<unsigned char>(map->marks[i].g);
-        overlayRgb[3 * i + 2] = static_cast<unsigned char>(map->marks[i].b);
-      }
+    const size_t bytes = 3 * static_cast<size_t>(map->width) * map->height;
+    if (map != overlaySource || overlayRgb.size() != bytes ||
+        map->marksVersion != overlaySourceVersion) {
+      // A pass changes the marks within its rays' reach: only that box is made again.
+      const bool same = map == overlaySource && overlayRgb.size() == bytes;
+      overlayChanged = same ? map->changedSince(overlaySourceVersion)
+                            : ColumnBox::of(map->width, map->height);
+      overlayRgb.resize(bytes);
+      for (int y = overlayChanged.z0; y < overlayChanged.z1; ++y)
+        for (int x = overlayChanged.x0; x < overlayChanged.x1; ++x) {
+          const ColorMap::Pixel& mark = map->markPixel(x, y);
+          unsigned char* rgb = &overlayRgb[3 * (static_cast<size_t>(y) * map->width + x)];
+          rgb[0] = static_cast<unsigned char>(mark.r);
+          rgb[1] = static_cast<unsigned char>(mark.g);
+          rgb[2] = static_cast<unsigned char>(mark.b);
+        }
       overlaySource = map;
       overlaySourceVersion = map->marksVersion;
       ++overlayGeneration;
@@ -66,6 +74,9 @@ void FrameRecipe::render(const FrameInputs& inputs, const LightGrid& grid,
     image.width = map->width;
     image.height = map->height;
     image.version = overlayGeneration;
+    const int changed[4] = {overlayChanged.x0, overlayChanged.z0, overlayChanged.x1,
+                            overlayChanged.z1};
+    std::copy(changed, changed + 4, image.changed);
     image.left = layout.columnX(0);
     image.right = layout.columnX(map->width - 1) + layout.cell;
     image.bottom = layout.columnY(map->height - 1);
@@ -83,7 +94,8 @@ void FrameRecipe::render(const FrameInputs& inputs, const LightGrid& grid,
 
 void FrameRecipe::plan(const FrameInputs& inputs, const LightGrid& grid) {
   frustum.extractFrom(inputs.projection, inputs.view);
-  FramePlan::build(grid, frustum, inputs.eye, opaqueBlocks, emitterCells, glassCells);
+  FramePlan::build(grid, frustum, inputs.eye, opaqueBlocks, emitterCells, glassCells,
+                   inputs.columns);
   FramePlan::joinFaces(opaqueBlocks, opaqueRuns);
   runQuads(opaqueRuns, opaqueQuads);
   FramePlan::emitterVertices(emitterCells, grid, inputs.eye, emitterVertices);

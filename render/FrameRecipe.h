@@ -88,10 +88,12 @@ class FrameRecipe {
   std::vector<float> outline;
 
  private:
-  // The overlay's bytes, remade when the map or its marks' version moves; `overlayGeneration`
-  // counts the remakes, the version a backend keeps its copy by.
+  // The overlay's bytes, remade where the marks changed when the map or its marks' version
+  // moves; `overlayGeneration` counts the remakes, the version a backend keeps its copy by, and
+  // `overlayChanged` holds what the last one changed.
   std::vector<unsigned char> overlayRgb;
   const ColorMap* overlaySource = nullptr;
   long overlaySourceVersion = -1;
   long overlayGeneration = 0;
+  ColumnBox overlayChanged;
 };

@@ -44,11 +44,14 @@ struct PassParameters {
 };
 
 // The visibility map's picture over the frame: RGB bytes, `width` x `height`, row 0 shown along
-// the top edge; `version` changes whenever the bytes may have.
+// the top edge; `version` changes whenever the bytes may have. `changed` holds the pixels that
+// differ from the picture of version - 1 (x0, row0, x1, row1, half-open): a backend that holds
+// that one may send just those rows; one that holds an older picture sends it whole.
 struct OverlayImage {
   const unsigned char* rgb = nullptr;
   int width = 0, height = 0;
   long version = 0;
+  int changed[4] = {0, 0, 0, 0};
   float left = 0.0f, bottom = 0.0f, right = 0.0f, top = 0.0f;
 };
 
@@ -72,43 +75,53 @@ struct ScreenItem {
   std::string text;
 };
 
+// The operations, declared once for the interface (`= 0`) and for each backend's class body
+// (RENDER_BACKEND_OPERATIONS(override)), in the recipe's order. The resources that follow the
+// room and the window come first:
+// - createLightVolume: one texel per cell, black when made.
+// - uploadLight: the grid's light compressed to c / (c + 1), from the texels the step made in one
+//   transfer (`cpuPath`) or slice by slice through a framebuffer.
+// - resize: the two colour targets and their shared depth buffer take the window's size.
+// Then the frame:
+// - beginFrame: takes the matrices and the window's size.
+// - beginTarget: both colour targets on the shared depth buffer; `target` is drawn into, its
+//   colour and the depth cleared.
+// - drawOpaque: textured quads in their vertices' colours, lit from the light volume by the
+//   block programs, depth tested.
+// - drawEmitters: flat-coloured quads, fading linearly to black between fogStart and fogEnd of
+//   each corner's fog distance.
+// - copyTarget: target `from`'s colour copied into target `to`, pixel for pixel.
+// - drawGlass: the glass cubes, in the order given, blended over the target begun as GlassCube
+//   says, depth tested against what it holds; target `background` is sampled as the picture
+//   behind the panes and detached from drawing while it is.
+// - present: target `target` over the whole window, texel for pixel, no depth test.
+// The rest is drawn over the window without depth test, each in the order called:
+// - drawOverlay: the visibility map's picture.
+// - drawWorldLines: pairs of points, each pair a line `lineWidth` pixels wide, seen through the
+//   frame's matrices.
+// - drawScreen: the flat items, in order.
+#define RENDER_BACKEND_OPERATIONS(declared)                                                    \
+  virtual void createLightVolume(int sizeX, int sizeY, int sizeZ) declared;                  \
+  virtual void uploadLight(const LightGrid& grid, bool cpuPath) declared;                     \
+  virtual void resize(int width, int height) declared;                                        \
+  virtual void beginFrame(const FrameInputs& inputs) declared;                                \
+  virtual void beginTarget(int target) declared;                                              \
+  virtual void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass)   \
+      declared;                                                                               \
+  virtual void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,          \
+                            float fogEnd) declared;                                           \
+  virtual void copyTarget(int from, int to) declared;                                         \
+  virtual void drawGlass(const std::vector<BlockVertex>& quads,                               \
+                         const std::vector<GlassCube>& cubes, const PassParameters& pass,     \
+                         int background) declared;                                            \
+  virtual void present(int target) declared;                                                  \
+  virtual void drawOverlay(const OverlayImage& image) declared;                               \
+  virtual void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],    \
+                              float lineWidth) declared;                                      \
+  virtual void drawScreen(const std::vector<ScreenItem>& items) declared;
+
 class RenderBackend {
  public:
   virtual ~RenderBackend() = default;
-
-  // Resources that follow the room and the window. The light volume holds one texel per cell,
-  // black when made; an upload copies the grid's light compressed to c / (c + 1), from the
-  // texels the step made in one transfer (`cpuPath`) or slice by slice through a framebuffer.
-  virtual void createLightVolume(int sizeX, int sizeY, int sizeZ) = 0;
-  virtual void uploadLight(const LightGrid& grid, bool cpuPath) = 0;
-  // The two colour targets and their shared depth buffer take the window's size.
-  virtual void resize(int width, int height) = 0;
-
-  // The frame, in the recipe's order. beginFrame takes the matrices and the window's size.
-  virtual void beginFrame(const FrameInputs& inputs) = 0;
-  // Both colour targets on the shared depth buffer; `target` is drawn into, its colour and the
-  // depth cleared.
-  virtual void beginTarget(int target) = 0;
-  // Textured quads in their vertices' colours, lit from the light volume by the block programs,
-  // depth tested.
-  virtual void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) = 0;
-  // Flat-coloured quads, fading linearly to black between fogStart and fogEnd of each corner's
-  // fog distance.
-  virtual void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
-                            float fogEnd) = 0;
-  // Target `from`'s colour copied into target `to`, pixel for pixel.
-  virtual void copyTarget(int from, int to) = 0;
-  // The glass cubes, in the order given, blended over the target begun as GlassCube says, depth
-  // tested against what it holds; target `background` is sampled as the picture behind the
-  // panes and detached from drawing while it is.
-  virtual void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& cubes,
-                         const PassParameters& pass, int background) = 0;
-  // Target `target` over the whole window, texel for pixel, no depth test.
-  virtual void present(int target) = 0;
-  // The rest is drawn over the window without depth test, each in the order called.
-  virtual void drawOverlay(const OverlayImage& image) = 0;
-  // Pairs of points, each pair a line `lineWidth` pixels wide, seen through the frame's matrices.
-  virtual void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
-                              float lineWidth) = 0;
-  virtual void drawScreen(const std::vector<ScreenItem>& items) = 0;
+  RENDER_BACKEND_OPERATIONS(= 0)
 };

@@ -1,6 +1,6 @@
-// The top-down visibility pass: fans of rays cast over the ColorMap from around the camera.
-// World (px, pz) falls into pixel (truncate(px), truncate(pz)); angles are radians from +x
-// toward +z; distances are grid units.
+// The top-down visibility pass: fans of rays cast over the ColorMap from around the camera, its
+// work bounded by the rays' reach. World (px, pz) falls into pixel (truncate(px), truncate(pz));
+// angles are radians from +x toward +z; distances are grid units.
 #include <cassert>
 #include <cmath>
 
@@ -23,7 +23,24 @@ bool onRaster(double p, int size) { return p > -1.0 && p < static_cast<double>(s
 
 void ColorMap::markAt(float px, float pz, const Pixel& colour) {
   if (!onRaster(px, width) || !onRaster(pz, height)) return;
-  markPixel(static_cast<int>(px), static_cast<int>(pz)) = colour;
+  const int x = static_cast<int>(px), y = static_cast<int>(pz);
+  marks[static_cast<long>(y) * width + x] = colour;
+  markedBox.add(x, y);
+}
+
+ColumnBox ColorMap::fanReach(double startX, double startZ, double maxDistance) const {
+  // A sample lies less than maxDistance from the start along each axis (the rounded sum cannot
+  // pass the rounded bound either), and its pixel is its coordinate truncated; a pixel of margin
+  // on each side covers the rest. Bounds are clamped near the raster before they become ints; a
+  // start that is not a number samples nothing and gives an empty box.
+  const auto pixel = [](double p, int size) {
+    return static_cast<int>(std::floor(std::fmin(std::fmax(p, -2.0), size + 2.0)));
+  };
+  const ColumnBox reach{pixel(startX - maxDistance, width) - 1,
+                        pixel(startZ - maxDistance, height) - 1,
+                        pixel(startX + maxDistance, width) + 2,
+                        pixel(startZ + maxDistance, height) + 2};
+  return reach.within(ColumnBox::of(width, height));
 }
 
 void ColorMap::updateVisibility(int rays, const Vec3& eye, const Vec3& target) {
@@ -54,26 +71,33 @@ void ColorMap::updateVisibility(int rays, const Vec3& eye, const Vec3& target) {
     heading = dz / length >= 0.0 ? std::acos(ux) : kFullCircle - std::acos(ux);
   }
 
-  beginCasting();
-  for (int i = -1; i <= 1; ++i) {
-    for (int j = -1; j <= 1; ++j) {
-      castFanOnRaster(rays, heading, static_cast<float>(eyeX + kFanOffset * j),
-                      static_cast<float>(eyeZ + kFanOffset * i), kRayStep, angleStep,
-                      kRayRange);
-    }
+  // Nine fans from the points around the eye, in rows of z.
+  float starts[9][2];
+  ColumnBox reach;
+  for (int f = 0; f < 9; ++f) {
+    starts[f][0] = static_cast<float>(eyeX + kFanOffset * (f % 3 - 1));
+    starts[f][1] = static_cast<float>(eyeZ + kFanOffset * (f / 3 - 1));
+    reach.add(fanReach(starts[f][0], starts[f][1], kRayRange));
   }
-  endCasting();
+  beginCasting(reach);
+  for (const auto& start : starts)
+    castFanOnRaster(rays, heading, start[0], start[1], kRayStep, angleStep, kRayRange);
+  endCasting(reach);
 
   static const int kAround[9][2] = {{0, 0},  {1, 0},   {-1, 0}, {0, 1}, {0, -1},
                                     {1, 1},  {-1, -1}, {1, -1}, {-1, 1}};
   for (const auto& d : kAround) markAt(eyeX + d[0], eyeZ + d[1], kSeenWall);
+  // The version resetMarks began changed what it reset and what the pass marked.
+  lastChange.add(markedBox);
 }
 
 void ColorMap::castFan(int rays, double fanHeading, float startX, float startZ,
                        double stepLength, double angleStep, double maxDistance) {
-  beginCasting();
+  const ColumnBox reach = fanReach(startX, startZ, maxDistance);
+  beginCasting(reach);
   castFanOnRaster(rays, fanHeading, startX, startZ, stepLength, angleStep, maxDistance);
-  endCasting();
+  endCasting(reach);
+  newMarksVersion(reach);
 }
 
 // A ray stops at a wall pixel, (50, 50, 50) or already (255, 0, 0), and turns it (255, 0, 0);
@@ -81,20 +105,30 @@ void ColorMap::castFan(int rays, double fanHeading, float startX, float startZ,
 // No ray changes whether a pixel stops rays, so the rays are independent of each other: they
 // read which pixels stop them from rayStops, fixed for the whole pass, and only note the
 // pixels they sample in raySeen. Keeping what is read apart from what is written also spares
-// every sample a wait on an earlier store to the same pixel.
-void ColorMap::beginCasting() {
+// every sample a wait on an earlier store to the same pixel. Both rasters are whole-map sized but
+// made and read only within the pass's reach, which no sample leaves.
+void ColorMap::beginCasting(const ColumnBox& reach) {
   const size_t count = static_cast<size_t>(width) * height;
-  rayStops.resize(count);
-  raySeen.assign(count, 0);
-  for (size_t i = 0; i < count; ++i) rayStops[i] = marks[i] == kWall || marks[i] == kSeenWall;
+  if (rayStops.size() != count) {
+    rayStops.assign(count, 0);
+    raySeen.assign(count, 0);
+  }
+  for (int y = reach.z0; y < reach.z1; ++y)
+    for (int x = reach.x0; x < reach.x1; ++x) {
+      const long i = static_cast<long>(y) * width + x;
+      rayStops[i] = marks[i] == kWall || marks[i] == kSeenWall;
+      raySeen[i] = 0;
+    }
 }
 
-void ColorMap::endCasting() {
-  const size_t count = static_cast<size_t>(width) * height;
-  for (size_t i = 0; i < count; ++i) {
-    if (!raySeen[i] || marks[i] == kCamera) continue;
-    marks[i] = rayStops[i] ? kSeenWall : kSeenOpen;
-  }
+void ColorMap::endCasting(const ColumnBox& reach) {
+  for (int y = reach.z0; y < reach.z1; ++y)
+    for (int x = reach.x0; x < reach.x1; ++x) {
+      const long i = static_cast<long>(y) * width + x;
+      if (!raySeen[i] || marks[i] == kCamera) continue;
+      marks[i] = rayStops[i] ? kSeenWall : kSeenOpen;
+      markedBox.add(x, y);
+    }
 }
 
 void ColorMap::castFanOnRaster(int rays, double fanHeading, float startX, float startZ,

@@ -3,11 +3,12 @@
 // backend, each stage followed by glFinish, and whole frames drawn back to back, for fixed
 // views, with the light step and its upload beside them, and the crosshair with an outline drawn
 // alone; then a 256 x 256 room of halls written here in the map maker's layout characters, at
-// its start view with the overlay off and on; then a 256 x 256 room lit by a ceiling light over
-// every open column; then the three-dimensional room of tools/GalleryRoom.h (windows, an arch, a
-// low wall, a gallery) from its views; then both light volume upload paths beside a memcpy of
-// the bytes they hand
-// over. Milliseconds; a one-line summary at the end.
+// its start view with the overlay off and on; then the same halls 1024 x 16 x 1024, the largest
+// map, settled for a while (its step, upload and frames, its resident memory); then a 256 x 256
+// room lit by a ceiling light over every open column; then the three-dimensional room of
+// tools/GalleryRoom.h (windows, an arch, a low wall, a gallery) from its views; then both light
+// volume upload paths beside a memcpy of the bytes they hand over. Milliseconds; a one-line
+// summary at the end.
 // Usage: quillmarsh-framebench [--frames N] [--steps N] [--strength S] [--height N] [--shots DIR]
 //        [--root DIR]
 // Reads media/ from the working directory, or from DIR. --height sets the halls' room height
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -40,6 +42,7 @@
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
+#include "world/MapImage.h"
 #include "world/WorldBuilder.h"
 
 namespace {
@@ -212,12 +215,12 @@ double timeEditView(Bench& bench, int count) {
   return scene.pick.hit ? msSince(start) / count : -1.0;
 }
 
-// A 256 x 256 room of halls in the map maker's layout characters (first line the far row,
-// z = 255): 31 x 31 halls between walls, each wall with a door in its middle, every
+// A `side` x `side` room of halls in the map maker's layout characters (first line the far row,
+// z = side - 1): 31 x 31 halls between walls, each wall with a door in its middle, every
 // other wall along z glazed on both sides of it, four pillars and three lamps (warm, yellow, blue)
 // in every hall, and the start in a hall near the middle.
-std::vector<std::string> hallsLayout() {
-  const int side = 256, pitch = 32;
+std::vector<std::string> hallsLayout(int side) {
+  const int pitch = 32;
   std::vector<std::string> rows(side, std::string(side, '.'));
   for (int z = 0; z < side; ++z)
     for (int x = 0; x < side; ++x) {
@@ -230,7 +233,7 @@ std::vector<std::string> hallsLayout() {
       else if ((hx == 8 || hx == 24) && (hz == 8 || hz == 24)) c = '#';
       else if (hz == 16 && (hx == 8 || hx == 16 || hx == 24)) c = "YWB"[hx / 8 - 1];
     }
-  rows[side - 1 - 156][152] = 'S';
+  rows[side - 1 - (side / 2 + 28)][side / 2 + 24] = 'S';
   return rows;
 }
 
@@ -247,9 +250,8 @@ void enterRoomOfPixels(Scene& scene, const std::vector<unsigned char>& rgb, int 
 }
 
 // The halls, turned into map pixels through the map maker's legend.
-void buildHallsRoom(Scene& scene, int height) {
-  const std::vector<std::string> rows = hallsLayout();
-  const int side = static_cast<int>(rows.size());
+void buildHallsRoom(Scene& scene, int side, int height) {
+  const std::vector<std::string> rows = hallsLayout(side);
   std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
   for (int r = 0; r < side; ++r)
     for (int x = 0; x < side; ++x) {
@@ -282,6 +284,16 @@ void buildAllLightsRoom(Scene& scene) {
       p[2] = static_cast<unsigned char>(c.b);
     }
   enterRoomOfPixels(scene, rgb, side, kRoomHeight);
+}
+
+// The process's resident memory, MiB (0 where /proc does not say).
+double residentMiB() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  double kib = 0.0;
+  while (status >> key)
+    if (key == "VmRSS:" && status >> kib) break;
+  return kib / 1024.0;
 }
 
 // Mean, median and least milliseconds of `run`, over at least 20 runs and one second.
@@ -418,7 +430,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<ColorMap> shippedMap = std::move(scene.occlusionMap);
 
   // The halls at their start view, lit for a while, without and with the overlay.
-  buildHallsRoom(scene, hallsHeight);
+  buildHallsRoom(scene, 256, hallsHeight);
   scene.grid->strength = strength;
   const Vec3 hallsEye = scene.camera.eye, hallsTarget = scene.camera.target;
   for (int i = 0; i < std::min(steps, 100); ++i) scene.stepSimulation();
@@ -430,6 +442,37 @@ int main(int argc, char** argv) {
     scene.flags.overlayVisible = overlay;
     timeView(bench, overlay ? "halls+map" : "halls", hallsEye, hallsTarget, frames,
              halls[overlay], hallsCpu, shots);
+  }
+  scene.flags.overlayVisible = false;
+
+  // The halls at the largest map side and a tall room: the light step and its upload cost what
+  // the room holds, the visibility, the reveal and the frame what the view holds.
+  const int bigSide = MapImage::kMaxSide, bigHeight = 16;
+  scene.grid.reset();
+  scene.occlusionMap.reset();
+  const double residentEmpty = residentMiB();
+  buildHallsRoom(scene, bigSide, bigHeight);
+  const double residentBig = residentMiB();
+  scene.grid->strength = strength;
+  const Vec3 bigEye = scene.camera.eye, bigTarget = scene.camera.target;
+  const int bigSettle = std::min(steps, 50);
+  const Clock::time_point bigStart = Clock::now();
+  for (int i = 0; i < bigSettle; ++i) scene.stepSimulation();
+  glFinish();
+  const double bigStep = msSince(bigStart) / bigSettle;
+  const double bigUploadMiB = scene.grid->cellCount() * 4.0 / (1 << 20);
+  std::printf("halls %d x %d x %d: resident %.0f MiB with the room and its light volume (%.0f "
+              "without them; %.1f bytes a cell), %d steps to settle at %.2f ms each (light, "
+              "upload of %.0f MiB, visibility, reveal), overlay off, then on:\n",
+              bigSide, bigHeight, bigSide, residentBig, residentEmpty,
+              (residentBig - residentEmpty) * (1 << 20) / scene.grid->cellCount(), bigSettle,
+              bigStep, bigUploadMiB);
+  Times big[2];
+  double bigCpu = 0.0;
+  for (bool overlay : {false, true}) {
+    scene.flags.overlayVisible = overlay;
+    timeView(bench, overlay ? "halls1k+map" : "halls1k", bigEye, bigTarget, frames, big[overlay],
+             bigCpu, shots);
   }
   scene.flags.overlayVisible = false;
 
@@ -486,10 +529,13 @@ int main(int argc, char** argv) {
 
   const double f = frames;
   std::printf("summary: shipped start %.2f ms a frame + step %.2f + upload %.3f ms; halls 256x%dx256 "
-              "start %.2f ms a frame (overlay on %.2f) + step %.2f + upload %.3f ms; upload "
-              "256x6x256 %.3f ms, memcpy of its bytes %.3f ms\n",
+              "start %.2f ms a frame (overlay on %.2f) + step %.2f + upload %.3f ms; halls "
+              "%dx%dx%d start %.2f ms a frame (overlay on %.2f) + step %.2f + upload %.3f ms "
+              "(%.0f MiB), %.0f MiB resident; upload 256x6x256 %.3f ms, memcpy of its bytes "
+              "%.3f ms\n",
               shippedStart.whole / f, shippedStart.step / f, shippedStart.upload / f, hallsHeight,
               halls[0].whole / f, halls[1].whole / f, halls[0].step / f, halls[0].upload / f,
-              largeUpload, largeCopy);
+              bigSide, bigHeight, bigSide, big[0].whole / f, big[1].whole / f, big[0].step / f,
+              big[0].upload / f, bigUploadMiB, residentBig, largeUpload, largeCopy);
   return 0;
 }

@@ -3,8 +3,9 @@
 // bounds it (the plain rule on whole cells, a memcpy of one whole cell buffer and of the light a
 // step writes, each with the same threads, and the step and that copy taken in turns); the room
 // fading to black through subnormal floats; the visibility pass with the reveal. Ends with two
-// one-line summaries. Reads media/ from the working directory or from --root DIR. Wall-clock
-// times per step, copy or pass.
+// one-line summaries; then the settled room of halls, the sparse step beside the full sweep and
+// the recovery after a strength change, with a summary line for each thread count. Reads media/
+// from the working directory or from --root DIR. Wall-clock times per step, copy or pass.
 #include <IL/il.h>
 #include <benchmark/benchmark.h>
 
@@ -23,6 +24,7 @@
 #include "app/Scene.h"
 #include "platform/WorkerPool.h"
 #include "tests/support/ReferenceLightStep.h"
+#include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -96,9 +98,12 @@ void BM_StepShippedRoom(benchmark::State& state) {
 }
 BENCHMARK(BM_StepShippedRoom)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// The full sweep itself (a room of random light keeps changing everywhere for hundreds of
+// steps, but parts of it settle: the automatic choice would take sparse steps there).
 void BM_Step256x16x256(benchmark::State& state) {
   LightGrid g;
   largeRoom(7).copyTo(g);
+  g.stepPath = LightGrid::StepPath::Full;
   g.pool = &poolFor(static_cast<int>(state.range(0)));
   state.counters["threads"] = g.pool->threads();
   std::srand(1);
@@ -148,6 +153,7 @@ BENCHMARK_TEMPLATE(BM_Memcpy256x16x256, 3 * static_cast<long>(sizeof(float)))
 void BM_StepBesideMemcpy256x16x256(benchmark::State& state) {
   LightGrid g;
   largeRoom(7).copyTo(g);
+  g.stepPath = LightGrid::StepPath::Full;
   WorkerPool& pool = poolFor(static_cast<int>(state.range(0)));
   g.pool = &pool;
   const long bytes = static_cast<long>(sizeof(GridCell)) * kLargeCells;
@@ -193,6 +199,7 @@ void restore(LightGrid& g, const std::vector<float>& light, const GridCell& wand
   g.setCell(x, y, z, wandering);
   g.lightX = x, g.lightY = y, g.lightZ = z;
   for (long i = 0; i < 3 * g.lightPlaneStride(); ++i) g.current[i] = light[i];
+  g.touchAll();
 }
 
 // The shipped room lit for a while, then left with strength 0: its light falls through the
@@ -254,6 +261,167 @@ void BM_StepSubnormalRoom(benchmark::State& state) {
 }
 BENCHMARK(BM_StepSubnormalRoom)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The frame benchmark's room of halls, 256 x 256 in the map maker's layout characters (first line
+// the far row): 31 x 31 halls between walls with a door in the middle of each, every other wall
+// along z glazed on both sides of its door, four pillars and three lamps a hall.
+std::vector<std::string> hallsLayout() {
+  const int side = 256, pitch = 32;
+  std::vector<std::string> rows(side, std::string(side, '.'));
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x) {
+      char& c = rows[side - 1 - z][x];
+      const int hx = x % pitch, hz = z % pitch;
+      const bool door = (hx == 0 && hz >= 14 && hz < 18) || (hz == 0 && hx >= 14 && hx < 18);
+      if (x == 0 || z == 0 || x == side - 1 || z == side - 1) c = '#';
+      else if ((hx == 0 || hz == 0) && !door)
+        c = hx == 0 && (x / pitch) % 2 == 1 && (hz % 16 >= 5 && hz % 16 < 11) ? 'g' : '#';
+      else if ((hx == 8 || hx == 24) && (hz == 8 || hz == 24)) c = '#';
+      else if (hz == 16 && (hx == 8 || hx == 16 || hx == 24)) c = "YWB"[hx / 8 - 1];
+    }
+  rows[side - 1 - 156][152] = 'S';
+  return rows;
+}
+
+// The halls built as the program builds a map (256 x 6 x 256, the wandering light at its start),
+// at strength 0.25, stepped `steps` times from srand(1) on.
+void buildSettledHalls(LightGrid& grid, int steps) {
+  const std::vector<std::string> rows = hallsLayout();
+  const int side = static_cast<int>(rows.size());
+  std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
+  for (int r = 0; r < side; ++r)
+    for (int x = 0; x < side; ++x) {
+      mapcolour::Rgb c{};
+      if (!maplegend::colourOf(rows[r][x], c)) std::abort();
+      unsigned char* p = &rgb[(static_cast<size_t>(side - 1 - r) * side + x) * 3];
+      p[0] = static_cast<unsigned char>(c.r);
+      p[1] = static_cast<unsigned char>(c.g);
+      p[2] = static_cast<unsigned char>(c.b);
+    }
+  ColorMap map;
+  buildRoom(rgb.data(), side, side, kRoomHeight, grid, map);
+  grid.strength = 0.25f;
+  std::srand(1);
+  for (int i = 0; i < steps; ++i) grid.step();
+}
+
+// Bytes a step moves to and from memory, by a count of 64-byte lines. The full sweep reads the
+// three light planes and the kept fraction and writes the light and the texels: 32 bytes a cell
+// (its ring of rows stays in the cache). A sparse brick of r rows of sixteen cells reads its own
+// lines of each plane, the rows beside its four long faces and the lines on either side of each
+// row (its x - 1 and x + 1 neighbours), the kept fraction; it writes its texels and its slot of
+// three planes, reads the slot back and writes the light: counted for whole bricks, each brick's
+// surroundings as if no other brick shared them, so an upper estimate.
+double fullStepBytes(const LightGrid& g) { return 32.0 * static_cast<double>(g.cellCount()); }
+double sparseStepBytes(const LightGrid& g) {
+  const double rows = LightGrid::kBrickY * LightGrid::kBrickZ;
+  const double faces = 2.0 * (LightGrid::kBrickY + LightGrid::kBrickZ);
+  const double lines = 3.0 * (rows + faces + 2.0 * rows) + rows + rows + 3.0 * rows + 6.0 * rows;
+  return 64.0 * lines * static_cast<double>(g.lastStepBricks());
+}
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0.0;
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+// The settled halls: the sparse step and the full sweep on twin grids, a step of each in turns
+// (the same draw of the wandering light), so both see the same machine. Medians of time and
+// bytes per step, and their ratios; the twins must stay equal bit for bit.
+void BM_SettledHalls(benchmark::State& state) {
+  LightGrid sparse, full;
+  buildSettledHalls(sparse, 1500);
+  buildSettledHalls(full, 1500);
+  WorkerPool& pool = poolFor(static_cast<int>(state.range(0)));
+  sparse.pool = full.pool = &pool;
+  sparse.stepPath = LightGrid::StepPath::Automatic;
+  full.stepPath = LightGrid::StepPath::Full;
+  std::vector<double> sparseMs, fullMs, sparseBytes, cells;
+  unsigned draw = 2;
+  using Clock = std::chrono::steady_clock;
+  for (auto _ : state) {
+    std::srand(draw);
+    const auto t0 = Clock::now();
+    sparse.step();
+    const auto t1 = Clock::now();
+    std::srand(draw++);
+    full.step();
+    const auto t2 = Clock::now();
+    sparseMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    fullMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+    sparseBytes.push_back(sparse.lastStepSparse() ? sparseStepBytes(sparse) : fullStepBytes(sparse));
+    cells.push_back(static_cast<double>(sparse.lastStepCells()));
+    state.SetIterationTime(std::chrono::duration<double>(t2 - t0).count());
+  }
+  const bool same = std::memcmp(sparse.current, full.current,
+                                3 * sparse.lightPlaneStride() * sizeof(float)) == 0 &&
+                    std::memcmp(sparse.lightTexels(), full.lightTexels(),
+                                sparse.cellCount() * sizeof(std::uint32_t)) == 0;
+  if (!same) state.SkipWithError("the sparse step and the full sweep differ");
+  state.counters["threads"] = pool.threads();
+  state.counters["sparse_ms"] = median(sparseMs);
+  state.counters["full_ms"] = median(fullMs);
+  state.counters["time_ratio"] = median(sparseMs) / median(fullMs);
+  state.counters["sparse_MB"] = median(sparseBytes) / 1e6;
+  state.counters["full_MB"] = fullStepBytes(full) / 1e6;
+  state.counters["bytes_ratio"] = median(sparseBytes) / fullStepBytes(full);
+  state.counters["cell_share"] = median(cells) / static_cast<double>(sparse.cellCount());
+}
+BENCHMARK(BM_SettledHalls)->ArgName("threads")->Arg(1)->Arg(0)
+    ->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+
+// The settled halls after the strength goes from 0.25 to 0.5: every lamp's light changes, and
+// with it the whole room until it settles again. Counts the steps until the automatic choice
+// takes the sparse path for good, the full sweeps on the way, and the steps until a step
+// recomputes no more than twice the cells a settled step did (the median of 200 steps before the
+// change). One iteration is one change and its recovery (at most 3,000 steps).
+void BM_HallsStrengthChange(benchmark::State& state) {
+  LightGrid g;
+  buildSettledHalls(g, 1500);
+  g.pool = &poolFor(static_cast<int>(state.range(0)));
+  std::vector<double> settled;
+  for (int i = 0; i < 200; ++i) {
+    g.step();
+    settled.push_back(static_cast<double>(g.lastStepCells()));
+  }
+  const double cheap = 2.0 * median(settled);
+  std::vector<float> light(g.current, g.current + 3 * g.lightPlaneStride());
+  const GridCell wandering = g.getCell(g.lightX, g.lightY, g.lightZ);
+  const int wx = g.lightX, wy = g.lightY, wz = g.lightZ;
+  int toSparse = 0, toCheap = -1, full = 0, steps = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    restore(g, light, wandering, wx, wy, wz);
+    g.strength = 0.25f;
+    std::srand(3);
+    // The restored light stepped at the old strength until it is sparse again: the marks are
+    // those of the settled room.
+    do g.step(); while (!g.lastStepSparse());
+    g.strength = 0.5f;
+    toSparse = full = 0;
+    toCheap = -1;
+    state.ResumeTiming();
+    for (steps = 1; steps <= 3000 && toCheap < 0; ++steps) {
+      g.step();
+      if (!g.lastStepSparse()) {
+        ++full;
+        toSparse = steps + 1;
+      } else if (static_cast<double>(g.lastStepCells()) <= cheap) {
+        toCheap = steps;
+      }
+    }
+  }
+  state.counters["settled_cells"] = median(settled);
+  state.counters["steps_to_sparse"] = toSparse;
+  state.counters["full_steps"] = full;
+  state.counters["steps_to_settled"] = toCheap;
+  state.counters["ms_per_step"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * (steps - 1),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_HallsStrengthChange)->ArgName("threads")->Arg(1)->Arg(0)
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 // The non-GL half of Scene::stepSimulation: the visibility pass from the start view and the reveal
 // of the columns it saw.
 void BM_VisibilityAndRevealShippedRoom(benchmark::State& state) {
@@ -271,7 +439,7 @@ void BM_VisibilityOpenMap(benchmark::State& state) {
   ColorMap map;
   map.resize(256, 256);
   for (int y = 0; y < 256; ++y)
-    for (int x = 0; x < 256; ++x) map.basePixel(x, y) = {255, 255, 255};
+    for (int x = 0; x < 256; ++x) map.setBase(x, y, ColorMap::kOpen);
   const Vec3 eye(128.0f, 2.0f, 128.0f), target(100.0f, 2.0f, 110.0f);
   for (auto _ : state) map.updateVisibility(Scene::kVisibilityRays, eye, target);
 }
@@ -333,5 +501,21 @@ int main(int argc, char** argv) {
       "summary, step and memcpy of one cell buffer taken in turns (medians): %.2f / %.2f ms = "
       "%.2f with 1 thread, %.2f / %.2f ms = %.2f with %d threads\n",
       one[0], one[1], one[2], every[0], every[1], every[2], all);
+  const auto halls = [&](const char* threads, const char* counter) {
+    return reporter.counter(std::string("BM_SettledHalls/threads:") + threads + ":" + counter);
+  };
+  const auto change = [&](const char* threads, const char* counter) {
+    return reporter.counter(std::string("BM_HallsStrengthChange/threads:") + threads + ":" + counter);
+  };
+  for (const char* threads : {"1", "0"})
+    std::printf(
+        "summary, settled halls 256x6x256 at strength 0.25, %d thread(s), sparse / full step in "
+        "turns (medians): %.3f / %.3f ms = %.3f, %.2f / %.2f MB = %.3f, %.2f%% of the cells; "
+        "0.25 -> 0.5: sparse for good after %.0f steps (%.0f full sweeps), settled after %.0f\n",
+        std::string(threads) == "1" ? 1 : all, halls(threads, "sparse_ms"),
+        halls(threads, "full_ms"), halls(threads, "time_ratio"), halls(threads, "sparse_MB"),
+        halls(threads, "full_MB"), halls(threads, "bytes_ratio"), 100.0 * halls(threads, "cell_share"),
+        change(threads, "steps_to_sparse"), change(threads, "full_steps"),
+        change(threads, "steps_to_settled"));
   return 0;
 }

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "platform/FileReader.h"
+#include "platform/gl/TextureSetUp.h"
 #include "platform/image/Image.h"
 #include "web/ProgramSource.h"
 #include "world/LightGrid.h"
@@ -181,16 +182,8 @@ bool loadTile(const char* fileName, unsigned* texture, std::string& error) {
     error = "cannot use texture \"" + std::string(fileName) + "\": " + error;
     return false;
   }
-  glGenTextures(1, texture);
-  glBindTexture(GL_TEXTURE_2D, *texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, picture.width, picture.height, 0, GL_RGB,
-               GL_UNSIGNED_BYTE, picture.pixels.data());
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  *texture = gltex::newTexture(GL_TEXTURE_2D, GL_LINEAR, GL_REPEAT);
+  gltex::uploadPacked(GL_RGB8, picture.width, picture.height, GL_RGB, picture.pixels.data());
   glBindTexture(GL_TEXTURE_2D, 0);
   return true;
 }
@@ -362,7 +355,9 @@ bool WebRenderer::init(std::string& error) {
   glGenFramebuffers(1, &copyFramebuffer);
   glGenFramebuffers(1, &volumeFramebuffer);
   glGenRenderbuffers(1, &depthBuffer);
-  glGenTextures(2, targets);
+  for (unsigned& target : targets)
+    target = gltex::newTexture(GL_TEXTURE_2D, GL_LINEAR, GL_CLAMP_TO_EDGE);
+  glBindTexture(GL_TEXTURE_2D, 0);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -372,25 +367,13 @@ bool WebRenderer::init(std::string& error) {
 
 void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   if (lightVolumeTex != 0) glDeleteTextures(1, &lightVolumeTex);
-  // RGBA8, as the desktop's.
-  std::vector<unsigned char> black(static_cast<size_t>(sizeX) * sizeY * sizeZ * 4, 0);
-  glGenTextures(1, &lightVolumeTex);
-  glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGBA8, sizeX, sizeY, sizeZ, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               black.data());
+  lightVolumeTex = gltex::newLightVolume(sizeX, sizeY, sizeZ);
   glBindTexture(GL_TEXTURE_3D, 0);
 }
 
 void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath) {
   if (cpuPath) {
-    glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
-    glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, g.sizeX, g.sizeY, g.sizeZ, GL_RGBA,
-                    GL_UNSIGNED_BYTE, g.lightTexels());
+    gltex::replaceLightVolume(lightVolumeTex, g.sizeX, g.sizeY, g.sizeZ, g.lightTexels());
     glBindTexture(GL_TEXTURE_3D, 0);
     return;
   }
@@ -446,10 +429,6 @@ void WebRenderer::resize(int newWidth, int newHeight) {
     glBindTexture(GL_TEXTURE_2D, target);
     // Half floats, as the desktop's GL_RGBA16F targets.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_HALF_FLOAT, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   }
   glBindTexture(GL_TEXTURE_2D, 0);
   glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
@@ -645,11 +624,9 @@ void WebRenderer::present(int target) {
   glUseProgram(presentProgram);
   glBindTexture(GL_TEXTURE_2D, targets[target]);
   // Texel for pixel: nearest; the glass pass reads the target with linear filtering.
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  gltex::setFilter(GL_TEXTURE_2D, GL_NEAREST);
   glDrawArrays(GL_TRIANGLES, 0, 3);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  gltex::setFilter(GL_TEXTURE_2D, GL_LINEAR);
   glBindTexture(GL_TEXTURE_2D, 0);
   glUseProgram(0);
   glEnable(GL_DEPTH_TEST);
@@ -658,22 +635,14 @@ void WebRenderer::present(int target) {
 void WebRenderer::drawOverlay(const OverlayImage& image) {
   if (image.rgb == nullptr || image.width <= 0 || image.height <= 0) return;
   ++done.overlayFrames;
-  if (overlayTex == 0) {
-    glGenTextures(1, &overlayTex);
+  // Each column a sharp square, however large.
+  if (overlayTex == 0)
+    overlayTex = gltex::newTexture(GL_TEXTURE_2D, GL_NEAREST, GL_CLAMP_TO_EDGE);
+  else
     glBindTexture(GL_TEXTURE_2D, overlayTex);
-    // Each column a sharp square, however large.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  }
-  glBindTexture(GL_TEXTURE_2D, overlayTex);
   if (image.version != overlayVersion || image.width != overlaySize[0] ||
       image.height != overlaySize[1]) {
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, image.width, image.height, 0, GL_RGB,
-                 GL_UNSIGNED_BYTE, image.rgb);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    gltex::uploadPacked(GL_RGB8, image.width, image.height, GL_RGB, image.rgb);
     overlayVersion = image.version;
     overlaySize[0] = image.width;
     overlaySize[1] = image.height;
@@ -750,17 +719,9 @@ void WebRenderer::makeGlyphAtlas() {
   std::vector<unsigned char> alpha(static_cast<size_t>(atlasSize[0]) * atlasSize[1], 0);
   rasterizeGlyphs(alpha.data(), atlasSize[0], atlasSize[1], &rows[0][0], 2, kGlyphPad);
   alpha[static_cast<size_t>(atlasSize[1] - 1) * atlasSize[0]] = 255;
-  glGenTextures(1, &glyphTex);
-  glBindTexture(GL_TEXTURE_2D, glyphTex);
   // Texel for pixel.
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, atlasSize[0], atlasSize[1], 0, GL_RED, GL_UNSIGNED_BYTE,
-               alpha.data());
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glyphTex = gltex::newTexture(GL_TEXTURE_2D, GL_NEAREST, GL_CLAMP_TO_EDGE);
+  gltex::uploadPacked(GL_R8, atlasSize[0], atlasSize[1], GL_RED, alpha.data());
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 

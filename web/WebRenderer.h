@@ -25,27 +25,11 @@ class WebRenderer : public RenderBackend {
   // cannot be made.
   bool init(std::string& error);
 
-  // Each call binds what it uses; between calls the depth test is on (GL_LESS), blending off,
-  // no vertex attribute array enabled.
-  void createLightVolume(int sizeX, int sizeY, int sizeZ) override;
-  void uploadLight(const LightGrid& grid, bool cpuPath) override;
-  // The canvas takes the size too.
-  void resize(int width, int height) override;
-  void beginFrame(const FrameInputs& inputs) override;
-  void beginTarget(int target) override;
-  void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) override;
-  void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
-                    float fogEnd) override;
-  void copyTarget(int from, int to) override;
-  void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& cubes,
-                 const PassParameters& pass, int background) override;
-  void present(int target) override;
-  void drawOverlay(const OverlayImage& image) override;
-  // WebGL draws lines one pixel wide whatever width is asked for.
-  void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],
-                      float lineWidth) override;
-  // The items' quads are made again only when the items differ from the last ones drawn.
-  void drawScreen(const std::vector<ScreenItem>& items) override;
+  // Each operation binds what it uses; between them the depth test is on (GL_LESS), blending
+  // off, no vertex attribute array enabled. resize sizes the canvas too; WebGL draws world lines
+  // one pixel wide whatever width is asked for; the screen items' quads are made again only when
+  // the items differ from the last ones drawn.
+  RENDER_BACKEND_OPERATIONS(override)
 
   // The items last drawn as a JSON list: per item "k" (0 box, 1 line, 2 text), "x0" "y0" "x1"
   // "y1", "c" (RGBA), and for text "t", "w" (the font's character width) and "h" (its line

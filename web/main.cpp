@@ -23,6 +23,8 @@ struct Page {
   WebRenderer backend;
   // The last answer to the checks' question, kept until the next.
   std::string state;
+  // Wheel notches gathered but not yet a whole one (down positive).
+  double wheel = 0.0;
 };
 
 // The page learns where the program's state lives once, and hands it back with each call it
@@ -88,11 +90,26 @@ EM_BOOL onMouseEvent(int type, const EmscriptenMouseEvent* e, void* context) {
   Scene& scene = static_cast<Page*>(context)->scene;
   // The canvas fills the page from its top-left corner: page and canvas pixels coincide.
   const int x = static_cast<int>(e->clientX), y = static_cast<int>(e->clientY);
-  if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) input::mouse(scene, e->button, true, x, y);
-  if (type == EMSCRIPTEN_EVENT_MOUSEUP) input::mouse(scene, e->button, false, x, y);
+  const bool shift = e->shiftKey != 0;
+  if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) input::mouse(scene, e->button, true, x, y, shift);
+  if (type == EMSCRIPTEN_EVENT_MOUSEUP) input::mouse(scene, e->button, false, x, y, shift);
   // The desktop turns the view only while a button is held.
   if (type == EMSCRIPTEN_EVENT_MOUSEMOVE && e->buttons != 0) input::motion(scene, x, y);
   // The right button edits; the browser's menu would take its release.
+  return EM_TRUE;
+}
+
+// The wheel as the desktop's notches (buttons 3 up, 4 down): a notch per 100 pixels, 3 lines or
+// a page of scrolling, gathered across events so that a touchpad's small steps add up.
+EM_BOOL onWheel(int, const EmscriptenWheelEvent* e, void* context) {
+  Page& page = *static_cast<Page*>(context);
+  const double perNotch = e->deltaMode == DOM_DELTA_PIXEL ? 100.0
+                          : e->deltaMode == DOM_DELTA_LINE ? 3.0
+                                                           : 1.0;
+  page.wheel += e->deltaY / perNotch;
+  const int x = static_cast<int>(e->mouse.clientX), y = static_cast<int>(e->mouse.clientY);
+  for (; page.wheel >= 1.0; page.wheel -= 1.0) input::mouse(page.scene, 4, true, x, y);
+  for (; page.wheel <= -1.0; page.wheel += 1.0) input::mouse(page.scene, 3, true, x, y);
   return EM_TRUE;
 }
 
@@ -205,6 +222,7 @@ int main() {
   emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, &page, EM_TRUE, onMouseEvent);
   emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, &page, EM_TRUE,
                                     onMouseEvent);
+  emscripten_set_wheel_callback("#canvas", &page, EM_TRUE, onWheel);
   // simulate_infinite_loop: main's frame, and `page` with it, stays for the page's life.
   emscripten_set_main_loop_arg(frame, &page, 0, EM_TRUE);
   return 0;

@@ -1,5 +1,5 @@
-// ColorMap storage: sizing, the base raster read from the grid's columns, and resetting the marks
-// from it.
+// ColorMap storage: sizing, the base raster read from the grid's columns, resetting the marks
+// from it over the box of what was written since, and the boxes of what changed.
 #include "world/ColorMap.h"
 
 #include <algorithm>
@@ -33,13 +33,48 @@ void ColorMap::resize(int newWidth, int newHeight) {
   base.reset(new Pixel[count]());
   marks.reset(new Pixel[count]());
   allocated = true;
-  ++marksVersion;
+  // A new room's cells start shown. Both rasters start alike, but base is filled next, so the
+  // first reset copies it whole.
+  markedBox = ColumnBox{};
+  baseWritten = ColumnBox::of(width, height);
+  shownColumns = ColumnBox::everything();
+  newMarksVersion(ColumnBox::of(width, height));
 }
 
 void ColorMap::resetMarks() {
-  const long count = static_cast<long>(width) * height;
-  for (long i = 0; i < count; ++i) marks[i] = base[i];
+  ColumnBox stale = markedBox;
+  stale.add(baseWritten);
+  stale = stale.within(ColumnBox::of(width, height));
+  for (int y = stale.z0; y < stale.z1; ++y) {
+    const long row = static_cast<long>(y) * width;
+    std::copy(base.get() + row + stale.x0, base.get() + row + stale.x1,
+              marks.get() + row + stale.x0);
+  }
+  markedBox = baseWritten = ColumnBox{};
+  newMarksVersion(stale);
+}
+
+void ColorMap::setBase(int x, int y, const Pixel& colour) {
+  assert(contains(x, y));
+  base[static_cast<long>(y) * width + x] = colour;
+  baseWritten.add(x, y);
+}
+
+void ColorMap::setMark(int x, int y, const Pixel& colour) {
+  assert(contains(x, y));
+  marks[static_cast<long>(y) * width + x] = colour;
+  markedBox.add(x, y);
+  newMarksVersion(ColumnBox{x, y, x + 1, y + 1});
+}
+
+void ColorMap::newMarksVersion(const ColumnBox& changed) {
   ++marksVersion;
+  lastChange = changed;
+}
+
+ColumnBox ColorMap::changedSince(long version) const {
+  if (version == marksVersion) return ColumnBox{};
+  return version == marksVersion - 1 ? lastChange : ColumnBox::of(width, height);
 }
 
 ColorMap::Pixel ColorMap::columnBase(const LightGrid& grid, int x, int z) {
@@ -55,12 +90,13 @@ ColorMap::Pixel ColorMap::columnBase(const LightGrid& grid, int x, int z) {
 
 void ColorMap::refreshColumn(const LightGrid& grid, int x, int z) {
   if (!allocated || !contains(x, z) || !grid.inside(x, 0, z)) return;
-  basePixel(x, z) = columnBase(grid, x, z);
+  setBase(x, z, columnBase(grid, x, z));
 }
 
 void ColorMap::refreshAll(const LightGrid& grid) {
   if (!allocated || !grid.allocated) return;
   const int w = std::min(width, grid.sizeX), h = std::min(height, grid.sizeZ);
   for (int z = 0; z < h; ++z)
-    for (int x = 0; x < w; ++x) basePixel(x, z) = columnBase(grid, x, z);
+    for (int x = 0; x < w; ++x) base[static_cast<long>(z) * width + x] = columnBase(grid, x, z);
+  baseWritten.add(ColumnBox::of(w, h));
 }

@@ -1,11 +1,14 @@
 // Top-down raster of the room, one pixel per grid column (x, z): the `base` map of the columns
 // that stop the visibility's rays, read from the grid's cells, and the per-step visibility
-// `marks`. Pixel (x, y) is element y * width + x, where y is the grid's z.
+// `marks`. Pixel (x, y) is element y * width + x, where y is the grid's z. A pass costs what the
+// rays reach, not what the map holds: only the pixels it and the edits since the last pass wrote
+// are reset, and the boxes of those pixels are kept for the reveal, the frame and the overlay.
 #pragma once
 
 #include <memory>
 #include <vector>
 
+#include "world/ColumnBox.h"
 #include "world/Vec3.h"
 
 class LightGrid;
@@ -37,8 +40,14 @@ class ColorMap {
 
   // Prints "size of occlusion map:W,H" and allocates both rasters filled with (0, 0, 0).
   void resize(int newWidth, int newHeight);
-  // Copies every base pixel into marks.
+  // Makes marks equal to base. Marks differ from base only where passes and setMark wrote since
+  // the last reset, or where base was written since then (setBase, refreshColumn, refreshAll),
+  // so only the box of those pixels is copied.
   void resetMarks();
+  // Writes a base or mark pixel of an in-range (x, y) and notes it for the next reset (the raw
+  // rasters below are read directly, but written only through these and the passes).
+  void setBase(int x, int y, const Pixel& colour);
+  void setMark(int x, int y, const Pixel& colour);
 
   // The base raster follows the grid: column (x, z) is kWall exactly when every cell between
   // floor and ceiling (layers 1 to sizeY - 2) is opaque (GridCell::isOpaque), so a window at any
@@ -63,11 +72,16 @@ class ColorMap {
                double angleStep, double maxDistance);
 
   bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
-  // Pixel accessors for an in-range (x, y).
-  Pixel& basePixel(int x, int y) { return base[static_cast<long>(y) * width + x]; }
+  // Pixel reads for an in-range (x, y).
   const Pixel& basePixel(int x, int y) const { return base[static_cast<long>(y) * width + x]; }
-  Pixel& markPixel(int x, int y) { return marks[static_cast<long>(y) * width + x]; }
   const Pixel& markPixel(int x, int y) const { return marks[static_cast<long>(y) * width + x]; }
+
+  // The pixels of marks that may differ from base: those the last pass and setMark wrote since
+  // the last reset (a pass marks only what its rays reach, around the eye). Empty after a reset.
+  const ColumnBox& marked() const { return markedBox; }
+  // The pixels of marks that changed since marksVersion was `version`: nothing when it still is,
+  // the last change's box when it was one less, else the whole raster.
+  ColumnBox changedSince(long version) const;
 
   float eyeX = 0.0f, eyeZ = 0.0f;
   int width = 0, height = 0;
@@ -76,18 +90,32 @@ class ColorMap {
   std::unique_ptr<Pixel[]> marks;
   // Horizontal view angle of the last pass, radians from +x toward +z.
   double heading = 0.0;
-  // Moves whenever the marks may have changed (resize, resetMarks and so every visibility pass).
+  // Moves whenever the marks may have changed (resize, resetMarks and so every visibility
+  // pass, setMark).
   long marksVersion = 0;
+  // The grid columns whose cells may be shown (not hidden): everything after resize, as a
+  // room's cells are built shown. The Scene keeps it: after a step, the columns of the cells the
+  // step left shown; each reveal adds its columns. The frame walks only these columns.
+  ColumnBox shownColumns = ColumnBox::everything();
 
  private:
   // Writes a mark at the pixel of a world position (truncated toward zero); off-map: nothing.
   void markAt(float px, float pz, const Pixel& colour);
+  // The pixels a fan from (startX, startZ) can sample out to `maxDistance`, on the raster.
+  ColumnBox fanReach(double startX, double startZ, double maxDistance) const;
   // Rays run over byte rasters made from marks by beginCasting and written back by
-  // endCasting; see ColorMapVisibility.cpp for why that gives the same marks.
-  void beginCasting();
-  void endCasting();
+  // endCasting, both over `reach` (every pixel a ray of the pass can sample); see
+  // ColorMapVisibility.cpp for why that gives the same marks.
+  void beginCasting(const ColumnBox& reach);
+  void endCasting(const ColumnBox& reach);
   void castFanOnRaster(int rays, double fanHeading, float startX, float startZ,
                        double stepLength, double angleStep, double maxDistance);
+  // A new marks version whose changes lie in `changed`.
+  void newMarksVersion(const ColumnBox& changed);
+
+  ColumnBox markedBox;    // see marked()
+  ColumnBox baseWritten;  // base pixels written since the last reset
+  ColumnBox lastChange;   // the pixels the latest marks version changed
 
   std::vector<unsigned char> rayStops;  // 1: the pixel stops rays
   std::vector<unsigned char> raySeen;   // 1: a ray sampled the pixel

@@ -45,9 +45,10 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   planeStride = count + ((5 * kLine / 4 - count) % pageFloats + pageFloats) % pageFloats;
   // assign() rather than resize(): a grid resized to its own size is emptied as well.
   current = placeInPage(lightA, 3 * planeStride, 0, 0.0f);
-  next = placeInPage(lightB, 3 * planeStride, 0, 0.0f);
+  lightB = std::vector<float>();
+  next = nullptr;
   opacity.assign(count, 0.0f);
-  emission.assign(3 * count, 0.0f);
+  emission.clear();
   flags.assign(count, 0);
   materials.assign(count, 0);
   tinted.clear();
@@ -60,6 +61,20 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   texels = placeInPage(texelStore, count, 40, std::uint32_t{0});
   texelsStale = true;
   zeroRow.assign(sizeX, 0.0f);
+  bricksX = (sizeX + kBrickX - 1) / kBrickX;
+  bricksY = (sizeY + kBrickY - 1) / kBrickY;
+  bricksZ = (sizeZ + kBrickZ - 1) / kBrickZ;
+  const long bricks = brickCount();
+  brickChanged.assign(bricks, 0);
+  brickTouched.assign(bricks, 0);
+  brickSpecial.assign(bricks, 0);
+  brickActive.assign(bricks, 0);
+  changedBricks.clear();
+  touchedBricks.clear();
+  activeBricks.clear();
+  everythingTouched = true;
+  sweepsUnseen = 0;
+  roomInMotion = false;
   allocated = true;
 }
 
@@ -93,19 +108,27 @@ float keptFraction(float opacity) {
 void LightGrid::setCell(int x, int y, int z, const GridCell& cell) {
   if (!inside(x, y, z)) return;
   const long i = index(x, y, z);
+  bool lightChanged = false;
   for (int k = 0; k < 3; ++k) {
     float& l = current[k * planeStride + i];
-    if (std::memcmp(&l, &cell.light[k], sizeof l) != 0) texelsStale = true;
+    if (std::memcmp(&l, &cell.light[k], sizeof l) != 0) lightChanged = true;
     l = cell.light[k];
   }
+  if (lightChanged) {
+    texelsStale = true;
+    markChanged(brickOf(x, y, z));
+  }
   writeFields(i, cell);
+  markTouched(brickOf(x, y, z));
 }
 
 void LightGrid::setNextCell(int x, int y, int z, const GridCell& cell) {
   if (!inside(x, y, z)) return;
   const long i = index(x, y, z);
+  if (next == nullptr) next = placeInPage(lightB, 3 * planeStride, 0, 0.0f);
   for (int k = 0; k < 3; ++k) next[k * planeStride + i] = cell.light[k];
   writeFields(i, cell);
+  markTouched(brickOf(x, y, z));
 }
 
 void LightGrid::writeFields(long i, const GridCell& cell) {
@@ -113,7 +136,7 @@ void LightGrid::writeFields(long i, const GridCell& cell) {
                           (cell.redMarker ? kRedMarker : 0);
   if ((f ^ flags[i]) & kEmitter) emittersStale = true;
   flags[i] = f;
-  for (int k = 0; k < 3; ++k) emission[3 * i + k] = cell.emission[k];
+  emission.setCell(i, cell.emission);
   opacity[i] = cell.opacity;
   keep[i] = keptFraction(cell.opacity);
   if (tintedMaterial[materials[i]] != tintedMaterial[cell.material]) tintedStale = true;
@@ -133,6 +156,7 @@ void LightGrid::setPalette(const Palette& palette) {
       tintKeep[3 * m + k] = keptFraction(material.opacity) * material.transmits(k);
   }
   tintedStale = true;
+  everythingTouched = true;
 }
 
 void LightGrid::rebuildTinted() {
@@ -144,9 +168,14 @@ void LightGrid::rebuildTinted() {
 }
 
 void LightGrid::swapBuffers() {
-  std::swap(current, next);
+  if (next == nullptr) next = placeInPage(lightB, 3 * planeStride, 0, 0.0f);
+  // The new generation moves into lightA, where `current` lives; the old one is not read again.
+  std::swap(lightA, lightB);
+  current = next;
+  next = nullptr;
+  lightB = std::vector<float>();
   texelsStale = true;
-  assert(!allocated || cellCount() == 0 || current != next);
+  everythingTouched = true;
 }
 
 void LightGrid::rebuildEmitters() {
@@ -155,6 +184,12 @@ void LightGrid::rebuildEmitters() {
   for (long i = 0; i < count; ++i)
     if (flags[i] & kEmitter) emitters.push_back(i);
   emittersStale = false;
+}
+
+void LightGrid::rebuildSpecialBricks() {
+  std::fill(brickSpecial.begin(), brickSpecial.end(), 0);
+  for (const long i : emitters) brickSpecial[brickOfIndex(i)] = 1;
+  for (const long i : tinted) brickSpecial[brickOfIndex(i)] = 1;
 }
 
 std::uint32_t LightGrid::lightTexel(const float light[3]) {

@@ -3,10 +3,15 @@
 // Reads outside the grid give the solid, dark `outside` cell; writes outside are ignored.
 //
 // Storage is one array per field, so the step moves only what its rule reads and writes: the light
-// is three planes (r, g, b) per generation, `current` and `next` (the step updates `current` in
-// place; `next` serves setNextCell and swapBuffers); opacity, emission and the flags have one
-// copy. setCell and setNextCell are the only writers of a cell and keep the step's derived arrays
-// (the kept fraction of light per cell, the list of emitters) in step with every edit.
+// is three planes (r, g, b) of `current` (the step updates it in place; a second generation,
+// `next`, exists only while setNextCell writes one, until swapBuffers); opacity and the flags
+// have one copy; emission is kept only for the cells that have any. setCell and setNextCell are
+// the only writers of a cell and keep the step's derived arrays (the kept fraction of light per
+// cell, the list of emitters) in step with every edit.
+//
+// Change is tracked by bricks of kBrickX x kBrickY x kBrickZ cells (the last ones along an axis
+// may be shorter): the step knows which bricks its light changed and which an edit touched, and
+// can recompute only those bricks and the ones beside them (see LightGridStep.cpp).
 #pragma once
 
 #include <atomic>
@@ -16,6 +21,7 @@
 
 #include "world/GridCell.h"
 #include "world/Palette.h"
+#include "world/SparseEmission.h"
 
 class WorkerPool;
 
@@ -34,17 +40,47 @@ class LightGrid {
   // Overwrites a cell of the current generation; nothing happens off the grid. The one way to
   // edit the room while it runs: the next step sees the new opacity, emission and light.
   void setCell(int x, int y, int z, const GridCell& cell);
-  // Writes a cell's light into the next generation; its other fields (single copy) at once.
-  // swapBuffers then makes that light current (the world build writes a room so).
+  // Writes a cell's light into the next generation, started dark by the first such write; its
+  // other fields (single copy) at once. swapBuffers then makes that light current and lets the
+  // old generation go (the world build writes a room so); without a next generation it makes
+  // a dark one current.
   void setNextCell(int x, int y, int z, const GridCell& cell);
   void swapBuffers();
 
   // One diffusion step: replaces the light in `current` with the next generation's, marks every
   // cell hidden, refreshes `texels` and lets the wandering light try a move (uses rand()); `next`
-  // is left as it was. The sweep is split into slabs of rows run by `pool` (on the calling
-  // thread alone when null); every cell's result is the same for any split. Allocates only on
-  // the first step after a resize or a change of slab count.
+  // is left as it was. The work is split into slabs of rows, or runs of bricks, run by `pool`
+  // (on the calling thread alone when null); every cell's result is the same for any split and
+  // either path (stepPath). Allocates only on the first step after a resize or a change of slab
+  // count, and when more bricks are recomputed than ever before.
   void step();
+
+  // How a step computes the light. Full: every cell, one sweep of the whole grid, keeping no
+  // record of what changed. Sparse: only the bricks whose inputs may have changed since the last
+  // step (every brick when that is not known, as after a resize, swapBuffers or a full step that
+  // kept no record).
+  // Automatic: sparse while those bricks are at most kSparseShare of all, else a full sweep that
+  // records what changed (in a room in motion, on one sweep in eight). The light, texels and
+  // stamps are the same bit for bit whichever path runs.
+  enum class StepPath { Automatic, Full, Sparse };
+  StepPath stepPath = StepPath::Automatic;
+  // Sparse steps in automatic mode cover at most this share of the bricks: a sparse step costs
+  // about twice as much a cell as the sweep, and the sweep spreads over all the pool's threads.
+  static constexpr double kSparseShare = 0.25;
+  // The brick: sixteen cells along x (one lane group of the sweep, one cache line of a light
+  // plane), four along y and z: compact, so that few cells are recomputed beside a change for
+  // nothing, and yet few bricks to list (16 x 2 x 2 recomputes a few per cent fewer cells of the
+  // settled halls but lists four times the bricks; 16 x 1 x 1 costs twice the time).
+  static constexpr int kBrickX = 16, kBrickY = 4, kBrickZ = 4;
+  // What the last step computed: cells and bricks (a full sweep counts every one), and whether
+  // it took the sparse path.
+  long lastStepCells() const { return stepCells; }
+  long lastStepBricks() const { return stepBricks; }
+  bool lastStepSparse() const { return stepWasSparse; }
+  long brickCount() const { return static_cast<long>(bricksX) * bricksY * bricksZ; }
+  // Makes the next step recompute every cell: for code that writes `current` directly instead
+  // of through setCell.
+  void touchAll() { everythingTouched = true; }
 
   // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
   bool contains(float x, float y, float z) const;
@@ -97,7 +133,8 @@ class LightGrid {
   bool allocated = false;
   float decay = 0.916f;
   // Light of the current and the next generation: plane k (r, g, b) of cell i at
-  // [k * lightPlaneStride() + i].
+  // [k * lightPlaneStride() + i]. `next` is null but between setNextCell and swapBuffers. A
+  // direct write to `current` must be followed by touchAll().
   float* current = nullptr;
   float* next = nullptr;
   // Floats from one light plane to the next: a little more than cellCount(), see resize().
@@ -119,8 +156,14 @@ class LightGrid {
   struct SlabScratch {
     std::vector<float> ring;  // rows the slab writes back itself, three planes a row
     std::vector<float> held;  // its first and last rows, which the slabs beside it read
+    // The changed lanes of a row and of each brick row of the layer of bricks under way (see
+    // LightGridStep.cpp), and the bricks the slab changed.
+    std::vector<std::int32_t> diffs, layerDiffs;
+    std::vector<unsigned char> any;
+    std::vector<long> changed;
   };
-  void sweepSlab(long firstRow, long endRow, SlabScratch& scratch);
+  // With `track`, it lists the bricks whose light it changed in the scratch.
+  void sweepSlab(long firstRow, long endRow, SlabScratch& scratch, bool track);
   // Writes the rows held on both sides of the boundary before slab `boundary` of `slabs`.
   void commitBoundary(int boundary, int slabs);
   // Copies one row's new light (planes r, g, b one after another) into `current`.
@@ -129,13 +172,52 @@ class LightGrid {
   void rebuildTinted();
   void refreshTexels(long first, long end) const;
 
+  // Change tracking (see LightGridStep.cpp). The brick of a cell (x, y, z).
+  long brickOf(int x, int y, int z) const {
+    return (static_cast<long>(z / kBrickZ) * bricksY + y / kBrickY) * bricksX + x / kBrickX;
+  }
+  long brickOfIndex(long i) const {
+    return brickOf(static_cast<int>(i % sizeX), static_cast<int>(i / sizeX % sizeY),
+                   static_cast<int>(i / sizeX / sizeY));
+  }
+  // A brick whose light changed: it and the bricks beside it are recomputed next step.
+  void markChanged(long brick) {
+    if (!brickChanged[brick]) {
+      brickChanged[brick] = 1;
+      changedBricks.push_back(brick);
+    }
+  }
+  // A brick whose own inputs (opacity, material, emission, strength) changed, or whose light is
+  // not what the rule made of its inputs: it alone is recomputed next step.
+  void markTouched(long brick) {
+    if (!brickTouched[brick]) {
+      brickTouched[brick] = 1;
+      touchedBricks.push_back(brick);
+    }
+  }
+  // Marks the bricks with an emitter or a tinted pane from the lists.
+  void rebuildSpecialBricks();
+  // The two paths of a step. Both leave the bricks whose light they changed in changedBricks;
+  // the full sweep only when it tracks.
+  void fullStep(bool track);
+  void sparseStep();
+  // Lists the bricks to recompute in activeBricks (increasing) and returns their cells, or -1
+  // (the list unfinished) when there are more than `most`.
+  long gatherActiveBricks(long most);
+  // Computes brick activeBricks[slot] into its slot of the sparse scratch, marking the rows
+  // whose light changed; writes those rows back into `current`.
+  void computeBrick(long slot);
+  void writeBackBrick(long slot);
+  // Cells of brick b along each axis: first and end coordinates.
+  void brickBounds(long b, int lo[3], int hi[3]) const;
+
   // The arrays the step streams through start at chosen places in a 4 KiB page (`current` and
   // `keep`, `texels` point into their stores), so that the same cell of each never shares a cache
   // set with the others.
   long planeStride = 0;
-  std::vector<float> lightA, lightB;  // 3 planes each
+  std::vector<float> lightA, lightB;  // 3 planes each; lightB empty but while `next` lives
   std::vector<float> opacity;
-  std::vector<float> emission;  // r, g, b per cell, interleaved
+  SparseEmission emission;  // r, g, b of cell i at [3 * i + k]
   std::vector<unsigned char> flags;
   // A cell is hidden unless it was marked seen since the last step began: every step hides every
   // cell by counting, not by writing each cell. stepCount is never 0; the stamps are reset when
@@ -157,6 +239,11 @@ class LightGrid {
   Palette materialPalette;
   float tintKeep[3 * Palette::kMaxMaterials] = {};
   bool tintedMaterial[Palette::kMaxMaterials] = {};
+  // Cell i's emission, r, g, b, copied into `out` (the store keeps only the cells that have any).
+  const float* emissionOf(long i, float out[3]) const {
+    for (int k = 0; k < 3; ++k) out[k] = emission[3 * i + k];
+    return out;
+  }
   // The kept fraction of channel k of cell i.
   float keptFor(long i, int k) const {
     return tintedMaterial[materials[i]] ? tintKeep[3 * materials[i] + k] : keep[i];
@@ -170,4 +257,29 @@ class LightGrid {
   std::vector<SlabScratch> scratch;  // one per slab of the last step
   // Per boundary before slab s: how many of the two slabs beside it have finished their sweep.
   std::unique_ptr<std::atomic<int>[]> slabsDone;
+
+  // Bricks per axis, rounded up.
+  int bricksX = 0, bricksY = 0, bricksZ = 0;
+  // The bricks changed by the last step or an edit since, and those touched (one byte a brick
+  // flags membership of each list). A brick with an emitter or a tinted pane is special.
+  std::vector<unsigned char> brickChanged, brickTouched, brickSpecial, brickActive;
+  std::vector<long> changedBricks, touchedBricks, activeBricks;
+  // Per active brick: it was touched, so its texels may be stale.
+  std::vector<unsigned char> activeTouched;
+  // Nothing is known of what changed (a new grid, swapped buffers, a new palette or decay).
+  bool everythingTouched = true;
+  // The strength and decay the last step ran with, as bits.
+  std::uint32_t lastStrength = 0, lastDecay = 0;
+  // Full sweeps in a row that kept no record of what changed, and whether the last look at a
+  // record found more bricks to recompute than a sparse step takes: a room in motion, recorded
+  // on one full sweep in kTrackEvery.
+  static constexpr int kTrackEvery = 8;
+  int sweepsUnseen = 0;
+  bool roomInMotion = false;
+  // The sparse path's results, three planes of one brick a slot, which of a slot's rows
+  // changed, and which slots did.
+  std::vector<float> brickLight;
+  std::vector<unsigned char> slotRows, slotChanged;
+  long stepCells = 0, stepBricks = 0;
+  bool stepWasSparse = false;
 };

@@ -104,19 +104,6 @@ RoomLoad refused(const std::string& name, const std::string& cause) {
   return load;
 }
 
-// The base raster by the map's rule: a column is a wall where all its walkable layers are
-// opaque (a room of one or two layers: where all are).
-void fillBaseRaster(const LightGrid& grid, ColorMap& map) {
-  const int first = grid.sizeY > 2 ? 1 : 0, last = grid.sizeY > 2 ? grid.sizeY - 2 : grid.sizeY - 1;
-  for (int z = 0; z < grid.sizeZ; ++z)
-    for (int x = 0; x < grid.sizeX; ++x) {
-      bool wall = true;
-      for (int y = first; y <= last && wall; ++y)
-        wall = grid.opacityAt(grid.index(x, y, z)) >= GridCell::kOpaqueOpacity;
-      map.basePixel(x, z) = wall ? ColorMap::kWall : ColorMap::kOpen;
-    }
-}
-
 // ---- Import of any scene ----
 
 Material material(Material::Kind kind, const vox::Colour& colour, const std::string& name) {
@@ -266,7 +253,7 @@ RoomLoad importScene(const std::string& name, const vox::Scene& scene, LightGrid
   wandering.setEmitter(kWanderingLightEmission, 0.0f, 0.0f);
   grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ, wandering);
   grid.swapBuffers();
-  fillBaseRaster(grid, map);
+  map.refreshAll(grid);
 
   RoomLoad load;
   load.ok = true;
@@ -494,7 +481,7 @@ RoomLoad loadOwnRoom(const std::string& name, const vox::Scene& scene, const vox
   grid.lightX = room.light[0];
   grid.lightY = room.light[1];
   grid.lightZ = room.light[2];
-  fillBaseRaster(grid, map);
+  map.refreshAll(grid);
   if (!room.start.open) return refused(name, "it has no open cell to stand in");
   RoomLoad load;
   load.ok = true;

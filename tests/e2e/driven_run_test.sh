@@ -51,8 +51,12 @@ qm_poll 10 "no overlay in the lower-left corner at 640 x 500" eval 'shot; [ "$(c
 xdotool key o windowsize --sync "$qm_window" 1024 800
 
 # At strength 0 no overlay colour shows; "o" shows open (white) and seen (pink) dots in the
-# lower-left corner only, and a second "o" takes them away.
-colours() { shot o.xwd; open=$(count o.xwd 255,255,255) seen=$(count o.xwd 255,100,100); [ "$open" "$@" ]; }
+# lower-left corner only, and a second "o" takes them away. The crosshair's centre is left out:
+# it shows the selected material, the wall, white.
+colours() {
+  shot o.xwd && convert o.xwd -fill black -draw 'rectangle 502,390 522,410' o.xwd
+  open=$(count o.xwd 255,255,255) seen=$(count o.xwd 255,100,100); [ "$open" "$@" ]
+}
 settle
 dark=$(mean now.xwd)
 colours = 0 && [ "$seen" = 0 ] || qm_fail "overlay colours before \"o\""
@@ -143,7 +147,7 @@ grep -qx 'GL_EXT_framebuffer_object support' report.txt && printf '%s\n' "${repo
 [ ! -s stderr.txt ] && [ ! -e shaderdebug.txt ] || qm_fail "standard error or shaderdebug.txt on a clean run"
 
 # Changing the room: the hint line until the first key, the key card on F1, a white light put in
-# the column of the floor ahead (right click after a drag: the view stays), saved as a map that
+# the column of the floor ahead (Shift+right click after a drag: the view stays), saved as a map that
 # differs from the shipped one by exactly that column in that colour; undone, saved again: the
 # same map.
 qm_fresh
@@ -162,7 +166,7 @@ qm_poll 10 "no fade value after 8" grep -qx 'fade value:0' stdout.txt
 [ "$(grep '^fade value:' stdout.txt | tr '\n' ' ')" = "fade value:0.05 fade value:0 " ] || qm_fail "a held 0 or 8: $(grep fade stdout.txt)"
 xdotool mousemove 512 300 mousedown 1 mousemove 512 400 && settle && xdotool mouseup 1 && settle
 cp now.xwd dragged.xwd
-xdotool mousemove 800 700 click 3 && settle
+xdotool mousemove 800 700 keydown shift click 3 keyup shift && settle
 kept=$(rms dragged.xwd now.xwd)
 gt 0.02 "$kept" && [ "$(hshift dragged.xwd now.xwd)" = 0 ] || qm_fail "the right click after the drag moved the view (RMS $kept)"
 map=media/textures/maps/testmap.png

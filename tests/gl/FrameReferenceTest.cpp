@@ -1,9 +1,7 @@
-// A small fixed room drawn by the frame recipe on the desktop backend, compared with tests/gl/reference/frame_reference.png
-// within 3 levels per channel on all but 0.1 % of the pixels; a mismatch writes frame_actual.png
-// (over-tolerance pixels red) into the working directory. After an intended change, look at it
-// and rewrite the reference (commit it with the change):
-//   QUILLMARSH_UPDATE_REFERENCE=1 ctest -R gl_scene
-#include <IL/il.h>
+// A small fixed room drawn by the recipe on the desktop backend against tests/gl/reference/
+// frame_reference.png: within 3 levels a channel on all but 0.1 % of the pixels. A mismatch writes
+// frame_actual.png (pixels over the tolerance red); after an intended change, look at it and
+// rewrite the reference with QUILLMARSH_UPDATE_REFERENCE=1 ctest -R gl_scene.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +11,9 @@
 
 #include "GlTestSupport.h"
 #include "SceneTestSetUp.h"
+#include "tests/support/MapRooms.h"
+#include "app/RoomMapFile.h"
+#include "platform/image/Image.h"
 
 using namespace scenetest;
 
@@ -23,18 +24,17 @@ constexpr long kPixelBudget = Scene::kWindowWidth * Scene::kWindowHeight / 1000;
 
 void buildReferenceRoom() {
   LightGrid& grid = newGrid(10, 5, 10);
-  for (int z = 0; z < 10; ++z)
-    for (int x = 0; x < 10; ++x)
-      for (int y = 0; y < 4; ++y)
-        if (y == 0 || z == 0 || x == 0 || (x == 5 && z == 4 && y > 0)) cell(x, y, z).setSolid();
+  fillCells(grid, 0, 9, 0, 0, 0, 9);  // floor, two walls, a pillar and a block
+  fillCells(grid, 0, 9, 0, 3, 0, 0);
+  fillCells(grid, 0, 0, 0, 3, 0, 9);
+  fillCells(grid, 5, 5, 1, 3, 4, 4);
   cell(2, 1, 3).setSolid();
   cell(7, 3, 2).setEmitter(350.0f, 350.0f, 150.0f);
   cell(3, 1, 6).setTranslucent(0.5f);
   cell(3, 2, 6).setTranslucent(0.5f);
   cell(4, 1, 6).setTranslucent(0.3f);
   grid.strength = 0.25f;
-  // Light falling off with the squared distance from two points, as a fixed stand-in for the
-  // diffusion so the picture does not depend on the simulation.
+  // Light falling off with the squared distance from two points, not the diffusion's.
   const float lights[2][6] = {{7, 3, 2, 2.0f, 2.0f, 0.8f}, {2, 2, 7, 0.0f, 0.15f, 1.5f}};
   for (long i = 0; i < 10L * 5 * 10; ++i) {
     EditedCell c(grid, i);
@@ -64,29 +64,6 @@ long differing(const std::vector<unsigned char>& a, const std::vector<unsigned c
   return count;
 }
 
-// Saves (`rgb` given) or loads an RGB picture of the window's size, bottom row first.
-bool png(const std::string& path, std::vector<unsigned char>& rgb, bool save) {
-  ILuint image = 0;
-  ilGenImages(1, &image);
-  ilBindImage(image);
-  ilEnable(IL_ORIGIN_SET);
-  ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
-  ilEnable(IL_FILE_OVERWRITE);
-  bool ok = false;
-  if (save) {
-    ilTexImage(Scene::kWindowWidth, Scene::kWindowHeight, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, rgb.data());
-    ok = ilSaveImage(path.c_str()) == IL_TRUE;
-  } else if (ilLoadImage(path.c_str()) == IL_TRUE && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) &&
-             ilGetInteger(IL_IMAGE_WIDTH) * ilGetInteger(IL_IMAGE_HEIGHT) * 3 == long(rgb.size())) {
-    std::copy(ilGetData(), ilGetData() + rgb.size(), rgb.begin());
-    ok = true;
-  }
-  ilDeleteImages(1, &image);
-  while (ilGetError() != IL_NO_ERROR) {
-  }
-  return ok;
-}
-
 TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePictureFrameAfterFrame) {
   buildReferenceRoom();
   render();
@@ -97,14 +74,16 @@ TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePictureFrameAfterFrame) {
   const std::string path = gltest::sourcePath("tests/gl/reference/frame_reference.png");
   const char* update = std::getenv("QUILLMARSH_UPDATE_REFERENCE");
   if (update != nullptr && std::string(update) == "1") {
-    ASSERT_TRUE(png(path, actual, true)) << "could not write " << path;
+    ASSERT_TRUE(writeRgbPng(path, actual, Scene::kWindowWidth, Scene::kWindowHeight)) << "could not write " << path;
     return;
   }
-  std::vector<unsigned char> reference(actual.size());
-  ASSERT_TRUE(png(path, reference, false)) << "cannot read a window-sized picture from " << path;
-  const long count = differing(actual, reference, &actual);
+  Image reference;
+  std::string error;
+  ASSERT_TRUE(reference.load(path.c_str(), error, {Scene::kWindowWidth, 16u << 20, "reference"})) << error;
+  ASSERT_EQ(reference.pixels.size(), actual.size()) << "not a window-sized picture: " << path;
+  const long count = differing(actual, reference.pixels, &actual);
   if (count > kPixelBudget) {
-    png("frame_actual.png", actual, true);
+    writeRgbPng("frame_actual.png", actual, Scene::kWindowWidth, Scene::kWindowHeight);
     ADD_FAILURE() << count << " pixels differ by more than " << kChannelTolerance << " levels"
                   << " (budget " << kPixelBudget << "); see frame_actual.png in the test's working"
                   << " folder. If the new picture is intended, rerun with"

@@ -22,7 +22,8 @@ inline std::string sourcePath(const std::string& relative) { return QUILLMARSH_S
 inline std::string readFile(const std::string& path) { return (std::ostringstream() << std::ifstream(path).rdbuf()).str(); }
 inline void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 inline std::string makeScratchDir(const std::string& name) {
-  std::system(("rm -rf 'scratch_" + name + "' && mkdir 'scratch_" + name + "'").c_str());
+  std::filesystem::remove_all("scratch_" + name);
+  std::filesystem::create_directory("scratch_" + name);
   return "scratch_" + name;
 }
 
@@ -53,10 +54,6 @@ inline int runProbe(const std::string& dir, const std::string& arguments) {
   const std::string self = std::filesystem::read_symlink("/proc/self/exe");
   const int status = std::system(("cd '" + dir + "' && '" + self + "' --probe " + arguments + " >probe_out.txt 2>probe_err.txt").c_str());
   return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-inline void writePpm(const std::string& path, int width, int height, const unsigned char* rgb) {
-  std::ofstream(path, std::ios::binary) << "P6\n" << width << " " << height << "\n255\n"
-      << std::string(reinterpret_cast<const char*>(rgb), static_cast<size_t>(width) * height * 3);
 }
 
 }  // namespace gltest

@@ -51,8 +51,7 @@ LightGrid& newGrid(int sx, int sy, int sz) {
 EditedCell cell(int x, int y, int z) { return EditedCell(*scene().grid, x, y, z); }
 
 std::vector<float> readVolume() {
-  const LightGrid& g = *scene().grid;
-  std::vector<float> texels(static_cast<size_t>(g.sizeX) * g.sizeY * g.sizeZ * 3);
+  std::vector<float> texels(scene().grid->cellCount() * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glBindTexture(GL_TEXTURE_3D, backend().lightVolumeTexture());
   glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, GL_FLOAT, texels.data());
@@ -61,8 +60,8 @@ std::vector<float> readVolume() {
 
 std::vector<unsigned char> readTarget(int index) {
   std::vector<unsigned char> rgb(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight * 3);
-  glBindTexture(GL_TEXTURE_2D, backend().target(index).texture);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glBindTexture(GL_TEXTURE_2D, backend().target(index).texture);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   glBindTexture(GL_TEXTURE_2D, 0);
   return rgb;

@@ -1,7 +1,7 @@
-// A Scene with the desktop's GlBackend attached, made ready for GL tests: the backend's resources
-// from media/ in the working directory (once per test binary), small grids with their light
-// volumes, a fixed camera, and read-back of the light volume and colour targets (row 0 at the
-// bottom). Window pixels; the window is Scene::kWindowWidth x Scene::kWindowHeight.
+// A Scene with the desktop's GlBackend attached (made once per test binary from media/ in the
+// working directory), small grids with their light volumes, a fixed camera, and read-back of the
+// light volume and colour targets (row 0 at the bottom). The window is Scene::kWindowWidth x
+// Scene::kWindowHeight pixels.
 #pragma once
 
 #include <GL/glew.h>
@@ -16,10 +16,10 @@
 
 namespace scenetest {
 
-// The binary's scene and its backend, made and attached on first use.
+// The binary's scene and its backend, made and attached on first use, and what the backend
+// printed while it was made.
 Scene& scene();
 GlBackend& backend();
-// What the backend printed while it was made.
 const std::string& setUpOutput();
 // A fresh grid of empty, visible air cells at strength 0 with a visibility map of its columns,
 // and a new light volume.
@@ -29,14 +29,12 @@ EditedCell cell(int x, int y, int z);
 std::vector<float> readVolume();
 // A colour target as 8-bit RGB, bottom row first.
 std::vector<unsigned char> readTarget(int index);
-// Places the camera looking from `eye` at `target` and picks the cell it looks at; the window
-// at its start-up size.
+// The camera looking from `eye` at `target` in a window of its start-up size, the cell it looks at
+// picked.
 void look(const Vec3& eye, const Vec3& target);
-// One frame of the program's recipe (Scene::drawFrame) on the backend, shown in the test window.
-// Returns what differed from the GL baseline after each stage ("opaque: blend; "), empty when
-// nothing did.
+// One frame of Scene::drawFrame; what differed from the GL baseline after each stage ("opaque:
+// blend; "), and what differs at the window's size now, each empty when nothing does.
 std::string render();
-// What differs from the GL baseline at the window's size, empty when nothing does.
 std::string offBaseline();
 
 }  // namespace scenetest

@@ -1,27 +1,24 @@
-// The top-down visibility pass: the ray fans ahead within range, a wall that stops them (also
-// where the ahead mark falls), the heading of the view (kept when the view has no horizontal
-// direction), a camera off the map; and the base raster read from the grid's columns: what a
-// step reveals through windows, arches, low walls, glass and galleries of a room built cell by
-// cell, the raster after single-cell and column edits, and map rooms' rasters as their pixels
-// give them. Grid units; y is up, the raster's second coordinate is the grid's z.
+// The top-down visibility pass: the ray fan within range, walls that stop it, the heading (kept
+// without a horizontal view), a camera off the map; and the base raster read from the grid's
+// columns, through windows, arches, glass and galleries and after any cell edit. Grid units, y up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/Scene.h"
+#include "tests/support/MapRooms.h"
+#include "render/FramePlan.h"
 #include "tests/support/EditedCell.h"
+#include "tests/support/RecordingBackend.h"
 #include "tests/unit/TestImages.h"
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
-#include "world/MapImage.h"
-#include "world/RoomColumn.h"
-#include "world/RoomEditor.h"
-#include "world/WorldBuilder.h"
 
 namespace {
 
@@ -29,7 +26,7 @@ namespace {
 struct VisibilityMap : ::testing::Test {
   void open(int w, int h) {
     map.resize(w, h);
-    std::fill(map.base.get(), map.base.get() + w * h, ColorMap::kOpen);
+    for (int i = 0; i < w * h; ++i) map.setBase(i % w, i / w, ColorMap::kOpen);
   }
   std::vector<ColorMap::Pixel> look(Vec3 eye, Vec3 target) {
     map.updateVisibility(200, eye, target);
@@ -51,7 +48,7 @@ TEST_F(VisibilityMap, RaysFanOutAheadWithinRangeAndStopAtTheFirstWall) {
                       : marks[i] == ColorMap::kOpen) << i;
   }
   open(40, 30);
-  for (int y = 0; y < 30; ++y) map.basePixel(20, y) = ColorMap::kWall;
+  for (int y = 0; y < 30; ++y) map.setBase(20, y, ColorMap::kWall);
   for (float x : {10.5f, 17.5f}) {  // from 17.5 the wall is where the ahead mark goes
     look(Vec3(x, 2, 15.5f), Vec3(x + 1, 2, 15.5f));
     EXPECT_EQ(map.markPixel(20, 15), ColorMap::kSeenWall);
@@ -119,13 +116,8 @@ struct Room3d {
   }
   // Layers 1 .. 4 of column (x, z) from the bottom up: '#' solid, 'g' glass, '.' air.
   void column(int x, int z, const std::string& layers) {
-    for (int y = 1; y <= 4; ++y) {
-      EditedCell cell(grid, x, y, z);
-      const char c = layers[y - 1];
-      if (c == '#') cell.setSolid();
-      else if (c == 'g') cell.setTranslucent(0.5f);
-      else cell.clear();
-    }
+    for (int y = 1; y <= 4; ++y)
+      EditedCell(grid, x, y, z).setTranslucent(layers[y - 1] == '#' ? 1.0f : layers[y - 1] == 'g' ? 0.5f : 0.0f);
   }
   // A wall across the room at x = 10, `opening` in its columns z = 13 .. 17.
   void crossWall(const std::string& opening) {
@@ -152,12 +144,10 @@ struct Room3d {
 
 }  // namespace
 
-// Through a doorway in a wall the rays reveal a cone of the room behind it. A window at eye
-// height, a glass pane, an arch, a low wall and a slot under the ceiling in the same place must
-// reveal exactly the same cells; a wall without an opening reveals none behind it and the same
-// cells before it. A gallery floor at mid height, the wall under its front edge and a bridge
-// across the room stop nothing either: the room shows what it shows without them.
-TEST(ColumnVisibility, WindowsArchesLowWallsGlassAndGalleriesLetTheRaysThroughAndAFullWallDoesNot) {
+// Through a doorway the rays reveal a cone of the room behind the wall; a window or a pane there
+// reveals exactly the same cells, a whole wall none behind it and the same before it. Which
+// columns (arches, low walls, slots, lamps) stop rays at all: the raster test below.
+TEST(ColumnVisibility, WindowsAndGlassLetTheRaysThroughAsADoorwayAndAFullWallDoesNot) {
   Room3d doorway;
   doorway.crossWall("....");
   const std::vector<bool> throughDoor = doorway.step();
@@ -167,20 +157,10 @@ TEST(ColumnVisibility, WindowsArchesLowWallsGlassAndGalleriesLetTheRaysThroughAn
   EXPECT_EQ(doorway.map.basePixel(10, 15), ColorMap::kOpen);
   EXPECT_EQ(doorway.map.basePixel(10, 3), ColorMap::kWall);
 
-  const struct {
-    const char* name;
-    const char* layers;
-  } openings[] = {{"window at eye height", "#.##"}, {"glass pane", "#g##"}, {"arch", "..##"},
-                  {"low wall", "#..."},           {"slot under the ceiling", "###."}};
-  for (const auto& o : openings) {
+  for (const char* opening : {"#.##", "#g##"}) {  // a window at eye height, a glass pane
     Room3d room;
-    room.crossWall(o.layers);
-    const std::vector<bool> hidden = room.step();
-    EXPECT_EQ(room.map.basePixel(10, 15), ColorMap::kOpen) << o.name;
-    long differ = 0;
-    for (long i = 0; i < room.grid.cellCount(); ++i) differ += hidden[i] != throughDoor[i];
-    EXPECT_EQ(differ, 0) << o.name;
-    EXPECT_TRUE(room.columnShown(hidden, 20, 15)) << o.name;
+    room.crossWall(opening);
+    EXPECT_TRUE(room.step() == throughDoor) << opening;
   }
 
   Room3d walled;
@@ -188,64 +168,119 @@ TEST(ColumnVisibility, WindowsArchesLowWallsGlassAndGalleriesLetTheRaysThroughAn
   const std::vector<bool> hidden = walled.step();
   EXPECT_EQ(walled.map.basePixel(10, 15), ColorMap::kWall);
   long shownBehind = 0, shownBefore = 0;
-  for (int z = 0; z < Room3d::kSide; ++z)
-    for (int y = 0; y < Room3d::kLayers; ++y)
-      for (int x = 0; x < Room3d::kSide; ++x) {
-        const long i = walled.grid.index(x, y, z);
-        if (x > 10) {
-          shownBehind += !hidden[i];
-        } else {
-          EXPECT_EQ(hidden[i], throughDoor[i]) << x << "," << y << "," << z;
-          shownBefore += !hidden[i];
-        }
-      }
+  for (long i = 0; i < walled.grid.cellCount(); ++i) {
+    const bool behind = i % Room3d::kSide > 10;
+    (behind ? shownBehind : shownBefore) += !hidden[i];
+    EXPECT_TRUE(behind || hidden[i] == throughDoor[i]) << i;
+  }
   EXPECT_EQ(shownBehind, 0);
   EXPECT_GT(shownBefore, 0);
-
-  Room3d open, gallery;
-  for (int z = 1; z < Room3d::kSide - 1; ++z) {
-    for (int x = 6; x < 9; ++x) EditedCell(gallery.grid, x, 3, z).setSolid();  // the bridge
-    gallery.column(12, z, "###.");  // the gallery's front: a wall up to its floor
-    for (int x = 13; x < Room3d::kSide - 1; ++x) EditedCell(gallery.grid, x, 3, z).setSolid();
-  }
-  const std::vector<bool> openHidden = open.step(), galleryHidden = gallery.step();
-  EXPECT_TRUE(galleryHidden == openHidden);
-  EXPECT_TRUE(gallery.columnShown(galleryHidden, 20, 15) && gallery.columnShown(galleryHidden, 25, 4));
-  EXPECT_EQ(gallery.map.basePixel(12, 15), ColorMap::kOpen);
 }
 
-// Single cells written anywhere (floor and ceiling included) in random order, each followed by
-// refreshColumn, keep every base pixel what the rule gives; so do the editor's column fills,
-// clears and undos over a column with a window. refreshColumn leaves columns beyond the grid or
-// the raster alone, and a grid of fewer than three layers has no column that stops rays.
-TEST(ColumnVisibility, BaseRasterFollowsSingleCellEditsColumnEditsAndUndo) {
+// A room wider and deeper than the rays reach, open to the outside along x = w - 1, walked step by
+// step from places in it and beside it, looking at the wandering light and away while it moves,
+// with edits under the eye and far from it. Each pass resets and casts only within its reach,
+// yet its marks are those of a pass over a fresh copy of the base; the reveal walks only the
+// pass's box, yet shows exactly the seen columns and the light's cells the step keeps; the plan
+// over the shown columns is the plan over the whole grid, list for list; and the overlay, sent
+// by its changed rows, is the marks.
+TEST(ColumnVisibility, PassRevealPlanAndOverlayWorkOnTheViewAndMatchTheWholeRoom) {
+  const int w = 110, h = 96, layers = 5;
+  std::vector<unsigned char> rgb;
+  for (int z = 0; z < h; ++z)
+    for (int x = 0; x < w; ++x) {
+      const ColumnKind kind = x == 0 || z == 0 || z == h - 1 || (x % 9 == 4 && z % 9 == 4) ? ColumnKind::Wall
+                              : x == 30 && z % 4 != 0                                    ? ColumnKind::Glass
+                              : x % 13 == 9 && z % 11 == 6 ? ColumnKind::WhiteLight : ColumnKind::Air;
+      const mapcolour::Rgb c = columnColour(kind);
+      for (int v : {c.r, c.g, c.b}) rgb.push_back(static_cast<unsigned char>(v));
+    }
+  Scene scene;
+  RecordingBackend backend;
+  LightGrid& grid = *scene.grid;
+  ColorMap& map = *scene.occlusionMap;
+  testing::internal::CaptureStdout();
+  buildRoom(rgb.data(), w, h, layers, grid, map);
+  testing::internal::GetCapturedStdout();
+  scene.attachBackend(&backend);
+  scene.flags.overlayVisible = true;
+  std::srand(3);
+  // Eye (x, z) and target (x, z): at the light (6, 3) and away from it, then about the room.
+  const float views[][4] = {{12, 9, 6, 3},     {12, 9, 24, 20}, {60, 50, 60, 20},
+                            {100, 70, 120, 72}, {-6, 40, 10, 44}, {50, 90, 20, 60}};
+  const auto listed = [](const std::vector<OpaqueBlock>& opaque, const std::vector<GridPos>& emitters,
+                         const std::vector<GlassCell>& glass) {
+    std::ostringstream out;
+    for (const OpaqueBlock& b : opaque) out << b.x << "," << b.y << "," << b.z << ":" << b.faces << " ";
+    for (const GridPos& p : emitters) out << "e" << p.x << "," << p.y << "," << p.z << ":" << p.faces << " ";
+    for (const GlassCell& c : glass)
+      out << "g" << c.x << "," << c.y << "," << c.z << ":" << c.distance << c.faces << c.reach << " ";
+    return out.str();
+  };
+  Frustum everywhere;
+  for (auto& plane : everywhere.planes) plane[3] = 1.0f;
+  int keptUnseen = 0, smallWalks = 0, partialOverlays = 0;
+  for (int s = 0; s < 120; ++s) {
+    const float* v = views[s < 60 ? s % 2 : s / 3 % 6];
+    testing::internal::CaptureStdout();
+    scene.camera.setView(Vec3(v[0], 2.0f, v[1]), Vec3(v[2], 2.0f, v[3]), Vec3(0, 1, 0));
+    if (s % 7 == 3) scene.editAtPick(s % 2 == 0, true);
+    if (s % 5 == 1)
+      scene.editor.fill(grid, map, 100 - s % 30, 85 - s % 17, static_cast<ColumnKind>(s % 3),
+                        static_cast<int>(v[0]), static_cast<int>(v[1]));
+    scene.stepSimulation();
+
+    ColorMap fresh;
+    fresh.resize(w, h);
+    testing::internal::GetCapturedStdout();
+    for (int i = 0; i < w * h; ++i) fresh.setBase(i % w, i / w, map.base[i]);
+    fresh.updateVisibility(Scene::kVisibilityRays, scene.camera.eye, scene.camera.target);
+    ASSERT_TRUE(std::equal(map.marks.get(), map.marks.get() + w * h, fresh.marks.get())) << s;
+
+    for (int z = 0; z < h; ++z)
+      for (int x = 0; x < w; ++x) {
+        const ColorMap::Pixel mark = map.markPixel(x, z);
+        const bool seen = mark == ColorMap::kSeenWall || mark == ColorMap::kSeenOpen;
+        int shown = 0;
+        for (int y = 0; y < layers; ++y) shown += !grid.hiddenAt(grid.index(x, y, z));
+        const bool byLight = std::abs(x - grid.lightX) <= 1 && std::abs(z - grid.lightZ) <= 1;
+        ASSERT_TRUE(seen ? shown == layers : shown == 0 || byLight) << s << ": " << x << "," << z;
+        keptUnseen += !seen && shown > 0;
+      }
+
+    const FrameInputs inputs = scene.frameInputs();
+    const ColumnBox& walk = inputs.columns;
+    smallWalks += (walk.x1 - walk.x0) * (walk.z1 - walk.z0) < w * h / 2;
+    std::vector<OpaqueBlock> opaque[2];
+    std::vector<GridPos> emitters[2];
+    std::vector<GlassCell> glass[2];
+    FramePlan::build(grid, everywhere, inputs.eye, opaque[0], emitters[0], glass[0], walk);
+    FramePlan::build(grid, everywhere, inputs.eye, opaque[1], emitters[1], glass[1]);
+    ASSERT_TRUE(listed(opaque[0], emitters[0], glass[0]) == listed(opaque[1], emitters[1], glass[1])) << s;
+
+    scene.drawFrame();
+    for (int i = 0; i < w * h; ++i) {
+      const unsigned char* p = &backend.overlayRgb[3 * i];
+      ASSERT_EQ(ColorMap::Pixel({p[0], p[1], p[2]}), map.marks[i]) << s << ": " << i;
+    }
+    const int* changed = backend.overlay.changed;
+    partialOverlays += (changed[2] - changed[0]) * (changed[3] - changed[1]) < w * h / 2;
+  }
+  EXPECT_GT(keptUnseen, 0) << "the light moved out of sight with its cells kept shown";
+  EXPECT_GT(smallWalks, 90);
+  EXPECT_GT(partialOverlays, 90);
+}
+
+// Random single cells written anywhere (floor and ceiling included), each followed by
+// refreshColumn, keep every base pixel what the rule gives. refreshColumn leaves columns beyond
+// the grid or the raster alone; a grid of fewer than three layers has no column that stops rays.
+TEST(ColumnVisibility, BaseRasterFollowsEverySingleCellEditAndStaysWithinGridAndRaster) {
   Room3d room;
   const int side = Room3d::kSide;
   room.map.refreshAll(room.grid);
   ASSERT_EQ(baseMismatch(room.grid, room.map), "");
   EXPECT_EQ(room.map.basePixel(0, 7), ColorMap::kWall);
   EXPECT_EQ(room.map.basePixel(7, 7), ColorMap::kOpen);
-
-  // Cells of one column in turn: walled up to its last walkable cell, then opened by glass,
-  // by an opacity just under the opaque class, and not by holes in floor or ceiling.
-  const auto refreshed = [&](int x, int z) {
-    room.map.refreshColumn(room.grid, x, z);
-    return room.map.basePixel(x, z);
-  };
-  for (int y = 1; y <= 3; ++y) {
-    EditedCell(room.grid, 5, y, 5).setSolid();
-    EXPECT_EQ(refreshed(5, 5), ColorMap::kOpen) << y;
-  }
-  EditedCell(room.grid, 5, 4, 5).setTranslucent(GridCell::kOpaqueOpacity);
-  EXPECT_EQ(refreshed(5, 5), ColorMap::kWall);
-  EditedCell(room.grid, 5, 0, 5).clear();
-  EditedCell(room.grid, 5, 5, 5).clear();
-  EXPECT_EQ(refreshed(5, 5), ColorMap::kWall) << "floor and ceiling do not count";
-  EditedCell(room.grid, 5, 2, 5).setTranslucent(0.89f);
-  EXPECT_EQ(refreshed(5, 5), ColorMap::kOpen) << "glass is seen through";
-  EditedCell(room.grid, 5, 2, 5).setSolid();
-  EditedCell(room.grid, 5, 1, 5).setEmitter(1, 1, 1);
-  EXPECT_EQ(refreshed(5, 5), ColorMap::kOpen) << "a lamp in a wall";
 
   std::mt19937 rng(11);
   int walls = 0, changes = 0;
@@ -261,37 +296,17 @@ TEST(ColumnVisibility, BaseRasterFollowsSingleCellEditsColumnEditsAndUndo) {
         case 1: cell.setTranslucent(0.5f); break;
         case 2: cell.setTranslucent(0.89f); break;
         case 3: cell.setTranslucent(0.9f); break;
+        case 4: cell.setEmitter(1, 1, 1); break;  // a lamp in a wall opens it
         default: cell.setSolid(); break;
       }
     }
-    changes += refreshed(x, z) != was;
+    room.map.refreshColumn(room.grid, x, z);
+    changes += room.map.basePixel(x, z) != was;
     ASSERT_EQ(baseMismatch(room.grid, room.map), "") << "after edit " << i;
     walls += room.map.basePixel(x, z) == ColorMap::kWall && x > 0 && z > 0;
   }
   EXPECT_GT(changes, 50);
   EXPECT_GT(walls, 50);
-
-  // The editor writes whole columns and refreshes them: a window column filled with wall, then
-  // glass, cleared, and each undone back to the window.
-  room.column(8, 8, "#.##");
-  room.map.refreshColumn(room.grid, 8, 8);
-  RoomEditor editor;
-  const ColumnKind kinds[] = {ColumnKind::Wall, ColumnKind::Glass, ColumnKind::Air};
-  const ColorMap::Pixel after[] = {ColorMap::kWall, ColorMap::kOpen, ColorMap::kOpen};
-  for (int k = 0; k < 3; ++k) {
-    ASSERT_EQ(editor.fill(room.grid, room.map, 8, 8, kinds[k], 3, 15), RoomEditor::Result::Done) << k;
-    EXPECT_EQ(room.map.basePixel(8, 8), after[k]) << k;
-    EXPECT_EQ(baseMismatch(room.grid, room.map), "") << k;
-  }
-  for (int k = 0; k < 3; ++k) {
-    ASSERT_EQ(editor.undo(room.grid, room.map), RoomEditor::Result::Done) << k;
-    EXPECT_EQ(baseMismatch(room.grid, room.map), "") << k;
-  }
-  EXPECT_EQ(room.map.basePixel(8, 8), ColorMap::kOpen);
-  EXPECT_FALSE(room.grid.getCell(8, 2, 8).isOpaque());
-  ASSERT_EQ(editor.fill(room.grid, room.map, 8, 8, ColumnKind::Wall, 3, 15), RoomEditor::Result::Done);
-  EditedCell(room.grid, 8, 3, 8).clear();  // a single cell knocked out of the filled wall
-  EXPECT_EQ(refreshed(8, 8), ColorMap::kOpen);
 
   // Off the grid and off the raster: nothing is written. A raster smaller than the grid keeps
   // its size; a larger one keeps the pixels beyond the grid.
@@ -302,9 +317,7 @@ TEST(ColumnVisibility, BaseRasterFollowsSingleCellEditsColumnEditsAndUndo) {
   EXPECT_TRUE(std::equal(before.begin(), before.end(), room.map.base.get()));
   LightGrid small;
   small.resize(4, 6, 3);
-  for (int z = 0; z < 3; ++z)
-    for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 4; ++x) EditedCell(small, x, y, z).setSolid();
+  fillCells(small, 0, 3, 0, 5, 0, 2);
   ColorMap wide;
   testing::internal::CaptureStdout();
   wide.resize(6, 5);
@@ -321,54 +334,5 @@ TEST(ColumnVisibility, BaseRasterFollowsSingleCellEditsColumnEditsAndUndo) {
     wide.refreshAll(flat);
     EXPECT_EQ(wide.basePixel(3, 2), ColorMap::kOpen) << layers;
     EXPECT_EQ(wide.basePixel(4, 2), ColorMap::kCamera) << layers;
-  }
-}
-
-// A map room's raster is what its pixels gave before the raster was read from the cells: a wall
-// where the pixel's cell is opaque, open elsewhere; the one exception is a wall column the
-// wandering light starts in, whose light cell is open. The shipped map has no such column, so
-// its raster is unchanged at every room height.
-TEST(ColumnVisibility, MapRoomsKeepTheRasterTheirPixelsGive) {
-  startImageLibrary();
-  MapImage shipped;
-  std::string error;
-  ASSERT_TRUE(shipped.load(QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png", error)) << error;
-  // Every kind, and the light's column (6, 3) a wall.
-  const std::string kinds = ".#gWYBSR", rows = "#########"
-                                               "#.#gWYBS#"
-                                               "#.......#"
-                                               "#..R..#.#"
-                                               "#########";
-  std::vector<unsigned char> legend;
-  for (char c : rows) {
-    const mapcolour::Rgb col = columnColour(static_cast<ColumnKind>(kinds.find(c)));
-    for (int v : {col.r, col.g, col.b}) legend.push_back(static_cast<unsigned char>(v));
-  }
-  const struct {
-    const char* name;
-    const std::vector<unsigned char>& rgb;
-    int w, h;
-  } maps[] = {{"shipped", shipped.pixels, shipped.width, shipped.height}, {"legend", legend, 9, 5}};
-  for (const auto& m : maps) {
-    for (int layers : {3, 4, kRoomHeight, 11}) {
-      LightGrid grid;
-      ColorMap map;
-      testing::internal::CaptureStdout();
-      buildRoom(m.rgb.data(), m.w, m.h, layers, grid, map);
-      testing::internal::GetCapturedStdout();
-      int walls = 0, pierced = 0;
-      for (int z = 0; z < m.h; ++z)
-        for (int x = 0; x < m.w; ++x) {
-          const unsigned char* p = &m.rgb[3 * (static_cast<size_t>(z) * m.w + x)];
-          const bool wall = cellFromColour(p[0], p[1], p[2]).isOpaque();
-          const bool lightHere = x == grid.lightX && z == grid.lightZ;
-          pierced += wall && lightHere;
-          walls += wall;
-          EXPECT_EQ(map.basePixel(x, z), wall && !lightHere ? ColorMap::kWall : ColorMap::kOpen)
-              << m.name << " " << layers << ": " << x << "," << z;
-        }
-      EXPECT_GT(walls, 0);
-      EXPECT_EQ(pierced, std::string(m.name) == "shipped" ? 0 : 1) << m.name;
-    }
   }
 }

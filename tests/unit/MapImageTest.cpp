@@ -1,12 +1,10 @@
-// Picture decoding: every PNG layout (filtered, packed, interlaced, grey, alpha, 16-bit) to the
-// same 8-bit RGB pixels bottom row first, and refusal of hostile files with their cause: not a
-// regular file, image data that inflates wrongly or is damaged, palette overruns (palettes of
-// every size at every bit depth under every row filter, the check against the decoder).
+// Picture decoding: every PNG layout to the same 8-bit RGB pixels bottom row first, and hostile
+// files refused with their cause: not a regular file, image data that inflates wrongly or is
+// damaged, palette overruns at every palette size, bit depth and row filter.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <fstream>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -69,11 +67,6 @@ TEST(MapImage, HostileImageDataIsRefusedWithItsCause) {
   std::string badCrc = png::image(3, 1, 8, 2, rgb);
   badCrc[29] ^= 1;  // the IHDR checksum
   const std::pair<std::string, const char*> cases[] = {
-      // Sub hides index 6 behind the byte 5; a 1-bit index 1 with one entry.
-      {png::image(3, 2, 8, 3, bytes("\0\3\4\5\1\0\1\5", 8), kPlte),
-       "it uses palette entry 6 but its palette (PLTE) has 6 entries"},
-      {png::image(3, 1, 1, 3, bytes("\0\x20", 2), png::chunk("PLTE", "abc")),
-       "palette entry 1 but its palette (PLTE) has 1 entry"},
       {png::image(3, 1, 8, 3, std::string(4, '\0')), "its PNG palette (PLTE) is missing"},
       {png::image(256, 256, 8, 2, std::string(4 * 256 * 769, '\0')),
        "inflates to more than the 196864 bytes its size needs"},
@@ -81,33 +74,26 @@ TEST(MapImage, HostileImageDataIsRefusedWithItsCause) {
       {png::image(3, 1, 8, 2, '\5' + rgb.substr(1)), "image data is damaged: filter type 5"},
       {png::signature() + png::ihdr(3, 1, 8, 2) + png::chunk("IDAT", "xxxx") +
        png::chunk("IEND", ""), "not a valid zlib stream"},
-      {badCrc, "the image data is damaged ("}};
+      {badCrc, "its PNG chunk IHDR is damaged (checksum)"}};
   for (const auto& c : cases) EXPECT_NE(decode(c.first).find(c.second), std::string::npos) << c.second;
 }
 
+// A FIFO and a device as a map or program file: the end-to-end refusals (tests/e2e).
 TEST(MapImage, OnlyRegularFilesAreRead) {
-  const std::string fifo = ::testing::TempDir() + "qm-map.fifo";
-  unlink(fifo.c_str());
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::pair<std::string, const char*> cases[] = {
-      {fifo, "it is a FIFO (named pipe), not a regular file"},
       {::testing::TempDir(), "it is a directory, not a regular file"},
-      {"/dev/zero", "it is a character device, not a regular file"},
-      {fifo + ".missing", "No such file or directory"}};
+      {::testing::TempDir() + "qm-no-such.png", "No such file or directory"}};
   for (const auto& c : cases) {
     std::string error;
     EXPECT_FALSE(MapImage().load(c.first.c_str(), error));
     EXPECT_EQ(error, c.second);
   }
-  EXPECT_EQ(unlink(fifo.c_str()), 0);
 }
 
 TEST(MapImage, AFileOrSideExactlyAtItsLimitIsReadAndOneOverIsRefused) {
   startImageLibrary();
   const std::string file = png::image(3, 2, 8, 2, std::string(20, '\0')), path = ::testing::TempDir() + "qm-limit.png";
-  FILE* out = std::fopen(path.c_str(), "wb");
-  ASSERT_TRUE(out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size());
-  std::fclose(out);
+  std::ofstream(path, std::ios::binary) << file;
   const size_t n = file.size();
   // (largest side, largest file, whether it is read), for both kinds.
   const std::tuple<int, size_t, bool> cases[] = {{3, n, true}, {3, n - 1, false}, {2, n, false}, {256, n + 1, true}};
@@ -165,10 +151,9 @@ std::string paletteRows(const std::vector<std::vector<int>>& index, int depth, b
 
 }  // namespace
 
-// For palettes of 1 to 256 entries at every bit depth, plain and interlaced, under every row
-// filter in every row: the check passes exactly the pictures whose indices all lie within the
-// palette, and those decode to the palette's colours; an index at the palette's end or past it
-// is named, whichever filter hides it.
+// Palettes of 1 to 256 entries at every bit depth, plain and interlaced, every row filter in every
+// row: the pictures whose indices all lie within the palette decode to its colours; an index past
+// its end is named, whichever filter hides it.
 TEST(MapImage, PaletteCheckReadsTheIndicesTheDecoderReadsAtEveryDepthSizeAndFilter) {
   startImageLibrary();
   const int w = 9, h = 5;  // rows of 9 leave pad bits at 1, 2 and 4 bits; every Adam7 pass is used

@@ -1,5 +1,6 @@
 // The frame loop: the timer's floor, the update cadence with its capped frame time, the reveal
-// of the columns the visibility marks call seen, and the key callbacks on the scene.
+// of the columns the visibility marks call seen, the key and mouse callbacks on the scene: its
+// switches, the edits of cells and columns with undo, the selected material.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,13 +17,8 @@
 #include "app/FrameTimer.h"
 #include "app/Input.h"
 #include "app/Scene.h"
-#include "world/ColorMap.h"
-#include "world/LightGrid.h"
-#include "world/RoomColumn.h"
-#include "world/WorldBuilder.h"
-#include "tests/support/EditedCell.h"
+#include "tests/support/MapRooms.h"
 #include "tests/support/RecordingBackend.h"
-#include "tests/unit/TestImages.h"
 
 TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
   FrameTimer timer;
@@ -97,7 +93,7 @@ TEST_F(SceneTest, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
                                      ColorMap::kSeenWall,  // would be column (4, 0) if read past the row
                                      {255, 0, 100}, {255, 100, 0}, {254, 0, 0}, ColorMap::kCamera, ColorMap::kWall};
   const int at[][2] = {{0, 0}, {1, 0}, {3, 3}, {0, 1}, {2, 0}, {3, 0}, {0, 2}, {1, 1}, {2, 1}};
-  for (int i = 0; i < 9; ++i) map.markPixel(at[i][0], at[i][1]) = colours[i];
+  for (int i = 0; i < 9; ++i) map.setMark(at[i][0], at[i][1], colours[i]);
   scene.revealVisibleColumns();
   int shown = 0;
   for (long i = 0; i < 60; ++i) shown += !grid.hiddenAt(i);
@@ -144,7 +140,7 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
     input::keyUp(scene, more[k]);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), printed[k]) << k;
   }
-  EXPECT_EQ(scene.selectedKind, ColumnKind::Glass);
+  EXPECT_EQ(scene.selectedMaterial, Palette::kGlass);
 }
 
 TEST_F(SceneTest, AStatusWindowOfSteadyFramesReadsTheStepRateWhereverItsEdgesFall) {
@@ -189,33 +185,32 @@ TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {
 
 namespace {
 
-// A scene in a 7 x 6 x 7 room built from map pixels: walls around, open inside, the eye placed
-// by the test; the working directory a fresh folder, since Ctrl+S writes maps/ there.
+// A scene in a 7 x 6 x 7 room with walls round it, the eye placed by the test; the working
+// directory a fresh folder, since Ctrl+S writes maps/ there.
 struct EditScene : ::testing::Test {
   void SetUp() override {
     startImageLibrary();  // Ctrl+S writes a picture
-    std::vector<unsigned char> rgb;
-    for (int z = 0; z < 7; ++z)
-      for (int x = 0; x < 7; ++x) {
-        const bool wall = x == 0 || z == 0 || x == 6 || z == 6;
-        const mapcolour::Rgb c = columnColour(wall ? ColumnKind::Wall : ColumnKind::Air);
-        rgb.insert(rgb.end(), {static_cast<unsigned char>(c.r), static_cast<unsigned char>(c.g),
-                               static_cast<unsigned char>(c.b)});
-      }
-    const StartView start = buildRoom(rgb.data(), 7, 7, 6, *scene.grid, *scene.occlusionMap);
-    scene.enterRoom(start);
+    const MapPixels m = legendMap({"#######", "#.....#", "#.....#", "#.....#", "#.....#", "#.....#", "#######"});
+    scene.enterRoom(buildRoom(m.rgb.data(), m.w, m.h, 6, *scene.grid, *scene.occlusionMap));
     scene.attachBackend(&backend);
     char folder[] = "/tmp/quillmarsh-edit-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     ASSERT_EQ(chdir(folder), 0);
   }
   // Looks from `eye` at `target` and clicks `button` without moving the mouse.
-  std::string click(const Vec3& eye, const Vec3& target, int button) {
+  std::string click(const Vec3& eye, const Vec3& target, int button, bool shift = false) {
     scene.camera.setView(eye, target, Vec3(0, 1, 0));
     testing::internal::CaptureStdout();
-    input::mouse(scene, button, true, 100, 100);
-    input::mouse(scene, button, false, 101, 100);
+    input::mouse(scene, button, true, 100, 100, shift);
+    input::mouse(scene, button, false, 101, 100, shift);
     return testing::internal::GetCapturedStdout();
+  }
+  std::vector<GridCell> cells() const {
+    std::vector<GridCell> all;
+    for (long i = 0; i < scene.grid->cellCount(); ++i)
+      all.push_back(scene.grid->getCell(static_cast<int>(i % 7), static_cast<int>(i / 7 % 6),
+                                        static_cast<int>(i / 42)));
+    return all;
   }
   bool wallAt(int x, int z) const { return scene.grid->getCell(x, 2, z).opacity >= 1.0f; }
   Scene scene;
@@ -224,33 +219,37 @@ struct EditScene : ::testing::Test {
 
 }  // namespace
 
-TEST_F(EditScene, AClickEditsThePickedColumnButNeverTheEyesOwnOnAnyAxis) {
-  // A left click clears the wall column looked at; a right click at that opening refills it.
-  EXPECT_EQ(click(Vec3(3, 2, 3), Vec3(6, 2, 3), 0), "");
+TEST_F(EditScene, AShiftClickEditsThePickedColumnButNeverTheEyesOwnOnAnyAxis) {
+  // Shift and a left click clear the wall column looked at; a right click at that opening fills it.
+  EXPECT_EQ(click(Vec3(3, 2, 3), Vec3(6, 2, 3), 0, true), "");
   EXPECT_FALSE(wallAt(6, 3));
   scene.grid->lightX = 1, scene.grid->lightZ = 1;  // the wandering light out of the way
-  click(Vec3(3, 2, 3), Vec3(7, 2, 3), 2);
+  click(Vec3(3, 2, 3), Vec3(7, 2, 3), 2, true);
   EXPECT_FALSE(wallAt(6, 3)) << "the pick meets the outside, no cell of the grid";
-  click(Vec3(3, 2, 3), Vec3(6, 2, 2), 2);
-  // A fill aimed at the eye's own column is refused and says so, on screen too; the eye stands
-  // in a column by its x and z each rounded, so a refusal must follow each axis alone.
-  const Vec3 eyes[] = {{4.45f, 2, 3}, {4, 2, 3.45f}, {3.55f, 2, 3}, {4, 2, 2.55f}};
-  for (const Vec3& eye : eyes) {
-    // Looking down at the floor cell under the eye: the fill would be the eye's column.
-    const std::string said = click(eye, Vec3(4, 0, 3), 2);
-    EXPECT_NE(said.find("edit refused"), std::string::npos) << eye.x << " " << eye.z;
-    EXPECT_FALSE(wallAt(4, 3));
-    ASSERT_FALSE(scene.currentMessages().empty());
-    EXPECT_EQ(scene.currentMessages().back(), said.substr(0, said.size() - 1));
+  // Looking down at the floor cell (4, 0, 3), the fill goes into column (4, 3). The eye stands in
+  // the column of its x and z each rounded (an edge belongs to the cell above), at any height; a
+  // fill there is refused and says so, on screen too.
+  const struct {
+    Vec3 eye;
+    bool refused;
+  } cases[] = {{{4.45f, 2, 3}, true},    {{4, 2, 3.45f}, true},   {{3.55f, 2, 3}, true},
+               {{4, 2, 2.55f}, true},    {{3.5f, 0.6f, 3}, true}, {{4, 4.4f, 2.5f}, true},
+               {{3.49f, 2, 3}, false},   {{4.5f, 4.4f, 3}, false}, {{4, 2, 3.5f}, false},
+               {{4.55f, 2, 3}, false}};
+  for (const auto& c : cases) {
+    const std::string said = click(c.eye, Vec3(4, 0, 3), 2, true);
+    EXPECT_EQ(wallAt(4, 3), !c.refused) << c.eye.x << " " << c.eye.y << " " << c.eye.z;
+    EXPECT_EQ(said, c.refused ? "edit refused: you stand in that column\n" : "");
+    if (c.refused) {
+      ASSERT_FALSE(scene.currentMessages().empty());
+      EXPECT_EQ(scene.currentMessages().back() + "\n", said);
+    } else {
+      scene.undoEdit();
+    }
   }
-  // Past the middle of a cell on one axis the eye stands in the next column, and the fill goes in.
-  const std::string said = click(Vec3(4.55f, 2, 3), Vec3(4, 0, 3), 2);
-  EXPECT_EQ(said, "");
-  EXPECT_TRUE(wallAt(4, 3));
 }
 
 TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
-  startImageLibrary();  // Ctrl+S writes a PNG
   // The wandering light out of the way, its cell moved with it: the room stays one its map makes,
   // so that Ctrl+S saves a map.
   LightGrid& grid = *scene.grid;
@@ -258,7 +257,7 @@ TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
   grid.setCell(grid.lightX, grid.lightY, grid.lightZ, columnCell(cellFromColour(0, 0, 0), grid.lightY, grid.sizeY));
   grid.lightX = 1, grid.lightZ = 1;
   grid.setCell(grid.lightX, grid.lightY, grid.lightZ, wandering);
-  for (const int x : {2, 3}) click(Vec3(x, 2, 1.6f), Vec3(x, 2, 0), 0);  // clears (2,0), (3,0)
+  for (const int x : {2, 3}) click(Vec3(x, 2, 1.6f), Vec3(x, 2, 0), 0);  // removes (x, 2, 0)
   EXPECT_FALSE(wallAt(2, 0));
   EXPECT_FALSE(wallAt(3, 0));
   const auto holdThenRelease = [this](unsigned char control, unsigned char letter) {
@@ -272,7 +271,145 @@ TEST_F(EditScene, ControlKeysHeldUnderAutoRepeatActOncePerPress) {
   EXPECT_TRUE(wallAt(3, 0));
   holdThenRelease(26, 'Z');
   EXPECT_TRUE(wallAt(2, 0));
-  const std::string saved = holdThenRelease(19, 's');
-  EXPECT_EQ(saved, "map saved: maps/room-001.png\n");
+  EXPECT_EQ(holdThenRelease(19, 's'), "map saved: maps/room-001.png\n");
   EXPECT_EQ(holdThenRelease(19, 's'), "map saved: maps/room-002.png\n");
+}
+
+namespace {
+
+// The cells whose material changed from `a` to `b`, as "x,y,z:material" (7 x 6 x 7 grid).
+std::string changes(const std::vector<GridCell>& a, const std::vector<GridCell>& b) {
+  std::string out;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].material == b[i].material && a[i].opacity == b[i].opacity && a[i].emitter == b[i].emitter) continue;
+    out += (out.empty() ? "" : " ") + std::to_string(i % 7) + "," + std::to_string(i / 7 % 6) + "," +
+           std::to_string(i / 42) + ":" + std::to_string(b[i].material);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(EditScene, ClicksRemoveAndPlaceCellsAgainstEveryFaceShiftTakesColumnsAndUndoRestoresAll) {
+  LightGrid& grid = *scene.grid;
+  // Lit cells and the wandering light moved to (2, 3, 5), its old cell wall again; every cell
+  // seen; a brick at (3, 2, 3), mid-height in the open room.
+  grid.strength = 1.0f;
+  for (int i = 0; i < 12; ++i) grid.step();
+  const GridCell wandering = grid.getCell(grid.lightX, grid.lightY, grid.lightZ);
+  grid.setCell(grid.lightX, grid.lightY, grid.lightZ, grid.palette()[Palette::kWall].cell(Palette::kWall));
+  grid.lightX = 2, grid.lightY = 3, grid.lightZ = 5;
+  grid.setCell(2, 3, 5, wandering);
+  grid.setCell(3, 2, 3, grid.palette()[10].cell(10));
+  for (long i = 0; i < grid.cellCount(); ++i) grid.setHidden(i, false);
+  const std::vector<GridCell> start = cells();
+  const int wall = Palette::kWall, glass = Palette::kGlass, lamp = Palette::kYellowLight;
+  const struct {
+    Vec3 eye, at;
+    int button;
+    bool shift;
+    int material;
+    const char* changed;
+    const char* said;
+  } rows[] = {
+      // Against each face of the brick: +x, -x, +z, -z, then +y and -y seen at a slant.
+      {{5, 2, 3}, {3, 2, 3}, 2, false, wall, "4,2,3:1", ""},
+      {{1, 2, 3}, {3, 2, 3}, 2, false, glass, "2,2,3:2", ""},
+      {{3, 2, 5}, {3, 2, 3}, 2, false, wall, "3,2,4:1", ""},
+      {{3, 2, 1}, {3, 2, 3}, 2, false, wall, "3,2,2:1", ""},
+      {{4.3f, 4.4f, 3}, {3.2f, 2.5f, 3}, 2, false, wall, "3,3,3:1", ""},
+      {{4.3f, 0.9f, 3}, {3.2f, 1.5f, 3}, 2, false, lamp, "3,1,3:4", ""},
+      // Removal: the glass, then a floor cell.
+      {{1, 2, 3}, {3, 2, 3}, 0, false, wall, "2,2,3:0", ""},
+      {{1, 2, 1}, {1, 0, 1.6f}, 0, false, wall, "1,0,1:0", ""},
+      // Shift: a wall column cleared to open floor; glass filling the column before a wall; a
+      // lamp column fill refused in the eye's column, then made where it is not.
+      {{2, 2, 4}, {0, 2, 4}, 0, true, wall, "0,1,4:0 0,2,4:0 0,3,4:0 0,4,4:0", ""},
+      {{4, 2, 1}, {6, 2, 1}, 2, true, glass, "5,1,1:2 5,2,1:2 5,3,1:2 5,4,1:2", ""},
+      {{4, 2, 1}, {5, 2, 1}, 2, true, lamp, "", "edit refused: you stand in that column\n"},
+      {{3, 2, 1}, {5, 2, 1}, 2, true, lamp, "4,5,1:4", ""},
+      // Glass through the brick's column, from its top: the lamp under the brick goes too (and
+      // comes back with the undo).
+      {{4.3f, 4.4f, 3}, {3.2f, 3.5f, 3}, 2, true, glass, "3,1,3:2 3,2,3:2 3,3,3:2 3,4,3:2", ""},
+      // No material where the eye is, nor anywhere the body's box reaches (here the legs).
+      {{1, 2, 5}, {0, 2, 5}, 2, false, wall, "", "edit refused: you stand there\n"},
+      {{1.3f, 2, 1}, {2, 0, 1}, 2, false, wall, "", "edit refused: you stand there\n"},
+      // The wandering light's cell takes no cell; its column no wall, but glass around it.
+      {{2, 3, 2}, {2, 3, 6}, 2, false, glass, "", "edit refused: the wandering light is in the way\n"},
+      {{2, 3, 2}, {2, 3, 6}, 2, true, wall, "", "edit refused: the wandering light is in the way\n"},
+      {{2, 3, 2}, {2, 3, 6}, 2, true, glass, "2,1,5:2 2,2,5:2 2,3,5:2 2,4,5:2", ""},
+  };
+  std::vector<std::vector<GridCell>> states{start};
+  for (const auto& row : rows) {
+    scene.selectedMaterial = row.material;
+    const std::string said = click(row.eye, row.at, row.button, row.shift);
+    EXPECT_EQ(said, row.said) << row.changed;
+    EXPECT_EQ(said.empty() ? "" : scene.currentMessages().back() + "\n", said) << "on screen too";
+    EXPECT_EQ(changes(states.back(), cells()), row.changed);
+    if (*row.changed != '\0') states.push_back(cells());
+  }
+  const GridCell light = grid.getCell(2, 3, 5);
+  EXPECT_TRUE(light.emitter && light.opacity == 0.5f && light.emission[0] == wandering.emission[0]);
+  // Ctrl+Z takes back one edit at a time, cells and columns alike, each to the identical grid.
+  for (size_t k = states.size() - 1; k-- > 0;) {
+    input::keyDown(scene, 26), input::keyUp(scene, 'z');
+    const std::vector<GridCell> now = cells();
+    for (size_t i = 0; i < now.size(); ++i) ASSERT_TRUE(sameCell(now[i], states[k][i])) << k << " cell " << i;
+  }
+  testing::internal::CaptureStdout();
+  input::keyDown(scene, 26), input::keyUp(scene, 'z');
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "undo refused: nothing to undo\n");
+}
+
+TEST_F(EditScene, KeysWheelAndMiddleClickSelectAMaterialThatTheScreenShowsAndNames) {
+  const Palette& palette = scene.grid->palette();
+  const int last = palette.size() - 1;
+  scene.flags.statusVisible = true;
+  EXPECT_EQ(scene.screenState().swatchName, "") << "no name before a choice";
+  scene.grid->setCell(3, 2, 1, palette[10].cell(10));
+  EditedCell(*scene.grid, 3, 2, 5).setSolid();  // plain wall of index 0, air: picks nothing
+  // Keys act on release (8 and 9 set the light's strength); the wheel on its press, 3 up and 4
+  // down; a middle click looking along -z, +z or down.
+  const Vec3 looks[] = {{3, 2, 0}, {3, 2, 6}, {3, 0, 3}};
+  const struct {
+    char input;
+    int arg, selected;
+  } steps[] = {{'k', '6', 6},   {'k', '1', 1}, {'w', 3, last}, {'w', 4, 1},  {'k', ']', 2},
+               {'k', '[', 1},   {'k', '[', last}, {'k', ']', 1}, {'k', '7', 7}, {'k', '8', 7},
+               {'m', 0, 10},    {'m', 1, 10},  {'m', 2, Palette::kWall}};
+  for (const auto& step : steps) {
+    testing::internal::CaptureStdout();
+    if (step.input == 'k') input::keyUp(scene, static_cast<unsigned char>(step.arg));
+    if (step.input == 'w') input::mouse(scene, step.arg, true, 0, 0), input::mouse(scene, step.arg, false, 0, 0);
+    testing::internal::GetCapturedStdout();
+    if (step.input == 'm') click(Vec3(3, 2, 3), looks[step.arg], 1);
+    ASSERT_EQ(scene.selectedMaterial, step.selected) << step.input << step.arg;
+    const Material& m = palette[step.selected];
+    const ScreenState screen = scene.screenState();
+    EXPECT_TRUE(std::equal(m.colour, m.colour + 3, screen.swatch)) << m.name;
+    EXPECT_EQ(screen.swatchName, m.name);
+    EXPECT_EQ(screen.status.substr(screen.status.size() - m.name.size() - 7), "  fill " + m.name);
+  }
+  scene.clock += Scene::kMessageSeconds;
+  EXPECT_EQ(scene.screenState().swatchName, "") << "the name goes after as long as a message";
+}
+
+TEST_F(EditScene, TheLightAnswersALampPlacedOnAWallAtMidHeightOneCellAStep) {
+  LightGrid& grid = *scene.grid;
+  {
+    EditedCell wandering(grid, grid.lightX, grid.lightY, grid.lightZ);  // it gives no light here
+    std::fill(wandering.emission, wandering.emission + 3, 0.0f);
+  }
+  grid.strength = 1.0f;
+  scene.selectedMaterial = Palette::kYellowLight;
+  ASSERT_EQ(click(Vec3(2, 2, 3), Vec3(6, 2, 3), 2), "");
+  ASSERT_TRUE(grid.getCell(5, 2, 3).emitter) << "against the wall x = 6";
+  // Light crosses one face a step: the lamp's cell is lit by the first, a cell d faces away by
+  // step d + 1 and not before.
+  const int watched[3] = {1, 3, 1};
+  const int k = 1 + std::abs(5 - watched[0]) + std::abs(2 - watched[1]) + std::abs(3 - watched[2]);
+  for (int step = 1; step <= k; ++step) {
+    scene.stepSimulation();
+    EXPECT_EQ(grid.getCell(watched[0], watched[1], watched[2]).light[0] > 0.0f, step == k) << step;
+  }
 }

@@ -8,6 +8,7 @@ set(QUILLMARSH_UNIT_TEST_SOURCES
   FramePlanTest.cpp
   FrameRecipeTest.cpp
   FrustumTest.cpp
+  LightGridSparseStepTest.cpp
   LightGridStepTest.cpp
   ImageHeaderTest.cpp
   MapImageTest.cpp

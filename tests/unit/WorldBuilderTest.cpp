@@ -1,24 +1,22 @@
-// Building the room from map pixels (bottom row first, z = 0): the column rules, floor and
-// ceiling, lights, markers and the start view, the wandering light, the base raster and the
-// state the build leaves; every room height from 3 to 64 against the default one.
+// Building the room from map pixels (z = 0 first): the column rules, floor and ceiling, lights,
+// markers and the start view, the wandering light, the base raster and the state the build
+// leaves; every room height from 3 to 64 against the default one.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/Scene.h"
 #include "platform/WorkerPool.h"
+#include "tests/support/MapRooms.h"
 #include "tests/support/ReferenceLightStep.h"
 #include "tests/unit/TestImages.h"
-#include "world/ColorMap.h"
-#include "world/LightGrid.h"
-#include "world/MapImage.h"
-#include "world/RoomColumn.h"
-#include "world/WorldBuilder.h"
+#include "world/CellFromColour.h"
 
 namespace {
 
@@ -28,46 +26,30 @@ struct Rgb {
 const Rgb kBlack{0, 0, 0}, kGrey{128, 128, 128}, kBlue{0, 0, 255}, kMagenta{255, 0, 255},
     kLime{120, 255, 0}, kGreen{0, 255, 0}, kRed{255, 0, 0}, kNearBlack{1, 0, 0};
 
-// A room built from a w x h map of white except the `put` pixels (index z * w + x).
-struct Room {
-  Room(int w, int h, int layers, std::initializer_list<std::pair<int, Rgb>> put = {}) {
-    std::vector<unsigned char> pixels(static_cast<size_t>(w) * h * 3, 255);
-    for (const auto& p : put) {
-      pixels[3 * p.first] = p.second.r;
-      pixels[3 * p.first + 1] = p.second.g;
-      pixels[3 * p.first + 2] = p.second.b;
-    }
-    testing::internal::CaptureStdout();
-    map.resize(w, h);
-    testing::internal::GetCapturedStdout();
-    grid.resize(w, layers, h);
-    start = buildWorldFromPixels(pixels.data(), w, h, grid, map);
+// A room built from a w x h map of white but for the `put` pixels (index z * w + x).
+struct Room : BuiltRoom {
+  Room(int w, int h, int layers, std::initializer_list<std::pair<int, Rgb>> put = {})
+      : BuiltRoom(white(w, h, put), layers) {}
+  static MapPixels white(int w, int h, std::initializer_list<std::pair<int, Rgb>> put) {
+    MapPixels m{std::vector<unsigned char>(static_cast<size_t>(w) * h * 3, 255), w, h};
+    for (const auto& p : put)
+      m.rgb[3 * p.first] = p.second.r, m.rgb[3 * p.first + 1] = p.second.g, m.rgb[3 * p.first + 2] = p.second.b;
+    return m;
   }
   GridCell cell(int x, int y, int z) const { return grid.getCell(x, y, z); }
-  LightGrid grid;
-  ColorMap map;
-  StartView start;
 };
 
-bool isSolid(const GridCell& c) {
-  return c.opacity == 1.0f && !c.emitter && !c.greenMarker && !c.redMarker;
-}
-bool isEmpty(const GridCell& c) {
-  return c.opacity == 0.0f && !c.emitter && !c.greenMarker && !c.redMarker;
-}
+bool isSolid(const GridCell& c) { return c.opacity == 1.0f && !c.emitter && !c.greenMarker && !c.redMarker; }
+bool isEmpty(const GridCell& c) { return c.opacity == 0.0f && !c.emitter && !c.greenMarker && !c.redMarker; }
 void expectEmitter(const GridCell& c, float r, float g, float b) {
-  EXPECT_TRUE(c.emitter);
-  EXPECT_EQ(c.opacity, 0.0f);
-  EXPECT_EQ(c.emission[0], r);
-  EXPECT_EQ(c.emission[1], g);
-  EXPECT_EQ(c.emission[2], b);
+  EXPECT_TRUE(c.emitter && c.opacity == 0.0f);
+  EXPECT_TRUE(c.emission[0] == r && c.emission[1] == g && c.emission[2] == b) << r << " " << g << " " << b;
 }
 
 }  // namespace
 
 TEST(WorldBuilder, WallGlassLightAndNearMissColumnsBetweenFloorAndCeiling) {
-  Room room(6, 1, 6,
-            {{0, kBlack}, {1, kGrey}, {2, kBlue}, {3, kMagenta}, {4, kLime}, {5, kNearBlack}});
+  Room room(6, 1, 6, {{0, kBlack}, {1, kGrey}, {2, kBlue}, {3, kMagenta}, {4, kLime}, {5, kNearBlack}});
   for (int y = 0; y < 6; ++y) EXPECT_TRUE(isSolid(room.cell(0, y, 0))) << y;
   for (int y = 1; y <= 4; ++y) EXPECT_EQ(room.cell(1, y, 0).opacity, 0.5f) << y;
   expectEmitter(room.cell(2, 5, 0), 350, 350, 150);
@@ -77,41 +59,34 @@ TEST(WorldBuilder, WallGlassLightAndNearMissColumnsBetweenFloorAndCeiling) {
   for (int x = 0; x <= 5; ++x) {
     EXPECT_TRUE(isSolid(room.cell(x, 0, 0))) << x;
     for (int y = 1; y <= 4 && x > 1; ++y) EXPECT_TRUE(isEmpty(room.cell(x, y, 0))) << x << "," << y;
-    EXPECT_EQ(room.map.basePixel(x, 0), x == 0 ? ColorMap::kWall : ColorMap::kOpen) << x;
   }
   EXPECT_FALSE(room.start.found);
-  // Every cell starts unlit and visible, the other buffer empty; the room height sets the ceiling.
-  for (long i = 0; i < 6L * 6; ++i) {
-    EXPECT_TRUE(!room.grid.hiddenAt(i) && room.grid.lightAt(i, 0) == 0.0f) << i;
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(room.grid.next[k * room.grid.lightPlaneStride() + i], 0.0f) << i;
-  }
+  // Every cell starts unlit and visible, the other generation gone; the room height sets the ceiling.
+  for (long i = 0; i < 6L * 6; ++i) EXPECT_TRUE(!room.grid.hiddenAt(i) && room.grid.lightAt(i, 0) == 0.0f) << i;
+  EXPECT_EQ(room.grid.next, nullptr);
   Room low(2, 2, 3, {{0, kBlue}});
   expectEmitter(low.cell(0, 2, 0), 350, 350, 150);
   EXPECT_TRUE(isEmpty(low.cell(0, 1, 0)) && isSolid(low.cell(1, 2, 1)));
 }
 
 TEST(WorldBuilder, MarkersLightFloorAndCeilingAndTheLastOneVisitedIsTheStartView) {
-  // Column (4, 7) of a 6 x 9 map is pixel 7 * 6 + 4.
-  Room room(6, 9, 6, {{7 * 6 + 4, kGreen}});
+  Room room(6, 9, 6, {{7 * 6 + 4, kGreen}});  // column (4, 7)
   expectEmitter(room.cell(4, 0, 7), 0, 300, 0);
   expectEmitter(room.cell(4, 5, 7), 0, 300, 0);
   EXPECT_FALSE(room.cell(4, 0, 7).greenMarker);
   EXPECT_TRUE(isEmpty(room.cell(4, 2, 7)));
   EXPECT_TRUE(room.start.found);
-  EXPECT_EQ(room.start.eye, Vec3(4, 2, 7));
-  EXPECT_EQ(room.start.target, Vec3(0, 0, 1));
-  EXPECT_EQ(room.start.up, Vec3(0, 1, 0));
+  EXPECT_TRUE(room.start.eye == Vec3(4, 2, 7) && room.start.target == Vec3(0, 0, 1) && room.start.up == Vec3(0, 1, 0));
   // Red at (5, 1) comes after green at (1, 1) in the same row; green at (0, 2) comes later.
   Room first(8, 4, 6, {{1 * 8 + 1, kGreen}, {1 * 8 + 5, kRed}});
   expectEmitter(first.cell(5, 5, 1), 300, 0, 0);
   EXPECT_EQ(first.start.eye, Vec3(5, 2, 1));
-  Room second(8, 4, 6, {{2 * 8 + 0, kGreen}, {1 * 8 + 5, kRed}});
-  EXPECT_EQ(second.start.eye, Vec3(0, 2, 2));
+  EXPECT_EQ(Room(8, 4, 6, {{2 * 8 + 0, kGreen}, {1 * 8 + 5, kRed}}).start.eye, Vec3(0, 2, 2));
   // Without a marker: the open column nearest the centre, looking towards z = 0; the first of
-  // those equally near. Glass and walls are not open; no open column, no start.
+  // those equally near ((2, 2) and (3, 1) are as near, later). Glass and walls are not open.
   Room centre(5, 3, 6, {{1 * 5 + 2, kGrey}, {1 * 5 + 1, kBlack}, {2 * 5 + 4, kBlue}});
   EXPECT_FALSE(centre.start.found);
-  EXPECT_EQ(centre.start.eye, Vec3(2, 2, 0));  // (2, 2) and (3, 1) are as near, later
+  EXPECT_EQ(centre.start.eye, Vec3(2, 2, 0));
   EXPECT_EQ(centre.start.target, Vec3(2, 2, -1));
   Room even(4, 2, 6, {});
   EXPECT_EQ(even.start.eye, Vec3(1, 2, 0));
@@ -123,106 +98,31 @@ TEST(WorldBuilder, MarkersLightFloorAndCeilingAndTheLastOneVisitedIsTheStartView
   EXPECT_TRUE(walled.grid.lightX == 6 && isSolid(walled.cell(6, 2, 3)));
 }
 
-namespace {
-
-// A room of `layers` built by buildRoom into `grid` (fresh ones unless given).
-struct Built {
-  Built(const std::vector<unsigned char>& rgb, int w, int h, int layers) : grid(own), map(ownMap) {
-    build(rgb, w, h, layers);
-  }
-  Built(const std::vector<unsigned char>& rgb, int w, int h, int layers, LightGrid& g, ColorMap& m)
-      : grid(g), map(m) {
-    build(rgb, w, h, layers);
-  }
-  void build(const std::vector<unsigned char>& rgb, int w, int h, int layers) {
-    testing::internal::CaptureStdout();
-    start = buildRoom(rgb.data(), w, h, layers, grid, map);
-    testing::internal::GetCapturedStdout();
-  }
-  LightGrid own;
-  ColorMap ownMap;
-  LightGrid& grid;
-  ColorMap& map;
-  StartView start;
-};
-
-bool sameCell(const GridCell& a, const GridCell& b) {
-  return std::memcmp(a.light, b.light, sizeof a.light) == 0 &&
-         std::memcmp(a.emission, b.emission, sizeof a.emission) == 0 && a.opacity == b.opacity &&
-         a.emitter == b.emitter && a.hidden == b.hidden && a.greenMarker == b.greenMarker &&
-         a.redMarker == b.redMarker;
-}
-
-// The first cell (as "x,y,z") where two built rooms differ, or "" when none does.
-std::string firstDifference(const LightGrid& a, const LightGrid& b) {
-  if (a.sizeX != b.sizeX || a.sizeY != b.sizeY || a.sizeZ != b.sizeZ) return "size";
-  if (a.lightX != b.lightX || a.lightY != b.lightY || a.lightZ != b.lightZ) return "light position";
-  for (int z = 0; z < a.sizeZ; ++z)
-    for (int y = 0; y < a.sizeY; ++y)
-      for (int x = 0; x < a.sizeX; ++x)
-        if (!sameCell(a.getCell(x, y, z), b.getCell(x, y, z)))
-          return std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(z);
-  return "";
-}
-
-std::vector<unsigned char> legendMap(const std::string& rows) {  // one char a column, z = 0 first
-  const std::string kinds = ".#gWYBSR";  // ColumnKind order
-  std::vector<unsigned char> rgb;
-  for (char c : rows) {
-    const mapcolour::Rgb col = columnColour(static_cast<ColumnKind>(kinds.find(c)));
-    for (int v : {col.r, col.g, col.b}) rgb.push_back(static_cast<unsigned char>(v));
-  }
-  return rgb;
-}
-
-}  // namespace
-
 // Each height keeps the default room's columns: its floor, its ceiling and every walkable layer
-// as the default room's second layer; the wandering light and the eye in the same open column at
-// the layer the height allows; the step the plain rule's; and a grid built before at another
+// as the default room's second layer; a wall in the raster where the pixel's cell is opaque but
+// for a wall column the wandering light starts in; the light and the eye in the same open column
+// at the layer the height allows; the step the plain rule's; and a grid built before at another
 // height leaves nothing behind.
 TEST(WorldBuilder, EveryRoomHeightFrom3To64IsTheDefaultRoomStretchedOrSquashed) {
-  startImageLibrary();
-  MapImage shipped;
-  std::string error;
-  ASSERT_TRUE(shipped.load(QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png", error)) << error;
-  const struct {
-    const char* name;
-    std::vector<unsigned char> rgb;
-    int w, h;
-  } maps[] = {
-      {"shipped", shipped.pixels, shipped.width, shipped.height},
+  const MapPixels maps[] = {
+      shippedMap(),
       // Every kind in a row, a red start beyond them; the wandering light's column (6, 3) open.
-      {"kinds", legendMap("#########"
-                          "#.#gWYBS#"
-                          "#.......#"
-                          "#..R....#"
-                          "#########"), 9, 5},
+      legendMap({"#########", "#.#gWYBS#", "#.......#", "#..R....#", "#########"}),
       // No marker (the start near the centre, facing z = 0); the light's column a wall.
-      {"walled light", legendMap("........"
-                                 ".g.W...."
-                                 "........"
-                                 "......#."), 8, 4},
+      legendMap({"........", ".g.W....", "........", "......#."}),
       // No marker, and the wall with the light at the centre: the start beside it.
-      {"central wall", legendMap(".............."
-                                 ".............."
-                                 ".............."
-                                 "......#......."
-                                 ".............."
-                                 ".............."
-                                 ".............."), 14, 7},
+      legendMap({"..............", "..............", "..............", "......#.......",
+                 "..............", "..............", ".............."}),
       // Too narrow for the light's column: it stays off the grid.
-      {"narrow", legendMap("..."
-                           ".W."), 3, 2},
-  };
+      legendMap({"...", ".W."})};
   WorkerPool pool(3);
-  for (const auto& m : maps) {
-    const Built ref(m.rgb, m.w, m.h, kRoomHeight);
+  for (const MapPixels& m : maps) {
+    const BuiltRoom ref(m);
     LightGrid reused;
     ColorMap reusedMap;
     for (int layers = CommandLine::kMinHeight; layers <= CommandLine::kMaxHeight; ++layers) {
-      SCOPED_TRACE(std::string(m.name) + ", " + std::to_string(layers) + " layers");
-      Built room(m.rgb, m.w, m.h, layers);
+      SCOPED_TRACE(std::to_string(m.w) + " x " + std::to_string(m.h) + ", " + std::to_string(layers) + " layers");
+      BuiltRoom room(m, layers);
       LightGrid& g = room.grid;
       const int top = layers - 1;
       ASSERT_TRUE(g.sizeX == m.w && g.sizeY == layers && g.sizeZ == m.h);
@@ -239,26 +139,23 @@ TEST(WorldBuilder, EveryRoomHeightFrom3To64IsTheDefaultRoomStretchedOrSquashed) 
           const ColumnKind kind = columnKindAt(ref.grid, x, z);
           const bool filled = layers == 3 && x == 6 && z == 3 && !isOpenKind(kind);
           EXPECT_EQ(columnKindAt(g, x, z), filled ? ColumnKind::Air : kind) << x << "," << z;
-          EXPECT_EQ(room.map.basePixel(x, z), ref.map.basePixel(x, z)) << x << "," << z;
+          const unsigned char* p = &m.rgb[3 * (static_cast<size_t>(z) * m.w + x)];
+          const bool wall = cellFromColour(p[0], p[1], p[2]).isOpaque() && !(x == 6 && z == 3 && lightOn);
+          EXPECT_EQ(room.map.basePixel(x, z), wall ? ColorMap::kWall : ColorMap::kOpen) << x << "," << z;
           for (int y = 0; y < layers; ++y) {
             const GridCell c = plain.current[plain.index(x, y, z)] = g.getCell(x, y, z);
-            if (c.emitter && c.emission[0] == 1520.0f) ++lights;
+            lights += c.emitter && c.emission[0] == 1520.0f;
+            EXPECT_TRUE(y % top != 0 || c.isOpaque() || c.emitter) << "floor and ceiling are never open";
             if (x == 6 && y == lightY && z == 3) continue;
             const int refY = y == 0 ? 0 : y == top ? kRoomHeight - 1 : 2;
             ASSERT_TRUE(sameCell(c, ref.grid.getCell(x, refY, z))) << x << "," << y << "," << z;
-          }
-          // Floor and ceiling are never open to walk through.
-          for (const int y : {0, top}) {
-            const GridCell& c = plain.current[plain.index(x, y, z)];
-            EXPECT_TRUE(c.isOpaque() || c.emitter) << x << "," << y << "," << z;
           }
         }
       EXPECT_EQ(lights, lightOn ? 1 : 0);
       if (lightOn) {
         const GridCell l = g.getCell(6, lightY, 3);
         EXPECT_TRUE(l.emitter && l.opacity == 0.0f && l.emission[0] == 1520.0f && l.emission[1] == 0.0f &&
-                    l.emission[2] == 0.0f);
-        EXPECT_TRUE(lightY >= 1 && lightY < top);
+                    l.emission[2] == 0.0f && lightY >= 1 && lightY < top);
       }
       // The eye in the default room's start column, two above the floor or in the top open
       // layer, in an open cell; looking at the fixed point, or along -z from a centre start.
@@ -270,9 +167,11 @@ TEST(WorldBuilder, EveryRoomHeightFrom3To64IsTheDefaultRoomStretchedOrSquashed) 
       EXPECT_EQ(s.target, s.found ? Vec3(0, 0, 1) : s.eye + Vec3(0, 0, -1));
       EXPECT_EQ(s.up, Vec3(0, 1, 0));
       // One grid built at every height in turn ends as a fresh one of the last height.
-      Built again(m.rgb, m.w, m.h, layers, reused, reusedMap);
-      EXPECT_EQ(firstDifference(reused, g), "");
-      EXPECT_EQ(again.start.eye, s.eye);
+      testing::internal::CaptureStdout();
+      EXPECT_EQ(buildRoom(m.rgb.data(), m.w, m.h, layers, reused, reusedMap).eye, s.eye);
+      testing::internal::GetCapturedStdout();
+      EXPECT_TRUE(reused.sizeY == layers && reused.lightX == g.lightX && reused.lightY == g.lightY && reused.lightZ == g.lightZ);
+      EXPECT_EQ(firstDifference(BuiltRoom::cellsOf(reused), room.cells()), -1);
       // A step with light (the light's move drawn too): the plain rule's cells.
       plain.lightX = g.lightX, plain.lightY = g.lightY, plain.lightZ = g.lightZ;
       g.strength = plain.strength = 1.0f;
@@ -286,5 +185,52 @@ TEST(WorldBuilder, EveryRoomHeightFrom3To64IsTheDefaultRoomStretchedOrSquashed) 
         ASSERT_TRUE(sameCell(g.getCell(i % m.w, i / m.w % layers, i / m.w / layers), plain.current[i])) << i;
       EXPECT_TRUE(g.lightX == plain.lightX && g.lightY == plain.lightY && g.lightZ == plain.lightZ);
     }
+  }
+}
+
+// Every map the program refuses gets one line, the same whether the map comes as a file (the
+// desktop) or as the bytes of a file dropped on the page, and the room in use stays.
+TEST(WorldBuilder, EveryRefusedMapGivesTheSameOneLineFromItsFileAndFromItsBytes) {
+  startImageLibrary();
+  std::string wide = png::signature() + png::ihdr(1025, 1, 8, 2);
+  std::vector<unsigned char> walls(3 * 4 * 3, 0);
+  std::string badCrc = png::rgb8(2, 2, std::vector<unsigned char>(12, 255));
+  badCrc[29] ^= 1;
+  const struct {
+    std::string bytes;
+    const char *name, *cause;
+  } cases[] = {
+      {"", "empty", "the file is empty"},
+      {"not a picture at all", "text", "it is not a PNG or JPEG image"},
+      {std::string("GIF89a\x01\0\x01\0\0\0\0;", 13), "gif", "it is a GIF image; a map must be PNG or JPEG"},
+      {png::signature() + png::ihdr(4, 4, 8, 2).substr(0, 10), "cut",
+       "the PNG data ends inside its header (truncated)"},
+      {badCrc, "crc", "its PNG chunk IHDR is damaged (checksum)"},
+      {wide, "wide", "it is 1025 x 1 pixels; a map is 1 to 1024 pixels on each side"},
+      {std::string("\xff\xd8\xff\xe0\0\x10JFIF\0", 11) + std::string(40, '\x7f'), "jpeg",
+       "its JPEG markers are damaged"},
+      {png::rgb8(4, 3, walls), "walls", "it has no open column to stand in"}};
+  for (const auto& c : cases) {
+    Scene scene;
+    std::string error;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(scene.loadRoom(QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png", 6, error));
+    const std::string path = testing::TempDir() + "refused-" + c.name + ".png";
+    {
+      std::FILE* f = std::fopen(path.c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      std::fwrite(c.bytes.data(), 1, c.bytes.size(), f);
+      std::fclose(f);
+    }
+    std::string fromFile, fromBytes;
+    const bool fileLoaded = scene.loadRoom(path.c_str(), 6, fromFile);
+    const bool bytesLoaded = scene.loadRoom(path, reinterpret_cast<const unsigned char*>(c.bytes.data()),
+                                            c.bytes.size(), 6, fromBytes);
+    testing::internal::GetCapturedStdout();
+    std::remove(path.c_str());
+    EXPECT_FALSE(fileLoaded || bytesLoaded) << c.name;
+    EXPECT_EQ(fromFile, "quillmarsh: cannot use map \"" + path + "\": " + c.cause);
+    EXPECT_EQ(fromBytes, fromFile);
+    EXPECT_EQ(scene.grid->sizeX, 60) << "the shipped room stays";
   }
 }

@@ -1,188 +1,93 @@
 // Reads the .vox files quillmarsh-voxsamples wrote with an independent reader (the npm package
-// vox-reader) and compares what it finds with the NAME.json the tool wrote from the room or scene
-// itself: models, voxels, palette, materials and nodes; for a room, the models placed by their
-// transforms must give exactly the room's cells. Usage: node check_with_vox_reader.mjs DIR
+// vox-reader) and compares them with the NAME.json the tool wrote from the room or scene itself:
+// models, voxels, palette, materials, nodes, and a room's cells. Usage: node check_with_vox_reader.mjs DIR
 import { createRequire } from 'module';
 import { readdirSync, readFileSync } from 'fs';
 import { join } from 'path';
 
-const require = createRequire(import.meta.url);
 let readVox;
 try {
-  readVox = require('vox-reader');
+  readVox = createRequire(import.meta.url)('vox-reader');
 } catch (e) {
   console.error('vox-reader is not installed beside this script: run tools/install-deps.sh');
   process.exit(1);
 }
 
-const dir = process.argv[2];
-if (!dir) {
-  console.error('usage: node check_with_vox_reader.mjs DIR');
-  process.exit(2);
-}
-
 // The reader gives a single chunk as an object and several as an array.
 const list = (v) => (v === undefined ? [] : Array.isArray(v) ? v : [v]);
+const byId = (v) => new Map(list(v).map((n) => [n.nodeId, n]));
+const show = (v) => JSON.stringify(v);
+// A float from its bits in hex, as our material keys hold it.
+const float = (hex) => new Float32Array(new Uint32Array([parseInt(hex, 16)]).buffer)[0];
+const near = (a, b) => Math.abs(a - b) <= 1e-5 * Math.max(1, Math.abs(b));
+const frame = ({ frames: [f = {}] }) => ({ r: f._r === undefined ? 4 : Number(f._r), t: (f._t || '0 0 0').split(' ').map(Number) });
 
-function floatOfHex(hex) {
-  const view = new DataView(new ArrayBuffer(4));
-  view.setUint32(0, parseInt(hex, 16));
-  return view.getFloat32(0);
-}
-
-function near(a, b, tolerance) {
-  return Math.abs(a - b) <= tolerance * Math.max(1, Math.abs(b));
-}
-
-function checkRoom(vox, expected, fail) {
-  const room = expected.room;
-  const [width, height, depth] = room.size;
-  const sizes = list(vox.size);
-  const models = list(vox.xyzi);
-  if (sizes.length !== models.length || sizes.length === 0)
-    fail(`${sizes.length} SIZE chunks for ${models.length} XYZI chunks`);
-  sizes.forEach((s, i) => {
-    if (s.x > 256 || s.y > 256 || s.z > 256) fail(`model ${i} is ${s.x} x ${s.y} x ${s.z}`);
-  });
-  models.forEach((m, i) => {
-    if (m.numVoxels !== m.values.length) fail(`model ${i} counts ${m.numVoxels} voxels, holds ${m.values.length}`);
-  });
-
-  // Place every shape under the root's group: translation only in our rooms.
-  const transforms = new Map(list(vox.ntrn).map((n) => [n.nodeId, n]));
-  const shapes = new Map(list(vox.nshp).map((n) => [n.nodeId, n]));
+function checkRoom(vox, room, fail) {
+  const sizes = list(vox.size), models = list(vox.xyzi), transforms = byId(vox.ntrn), shapes = byId(vox.nshp);
   const group = list(vox.ngrp)[0];
-  if (!transforms.has(0) || !group || transforms.get(0).child !== group.nodeId) {
-    fail('no root transform over a group');
-    return;
-  }
+  if (sizes.length !== models.length || !group || transforms.get(0)?.child !== group.nodeId)
+    return fail(`${sizes.length} models for ${models.length} voxel lists, or no root transform over a group`);
+  // Scene (x, y, z), z up, is room cell (x, z, depth - 1 - y); a model's pivot is floor(size / 2).
   const placed = new Map();
   for (const id of group.children) {
-    const t = transforms.get(id);
-    const frame = t.frames[0] || {};
-    if (frame._r !== undefined && frame._r !== '4') fail(`transform ${id} turns its model (${frame._r})`);
-    const move = (frame._t || '0 0 0').split(' ').map(Number);
-    const shape = shapes.get(t.child);
-    const model = shape.models[0][0];
-    const size = sizes[model];
-    const pivot = [Math.floor(size.x / 2), Math.floor(size.y / 2), Math.floor(size.z / 2)];
-    for (const v of models[model].values) {
-      const x = v.x - pivot[0] + move[0], y = v.y - pivot[1] + move[1], z = v.z - pivot[2] + move[2];
-      // Scene (x, y, z), z up, is room cell (x, z, depth - 1 - y).
-      placed.set(`${x},${z},${depth - 1 - y}`, v.i);
-    }
+    const { r, t } = frame(transforms.get(id)), model = shapes.get(transforms.get(id).child).models[0][0], s = sizes[model];
+    if (r !== 4 || Math.max(s.x, s.y, s.z) > 256) fail(`model ${model} of ${show(s)} is turned by ${r}`);
+    for (const v of models[model].values)
+      placed.set(`${v.x - (s.x >> 1) + t[0]},${v.z - (s.z >> 1) + t[2]},${room.size[2] - 1 - (v.y - (s.y >> 1) + t[1])}`, v.i);
   }
-  if (placed.size !== room.cells.length) fail(`${placed.size} voxels placed; the room has ${room.cells.length} cells`);
-  let wrong = 0;
-  for (const [x, y, z, material] of room.cells) {
-    const i = placed.get(`${x},${y},${z}`);
-    if (i === undefined || (material !== 0 && i !== material) || i === 0) {
-      if (++wrong <= 5) fail(`cell (${x}, ${y}, ${z}) of material ${material} reads as ${i}`);
-    }
-  }
-  if (wrong > 5) fail(`... ${wrong} cells in all`);
-
-  const colours = vox.rgba && vox.rgba.values;
+  // Material 0 (not air) may be drawn by any index.
+  const wrong = room.cells.filter(([x, y, z, m]) => !placed.get(`${x},${y},${z}`) || (m && placed.get(`${x},${y},${z}`) !== m));
+  if (placed.size !== room.cells.length || wrong.length)
+    fail(`${placed.size} voxels placed for ${room.cells.length} cells; ${wrong.length} cells wrong, as ${show(wrong.slice(0, 3))}`);
+  const colours = vox.rgba ? vox.rgba.values : [];
   const materials = new Map(list(vox.matl).map((m) => [m.materialId, m.materialProperties]));
   const types = { wall: '_diffuse', air: '_diffuse', glass: '_glass', light: '_emit' };
   for (const [k, m] of Object.entries(room.materials)) {
-    const c = colours && colours[k - 1];
-    if (!c || c.r !== m.rgb[0] || c.g !== m.rgb[1] || c.b !== m.rgb[2] || c.a !== 255)
-      fail(`palette entry ${k} is ${JSON.stringify(c)}, not ${m.rgb}`);
-    const p = materials.get(Number(k));
-    if (!p) {
-      fail(`material ${k} has no MATL`);
-      continue;
-    }
-    if (p._type !== types[m.kind]) fail(`material ${k} (${m.kind}) has _type ${p._type}`);
-    if (p._qm_kind !== m.kind || p._qm_name !== m.name || p._qm_rgb !== m.rgb.join(' '))
-      fail(`material ${k}: room keys ${p._qm_kind} ${p._qm_name} ${p._qm_rgb}`);
-    if (floatOfHex(p._qm_opacity) !== Math.fround(m.opacity)) fail(`material ${k}: opacity ${p._qm_opacity}`);
-    const emission = (p._qm_emission || '').split(' ').map(floatOfHex);
-    if (emission.length !== 3 || emission.some((e, c) => e !== Math.fround(m.emission[c])))
-      fail(`material ${k}: emission ${p._qm_emission}`);
-    if (m.kind === 'glass' && !(near(Number(p._trans), 1 - m.opacity, 1e-5) && near(Number(p._alpha), 1 - m.opacity, 1e-5)))
-      fail(`material ${k}: _trans ${p._trans} for opacity ${m.opacity}`);
-    if (m.kind === 'light' && !near(Number(p._emit), Math.max(...m.emission) / 350, 1e-5))
-      fail(`material ${k}: _emit ${p._emit} for emission ${m.emission}`);
+    const c = colours[k - 1] || {}, p = materials.get(Number(k)) || {}, emission = (p._qm_emission || '').split(' ').map(float);
+    if (show([c.r, c.g, c.b, c.a]) !== show([...m.rgb, 255]) || p._type !== types[m.kind] || p._qm_kind !== m.kind ||
+        p._qm_name !== m.name || p._qm_rgb !== m.rgb.join(' ') || float(p._qm_opacity) !== Math.fround(m.opacity) ||
+        show(emission) !== show(m.emission.map(Math.fround)) ||
+        (m.kind === 'glass' && !(near(Number(p._trans), 1 - m.opacity) && near(Number(p._alpha), 1 - m.opacity))) ||
+        (m.kind === 'light' && !near(Number(p._emit), Math.max(...m.emission) / 350)))
+      fail(`material ${k} (${show(m)}) is written as ${show(c)} ${show(p)}`);
   }
   if (vox.qmrm === undefined) fail('no QMRM chunk');
 }
 
-function sameVoxels(a, b) {
-  const key = (v) => v.join(',');
-  const sa = a.map(key).sort(), sb = b.map(key).sort();
-  return sa.length === sb.length && sa.every((v, i) => v === sb[i]);
-}
-
 function checkScene(vox, expected, fail) {
-  const sizes = list(vox.size), models = list(vox.xyzi);
-  if (sizes.length !== expected.models.length) fail(`${sizes.length} models, not ${expected.models.length}`);
-  expected.models.forEach((m, i) => {
-    const s = sizes[i], read = models[i];
-    if (!s || s.x !== m.size[0] || s.y !== m.size[1] || s.z !== m.size[2]) fail(`model ${i}: size ${JSON.stringify(s)}`);
-    if (!read || !sameVoxels(read.values.map((v) => [v.x, v.y, v.z, v.i]), m.voxels)) fail(`model ${i}: voxels differ`);
-  });
-  if (expected.rgba === null) {
-    if (vox.rgba !== undefined) fail('an RGBA chunk where none was written');
-  } else {
-    const values = vox.rgba ? vox.rgba.values : [];
-    expected.rgba.forEach((c, k) => {
-      const v = values[k];
-      if (!v || v.r !== c[0] || v.g !== c[1] || v.b !== c[2] || v.a !== c[3]) fail(`palette entry ${k + 1} is ${JSON.stringify(v)}`);
-    });
-  }
-  const materials = new Map(list(vox.matl).map((m) => [m.materialId, m.materialProperties]));
-  if (materials.size !== Object.keys(expected.materials).length) fail(`${materials.size} MATL chunks`);
-  for (const [k, d] of Object.entries(expected.materials)) {
-    if (JSON.stringify(materials.get(Number(k))) !== JSON.stringify(d)) fail(`material ${k}: ${JSON.stringify(materials.get(Number(k)))}`);
-  }
-  const transforms = new Map(list(vox.ntrn).map((n) => [n.nodeId, n]));
-  for (const t of expected.transforms) {
-    const n = transforms.get(t.id);
-    const frame = (n && n.frames[0]) || {};
-    const move = (frame._t || '0 0 0').split(' ').map(Number);
-    const turn = frame._r === undefined ? 4 : Number(frame._r);
-    if (!n || n.child !== t.child || n.layer !== t.layer || turn !== t.r || move.join() !== t.t.join())
-      fail(`transform ${t.id}: ${JSON.stringify(n)}`);
-  }
-  const groups = new Map(list(vox.ngrp).map((n) => [n.nodeId, n]));
-  for (const g of expected.groups) {
-    const n = groups.get(g.id);
-    if (!n || n.children.join() !== g.children.join()) fail(`group ${g.id}: ${JSON.stringify(n)}`);
-  }
-  const shapes = new Map(list(vox.nshp).map((n) => [n.nodeId, n]));
-  for (const s of expected.shapes) {
-    const n = shapes.get(s.id);
-    if (!n || n.models[0][0] !== s.model) fail(`shape ${s.id}: ${JSON.stringify(n)}`);
-  }
+  const same = (what, read, written) => {
+    if (show(read) !== show(written)) fail(`${what}: ${show(read)}`);
+  };
+  const models = list(vox.xyzi), sorted = (voxels) => voxels.map(String).sort();
+  same('models', list(vox.size).map((s, i) => [[s.x, s.y, s.z], sorted(models[i].values.map((v) => [v.x, v.y, v.z, v.i]))]),
+       expected.models.map((m) => [m.size, sorted(m.voxels)]));
+  same('palette', vox.rgba ? vox.rgba.values.slice(0, 255).map((c) => [c.r, c.g, c.b, c.a]) : null, expected.rgba);
+  same('materials', Object.fromEntries(list(vox.matl).map((m) => [m.materialId, m.materialProperties])), expected.materials);
+  same('transforms', list(vox.ntrn).map((n) => ({ id: n.nodeId, child: n.child, layer: n.layer, ...frame(n) })), expected.transforms);
+  same('groups', list(vox.ngrp).map((n) => ({ id: n.nodeId, children: n.children })), expected.groups);
+  same('shapes', list(vox.nshp).map((n) => ({ id: n.nodeId, model: n.models[0][0] })), expected.shapes);
 }
 
-let passed = 0, failed = 0;
-const files = readdirSync(dir).filter((f) => f.endsWith('.vox')).sort();
+const dir = process.argv[2];
+const files = dir ? readdirSync(dir).filter((f) => f.endsWith('.vox')).sort() : [];
 if (files.length === 0) {
-  console.error(`no .vox files in ${dir}`);
-  process.exit(1);
+  console.error('usage: node check_with_vox_reader.mjs DIR (a folder of .vox files)');
+  process.exit(2);
 }
+let failed = 0;
 for (const file of files) {
   const problems = [];
   const fail = (line) => problems.push(line);
   try {
     const vox = readVox(readFileSync(join(dir, file)));
     const expected = JSON.parse(readFileSync(join(dir, file.replace(/\.vox$/, '.json')), 'utf8'));
-    if (expected.room) checkRoom(vox, expected, fail);
+    if (expected.room) checkRoom(vox, expected.room, fail);
     else checkScene(vox, expected, fail);
   } catch (e) {
     fail(`vox-reader or the check failed: ${e.message}`);
   }
-  if (problems.length === 0) {
-    ++passed;
-    console.log(`ok   ${file}`);
-  } else {
-    ++failed;
-    console.log(`FAIL ${file}`);
-    for (const p of problems) console.log(`     ${p}`);
-  }
+  console.log(`${problems.length ? 'FAIL' : 'ok  '} ${file}${problems.map((p) => `\n     ${p}`).join('')}`);
+  failed += problems.length ? 1 : 0;
 }
-console.log(`${passed} passed, ${failed} failed`);
+console.log(`${files.length - failed} passed, ${failed} failed`);
 process.exit(failed === 0 ? 0 : 1);

@@ -1,0 +1,62 @@
+// Texture calls the desktop (GL 2 through GLEW) and the page (WebGL 2) make alike: sampling, the
+// light volume's storage, tightly packed uploads. Included after the backend's own GL header, by
+// desktop/, Utils/ and web/ only; texel sizes are whole texels, pixel rows have no padding.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace gltex {
+
+// `filter` for both minifying and magnifying the texture bound to `target`.
+inline void setFilter(GLenum target, GLint filter) {
+  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
+}
+
+// A new texture of `target` (2-D or 3-D), left bound on the active unit, `filter` both ways and
+// `wrap` along each of its axes.
+inline GLuint newTexture(GLenum target, GLint filter, GLint wrap) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(target, texture);
+  setFilter(target, filter);
+  glTexParameteri(target, GL_TEXTURE_WRAP_S, wrap);
+  glTexParameteri(target, GL_TEXTURE_WRAP_T, wrap);
+  if (target == GL_TEXTURE_3D) glTexParameteri(target, GL_TEXTURE_WRAP_R, wrap);
+  return texture;
+}
+
+// Level 0 of the bound 2-D texture from rows of bytes with no padding: the default alignment of
+// 4 would read past the end of rows of an odd width. The unpack alignment is as it was after.
+inline void uploadPacked(GLint internalFormat, int width, int height, GLenum format,
+                         const void* pixels) {
+  GLint previous = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &previous);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, format, GL_UNSIGNED_BYTE,
+               pixels);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, previous);
+}
+
+// The light volume: one RGBA8 texel per cell (x fastest, then y, then z), sampled linearly and
+// clamped at the room's edge, every texel opaque black; left bound.
+inline GLuint newLightVolume(int sizeX, int sizeY, int sizeZ) {
+  const GLuint volume = newTexture(GL_TEXTURE_3D, GL_LINEAR, GL_CLAMP_TO_EDGE);
+  const size_t texels = static_cast<size_t>(sizeX) * sizeY * sizeZ;
+  std::vector<unsigned char> black(texels * 4, 0);
+  for (size_t i = 0; i < texels; ++i) black[i * 4 + 3] = 255;
+  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGBA8, sizeX, sizeY, sizeZ, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               black.data());
+  return volume;
+}
+
+// Every texel of `volume` from `rgba` (as newLightVolume lays them out), in one transfer; rows of
+// 4-byte texels need no unpack alignment. Leaves the volume bound.
+inline void replaceLightVolume(GLuint volume, int sizeX, int sizeY, int sizeZ, const void* rgba) {
+  glBindTexture(GL_TEXTURE_3D, volume);
+  glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, sizeX, sizeY, sizeZ, GL_RGBA, GL_UNSIGNED_BYTE,
+                  rgba);
+}
+
+}  // namespace gltex

@@ -1,0 +1,358 @@
+// The sparse step (only the bricks whose inputs changed): bit for bit the full sweep and the plain
+// rule through edits, strength and palette changes and the wandering light, on grids whose bricks
+// do not divide evenly and on 1, 2 and 3 threads; a settled room recomputes a small share only.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/WorkerPool.h"
+#include "tests/support/ReferenceLightStep.h"
+#include "world/CellFromColour.h"
+#include "world/ColorMap.h"
+#include "world/WorldBuilder.h"
+
+namespace {
+
+static_assert(LightGrid::kBrickX == 16 && LightGrid::kBrickY == 4 && LightGrid::kBrickZ == 4,
+              "the grids and cells below are chosen for bricks of 16 x 4 x 4");
+
+// Light, texels, hidden stamps, emitters and the wandering light of two grids, bit for bit.
+::testing::AssertionResult sameState(LightGrid& a, LightGrid& b) {
+  if (a.lightX != b.lightX || a.lightY != b.lightY || a.lightZ != b.lightZ)
+    return ::testing::AssertionFailure() << "the wandering light at " << a.lightX << "," << a.lightY
+                                         << "," << a.lightZ << " and " << b.lightX << ","
+                                         << b.lightY << "," << b.lightZ;
+  const std::uint32_t* ta = a.lightTexels();
+  const std::uint32_t* tb = b.lightTexels();
+  for (long i = 0; i < a.cellCount(); ++i) {
+    for (int k = 0; k < 3; ++k)
+      if (std::memcmp(&a.current[k * a.lightPlaneStride() + i],
+                      &b.current[k * b.lightPlaneStride() + i], sizeof(float)) != 0)
+        return ::testing::AssertionFailure() << "cell " << i << " channel " << k << ": "
+                                             << a.lightAt(i, k) << " and " << b.lightAt(i, k);
+    if (ta[i] != tb[i]) return ::testing::AssertionFailure() << "texel of cell " << i;
+    if (a.hiddenAt(i) != b.hiddenAt(i)) return ::testing::AssertionFailure() << "hidden, cell " << i;
+    if (a.emitterAt(i) != b.emitterAt(i)) return ::testing::AssertionFailure() << "emitter " << i;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult matchesPlain(LightGrid& g, const PlainGrid& plain) {
+  if (g.lightX != plain.lightX || g.lightY != plain.lightY || g.lightZ != plain.lightZ)
+    return ::testing::AssertionFailure() << "the wandering light";
+  const std::uint32_t* texels = g.lightTexels();
+  for (long i = 0; i < g.cellCount(); ++i) {
+    const GridCell c = g.getCell(static_cast<int>(i % g.sizeX), static_cast<int>(i / g.sizeX % g.sizeY),
+                                 static_cast<int>(i / g.sizeX / g.sizeY));
+    const GridCell& p = plain.current[i];
+    if (std::memcmp(c.light, p.light, sizeof c.light) != 0 ||
+        std::memcmp(c.emission, p.emission, sizeof c.emission) != 0 || c.emitter != p.emitter ||
+        c.hidden != p.hidden || c.material != p.material)
+      return ::testing::AssertionFailure() << "cell " << i << " light " << c.light[0] << " / "
+                                           << p.light[0];
+    if (texels[i] != LightGrid::lightTexel(p.light))
+      return ::testing::AssertionFailure() << "texel of cell " << i;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+unsigned char redGlass(const Palette& palette) {
+  for (int m = 0; m < palette.size(); ++m)
+    if (palette[m].kind == Material::Kind::Glass && palette[m].colour[0] == 255 &&
+        palette[m].colour[1] == 0 && palette[m].colour[2] == 0)
+      return static_cast<unsigned char>(m);
+  return 0;
+}
+
+// A closed room of four chambers, dark: walls round it and across it with doors, red and neutral
+// glass in the cross walls, lamps under the ceiling. The wandering light walks in a cage of walls
+// in one corner (cells 1 .. 3 along x and z, 1 .. 2 up), so that the rest of the room settles.
+PlainGrid chambers(int sx, int sy, int sz) {
+  PlainGrid g(sx, sy, sz);
+  const unsigned char red = redGlass(g.palette);
+  const unsigned char lamps[3] = {Palette::kWhiteLight, Palette::kYellowLight, Palette::kBlueLight};
+  for (int z = 0; z < sz; ++z)
+    for (int y = 0; y < sy; ++y)
+      for (int x = 0; x < sx; ++x) {
+        const bool border = x == 0 || y == 0 || z == 0 || x == sx - 1 || y == sy - 1 || z == sz - 1;
+        const bool cage = x <= 4 && y <= 3 && z <= 4 && (x == 4 || y == 3 || z == 4);
+        const bool cross = x == sx / 2 || z == sz / 2;
+        const bool door = y == 1 && (x == sx / 2 ? z % 7 == 3 : x % 7 == 3);
+        unsigned char m = Palette::kAir;
+        if (border || cage) m = Palette::kWall;
+        else if (cross && !door) m = y != sy / 2 ? Palette::kWall : (x + z) % 3 ? red : Palette::kGlass;
+        else if (y == sy - 2 && x % 6 == 2 && z % 5 == 2) m = lamps[(x + z) % 3];
+        g.current[g.index(x, y, z)] = g.palette[m].cell(m);
+      }
+  g.lightX = 2, g.lightY = 1, g.lightZ = 2;
+  g.current[g.index(2, 1, 2)] = g.palette[Palette::kWhiteLight].cell(Palette::kWhiteLight);
+  return g;
+}
+
+// A room of halls `side` x `side` built from map pixels: walls 32 apart with doors, glass in
+// every other wall along z, four pillars and three lamps a hall.
+void buildHalls(LightGrid& grid, int side) {
+  std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x) {
+      const int hx = x % 32, hz = z % 32;
+      const bool door = (hx == 0 && hz >= 14 && hz < 18) || (hz == 0 && hx >= 14 && hx < 18);
+      mapcolour::Rgb c = mapcolour::kAir;
+      if (x == 0 || z == 0 || x == side - 1 || z == side - 1) c = mapcolour::kWall;
+      else if ((hx == 0 || hz == 0) && !door)
+        c = hx == 0 && (x / 32) % 2 == 1 && hz % 16 >= 5 && hz % 16 < 11 ? mapcolour::kGlass
+                                                                        : mapcolour::kWall;
+      else if ((hx == 8 || hx == 24) && (hz == 8 || hz == 24)) c = mapcolour::kWall;
+      else if (hz == 16 && (hx == 8 || hx == 16 || hx == 24))
+        c = hx == 8 ? mapcolour::kYellowLight : hx == 16 ? mapcolour::kWarmLight : mapcolour::kBlueLight;
+      unsigned char* p = &rgb[(static_cast<size_t>(z) * side + x) * 3];
+      p[0] = static_cast<unsigned char>(c.r);
+      p[1] = static_cast<unsigned char>(c.g);
+      p[2] = static_cast<unsigned char>(c.b);
+    }
+  ColorMap map;
+  buildRoom(rgb.data(), side, side, kRoomHeight, grid, map);
+}
+
+}  // namespace
+
+// Thousands of steps with random edits of every material, strength changes, a palette change
+// and a decay change, the wandering light walking: the sparse path on 1, 2 and 3 threads, the
+// automatic choice and the full sweep all equal the plain rule after every step. The sparse
+// grids must have skipped bricks on most steps, or the comparison would prove nothing.
+TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEditsOnAnyThreadCount) {
+  std::unique_ptr<WorkerPool> pools[] = {std::make_unique<WorkerPool>(1), std::make_unique<WorkerPool>(2),
+                                         std::make_unique<WorkerPool>(3)};
+  // Bricks of 16 x 4 x 4: the first grid divides along no axis, the second is narrower than a
+  // lane group, the third divides along every axis.
+  const struct { int x, y, z, steps; } grids[] = {{37, 7, 23, 2400}, {9, 9, 14, 2000}, {32, 8, 16, 1200}};
+  unsigned seed = 400;
+  for (const auto& size : grids) {
+    PlainGrid plain = chambers(size.x, size.y, size.z);
+    plain.strength = 0.25f;
+    ++seed;
+    enum { kSparse1, kSparse2, kSparse3, kAutomatic, kFull, kGrids };
+    LightGrid fast[kGrids];
+    const LightGrid::StepPath paths[kGrids] = {LightGrid::StepPath::Sparse, LightGrid::StepPath::Sparse,
+                                               LightGrid::StepPath::Sparse, LightGrid::StepPath::Automatic,
+                                               LightGrid::StepPath::Full};
+    const int poolOf[kGrids] = {0, 1, 2, 1, 2};
+    for (int g = 0; g < kGrids; ++g) {
+      plain.copyTo(fast[g]);
+      fast[g].stepPath = paths[g];
+      fast[g].pool = pools[poolOf[g]].get();
+      fast[g].minCellsPerSlab = 1;  // every split the threads allow
+    }
+    std::mt19937 events(seed);
+    const float strengths[] = {0.5f, 0.05f, 0.25f, 0.0f, 0.3f};
+    int skipped = 0, automaticSparse = 0, automaticFull = 0;
+    for (int step = 0; step < size.steps; ++step) {
+      if (events() % 300 == 0) {
+        for (int n = 1 + static_cast<int>(events() % 3); n > 0; --n) {
+          const int x = static_cast<int>(events() % size.x), y = static_cast<int>(events() % size.y),
+                    z = static_cast<int>(events() % size.z);
+          const int m = static_cast<int>(events() % plain.palette.size());
+          GridCell c = plain.palette[m].cell(static_cast<unsigned char>(m));
+          if (events() % 2 == 0)  // else dark, as a new wall is: its old texel is stale
+            for (float& l : c.light) l = static_cast<float>(events() % 3000) / 10.0f;
+          c.hidden = events() % 2 != 0;
+          plain.current[plain.index(x, y, z)] = c;
+          for (LightGrid& f : fast) f.setCell(x, y, z, c);
+        }
+      }
+      if (step % 800 == 400) {
+        plain.strength = strengths[step / 800 % 5];
+        for (LightGrid& f : fast) f.strength = plain.strength;
+      }
+      if (step == size.steps / 2) {  // the red glass turns green
+        Material green = plain.palette[redGlass(plain.palette)];
+        green.colour[0] = 0;
+        green.colour[1] = 255;
+        plain.palette.set(redGlass(Palette::standard()), green);
+        for (LightGrid& f : fast) f.setPalette(plain.palette);
+      }
+      if (step == size.steps * 3 / 4) {
+        plain.decay = 0.9f;
+        for (LightGrid& f : fast) f.decay = plain.decay;
+      }
+      for (LightGrid& f : fast) {
+        std::srand(seed * 7919 + step);
+        f.step();
+      }
+      std::srand(seed * 7919 + step);
+      referenceLightStep(plain);
+      if (fast[kSparse1].lastStepBricks() < fast[kSparse1].brickCount()) ++skipped;
+      (fast[kAutomatic].lastStepSparse() ? automaticSparse : automaticFull)++;
+      for (int g = 0; g < kGrids; ++g)
+        ASSERT_TRUE(matchesPlain(fast[g], plain))
+            << size.x << "x" << size.y << "x" << size.z << " grid " << g << " step " << step;
+    }
+    EXPECT_GT(skipped, size.steps / 2) << size.x << "x" << size.y << "x" << size.z;
+    EXPECT_GT(automaticSparse, 0) << size.x << "x" << size.y << "x" << size.z;
+    EXPECT_GT(automaticFull, 0) << size.x << "x" << size.y << "x" << size.z;
+  }
+}
+
+// Every other way the room changes between steps reaches the next sparse step: cells written to
+// the next generation (swapped in, or only their fields), light written straight into `current`,
+// the wandering light put elsewhere, a new room of another size, switching paths; checked
+// against the full sweep after every step.
+TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
+  WorkerPool two(2);
+  LightGrid sparse, full;
+  const auto build = [&](int sx, int sy, int sz) {
+    PlainGrid plain = chambers(sx, sy, sz);
+    plain.strength = 0.25f;
+    for (LightGrid* g : {&sparse, &full}) plain.copyTo(*g);
+  };
+  build(37, 6, 21);
+  sparse.stepPath = LightGrid::StepPath::Sparse;
+  sparse.pool = &two;
+  full.stepPath = LightGrid::StepPath::Full;
+  int step = 0;
+  const auto run = [&](int steps, const std::string& after) {
+    for (int i = 0; i < steps; ++i, ++step) {
+      for (LightGrid* g : {&sparse, &full}) {
+        std::srand(step);
+        g->step();
+      }
+      ASSERT_TRUE(sameState(sparse, full)) << "after " << after << ", step " << step;
+    }
+  };
+  run(400, "settling");
+  EXPECT_LT(sparse.lastStepBricks(), sparse.brickCount() / 4) << "the room settles";
+
+  // A change in the part group at a row's end (x 32 .. 36) found by a full sweep that records
+  // what it changed (the automatic choice, nothing known), at the face between two layers of
+  // bricks (z 7 | 8), far from the wandering light: the sparse steps after it start from the
+  // sweep's record.
+  GridCell lit;
+  lit.light[0] = 40.0f;
+  lit.light[2] = 3.0f;
+  for (LightGrid* g : {&sparse, &full}) g->setCell(35, 2, 6, lit);
+  sparse.stepPath = LightGrid::StepPath::Automatic;
+  sparse.touchAll();
+  run(1, "a full sweep");
+  EXPECT_FALSE(sparse.lastStepSparse());
+  sparse.stepPath = LightGrid::StepPath::Sparse;
+  run(1, "a full sweep");
+  EXPECT_LT(sparse.lastStepBricks(), sparse.brickCount() / 2) << "the sweep knew what it changed";
+  run(60, "a full sweep");
+
+  for (LightGrid* g : {&sparse, &full}) {  // a lit cell in the next generation, then a swap
+    g->setNextCell(20, 2, 5, lit);
+    g->swapBuffers();
+  }
+  run(60, "swapBuffers");
+
+  for (LightGrid* g : {&sparse, &full}) {  // light written straight into the planes
+    for (long i = 0; i < g->cellCount(); i += 97) g->current[g->lightPlaneStride() + i] += 5.0f;
+    g->touchAll();
+  }
+  run(60, "a direct write");
+
+  for (LightGrid* g : {&sparse, &full}) {  // the wandering light set down in another chamber
+    g->lightX = 30, g->lightY = 2, g->lightZ = 17;
+  }
+  run(200, "moving the wandering light");
+
+  for (LightGrid* g : {&sparse, &full}) g->strength = 0.25f;  // the same strength again
+  run(20, "the same strength");
+
+  GridCell wall;
+  wall.setSolid();
+  for (LightGrid* g : {&sparse, &full}) g->setNextCell(25, 2, 7, wall);  // a wall, no swap
+  run(60, "setNextCell");
+
+  sparse.stepPath = LightGrid::StepPath::Full;
+  run(20, "full sweeps on the sparse grid");
+  sparse.stepPath = LightGrid::StepPath::Automatic;
+  run(100, "the automatic choice");
+
+  build(19, 9, 35);  // a new room of another size: nothing of the old one is known
+  sparse.stepPath = LightGrid::StepPath::Sparse;
+  run(300, "a new room");
+}
+
+// The room of halls the benchmarks step (256 x 6 x 256), lit from dark and settled: without the
+// wandering light nothing changes and nothing is recomputed; one edit recomputes its brick and
+// the bricks beside it; the wandering light keeps a small share of the cells busy; a new strength
+// reaches every lamp's brick, and the room settles again. The full sweep on a twin grid agrees.
+TEST(LightGridSparseStep, ASettledRoomRecomputesOnlyWhatChanged) {
+  constexpr int kX = LightGrid::kBrickX, kY = LightGrid::kBrickY, kZ = LightGrid::kBrickZ;
+  LightGrid room, twin;
+  for (LightGrid* g : {&room, &twin}) {
+    buildHalls(*g, 256);
+    g->strength = 0.25f;
+    g->lightX = -1;  // the wandering light stands still (its cell still shines)
+  }
+  twin.stepPath = LightGrid::StepPath::Full;
+  unsigned tick = 0;
+  const auto run = [&](int steps) {
+    for (int i = 0; i < steps; ++i, ++tick) {
+      std::srand(tick);
+      room.step();
+      std::srand(tick);
+      twin.step();
+    }
+    return sameState(room, twin);
+  };
+  ASSERT_TRUE(run(300));
+  ASSERT_TRUE(run(1));
+  EXPECT_TRUE(room.lastStepSparse());
+  EXPECT_EQ(room.lastStepBricks(), 0) << "a settled room without a moving light";
+
+  // A lit cell in a hall, inside its brick (x 32 .. 47, y 0 .. 3, z 40 .. 43) and away from its
+  // faces: the brick and the five beside it (none below), the one above as high as the room is.
+  GridCell lit;
+  lit.light[1] = 9.0f;
+  for (LightGrid* g : {&room, &twin}) g->setCell(44, 2, 42, lit);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(run(1));
+    EXPECT_EQ(room.lastStepBricks(), 6) << "the change has not left its brick yet";
+    EXPECT_EQ(room.lastStepCells(), 5L * kX * kY * kZ + kX * (kRoomHeight - kY) * kZ);
+  }
+  ASSERT_TRUE(run(1));
+  EXPECT_GT(room.lastStepBricks(), 6) << "it has now";
+
+  for (LightGrid* g : {&room, &twin}) {
+    g->lightX = LightGrid::kLightStart[0];
+    g->lightY = LightGrid::kLightStart[1];
+    g->lightZ = LightGrid::kLightStart[2];
+  }
+  ASSERT_TRUE(run(300));
+  long most = 0;
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_TRUE(run(1));
+    EXPECT_TRUE(room.lastStepSparse());
+    most = std::max(most, room.lastStepCells());
+  }
+  EXPECT_LT(most, room.cellCount() / 10) << "the wandering light's surroundings only";
+
+  // The bricks holding a lamp (three lamps a hall, two of them 8 cells apart along x).
+  const int bricksX = (room.sizeX + kX - 1) / kX, bricksY = (room.sizeY + kY - 1) / kY;
+  std::vector<char> lampBrick(room.brickCount(), 0);
+  long lampBricks = 0;
+  for (int z = 0; z < room.sizeZ; ++z)
+    for (int y = 0; y < room.sizeY; ++y)
+      for (int x = 0; x < room.sizeX; ++x)
+        if (room.emitterAt(room.index(x, y, z))) {
+          char& b = lampBrick[(static_cast<long>(z / kZ) * bricksY + y / kY) * bricksX + x / kX];
+          lampBricks += b == 0;
+          b = 1;
+        }
+  for (LightGrid* g : {&room, &twin}) g->strength = 0.5f;
+  ASSERT_TRUE(run(1));
+  EXPECT_GE(room.lastStepBricks(), lampBricks) << "every lamp's brick";
+  int steps = 1;
+  while (steps < 1000 && !(room.lastStepSparse() && room.lastStepCells() <= most)) {
+    ASSERT_TRUE(run(1));
+    ++steps;
+  }
+  EXPECT_LT(steps, 1000) << "the room settles again";
+}
