@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
@@ -97,16 +98,18 @@ std::vector<const ShaderProgram*> GlBackend::programs() const {
           combineFragment.get(), combineVertex.get(), setDepthFragment.get()};
 }
 
-void GlBackend::enableBlockArrays(const std::vector<BlockVertex>& quads) {
+void GlBackend::enableBlockArrays(const std::vector<BlockVertex>& quads, bool colours) {
   const BlockVertex* v = quads.data();
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glEnableClientState(GL_COLOR_ARRAY);
   glVertexPointer(3, GL_FLOAT, sizeof *v, v->position);
   glNormalPointer(GL_FLOAT, sizeof *v, v->normal);
   glTexCoordPointer(2, GL_FLOAT, sizeof *v, v->texCoord);
-  glColorPointer(3, GL_UNSIGNED_BYTE, sizeof *v, v->colour);
+  if (colours) {
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_UNSIGNED_BYTE, sizeof *v, v->colour);
+  }
 }
 
 void GlBackend::disableBlockArrays() {
@@ -237,7 +240,7 @@ void GlBackend::drawOpaque(const std::vector<BlockVertex>& quads, const PassPara
   blockFragment->setParameter("fog_range", &pass.fogRange, 1);
   if (!quads.empty()) {
     glPushAttrib(GL_CURRENT_BIT);
-    enableBlockArrays(quads);
+    enableBlockArrays(quads, true);
     glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(quads.size()));
     disableBlockArrays();
     glPopAttrib();
@@ -321,12 +324,18 @@ void GlBackend::drawGlass(const std::vector<BlockVertex>& quads,
   glPushAttrib(GL_CURRENT_BIT);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_CONSTANT_COLOR);
-  if (!quads.empty()) enableBlockArrays(quads);
+  if (!quads.empty()) enableBlockArrays(quads, false);
+  const GlassCube* set = nullptr;  // the cube whose alpha and tint are in force
   for (const GlassCube& cube : cubes) {
-    glassFragment->setParameter("pane_alpha", &cube.alpha, 1);
-    glassFragment->setParameter("pane_tint", cube.tint, 3);
-    const float kept = 1.0f - cube.alpha;
-    glBlendColor(kept * cube.tint[0], kept * cube.tint[1], kept * cube.tint[2], kept);
+    // A room holds few kinds of glass: the parameters change only from one kind to another.
+    if (set == nullptr || set->alpha != cube.alpha ||
+        !std::equal(cube.tint, cube.tint + 3, set->tint)) {
+      glassFragment->setParameter("pane_alpha", &cube.alpha, 1);
+      glassFragment->setParameter("pane_tint", cube.tint, 3);
+      const float kept = 1.0f - cube.alpha;
+      glBlendColor(kept * cube.tint[0], kept * cube.tint[1], kept * cube.tint[2], kept);
+      set = &cube;
+    }
     glMultiTexCoord3fv(GL_TEXTURE1, cube.centre);
     glDrawArrays(GL_QUADS, static_cast<GLint>(4 * cube.firstQuad),
                  static_cast<GLsizei>(4 * cube.quadCount));

@@ -43,8 +43,9 @@ class GlBackend : public RenderBackend {
   std::vector<const ShaderProgram*> programs() const;
 
  private:
-  // Vertex, normal, texture coordinate and colour arrays over `quads` on; off again.
-  static void enableBlockArrays(const std::vector<BlockVertex>& quads);
+  // Vertex, normal, texture coordinate and (with `colours`) colour arrays over `quads` on; all
+  // off again.
+  static void enableBlockArrays(const std::vector<BlockVertex>& quads, bool colours);
   static void disableBlockArrays();
 
   // First member: the runtime context the programs live in outlives them.

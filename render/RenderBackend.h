@@ -86,13 +86,13 @@ struct ScreenItem {
 // - beginFrame: takes the matrices and the window's size.
 // - beginTarget: both colour targets on the shared depth buffer; `target` is drawn into, its
 //   colour and the depth cleared.
-// - drawOpaque: textured quads in their vertices' colours, lit from the light volume by the block
-//   programs, depth tested.
+// - drawOpaque: textured quads in their vertices' colours, lit from the light volume by the
+//   block programs, depth tested.
 // - drawEmitters: flat-coloured quads, fading linearly to black between fogStart and fogEnd of
 //   each corner's fog distance.
 // - copyTarget: target `from`'s colour copied into target `to`, pixel for pixel.
-// - drawGlass: the glass cubes, in the order given, blended as GlassCube says over the target
-//   begun, depth tested against what it holds; target `background` is sampled as the picture
+// - drawGlass: the glass cubes, in the order given, blended over the target begun as GlassCube
+//   says, depth tested against what it holds; target `background` is sampled as the picture
 //   behind the panes and detached from drawing while it is.
 // - present: target `target` over the whole window, texel for pixel, no depth test.
 // The rest is drawn over the window without depth test, each in the order called:

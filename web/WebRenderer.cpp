@@ -589,11 +589,17 @@ void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
   sendBlockQuads(quads);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_CONSTANT_COLOR);
+  const GlassCube* set = nullptr;  // the cube whose alpha and tint are in force
   for (const GlassCube& cube : cubes) {
-    glUniform1f(alpha, cube.alpha);
-    glUniform3fv(tint, 1, cube.tint);
-    const float kept = 1.0f - cube.alpha;
-    glBlendColor(kept * cube.tint[0], kept * cube.tint[1], kept * cube.tint[2], kept);
+    // A room holds few kinds of glass: the uniforms change only from one kind to another.
+    if (set == nullptr || set->alpha != cube.alpha ||
+        !std::equal(cube.tint, cube.tint + 3, set->tint)) {
+      glUniform1f(alpha, cube.alpha);
+      glUniform3fv(tint, 1, cube.tint);
+      const float kept = 1.0f - cube.alpha;
+      glBlendColor(kept * cube.tint[0], kept * cube.tint[1], kept * cube.tint[2], kept);
+      set = &cube;
+    }
     // The program bends the pane's normal away from the cube's centre.
     glVertexAttrib4f(ProgramSource::kTexCoord1Attribute, cube.centre[0], cube.centre[1],
                      cube.centre[2], 1.0f);

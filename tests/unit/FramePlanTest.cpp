@@ -170,15 +170,18 @@ TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
   }
 }
 
-// The colour: the compressed emission times the strength, floored; at strength 0.5, k = 4.
+// The colour: the compressed emission times the strength, floored, at most 1 per channel; at
+// strength 0.5, k = 4.
 TEST(FramePlan, EmitterCornersSpanEachSentFaceInItsCellsColourFoggedByHorizontalDistance) {
   GridCell lamp;
-  lamp.setEmitter(350.0f, 350.0f, 150.0f);
-  for (const auto& [strength, k] : {std::pair{0.0f, 0.2f}, {0.025f, 0.2f}, {0.5f, 4.0f}}) {
+  lamp.setEmitter(350.0f, 1.0f, 0.1f);
+  for (const auto& [strength, k] :
+       {std::pair{0.0f, 0.2f}, {0.025f, 0.2f}, {0.1f, 0.8f}, {0.5f, 4.0f}}) {
     float rgba[4];
     FramePlan::emitterColour(lamp, strength, rgba);
-    EXPECT_FLOAT_EQ(rgba[0], k * 350.0f / 351.0f) << strength;
-    EXPECT_TRUE(std::fabs(rgba[2] - k * 150.0f / 151.0f) < 1e-6f && rgba[3] == 1.0f) << strength;
+    EXPECT_FLOAT_EQ(rgba[0], std::min(1.0f, k * 350.0f / 351.0f)) << strength;
+    EXPECT_FLOAT_EQ(rgba[1], std::min(1.0f, k * 0.5f)) << strength;
+    EXPECT_TRUE(std::fabs(rgba[2] - k * 0.1f / 1.1f) < 1e-6f && rgba[3] == 1.0f) << strength;
   }
   LightGrid g;
   g.resize(4, 4, 4);

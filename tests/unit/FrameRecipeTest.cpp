@@ -1,6 +1,7 @@
 // The frame recipe replayed on a recording backend: the calls of whole frames in order, the
-// targets they use and exchange, the glass far to near with each cube's extents and opacity,
-// the opaque quads against the plan, and what lies over the picture (overlay, outline, screen).
+// targets they use and exchange, the glass far to near with each cube's extents, alpha and tint,
+// the opaque quads against the plan in their walls' colours, and what lies over the picture
+// (overlay, outline, screen).
 #include "render/FrameRecipe.h"
 
 #include <gtest/gtest.h>
@@ -25,38 +26,34 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// Materials of the room below besides the plain ones (index 0): a brick wall, red and white
-// glass.
-enum : unsigned char { kBrick = 1, kRedGlass = 2, kWhiteGlass = 3 };
+// The room below takes the standard palette and, after it, a brick wall, red and white glass.
+const int kBrick = Palette::standard().size(), kRedGlass = kBrick + 1, kWhiteGlass = kBrick + 2;
 Palette roomPalette() {
-  Palette p;
+  Palette p = Palette::standard();
   Material brick, red, white;
   brick.kind = Material::Kind::Wall;
   brick.colour[0] = 200, brick.colour[1] = 60, brick.colour[2] = 40;
   red.kind = white.kind = Material::Kind::Glass;
   red.colour[1] = red.colour[2] = 0;
   red.opacity = 0.3f, white.opacity = 0.5f;
-  brick.name = "brick";
   for (const Material& m : {brick, red, white}) p.add(m);
   return p;
 }
 
-// A closed 9 x 5 x 9 room: floor, walls on x = 0 and z = 0 (brick along a stretch of each), a
-// brick pillar, a lamp, and panes of plain, white and red glass at three distances along the
-// view, all visible.
+// A 9 x 5 x 9 room: floor, walls on x = 0 and z = 0 (brick along a stretch of each), a brick
+// pillar, a lamp, and panes of plain, white and red glass at three distances along the view,
+// all visible.
 void buildRoom(LightGrid& grid, bool withGlass) {
   grid.resize(9, 5, 9);
   grid.setPalette(roomPalette());
   for (long i = 0; i < grid.cellCount(); ++i) grid.setHidden(i, false);
-  for (int z = 0; z < 9; ++z)
-    for (int x = 0; x < 9; ++x)
-      for (int y = 0; y < 5; ++y)
-        if (y == 0 || x == 0 || z == 0) {
-          EditedCell c(grid, x, y, z);
-          c.setSolid();
-          if (y > 0 && y < 3 && (z == 0 ? x > 2 && x < 6 : z > 3 && z < 7)) c.material = kBrick;
-        }
-  grid.setCell(3, 1, 3, grid.palette()[kBrick].cell(kBrick));
+  fillCells(grid, 0, 8, 0, 0, 0, 8);
+  fillCells(grid, 0, 0, 0, 4, 0, 8);
+  fillCells(grid, 0, 8, 0, 4, 0, 0);
+  const GridCell brick = grid.palette()[kBrick].cell(kBrick);
+  for (int y = 1; y < 3; ++y)
+    for (int i = 3; i < 6; ++i) grid.setCell(i, y, 0, brick), grid.setCell(0, y, i + 1, brick);
+  grid.setCell(3, 1, 3, brick);
   EditedCell(grid, 6, 3, 2).setEmitter(300.0f, 200.0f, 100.0f);
   if (!withGlass) return;
   grid.setCell(2, 1, 5, grid.palette()[kWhiteGlass].cell(kWhiteGlass));
@@ -84,8 +81,9 @@ struct Stages {
 }  // namespace
 
 // The passes in order into the back target, the targets' roles exchanged each frame; the glass
-// cubes in the plan's order, far to near, each with its own opacity, faces and reach; the opaque
-// quads exactly the planned faces turned to the eye; the cells drawn as the status line counts.
+// cubes in the plan's order, far to near, each with its own alpha, tint, faces and reach; the
+// opaque quads exactly the planned faces turned to the eye, each run in one wall colour; the
+// cells drawn as the status line counts.
 TEST(FrameRecipe, PassesRunInOrderTheTargetsExchangeAndTheQuadsAreThePlannedFaces) {
   LightGrid grid;
   buildRoom(grid, true);
@@ -269,7 +267,7 @@ TEST(FrameRecipe, OverlayOutlineAndScreenFollowThePictureAndShowWhatTheSceneHold
   std::string status;
   for (const ScreenItem& item : backend.screen)
     if (item.kind == ScreenItem::Kind::Text && item.font == FontId::Status) status += item.text + " ";
-  for (const std::string& part : std::vector<std::string>{"eye (8, 2, 7)", "cells " + std::to_string(scene.recipe.cellsDrawn()), "fill brick"})
+  for (const std::string& part : std::vector<std::string>{"eye (8, 2, 7)", "cells " + std::to_string(scene.recipe.cellsDrawn()), "fill wall"})
     EXPECT_NE(status.find(part), std::string::npos) << status;
   EXPECT_TRUE(backend.breaches.empty());
 
