@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -414,7 +415,9 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   randomRoom(grid, 12, 6, 10, 20, 21);
   const std::string bytes = text(roomToVox(grid, kView)), dir = testing::TempDir() + "quillmarsh-vox-save-" + std::to_string(getpid());
   char* previous = getcwd(nullptr, 0);
-  ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()) || chdir(dir.c_str()), 0);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  ASSERT_EQ(chdir(dir.c_str()), 0);
   const auto contents = [](const char* path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -444,10 +447,12 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   std::ofstream("rooms/room-003.vox") << "held";
   EXPECT_EQ(saveRoomVox(grid, kView, error), "rooms/room-004.vox");
   EXPECT_EQ(contents("rooms/room-003.vox"), "held");
-  ASSERT_EQ(system("rm -rf rooms && touch rooms"), 0);
+  std::filesystem::remove_all("rooms");
+  std::ofstream("rooms") << "";  // a file where the folder would be
   EXPECT_EQ(saveRoomVox(grid, kView, error), "");
   EXPECT_TRUE(error.find("no free file name under \"rooms\"") != std::string::npos && error.find('\n') == std::string::npos) << error;
-  ASSERT_EQ(chdir(previous) || system(("rm -rf '" + dir + "'").c_str()), 0);
+  ASSERT_EQ(chdir(previous), 0);
+  std::filesystem::remove_all(dir);
   free(previous);
 }
 
