@@ -559,11 +559,13 @@ bool read(const unsigned char* bytes, size_t size, Scene& scene, std::string& er
   size_t at = 20 + static_cast<size_t>(mainContent);
   const size_t end = at + static_cast<size_t>(mainChildren);
   while (at < end) {
-    const std::string where = "chunk " + chunkName(bytes + at) + " at byte " + std::to_string(at);
+    // A chunk's id is read only once the bytes of its header are known to be there.
     if (end - at < 12) {
-      error = where + ": " + std::to_string(end - at) + " bytes left in MAIN, too few for a chunk";
+      error = "at byte " + std::to_string(at) + ": " + std::to_string(end - at) +
+              " bytes left in MAIN, too few for a chunk";
       return false;
     }
+    const std::string where = "chunk " + chunkName(bytes + at) + " at byte " + std::to_string(at);
     const std::int32_t content = le32(bytes + at + 4), children = le32(bytes + at + 8);
     if (content < 0 || children < 0) {
       error = where + ": a negative size";
