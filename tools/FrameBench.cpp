@@ -37,6 +37,7 @@
 #include "desktop/GlBackend.h"
 #include "desktop/Screenshot.h"
 #include "tools/GalleryRoom.h"
+#include "tools/HallsLayout.h"
 #include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/CellFromColour.h"
@@ -213,28 +214,6 @@ double timeEditView(Bench& bench, int count) {
   }
   glFinish();
   return scene.pick.hit ? msSince(start) / count : -1.0;
-}
-
-// A `side` x `side` room of halls in the map maker's layout characters (first line the far row,
-// z = side - 1): 31 x 31 halls between walls, each wall with a door in its middle, every
-// other wall along z glazed on both sides of it, four pillars and three lamps (warm, yellow, blue)
-// in every hall, and the start in a hall near the middle.
-std::vector<std::string> hallsLayout(int side) {
-  const int pitch = 32;
-  std::vector<std::string> rows(side, std::string(side, '.'));
-  for (int z = 0; z < side; ++z)
-    for (int x = 0; x < side; ++x) {
-      char& c = rows[side - 1 - z][x];
-      const int hx = x % pitch, hz = z % pitch;
-      const bool door = (hx == 0 && hz >= 14 && hz < 18) || (hz == 0 && hx >= 14 && hx < 18);
-      if (x == 0 || z == 0 || x == side - 1 || z == side - 1) c = '#';
-      else if ((hx == 0 || hz == 0) && !door)
-        c = hx == 0 && (x / pitch) % 2 == 1 && (hz % 16 >= 5 && hz % 16 < 11) ? 'g' : '#';
-      else if ((hx == 8 || hx == 24) && (hz == 8 || hz == 24)) c = '#';
-      else if (hz == 16 && (hx == 8 || hx == 16 || hx == 24)) c = "YWB"[hx / 8 - 1];
-    }
-  rows[side - 1 - (side / 2 + 28)][side / 2 + 24] = 'S';
-  return rows;
 }
 
 // Replaces the scene's room with one built from map pixels of the given size, as Scene::loadRoom

@@ -24,6 +24,7 @@
 #include "app/Scene.h"
 #include "platform/WorkerPool.h"
 #include "tests/support/ReferenceLightStep.h"
+#include "tools/HallsLayout.h"
 #include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/ColorMap.h"
@@ -261,31 +262,10 @@ void BM_StepSubnormalRoom(benchmark::State& state) {
 }
 BENCHMARK(BM_StepSubnormalRoom)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The frame benchmark's room of halls, 256 x 256 in the map maker's layout characters (first line
-// the far row): 31 x 31 halls between walls with a door in the middle of each, every other wall
-// along z glazed on both sides of its door, four pillars and three lamps a hall.
-std::vector<std::string> hallsLayout() {
-  const int side = 256, pitch = 32;
-  std::vector<std::string> rows(side, std::string(side, '.'));
-  for (int z = 0; z < side; ++z)
-    for (int x = 0; x < side; ++x) {
-      char& c = rows[side - 1 - z][x];
-      const int hx = x % pitch, hz = z % pitch;
-      const bool door = (hx == 0 && hz >= 14 && hz < 18) || (hz == 0 && hx >= 14 && hx < 18);
-      if (x == 0 || z == 0 || x == side - 1 || z == side - 1) c = '#';
-      else if ((hx == 0 || hz == 0) && !door)
-        c = hx == 0 && (x / pitch) % 2 == 1 && (hz % 16 >= 5 && hz % 16 < 11) ? 'g' : '#';
-      else if ((hx == 8 || hx == 24) && (hz == 8 || hz == 24)) c = '#';
-      else if (hz == 16 && (hx == 8 || hx == 16 || hx == 24)) c = "YWB"[hx / 8 - 1];
-    }
-  rows[side - 1 - 156][152] = 'S';
-  return rows;
-}
-
 // The halls built as the program builds a map (256 x 6 x 256, the wandering light at its start),
 // at strength 0.25, stepped `steps` times from srand(1) on.
 void buildSettledHalls(LightGrid& grid, int steps) {
-  const std::vector<std::string> rows = hallsLayout();
+  const std::vector<std::string> rows = hallsLayout(256);
   const int side = static_cast<int>(rows.size());
   std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
   for (int r = 0; r < side; ++r)

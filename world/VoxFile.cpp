@@ -11,6 +11,15 @@
 
 namespace vox {
 
+std::int32_t le32(const unsigned char* p) {
+  const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                          static_cast<std::uint32_t>(p[2]) << 16 |
+                          static_cast<std::uint32_t>(p[3]) << 24;
+  std::int32_t v;
+  std::memcpy(&v, &u, sizeof v);
+  return v;
+}
+
 namespace {
 
 // The default palette, 0xAABBGGRR, entry k for colour index k.
@@ -60,14 +69,6 @@ constexpr std::uint32_t kDefaultPalette[256] = {
     0xff555555, 0xff444444, 0xff222222, 0xff111111,
 };
 
-std::int32_t le32(const unsigned char* p) {
-  const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                          static_cast<std::uint32_t>(p[2]) << 16 |
-                          static_cast<std::uint32_t>(p[3]) << 24;
-  std::int32_t v;
-  std::memcpy(&v, &u, sizeof v);
-  return v;
-}
 
 // A chunk id as it reads in a message: its four characters when printable, else hex.
 std::string chunkName(const unsigned char* id) {

@@ -149,6 +149,9 @@ std::vector<unsigned char> write(const Scene& scene);
 bool parseNumber(const std::string& text, double& value);
 bool parseInteger(const std::string& text, long& value);
 
+// The little-endian 32-bit integer at p, as every size, count and id of the format is stored.
+std::int32_t le32(const unsigned char* p);
+
 // Text from a file as it may stand in a one-line message: bytes outside printable ASCII (line
 // breaks too) as \xNN, a quote or backslash escaped, cut after 40 bytes with "...".
 std::string printable(const std::string& text);

@@ -278,15 +278,6 @@ struct RoomChunk {
   std::vector<Cell> cells;
 };
 
-std::int32_t le32(const unsigned char* p) {
-  const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                          static_cast<std::uint32_t>(p[2]) << 16 |
-                          static_cast<std::uint32_t>(p[3]) << 24;
-  std::int32_t v;
-  std::memcpy(&v, &u, sizeof v);
-  return v;
-}
-
 void put32(std::vector<unsigned char>& out, std::uint32_t u) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(u >> (8 * i)));
 }
@@ -309,7 +300,7 @@ bool readRoomChunk(const std::vector<unsigned char>& bytes, int maxSide, RoomChu
   }
   const unsigned char* p = bytes.data();
   const auto next = [&p]() {
-    const std::int32_t v = le32(p);
+    const std::int32_t v = vox::le32(p);
     p += 4;
     return v;
   };
