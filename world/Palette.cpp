@@ -18,11 +18,16 @@ Material make(Material::Kind kind, const char* name, unsigned char r, unsigned c
   return m;
 }
 
-const Material kAirMaterial = make(Material::Kind::Air, "air", 255, 255, 255);
+// A function's static, not a namespace-scope one: other files' statics build palettes before
+// this file's statics would be ready.
+const Material& airMaterial() {
+  static const Material air = make(Material::Kind::Air, "air", 255, 255, 255);
+  return air;
+}
 
 }  // namespace
 
-Palette::Palette() : materials{kAirMaterial} {}
+Palette::Palette() : materials{airMaterial()} {}
 
 Palette Palette::standard() {
   using K = Material::Kind;
@@ -48,7 +53,7 @@ Palette Palette::standard() {
 }
 
 const Material& Palette::operator[](int i) const {
-  return i >= 0 && i < size() ? materials[static_cast<size_t>(i)] : kAirMaterial;
+  return i >= 0 && i < size() ? materials[static_cast<size_t>(i)] : airMaterial();
 }
 
 bool Palette::add(const Material& material) {
