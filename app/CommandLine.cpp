@@ -1,4 +1,4 @@
-// Reading `[--height N] [MAP]`: each argument in turn, the first refusal ends the reading.
+// Reading `[--height N] [--stats] [MAP]`: each argument in turn, the first refusal ends the reading.
 #include "app/CommandLine.h"
 
 #include <cstring>
@@ -41,6 +41,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         line.roomHeight = static_cast<int>(n);
         heightGiven = true;
       }
+    } else if (std::strcmp(arg, "--stats") == 0) {
+      if (line.printStats) line.refusal = "--stats given twice";
+      line.printStats = true;
     } else if (arg[0] == '-' || arg[0] == '\0' || mapGiven) {
       line.refusal = std::string("unexpected argument \"") + arg + "\"";
     } else {

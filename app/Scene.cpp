@@ -31,10 +31,14 @@ void Scene::attachBackend(RenderBackend* renderBackend) {
 
 void Scene::advanceFrame() {
   timer.update();
-  clock += timer.elapsed;
+  // The timer's first reading measures from its counter's origin, not from a frame before: it
+  // goes into neither the clock nor the rates (the status line showed hours a frame).
+  const bool timed = framesAdvanced++ > 0;
+  if (timed) clock += timer.elapsed;
   const long stepsBefore = simulationSteps;
   update();
-  stats.addFrame(timer.elapsed, simulationSteps != stepsBefore, stepAccumulator / kStepInterval);
+  if (timed)
+    stats.addFrame(timer.elapsed, simulationSteps != stepsBefore, stepAccumulator / kStepInterval);
 }
 
 void Scene::update() {
@@ -98,6 +102,21 @@ FrameInputs Scene::frameInputs() const {
   return inputs;
 }
 
+std::string Scene::statusLine() const {
+  const int eyeCell[3] = {static_cast<int>(std::lround(camera.eye.x)),
+                          static_cast<int>(std::lround(camera.eye.y)),
+                          static_cast<int>(std::lround(camera.eye.z))};
+  return statusText(stats, grid->strength, flags.cpuLightUpload, recipe.cellsDrawn(), eyeCell) +
+         "  fill " + grid->palette()[selectedMaterial].name;
+}
+
+bool Scene::statusSecondPassed() {
+  const long second = static_cast<long>(std::floor(clock));
+  if (second == statusSecond) return false;
+  statusSecond = second;
+  return true;
+}
+
 ScreenState Scene::screenState() const {
   ScreenState screen;
   screen.width = width;
@@ -108,14 +127,7 @@ ScreenState Scene::screenState() const {
   screen.hintVisible = !flags.anyKeyPressed && grid->strength == 0.0f;
   screen.keyCardPage = flags.keyCardPage;
   screen.keys = keys;
-  if (flags.statusVisible) {
-    const int eyeCell[3] = {static_cast<int>(std::lround(camera.eye.x)),
-                            static_cast<int>(std::lround(camera.eye.y)),
-                            static_cast<int>(std::lround(camera.eye.z))};
-    screen.status = statusText(stats, grid->strength, flags.cpuLightUpload, recipe.cellsDrawn(),
-                               eyeCell) +
-                    "  fill " + selected.name;
-  }
+  if (flags.statusVisible) screen.status = statusLine();
   screen.messages = currentMessages();
   return screen;
 }

@@ -48,6 +48,8 @@ struct SceneFlags {
   bool running = true;
   bool overlayVisible = false;
   bool statusVisible = false;
+  // The entry point prints the status line on standard output once a second (--stats).
+  bool statusOnOutput = false;
   // The entry point saves the next finished frame as a picture (the desktop only).
   bool screenshotRequested = false;
   // 0: the finished frame is shown; 1: the frame without the glass.
@@ -113,6 +115,11 @@ class Scene {
   void resize(int width, int height);
   // This frame's inputs: the camera's eye and view, the window's size and projection.
   FrameInputs frameInputs() const;
+  // The status line's text now, whether or not it is shown.
+  std::string statusLine() const;
+  // True once in each whole second of the scene's clock from its first second on, when the
+  // rates cover a full window: when a status line is due on standard output (--stats).
+  bool statusSecondPassed();
   // What the screen shows now, as values (app/ScreenView.h).
   ScreenState screenState() const;
   // Everything over the frame: the overlay when on, the outline, and the screen items.
@@ -165,6 +172,9 @@ class Scene {
   double stepAccumulator = 0.0;
   // Seconds of frame time since start-up (uncapped): the messages' clock.
   double clock = 0.0;
+  // The clock's whole second statusSecondPassed last answered true in.
+  long statusSecond = 0;
+  long framesAdvanced = 0;
   // Simulation steps run since start-up.
   long simulationSteps = 0;
 

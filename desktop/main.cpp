@@ -31,10 +31,12 @@ constexpr int kMaxHeight = CommandLine::kMaxHeight;
 Scene* theScene = nullptr;
 
 void printUsage(std::ostream& out) {
-  out << "Usage: quillmarsh [--height N] [MAP]\n"
-         "  MAP          a PNG or JPEG room map, one pixel per column (default: " << kShippedMapFile << ")\n"
+  out << "Usage: quillmarsh [--height N] [--stats] [MAP]\n"
+         "  MAP          a PNG or JPEG room map, one pixel per column, or a .vox scene\n"
+         "               (default: " << kShippedMapFile << ")\n"
          "  --height N   the room's height in cells, floor and ceiling included, " << kMinHeight
       << " to " << kMaxHeight << " (default " << kRoomHeight << ")\n"
+         "  --stats      print the status line on standard output once a second\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
          "Keys and mouse:\n";
   for (const std::string& line : controls::keyLines()) out << "  " << line << "\n";
@@ -67,6 +69,8 @@ void onDisplay() {
   Scene& scene = *theScene;
   scene.advanceFrame();
   if (!scene.flags.running) std::exit(0);
+  if (scene.flags.statusOnOutput && scene.statusSecondPassed())
+    std::cout << scene.statusLine() << std::endl;
   scene.drawFrame();
   if (scene.flags.screenshotRequested) {
     scene.flags.screenshotRequested = false;
@@ -120,6 +124,7 @@ int main(int argc, char** argv) {
     std::cerr << error << std::endl;
     return 1;
   }
+  scene.flags.statusOnOutput = line.printStats;
   theScene = &scene;
 
   // The size first, so that the toolkit's own -geometry, which glutInit reads, can replace it.
