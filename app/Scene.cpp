@@ -25,8 +25,14 @@ void Scene::attachBackend(RenderBackend* renderBackend) {
   backend->resize(width, height);
   if (grid->allocated) {
     backend->createLightVolume(grid->sizeX, grid->sizeY, grid->sizeZ);
-    backend->uploadLight(*grid, flags.cpuLightUpload);
+    uploadLight(true);
   }
+}
+
+void Scene::uploadLight(bool whole) {
+  grid->takeTexelChanges(uploadBoxes);
+  if (whole) uploadBoxes.assign(1, grid->wholeBox());
+  backend->uploadLight(*grid, flags.cpuLightUpload, uploadBoxes);
 }
 
 void Scene::advanceFrame() {
@@ -66,7 +72,7 @@ void Scene::stepSimulation() {
       for (int y = 0; y < grid->sizeY; ++y)
         if (grid->inside(x, y, z) && !grid->hiddenAt(grid->index(x, y, z))) kept.add(x, z);
   occlusionMap->shownColumns = kept;
-  if (backend != nullptr) backend->uploadLight(*grid, flags.cpuLightUpload);
+  if (backend != nullptr) uploadLight(false);
   occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
   revealVisibleColumns();
 }

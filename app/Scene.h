@@ -104,8 +104,8 @@ class Scene {
   // gathered, runs stepSimulation, keeping what was gathered past 0.02 s up to another 0.02 s
   // (at most one step a frame).
   void update();
-  // One simulation step: the light step, the light upload, the visibility pass from the camera
-  // and the reveal of the columns it saw.
+  // One simulation step: the light step, the upload of the light that changed, the visibility
+  // pass from the camera and the reveal of the columns it saw.
   void stepSimulation();
   // Clears `hidden` in every cell of each column the visibility marks call seen.
   void revealVisibleColumns();
@@ -183,6 +183,11 @@ class Scene {
   bool useRoom(const RoomLoad& load, std::unique_ptr<LightGrid>& built,
                std::unique_ptr<ColorMap>& builtMap, std::string& error);
 
+  // Hands the backend the texels that changed since the last upload, or all of them (`whole`,
+  // for a new light volume).
+  void uploadLight(bool whole);
+
   RenderBackend* backend = nullptr;
+  std::vector<TexelBox> uploadBoxes;
   std::vector<SceneMessage> messages;
 };

@@ -47,7 +47,7 @@ void Scene::enterRoom(const StartView& start) {
   recipe.newRoom();
   if (backend != nullptr) {
     backend->createLightVolume(grid->sizeX, grid->sizeY, grid->sizeZ);
-    backend->uploadLight(*grid, flags.cpuLightUpload);
+    uploadLight(true);
   }
   refreshPick();
 }

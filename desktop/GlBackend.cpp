@@ -145,15 +145,17 @@ void GlBackend::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   FramebufferObject::Unbind();
 }
 
-// The CPU path hands over the step's texels in one call. The slice path draws each slice's texels
+// The CPU path hands over the step's texels in the boxes, one call each. The slice path draws each slice's texels
 // as points into the volume through its framebuffer. Relies on: the light volume made for the
 // grid's size. Sets, and restores: the framebuffer, the viewport (the window's, as resize gave
 // it), both matrices, depth test, colour.
-void GlBackend::uploadLight(const LightGrid& grid, bool cpuPath) {
+void GlBackend::uploadLight(const LightGrid& grid, bool cpuPath,
+                            const std::vector<TexelBox>& boxes) {
   assert(lightVolumeTex != 0 && lightVolumeFbo != nullptr);
   if (cpuPath) {
-    gltex::replaceLightVolume(lightVolumeTex, grid.sizeX, grid.sizeY, grid.sizeZ,
-                              grid.lightTexels());
+    for (const TexelBox& box : boxes)
+      gltex::replaceLightVolumePart(lightVolumeTex, grid.sizeX, grid.sizeY, box.lo, box.hi,
+                                    grid.lightTexels());
     return;
   }
   {

@@ -12,6 +12,7 @@
 #include "render/FramePlan.h"
 
 class LightGrid;
+struct TexelBox;
 
 // A corner of a textured face of the opaque or the glass pass; four make a quad, in the face
 // table's corner order. `colour` (8-bit sRGB) multiplies an opaque face's tile: 255 on every
@@ -79,8 +80,9 @@ struct ScreenItem {
 // (RENDER_BACKEND_OPERATIONS(override)), in the recipe's order. The resources that follow the
 // room and the window come first:
 // - createLightVolume: one texel per cell, black when made.
-// - uploadLight: the grid's light compressed to c / (c + 1), from the texels the step made in one
-//   transfer (`cpuPath`) or slice by slice through a framebuffer.
+// - uploadLight: the grid's light compressed to c / (c + 1): on the CPU path (`cpuPath`) the
+//   texels the step made in `boxes`, each box in one transfer, the rest of the volume kept; else
+//   every texel, slice by slice through a framebuffer.
 // - resize: the two colour targets and their shared depth buffer take the window's size.
 // Then the frame:
 // - beginFrame: takes the matrices and the window's size.
@@ -102,7 +104,8 @@ struct ScreenItem {
 // - drawScreen: the flat items, in order.
 #define RENDER_BACKEND_OPERATIONS(declared)                                                    \
   virtual void createLightVolume(int sizeX, int sizeY, int sizeZ) declared;                  \
-  virtual void uploadLight(const LightGrid& grid, bool cpuPath) declared;                     \
+  virtual void uploadLight(const LightGrid& grid, bool cpuPath,                              \
+                           const std::vector<TexelBox>& boxes) declared;                     \
   virtual void resize(int width, int height) declared;                                        \
   virtual void beginFrame(const FrameInputs& inputs) declared;                                \
   virtual void beginTarget(int target) declared;                                              \

@@ -563,7 +563,7 @@ void LightGrid::step() {
   std::uint32_t strengthBits, decayBits;
   std::memcpy(&strengthBits, &strength, sizeof strengthBits);
   std::memcpy(&decayBits, &decay, sizeof decayBits);
-  if (decayBits != lastDecay) everythingTouched = true;
+  if (decayBits != lastDecay) touchEverything();
   if (strengthBits != lastStrength)
     for (const long e : emitters) markTouched(brickOfIndex(e));
   lastStrength = strengthBits;
@@ -607,7 +607,7 @@ void LightGrid::step() {
     if (track) {
       sweepsUnseen = 0;
     } else {
-      everythingTouched = true;
+      touchEverything();
       ++sweepsUnseen;
     }
   }

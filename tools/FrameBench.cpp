@@ -78,6 +78,7 @@ const View kViews[] = {
 
 struct Times {
   double step = 0, upload = 0;  // one light step and one light upload (CPU path), per frame row
+  double uploadBytes = 0;        // the bytes those uploads handed over
   double opaque = 0, emitter = 0, glass = 0, present = 0;
   double plan = 0;  // the part of `opaque` spent on the plan
   double whole = 0;  // frames drawn back to back, as the display loop draws them
@@ -154,14 +155,17 @@ void timeView(Bench& bench, const char* name, const Vec3& eye, const Vec3& targe
   scene.refreshPick();
 
   Times t;
-  // The step and its upload, as often as the frames, apart from the rest of stepSimulation;
-  // then a whole simulation step, whose reveal the frames draw.
+  // The step and the upload of what it changed, as often as the frames, apart from the rest of
+  // stepSimulation; then a whole simulation step, whose reveal the frames draw.
+  std::vector<TexelBox> boxes;
   for (int f = 0; f < frames; ++f) {
     Clock::time_point start = Clock::now();
     scene.grid->step();
     t.step += msSince(start);
     start = Clock::now();
-    bench.backend.uploadLight(*scene.grid, scene.flags.cpuLightUpload);
+    scene.grid->takeTexelChanges(boxes);
+    for (const TexelBox& box : boxes) t.uploadBytes += 4.0 * box.cells();
+    bench.backend.uploadLight(*scene.grid, scene.flags.cpuLightUpload, boxes);
     glFinish();
     t.upload += msSince(start);
   }
@@ -176,13 +180,15 @@ void timeView(Bench& bench, const char* name, const Vec3& eye, const Vec3& targe
   for (int f = 0; f < frames; ++f) wholeFrame(bench);
   glFinish();
   t.whole = msSince(wholeStart);
-  std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f %6.2f %6.2f  (%.1f fps)\n",
+  std::printf("%-11s %6zu %6zu %6zu %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f %6.2f %6.2f %7.0f  (%.1f fps)\n",
               name, scene.recipe.opaqueBlocks.size(), scene.recipe.emitterCells.size(),
               scene.recipe.glassCells.size(), t.plan / frames, t.opaque / frames, t.emitter / frames,
               t.glass / frames, t.present / frames, t.total() / frames, cpu / frames,
-              t.whole / frames, t.step / frames, t.upload / frames, 1000.0 * frames / t.whole);
+              t.whole / frames, t.step / frames, t.upload / frames, t.uploadBytes / frames / 1024.0,
+              1000.0 * frames / t.whole);
   all.step += t.step;
   all.upload += t.upload;
+  all.uploadBytes += t.uploadBytes;
   all.whole += t.whole;
   all.plan += t.plan;
   all.opaque += t.opaque;
@@ -305,7 +311,7 @@ void timeUploads(const char* name, const LightGrid& grid, GlBackend& backend, do
   };
   for (bool onCpu : {true, false}) {
     const Spread t = timeRuns([&] {
-      backend.uploadLight(grid, onCpu);
+      backend.uploadLight(grid, onCpu, {grid.wholeBox()});
       glFinish();
     });
     print(onCpu ? "cpu" : "slices", t);
@@ -378,10 +384,11 @@ int main(int argc, char** argv) {
   std::printf("\nmilliseconds per frame (wall clock; each pass finished before the next: plan is "
               "its part of opaque,\npasses their sum, cpu the process CPU time over them, all "
               "threads; frame: whole frames drawn\nback to back as the program draws them, the "
-              "rate in brackets; step: one light step, upload: its upload on the CPU path)\n");
-  std::printf("%-11s %6s %6s %6s %5s %7s %7s %7s %8s %7s %7s %7s %6s %6s\n", "view", "cubes",
+              "rate in brackets; step: one light step, upload: the upload of what it changed on the CPU\n"
+              "path, KiB: the kibibytes that upload handed over)\n");
+  std::printf("%-11s %6s %6s %6s %5s %7s %7s %7s %8s %7s %7s %7s %6s %6s %7s\n", "view", "cubes",
               "lights", "glass", "plan", "opaque", "emitter", "glass", "present", "passes", "cpu",
-              "frame", "step", "upload");
+              "frame", "step", "upload", "KiB");
 
   Times all, shippedStart;
   double allCpu = 0.0;
@@ -394,13 +401,14 @@ int main(int argc, char** argv) {
       shippedStart.whole = all.whole - before.whole;
       shippedStart.step = all.step - before.step;
       shippedStart.upload = all.upload - before.upload;
+      shippedStart.uploadBytes = all.uploadBytes - before.uploadBytes;
     }
   }
   const double n = static_cast<double>(frames) * (sizeof kViews / sizeof kViews[0]);
-  std::printf("%-11s %6s %6s %6s %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f %6.2f %6.2f  (%.1f fps)\n",
+  std::printf("%-11s %6s %6s %6s %5.2f %7.2f %7.2f %7.2f %8.2f %7.2f %7.2f %7.2f %6.2f %6.2f %7.0f  (%.1f fps)\n",
               "mean", "", "", "", all.plan / n, all.opaque / n, all.emitter / n, all.glass / n,
               all.present / n, all.total() / n, allCpu / n, all.whole / n, all.step / n,
-              all.upload / n, 1000.0 * n / all.whole);
+              all.upload / n, all.uploadBytes / n / 1024.0, 1000.0 * n / all.whole);
 
   std::printf("crosshair and outline (part of present): %.4f ms\n", timeEditView(bench, 1000));
 
@@ -442,7 +450,7 @@ int main(int argc, char** argv) {
   const double bigUploadMiB = scene.grid->cellCount() * 4.0 / (1 << 20);
   std::printf("halls %d x %d x %d: resident %.0f MiB with the room and its light volume (%.0f "
               "without them; %.1f bytes a cell), %d steps to settle at %.2f ms each (light, "
-              "upload of %.0f MiB, visibility, reveal), overlay off, then on:\n",
+              "upload of what changed out of %.0f MiB, visibility, reveal), overlay off, then on:\n",
               bigSide, bigHeight, bigSide, residentBig, residentEmpty,
               (residentBig - residentEmpty) * (1 << 20) / scene.grid->cellCount(), bigSettle,
               bigStep, bigUploadMiB);
@@ -510,11 +518,12 @@ int main(int argc, char** argv) {
   std::printf("summary: shipped start %.2f ms a frame + step %.2f + upload %.3f ms; halls 256x%dx256 "
               "start %.2f ms a frame (overlay on %.2f) + step %.2f + upload %.3f ms; halls "
               "%dx%dx%d start %.2f ms a frame (overlay on %.2f) + step %.2f + upload %.3f ms "
-              "(%.0f MiB), %.0f MiB resident; upload 256x6x256 %.3f ms, memcpy of its bytes "
+              "(%.0f KiB of %.0f MiB), %.0f MiB resident; upload 256x6x256 %.3f ms, memcpy of its bytes "
               "%.3f ms\n",
               shippedStart.whole / f, shippedStart.step / f, shippedStart.upload / f, hallsHeight,
               halls[0].whole / f, halls[1].whole / f, halls[0].step / f, halls[0].upload / f,
               bigSide, bigHeight, bigSide, big[0].whole / f, big[1].whole / f, big[0].step / f,
-              big[0].upload / f, bigUploadMiB, residentBig, largeUpload, largeCopy);
+              big[0].upload / f, big[0].uploadBytes / f / 1024.0, bigUploadMiB, residentBig,
+              largeUpload, largeCopy);
   return 0;
 }

@@ -371,9 +371,12 @@ void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   glBindTexture(GL_TEXTURE_3D, 0);
 }
 
-void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath) {
+void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath,
+                              const std::vector<TexelBox>& boxes) {
   if (cpuPath) {
-    gltex::replaceLightVolume(lightVolumeTex, g.sizeX, g.sizeY, g.sizeZ, g.lightTexels());
+    for (const TexelBox& box : boxes)
+      gltex::replaceLightVolumePart(lightVolumeTex, g.sizeX, g.sizeY, box.lo, box.hi,
+                                    g.lightTexels());
     glBindTexture(GL_TEXTURE_3D, 0);
     return;
   }

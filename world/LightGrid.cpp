@@ -72,7 +72,9 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   changedBricks.clear();
   touchedBricks.clear();
   activeBricks.clear();
-  everythingTouched = true;
+  brickTexels.assign(bricks, 0);
+  texelBricks.clear();
+  touchEverything();
   sweepsUnseen = 0;
   roomInMotion = false;
   allocated = true;
@@ -156,7 +158,7 @@ void LightGrid::setPalette(const Palette& palette) {
       tintKeep[3 * m + k] = keptFraction(material.opacity) * material.transmits(k);
   }
   tintedStale = true;
-  everythingTouched = true;
+  touchEverything();
 }
 
 void LightGrid::rebuildTinted() {
@@ -175,7 +177,7 @@ void LightGrid::swapBuffers() {
   next = nullptr;
   lightB = std::vector<float>();
   texelsStale = true;
-  everythingTouched = true;
+  touchEverything();
 }
 
 void LightGrid::rebuildEmitters() {
@@ -240,4 +242,44 @@ GridCell LightGrid::sampleAt(float x, float y, float z) const {
         first = false;
       }
   return sum;
+}
+
+TexelBox LightGrid::wholeBox() const {
+  TexelBox box;
+  box.hi[0] = sizeX, box.hi[1] = sizeY, box.hi[2] = sizeZ;
+  return box;
+}
+
+void LightGrid::takeTexelChanges(std::vector<TexelBox>& boxes) {
+  boxes.clear();
+  std::sort(texelBricks.begin(), texelBricks.end());
+  // A run is the bricks beside one another along x in one row of bricks.
+  long runs = 0;
+  for (std::size_t n = 0; n < texelBricks.size(); ++n)
+    if (n == 0 || texelBricks[n] != texelBricks[n - 1] + 1 || texelBricks[n] % bricksX == 0)
+      ++runs;
+  const bool whole = allTexelsChanged || static_cast<double>(texelBricks.size()) >
+                                             kTexelRunShare * static_cast<double>(brickCount());
+  if (whole) {
+    if (allocated) boxes.push_back(wholeBox());
+  } else {
+    boxes.reserve(runs);
+    for (std::size_t n = 0; n < texelBricks.size(); ++n) {
+      int lo[3], hi[3];
+      brickBounds(texelBricks[n], lo, hi);
+      const bool extends = n > 0 && texelBricks[n] == texelBricks[n - 1] + 1 &&
+                           texelBricks[n] % bricksX != 0;
+      if (extends) {
+        boxes.back().hi[0] = hi[0];
+      } else {
+        TexelBox box;
+        std::copy(lo, lo + 3, box.lo);
+        std::copy(hi, hi + 3, box.hi);
+        boxes.push_back(box);
+      }
+    }
+  }
+  for (const long b : texelBricks) brickTexels[b] = 0;
+  texelBricks.clear();
+  allTexelsChanged = false;
 }

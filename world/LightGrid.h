@@ -25,6 +25,14 @@
 
 class WorkerPool;
 
+// A box of cells, or of the light volume's texels: lo[a] <= coordinate < hi[a] along each axis
+// a (x, y, z).
+struct TexelBox {
+  int lo[3] = {0, 0, 0};
+  int hi[3] = {0, 0, 0};
+  long cells() const { return static_cast<long>(hi[0] - lo[0]) * (hi[1] - lo[1]) * (hi[2] - lo[2]); }
+};
+
 class LightGrid {
  public:
   LightGrid();
@@ -80,7 +88,17 @@ class LightGrid {
   long brickCount() const { return static_cast<long>(bricksX) * bricksY * bricksZ; }
   // Makes the next step recompute every cell: for code that writes `current` directly instead
   // of through setCell.
-  void touchAll() { everythingTouched = true; }
+  void touchAll() { touchEverything(); }
+
+  // The texels that may differ from those of the last takeTexelChanges (or of the grid's
+  // making) replace `boxes`: runs of bricks along x, disjoint, in increasing order; the whole
+  // grid as one box when nothing is known of what changed or the runs would cover more than
+  // kTexelRunShare of the bricks. The record starts again empty. A texel outside every box is
+  // the same, to the bit, as at that last call.
+  void takeTexelChanges(std::vector<TexelBox>& boxes);
+  static constexpr double kTexelRunShare = 0.25;
+  // The whole grid as one box.
+  TexelBox wholeBox() const;
 
   // True when 0 <= x < sizeX, 0 <= y < sizeY and 0 <= z < sizeZ.
   bool contains(float x, float y, float z) const;
@@ -182,6 +200,7 @@ class LightGrid {
   }
   // A brick whose light changed: it and the bricks beside it are recomputed next step.
   void markChanged(long brick) {
+    markTexels(brick);
     if (!brickChanged[brick]) {
       brickChanged[brick] = 1;
       changedBricks.push_back(brick);
@@ -194,6 +213,18 @@ class LightGrid {
       brickTouched[brick] = 1;
       touchedBricks.push_back(brick);
     }
+  }
+  // A brick whose texels may have changed since the last takeTexelChanges.
+  void markTexels(long brick) {
+    if (!brickTexels[brick]) {
+      brickTexels[brick] = 1;
+      texelBricks.push_back(brick);
+    }
+  }
+  // Nothing is known of what changed: every brick is recomputed and every texel uploaded.
+  void touchEverything() {
+    everythingTouched = true;
+    allTexelsChanged = true;
   }
   // Marks the bricks with an emitter or a tinted pane from the lists.
   void rebuildSpecialBricks();
@@ -268,6 +299,11 @@ class LightGrid {
   std::vector<unsigned char> activeTouched;
   // Nothing is known of what changed (a new grid, swapped buffers, a new palette or decay).
   bool everythingTouched = true;
+  // The bricks whose texels may have changed since the last takeTexelChanges; kept apart from
+  // the step's marks, which each step spends whether or not anything is uploaded.
+  std::vector<unsigned char> brickTexels;
+  std::vector<long> texelBricks;
+  bool allTexelsChanged = true;
   // The strength and decay the last step ran with, as bits.
   std::uint32_t lastStrength = 0, lastDecay = 0;
   // Full sweeps in a row that kept no record of what changed, and whether the last look at a

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <vector>
 
 namespace gltex {
@@ -51,12 +52,21 @@ inline GLuint newLightVolume(int sizeX, int sizeY, int sizeZ) {
   return volume;
 }
 
-// Every texel of `volume` from `rgba` (as newLightVolume lays them out), in one transfer; rows of
-// 4-byte texels need no unpack alignment. Leaves the volume bound.
-inline void replaceLightVolume(GLuint volume, int sizeX, int sizeY, int sizeZ, const void* rgba) {
+// The texels of `volume` in the box lo <= (x, y, z) < hi from `rgba`, a whole volume of
+// sizeX x sizeY texels a layer laid out as newLightVolume's; the unpack state is as it was after.
+inline void replaceLightVolumePart(GLuint volume, int sizeX, int sizeY, const int lo[3],
+                                   const int hi[3], const void* rgba) {
   glBindTexture(GL_TEXTURE_3D, volume);
-  glTexSubImage3D(GL_TEXTURE_3D, 0, 0, 0, 0, sizeX, sizeY, sizeZ, GL_RGBA, GL_UNSIGNED_BYTE,
-                  rgba);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, sizeX);
+  glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, sizeY);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, lo[0]);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, lo[1]);
+  glPixelStorei(GL_UNPACK_SKIP_IMAGES, lo[2]);
+  glTexSubImage3D(GL_TEXTURE_3D, 0, lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1],
+                  hi[2] - lo[2], GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  for (const GLenum unpack : {GL_UNPACK_ROW_LENGTH, GL_UNPACK_IMAGE_HEIGHT, GL_UNPACK_SKIP_PIXELS,
+                              GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_IMAGES})
+    glPixelStorei(unpack, 0);
 }
 
 }  // namespace gltex

@@ -1,7 +1,8 @@
 // A backend that draws nothing and keeps what the recipe asked of it: each call of the last frame
 // in order with its target, and the data it was handed, so tests replay whole frames without GL.
 // It notes each breach of the rules every real backend relies on: a pass draws only into a begun
-// target, the glass never samples the target it is blended over, an upload fits the volume.
+// target, the glass never samples the target it is blended over, an upload fits the volume. It
+// keeps the light volume's texels as the uploads left them, and the light they came from.
 #pragma once
 
 #include <algorithm>
@@ -15,11 +16,27 @@ class RecordingBackend : public RenderBackend {
  public:
   void createLightVolume(int sizeX, int sizeY, int sizeZ) override {
     volume[0] = sizeX, volume[1] = sizeY, volume[2] = sizeZ;
+    texels.assign(static_cast<size_t>(sizeX) * sizeY * sizeZ, 0xFF000000u);
+    light.assign(3 * texels.size(), 0.0f);
   }
-  void uploadLight(const LightGrid& grid, bool) override {
+  void uploadLight(const LightGrid& grid, bool cpuPath, const std::vector<TexelBox>& boxes) override {
     ++uploads;
     if (grid.sizeX != volume[0] || grid.sizeY != volume[1] || grid.sizeZ != volume[2])
-      breaches.push_back("upload into a volume of another size");
+      return breaches.push_back("upload into a volume of another size");
+    const std::vector<TexelBox> all{grid.wholeBox()};
+    for (const TexelBox& b : cpuPath ? boxes : all) {
+      uploadedTexels += b.cells();
+      for (int a = 0; a < 3; ++a)
+        if (b.lo[a] < 0 || b.lo[a] >= b.hi[a] || b.hi[a] > volume[a])
+          return breaches.push_back("an upload box off the volume or empty");
+      for (int z = b.lo[2]; z < b.hi[2]; ++z)
+        for (int y = b.lo[1]; y < b.hi[1]; ++y)
+          for (int x = b.lo[0]; x < b.hi[0]; ++x) {
+            const long i = grid.index(x, y, z);
+            texels[i] = grid.lightTexels()[i];
+            for (int k = 0; k < 3; ++k) light[3 * i + k] = grid.lightAt(i, k);
+          }
+    }
   }
   void resize(int, int) override {}
   void beginFrame(const FrameInputs&) override {
@@ -84,6 +101,9 @@ class RecordingBackend : public RenderBackend {
   std::vector<std::string> calls, breaches;
   int volume[3] = {0, 0, 0};
   int uploads = 0;
+  std::vector<std::uint32_t> texels;
+  std::vector<float> light;
+  long uploadedTexels = 0;
   PassParameters pass;
   std::vector<BlockVertex> opaque, glass;
   std::vector<EmitterVertex> emitters;

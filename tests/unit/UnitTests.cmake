@@ -10,6 +10,7 @@ set(QUILLMARSH_UNIT_TEST_SOURCES
   FrustumTest.cpp
   LightGridSparseStepTest.cpp
   LightGridStepTest.cpp
+  LightUploadTest.cpp
   ImageHeaderTest.cpp
   MapImageTest.cpp
   RoomEditTest.cpp

@@ -1,0 +1,68 @@
+// The light volume the scene keeps up to date: after every step the backend's copy of the texels
+// (and of the light they come from) equals the grid's, although a settled room hands over only
+// the bricks that changed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "app/Scene.h"
+#include "tests/support/RecordingBackend.h"
+
+TEST(LightUpload, TheVolumeMatchesTheGridAfterEveryStepAndASettledRoomSendsLittle) {
+  // A room whose bricks do not divide it evenly: walls, neutral and red glass, a few lamps, and
+  // the wandering light; its light changed by steps on every path, the strength, the decay, the
+  // palette, edits of any material between steps and a turn on the slice path.
+  Scene scene;
+  RecordingBackend backend;
+  LightGrid& grid = *scene.grid;
+  grid.resize(150, 7, 48);
+  scene.occlusionMap->resize(150, 48);
+  grid.setPalette(Palette::standard());
+  std::mt19937 rng(7);
+  const auto cellOf = [&](int m) { return grid.palette()[m].cell(static_cast<unsigned char>(m)); };
+  const auto anyCell = [&]() { return std::uniform_int_distribution<long>(0, grid.cellCount() - 1)(rng); };
+  for (int n = 0; n < 1600; ++n) {
+    const long i = anyCell();
+    const int m = n % 4 == 0 ? Palette::kWall : n % 4 == 1 ? Palette::kGlass : 6 + n % 2;
+    grid.setCell(i % 150, i / 150 % 7, i / 1050, cellOf(n % 30 == 0 ? Palette::kWhiteLight : m));
+  }
+  for (const int x : {3, 60, 140}) grid.setCell(x, 5, 24, cellOf(Palette::kWhiteLight));
+  GridCell wanderer;
+  wanderer.setEmitter(40.0f, 5.0f, 5.0f);
+  grid.setCell(grid.lightX, grid.lightY, grid.lightZ, wanderer);
+  std::srand(3);
+  scene.attachBackend(&backend);
+
+  long settledTexels = 0;
+  for (int s = 1; s <= 900; ++s) {
+    if (s == 1) grid.strength = 0.3f;
+    if (s == 300) grid.strength = 0.05f;
+    if (s == 420) grid.decay = 0.9f;
+    if (s == 450) grid.setPalette(Palette::standard());
+    // A full sweep keeps no record of what changed: the whole volume follows it.
+    const int path = s > 800 ? 20 : s % 97;
+    grid.stepPath = path < 10 ? LightGrid::StepPath::Sparse
+                    : path < 15 ? LightGrid::StepPath::Full : LightGrid::StepPath::Automatic;
+    scene.flags.cpuLightUpload = s % 200 != 150;
+    if (s < 500 && s % 7 == 0) {
+      const long i = anyCell();
+      const int m = std::uniform_int_distribution<int>(0, 7)(rng);
+      grid.setCell(i % 150, i / 150 % 7, i / 1050, cellOf(m));
+    }
+    const long before = backend.uploadedTexels;
+    scene.stepSimulation();
+    if (s > 800) settledTexels += backend.uploadedTexels - before;
+    ASSERT_TRUE(backend.breaches.empty()) << backend.breaches[0];
+    const std::vector<std::uint32_t> expected(grid.lightTexels(), grid.lightTexels() + grid.cellCount());
+    ASSERT_EQ(backend.texels, expected) << "after step " << s;
+    // Stricter: the light outside the boxes did not change at all.
+    for (long i = 0; i < grid.cellCount(); ++i)
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(backend.light[3 * i + k], grid.lightAt(i, k)) << "after step " << s << " cell " << i;
+  }
+  // Settled, the light changes only around the wandering light: its bricks go, not the volume.
+  EXPECT_LT(settledTexels, 100 * grid.cellCount() / 4) << "the last 100 steps";
+  EXPECT_GT(settledTexels, 0);
+}
