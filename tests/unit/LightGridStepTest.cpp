@@ -41,8 +41,7 @@ void fill(PlainGrid& g, unsigned seed, bool walled) {
 }
 
 bool sameBits(const GridCell& a, const GridCell& b) {
-  return std::memcmp(a.light, b.light, sizeof a.light) == 0 &&
-         std::memcmp(a.emission, b.emission, sizeof a.emission) == 0 &&
+  return std::memcmp(a.light, b.light, sizeof a.light) == 0 && std::memcmp(a.emission, b.emission, sizeof a.emission) == 0 &&
          std::memcmp(&a.opacity, &b.opacity, sizeof a.opacity) == 0 && a.emitter == b.emitter &&
          a.hidden == b.hidden && a.greenMarker == b.greenMarker && a.redMarker == b.redMarker && a.material == b.material;
 }

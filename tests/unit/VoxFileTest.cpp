@@ -234,8 +234,7 @@ TEST(VoxFile, EachOf48RotationBytesPlacesAnAsymmetricModelAsThePivotRuleSaysAndT
 TEST(VoxFile, GroupsHiddenNodesHiddenLayersAndOverlapsFollowTheGraphAndTheWriterKeepsThem) {
   const auto one = [](int i) { return vb::model(1, 1, 1, {{0, 0, 0, i}}); };
   // Pivots of 1-voxel models are 0: voxel (0, 0, 0) lands on the translation.
-  const std::string bytes = vb::file(
-      one(11) + one(12) + one(13) + one(14) + one(15) + vb::layer(0, false) + vb::layer(1, true) +
+  const std::string bytes = vb::file(one(11) + one(12) + one(13) + one(14) + one(15) + vb::layer(0, false) + vb::layer(1, true) +
       vb::transform(0, 1, -1) + vb::group(1, {2, 4, 6, 8, 10}) + vb::transform(2, 3, 0) + vb::shape(3, 0) +
       vb::transform(4, 5, 0, {{"_t", "5 0 0"}}, {{"_hidden", "1"}}) + vb::shape(5, 1) +
       vb::transform(6, 7, 1, {{"_t", "0 5 0"}}) + vb::shape(7, 2) +

@@ -29,8 +29,7 @@ const Rgb kBlack{0, 0, 0}, kGrey{128, 128, 128}, kBlue{0, 0, 255}, kMagenta{255,
 
 // A room built from a w x h map of white but for the `put` pixels (index z * w + x).
 struct Room : BuiltRoom {
-  Room(int w, int h, int layers, std::initializer_list<std::pair<int, Rgb>> put = {})
-      : BuiltRoom(white(w, h, put), layers) {}
+  Room(int w, int h, int layers, std::initializer_list<std::pair<int, Rgb>> put = {}) : BuiltRoom(white(w, h, put), layers) {}
   static MapPixels white(int w, int h, std::initializer_list<std::pair<int, Rgb>> put) {
     MapPixels m{std::vector<unsigned char>(static_cast<size_t>(w) * h * 3, 255), w, h};
     for (const auto& p : put)
