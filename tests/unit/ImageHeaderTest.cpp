@@ -14,8 +14,7 @@ namespace {
 std::string check(const std::string& bytes, ImageHeader* out = nullptr) {
   ImageHeader header;
   std::string error;
-  const bool ok = header.read(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                              256, error);
+  const bool ok = header.read(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 256, error);
   if (out != nullptr) *out = header;
   return ok ? "" : error.empty() ? "refused without a cause" : error;
 }
@@ -29,8 +28,7 @@ std::string segment(unsigned char marker, const std::string& body) {
 // SOI, APP0, a frame header, `scans` scan headers with `data` bytes of entropy data, EOI.
 std::string jpeg(unsigned w, unsigned h, unsigned char frame = 0xc0, int precision = 8,
                  int components = 3, int scans = 1, size_t data = 2) {
-  std::string sof = std::string{static_cast<char>(precision)} + u16(h) + u16(w) +
-                    static_cast<char>(components);
+  std::string sof = std::string{static_cast<char>(precision)} + u16(h) + u16(w) + static_cast<char>(components);
   for (int c = 1; c <= components; ++c) sof += std::string{static_cast<char>(c), '\x11', 0};
   std::string scan;
   for (int i = 0; i < scans; ++i)
@@ -39,10 +37,8 @@ std::string jpeg(unsigned w, unsigned h, unsigned char frame = 0xc0, int precisi
 }
 
 // A PNG header with `idat` bytes of (meaningless) image data split into two IDAT chunks.
-std::string pngWithHeader(unsigned long w, unsigned long h, int depth = 8, int colourType = 2,
-                          size_t idat = 4) {
-  return png::signature() + png::ihdr(w, h, depth, colourType) +
-         png::chunk("IDAT", std::string(idat / 2, 'x')) +
+std::string pngWithHeader(unsigned long w, unsigned long h, int depth = 8, int colourType = 2, size_t idat = 4) {
+  return png::signature() + png::ihdr(w, h, depth, colourType) + png::chunk("IDAT", std::string(idat / 2, 'x')) +
          png::chunk("IDAT", std::string(idat - idat / 2, 'x')) + png::chunk("IEND", "");
 }
 
@@ -83,8 +79,7 @@ TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause)
       {edited(jpg, 4, u16(1)), "markers are damaged"},
       {edited(jpg, sof + 2, u16(18)), "frame header (SOFn) is damaged"},  // length, components
       {soi + segment(0xda, "\x01\x01\x00\x00\x3f"), "no JPEG frame header"},
-      {soi + segment(0xc0, frame) + segment(0xc2, frame) + segment(0xda, "x"),
-       "two JPEG frame headers"},
+      {soi + segment(0xc0, frame) + segment(0xc2, frame) + segment(0xda, "x"), "two JPEG frame headers"},
       {jpeg(8, 8, 0xc3), "(SOF3) is not supported"},
       {jpeg(8, 8, 0xc0, 12, 1), "it is a 12-bit JPEG with 1 component; a JPEG map is"},
       {jpeg(8, 8, 0xc0, 8, 4), "it is an 8-bit JPEG with 4 components"},
@@ -99,8 +94,7 @@ TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause)
   for (const auto& c : cases) {
     ImageHeader header;
     const std::string error = check(c.bytes, &header);
-    EXPECT_TRUE(*c.cause ? error.find(c.cause) != std::string::npos : error.empty())
-        << c.cause << ": " << error;
+    EXPECT_TRUE(*c.cause ? error.find(c.cause) != std::string::npos : error.empty()) << c.cause << ": " << error;
     EXPECT_TRUE(*c.cause || (header.width == c.w && header.height == c.h)) << c.w << " x " << c.h;
   }
   // Every cut of a PNG is refused; a JPEG until its scan header is complete (marker, length, six bytes).

@@ -4,17 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/WorkerPool.h"
+#include "tests/support/MapRooms.h"
 #include "tests/support/ReferenceLightStep.h"
-#include "world/CellFromColour.h"
-#include "world/ColorMap.h"
-#include "world/WorldBuilder.h"
+#include "tools/HallsLayout.h"
 
 namespace {
 
@@ -23,50 +23,30 @@ static_assert(LightGrid::kBrickX == 16 && LightGrid::kBrickY == 4 && LightGrid::
 
 // Light, texels, hidden stamps, emitters and the wandering light of two grids, bit for bit.
 ::testing::AssertionResult sameState(LightGrid& a, LightGrid& b) {
-  if (a.lightX != b.lightX || a.lightY != b.lightY || a.lightZ != b.lightZ)
-    return ::testing::AssertionFailure() << "the wandering light at " << a.lightX << "," << a.lightY
-                                         << "," << a.lightZ << " and " << b.lightX << ","
-                                         << b.lightY << "," << b.lightZ;
-  const std::uint32_t* ta = a.lightTexels();
-  const std::uint32_t* tb = b.lightTexels();
+  if (a.lightX != b.lightX || a.lightY != b.lightY || a.lightZ != b.lightZ) return ::testing::AssertionFailure() << "the wandering light";
+  const std::uint32_t *ta = a.lightTexels(), *tb = b.lightTexels();
   for (long i = 0; i < a.cellCount(); ++i) {
     for (int k = 0; k < 3; ++k)
-      if (std::memcmp(&a.current[k * a.lightPlaneStride() + i],
-                      &b.current[k * b.lightPlaneStride() + i], sizeof(float)) != 0)
-        return ::testing::AssertionFailure() << "cell " << i << " channel " << k << ": "
-                                             << a.lightAt(i, k) << " and " << b.lightAt(i, k);
-    if (ta[i] != tb[i]) return ::testing::AssertionFailure() << "texel of cell " << i;
-    if (a.hiddenAt(i) != b.hiddenAt(i)) return ::testing::AssertionFailure() << "hidden, cell " << i;
-    if (a.emitterAt(i) != b.emitterAt(i)) return ::testing::AssertionFailure() << "emitter " << i;
+      if (std::memcmp(&a.current[k * a.lightPlaneStride() + i], &b.current[k * b.lightPlaneStride() + i], sizeof(float)) != 0)
+        return ::testing::AssertionFailure() << "cell " << i << " channel " << k << ": " << a.lightAt(i, k) << " and " << b.lightAt(i, k);
+    if (ta[i] != tb[i] || a.hiddenAt(i) != b.hiddenAt(i) || a.emitterAt(i) != b.emitterAt(i))
+      return ::testing::AssertionFailure() << "texel, hidden or emitter of cell " << i;
   }
   return ::testing::AssertionSuccess();
 }
 
+// The same of a grid and the plain rule's, materials and emission included.
 ::testing::AssertionResult matchesPlain(LightGrid& g, const PlainGrid& plain) {
-  if (g.lightX != plain.lightX || g.lightY != plain.lightY || g.lightZ != plain.lightZ)
-    return ::testing::AssertionFailure() << "the wandering light";
+  if (g.lightX != plain.lightX || g.lightY != plain.lightY || g.lightZ != plain.lightZ) return ::testing::AssertionFailure() << "the wandering light";
   const std::uint32_t* texels = g.lightTexels();
   for (long i = 0; i < g.cellCount(); ++i) {
-    const GridCell c = g.getCell(static_cast<int>(i % g.sizeX), static_cast<int>(i / g.sizeX % g.sizeY),
-                                 static_cast<int>(i / g.sizeX / g.sizeY));
+    const GridCell c = g.getCell(static_cast<int>(i % g.sizeX), static_cast<int>(i / g.sizeX % g.sizeY), static_cast<int>(i / g.sizeX / g.sizeY));
     const GridCell& p = plain.current[i];
-    if (std::memcmp(c.light, p.light, sizeof c.light) != 0 ||
-        std::memcmp(c.emission, p.emission, sizeof c.emission) != 0 || c.emitter != p.emitter ||
-        c.hidden != p.hidden || c.material != p.material)
-      return ::testing::AssertionFailure() << "cell " << i << " light " << c.light[0] << " / "
-                                           << p.light[0];
-    if (texels[i] != LightGrid::lightTexel(p.light))
-      return ::testing::AssertionFailure() << "texel of cell " << i;
+    if (std::memcmp(c.light, p.light, sizeof c.light) != 0 || std::memcmp(c.emission, p.emission, sizeof c.emission) != 0 ||
+        c.emitter != p.emitter || c.hidden != p.hidden || c.material != p.material || texels[i] != LightGrid::lightTexel(p.light))
+      return ::testing::AssertionFailure() << "cell " << i << " light " << c.light[0] << " / " << p.light[0];
   }
   return ::testing::AssertionSuccess();
-}
-
-unsigned char redGlass(const Palette& palette) {
-  for (int m = 0; m < palette.size(); ++m)
-    if (palette[m].kind == Material::Kind::Glass && palette[m].colour[0] == 255 &&
-        palette[m].colour[1] == 0 && palette[m].colour[2] == 0)
-      return static_cast<unsigned char>(m);
-  return 0;
 }
 
 // A closed room of four chambers, dark: walls round it and across it with doors, red and neutral
@@ -74,49 +54,33 @@ unsigned char redGlass(const Palette& palette) {
 // in one corner (cells 1 .. 3 along x and z, 1 .. 2 up), so that the rest of the room settles.
 PlainGrid chambers(int sx, int sy, int sz) {
   PlainGrid g(sx, sy, sz);
-  const unsigned char red = redGlass(g.palette);
   const unsigned char lamps[3] = {Palette::kWhiteLight, Palette::kYellowLight, Palette::kBlueLight};
-  for (int z = 0; z < sz; ++z)
-    for (int y = 0; y < sy; ++y)
-      for (int x = 0; x < sx; ++x) {
-        const bool border = x == 0 || y == 0 || z == 0 || x == sx - 1 || y == sy - 1 || z == sz - 1;
-        const bool cage = x <= 4 && y <= 3 && z <= 4 && (x == 4 || y == 3 || z == 4);
-        const bool cross = x == sx / 2 || z == sz / 2;
-        const bool door = y == 1 && (x == sx / 2 ? z % 7 == 3 : x % 7 == 3);
-        unsigned char m = Palette::kAir;
-        if (border || cage) m = Palette::kWall;
-        else if (cross && !door) m = y != sy / 2 ? Palette::kWall : (x + z) % 3 ? red : Palette::kGlass;
-        else if (y == sy - 2 && x % 6 == 2 && z % 5 == 2) m = lamps[(x + z) % 3];
-        g.current[g.index(x, y, z)] = g.palette[m].cell(m);
-      }
+  for (long i = 0; i < static_cast<long>(g.current.size()); ++i) {
+    const int x = static_cast<int>(i % sx), y = static_cast<int>(i / sx % sy), z = static_cast<int>(i / sx / sy);
+    const bool border = x == 0 || y == 0 || z == 0 || x == sx - 1 || y == sy - 1 || z == sz - 1;
+    const bool cage = x <= 4 && y <= 3 && z <= 4 && (x == 4 || y == 3 || z == 4);
+    const bool door = y == 1 && (x == sx / 2 ? z % 7 == 3 : x % 7 == 3);
+    unsigned char m = Palette::kAir;
+    if (border || cage) m = Palette::kWall;
+    else if ((x == sx / 2 || z == sz / 2) && !door) m = y != sy / 2 ? Palette::kWall : (x + z) % 3 ? redGlass(g.palette) : Palette::kGlass;
+    else if (y == sy - 2 && x % 6 == 2 && z % 5 == 2) m = lamps[(x + z) % 3];
+    g.current[i] = g.palette[m].cell(m);
+  }
   g.lightX = 2, g.lightY = 1, g.lightZ = 2;
   g.current[g.index(2, 1, 2)] = g.palette[Palette::kWhiteLight].cell(Palette::kWhiteLight);
   return g;
 }
 
-// A room of halls `side` x `side` built from map pixels: walls 32 apart with doors, glass in
-// every other wall along z, four pillars and three lamps a hall.
+// The benchmarks' room of halls, `side` x `side`: walls 32 apart with doors, glass in every other
+// wall along z, four pillars and three lamps a hall.
 void buildHalls(LightGrid& grid, int side) {
-  std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
-  for (int z = 0; z < side; ++z)
-    for (int x = 0; x < side; ++x) {
-      const int hx = x % 32, hz = z % 32;
-      const bool door = (hx == 0 && hz >= 14 && hz < 18) || (hz == 0 && hx >= 14 && hx < 18);
-      mapcolour::Rgb c = mapcolour::kAir;
-      if (x == 0 || z == 0 || x == side - 1 || z == side - 1) c = mapcolour::kWall;
-      else if ((hx == 0 || hz == 0) && !door)
-        c = hx == 0 && (x / 32) % 2 == 1 && hz % 16 >= 5 && hz % 16 < 11 ? mapcolour::kGlass
-                                                                        : mapcolour::kWall;
-      else if ((hx == 8 || hx == 24) && (hz == 8 || hz == 24)) c = mapcolour::kWall;
-      else if (hz == 16 && (hx == 8 || hx == 16 || hx == 24))
-        c = hx == 8 ? mapcolour::kYellowLight : hx == 16 ? mapcolour::kWarmLight : mapcolour::kBlueLight;
-      unsigned char* p = &rgb[(static_cast<size_t>(z) * side + x) * 3];
-      p[0] = static_cast<unsigned char>(c.r);
-      p[1] = static_cast<unsigned char>(c.g);
-      p[2] = static_cast<unsigned char>(c.b);
-    }
+  std::vector<std::string> rows = hallsLayout(side);
+  std::reverse(rows.begin(), rows.end());  // z = 0 first
+  const MapPixels m = legendMap(rows);
   ColorMap map;
-  buildRoom(rgb.data(), side, side, kRoomHeight, grid, map);
+  testing::internal::CaptureStdout();
+  buildRoom(m.rgb.data(), side, side, kRoomHeight, grid, map);
+  testing::internal::GetCapturedStdout();
 }
 
 }  // namespace
@@ -126,37 +90,30 @@ void buildHalls(LightGrid& grid, int side) {
 // automatic choice and the full sweep all equal the plain rule after every step. The sparse
 // grids must have skipped bricks on most steps, or the comparison would prove nothing.
 TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEditsOnAnyThreadCount) {
-  std::unique_ptr<WorkerPool> pools[] = {std::make_unique<WorkerPool>(1), std::make_unique<WorkerPool>(2),
-                                         std::make_unique<WorkerPool>(3)};
+  WorkerPool pools[] = {WorkerPool(1), WorkerPool(2), WorkerPool(3)};
   // Bricks of 16 x 4 x 4: the first grid divides along no axis, the second is narrower than a
   // lane group, the third divides along every axis.
   const struct { int x, y, z, steps; } grids[] = {{37, 7, 23, 2400}, {9, 9, 14, 2000}, {32, 8, 16, 1200}};
   unsigned seed = 400;
   for (const auto& size : grids) {
+    SCOPED_TRACE(std::to_string(size.x) + " x " + std::to_string(size.y) + " x " + std::to_string(size.z));
     PlainGrid plain = chambers(size.x, size.y, size.z);
     plain.strength = 0.25f;
     ++seed;
     enum { kSparse1, kSparse2, kSparse3, kAutomatic, kFull, kGrids };
     LightGrid fast[kGrids];
-    const LightGrid::StepPath paths[kGrids] = {LightGrid::StepPath::Sparse, LightGrid::StepPath::Sparse,
-                                               LightGrid::StepPath::Sparse, LightGrid::StepPath::Automatic,
-                                               LightGrid::StepPath::Full};
-    const int poolOf[kGrids] = {0, 1, 2, 1, 2};
-    for (int g = 0; g < kGrids; ++g) {
-      plain.copyTo(fast[g]);
-      fast[g].stepPath = paths[g];
-      fast[g].pool = pools[poolOf[g]].get();
-      fast[g].minCellsPerSlab = 1;  // every split the threads allow
-    }
+    using Path = LightGrid::StepPath;
+    const Path paths[kGrids] = {Path::Sparse, Path::Sparse, Path::Sparse, Path::Automatic, Path::Full};
+    for (int g = 0; g < kGrids; ++g)  // every split the threads allow
+      plain.copyTo(fast[g]), fast[g].stepPath = paths[g], fast[g].pool = &pools[g < 3 ? g : g - 2], fast[g].minCellsPerSlab = 1;
     std::mt19937 events(seed);
     const float strengths[] = {0.5f, 0.05f, 0.25f, 0.0f, 0.3f};
     int skipped = 0, automaticSparse = 0, automaticFull = 0;
     for (int step = 0; step < size.steps; ++step) {
       if (events() % 300 == 0) {
         for (int n = 1 + static_cast<int>(events() % 3); n > 0; --n) {
-          const int x = static_cast<int>(events() % size.x), y = static_cast<int>(events() % size.y),
-                    z = static_cast<int>(events() % size.z);
-          const int m = static_cast<int>(events() % plain.palette.size());
+          const int x = static_cast<int>(events() % size.x), y = static_cast<int>(events() % size.y), z = static_cast<int>(events() % size.z),
+                    m = static_cast<int>(events() % plain.palette.size());
           GridCell c = plain.palette[m].cell(static_cast<unsigned char>(m));
           if (events() % 2 == 0)  // else dark, as a new wall is: its old texel is stale
             for (float& l : c.light) l = static_cast<float>(events() % 3000) / 10.0f;
@@ -188,13 +145,9 @@ TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEdit
       referenceLightStep(plain);
       if (fast[kSparse1].lastStepBricks() < fast[kSparse1].brickCount()) ++skipped;
       (fast[kAutomatic].lastStepSparse() ? automaticSparse : automaticFull)++;
-      for (int g = 0; g < kGrids; ++g)
-        ASSERT_TRUE(matchesPlain(fast[g], plain))
-            << size.x << "x" << size.y << "x" << size.z << " grid " << g << " step " << step;
+      for (int g = 0; g < kGrids; ++g) ASSERT_TRUE(matchesPlain(fast[g], plain)) << "grid " << g << " step " << step;
     }
-    EXPECT_GT(skipped, size.steps / 2) << size.x << "x" << size.y << "x" << size.z;
-    EXPECT_GT(automaticSparse, 0) << size.x << "x" << size.y << "x" << size.z;
-    EXPECT_GT(automaticFull, 0) << size.x << "x" << size.y << "x" << size.z;
+    EXPECT_TRUE(skipped > size.steps / 2 && automaticSparse > 0 && automaticFull > 0) << skipped << " " << automaticSparse << " " << automaticFull;
   }
 }
 
@@ -217,10 +170,7 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
   int step = 0;
   const auto run = [&](int steps, const std::string& after) {
     for (int i = 0; i < steps; ++i, ++step) {
-      for (LightGrid* g : {&sparse, &full}) {
-        std::srand(step);
-        g->step();
-      }
+      for (LightGrid* g : {&sparse, &full}) std::srand(step), g->step();
       ASSERT_TRUE(sameState(sparse, full)) << "after " << after << ", step " << step;
     }
   };
@@ -232,8 +182,7 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
   // bricks (z 7 | 8), far from the wandering light: the sparse steps after it start from the
   // sweep's record.
   GridCell lit;
-  lit.light[0] = 40.0f;
-  lit.light[2] = 3.0f;
+  lit.light[0] = 40.0f, lit.light[2] = 3.0f;
   for (LightGrid* g : {&sparse, &full}) g->setCell(35, 2, 6, lit);
   sparse.stepPath = LightGrid::StepPath::Automatic;
   sparse.touchAll();
@@ -256,9 +205,7 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
   }
   run(60, "a direct write");
 
-  for (LightGrid* g : {&sparse, &full}) {  // the wandering light set down in another chamber
-    g->lightX = 30, g->lightY = 2, g->lightZ = 17;
-  }
+  for (LightGrid* g : {&sparse, &full}) g->lightX = 30, g->lightY = 2, g->lightZ = 17;  // in another chamber
   run(200, "moving the wandering light");
 
   for (LightGrid* g : {&sparse, &full}) g->strength = 0.25f;  // the same strength again
@@ -294,12 +241,7 @@ TEST(LightGridSparseStep, ASettledRoomRecomputesOnlyWhatChanged) {
   twin.stepPath = LightGrid::StepPath::Full;
   unsigned tick = 0;
   const auto run = [&](int steps) {
-    for (int i = 0; i < steps; ++i, ++tick) {
-      std::srand(tick);
-      room.step();
-      std::srand(tick);
-      twin.step();
-    }
+    for (int i = 0; i < steps; ++i, ++tick) std::srand(tick), room.step(), std::srand(tick), twin.step();
     return sameState(room, twin);
   };
   ASSERT_TRUE(run(300));
@@ -320,11 +262,7 @@ TEST(LightGridSparseStep, ASettledRoomRecomputesOnlyWhatChanged) {
   ASSERT_TRUE(run(1));
   EXPECT_GT(room.lastStepBricks(), 6) << "it has now";
 
-  for (LightGrid* g : {&room, &twin}) {
-    g->lightX = LightGrid::kLightStart[0];
-    g->lightY = LightGrid::kLightStart[1];
-    g->lightZ = LightGrid::kLightStart[2];
-  }
+  for (LightGrid* g : {&room, &twin}) g->lightX = LightGrid::kLightStart[0], g->lightY = LightGrid::kLightStart[1], g->lightZ = LightGrid::kLightStart[2];
   ASSERT_TRUE(run(300));
   long most = 0;
   for (int i = 0; i < 100; ++i) {
@@ -335,20 +273,12 @@ TEST(LightGridSparseStep, ASettledRoomRecomputesOnlyWhatChanged) {
   EXPECT_LT(most, room.cellCount() / 10) << "the wandering light's surroundings only";
 
   // The bricks holding a lamp (three lamps a hall, two of them 8 cells apart along x).
-  const int bricksX = (room.sizeX + kX - 1) / kX, bricksY = (room.sizeY + kY - 1) / kY;
-  std::vector<char> lampBrick(room.brickCount(), 0);
-  long lampBricks = 0;
-  for (int z = 0; z < room.sizeZ; ++z)
-    for (int y = 0; y < room.sizeY; ++y)
-      for (int x = 0; x < room.sizeX; ++x)
-        if (room.emitterAt(room.index(x, y, z))) {
-          char& b = lampBrick[(static_cast<long>(z / kZ) * bricksY + y / kY) * bricksX + x / kX];
-          lampBricks += b == 0;
-          b = 1;
-        }
+  std::set<std::array<long, 3>> lampBricks;
+  for (long i = 0; i < room.cellCount(); ++i)
+    if (room.emitterAt(i)) lampBricks.insert({i % room.sizeX / kX, i / room.sizeX % room.sizeY / kY, i / room.sizeX / room.sizeY / kZ});
   for (LightGrid* g : {&room, &twin}) g->strength = 0.5f;
   ASSERT_TRUE(run(1));
-  EXPECT_GE(room.lastStepBricks(), lampBricks) << "every lamp's brick";
+  EXPECT_GE(room.lastStepBricks(), static_cast<long>(lampBricks.size())) << "every lamp's brick";
   int steps = 1;
   while (steps < 1000 && !(room.lastStepSparse() && room.lastStepCells() <= most)) {
     ASSERT_TRUE(run(1));

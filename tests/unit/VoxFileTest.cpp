@@ -18,12 +18,8 @@
 #include <vector>
 
 #include "app/Scene.h"
+#include "tests/support/MapRooms.h"
 #include "tests/support/VoxBytes.h"
-#include "tests/unit/TestImages.h"
-#include "world/ColorMap.h"
-#include "world/LightGrid.h"
-#include "world/MapImage.h"
-#include "world/RoomColumn.h"
 #include "world/RoomEditor.h"
 #include "world/VoxRoom.h"
 
@@ -238,8 +234,7 @@ TEST(VoxFile, EachOf48RotationBytesPlacesAnAsymmetricModelAsThePivotRuleSaysAndT
 TEST(VoxFile, GroupsHiddenNodesHiddenLayersAndOverlapsFollowTheGraphAndTheWriterKeepsThem) {
   const auto one = [](int i) { return vb::model(1, 1, 1, {{0, 0, 0, i}}); };
   // Pivots of 1-voxel models are 0: voxel (0, 0, 0) lands on the translation.
-  const std::string bytes = vb::file(
-      one(11) + one(12) + one(13) + one(14) + one(15) + vb::layer(0, false) + vb::layer(1, true) +
+  const std::string bytes = vb::file(one(11) + one(12) + one(13) + one(14) + one(15) + vb::layer(0, false) + vb::layer(1, true) +
       vb::transform(0, 1, -1) + vb::group(1, {2, 4, 6, 8, 10}) + vb::transform(2, 3, 0) + vb::shape(3, 0) +
       vb::transform(4, 5, 0, {{"_t", "5 0 0"}}, {{"_hidden", "1"}}) + vb::shape(5, 1) +
       vb::transform(6, 7, 1, {{"_t", "0 5 0"}}) + vb::shape(7, 2) +
@@ -369,33 +364,26 @@ TEST(VoxFile, NumbersReadAsDecimalTextWhateverTheLocale) {
 }
 
 TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOtherCellOrLegend) {
-  startImageLibrary();
-  MapImage shipped;
-  std::string error;
-  ASSERT_TRUE(shipped.load(QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png", error)) << error;
+  const MapPixels shipped = shippedMap();
   for (int height : {6, 32}) {
     SCOPED_TRACE("height " + std::to_string(height));
-    LightGrid grid;
-    ColorMap map;
-    testing::internal::CaptureStdout();
-    const StartView start = buildRoom(shipped.pixels.data(), shipped.width, shipped.height, height, grid, map);
-    testing::internal::GetCapturedStdout();
-    const int sx = static_cast<int>(start.eye.x), sz = static_cast<int>(start.eye.z);
-    Loaded back(text(roomToVox(grid, start)));
-    EXPECT_EQ(difference(grid, start, back), "");
+    BuiltRoom room(shipped, height);
+    LightGrid& grid = room.grid;
+    const int sx = static_cast<int>(room.start.eye.x), sz = static_cast<int>(room.start.eye.z);
+    Loaded back(text(roomToVox(grid, room.start)));
+    EXPECT_EQ(difference(grid, room.start, back), "");
     // The picture the save key writes for it, and for the room read back, is the map byte for byte.
     EXPECT_TRUE(isMapRoom(grid) && isMapRoom(back.grid));
-    EXPECT_TRUE(roomMapPixels(grid, sx, sz) == shipped.pixels && roomMapPixels(back.grid, sx, sz) == shipped.pixels);
+    EXPECT_TRUE(roomMapPixels(grid, sx, sz) == shipped.rgb && roomMapPixels(back.grid, sx, sz) == shipped.rgb);
     RoomEditor editor;
-    ASSERT_EQ(editor.fill(grid, map, 30, 30, ColumnKind::Glass, sx, sz), RoomEditor::Result::Done);
-    ASSERT_EQ(editor.clear(grid, map, 20, 12), RoomEditor::Result::Done);
+    ASSERT_EQ(editor.fill(grid, room.map, 30, 30, ColumnKind::Glass, sx, sz), RoomEditor::Result::Done);
+    ASSERT_EQ(editor.clear(grid, room.map, 20, 12), RoomEditor::Result::Done);
     // Column edits keep it a map room; a tinted glass cell or a wall of another material do not;
     // the wall back, it is one again, until a legend material takes other values.
     const Palette& p = grid.palette();
     GridCell cells[3] = {p[Palette::kGlass + 4].cell(Palette::kGlass + 4), grid.getCell(0, 2, 0), grid.getCell(0, 2, 0)};
-    ASSERT_TRUE(p[Palette::kGlass + 4].tinted() && cells[2].isOpaque());
+    ASSERT_TRUE(p[Palette::kGlass + 4].tinted() && cells[2].isOpaque() && isMapRoom(grid));
     cells[1].material = 10;
-    EXPECT_TRUE(isMapRoom(grid));
     for (int i = 0; i < 3; ++i) {
       grid.setCell(0, 2, 0, cells[i]);
       EXPECT_EQ(isMapRoom(grid), i == 2) << i;
@@ -414,10 +402,10 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   LightGrid grid;
   randomRoom(grid, 12, 6, 10, 20, 21);
   const std::string bytes = text(roomToVox(grid, kView)), dir = testing::TempDir() + "quillmarsh-vox-save-" + std::to_string(getpid());
-  char* previous = getcwd(nullptr, 0);
+  const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  ASSERT_EQ(chdir(dir.c_str()), 0);
+  std::filesystem::current_path(dir);
   const auto contents = [](const char* path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -451,9 +439,8 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   std::ofstream("rooms") << "";  // a file where the folder would be
   EXPECT_EQ(saveRoomVox(grid, kView, error), "");
   EXPECT_TRUE(error.find("no free file name under \"rooms\"") != std::string::npos && error.find('\n') == std::string::npos) << error;
-  ASSERT_EQ(chdir(previous), 0);
+  std::filesystem::current_path(previous);
   std::filesystem::remove_all(dir);
-  free(previous);
 }
 
 TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
