@@ -1,5 +1,5 @@
-// The controls' pure rules: the strength steps and ceiling, mouse drags against clicks, the one
-// key list that README.md's key table must show, and status text fitted to narrow windows.
+// The controls' pure rules: mouse drags against clicks, the one key list that README.md's key
+// table must show, and status text fitted to narrow windows (the strength steps: SceneUpdateTest.cpp).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,17 +9,6 @@
 #include "app/Controls.h"
 #include "app/MouseDrag.h"
 #include "app/TextFit.h"
-
-TEST(Controls, StrengthStepsStopAtZeroAndAtTheCeiling) {
-  float s = 0.0f;
-  EXPECT_EQ(controls::loweredStrength(s), 0.0f);
-  for (int i = 0; i < 200; ++i) s = controls::raisedStrength(s);
-  EXPECT_EQ(s, controls::kStrengthCeiling);
-  EXPECT_FLOAT_EQ(controls::loweredStrength(s), controls::kStrengthCeiling - 0.05f);
-  EXPECT_EQ(controls::loweredStrength(0.03f), 0.0f);
-  EXPECT_EQ(controls::loweredStrength(controls::raisedStrength(0.0f)), 0.0f);
-  EXPECT_FLOAT_EQ(controls::raisedStrength(0.001f), 0.051f);
-}
 
 TEST(Controls, OnlyTheButtonThatStartedADragTurnsAndAClickStaysPut) {
   MouseDrag drag;
@@ -37,17 +26,6 @@ TEST(Controls, OnlyTheButtonThatStartedADragTurnsAndAClickStaysPut) {
   EXPECT_TRUE(drag.release(0, 3, 2, click) && !click) << "5 pixels apart";
 }
 
-TEST(Controls, TheReadmeKeyTableIsTheKeyList) {
-  std::ifstream in(QUILLMARSH_SOURCE_DIR "/README.md");
-  std::stringstream readme;
-  readme << in.rdbuf();
-  EXPECT_NE(readme.str().find("\n" + controls::keyTable() + "\n"), std::string::npos)
-      << "README.md's key table should read:\n" << controls::keyTable();
-  const auto lines = controls::keyLines();
-  ASSERT_EQ(lines.size(), controls::keyList().size());
-  EXPECT_EQ(lines[0].find("walk forward"), lines.back().find("quit")) << "effects in one column";
-}
-
 TEST(TextFit, WrapsBetweenFieldsThenWordsAndNeverSplitsAWord) {
   const std::string text = "12.0 fps  3.5 ms  50 steps/s  strength 1.500 (ceiling)  fill white light";
   EXPECT_EQ(fitText(text, 200), std::vector<std::string>{text});
@@ -59,20 +37,23 @@ TEST(TextFit, WrapsBetweenFieldsThenWordsAndNeverSplitsAWord) {
 }
 
 // The card of each key set: ScreenViewTest.cpp.
-TEST(Controls, ThePageListsEveryKeyButThoseTheBrowserKeepsInOrder) {
-  const auto desktop = controls::keyLines(controls::KeySet::Desktop);
-  const auto page = controls::keyLines(controls::KeySet::Page);
+TEST(Controls, TheReadmeKeyTableIsTheKeyListAndThePageLeavesOutOnlyTheKeysTheBrowserKeeps) {
+  std::ifstream in(QUILLMARSH_SOURCE_DIR "/README.md");
+  std::stringstream readme;
+  readme << in.rdbuf();
+  EXPECT_NE(readme.str().find("\n" + controls::keyTable() + "\n"), std::string::npos)
+      << "README.md's key table should read:\n" << controls::keyTable();
+  const auto desktop = controls::keyLines(controls::KeySet::Desktop), page = controls::keyLines(controls::KeySet::Page);
   ASSERT_EQ(desktop.size(), controls::keyList().size());
+  EXPECT_EQ(desktop[0].find("walk forward"), desktop.back().find("quit")) << "effects in one column";
   std::vector<const controls::Entry*> kept;
   for (const controls::Entry& e : controls::keyList()) {
-    const bool browsers = e.input == "Escape" || e.input == "F11" || e.input == "p";
-    EXPECT_EQ(e.onPage, !browsers) << e.input;
+    EXPECT_EQ(e.onPage, e.input != "Escape" && e.input != "F11" && e.input != "p") << e.input;
     if (e.onPage) kept.push_back(&e);
   }
   ASSERT_EQ(page.size(), kept.size());
   const size_t column = page[0].size() - kept[0]->effect.size();
   for (size_t i = 0; i < page.size(); ++i)
-    EXPECT_EQ(page[i], kept[i]->input + std::string(column - kept[i]->input.size(), ' ') +
-                           kept[i]->effect)
+    EXPECT_EQ(page[i], kept[i]->input + std::string(column - kept[i]->input.size(), ' ') + kept[i]->effect)
         << "in order, effects in one column";
 }
