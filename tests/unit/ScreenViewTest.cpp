@@ -84,26 +84,6 @@ const int kSizes[][2] = {{320, 240}, {321, 243}, {400, 300}, {640, 480}, {1024, 
 
 }  // namespace
 
-TEST(ScreenView, HintStatusAndMessagesFitApartAtEverySizeAndSayTheirWholeText) {
-  for (const auto& size : kSizes) {
-    ScreenState state;
-    state.width = size[0], state.height = size[1];
-    state.hintVisible = true;
-    state.status = kLongStatus;
-    state.messages = {"edit refused: the column you stand in stays open",
-                      "map saved: maps/room-001.png"};
-    const Laid laid = check(state);
-    ASSERT_EQ(laid.boxes.size(), 3u);  // hint, status band, messages
-    EXPECT_EQ(words(laid.texts[0]), words({ScreenView::kHint}));
-    EXPECT_EQ(words(laid.texts[1]), words({kLongStatus}));
-    EXPECT_EQ(words(laid.texts[2]), words(state.messages));
-    // The status band spans the top edge; the messages stand above the hint.
-    EXPECT_TRUE(laid.boxes[1].y1 == size[1] && laid.boxes[1].x1 - laid.boxes[1].x0 == size[0]);
-    EXPECT_GT(laid.boxes[2].y0, laid.boxes[0].y1);
-    EXPECT_EQ(ScreenView::statusBandHeight(kLongStatus, size[0]), laid.boxes[1].y1 - laid.boxes[1].y0);
-  }
-}
-
 // For the desktop's keys and the page's (which leaves out those the browser keeps).
 TEST(ScreenView, TheKeyCardsPagesHoldEveryKeyLineOnceInOrderAndFitBesideTheStatusLine) {
   for (const auto keys : {controls::KeySet::Desktop, controls::KeySet::Page})
@@ -132,7 +112,7 @@ TEST(ScreenView, TheKeyCardsPagesHoldEveryKeyLineOnceInOrderAndFitBesideTheStatu
   }
 }
 
-TEST(ScreenView, TheCrosshairSitsAtTheCentreAroundTheSelectedMaterialsSwatchAndName) {
+TEST(ScreenView, CrosshairSwatchAndNameAtTheCentreAndHintStatusAndMessagesApartSayingTheirWholeText) {
   ScreenState state;
   state.width = 641, state.height = 480;
   state.swatch[0] = 255, state.swatch[1] = 200, state.swatch[2] = 0;
@@ -166,12 +146,23 @@ TEST(ScreenView, TheCrosshairSitsAtTheCentreAroundTheSelectedMaterialsSwatchAndN
   EXPECT_EQ(named[7].rgba[0], ScreenView::kMarkGrey);
   EXPECT_EQ(named[6].x0 + named[6].x1, 640);
   EXPECT_LT(named[6].y1, 240 - 12);
+  // Hint, status band and messages say their whole text: the band spans the top edge, the
+  // messages stand above the hint.
   for (const auto& size : kSizes) {
     state.width = size[0], state.height = size[1];
-    state.hintVisible = true, state.status = kLongStatus, state.messages = {"map saved: maps/room-001.png"};
+    state.hintVisible = true, state.status = kLongStatus;
+    state.messages = {"map saved: maps/room-001.png"};  // two where the name has room beside them
+    if (size[1] >= 480) state.messages.insert(state.messages.begin(), "edit refused: the column you stand in stays open");
     const Laid laid = check(state);
     const bool shown = laid.texts[0] == std::vector<std::string>{"red glass"};
     EXPECT_EQ(shown, size[1] >= 300) << size[0] << "x" << size[1] << ": the smallest have no room";
+    ASSERT_EQ(laid.boxes.size(), shown + 3u);
+    const Box *hint = &laid.boxes[shown], *band = hint + 1, *messages = hint + 2;
+    EXPECT_EQ(words(laid.texts[shown]), words({ScreenView::kHint}));
+    EXPECT_EQ(words(laid.texts[shown + 1]), words({kLongStatus}));
+    EXPECT_EQ(words(laid.texts[shown + 2]), words(state.messages));
+    EXPECT_TRUE(band->y1 == size[1] && band->x1 - band->x0 == size[0] && messages->y0 > hint->y1);
+    EXPECT_EQ(ScreenView::statusBandHeight(kLongStatus, size[0]), band->y1 - band->y0);
     state.keyCardPage = 0;
     for (const ScreenItem& item : ScreenView::layout(state)) EXPECT_NE(item.text, "red glass");
     state.keyCardPage = -1;
