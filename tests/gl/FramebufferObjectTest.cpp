@@ -4,7 +4,6 @@
 #include <iostream>
 
 #include "GlTestSupport.h"
-#include "OutputCapture.h"
 #include "Utils/FBOManager.h"
 #include "Utils/FramebufferObject.h"
 #include "Utils/RenderTarget.h"

@@ -1,5 +1,5 @@
-// Small helpers shared by the GL tests: files, scratch folders, GL state queries, GL errors and
-// probe runs (the test binary itself as a helper process, see GlTestMain.cpp).
+// Small helpers shared by the GL tests: files, scratch folders, GL state queries, GL errors, probe
+// runs (the test binary itself as a helper process, see GlTestMain.cpp) and captured output.
 #pragma once
 
 #include <GL/glew.h>
@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 // Fails the test when a GL error is pending (and clears them all).
 #define EXPECT_NO_GL_ERROR() EXPECT_EQ(gltest::drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR))
@@ -57,3 +58,14 @@ inline int runProbe(const std::string& dir, const std::string& arguments) {
 }
 
 }  // namespace gltest
+
+// Captures standard output (fd 1) or error (fd 2), stdio and iostreams alike, until finish().
+struct OutputCapture {
+  explicit OutputCapture(int fd) : fd(fd) { fd == 1 ? testing::internal::CaptureStdout() : testing::internal::CaptureStderr(); }
+  ~OutputCapture() { finish(); }
+  std::string finish() {
+    const int was = std::exchange(fd, 0);
+    return was == 1 ? testing::internal::GetCapturedStdout() : was == 2 ? testing::internal::GetCapturedStderr() : "";
+  }
+  int fd;
+};

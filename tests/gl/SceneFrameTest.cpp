@@ -1,7 +1,11 @@
-// The desktop backend under a Scene: its set-up, resizing and the light volume, both light upload
-// paths read back, the frame's passes (depth between them, emitter colour, target exchange, the
-// GL baseline after every stage), faces that meet without gaps; screenshot names. What the passes
-// draw as a whole: FrameReferenceTest.cpp.
+// The desktop backend under a Scene (made once per binary from media/ in the working directory,
+// the window Scene::kWindowWidth x Scene::kWindowHeight): its set-up, resizing and the light
+// volume, both light upload paths read back, the frame's passes (depth between them, emitter
+// colour, target exchange, the GL baseline after every stage), faces that meet without gaps, a
+// fixed room against tests/gl/reference/frame_reference.png (within 3 levels a channel on all but
+// 0.1 % of the pixels; a mismatch writes frame_actual.png with the pixels over it red; after an
+// intended change, look at it and rewrite the reference with QUILLMARSH_UPDATE_REFERENCE=1 ctest
+// -R gl_scene); screenshot names.
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -12,20 +16,109 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "GlTestSupport.h"
-#include "SceneTestSetUp.h"
 #include "Utils/RenderTarget.h"
 #include "Utils/ShaderProgram.h"
+#include "app/RoomMapFile.h"
+#include "app/Scene.h"
+#include "desktop/GlBackend.h"
 #include "desktop/GlBaseline.h"
 #include "desktop/Screenshot.h"
+#include "platform/image/Image.h"
 #include "render/FramePlan.h"
-
-using namespace scenetest;
+#include "tests/support/MapRooms.h"
+#include "world/ColorMap.h"
 
 namespace {
+
+// The scene and the backend it draws with, for the test binary's life.
+struct Rig {
+  Rig() {
+    OutputCapture capture(1);
+    backend = std::make_unique<GlBackend>(Scene::kWindowWidth, Scene::kWindowHeight);
+    output = capture.finish();
+    scene.attachBackend(backend.get());
+  }
+  Scene scene;
+  std::unique_ptr<GlBackend> backend;
+  std::string output;
+};
+
+Rig& rig() {
+  static Rig made;
+  return made;
+}
+
+Scene& scene() { return rig().scene; }
+GlBackend& backend() { return *rig().backend; }
+
+// A fresh grid of empty, visible air cells at strength 0 with a visibility map of its columns,
+// and a new light volume.
+LightGrid& newGrid(int sx, int sy, int sz) {
+  Scene& s = scene();
+  s.grid = std::make_unique<LightGrid>();
+  s.grid->resize(sx, sy, sz);
+  s.occlusionMap = std::make_unique<ColorMap>();
+  s.occlusionMap->resize(sx, sz);
+  s.camera.grid = s.grid.get();
+  backend().createLightVolume(sx, sy, sz);
+  return *s.grid;
+}
+
+EditedCell cell(int x, int y, int z) { return EditedCell(*scene().grid, x, y, z); }
+
+// The light volume's texels, (r, g, b) floats per texel, x fastest.
+std::vector<float> readVolume() {
+  std::vector<float> texels(scene().grid->cellCount() * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glBindTexture(GL_TEXTURE_3D, backend().lightVolumeTexture());
+  glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, GL_FLOAT, texels.data());
+  return texels;
+}
+
+// A colour target as 8-bit RGB, bottom row first.
+std::vector<unsigned char> readTarget(int index) {
+  std::vector<unsigned char> rgb(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glBindTexture(GL_TEXTURE_2D, backend().target(index).texture);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return rgb;
+}
+
+// The camera looking from `eye` at `target` in a window of its start-up size, the cell it looks at
+// picked.
+void look(const Vec3& eye, const Vec3& target) {
+  Scene& s = scene();
+  s.camera.setView(eye, target, Vec3(0.0f, 1.0f, 0.0f));
+  s.camera.ViewCamera::update(0.0f);
+  s.resize(Scene::kWindowWidth, Scene::kWindowHeight);
+  s.refreshPick();
+}
+
+std::string offBaseline() {
+  return GlBaseline::differences(Scene::kWindowWidth, Scene::kWindowHeight);
+}
+
+// One frame of Scene::drawFrame; what differed from the GL baseline after each stage ("opaque:
+// blend; "), empty when nothing did.
+std::string render() {
+  static const char* const names[] = {"view", "plan", "opaque", "emitter", "glass", "present"};
+  std::string report;
+  const auto check = [](FrameStage stage, void* out) {
+    const std::string off = offBaseline();
+    if (!off.empty())
+      *static_cast<std::string*>(out) += names[static_cast<int>(stage)] + (": " + off + "; ");
+  };
+  scene().drawFrame(check, &report);
+  return report;
+}
 
 // Window pixel (x, y) of a world point as the scene's frame inputs see it.
 std::array<int, 2> pixelOf(float x, float y, float z) {
@@ -55,10 +148,55 @@ std::vector<std::array<float, 2>> pointsSent(const std::function<void()>& draw) 
   return points;
 }
 
+constexpr int kChannelTolerance = 3;
+constexpr long kPixelBudget = Scene::kWindowWidth * Scene::kWindowHeight / 1000;
+
+void buildReferenceRoom() {
+  LightGrid& grid = newGrid(10, 5, 10);
+  fillCells(grid, 0, 9, 0, 0, 0, 9);  // floor, two walls, a pillar and a block
+  fillCells(grid, 0, 9, 0, 3, 0, 0);
+  fillCells(grid, 0, 0, 0, 3, 0, 9);
+  fillCells(grid, 5, 5, 1, 3, 4, 4);
+  cell(2, 1, 3).setSolid();
+  cell(7, 3, 2).setEmitter(350.0f, 350.0f, 150.0f);
+  cell(3, 1, 6).setTranslucent(0.5f);
+  cell(3, 2, 6).setTranslucent(0.5f);
+  cell(4, 1, 6).setTranslucent(0.3f);
+  grid.strength = 0.25f;
+  // Light falling off with the squared distance from two points, not the diffusion's.
+  const float lights[2][6] = {{7, 3, 2, 2.0f, 2.0f, 0.8f}, {2, 2, 7, 0.0f, 0.15f, 1.5f}};
+  for (long i = 0; i < 10L * 5 * 10; ++i) {
+    EditedCell c(grid, i);
+    if (c.opacity >= 0.999f) continue;
+    for (const auto& l : lights) {
+      const float dx = i % 10 - l[0], dy = i / 10 % 5 - l[1], dz = i / 50 - l[2];
+      const float fall = 1.0f / (1.0f + 0.6f * (dx * dx + dy * dy + dz * dz));
+      for (int k = 0; k < 3; ++k) c.light[k] += l[3 + k] * fall;
+    }
+  }
+  backend().uploadLight(grid, true);
+  look(Vec3(8.6f, 2.4f, 9.3f), Vec3(3.0f, 1.2f, 2.0f));
+}
+
+// Pixels differing by more than the tolerance in some channel; `marked` shows them red.
+long differing(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b,
+               std::vector<unsigned char>* marked = nullptr) {
+  long count = 0;
+  for (size_t p = 0; p < a.size() / 3; ++p) {
+    int largest = 0;
+    for (int c = 0; c < 3; ++c)
+      largest = std::max(largest, std::abs(static_cast<int>(a[p * 3 + c]) - b[p * 3 + c]));
+    if (largest <= kChannelTolerance) continue;
+    ++count;
+    if (marked != nullptr) (*marked)[p * 3] = 255, (*marked)[p * 3 + 1] = (*marked)[p * 3 + 2] = 0;
+  }
+  return count;
+}
+
 }  // namespace
 
 TEST(SceneSetUp, BackendResourcesResizingAndAnEmptyLightVolume) {
-  const std::string& output = setUpOutput();
+  const std::string& output = rig().output;
   const std::string targets = "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n";
   EXPECT_EQ(output.substr(output.size() - std::min(output.size(), targets.size())), targets);
   EXPECT_EQ(offBaseline(), "") << "the set-up ends at the baseline";
@@ -195,6 +333,33 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
     gaps += std::count_if(alpha.begin(), alpha.end(), [](unsigned char a) { return a < 128; });
   }
   EXPECT_EQ(gaps, 0) << "pixels showing the clear colour through the room's faces";
+}
+
+TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePictureFrameAfterFrame) {
+  buildReferenceRoom();
+  render();
+  const std::vector<unsigned char> first = readTarget(scene().recipe.frontTarget);
+  render();
+  std::vector<unsigned char> actual = readTarget(scene().recipe.frontTarget);
+  EXPECT_LE(differing(first, actual), kPixelBudget) << "nothing of a frame carries to the next";
+  const std::string path = gltest::sourcePath("tests/gl/reference/frame_reference.png");
+  const char* update = std::getenv("QUILLMARSH_UPDATE_REFERENCE");
+  if (update != nullptr && std::string(update) == "1") {
+    ASSERT_TRUE(writeRgbPng(path, actual, Scene::kWindowWidth, Scene::kWindowHeight)) << "could not write " << path;
+    return;
+  }
+  Image reference;
+  std::string error;
+  ASSERT_TRUE(reference.load(path.c_str(), error, {Scene::kWindowWidth, 16u << 20, "reference"})) << error;
+  ASSERT_EQ(reference.pixels.size(), actual.size()) << "not a window-sized picture: " << path;
+  const long count = differing(actual, reference.pixels, &actual);
+  if (count > kPixelBudget) {
+    writeRgbPng("frame_actual.png", actual, Scene::kWindowWidth, Scene::kWindowHeight);
+    ADD_FAILURE() << count << " pixels differ by more than " << kChannelTolerance << " levels"
+                  << " (budget " << kPixelBudget << "); see frame_actual.png in the test's working"
+                  << " folder. If the new picture is intended, rerun with"
+                  << " QUILLMARSH_UPDATE_REFERENCE=1.";
+  }
 }
 
 TEST(Screenshot, TakesTheFirstFreeNameInAFolderNewOrOldAndOverwritesNothing) {

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "GlTestSupport.h"
-#include "OutputCapture.h"
 #include "Utils/FragmentProgram.h"
 #include "Utils/ShaderManager.h"
 #include "Utils/VertexProgram.h"

@@ -1,16 +1,21 @@
 // What is drawn over the frame, laid out for windows from the smallest supported up: every item
 // inside the window, every line of text inside its box, the boxes apart from one another, the
-// key card's pages holding every key line once and in order, the status line wrapped whole.
+// key card's pages holding every key line once and in order, the status line wrapped whole; the
+// controls' pure rules: mouse drags against clicks, the one key list that README.md's key table
+// must show, and text fitted to narrow windows (the strength steps: SceneUpdateTest.cpp).
 #include "app/ScreenView.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/Controls.h"
+#include "app/MouseDrag.h"
+#include "app/TextFit.h"
 
 namespace {
 
@@ -79,26 +84,6 @@ const int kSizes[][2] = {{320, 240}, {321, 243}, {400, 300}, {640, 480}, {1024, 
 
 }  // namespace
 
-TEST(ScreenView, HintStatusAndMessagesFitApartAtEverySizeAndSayTheirWholeText) {
-  for (const auto& size : kSizes) {
-    ScreenState state;
-    state.width = size[0], state.height = size[1];
-    state.hintVisible = true;
-    state.status = kLongStatus;
-    state.messages = {"edit refused: the column you stand in stays open",
-                      "map saved: maps/room-001.png"};
-    const Laid laid = check(state);
-    ASSERT_EQ(laid.boxes.size(), 3u);  // hint, status band, messages
-    EXPECT_EQ(words(laid.texts[0]), words({ScreenView::kHint}));
-    EXPECT_EQ(words(laid.texts[1]), words({kLongStatus}));
-    EXPECT_EQ(words(laid.texts[2]), words(state.messages));
-    // The status band spans the top edge; the messages stand above the hint.
-    EXPECT_TRUE(laid.boxes[1].y1 == size[1] && laid.boxes[1].x1 - laid.boxes[1].x0 == size[0]);
-    EXPECT_GT(laid.boxes[2].y0, laid.boxes[0].y1);
-    EXPECT_EQ(ScreenView::statusBandHeight(kLongStatus, size[0]), laid.boxes[1].y1 - laid.boxes[1].y0);
-  }
-}
-
 // For the desktop's keys and the page's (which leaves out those the browser keeps).
 TEST(ScreenView, TheKeyCardsPagesHoldEveryKeyLineOnceInOrderAndFitBesideTheStatusLine) {
   for (const auto keys : {controls::KeySet::Desktop, controls::KeySet::Page})
@@ -127,7 +112,7 @@ TEST(ScreenView, TheKeyCardsPagesHoldEveryKeyLineOnceInOrderAndFitBesideTheStatu
   }
 }
 
-TEST(ScreenView, TheCrosshairSitsAtTheCentreAroundTheSelectedMaterialsSwatchAndName) {
+TEST(ScreenView, CrosshairSwatchAndNameAtTheCentreAndHintStatusAndMessagesApartSayingTheirWholeText) {
   ScreenState state;
   state.width = 641, state.height = 480;
   state.swatch[0] = 255, state.swatch[1] = 200, state.swatch[2] = 0;
@@ -161,14 +146,72 @@ TEST(ScreenView, TheCrosshairSitsAtTheCentreAroundTheSelectedMaterialsSwatchAndN
   EXPECT_EQ(named[7].rgba[0], ScreenView::kMarkGrey);
   EXPECT_EQ(named[6].x0 + named[6].x1, 640);
   EXPECT_LT(named[6].y1, 240 - 12);
+  // Hint, status band and messages say their whole text: the band spans the top edge, the
+  // messages stand above the hint.
   for (const auto& size : kSizes) {
     state.width = size[0], state.height = size[1];
-    state.hintVisible = true, state.status = kLongStatus, state.messages = {"map saved: maps/room-001.png"};
+    state.hintVisible = true, state.status = kLongStatus;
+    state.messages = {"map saved: maps/room-001.png"};  // two where the name has room beside them
+    if (size[1] >= 480) state.messages.insert(state.messages.begin(), "edit refused: the column you stand in stays open");
     const Laid laid = check(state);
     const bool shown = laid.texts[0] == std::vector<std::string>{"red glass"};
     EXPECT_EQ(shown, size[1] >= 300) << size[0] << "x" << size[1] << ": the smallest have no room";
+    ASSERT_EQ(laid.boxes.size(), shown + 3u);
+    const Box *hint = &laid.boxes[shown], *band = hint + 1, *messages = hint + 2;
+    EXPECT_EQ(words(laid.texts[shown]), words({ScreenView::kHint}));
+    EXPECT_EQ(words(laid.texts[shown + 1]), words({kLongStatus}));
+    EXPECT_EQ(words(laid.texts[shown + 2]), words(state.messages));
+    EXPECT_TRUE(band->y1 == size[1] && band->x1 - band->x0 == size[0] && messages->y0 > hint->y1);
+    EXPECT_EQ(ScreenView::statusBandHeight(kLongStatus, size[0]), band->y1 - band->y0);
     state.keyCardPage = 0;
     for (const ScreenItem& item : ScreenView::layout(state)) EXPECT_NE(item.text, "red glass");
     state.keyCardPage = -1;
   }
+}
+
+TEST(Controls, OnlyTheButtonThatStartedADragTurnsAndAClickStaysPut) {
+  MouseDrag drag;
+  bool click = true;
+  EXPECT_FALSE(drag.motion(5, 5) || drag.press(3, 0, 0)) << "no button held; the wheel";
+  EXPECT_TRUE(drag.press(0, 100, 100));
+  EXPECT_FALSE(drag.press(2, 100, 100)) << "a second button joins no drag";
+  EXPECT_TRUE(drag.motion(140, 100));
+  EXPECT_FALSE(drag.release(2, 140, 100, click) || click);
+  EXPECT_TRUE(drag.release(0, 100, 100, click) && !click) << "back where it began, but it was a drag";
+  EXPECT_TRUE(drag.press(2, 300, 300));
+  EXPECT_TRUE(drag.motion(302, 302));  // within the slop
+  EXPECT_TRUE(drag.release(2, 302, 302, click) && click);
+  EXPECT_TRUE(drag.press(0, 0, 0));
+  EXPECT_TRUE(drag.release(0, 3, 2, click) && !click) << "5 pixels apart";
+}
+
+TEST(TextFit, WrapsBetweenFieldsThenWordsAndNeverSplitsAWord) {
+  const std::string text = "12.0 fps  3.5 ms  50 steps/s  strength 1.500 (ceiling)  fill white light";
+  EXPECT_EQ(fitText(text, 200), std::vector<std::string>{text});
+  EXPECT_EQ(fitText(text, 30), (std::vector<std::string>{"12.0 fps  3.5 ms  50 steps/s", "strength 1.500 (ceiling)",
+                                                         "fill white light"}));
+  EXPECT_EQ(fitText(text, 12), (std::vector<std::string>{"12.0 fps", "3.5 ms", "50 steps/s", "strength", "1.500",
+                                                         "(ceiling)", "fill white", "light"}));
+  EXPECT_EQ(fitText("a  overlong", 4), (std::vector<std::string>{"a", "overlong"}));
+}
+
+TEST(Controls, TheReadmeKeyTableIsTheKeyListAndThePageLeavesOutOnlyTheKeysTheBrowserKeeps) {
+  std::ifstream in(QUILLMARSH_SOURCE_DIR "/README.md");
+  std::stringstream readme;
+  readme << in.rdbuf();
+  EXPECT_NE(readme.str().find("\n" + controls::keyTable() + "\n"), std::string::npos)
+      << "README.md's key table should read:\n" << controls::keyTable();
+  const auto desktop = controls::keyLines(controls::KeySet::Desktop), page = controls::keyLines(controls::KeySet::Page);
+  ASSERT_EQ(desktop.size(), controls::keyList().size());
+  EXPECT_EQ(desktop[0].find("walk forward"), desktop.back().find("quit")) << "effects in one column";
+  std::vector<const controls::Entry*> kept;
+  for (const controls::Entry& e : controls::keyList()) {
+    EXPECT_EQ(e.onPage, e.input != "Escape" && e.input != "F11" && e.input != "p") << e.input;
+    if (e.onPage) kept.push_back(&e);
+  }
+  ASSERT_EQ(page.size(), kept.size());
+  const size_t column = page[0].size() - kept[0]->effect.size();
+  for (size_t i = 0; i < page.size(); ++i)
+    EXPECT_EQ(page[i], kept[i]->input + std::string(column - kept[i]->input.size(), ' ') + kept[i]->effect)
+        << "in order, effects in one column";
 }

@@ -4,10 +4,8 @@ set(QUILLMARSH_UNIT_TEST_SOURCES
   BodyTest.cpp
   ColorMapVisibilityTest.cpp
   CommandLineTest.cpp
-  ControlsTest.cpp
   FramePlanTest.cpp
   FrameRecipeTest.cpp
-  FrustumTest.cpp
   LightGridSparseStepTest.cpp
   LightGridStepTest.cpp
   LightUploadTest.cpp

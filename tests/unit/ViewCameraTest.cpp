@@ -86,7 +86,7 @@ TEST_F(Camera, FourPixelsTurnOneDegreeOnlyWithMouseLookAndKeysUseThePreTurnRight
   expectVec(inView(cam, Vec3(0, 1, 1)), Vec3(-1, 1, 2));  // looking along an axis: zero pivots
 }
 
-TEST_F(Camera, PitchStopsOneDegreeShortOfVerticalAndStraightDownKeepsTheHeading) {
+TEST_F(Camera, PitchStopsOneDegreeShortOfVerticalAndStraightDownKeepsTheHeadingToLevelBy) {
   for (int dy : {-2000, -2000, 3000, 3000})
     EXPECT_NEAR(drag(3, dy).y, (dy < 0 ? 1 : -1) * std::cos(ViewCamera::kMinAngleFromUp), 1e-6) << dy;
   cam.setView(Vec3(0, 0, 0), Vec3(0, 0, -1), Vec3(0, 1, 0));
@@ -96,11 +96,15 @@ TEST_F(Camera, PitchStopsOneDegreeShortOfVerticalAndStraightDownKeepsTheHeading)
   cam.ViewCamera::update(0.25f);
   expectVec(cam.eye, Vec3(1, 3, 0));                       // the last right stays
   expectVec(inView(cam, Vec3(1, 0, -1)), Vec3(0, 1, -3));  // and screen-up is the last heading
+  cam.levelView();                                         // which levelling follows, as far
+  expectVec(cam.target, Vec3(1, 3, -3));
   const Vec3 eye(-4, 3, 8), target(1, -2, -6);             // right is along (14, 0, 5)
   cam.setView(eye, target, Vec3(0, 2, 0));
   cam.ViewCamera::update(0.0f);
   expectVec(inView(cam, target), Vec3(0, 0, -(target - eye).length()));
   expectVec(inView(cam, eye + Vec3(14, 0, 5)), Vec3(std::sqrt(221.0f), 0, 0));
+  cam.levelView();
+  expectVec(cam.target, eye + Vec3(5, 0, -14) * std::sqrt(246.0f / 221.0f));
 }
 
 TEST_F(Camera, EachRingSampleWhereTheObstaclesRiseAboveTheEyesOwnPushesOneStepAwayFromThem) {
@@ -149,16 +153,6 @@ TEST_F(Camera, GravityOverTheGivenTimeDampingAndTheJumpCooldown) {
     cam.update(0.125);
     EXPECT_TRUE(i > 0 || std::fabs(cam.glViewMatrix[13] + 5.0f) < 1e-5f) << "built before the body moved";
   }
-}
-
-TEST_F(Camera, LevelViewKeepsTheHeadingAndTheDistance) {
-  cam.setView(Vec3(1, 2, 3), Vec3(4, -2, 3), Vec3(0, 1, 0));  // 3 across, 4 down
-  cam.levelView();
-  expectVec(cam.target, Vec3(6, 2, 3));
-  cam.setView(Vec3(1, 2, 3), Vec3(1, -3, 3), Vec3(0, 1, 0));  // straight down: the last right
-  cam.right = Vec3(0, 0, -1);                                  // says the heading was -x
-  cam.levelView();
-  expectVec(cam.target, Vec3(-4, 2, 3));
 }
 
 // The overlay shows the map as it lies around the viewer: a mouse drag to the right turns the
