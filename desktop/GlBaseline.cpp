@@ -28,6 +28,9 @@ GLint integer(GLenum what) {
 const float kZero[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 const float kOne[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 const float kTexCoordOrigin[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+// Where unpacking starts in client memory and how long its rows and images are: 0, tightly packed.
+const GLenum kUnpackOffsets[] = {GL_UNPACK_ROW_LENGTH, GL_UNPACK_IMAGE_HEIGHT, GL_UNPACK_SKIP_PIXELS,
+                                 GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_IMAGES};
 
 }  // namespace
 
@@ -60,6 +63,8 @@ void GlBaseline::apply(int width, int height) {
   glDisableClientState(GL_VERTEX_ARRAY);
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_FOG_COORD_ARRAY);
+  for (const GLenum unpack : kUnpackOffsets) glPixelStorei(unpack, 0);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
 std::string GlBaseline::differences(int width, int height) {
@@ -100,6 +105,9 @@ std::string GlBaseline::differences(int width, int height) {
   note(out, glIsEnabled(GL_VERTEX_ARRAY) || glIsEnabled(GL_COLOR_ARRAY) ||
                 glIsEnabled(GL_FOG_COORD_ARRAY),
        "client arrays");
+  GLint offsets = 0;
+  for (const GLenum unpack : kUnpackOffsets) offsets |= integer(unpack);
+  note(out, offsets != 0 || integer(GL_UNPACK_ALIGNMENT) != 4, "pixel unpacking");
   note(out, glGetError() != GL_NO_ERROR, "GL error");
   return out;
 }

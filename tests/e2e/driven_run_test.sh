@@ -180,7 +180,7 @@ qm_poll 10 "no second map after Ctrl+Z, Ctrl+S" grep -qx 'map saved: maps/room-0
 [ "$(compare -metric AE maps/room-002.png "$map" null: 2>&1 || :)" = 0 ] || qm_fail "after the undo the saved map is not the shipped one"
 qm_quit
 
-"$qm_bin" --help | grep -q '^Usage: quillmarsh \[--height N\] \[MAP\]' || qm_fail "no usage from --help"
+"$qm_bin" --help | grep -q '^Usage: quillmarsh \[--height N\] \[--stats\] \[MAP\]' || qm_fail "no usage from --help"
 convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
 # The toolkit's -geometry goes to the window, its value taken for no map.
 qm_launch -geometry 320x240 --height 12 own.png

@@ -174,7 +174,7 @@ void buildReferenceRoom() {
       for (int k = 0; k < 3; ++k) c.light[k] += l[3 + k] * fall;
     }
   }
-  backend().uploadLight(grid, true);
+  backend().uploadLight(grid, true, {grid.wholeBox()});
   look(Vec3(8.6f, 2.4f, 9.3f), Vec3(3.0f, 1.2f, 2.0f));
 }
 
@@ -226,7 +226,7 @@ TEST(SceneSetUp, BackendResourcesResizingAndAnEmptyLightVolume) {
   EXPECT_NO_GL_ERROR();
 }
 
-TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentres) {
+TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentresBoxByBox) {
   LightGrid& g = newGrid(11, 6, 9);
   std::mt19937 random(7);
   std::uniform_real_distribution<float> spread(0.0f, 4.0f);
@@ -240,7 +240,9 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
     GlBaseline::apply(Scene::kWindowWidth, Scene::kWindowHeight);
     glTranslatef(1, 2, 3);
     const auto matrices = gltest::matrix(GL_PROJECTION_MATRIX), modelView = gltest::matrix(GL_MODELVIEW_MATRIX);
-    backend().uploadLight(g, cpu);
+    // The CPU path in three boxes that tile the volume unevenly, each read from the whole array.
+    const std::vector<TexelBox> boxes{{{0, 0, 0}, {4, 6, 9}}, {{4, 0, 0}, {11, 2, 9}}, {{4, 2, 0}, {11, 6, 9}}};
+    backend().uploadLight(g, cpu, boxes);
     EXPECT_EQ(offBaseline(), "") << (cpu ? "cpu" : "slices");
     EXPECT_TRUE(gltest::matrix(GL_PROJECTION_MATRIX) == matrices && gltest::matrix(GL_MODELVIEW_MATRIX) == modelView);
     const std::vector<float> texels = readVolume();
@@ -251,7 +253,7 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
   }
   // Each slice point goes to its texel's centre, so no rounding can move it to a neighbour.
   newGrid(4, 6, 3);
-  const auto points = pointsSent([] { backend().uploadLight(*scene().grid, false); });
+  const auto points = pointsSent([] { backend().uploadLight(*scene().grid, false, {}); });
   ASSERT_EQ(points.size(), 72u);
   for (size_t i = 0; i < points.size(); ++i)
     EXPECT_TRUE(std::fabs(points[i][0] - (i % 4 + 0.5f)) < 1e-5f && std::fabs(points[i][1] - (i / 4 % 6 + 0.5f)) < 1e-5f) << i;
@@ -276,7 +278,7 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepT
   cell(5, 1, 4).setEmitter(350.0f, 350.0f, 150.0f);
   for (long i = 0; i < 7L * 4 * 9; ++i)
     for (float& c : EditedCell(g, i).light) c = 0.5f;
-  backend().uploadLight(g, true);
+  backend().uploadLight(g, true, {g.wholeBox()});
   look(Vec3(3.0f, 1.2f, 8.5f), Vec3(3.0f, 1.0f, 0.0f));
   ASSERT_TRUE(scene().pick.hit) << "the outline is drawn too";
   // Every stage, the status line, the key card and the overlay among them, ends at the baseline.
@@ -313,7 +315,7 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
     const long x = i % side, y = i / side % height, z = i / side / height;
     if (x % (side - 1) == 0 || z % (side - 1) == 0 || y % (height - 1) == 0 || pick(rng) < 12) EditedCell(g, i).setSolid();
   }
-  backend().uploadLight(g, true);
+  backend().uploadLight(g, true, {g.wholeBox()});
   std::uniform_real_distribution<float> across(1.0f, side - 2.0f), up(0.7f, height - 1.7f),
       turn(0.0f, 6.2832f), tilt(-0.6f, 0.6f);
   std::vector<unsigned char> alpha(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight);
