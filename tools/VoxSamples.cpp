@@ -1,7 +1,7 @@
 // quillmarsh-voxsamples OUTDIR: writes .vox files with our writer, each with a NAME.json beside it
 // saying what is in it, taken from the room or scene that was written (not from reading the file
 // back). The independent reader's check (tests/vox) and the fuzz seeds (tools/fuzz.sh) use them;
-// the page check's stained-glass view (tests/web/stained-glass.vox) is one of them.
+// the page check drops one of them, stained-glass.vox, on the page.
 #include <sys/stat.h>
 
 #include <cerrno>
