@@ -38,7 +38,6 @@
 #include "desktop/Screenshot.h"
 #include "tools/GalleryRoom.h"
 #include "tools/HallsLayout.h"
-#include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
@@ -236,18 +235,7 @@ void enterRoomOfPixels(Scene& scene, const std::vector<unsigned char>& rgb, int 
 
 // The halls, turned into map pixels through the map maker's legend.
 void buildHallsRoom(Scene& scene, int side, int height) {
-  const std::vector<std::string> rows = hallsLayout(side);
-  std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
-  for (int r = 0; r < side; ++r)
-    for (int x = 0; x < side; ++x) {
-      mapcolour::Rgb c{};
-      if (!maplegend::colourOf(rows[r][x], c)) std::abort();
-      unsigned char* p = &rgb[(static_cast<size_t>(side - 1 - r) * side + x) * 3];
-      p[0] = static_cast<unsigned char>(c.r);
-      p[1] = static_cast<unsigned char>(c.g);
-      p[2] = static_cast<unsigned char>(c.b);
-    }
-  enterRoomOfPixels(scene, rgb, side, height);
+  enterRoomOfPixels(scene, hallsPixels(side), side, height);
 }
 
 // Replaces the scene's room with a 256 x 256 one: wall around, a ceiling light over every open

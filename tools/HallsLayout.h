@@ -2,8 +2,11 @@
 // both the light and the frame benchmark build it, at 256 x 256 or larger. One character a column.
 #pragma once
 
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "tools/MapLegend.h"
 
 // A `side` x `side` room of halls in the map maker's layout characters (first line the far row,
 // z = side - 1): 31 x 31 halls between walls, each wall with a door in its middle, every
@@ -25,4 +28,20 @@ inline std::vector<std::string> hallsLayout(int side) {
     }
   rows[side - 1 - (side / 2 + 28)][side / 2 + 24] = 'S';
   return rows;
+}
+
+// The same halls as map pixels through the map maker's legend: RGB, the row of z = 0 first.
+inline std::vector<unsigned char> hallsPixels(int side) {
+  const std::vector<std::string> rows = hallsLayout(side);
+  std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
+  for (int r = 0; r < side; ++r)
+    for (int x = 0; x < side; ++x) {
+      mapcolour::Rgb c{};
+      if (!maplegend::colourOf(rows[r][x], c)) std::abort();
+      unsigned char* p = &rgb[(static_cast<size_t>(side - 1 - r) * side + x) * 3];
+      p[0] = static_cast<unsigned char>(c.r);
+      p[1] = static_cast<unsigned char>(c.g);
+      p[2] = static_cast<unsigned char>(c.b);
+    }
+  return rgb;
 }

@@ -25,7 +25,6 @@
 #include "platform/WorkerPool.h"
 #include "tests/support/ReferenceLightStep.h"
 #include "tools/HallsLayout.h"
-#include "tools/MapLegend.h"
 #include "tools/RootArgument.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -265,18 +264,8 @@ BENCHMARK(BM_StepSubnormalRoom)->Unit(benchmark::kMillisecond)->UseRealTime();
 // The halls built as the program builds a map (256 x 6 x 256, the wandering light at its start),
 // at strength 0.25, stepped `steps` times from srand(1) on.
 void buildSettledHalls(LightGrid& grid, int steps) {
-  const std::vector<std::string> rows = hallsLayout(256);
-  const int side = static_cast<int>(rows.size());
-  std::vector<unsigned char> rgb(static_cast<size_t>(side) * side * 3);
-  for (int r = 0; r < side; ++r)
-    for (int x = 0; x < side; ++x) {
-      mapcolour::Rgb c{};
-      if (!maplegend::colourOf(rows[r][x], c)) std::abort();
-      unsigned char* p = &rgb[(static_cast<size_t>(side - 1 - r) * side + x) * 3];
-      p[0] = static_cast<unsigned char>(c.r);
-      p[1] = static_cast<unsigned char>(c.g);
-      p[2] = static_cast<unsigned char>(c.b);
-    }
+  const int side = 256;
+  const std::vector<unsigned char> rgb = hallsPixels(side);
   ColorMap map;
   buildRoom(rgb.data(), side, side, kRoomHeight, grid, map);
   grid.strength = 0.25f;
