@@ -36,16 +36,6 @@ std::string number(double v) {
   return text;
 }
 
-std::string kindName(Material::Kind kind) {
-  switch (kind) {
-    case Material::Kind::Wall: return "wall";
-    case Material::Kind::Glass: return "glass";
-    case Material::Kind::Light: return "light";
-    case Material::Kind::Air: break;
-  }
-  return "air";
-}
-
 bool writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -101,7 +91,7 @@ std::string roomJson(const LightGrid& grid) {
   j << "\"materials\":{";
   for (int k = 1; k < palette.size(); ++k) {
     const Material& m = palette[k];
-    j << (k > 1 ? "," : "") << "\"" << k << "\":{\"kind\":\"" << kindName(m.kind)
+    j << (k > 1 ? "," : "") << "\"" << k << "\":{\"kind\":\"" << Material::kindName(m.kind)
       << "\",\"name\":" << quoted(m.name) << ",\"rgb\":[" << int(m.colour[0]) << ","
       << int(m.colour[1]) << "," << int(m.colour[2]) << "],\"opacity\":" << number(m.opacity)
       << ",\"emission\":[" << number(m.emission[0]) << "," << number(m.emission[1]) << ","

@@ -31,6 +31,16 @@ struct Material {
   float transmits(int k) const {
     return kind == Kind::Glass ? static_cast<float>(colour[k]) / 255.0f : 1.0f;
   }
+  // The kind in one word: "air", "wall", "glass" or "light".
+  static const char* kindName(Kind kind) {
+    switch (kind) {
+      case Kind::Wall: return "wall";
+      case Kind::Glass: return "glass";
+      case Kind::Light: return "light";
+      case Kind::Air: break;
+    }
+    return "air";
+  }
   // A cell of this material, named by its palette index: everything else about it cleared.
   GridCell cell(unsigned char index) const {
     GridCell c;

@@ -381,16 +381,6 @@ bool readRoomChunk(const std::vector<unsigned char>& bytes, int maxSide, RoomChu
   return true;
 }
 
-const char* kindName(Material::Kind kind) {
-  switch (kind) {
-    case Material::Kind::Wall: return "wall";
-    case Material::Kind::Glass: return "glass";
-    case Material::Kind::Light: return "light";
-    case Material::Kind::Air: break;
-  }
-  return "air";
-}
-
 // A material from our own MATL keys; false when they are missing or damaged.
 bool ownMaterial(const vox::Dict& d, Material& m) {
   const std::string *kind = d.find("_qm_kind"), *rgb = d.find("_qm_rgb"),
@@ -400,7 +390,7 @@ bool ownMaterial(const vox::Dict& d, Material& m) {
   bool known = false;
   for (Material::Kind k : {Material::Kind::Air, Material::Kind::Wall, Material::Kind::Glass,
                            Material::Kind::Light})
-    if (*kind == kindName(k)) {
+    if (*kind == Material::kindName(k)) {
       m.kind = k;
       known = true;
     }
@@ -500,7 +490,7 @@ vox::Dict materialKeys(const Material& m) {
       d.set("_type", "_diffuse");
       break;
   }
-  d.set("_qm_kind", kindName(m.kind));
+  d.set("_qm_kind", Material::kindName(m.kind));
   d.set("_qm_rgb", std::to_string(m.colour[0]) + " " + std::to_string(m.colour[1]) + " " +
                        std::to_string(m.colour[2]));
   d.set("_qm_opacity", hex32(bitsOf(m.opacity)));
