@@ -288,12 +288,14 @@ void GlBackend::drawEmitters(const std::vector<EmitterVertex>& quads, float fogS
 
 // Relies on: both targets of the window's size. Sets and restores: the framebuffer (its read
 // buffer belongs to it), 2-D texture binding of unit 0 left at 0.
-void GlBackend::copyTarget(int from, int to) {
+void GlBackend::copyTarget(int from, int to, const PixelRect& area) {
+  if (area.x1 <= area.x0 || area.y1 <= area.y0) return;
   framebuffer.bind();
   FBOManager::attach(colorTargets[from]->attachment, colorTargets[from]->texture);
   glReadBuffer(colorTargets[from]->attachment);
   glBindTexture(GL_TEXTURE_2D, colorTargets[to]->texture);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, framebuffer.width, framebuffer.height);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, area.x0, area.y0, area.x0, area.y0, area.x1 - area.x0,
+                      area.y1 - area.y0);
   glBindTexture(GL_TEXTURE_2D, 0);
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }

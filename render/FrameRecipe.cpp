@@ -3,6 +3,7 @@
 #include "render/FrameRecipe.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "render/BlockFaces.h"
@@ -37,7 +38,12 @@ void FrameRecipe::render(const FrameInputs& inputs, const LightGrid& grid,
   // The glass reads the front target as the picture behind the panes; with no glass in view
   // nothing reads it, and the copy is the dearest part of a frame full of lights.
   const bool glass = !glassCubes.empty();
-  if (glass) backend.copyTarget(backTarget, frontTarget);
+  // Only what the panes can bend into view is copied, unless the copy itself is to be shown.
+  if (glass) {
+    PixelRect area = glassArea(glassVertices, inputs);
+    if (inputs.debugView != 0) area = PixelRect{0, 0, inputs.width, inputs.height};
+    backend.copyTarget(backTarget, frontTarget, area);
+  }
   done(FrameStage::Emitter);
   if (glass) backend.drawGlass(glassVertices, glassCubes, pass, frontTarget);
   // The back target now holds the finished picture; the front one what the glass went over.
@@ -196,4 +202,41 @@ void FrameRecipe::outlineLines(const CellPick& pick, const float eye[3], std::ve
         for (int axis = 0; axis < 3; ++axis)
           out.push_back(centre[axis] + h * static_cast<float>(face.corners[corner][axis]));
   }
+}
+
+PixelRect FrameRecipe::glassArea(const std::vector<BlockVertex>& quads, const FrameInputs& inputs) {
+  PixelRect whole;
+  whole.x1 = inputs.width, whole.y1 = inputs.height;
+  float lo[2] = {1.0f, 1.0f}, hi[2] = {-1.0f, -1.0f};  // normalised device x and y
+  for (const BlockVertex& v : quads) {
+    float eyeSpace[4], clip[4];
+    for (int r = 0; r < 4; ++r) {
+      eyeSpace[r] = inputs.view[12 + r];
+      for (int c = 0; c < 3; ++c) eyeSpace[r] += inputs.view[4 * c + r] * v.position[c];
+    }
+    for (int r = 0; r < 4; ++r) {
+      clip[r] = 0.0f;
+      for (int c = 0; c < 4; ++c) clip[r] += inputs.projection[4 * c + r] * eyeSpace[c];
+    }
+    // A corner at or behind the near plane projects nowhere useful: its edges may cross the
+    // whole window.
+    if (clip[3] <= static_cast<float>(FrameInputs::kNear)) return whole;
+    for (int a = 0; a < 2; ++a) {
+      lo[a] = std::min(lo[a], clip[a] / clip[3]);
+      hi[a] = std::max(hi[a], clip[a] / clip[3]);
+    }
+  }
+  if (lo[0] > hi[0]) return PixelRect();
+  const int size[2] = {inputs.width, inputs.height};
+  int out[4];
+  for (int a = 0; a < 2; ++a) {
+    const float margin = kRefractionReach * static_cast<float>(size[a]) + 1.0f;
+    const float from = (lo[a] + 1.0f) * 0.5f * static_cast<float>(size[a]) - margin;
+    const float to = (hi[a] + 1.0f) * 0.5f * static_cast<float>(size[a]) + margin;
+    out[a] = std::max(0, static_cast<int>(std::floor(std::max(from, -1.0f))));
+    out[a + 2] = std::min(size[a], static_cast<int>(std::ceil(std::min(to, size[a] + 1.0f))));
+  }
+  PixelRect area;
+  area.x0 = out[0], area.y0 = out[1], area.x1 = out[2], area.y1 = out[3];
+  return area;
 }

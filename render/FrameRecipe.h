@@ -65,6 +65,14 @@ class FrameRecipe {
   // (Material::transmits); into `quads` and `cubes` (emptied first), in the order of `cells`.
   static void glassQuads(const std::vector<GlassCell>& cells, const LightGrid& grid,
                          std::vector<BlockVertex>& quads, std::vector<GlassCube>& cubes);
+  // The window pixels the glass pass may read from the target behind the panes: every pixel
+  // the quads cover, widened by the farthest the refraction moves a lookup
+  // (kRefractionReach of the window's width and height, and a pixel for filtering), within the
+  // window; the whole window when a corner lies near or behind the eye's plane.
+  static PixelRect glassArea(const std::vector<BlockVertex>& quads, const FrameInputs& inputs);
+  // The refraction program bends a ray by at most 48 degrees (air to glass, 1 / 1.5), a
+  // sideways change of at most 0.82, and moves its lookup 0.10 of the window per unit of it.
+  static constexpr float kRefractionReach = 0.085f;
   // The outline of a pick that hit: the edges of the faces turned to `eye` of the cube of half
   // edge kOutlineHalfSize around the cell (a floor or ceiling cell only the face the ray met),
   // as pairs of points into `out` (emptied first).

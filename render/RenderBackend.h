@@ -36,6 +36,11 @@ struct GlassCube {
   float tint[3] = {1.0f, 1.0f, 1.0f};
 };
 
+// Window pixels x0 <= x < x1, y0 <= y < y1, row 0 at the bottom as GL counts them.
+struct PixelRect {
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
 // What the block and glass programs read besides their vertices: the eye, the grid's extents
 // (the light volume spans them) and the distance over which the room fades to black.
 struct PassParameters {
@@ -92,7 +97,8 @@ struct ScreenItem {
 //   block programs, depth tested.
 // - drawEmitters: flat-coloured quads, fading linearly to black between fogStart and fogEnd of
 //   each corner's fog distance.
-// - copyTarget: target `from`'s colour copied into target `to`, pixel for pixel.
+// - copyTarget: target `from`'s colour in `area` copied into target `to`, pixel for pixel; the
+//   rest of `to` is left as it was.
 // - drawGlass: the glass cubes, in the order given, blended over the target begun as GlassCube
 //   says, depth tested against what it holds; target `background` is sampled as the picture
 //   behind the panes and detached from drawing while it is.
@@ -113,7 +119,7 @@ struct ScreenItem {
       declared;                                                                               \
   virtual void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,          \
                             float fogEnd) declared;                                           \
-  virtual void copyTarget(int from, int to) declared;                                         \
+  virtual void copyTarget(int from, int to, const PixelRect& area) declared;                   \
   virtual void drawGlass(const std::vector<BlockVertex>& quads,                               \
                          const std::vector<GlassCube>& cubes, const PassParameters& pass,     \
                          int background) declared;                                            \

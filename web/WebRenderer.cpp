@@ -556,7 +556,8 @@ void WebRenderer::drawEmitters(const std::vector<EmitterVertex>& quads, float fo
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void WebRenderer::copyTarget(int from, int to) {
+void WebRenderer::copyTarget(int from, int to, const PixelRect& area) {
+  if (area.x1 <= area.x0 || area.y1 <= area.y0) return;
   bindTargets(begunTarget);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
   glReadBuffer(GL_COLOR_ATTACHMENT0 + from);
@@ -564,7 +565,8 @@ void WebRenderer::copyTarget(int from, int to) {
   glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets[to], 0);
   const GLenum attachment = GL_COLOR_ATTACHMENT0;
   glDrawBuffers(1, &attachment);
-  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBlitFramebuffer(area.x0, area.y0, area.x1, area.y1, area.x0, area.y0, area.x1, area.y1,
+                    GL_COLOR_BUFFER_BIT, GL_NEAREST);
   glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

@@ -299,7 +299,7 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepT
       << pane[0] << " " << pane[1] << " " << pane[2] << " over " << behind[1];
   float colour[4];
   FramePlan::emitterColour(cell(5, 1, 4), g.strength, colour);
-  const auto emitter = at(without, pixelOf(5.0f, 1.0f, 4.6f));
+  const auto emitter = at(withGlass, pixelOf(5.0f, 1.0f, 4.6f));
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(emitter[c], colour[c] * 255.0f, 1.0f) << c;
   EXPECT_NO_GL_ERROR();
 }

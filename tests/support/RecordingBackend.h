@@ -58,8 +58,9 @@ class RecordingBackend : public RenderBackend {
     emitters = quads;
     fog[0] = start, fog[1] = end;
   }
-  void copyTarget(int from, int to) override {
+  void copyTarget(int from, int to, const PixelRect& area) override {
     if (from == to) breaches.push_back("copy onto itself");
+    copied = area;
     calls.push_back("copy " + std::to_string(from) + " " + std::to_string(to));
   }
   void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& c,
@@ -101,6 +102,7 @@ class RecordingBackend : public RenderBackend {
   std::vector<std::string> calls, breaches;
   int volume[3] = {0, 0, 0};
   int uploads = 0;
+  PixelRect copied;
   std::vector<std::uint32_t> texels;
   std::vector<float> light;
   long uploadedTexels = 0;
