@@ -1,9 +1,9 @@
-// The picture header check on raw bytes: PNG and JPEG sizes, damaged or cut-short headers, other
-// formats, the JPEG codings and layouts refused, and coded data far beyond what the size needs.
+// The picture header check on raw bytes: PNG and JPEG sizes, damaged headers (cut ones are the map
+// fuzz target's), other formats, the JPEG codings and layouts refused, and coded data far beyond
+// what the size needs.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "tests/unit/TestImages.h"
 #include "platform/image/ImageHeader.h"
@@ -72,11 +72,9 @@ TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause)
       {edited(good, 11, "\x0e"), "IHDR"},  // wrong IHDR length
       {pngWithHeader(3, 2, 16, 3), "bit depth 16, colour type 3"},
       {edited(good, good.find("IDAT"), "ID4T"), "chunks are damaged"},
-      {edited(good, good.find("IDAT") - 4, png::be32(0x80000001UL)), "chunks are damaged"},
       {png::signature() + png::ihdr(3, 2, 8, 2) + png::chunk("IEND", ""), "no PNG image data"},
       {edited(good, 28, "\x02"), "IHDR"},  // interlace method 2
       {edited(jpg, sof, "\x12"), "markers are damaged"},
-      {edited(jpg, 4, u16(1)), "markers are damaged"},
       {edited(jpg, sof + 2, u16(18)), "frame header (SOFn) is damaged"},  // length, components
       {soi + segment(0xda, "\x01\x01\x00\x00\x3f"), "no JPEG frame header"},
       {soi + segment(0xc0, frame) + segment(0xc2, frame) + segment(0xda, "x"), "two JPEG frame headers"},
@@ -84,6 +82,7 @@ TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause)
       {jpeg(8, 8, 0xc0, 12, 1), "it is a 12-bit JPEG with 1 component; a JPEG map is"},
       {jpeg(8, 8, 0xc0, 8, 4), "it is an 8-bit JPEG with 4 components"},
       {pngWithHeader(3, 2).insert(33, png::chunk("PLTE", "rgba")), "PNG palette (PLTE) is damaged"},
+      {pngWithHeader(3, 2).insert(33, png::chunk("PLTE", std::string(3 * 257, 'p'))), "palette (PLTE) is damaged"},
       {"GIF89a\x03\0\x02\0", "it is a GIF image; a map must be PNG or JPEG"},
       {"wall wall glass\n", "it is not a PNG or JPEG image"},
       // 8 x 8 RGB rows need 8 * 25 bytes: 4 times that and 64 KiB pass, one byte more does not.
@@ -97,13 +96,5 @@ TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause)
     EXPECT_TRUE(*c.cause ? error.find(c.cause) != std::string::npos : error.empty()) << c.cause << ": " << error;
     EXPECT_TRUE(*c.cause || (header.width == c.w && header.height == c.h)) << c.w << " x " << c.h;
   }
-  // Every cut of a PNG is refused; a JPEG until its scan header is complete (marker, length, six bytes).
-  const std::string whole = png::rgb8(4, 3, std::vector<unsigned char>(36, 0));
-  ASSERT_EQ(check(whole), "");
-  for (size_t n = 1; n < whole.size(); ++n)
-    EXPECT_NE(check(whole.substr(0, n)).find("truncated"), std::string::npos) << n;
-  const size_t scanEnd = jpg.find("\xff\xda") + 10;
-  for (size_t n = 1; n < scanEnd; ++n) EXPECT_NE(check(jpg.substr(0, n)), "") << n;
-  EXPECT_EQ(check(jpg.substr(0, scanEnd)), "");
 }
 

@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -21,33 +19,28 @@ namespace {
 static_assert(LightGrid::kBrickX == 16 && LightGrid::kBrickY == 4 && LightGrid::kBrickZ == 4,
               "the grids and cells below are chosen for bricks of 16 x 4 x 4");
 
-// Light, texels, hidden stamps, emitters and the wandering light of two grids, bit for bit.
-::testing::AssertionResult sameState(LightGrid& a, LightGrid& b) {
-  if (a.lightX != b.lightX || a.lightY != b.lightY || a.lightZ != b.lightZ) return ::testing::AssertionFailure() << "the wandering light";
-  const std::uint32_t *ta = a.lightTexels(), *tb = b.lightTexels();
-  for (long i = 0; i < a.cellCount(); ++i) {
-    for (int k = 0; k < 3; ++k)
-      if (std::memcmp(&a.current[k * a.lightPlaneStride() + i], &b.current[k * b.lightPlaneStride() + i], sizeof(float)) != 0)
-        return ::testing::AssertionFailure() << "cell " << i << " channel " << k << ": " << a.lightAt(i, k) << " and " << b.lightAt(i, k);
-    if (ta[i] != tb[i] || a.hiddenAt(i) != b.hiddenAt(i) || a.emitterAt(i) != b.emitterAt(i))
-      return ::testing::AssertionFailure() << "texel, hidden or emitter of cell " << i;
-  }
-  return ::testing::AssertionSuccess();
+GridCell cellAt(const LightGrid& g, long i) {
+  return g.getCell(static_cast<int>(i % g.sizeX), static_cast<int>(i / g.sizeX % g.sizeY), static_cast<int>(i / g.sizeX / g.sizeY));
 }
 
-// The same of a grid and the plain rule's, materials and emission included.
-::testing::AssertionResult matchesPlain(LightGrid& g, const PlainGrid& plain) {
-  if (g.lightX != plain.lightX || g.lightY != plain.lightY || g.lightZ != plain.lightZ) return ::testing::AssertionFailure() << "the wandering light";
+// Grid `g` against another grid's or the plain rule's cells: light and emission to the bit,
+// flags, material, each texel made from that light, and the wandering light.
+template <class Other, class CellOf>
+::testing::AssertionResult matches(LightGrid& g, const Other& o, CellOf cellOf) {
+  if (g.lightX != o.lightX || g.lightY != o.lightY || g.lightZ != o.lightZ) return ::testing::AssertionFailure() << "the wandering light";
   const std::uint32_t* texels = g.lightTexels();
   for (long i = 0; i < g.cellCount(); ++i) {
-    const GridCell c = g.getCell(static_cast<int>(i % g.sizeX), static_cast<int>(i / g.sizeX % g.sizeY), static_cast<int>(i / g.sizeX / g.sizeY));
-    const GridCell& p = plain.current[i];
+    const GridCell c = cellAt(g, i), p = cellOf(o, i);
     if (std::memcmp(c.light, p.light, sizeof c.light) != 0 || std::memcmp(c.emission, p.emission, sizeof c.emission) != 0 ||
         c.emitter != p.emitter || c.hidden != p.hidden || c.material != p.material || texels[i] != LightGrid::lightTexel(p.light))
       return ::testing::AssertionFailure() << "cell " << i << " light " << c.light[0] << " / " << p.light[0];
   }
   return ::testing::AssertionSuccess();
 }
+::testing::AssertionResult matches(LightGrid& g, const PlainGrid& plain) {
+  return matches(g, plain, [](const PlainGrid& p, long i) { return p.current[i]; });
+}
+::testing::AssertionResult sameState(LightGrid& a, const LightGrid& b) { return matches(a, b, cellAt); }
 
 // A closed room of four chambers, dark: walls round it and across it with doors, red and neutral
 // glass in the cross walls, lamps under the ceiling. The wandering light walks in a cage of walls
@@ -85,14 +78,13 @@ void buildHalls(LightGrid& grid, int side) {
 
 }  // namespace
 
-// Thousands of steps with random edits of every material, strength changes, a palette change
-// and a decay change, the wandering light walking: the sparse path on 1, 2 and 3 threads, the
-// automatic choice and the full sweep all equal the plain rule after every step. The sparse
-// grids must have skipped bricks on most steps, or the comparison would prove nothing.
+// Thousands of steps with random edits, strength, palette and decay changes, the wandering light
+// walking: the sparse path on 1, 2 and 3 threads, the automatic choice and the full sweep all
+// equal the plain rule after every step, and the sparse grids skipped bricks on most steps.
+// Bricks of 16 x 4 x 4: the first grid divides along no axis, the second is narrower than a lane
+// group, the third divides along every axis.
 TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEditsOnAnyThreadCount) {
   WorkerPool pools[] = {WorkerPool(1), WorkerPool(2), WorkerPool(3)};
-  // Bricks of 16 x 4 x 4: the first grid divides along no axis, the second is narrower than a
-  // lane group, the third divides along every axis.
   const struct { int x, y, z, steps; } grids[] = {{37, 7, 23, 2400}, {9, 9, 14, 2000}, {32, 8, 16, 1200}};
   unsigned seed = 400;
   for (const auto& size : grids) {
@@ -110,22 +102,18 @@ TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEdit
     const float strengths[] = {0.5f, 0.05f, 0.25f, 0.0f, 0.3f};
     int skipped = 0, automaticSparse = 0, automaticFull = 0;
     for (int step = 0; step < size.steps; ++step) {
-      if (events() % 300 == 0) {
-        for (int n = 1 + static_cast<int>(events() % 3); n > 0; --n) {
-          const int x = static_cast<int>(events() % size.x), y = static_cast<int>(events() % size.y), z = static_cast<int>(events() % size.z),
-                    m = static_cast<int>(events() % plain.palette.size());
-          GridCell c = plain.palette[m].cell(static_cast<unsigned char>(m));
-          if (events() % 2 == 0)  // else dark, as a new wall is: its old texel is stale
-            for (float& l : c.light) l = static_cast<float>(events() % 3000) / 10.0f;
-          c.hidden = events() % 2 != 0;
-          plain.current[plain.index(x, y, z)] = c;
-          for (LightGrid& f : fast) f.setCell(x, y, z, c);
-        }
+      for (int n = events() % 300 == 0 ? 1 + static_cast<int>(events() % 3) : 0; n > 0; --n) {
+        const int x = static_cast<int>(events() % size.x), y = static_cast<int>(events() % size.y), z = static_cast<int>(events() % size.z),
+                  m = static_cast<int>(events() % plain.palette.size());
+        GridCell c = plain.palette[m].cell(static_cast<unsigned char>(m));
+        if (events() % 2 == 0)  // else dark, as a new wall is: its old texel is stale
+          for (float& l : c.light) l = static_cast<float>(events() % 3000) / 10.0f;
+        c.hidden = events() % 2 != 0;
+        plain.current[plain.index(x, y, z)] = c;
+        for (LightGrid& f : fast) f.setCell(x, y, z, c);
       }
-      if (step % 800 == 400) {
-        plain.strength = strengths[step / 800 % 5];
-        for (LightGrid& f : fast) f.strength = plain.strength;
-      }
+      if (step % 800 == 400) plain.strength = strengths[step / 800 % 5];
+      if (step == size.steps * 3 / 4) plain.decay = 0.9f;
       if (step == size.steps / 2) {  // the red glass turns green
         Material green = plain.palette[redGlass(plain.palette)];
         green.colour[0] = 0;
@@ -133,11 +121,8 @@ TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEdit
         plain.palette.set(redGlass(Palette::standard()), green);
         for (LightGrid& f : fast) f.setPalette(plain.palette);
       }
-      if (step == size.steps * 3 / 4) {
-        plain.decay = 0.9f;
-        for (LightGrid& f : fast) f.decay = plain.decay;
-      }
       for (LightGrid& f : fast) {
+        f.strength = plain.strength, f.decay = plain.decay;
         std::srand(seed * 7919 + step);
         f.step();
       }
@@ -145,16 +130,14 @@ TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEdit
       referenceLightStep(plain);
       if (fast[kSparse1].lastStepBricks() < fast[kSparse1].brickCount()) ++skipped;
       (fast[kAutomatic].lastStepSparse() ? automaticSparse : automaticFull)++;
-      for (int g = 0; g < kGrids; ++g) ASSERT_TRUE(matchesPlain(fast[g], plain)) << "grid " << g << " step " << step;
+      for (int g = 0; g < kGrids; ++g) ASSERT_TRUE(matches(fast[g], plain)) << "grid " << g << " step " << step;
     }
     EXPECT_TRUE(skipped > size.steps / 2 && automaticSparse > 0 && automaticFull > 0) << skipped << " " << automaticSparse << " " << automaticFull;
   }
 }
 
-// Every other way the room changes between steps reaches the next sparse step: cells written to
-// the next generation (swapped in, or only their fields), light written straight into `current`,
-// the wandering light put elsewhere, a new room of another size, switching paths; checked
-// against the full sweep after every step.
+// Every other way the room changes between steps reaches the next sparse step, checked against
+// the full sweep after every step.
 TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
   WorkerPool two(2);
   LightGrid sparse, full;
@@ -177,10 +160,9 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
   run(400, "settling");
   EXPECT_LT(sparse.lastStepBricks(), sparse.brickCount() / 4) << "the room settles";
 
-  // A change in the part group at a row's end (x 32 .. 36) found by a full sweep that records
-  // what it changed (the automatic choice, nothing known), at the face between two layers of
-  // bricks (z 7 | 8), far from the wandering light: the sparse steps after it start from the
-  // sweep's record.
+  // A change in the part group at a row's end (x 32 .. 36), at the face between two layers of
+  // bricks (z 7 | 8), found by a full sweep of the automatic choice: the sparse steps after it
+  // start from the sweep's record.
   GridCell lit;
   lit.light[0] = 40.0f, lit.light[2] = 3.0f;
   for (LightGrid* g : {&sparse, &full}) g->setCell(35, 2, 6, lit);
@@ -198,38 +180,31 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
     g->swapBuffers();
   }
   run(60, "swapBuffers");
-
   for (LightGrid* g : {&sparse, &full}) {  // light written straight into the planes
     for (long i = 0; i < g->cellCount(); i += 97) g->current[g->lightPlaneStride() + i] += 5.0f;
     g->touchAll();
   }
   run(60, "a direct write");
-
   for (LightGrid* g : {&sparse, &full}) g->lightX = 30, g->lightY = 2, g->lightZ = 17;  // in another chamber
   run(200, "moving the wandering light");
-
-  for (LightGrid* g : {&sparse, &full}) g->strength = 0.25f;  // the same strength again
+  for (LightGrid* g : {&sparse, &full}) g->strength = 0.25f;
   run(20, "the same strength");
-
   GridCell wall;
   wall.setSolid();
-  for (LightGrid* g : {&sparse, &full}) g->setNextCell(25, 2, 7, wall);  // a wall, no swap
+  for (LightGrid* g : {&sparse, &full}) g->setNextCell(25, 2, 7, wall);  // no swap
   run(60, "setNextCell");
-
   sparse.stepPath = LightGrid::StepPath::Full;
   run(20, "full sweeps on the sparse grid");
   sparse.stepPath = LightGrid::StepPath::Automatic;
   run(100, "the automatic choice");
-
-  build(19, 9, 35);  // a new room of another size: nothing of the old one is known
+  build(19, 9, 35);  // nothing of the old room is known
   sparse.stepPath = LightGrid::StepPath::Sparse;
   run(300, "a new room");
 }
 
-// The room of halls the benchmarks step (256 x 6 x 256), lit from dark and settled: without the
-// wandering light nothing changes and nothing is recomputed; one edit recomputes its brick and
-// the bricks beside it; the wandering light keeps a small share of the cells busy; a new strength
-// reaches every lamp's brick, and the room settles again. The full sweep on a twin grid agrees.
+// The benchmarks' room of halls (256 x 6 x 256), settled, against a full sweep on a twin: without
+// the wandering light nothing is recomputed; one edit recomputes its brick and those beside it.
+// How much the wandering light keeps busy is the step benchmark's to measure.
 TEST(LightGridSparseStep, ASettledRoomRecomputesOnlyWhatChanged) {
   constexpr int kX = LightGrid::kBrickX, kY = LightGrid::kBrickY, kZ = LightGrid::kBrickZ;
   LightGrid room, twin;
@@ -244,13 +219,12 @@ TEST(LightGridSparseStep, ASettledRoomRecomputesOnlyWhatChanged) {
     for (int i = 0; i < steps; ++i, ++tick) std::srand(tick), room.step(), std::srand(tick), twin.step();
     return sameState(room, twin);
   };
-  ASSERT_TRUE(run(300));
-  ASSERT_TRUE(run(1));
+  ASSERT_TRUE(run(301));
   EXPECT_TRUE(room.lastStepSparse());
   EXPECT_EQ(room.lastStepBricks(), 0) << "a settled room without a moving light";
 
-  // A lit cell in a hall, inside its brick (x 32 .. 47, y 0 .. 3, z 40 .. 43) and away from its
-  // faces: the brick and the five beside it (none below), the one above as high as the room is.
+  // A lit cell inside its brick (x 32 .. 47, y 0 .. 3, z 40 .. 43), away from its faces: the
+  // brick and the five beside it (none below), the one above as high as the room is.
   GridCell lit;
   lit.light[1] = 9.0f;
   for (LightGrid* g : {&room, &twin}) g->setCell(44, 2, 42, lit);
@@ -261,28 +235,4 @@ TEST(LightGridSparseStep, ASettledRoomRecomputesOnlyWhatChanged) {
   }
   ASSERT_TRUE(run(1));
   EXPECT_GT(room.lastStepBricks(), 6) << "it has now";
-
-  for (LightGrid* g : {&room, &twin}) g->lightX = LightGrid::kLightStart[0], g->lightY = LightGrid::kLightStart[1], g->lightZ = LightGrid::kLightStart[2];
-  ASSERT_TRUE(run(300));
-  long most = 0;
-  for (int i = 0; i < 100; ++i) {
-    ASSERT_TRUE(run(1));
-    EXPECT_TRUE(room.lastStepSparse());
-    most = std::max(most, room.lastStepCells());
-  }
-  EXPECT_LT(most, room.cellCount() / 10) << "the wandering light's surroundings only";
-
-  // The bricks holding a lamp (three lamps a hall, two of them 8 cells apart along x).
-  std::set<std::array<long, 3>> lampBricks;
-  for (long i = 0; i < room.cellCount(); ++i)
-    if (room.emitterAt(i)) lampBricks.insert({i % room.sizeX / kX, i / room.sizeX % room.sizeY / kY, i / room.sizeX / room.sizeY / kZ});
-  for (LightGrid* g : {&room, &twin}) g->strength = 0.5f;
-  ASSERT_TRUE(run(1));
-  EXPECT_GE(room.lastStepBricks(), static_cast<long>(lampBricks.size())) << "every lamp's brick";
-  int steps = 1;
-  while (steps < 1000 && !(room.lastStepSparse() && room.lastStepCells() <= most)) {
-    ASSERT_TRUE(run(1));
-    ++steps;
-  }
-  EXPECT_LT(steps, 1000) << "the room settles again";
 }

@@ -1,10 +1,9 @@
-// LightGrid: storage (layout, the solid outside cell, writes off the grid ignored); the step bit for
-// bit the plain rule on walled and open random grids of every material, in slabs over 1, 2, 3 and 8
-// threads, with the light volume's texels made from the same light; never negative nor brightening
-// off sources; red glass passing red only.
+// LightGrid: storage (the solid outside cell, writes off the grid ignored, the trilinear sample); the
+// step bit for bit the plain rule on walled and open random grids of every material, in slabs over
+// 1, 2, 3 and 8 threads, with the light volume's texels made from the same light; red glass passing
+// red only.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cfloat>
 #include <cstring>
@@ -48,7 +47,7 @@ bool sameBits(const GridCell& a, const GridCell& b) {
 
 }  // namespace
 
-TEST(LightGridStep, MatchesThePlainRuleBitForBitOnAnyThreadCountAndNeverBrightensOrGoesNegative) {
+TEST(LightGridStep, MatchesThePlainRuleBitForBitOnAnyThreadCount) {
   // Rows in part groups of cells (37, 18) and in whole groups only (16, 32), slabs long enough to
   // write rows back before they end (19 x 4 x 31); the last, unlit, fades through the subnormals to zero.
   const struct { int x, y, z; bool walled; int steps; } grids[] = {
@@ -71,24 +70,12 @@ TEST(LightGridStep, MatchesThePlainRuleBitForBitOnAnyThreadCountAndNeverBrighten
       }
       std::srand(seed * 1000 + step);
       referenceLightStep(plain);
-      const std::uint32_t* texels[4] = {fast[0].lightTexels(), fast[1].lightTexels(), fast[2].lightTexels(), fast[3].lightTexels()};
-      for (int i = 0; i < s.x * s.y * s.z; ++i) {
-        const int x = i % s.x, y = i / s.x % s.y, z = i / s.x / s.y;
+      for (int i = 0; i < s.x * s.y * s.z; ++i)
         for (LightGrid& f : fast)
-          ASSERT_TRUE(sameBits(f.getCell(x, y, z), plain.current[i]) && texels[&f - fast][i] == LightGrid::lightTexel(plain.current[i].light) &&
+          ASSERT_TRUE(sameBits(f.getCell(i % s.x, i / s.x % s.y, i / s.x / s.y), plain.current[i]) &&
+                      f.lightTexels()[i] == LightGrid::lightTexel(plain.current[i].light) &&
                       f.lightX == plain.lightX && f.lightY == plain.lightY && f.lightZ == plain.lightZ)
-              << s.x << "x" << s.y << "x" << s.z << " step " << step << " cell " << i << " threads "
-              << f.pool->threads();
-        // `next`: before the step
-        auto before = [&](int x, int y, int z, int k) { return plain.inside(x, y, z) ? plain.next[plain.index(x, y, z)].light[k] : 0.0f; };
-        for (int k = 0; k < 3; ++k) {
-          const float brightest = std::max({before(x, y, z, k), before(x + 1, y, z, k), before(x - 1, y, z, k),
-                                            before(x, y + 1, z, k), before(x, y - 1, z, k), before(x, y, z + 1, k),
-                                            before(x, y, z - 1, k)});
-          const float now = plain.current[i].light[k];
-          ASSERT_TRUE(now >= 0.0f && (plain.current[i].emitter || now <= brightest)) << i << " " << now;
-        }
-      }
+              << s.x << "x" << s.y << "x" << s.z << " step " << step << " cell " << i << " threads " << f.pool->threads();
     }
   }
 }
@@ -106,10 +93,6 @@ TEST(LightGrid, CellIndexAndTheOutsideCellOnEverySide) {
   }
   lit.setSolid();
   EXPECT_TRUE(sameBits(g.outside, lit));
-  const long stride = g.lightPlaneStride();
-  ASSERT_GE(stride, 3 * 4 * 5);
-  for (long i = 0; i < 3 * stride; ++i)  // plane 1 (green) of cell 43 in each generation
-    EXPECT_EQ(g.current[i] + g.next[i], i == stride + (3 * 4 + 2) * 3 + 1 ? 14.0f : 0.0f) << i;
   // The trilinear sample of a field that grows at its own rate along each axis is the field
   // itself: it reads every corner from its own axis.
   for (int i = 0; i < 3 * 4 * 5; ++i) {

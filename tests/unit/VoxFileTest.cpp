@@ -379,7 +379,7 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
     ASSERT_EQ(editor.fill(grid, room.map, 30, 30, ColumnKind::Glass, sx, sz), RoomEditor::Result::Done);
     ASSERT_EQ(editor.clear(grid, room.map, 20, 12), RoomEditor::Result::Done);
     // Column edits keep it a map room; a tinted glass cell or a wall of another material do not;
-    // the wall back, it is one again, until a legend material takes other values.
+    // the wall back, it is one again.
     const Palette& p = grid.palette();
     GridCell cells[3] = {p[Palette::kGlass + 4].cell(Palette::kGlass + 4), grid.getCell(0, 2, 0), grid.getCell(0, 2, 0)};
     ASSERT_TRUE(p[Palette::kGlass + 4].tinted() && cells[2].isOpaque() && isMapRoom(grid));
@@ -388,12 +388,16 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
       grid.setCell(0, 2, 0, cells[i]);
       EXPECT_EQ(isMapRoom(grid), i == 2) << i;
     }
-    Palette other = grid.palette();
-    Material wall = other[Palette::kWall];
-    wall.colour[0] = 9;
-    other.set(Palette::kWall, wall);
-    grid.setPalette(other);
-    EXPECT_FALSE(isMapRoom(grid));
+    // Any legend material that takes other values makes it another room.
+    const Palette legend = grid.palette();
+    for (int k : {Palette::kWall, Palette::kGlass, Palette::kWhiteLight, Palette::kYellowLight, Palette::kBlueLight}) {
+      Palette other = legend;
+      Material m = other[k];
+      m.colour[2] ^= 1;
+      other.set(k, m);
+      grid.setPalette(other);
+      EXPECT_FALSE(isMapRoom(grid)) << k;
+    }
   }
 }
 
@@ -468,51 +472,37 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {head + "MAIN" + vb::i32(-1) + vb::i32(0), "chunk MAIN at byte 8: a negative size"},
       {head + "MAIN" + vb::i32(0) + vb::i32(1000) + m, "run past the file's"},
       {vb::file("SIZE" + vb::i32(1000) + vb::i32(0) + vb::i32(1) + vb::i32(1) + vb::i32(1)), "bytes run past MAIN"},
-      {vb::file("SIZE" + vb::i32(12) + vb::i32(-5) + vb::i32(1) + vb::i32(1) + vb::i32(1)), "chunk SIZE at byte 20: a negative size"},
-      {vb::file(m + "XYZI\1\0"), "too few for a chunk"},
-      {vb::file(m + vb::chunk("nGRP", "")), "chunk nGRP at byte 64: it ends inside a number"},
       {vb::file(std::string("\x01\x02\x03\x04", 4) + vb::i32(-1) + vb::i32(0)), "chunk 0x01020304 at byte 20"},
-      {vb::file(vb::size(2, 2, 2) + vb::chunk("XYZI", vb::i32(-1))), "a negative count of voxels (-1)"},
       {vb::file(vb::xyzi({{0, 0, 0, 1}})), "voxels without a SIZE chunk"},
       {vb::file(vb::size(2, 2, 2)), "a SIZE chunk without its voxels"},
       {vb::file(vb::size(2, 2, 2) + m), "two SIZE chunks"},
       {vb::file(vb::model(257, 1, 1, {})), "257 × 1 × 1 voxels (each side 1 to 256)"},
-      {vb::file(vb::model(1, 0, -3, {})), "1 × 0 × -3 voxels (each side 1 to 256)"},
       {vb::file(vb::model(2, 2, 2, {{0, 2, 0, 1}})), "voxel 0 at (0, 2, 0) lies outside its size"},
+      {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {2, 0, 0, 1}})), "voxel 1 at (2, 0, 0) lies outside its size"},
+      {vb::file(vb::model(2, 2, 2, {{0, 0, 2, 1}})), "voxel 0 at (0, 0, 2) lies outside its size"},
       {vb::file(vb::chunk("PACK", vb::i32(2)) + m), "PACK chunk counts 2 models; it holds 1"},
-      {vb::file(vb::chunk("PACK", vb::i32(-2)) + m), "negative model count"},
       {vb::file(m + vb::chunk("RGBA", std::string(1000, '\0'))), "1024 needed"},
       {matl(vb::i32(-1)), "dictionary of negative size"},
       {matl(vb::i32(1000000000)), "1000000000 pairs (at most 256)"},
-      {matl(vb::i32(200)), "200 pairs runs past the chunk"},
-      {matl(vb::i32(1) + vb::i32(-4) + vb::i32(0)), "string of negative length"},
       {matl(vb::i32(1) + vb::i32(1000000000) + vb::i32(0)), "1000000000 bytes (at most 4096)"},
-      {matl(vb::i32(1) + vb::i32(10) + "abcd"), "a string runs past the chunk"},
       {node("nTRN", vb::i32(1) + vb::i32(-1) + vb::i32(-1) + vb::i32(0)), "a transform with no frame"},
       {node("nTRN", vb::i32(1) + vb::i32(-1) + vb::i32(-1) + vb::i32(1000000000)), "1000000000 frames need at least"},
       {node("nSHP", vb::i32(0)), "a shape with no model"},
       {node("nGRP", vb::i32(-3)), "a negative count of children (-3)"},
       {graph(vb::transform(-5, 1, -1)), "node id -5 is outside 0 to 16777215"},
-      {graph(vb::shape(1 << 24, 0)), "node id 16777216 is outside"},
-      {graph(vb::transform(0, 1 << 30, -1)), "child node id 1073741824 is outside"},
       {graph(vb::transform(0, 1, 1 << 25)), "layer id 33554432 is outside"},
       {graph(vb::transform(0, 1, -1) + vb::shape(0, 0)), "a second node with id 0"},
       {graph(vb::layer(3, false) + vb::layer(3, true)), "a second layer with id 3"},
-      {withFrame({{"_t", "1 2"}}), "translation \"1 2\" is not three integers"},
       {withFrame({{"_t", "1 2 3 4"}}), "translation \"1 2 3 4\" is not three integers"},
       {withFrame({{"_t", "1 2 99999999999"}}), "is not three integers within ±16777216"},
-      {withFrame({{"_r", "200"}}), "rotation \"200\" is none of the 48 rotation bytes"},
       {withFrame({{"_r", "17a"}}), "rotation \"17a\" is none"},
       {withFrame({{"_t", "1\n2 \"3"}}), "translation \"1\\x0a2 \\\"3\" is not"},
       {withFrame({{"_r", std::string(100, '7')}}), "rotation \"7777777777777777777777777777777777777777...\" is none"},
       {graph(vb::transform(0, 1, -1) + vb::group(1, {2}) + vb::transform(2, 1, 0)), "node 1 is reached twice (a cycle or a shared node)"},
-      {graph(vb::transform(0, 1, -1) + vb::group(1, {2, 2}) + vb::transform(2, 3, 0) + vb::shape(3, 0)), "node 2 is reached twice"},
       {graph(vb::transform(0, 7, -1)), "node 0 names node 7, which does not exist"},
-      {graph(vb::transform(0, 1, -1) + vb::group(1, {9})), "node 1 names node 9, which does not exist"},
       {graph(vb::transform(0, 1, -1) + vb::group(1, {3}) + vb::shape(3, 0)), "group 1 has node 3, not a transform, as a child"},
       {graph(vb::transform(0, 2, -1) + vb::transform(2, 3, 0) + vb::shape(3, 0)), "transform 0 has transform 2 as its child"},
       {graph(vb::group(1, {2}) + vb::transform(2, 3, 0) + vb::shape(3, 0)), "no root transform (node 0)"},
-      {graph(vb::group(0, {2}) + vb::transform(2, 3, 0) + vb::shape(3, 0)), "no root transform (node 0)"},
       {graph(vb::transform(0, 1, -1) + vb::shape(1, 5)), "shape 1 shows model 5; the file has 1"},
       {vb::file(deep), "nests more than 64 transforms deep"},
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {1, 1, 1, 1}})), "the models hold more than 1 voxels", oneVoxel},
@@ -538,7 +528,6 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {changedRoom(grid, [](vox::Scene& s, auto&) { s.nodes[2].translation[0] += 1; }), "a voxel lies outside the room its QMRM chunk names"},
   };
   for (const auto& c : cases) {
-
     SCOPED_TRACE(c.cause);
     VoxRoomLimits limits;
     limits.file = c.limits;
@@ -548,30 +537,5 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
     // What the file's reader refuses within the file's bounds, the room refuses with the same line.
     const std::string error = refusal(c.bytes, c.limits);
     EXPECT_TRUE(error.empty() || said == "quillmarsh: cannot use scene \"test.vox\": " + error) << error;
-  }
-}
-
-TEST(VoxFile, EveryCutOfAValidFileIsRefused) {
-  LightGrid grid;
-  randomRoom(grid, 6, 6, 5, 2, 8);
-  for (const std::string& whole :
-       {text(roomToVox(grid, kView)),
-        vb::file(vb::model(4, 3, 5, {{1, 2, 3, 5}}) + vb::transform(0, 1, -1, {{"_r", "17"}}) + vb::group(1, {2}) +
-                 vb::transform(2, 3, 0, {{"_t", "1 2 3"}}) + vb::shape(3, 0)),
-        vb::file(vb::model(3, 3, 3, {{1, 1, 1, 4}}) + vb::layer(0, true) + vb::matl(4, {{"_type", "_glass"}, {"_trans", "0.5"}}))}) {
-    // Where each chunk under MAIN ends: a cut there leaves whole chunks only.
-    std::vector<size_t> ends = {20};
-    for (size_t at = 20; at + 12 <= whole.size();)
-      ends.push_back(at += 12 + static_cast<unsigned char>(whole[at + 4]) + 256u * static_cast<unsigned char>(whole[at + 5]));
-    for (size_t cut = 0; cut < whole.size(); ++cut) {
-      SCOPED_TRACE(format("cut at %zu of %zu", cut, whole.size()));
-      // As cut, MAIN says more than there is; with MAIN's size made to fit, the chunk cut is refused.
-      std::string bytes = whole.substr(0, cut);
-      for (int pass = 0; pass <= (cut >= 20 && std::find(ends.begin(), ends.end(), cut) == ends.end()); ++pass) {
-        if (pass) bytes.replace(16, 4, vb::i32(static_cast<long long>(cut) - 20));
-        const std::string error = refusal(bytes);
-        EXPECT_TRUE(!error.empty() && error.find('\n') == std::string::npos && !Loaded(bytes).load.ok) << error;
-      }
-    }
   }
 }

@@ -180,13 +180,9 @@ TEST(WorldBuilder, EveryRoomHeightFrom3To64IsTheDefaultRoomStretchedOrSquashed) 
 // desktop) or as the bytes of a file dropped on the page, and the room in use stays.
 TEST(WorldBuilder, EveryRefusedMapGivesTheSameOneLineFromItsFileAndFromItsBytes) {
   startImageLibrary();
-  std::string badCrc = png::rgb8(2, 2, std::vector<unsigned char>(12, 255));
-  badCrc[29] ^= 1;
-  // The header check's, the decoder's and the builder's refusals; each header fault is the header test's.
+  // One refusal each of the header check, the decoder and the builder (the header's own test has the rest).
   const std::pair<std::string, const char*> cases[] = {
       {"", "the file is empty"},
-      {std::string("GIF89a\x01\0\x01\0\0\0\0;", 13), "it is a GIF image; a map must be PNG or JPEG"},
-      {badCrc, "its PNG chunk IHDR is damaged (checksum)"},
       {png::signature() + png::ihdr(1025, 1, 8, 2), "it is 1025 x 1 pixels; a map is 1 to 1024 pixels on each side"},
       {std::string("\xff\xd8\xff\xe0\0\x10JFIF\0", 11) + std::string(40, '\x7f'), "its JPEG markers are damaged"},
       {png::rgb8(4, 3, std::vector<unsigned char>(3 * 4 * 3, 0)), "it has no open column to stand in"}};
