@@ -103,6 +103,7 @@ void FrameRecipe::plan(const FrameInputs& inputs, const LightGrid& grid) {
   FramePlan::build(grid, frustum, inputs.eye, opaqueBlocks, emitterCells, glassCells,
                    inputs.columns);
   FramePlan::joinFaces(opaqueBlocks, opaqueRuns);
+  nearToFar(opaqueRuns, inputs.eye);
   runQuads(opaqueRuns, opaqueQuads);
   FramePlan::emitterVertices(emitterCells, grid, inputs.eye, emitterVertices);
   glassQuads(glassCells, grid, glassVertices, glassCubes);
@@ -239,4 +240,26 @@ PixelRect FrameRecipe::glassArea(const std::vector<BlockVertex>& quads, const Fr
   PixelRect area;
   area.x0 = out[0], area.y0 = out[1], area.x1 = out[2], area.y1 = out[3];
   return area;
+}
+
+void FrameRecipe::nearToFar(std::vector<FaceRun>& runs, const float eye[3]) {
+  std::vector<std::pair<float, std::size_t>> order(runs.size());
+  float corners[4][3], texCoords[4][2];
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    FramePlan::runQuad(runs[r], corners, texCoords);
+    // The squared distance from the eye to the nearest point of the quad (an axis-aligned
+    // rectangle): the eye clamped into its corners' box.
+    float distance = 0.0f;
+    for (int a = 0; a < 3; ++a) {
+      float lo = corners[0][a], hi = corners[0][a];
+      for (int v = 1; v < 4; ++v) lo = std::min(lo, corners[v][a]), hi = std::max(hi, corners[v][a]);
+      const float d = eye[a] - std::clamp(eye[a], lo, hi);
+      distance += d * d;
+    }
+    order[r] = {distance, r};
+  }
+  std::sort(order.begin(), order.end());
+  std::vector<FaceRun> sorted(runs.size());
+  for (std::size_t r = 0; r < runs.size(); ++r) sorted[r] = runs[order[r].second];
+  runs.swap(sorted);
 }

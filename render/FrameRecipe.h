@@ -56,6 +56,10 @@ class FrameRecipe {
   // Cubes the last plan sends (opaque, emitter and glass), as the status line counts them.
   long cellsDrawn() const;
 
+  // Orders `runs` by the distance from `eye` to the nearest point of each run's quad, nearest
+  // first (ties by their place before): drawn so, what lies behind a nearer face fails the depth
+  // test before it is shaded.
+  static void nearToFar(std::vector<FaceRun>& runs, const float eye[3]);
   // The quads of the plan's runs (FramePlan::runQuad) in their runs' colours, into `out`
   // (emptied first).
   static void runQuads(const std::vector<FaceRun>& runs, std::vector<BlockVertex>& out);
