@@ -216,7 +216,7 @@ RoomLoad importScene(const std::string& name, const vox::Scene& scene, LightGrid
     for (int x = 0; x < width; ++x) {
       const bool edge = x == 0 || z == 0 || x == width - 1 || z == depth - 1;
       for (int y = 0; y < height; ++y)
-        if (edge || y == 0 || y == height - 1) grid.setNextCell(x, y, z, wall);
+        if (edge || y == 0 || y == height - 1) grid.setCell(x, y, z, wall);
     }
   GridCell cells[256];
   for (int k = 0; k < 256; ++k) cells[k] = palette[k].cell(static_cast<unsigned char>(k));
@@ -225,7 +225,7 @@ RoomLoad importScene(const std::string& name, const vox::Scene& scene, LightGrid
     for (int y = 0; y < sy; ++y)
       for (int x = 0; x < sx; ++x, ++v)
         if (*v != 0)
-          grid.setNextCell(kVoxMargin + 1 + x, 1 + z, kVoxMargin + sy - y, cells[*v]);
+          grid.setCell(kVoxMargin + 1 + x, 1 + z, kVoxMargin + sy - y, cells[*v]);
   if (!lit) {
     GridCell lamp = lampPixel;
     lamp.material = lampIndex;
@@ -238,7 +238,7 @@ RoomLoad importScene(const std::string& name, const vox::Scene& scene, LightGrid
       return at;
     };
     for (int z : spots(depth - 2))
-      for (int x : spots(width - 2)) grid.setNextCell(x, height - 1, z, lamp);
+      for (int x : spots(width - 2)) grid.setCell(x, height - 1, z, lamp);
   }
 
   // The wandering light where every room starts it when that cell is open, else in the margin.
@@ -251,8 +251,8 @@ RoomLoad importScene(const std::string& name, const vox::Scene& scene, LightGrid
   grid.lightZ = startOpen ? s[2] : 1;
   GridCell wandering;
   wandering.setEmitter(kWanderingLightEmission, 0.0f, 0.0f);
-  grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ, wandering);
-  grid.swapBuffers();
+  grid.setCell(grid.lightX, grid.lightY, grid.lightZ, wandering);
+  grid.touchAll();
   map.refreshAll(grid);
 
   RoomLoad load;
@@ -455,10 +455,10 @@ RoomLoad loadOwnRoom(const std::string& name, const vox::Scene& scene, const vox
     for (int vy = 0; vy < volume.size[1]; ++vy)
       for (int vx = 0; vx < volume.size[0]; ++vx, ++v)
         if (*v != 0)
-          grid.setNextCell(volume.origin[0] + vx, volume.origin[2] + vz,
+          grid.setCell(volume.origin[0] + vx, volume.origin[2] + vz,
                            depth - 1 - (volume.origin[1] + vy), cells[*v]);
-  for (const RoomChunk::Cell& c : room.cells) grid.setNextCell(c.x, c.y, c.z, c.cell);
-  grid.swapBuffers();
+  for (const RoomChunk::Cell& c : room.cells) grid.setCell(c.x, c.y, c.z, c.cell);
+  grid.touchAll();
   grid.lightX = room.light[0];
   grid.lightY = room.light[1];
   grid.lightZ = room.light[2];

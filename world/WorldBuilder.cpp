@@ -54,7 +54,7 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   for (int z = 0; z < grid.sizeZ; ++z) {
     for (int x = 0; x < grid.sizeX; ++x, ++i) {
       const GridCell p = cellFromColour(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
-      for (int y = 0; y < grid.sizeY; ++y) grid.setNextCell(x, y, z, columnCell(p, y, grid.sizeY));
+      for (int y = 0; y < grid.sizeY; ++y) grid.setCell(x, y, z, columnCell(p, y, grid.sizeY));
       const Vec3 eye(static_cast<float>(x), eyeY, static_cast<float>(z));
       if (p.greenMarker || p.redMarker) {
         start.found = true;
@@ -73,9 +73,9 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   grid.lightX = LightGrid::kLightStart[0];
   grid.lightY = std::min(LightGrid::kLightStart[1], std::max(ceiling - 1, 0));
   grid.lightZ = LightGrid::kLightStart[2];
-  grid.setNextCell(grid.lightX, grid.lightY, grid.lightZ,
+  grid.setCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
-  grid.swapBuffers();
+  grid.touchAll();
   // The raster is read from the cells as built, as every later edit keeps it: a map column's
   // walkable layers are its pixel's cell, so it is a wall exactly where that cell is opaque,
   // except where the wandering light's open cell now pierces a wall.
