@@ -1,11 +1,11 @@
 // The desktop backend under a Scene (made once per binary from media/ in the working directory,
 // the window Scene::kWindowWidth x Scene::kWindowHeight): its set-up, resizing and the light
-// volume, both light upload paths read back, the frame's passes (depth between them, emitter
-// colour, target exchange, the GL baseline after every stage), faces that meet without gaps, a
-// fixed room against tests/gl/reference/frame_reference.png (within 3 levels a channel on all but
-// 0.1 % of the pixels; a mismatch writes frame_actual.png with the pixels over it red; after an
-// intended change, look at it and rewrite the reference with QUILLMARSH_UPDATE_REFERENCE=1 ctest
-// -R gl_scene); screenshot names.
+// volume, both light upload paths read back, the frame's passes (depth between them, wall and
+// glass colour, target exchange, the GL baseline after every stage), faces that meet without
+// gaps, a fixed room against tests/gl/reference/frame_reference.png (within 3 levels a channel on
+// all but 0.1 % of the pixels; a mismatch writes frame_actual.png with the pixels over it red;
+// after an intended change, look at it and rewrite the reference with
+// QUILLMARSH_UPDATE_REFERENCE=1 ctest -R gl_scene); screenshot names.
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -18,20 +18,17 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "GlTestSupport.h"
 #include "Utils/RenderTarget.h"
-#include "Utils/ShaderProgram.h"
 #include "app/RoomMapFile.h"
 #include "app/Scene.h"
 #include "desktop/GlBackend.h"
 #include "desktop/GlBaseline.h"
 #include "desktop/Screenshot.h"
 #include "platform/image/Image.h"
-#include "render/FramePlan.h"
 #include "tests/support/MapRooms.h"
 #include "world/ColorMap.h"
 
@@ -40,14 +37,12 @@ namespace {
 // The scene and the backend it draws with, for the test binary's life.
 struct Rig {
   Rig() {
-    OutputCapture capture(1);
+    OutputCapture quiet(1);  // the targets' lines: the end-to-end run checks them
     backend = std::make_unique<GlBackend>(Scene::kWindowWidth, Scene::kWindowHeight);
-    output = capture.finish();
     scene.attachBackend(backend.get());
   }
   Scene scene;
   std::unique_ptr<GlBackend> backend;
-  std::string output;
 };
 
 Rig& rig() {
@@ -196,14 +191,8 @@ long differing(const std::vector<unsigned char>& a, const std::vector<unsigned c
 }  // namespace
 
 TEST(SceneSetUp, BackendResourcesResizingAndAnEmptyLightVolume) {
-  const std::string& output = rig().output;
-  const std::string targets = "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n";
-  EXPECT_EQ(output.substr(output.size() - std::min(output.size(), targets.size())), targets);
+  rig();
   EXPECT_EQ(offBaseline(), "") << "the set-up ends at the baseline";
-  const std::vector<const ShaderProgram*> programs = backend().programs();
-  for (const ShaderProgram* p : programs) EXPECT_TRUE(p != nullptr && cgIsProgram(p->program));
-  EXPECT_EQ(std::set<const ShaderProgram*>(programs.begin(), programs.end()).size(), 7u);
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(backend().target(i).attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
   // Each side of a resize alone reaches both targets, and the viewport follows the window.
   for (const auto& size : {std::array<int, 2>{640, 800}, {640, 500}, {1024, 500}, {1024, 800}}) {
     scene().resize(size[0], size[1]);
@@ -259,7 +248,7 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
     EXPECT_TRUE(std::fabs(points[i][0] - (i % 4 + 0.5f)) < 1e-5f && std::fabs(points[i][1] - (i / 4 % 6 + 0.5f)) < 1e-5f) << i;
 }
 
-TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepTheBaseline) {
+TEST(SceneFrame, PassesKeepDepthBetweenThemColourWallsAndGlassExchangeTargetsAndKeepTheBaseline) {
   LightGrid& g = newGrid(7, 4, 9);
   // An orange wall and red glass: what the block shows, and what lies behind the pane, lose
   // their blue, and the pane lets no green through.
@@ -297,10 +286,6 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepT
   const auto pane = at(withGlass, pixelOf(1.0f, 1.0f, 5.0f)), behind = at(without, pixelOf(1.0f, 1.0f, 5.0f));
   EXPECT_TRUE(pane[1] < behind[1] / 4 && pane[2] < behind[2] / 4 && pane[0] > pane[1])
       << pane[0] << " " << pane[1] << " " << pane[2] << " over " << behind[1];
-  float colour[4];
-  FramePlan::emitterColour(cell(5, 1, 4), g.strength, colour);
-  const auto emitter = at(without, pixelOf(5.0f, 1.0f, 4.6f));
-  for (int c = 0; c < 3; ++c) EXPECT_NEAR(emitter[c], colour[c] * 255.0f, 1.0f) << c;
   EXPECT_NO_GL_ERROR();
 }
 
