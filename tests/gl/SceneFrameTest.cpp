@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -130,19 +129,6 @@ std::array<int, 3> at(const std::vector<unsigned char>& rgb, std::array<int, 2> 
   return {c[0], c[1], c[2]};
 }
 
-// The points `draw` sends, (x, y) in window pixels, through GL feedback.
-std::vector<std::array<float, 2>> pointsSent(const std::function<void()>& draw) {
-  std::vector<GLfloat> buffer(1 << 16);
-  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
-  glRenderMode(GL_FEEDBACK);
-  draw();
-  const GLint used = glRenderMode(GL_RENDER);
-  std::vector<std::array<float, 2>> points;
-  for (GLint i = 0; i + 3 < used; i += 4)
-    if (buffer[i] == GL_POINT_TOKEN) points.push_back({buffer[i + 1], buffer[i + 2]});
-  return points;
-}
-
 constexpr int kChannelTolerance = 3;
 constexpr long kPixelBudget = Scene::kWindowWidth * Scene::kWindowHeight / 1000;
 
@@ -240,12 +226,6 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
       ASSERT_NEAR(texels[i], c / (c + 1.0), 1.0 / 255 + 1e-6) << (cpu ? "cpu " : "slice ") << i;
     }
   }
-  // Each slice point goes to its texel's centre, so no rounding can move it to a neighbour.
-  newGrid(4, 6, 3);
-  const auto points = pointsSent([] { backend().uploadLight(*scene().grid, false, {}); });
-  ASSERT_EQ(points.size(), 72u);
-  for (size_t i = 0; i < points.size(); ++i)
-    EXPECT_TRUE(std::fabs(points[i][0] - (i % 4 + 0.5f)) < 1e-5f && std::fabs(points[i][1] - (i / 4 % 6 + 0.5f)) < 1e-5f) << i;
 }
 
 TEST(SceneFrame, PassesKeepDepthBetweenThemColourWallsAndGlassExchangeTargetsAndKeepTheBaseline) {

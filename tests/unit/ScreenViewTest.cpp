@@ -169,17 +169,12 @@ TEST(Controls, TheReadmeKeyTableIsTheKeyListAndThePageLeavesOutOnlyTheKeysTheBro
   readme << in.rdbuf();
   EXPECT_NE(readme.str().find("\n" + controls::keyTable() + "\n"), std::string::npos)
       << "README.md's key table should read:\n" << controls::keyTable();
-  const auto desktop = controls::keyLines(controls::KeySet::Desktop), page = controls::keyLines(controls::KeySet::Page);
-  ASSERT_EQ(desktop.size(), controls::keyList().size());
-  EXPECT_EQ(desktop[0].find("walk forward"), desktop.back().find("quit")) << "effects in one column";
-  std::vector<const controls::Entry*> kept;
+  // The key card shows each set's lines (the test above); the page's are those it keeps.
+  size_t kept = 0;
   for (const controls::Entry& e : controls::keyList()) {
     EXPECT_EQ(e.onPage, e.input != "Escape" && e.input != "F11" && e.input != "p") << e.input;
-    if (e.onPage) kept.push_back(&e);
+    kept += e.onPage;
   }
-  ASSERT_EQ(page.size(), kept.size());
-  const size_t column = page[0].size() - kept[0]->effect.size();
-  for (size_t i = 0; i < page.size(); ++i)
-    EXPECT_EQ(page[i], kept[i]->input + std::string(column - kept[i]->input.size(), ' ') + kept[i]->effect)
-        << "in order, effects in one column";
+  EXPECT_EQ(controls::keyLines(controls::KeySet::Page).size(), kept);
+  EXPECT_EQ(controls::keyLines(controls::KeySet::Desktop).size(), controls::keyList().size());
 }
