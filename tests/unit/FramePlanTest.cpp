@@ -68,17 +68,9 @@ void put(LightGrid& g, int x, int y, int z, float opacity, bool emitter = false,
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 // The 60 degree, 1024 x 800 projection with near 0.1 and far 1000 that gluPerspective builds.
-struct Perspective {
-  float m[16] = {};
-  Perspective() {
-    const float f = 1.0f / std::tan(60.0f * 3.14159265358979f / 360.0f);
-    m[0] = f * 800.0f / 1024.0f;
-    m[5] = f;
-    m[10] = 1000.1f / -999.9f;
-    m[11] = -1.0f;
-    m[14] = 2.0f * 1000.0f * 0.1f / -999.9f;
-  }
-};
+const float kF = 1.0f / std::tan(3.14159265f / 6.0f);
+const float kPerspective[16] = {kF * 800 / 1024, 0, 0, 0, 0, kF, 0, 0, 0, 0, 1000.1f / -999.9f, -1,
+                                0, 0, 200.0f / -999.9f, 0};
 
 }  // namespace
 
@@ -314,7 +306,7 @@ TEST(FrustumCubes, ACubeIsCulledOnlyWhenAllEightCornersAreOutsideOnePlane) {
   // ahead kept, behind and beside culled, by planes of unit normals.
   const float modl[16] = {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, -5, -2, 10, 1};
   Frustum view;
-  view.extractFrom(Perspective().m, modl);
+  view.extractFrom(kPerspective, modl);
   for (const auto& n : view.planes) EXPECT_NEAR(std::hypot(n[0], n[1], n[2]), 1.0f, 1e-5f);
   EXPECT_TRUE(view.cubeVisible(20.0f, 2.0f, 9.0f, 0.5f));
   EXPECT_TRUE(view.cubeVisible(10.0f, 2.0f, 5.0f, 0.5f)) << "around the eye";
