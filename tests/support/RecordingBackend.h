@@ -1,8 +1,6 @@
-// A backend that draws nothing and keeps what the recipe asked of it: each call of the last frame
-// in order with its target, and the data it was handed, so tests replay whole frames without GL.
-// It notes each breach of the rules every real backend relies on: a pass draws only into a begun
-// target, the glass never samples the target it is blended over, an upload fits the volume. It
-// keeps the light volume's texels as the uploads left them, and the light they came from.
+// A backend that draws nothing and keeps what the recipe asked of it: the last frame's calls in
+// order, the data handed over, the light volume as the uploads left it; it notes each breach of
+// the rules real backends rely on (a begun target, glass never over its own target, uploads fit).
 #pragma once
 
 #include <algorithm>
