@@ -7,7 +7,6 @@ if [ "${1:-}" = --private ]; then shift; elif [ -n "${DISPLAY:-}" ]; then exec "
 # -noreset: a server resetting as its last client leaves turns away a program connecting then.
 log=$(mktemp)
 exec 3< <(exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>"$log")
-server=$!
-trap 'kill "$server" 2>/dev/null || :; rm -f "$log"' EXIT
+trap "kill $! 2>/dev/null || :; rm -f '$log'" EXIT
 read -r -t 60 number <&3 || { echo "with-display.sh: Xvfb did not start: $(tail -n 3 "$log")" >&2; exit 1; }
 DISPLAY=:$number "$@" 3<&-

@@ -115,8 +115,7 @@ class Browser:
             f.write(base64.b64decode(data))
 
     def key(self, key, code, key_code, text=None):
-        """A press and release of one key; `text` is what it types (the key itself unless
-        given; '' for a key that types nothing, such as F1)."""
+        """A press and release of one key typing `text` (the key unless given; '' for F1)."""
         typed = key if text is None else text
         for kind in ('keyDown' if typed else 'rawKeyDown', 'keyUp'):
             self.call('Input.dispatchKeyEvent', type=kind, key=key, code=code, text=typed,

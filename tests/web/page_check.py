@@ -130,8 +130,7 @@ OPEN_MAP = png(8, 8, (255, 255, 255))
 
 
 def png_whole(path):
-    """True once the PNG at `path` ends with its last chunk (the program names the file before
-    it writes it, and a large picture takes a while on a busy machine)."""
+    """True once the PNG at `path` ends with its last chunk (the program names it first)."""
     with open(path, 'rb') as f:
         return f.read()[-8:-4] == b'IEND'
 
