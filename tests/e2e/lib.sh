@@ -1,6 +1,10 @@
 # End-to-end helpers: a scratch run directory with a copy of media/, the program started, ended or
-# refused there. Sourced after `set -euo pipefail`; the script's arguments: binary, repository root.
+# refused there, shots of its window (mean grey, RMS difference: 0..1). Sourced first; the script's
+# arguments: binary, repository root.
+set -euo pipefail
 qm_bin=$1 qm_root=$2 qm_scratch=$(mktemp -d) qm_work= qm_pid=
+# ImageMagick's worker threads would only contend with the program drawing beside it.
+export MAGICK_THREAD_LIMIT=1
 trap 'if [ -n "$qm_pid" ]; then kill "$qm_pid" 2>/dev/null || true; fi; rm -rf "$qm_scratch"' EXIT
 
 # qm_fail MESSAGE: report, show the end of the program's output and end the test with status 1.
@@ -48,4 +52,28 @@ qm_refused() {
   [ "$(wc -l <stderr.txt)" = 1 ] || qm_fail "expected one line on standard error"
   for text in "$@"; do grep -qF -- "$text" stderr.txt || qm_fail "the line does not say \"$text\""; done
   echo "  refused: $(cat stderr.txt)"
+}
+
+shot() { xwd -id "$qm_window" -silent >"${1:-now.xwd}"; }
+mean() { convert "$1" -colorspace Gray -format '%[fx:mean]' info:; }
+rms() { (compare -metric RMSE "$1" "$2" null: 2>&1 || :) | sed 's/.*(\(.*\))/\1/'; }
+gt() { awk "BEGIN { exit !($1 > $2) }"; }
+geometry() { xdotool getwindowgeometry "$qm_window" | grep -q "Geometry: $1"; }
+# count FILE R,G,B [CROP]: the number of pixels of exactly this colour.
+count() { convert "$1" ${3:+-crop $3 +repage} -fill black +opaque "rgb($2)" -fill white -opaque "rgb($2)" -format '%[fx:round(mean*w*h)]' info:; }
+# settle: shots until four in a row, qm_poll's tenth of a second apart (two may fall within one
+# frame), differ by less than 0.01 each; the last is now.xwd, its change idle.
+quiet() {
+  mv now.xwd was.xwd && shot
+  if cmp -s was.xwd now.xwd; then idle=0; else idle=$(rms was.xwd now.xwd); fi
+  gt 0.01 "$idle"
+}
+calm() { if quiet; then calm=$((calm + 1)); else calm=0; fi; [ "$calm" -ge 3 ]; }
+settle() { shot; calm=-1; qm_poll 60 "the picture kept changing" calm; }
+# hshift BEFORE AFTER: how far the room moved sideways (pixels, negative: left) across the middle.
+hshift() {
+  for f in "$@"; do convert "$f" -crop 1016x120+0+240 -colorspace Gray -scale 254x1! -depth 8 gray:- | od -An -tu1 -v; done |
+    awk '{ for (i = 1; i <= NF; ++i) v[n++] = $i } END { m = n / 2; for (k = -m / 2; k <= m / 2; ++k) { s = c = 0
+      for (i = 0; i < m; ++i) if (i + k >= 0 && i + k < m) { d = v[i + k] - v[m + i]; s += d * d; ++c }
+      if (best == "" || s / c < best) { best = s / c; shift = -4 * k } } print shift }'
 }

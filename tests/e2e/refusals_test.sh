@@ -5,7 +5,6 @@
 # byte or too long; the block program's two stages not linking together; a driver without framebuffer
 # objects; a missing map or a bad height even with no display. Arguments: the quillmarsh binary,
 # the repository root.
-set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 map=media/textures/maps/testmap.png
 

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The real program driven like a user, changing the room (hint, key card, held keys, a light saved
+# in a map, undone); --help; a map of one's own in a -geometry window. Arguments: binary, root.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+# The hint line until the first key, the key card on F1, a white light put in the column of the
+# floor ahead (Shift+right click after a drag: the view stays), saved as a map that differs from
+# the shipped one by exactly that column in that colour; undone, saved again: the same map.
+qm_fresh
+qm_launch
+hint() { shot; [ "$(count now.xwd 255,255,255 1024x100+0+700)" "$@" ]; }
+qm_poll 10 "no hint line at the start" hint -gt 100
+xdotool key F1
+qm_poll 10 "no hint gone or key card after F1" eval 'hint = 0 && [ "$(count now.xwd 255,255,255 1024x400+0+200)" -gt 1000 ]'
+xdotool key F1 3
+qm_poll 10 "the key card stays after a second F1" eval 'shot; [ "$(count now.xwd 255,255,255)" = 0 ]'
+# A held key acts once whatever the auto-repeat; "8" takes the strength back to 0.
+xdotool keydown 0 sleep 1.2 keyup 0
+qm_poll 10 "no fade value after a held 0" grep -qx 'fade value:0.05' stdout.txt
+xdotool key 8
+qm_poll 10 "no fade value after 8" grep -qx 'fade value:0' stdout.txt
+[ "$(grep '^fade value:' stdout.txt | tr '\n' ' ')" = "fade value:0.05 fade value:0 " ] || qm_fail "a held 0 or 8: $(grep fade stdout.txt)"
+xdotool mousemove 512 300 mousedown 1 mousemove 512 400 && settle && xdotool mouseup 1 && settle
+cp now.xwd dragged.xwd
+xdotool mousemove 800 700 keydown shift click 3 keyup shift && settle
+kept=$(rms dragged.xwd now.xwd)
+gt 0.02 "$kept" && [ "$(hshift dragged.xwd now.xwd)" = 0 ] || qm_fail "the right click after the drag moved the view (RMS $kept)"
+map=media/textures/maps/testmap.png
+xdotool key ctrl+s
+qm_poll 10 "no map saved after Ctrl+S" grep -qx 'map saved: maps/room-001.png' stdout.txt
+differs=$(compare -metric AE maps/room-001.png "$map" null: 2>&1 || :)
+[ "$differs" = 1 ] && [ "$(count maps/room-001.png 0,0,255)" = "$(($(count "$map" 0,0,255) + 1))" ] ||
+  qm_fail "the saved map differs from the shipped one in $differs pixels, not one white light"
+xdotool key ctrl+z ctrl+s
+qm_poll 10 "no second map after Ctrl+Z, Ctrl+S" grep -qx 'map saved: maps/room-002.png' stdout.txt
+[ "$(compare -metric AE maps/room-002.png "$map" null: 2>&1 || :)" = 0 ] || qm_fail "after the undo the saved map is not the shipped one"
+qm_quit
+
+"$qm_bin" --help | grep -q '^Usage: quillmarsh \[--height N\] \[--stats\] \[MAP\]' || qm_fail "no usage from --help"
+convert -size 9x7 xc:white -fill black -draw 'point 4,3' PNG24:own.png
+# The toolkit's -geometry goes to the window, its value taken for no map; --stats prints the
+# status line once a second, whether or not it is shown.
+qm_launch -geometry 320x240 --height 12 --stats own.png
+status='^[0-9]+\.[0-9] fps  [0-9]+\.[0-9] ms  [0-9]+ steps/s  strength 0\.000  upload cpu  cells [0-9]+  eye \(4, [0-9]+, 2\)  fill wall$'
+qm_poll 20 "fewer than two status lines from --stats" eval '[ "$(grep -cE "$status" stdout.txt)" -ge 2 ]'
+geometry 320x240 || qm_fail "-geometry 320x240 gave $(xdotool getwindowgeometry "$qm_window" | grep Geometry)"
+qm_quit
+grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argument was not built"
+[ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||
+  qm_fail "no line on the missing start marker"
+echo "driven edit run ok: the view kept within RMS $kept"
