@@ -5,7 +5,7 @@
 // against tests/gl/reference/frame_reference.png (within 3 levels a channel on all but 0.1 % of
 // the pixels; a mismatch writes frame_actual.png with the pixels over it red; after an intended
 // change, look at it and rewrite the reference with QUILLMARSH_UPDATE_REFERENCE=1 ctest -R
-// gl_scene); screenshot names.
+// gl_scene).
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -26,7 +25,6 @@
 #include "app/Scene.h"
 #include "desktop/GlBackend.h"
 #include "desktop/GlBaseline.h"
-#include "desktop/Screenshot.h"
 #include "platform/image/Image.h"
 #include "tests/support/MapRooms.h"
 #include "world/ColorMap.h"
@@ -204,10 +202,7 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
   std::uniform_real_distribution<float> spread(0.0f, 4.0f);
   for (long i = 0; i < 11L * 6 * 9; ++i)
     for (float& c : EditedCell(g, i).light) c = spread(random);
-  {
-    EditedCell brightest(g, 10, 5, 8);
-    brightest.light[0] = FLT_MAX;
-  }
+  EditedCell(g, 10, 5, 8).setLight(FLT_MAX, 1.0f, 2.0f);  // the brightest texel
   for (bool cpu : {true, false}) {
     GlBaseline::apply(Scene::kWindowWidth, Scene::kWindowHeight);
     glTranslatef(1, 2, 3);
@@ -322,16 +317,4 @@ TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePictureFrameAfterFrame) {
                   << " folder. If the new picture is intended, rerun with"
                   << " QUILLMARSH_UPDATE_REFERENCE=1.";
   }
-}
-
-TEST(Screenshot, TakesTheFirstFreeNameInAFolderNewOrOldAndOverwritesNothing) {
-  const std::string folder = ::testing::TempDir() + "qm-shots";
-  ASSERT_EQ(std::system(("rm -rf " + folder).c_str()), 0);
-  EXPECT_EQ(reserveScreenshotPath(folder), folder + "/quillmarsh-001.png");  // makes the folder
-  std::ofstream(folder + "/quillmarsh-002.png") << "kept";
-  EXPECT_EQ(reserveScreenshotPath(folder), folder + "/quillmarsh-003.png");  // the folder exists
-  std::string kept;
-  std::ifstream(folder + "/quillmarsh-002.png") >> kept;
-  EXPECT_EQ(kept, "kept");
-  EXPECT_EQ(reserveScreenshotPath(folder + "/quillmarsh-002.png"), "");  // a file, not a folder
 }
