@@ -63,10 +63,9 @@ const double kFrameTimes[] = {1.0 / 60, 0.1};
 
 }  // namespace
 
-// Held "e" rises at 4 units a second and stops with the head under the ceiling, in the smallest
-// room too; "q" sinks with gravity added; released, the body rests kEyeHeight over the floor's
-// top face (a lamp under it too), or as high as the room allows, gathering no downward speed.
-// None of it, nor a jump, turns the view; "r" levels it.
+// Held "e" rises at 4 units a second and stops with the head under the ceiling; "q" sinks with
+// gravity added; released, the body rests kEyeHeight over the floor's top face (a lamp too), or as
+// high as the room allows, gathering no downward speed. Nothing but "r" (levelling) turns the view.
 TEST_F(Room, RisingStopsUnderTheCeilingAndNoBodyMovementTiltsTheView) {
   for (const int h : {3, 4, 5, 6, 9})
     for (const double dt : kFrameTimes) {
@@ -135,11 +134,10 @@ TEST_F(Room, WalkingOffAGalleryFallsToTheFloorBelowAndAFastFallLandsOnTheFirstTo
   }
 }
 
-// Walking into a one-cell step climbs it; under a one-cell lintel the body ducks (eye a head
-// margin under its bottom face) and stands again; through a window (a sill under a lintel) it
-// climbs bent and drops behind. A two-cell wall or a pane stops it short of the face, the soft
-// push easing it back, and one long move ends with its side on the face. The wandering light's
-// cell stops nothing; none of it turns the view.
+// A one-cell step is climbed; under a lintel the body ducks (eye a head margin under it) and
+// stands again; through a window (a sill under a lintel) it climbs bent. A two-cell wall or a pane
+// stops it short of the face, and one long move ends with its side on the face. The wandering
+// light's cell stops nothing; none of it turns the view.
 TEST_F(Room, ClimbsAOneCellStepDucksUnderALintelAndStopsAtAWallOrAPane) {
   const float e = FlyCamera::kEyeHeight, m = FlyCamera::kHeadMargin;
   const struct {
@@ -184,10 +182,9 @@ TEST_F(Room, ClimbsAOneCellStepDucksUnderALintelAndStopsAtAWallOrAPane) {
     }
 }
 
-// The room edited round the body: a column beside the eye overlapping its side moves it out until
-// its side is on the new face (any move, even of nothing, first fits the body where it stands); a
-// cell over the head bends the legs; a raised floor round the feet lifts it on top. The view keeps
-// its direction.
+// The room edited round the body: a column overlapping its side moves it out onto the new face
+// (any move, even of nothing, first fits the body); a cell over the head bends the legs; a raised
+// floor round the feet lifts it on top. The view keeps its direction.
 TEST_F(Room, CellsFilledIntoTheBodyMoveItOutTheShortestWay) {
   build(12, 6, 5);
   place(Vec3(5.3f, 1.5f, 2), Vec3(1, -0.3f, 0.2f));

@@ -57,7 +57,8 @@ TEST_F(VisibilityMap, RaysFanOutAheadWithinRangeAndStopAtTheFirstWall) {
   }
 }
 
-TEST_F(VisibilityMap, HeadingFollowsTheHorizontalViewAndIsKeptWithoutOneAndOffTheMap) {
+// A camera beside the map: ColumnVisibility's views, under the sanitizer run too.
+TEST_F(VisibilityMap, HeadingFollowsTheHorizontalViewAndIsKeptWithoutOne) {
   open(30, 30);
   const Vec3 eye(15.5f, 2.0f, 10.5f);
   const Vec3 targets[] = {Vec3(16.5f, 2, 10.5f), Vec3(14.5f, 2, 10.5f), Vec3(15.5f, 2, 9.5f),
@@ -71,12 +72,6 @@ TEST_F(VisibilityMap, HeadingFollowsTheHorizontalViewAndIsKeptWithoutOneAndOffTh
   // Straight down, straight up, at the eye: the last heading and its marks stay.
   for (const Vec3& target : {Vec3(15.5f, -5, 10.5f), Vec3(15.5f, 9, 10.5f), eye}) EXPECT_EQ(look(eye, target), alongZ);
   EXPECT_NEAR(map.heading, 0.5 * M_PI, 1e-12);
-  // A camera beside the map looking along it marks only what its rays cross.
-  const auto marks = look(Vec3(-5.0f, 2.0f, -5.0f), Vec3(-5.0f, 2.0f, -4.0f));
-  EXPECT_TRUE(std::count(marks.begin(), marks.end(), ColorMap::kSeenWall) == 0 &&
-              map.markPixel(0, 0) == ColorMap::kSeenOpen && map.markPixel(0, 29) == ColorMap::kSeenOpen);
-  EXPECT_EQ(map.markPixel(29, 0), ColorMap::kOpen);   // outside the fan
-  EXPECT_EQ(map.markPixel(29, 29), ColorMap::kOpen);  // beyond the range
 }
 
 namespace {

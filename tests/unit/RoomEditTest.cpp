@@ -107,10 +107,9 @@ TEST(CellPick, AlongEachAxisFromEyesOnAndBesideCellEdgesFloorAndCeilingIncluded)
   }
 }
 
-// At every room height, with light in every cell and some cells hidden: each kind fills a whole
-// column as the map builds it, base pixel included; the grid's edges, clears and the eye's column
-// (both coordinates) answer as they should (the wandering light: SceneUpdateTest's clicks);
-// undoing every edit gives back the identical grid and raster.
+// At every room height, lit and partly hidden: each kind fills a column as the map builds it, base
+// pixel included; edges, clears and the eye's column (both coordinates; the wandering light:
+// SceneUpdateTest's clicks) answer as they should; undoing every edit gives back the same grid.
 TEST(RoomEditor, AtEveryRoomHeightFillsMatchTheMapTheRefusalsHoldAndUndoRestoresTheGrid) {
   const std::vector<std::string> box = {"########", "#......#", "#......#", "#......#", "########"};
   for (int layers = 3; layers <= 64; ++layers) {

@@ -54,11 +54,10 @@ struct SceneTest : ::testing::Test {
 }  // namespace
 
 TEST_F(SceneTest, StepsFiftyTimesASecondAtMostOnceAFrameAndMovesByTheCappedTime) {
-  // From an empty accumulator, a first frame, then frames of one length. 51 frames of 0.016 s
-  // step 40 times (the time past each step carried; dropping it gave 25). 0.02 s gathered is not
-  // enough: the first 0.02 s frame does not step, every later one does. 0.021 s frames step every
-  // frame. A 0.3 s stall moves by 0.1 s and steps once, keeping 0.02 s, then ten 0.017 s frames
-  // step nine times: no catch-up.
+  // A first frame, then frames of one length. 51 frames of 0.016 s step 40 times (the time past
+  // each step carried). The first 0.02 s frame does not step, every later one does; 0.021 s frames
+  // step every frame. A 0.3 s stall moves by 0.1 s and steps once, keeping 0.02 s, then ten
+  // 0.017 s frames step nine times: no catch-up.
   const struct { double first; int firstSteps; double frame; int frames, steps; } runs[] = {
       {0.016, 0, 0.016, 50, 40}, {0.02, 0, 0.02, 49, 49}, {0.021, 1, 0.021, 49, 49},
       {0.3, 1, 0.017, 10, 9}};
@@ -84,21 +83,6 @@ TEST_F(SceneTest, StepsFiftyTimesASecondAtMostOnceAFrameAndMovesByTheCappedTime)
     EXPECT_EQ(steps, run.steps) << run.frame;
   }
   EXPECT_EQ(revealed(2, 1), 3) << "a step runs the visibility pass and the reveal";
-}
-
-TEST_F(SceneTest, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
-  EditedCell(grid, 1, 1, 0).setLight(0, 0, 4);
-  const ColorMap::Pixel colours[] = {ColorMap::kSeenWall, ColorMap::kSeenOpen, ColorMap::kSeenWall,
-                                     ColorMap::kSeenWall,  // would be column (4, 0) if read past the row
-                                     {255, 0, 100}, {255, 100, 0}, {254, 0, 0}, ColorMap::kCamera, ColorMap::kWall};
-  const int at[][2] = {{0, 0}, {1, 0}, {3, 3}, {0, 1}, {2, 0}, {3, 0}, {0, 2}, {1, 1}, {2, 1}};
-  for (int i = 0; i < 9; ++i) map.setMark(at[i][0], at[i][1], colours[i]);
-  scene.revealVisibleColumns();
-  int shown = 0;
-  for (long i = 0; i < 60; ++i) shown += !grid.hiddenAt(i);
-  EXPECT_EQ(shown, 4 * 3);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(revealed(at[i][0], at[i][1]), 3) << i;
-  EXPECT_TRUE(grid.getCell(1, 1, 0).emitter && grid.getCell(1, 1, 0).light[2] == 4.0f);
 }
 
 TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
