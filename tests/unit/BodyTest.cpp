@@ -14,9 +14,8 @@
 
 namespace {
 
-// True when the least the body ever is, the box kBodyRadius to each side of the eye, from
-// kMinLegs below it to kHeadMargin above, overlaps no cell of opacity above the threshold (nor
-// leaves the grid) by more than `slack`. The rooms that use it have no lamps.
+// True when the least body (kBodyRadius round the eye, kMinLegs below, kHeadMargin above) overlaps
+// no solid cell and does not leave the grid by more than `slack`. Its rooms have no lamps.
 bool clearOfSolids(const LightGrid& g, const FlyCamera& c, float slack = 2e-3f) {
   const Vec3 lo(c.eye.x - FlyCamera::kBodyRadius, c.eye.y - FlyCamera::kMinLegs, c.eye.z - FlyCamera::kBodyRadius);
   const Vec3 hi(c.eye.x + FlyCamera::kBodyRadius, c.eye.y + FlyCamera::kHeadMargin, c.eye.z + FlyCamera::kBodyRadius);
@@ -29,8 +28,7 @@ bool clearOfSolids(const LightGrid& g, const FlyCamera& c, float slack = 2e-3f) 
   return true;
 }
 
-// A room of w x h x d cells with a solid floor and ceiling, walled by the grid's edge, and no
-// wandering light unless a test places one.
+// A room with a solid floor and ceiling, walled by the grid's edge, the wandering light outside.
 struct Room : ::testing::Test {
   void build(int w, int h, int d) {
     grid.resize(w, h, d);
@@ -45,8 +43,7 @@ struct Room : ::testing::Test {
     body.setView(eye, eye + look, Vec3(0, 1, 0));
     view = normalize(look);
   }
-  // Runs frames of dt for `seconds`; every frame the body must be clear of solid cells and the
-  // view keep the direction place() gave it, whatever moved the body before.
+  // Frames of dt for `seconds`, each leaving the body clear of solids and the view as placed.
   void run(double seconds, double dt) {
     for (double t = 0.0; t < seconds - 1e-9; t += dt) {
       body.update(dt);
@@ -98,9 +95,8 @@ TEST_F(Room, RisingStopsUnderTheCeilingAndNoBodyMovementTiltsTheView) {
     }
 }
 
-// A gallery one cell thick carries the body with its eye one unit over the gallery's top face;
-// walked off its edge, the body falls and rests one unit over the floor's top face. A fast fall,
-// or one long move down, lands on the first top face under it whatever the frame time.
+// A gallery one cell thick carries the body; walked off its edge, the body falls to the floor. A
+// fast fall, or one long move down, lands on the first top face under it at any frame time.
 TEST_F(Room, WalkingOffAGalleryFallsToTheFloorBelowAndAFastFallLandsOnTheFirstTopFace) {
   for (const double dt : kFrameTimes) {
     SCOPED_TRACE("dt " + std::to_string(dt));
@@ -202,9 +198,8 @@ TEST_F(Room, CellsFilledIntoTheBodyMoveItOutTheShortestWay) {
   EXPECT_EQ(body.eye.y, 2.5f);
 }
 
-// Random keys, jumps, mouse turns, levelling and frame times in a room of a gallery, a bridge,
-// steps, glass, pillars and an arch: every frame the body is clear of every solid cell and inside
-// the grid, and the view direction changes only in frames that turn it.
+// Random keys, jumps, turns and frame times in a room of a gallery, a bridge, steps, glass, pillars
+// and an arch: every frame the body is clear of solids, and only turning frames turn the view.
 TEST_F(Room, NeverEntersASolidCellOrLeavesTheGridUnderRandomKeysAndFrameTimes) {
   build(14, 8, 12);
   fill(0, 4, 3, 3, 0, 11);      // a gallery along the low-x side

@@ -168,8 +168,8 @@ TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
 }
 
 // The compressed emission times the strength, floored, at most 1 per channel; at strength 0.5,
-// k = 4. The corners and fog of the faces sent: the GL reference picture's lamp.
-TEST(FramePlan, EmitterColourScalesWithTheStrengthFlooredAndCapped) {
+// k = 4. Where the corners lie: the GL reference picture's lamp.
+TEST(FramePlan, EmitterColourScalesWithTheStrengthAndFogWithTheHorizontalDistance) {
   GridCell lamp;
   lamp.setEmitter(350.0f, 1.0f, 0.1f);
   for (const auto& [strength, k] :
@@ -180,6 +180,15 @@ TEST(FramePlan, EmitterColourScalesWithTheStrengthFlooredAndCapped) {
     EXPECT_FLOAT_EQ(rgba[1], std::min(1.0f, k * 0.5f)) << strength;
     EXPECT_TRUE(std::fabs(rgba[2] - k * 0.1f / 1.1f) < 1e-6f && rgba[3] == 1.0f) << strength;
   }
+  // A sent face's corners, fogged by the horizontal distance from the eye (the list replaced).
+  LightGrid g;
+  g.resize(4, 4, 4);
+  const float eye[3] = {0.5f, -7.0f, 3.0f};
+  std::vector<EmitterVertex> out(3);
+  FramePlan::emitterVertices({GridPos{2, 3, 1, pz}}, g, eye, out);
+  ASSERT_EQ(out.size(), 4u);
+  for (const EmitterVertex& c : out)
+    EXPECT_FLOAT_EQ(c.fog, std::hypot(c.position[0] - eye[0], c.position[2] - eye[2]));
 }
 
 TEST(FramePlan, CoincidentEmitterAndOpaqueFacesAndGlassSeamsAndFarSidesAreNotSent) {

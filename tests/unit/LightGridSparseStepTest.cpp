@@ -39,9 +39,8 @@ template <class Other, class CellOf>
 }
 ::testing::AssertionResult sameState(LightGrid& a, const LightGrid& b) { return matches(a, b, cellAt); }
 
-// A closed room of four chambers, dark: walls round it and across it with doors, red and neutral
-// glass in the cross walls, lamps under the ceiling. The wandering light walks in a cage of walls
-// in one corner (cells 1 .. 3 along x and z, 1 .. 2 up), so that the rest of the room settles.
+// A dark room of four chambers: walls with doors, red and neutral glass in the cross walls, lamps
+// under the ceiling; the wandering light caged in one corner, so that the rest settles.
 PlainGrid chambers(int sx, int sy, int sz) {
   PlainGrid g(sx, sy, sz);
   const unsigned char lamps[3] = {Palette::kWhiteLight, Palette::kYellowLight, Palette::kBlueLight};
@@ -143,9 +142,8 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
   run(400, "settling");
   EXPECT_LT(sparse.lastStepBricks(), sparse.brickCount() / 4) << "the room settles";
 
-  // A change in the part group at a row's end (x 32 .. 36), at the face between two layers of
-  // bricks (z 7 | 8), found by a full sweep of the automatic choice: the sparse steps after it
-  // start from the sweep's record.
+  // A change at a row's end (x 32 .. 36) by a face between bricks (z 7 | 8), found by the automatic
+  // choice's full sweep: the sparse steps after it start from the sweep's record.
   GridCell lit;
   lit.light[0] = 40.0f, lit.light[2] = 3.0f;
   for (LightGrid* g : {&sparse, &full}) g->setCell(35, 2, 6, lit);

@@ -31,8 +31,7 @@ TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
 
 namespace {
 
-// A scene over a 5 x 3 x 4 room of hidden cells and a 4 x 4 map (one column short), drawn by a
-// recording backend.
+// A scene over a 5 x 3 x 4 room of hidden cells and a 4 x 4 map, drawn by a recording backend.
 struct SceneTest : ::testing::Test {
   void SetUp() override {
     map.resize(4, 4);
@@ -145,8 +144,7 @@ TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {
 
 namespace {
 
-// A scene in a 7 x 6 x 7 room with walls round it, the eye placed by the test; the working
-// directory a fresh folder, since Ctrl+S writes maps/ there.
+// A walled 7 x 6 x 7 room, the eye placed by the test, in a fresh folder (Ctrl+S writes maps/).
 struct EditScene : ::testing::Test {
   void SetUp() override {
     startImageLibrary();  // Ctrl+S writes a picture
