@@ -204,8 +204,8 @@ TEST(RoomMap, SavedPixelsAreTheMapForTheShippedRoomAndARandomRoomOfEveryKindAndM
   // go into: the driven run's Ctrl+S). Standing elsewhere, the one start marker moves to the eye's
   // column; a wall column keeps it.
   BuiltRoom room(random);
-  EXPECT_TRUE(roomMapPixels(room.grid, static_cast<int>(room.start.eye.x), static_cast<int>(room.start.eye.z)) ==
-              random.rgb);
+  const Vec3 eye = room.start.eye;
+  EXPECT_TRUE(roomMapPixels(room.grid, static_cast<int>(eye.x), static_cast<int>(eye.z)) == random.rgb);
   RoomEditor editor;
   editor.clear(room.grid, room.map, 3, 2);
   const BuiltRoom there({roomMapPixels(room.grid, 3, 2), random.w, random.h});

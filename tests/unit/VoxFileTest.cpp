@@ -260,10 +260,10 @@ TEST(VoxFile, GroupsHiddenNodesHiddenLayersAndOverlapsFollowTheGraphAndTheWriter
 }
 
 TEST(VoxRoom, AnImportedModelStandsOnTheFloorWithinItsMarginWallsCeilingLampsEyeAndTheDefaultPalette) {
-  // Size x, y, z (z up), wide enough for several lamps; no palette chunk, no scene graph; each
-  // voxel of another colour, so that a mirrored axis shows.
+  // Size x, y, z (z up) for several lamps, no palette or graph; each voxel's colour shows a mirror.
   const int size[3] = {60, 40, 3};
-  const std::vector<vb::Voxel> voxels = {{0, 0, 0, 1}, {59, 0, 0, 2}, {0, 39, 0, 7}, {0, 0, 2, 9}, {30, 20, 1, 2}};
+  const std::vector<vb::Voxel> voxels = {{0, 0, 0, 1}, {59, 0, 0, 2}, {0, 39, 0, 7}, {0, 0, 2, 9},
+                                         {30, 20, 1, 2}};
   Loaded room(vb::file(vb::model(size[0], size[1], size[2], voxels)));
   const LightGrid& g = room.grid;
   const Palette& p = g.palette();
