@@ -14,9 +14,8 @@
 
 namespace {
 
-// True when the least the body ever is, the box kBodyRadius to each side of the eye, from
-// kMinLegs below it to kHeadMargin above, overlaps no cell of opacity above the threshold (nor
-// leaves the grid) by more than `slack`. The rooms that use it have no lamps.
+// True when the least body (kBodyRadius round the eye, kMinLegs below, kHeadMargin above) overlaps
+// no solid cell and does not leave the grid by more than `slack`. Its rooms have no lamps.
 bool clearOfSolids(const LightGrid& g, const FlyCamera& c, float slack = 2e-3f) {
   const Vec3 lo(c.eye.x - FlyCamera::kBodyRadius, c.eye.y - FlyCamera::kMinLegs, c.eye.z - FlyCamera::kBodyRadius);
   const Vec3 hi(c.eye.x + FlyCamera::kBodyRadius, c.eye.y + FlyCamera::kHeadMargin, c.eye.z + FlyCamera::kBodyRadius);
@@ -29,8 +28,7 @@ bool clearOfSolids(const LightGrid& g, const FlyCamera& c, float slack = 2e-3f) 
   return true;
 }
 
-// A room of w x h x d cells with a solid floor and ceiling, walled by the grid's edge, and no
-// wandering light unless a test places one.
+// A room with a solid floor and ceiling, walled by the grid's edge, the wandering light outside.
 struct Room : ::testing::Test {
   void build(int w, int h, int d) {
     grid.resize(w, h, d);
@@ -45,8 +43,7 @@ struct Room : ::testing::Test {
     body.setView(eye, eye + look, Vec3(0, 1, 0));
     view = normalize(look);
   }
-  // Runs frames of dt for `seconds`; every frame the body must be clear of solid cells and the
-  // view keep the direction place() gave it, whatever moved the body before.
+  // Frames of dt for `seconds`, each leaving the body clear of solids and the view as placed.
   void run(double seconds, double dt) {
     for (double t = 0.0; t < seconds - 1e-9; t += dt) {
       body.update(dt);
@@ -63,10 +60,9 @@ const double kFrameTimes[] = {1.0 / 60, 0.1};
 
 }  // namespace
 
-// Held "e" rises at 4 units a second and stops with the head under the ceiling, in the smallest
-// room too; "q" sinks with gravity added; released, the body rests kEyeHeight over the floor's
-// top face (a lamp under it too), or as high as the room allows, gathering no downward speed.
-// None of it, nor a jump, turns the view; "r" levels it.
+// Held "e" rises at 4 units a second and stops with the head under the ceiling; "q" sinks with
+// gravity added; released, the body rests kEyeHeight over the floor's top face (a lamp too), or as
+// high as the room allows, gathering no downward speed. Nothing but "r" (levelling) turns the view.
 TEST_F(Room, RisingStopsUnderTheCeilingAndNoBodyMovementTiltsTheView) {
   for (const int h : {3, 4, 5, 6, 9})
     for (const double dt : kFrameTimes) {
@@ -99,9 +95,8 @@ TEST_F(Room, RisingStopsUnderTheCeilingAndNoBodyMovementTiltsTheView) {
     }
 }
 
-// A gallery one cell thick carries the body with its eye one unit over the gallery's top face;
-// walked off its edge, the body falls and rests one unit over the floor's top face. A fast fall,
-// or one long move down, lands on the first top face under it whatever the frame time.
+// A gallery one cell thick carries the body; walked off its edge, the body falls to the floor. A
+// fast fall, or one long move down, lands on the first top face under it at any frame time.
 TEST_F(Room, WalkingOffAGalleryFallsToTheFloorBelowAndAFastFallLandsOnTheFirstTopFace) {
   for (const double dt : kFrameTimes) {
     SCOPED_TRACE("dt " + std::to_string(dt));
@@ -135,11 +130,10 @@ TEST_F(Room, WalkingOffAGalleryFallsToTheFloorBelowAndAFastFallLandsOnTheFirstTo
   }
 }
 
-// Walking into a one-cell step climbs it; under a one-cell lintel the body ducks (eye a head
-// margin under its bottom face) and stands again; through a window (a sill under a lintel) it
-// climbs bent and drops behind. A two-cell wall or a pane stops it short of the face, the soft
-// push easing it back, and one long move ends with its side on the face. The wandering light's
-// cell stops nothing; none of it turns the view.
+// A one-cell step is climbed; under a lintel the body ducks (eye a head margin under it) and
+// stands again; through a window (a sill under a lintel) it climbs bent. A two-cell wall or a pane
+// stops it short of the face, and one long move ends with its side on the face. The wandering
+// light's cell stops nothing; none of it turns the view.
 TEST_F(Room, ClimbsAOneCellStepDucksUnderALintelAndStopsAtAWallOrAPane) {
   const float e = FlyCamera::kEyeHeight, m = FlyCamera::kHeadMargin;
   const struct {
@@ -184,10 +178,9 @@ TEST_F(Room, ClimbsAOneCellStepDucksUnderALintelAndStopsAtAWallOrAPane) {
     }
 }
 
-// The room edited round the body: a column beside the eye overlapping its side moves it out until
-// its side is on the new face (any move, even of nothing, first fits the body where it stands); a
-// cell over the head bends the legs; a raised floor round the feet lifts it on top. The view keeps
-// its direction.
+// The room edited round the body: a column overlapping its side moves it out onto the new face
+// (any move, even of nothing, first fits the body); a cell over the head bends the legs; a raised
+// floor round the feet lifts it on top. The view keeps its direction.
 TEST_F(Room, CellsFilledIntoTheBodyMoveItOutTheShortestWay) {
   build(12, 6, 5);
   place(Vec3(5.3f, 1.5f, 2), Vec3(1, -0.3f, 0.2f));
@@ -205,9 +198,8 @@ TEST_F(Room, CellsFilledIntoTheBodyMoveItOutTheShortestWay) {
   EXPECT_EQ(body.eye.y, 2.5f);
 }
 
-// Random keys, jumps, mouse turns, levelling and frame times in a room of a gallery, a bridge,
-// steps, glass, pillars and an arch: every frame the body is clear of every solid cell and inside
-// the grid, and the view direction changes only in frames that turn it.
+// Random keys, jumps, turns and frame times in a room of a gallery, a bridge, steps, glass, pillars
+// and an arch: every frame the body is clear of solids, and only turning frames turn the view.
 TEST_F(Room, NeverEntersASolidCellOrLeavesTheGridUnderRandomKeysAndFrameTimes) {
   build(14, 8, 12);
   fill(0, 4, 3, 3, 0, 11);      // a gallery along the low-x side

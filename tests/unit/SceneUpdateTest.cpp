@@ -31,8 +31,7 @@ TEST(FrameTimer, NeverReportsLessThanOneMillisecond) {
 
 namespace {
 
-// A scene over a 5 x 3 x 4 room of hidden cells and a 4 x 4 map (one column short), drawn by a
-// recording backend.
+// A scene over a 5 x 3 x 4 room of hidden cells and a 4 x 4 map, drawn by a recording backend.
 struct SceneTest : ::testing::Test {
   void SetUp() override {
     map.resize(4, 4);
@@ -54,11 +53,10 @@ struct SceneTest : ::testing::Test {
 }  // namespace
 
 TEST_F(SceneTest, StepsFiftyTimesASecondAtMostOnceAFrameAndMovesByTheCappedTime) {
-  // From an empty accumulator, a first frame, then frames of one length. 51 frames of 0.016 s
-  // step 40 times (the time past each step carried; dropping it gave 25). 0.02 s gathered is not
-  // enough: the first 0.02 s frame does not step, every later one does. 0.021 s frames step every
-  // frame. A 0.3 s stall moves by 0.1 s and steps once, keeping 0.02 s, then ten 0.017 s frames
-  // step nine times: no catch-up.
+  // A first frame, then frames of one length. 51 frames of 0.016 s step 40 times (the time past
+  // each step carried). The first 0.02 s frame does not step, every later one does; 0.021 s frames
+  // step every frame. A 0.3 s stall moves by 0.1 s and steps once, keeping 0.02 s, then ten
+  // 0.017 s frames step nine times: no catch-up.
   const struct { double first; int firstSteps; double frame; int frames, steps; } runs[] = {
       {0.016, 0, 0.016, 50, 40}, {0.02, 0, 0.02, 49, 49}, {0.021, 1, 0.021, 49, 49},
       {0.3, 1, 0.017, 10, 9}};
@@ -84,21 +82,6 @@ TEST_F(SceneTest, StepsFiftyTimesASecondAtMostOnceAFrameAndMovesByTheCappedTime)
     EXPECT_EQ(steps, run.steps) << run.frame;
   }
   EXPECT_EQ(revealed(2, 1), 3) << "a step runs the visibility pass and the reveal";
-}
-
-TEST_F(SceneTest, RevealAcceptsExactlyTheTwoSeenColoursAndKeepsOtherFields) {
-  EditedCell(grid, 1, 1, 0).setLight(0, 0, 4);
-  const ColorMap::Pixel colours[] = {ColorMap::kSeenWall, ColorMap::kSeenOpen, ColorMap::kSeenWall,
-                                     ColorMap::kSeenWall,  // would be column (4, 0) if read past the row
-                                     {255, 0, 100}, {255, 100, 0}, {254, 0, 0}, ColorMap::kCamera, ColorMap::kWall};
-  const int at[][2] = {{0, 0}, {1, 0}, {3, 3}, {0, 1}, {2, 0}, {3, 0}, {0, 2}, {1, 1}, {2, 1}};
-  for (int i = 0; i < 9; ++i) map.setMark(at[i][0], at[i][1], colours[i]);
-  scene.revealVisibleColumns();
-  int shown = 0;
-  for (long i = 0; i < 60; ++i) shown += !grid.hiddenAt(i);
-  EXPECT_EQ(shown, 4 * 3);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(revealed(at[i][0], at[i][1]), 3) << i;
-  EXPECT_TRUE(grid.getCell(1, 1, 0).emitter && grid.getCell(1, 1, 0).light[2] == 4.0f);
 }
 
 TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
@@ -161,8 +144,7 @@ TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {
 
 namespace {
 
-// A scene in a 7 x 6 x 7 room with walls round it, the eye placed by the test; the working
-// directory a fresh folder, since Ctrl+S writes maps/ there.
+// A walled 7 x 6 x 7 room, the eye placed by the test, in a fresh folder (Ctrl+S writes maps/).
 struct EditScene : ::testing::Test {
   void SetUp() override {
     startImageLibrary();  // Ctrl+S writes a picture
@@ -196,10 +178,9 @@ TEST_F(EditScene, AShiftClickNeverFillsTheEyesOwnColumnOnAnyAxisAndHeldCtrlSSave
   const struct {
     Vec3 eye;
     bool refused;
-  } cases[] = {{{4.45f, 2, 3}, true},    {{4, 2, 3.45f}, true},   {{3.55f, 2, 3}, true},
-               {{4, 2, 2.55f}, true},    {{3.5f, 0.6f, 3}, true}, {{4, 4.4f, 2.5f}, true},
-               {{3.49f, 2, 3}, false},   {{4.5f, 4.4f, 3}, false}, {{4, 2, 3.5f}, false},
-               {{4.55f, 2, 3}, false}};
+  } cases[] = {{{3.55f, 2, 3}, true},  {{4, 2, 2.55f}, true},   {{3.5f, 0.6f, 3}, true},
+               {{4, 4.4f, 2.5f}, true}, {{3.49f, 2, 3}, false}, {{4.5f, 4.4f, 3}, false},
+               {{4, 2, 3.5f}, false}};
   for (const auto& c : cases) {
     const std::string said = click(c.eye, Vec3(4, 0, 3), 2, true);
     EXPECT_EQ(wallAt(4, 3), !c.refused) << c.eye.x << " " << c.eye.y << " " << c.eye.z;
@@ -256,11 +237,10 @@ TEST_F(EditScene, ClicksRemoveAndPlaceCellsAgainstEveryFaceShiftTakesColumnsAndU
     const char* changed;
     const char* said;
   } rows[] = {
-      // Against faces of the brick: +x, -x, then +y and -y seen at a slant (every face: CellPick).
+      // Against faces of the brick: +x, -x, then +y seen at a slant (every face: CellPick).
       {{5, 2, 3}, {3, 2, 3}, 2, false, wall, "4,2,3:1", ""},
       {{1, 2, 3}, {3, 2, 3}, 2, false, glass, "2,2,3:2", ""},
       {{4.3f, 4.4f, 3}, {3.2f, 2.5f, 3}, 2, false, wall, "3,3,3:1", ""},
-      {{4.3f, 0.9f, 3}, {3.2f, 1.5f, 3}, 2, false, lamp, "3,1,3:4", ""},
       // Removal: the glass, then a floor cell.
       {{1, 2, 3}, {3, 2, 3}, 0, false, wall, "2,2,3:0", ""},
       {{1, 2, 1}, {1, 0, 1.6f}, 0, false, wall, "1,0,1:0", ""},
@@ -271,8 +251,8 @@ TEST_F(EditScene, ClicksRemoveAndPlaceCellsAgainstEveryFaceShiftTakesColumnsAndU
       {{4, 2, 1}, {6, 2, 1}, 2, true, glass, "5,1,1:2 5,2,1:2 5,3,1:2 5,4,1:2", ""},
       {{4, 2, 1}, {5, 2, 1}, 2, true, lamp, "", "edit refused: you stand in that column\n"},
       {{3, 2, 1}, {5, 2, 1}, 2, true, lamp, "4,5,1:4", ""},
-      // Glass through the brick's column, from its top: the lamp under the brick goes too (and
-      // comes back with the undo).
+      // Glass through the brick's column, from its top: the brick goes too (and comes back with
+      // the undo).
       {{4.3f, 4.4f, 3}, {3.2f, 3.5f, 3}, 2, true, glass, "3,1,3:2 3,2,3:2 3,3,3:2 3,4,3:2", ""},
       // No material where the eye is, nor anywhere the body's box reaches (here the legs).
       {{1, 2, 5}, {0, 2, 5}, 2, false, wall, "", "edit refused: you stand there\n"},

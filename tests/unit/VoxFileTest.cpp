@@ -153,10 +153,9 @@ std::string changedRoom(const LightGrid& grid, Change change) {
   return text(vox::write(scene));
 }
 
-// Our room file with the 32-bit word at byte `at` of its own chunk made `value` (or raised by it).
-std::string roomWith(const LightGrid& grid, size_t at, std::uint32_t value, bool raise = false) {
+// Our room file with the 32-bit word at byte `at` of its own chunk made `value`.
+std::string roomWith(const LightGrid& grid, size_t at, std::uint32_t value) {
   return changedRoom(grid, [&](vox::Scene&, std::vector<unsigned char>& c) {
-    value += raise ? c[at] : 0;
     for (int i = 0; i < 4; ++i) c[at + i] = static_cast<unsigned char>(value >> (8 * i));
   });
 }
@@ -261,57 +260,55 @@ TEST(VoxFile, GroupsHiddenNodesHiddenLayersAndOverlapsFollowTheGraphAndTheWriter
 }
 
 TEST(VoxRoom, AnImportedModelStandsOnTheFloorWithinItsMarginWallsCeilingLampsEyeAndTheDefaultPalette) {
-  // Sizes x, y, z (z up), no palette chunk, no scene graph; the wide one needs several lamps.
-  const struct { int size[3]; std::vector<vb::Voxel> voxels; } models[] = {
-      {{5, 4, 3}, {{0, 0, 0, 1}, {4, 0, 0, 2}, {0, 3, 0, 7}, {0, 0, 2, 9}, {2, 1, 1, 2}, {4, 3, 2, 1}}},
-      {{60, 40, 2}, {{0, 0, 0, 1}, {59, 39, 0, 2}, {30, 20, 0, 7}, {30, 20, 1, 9}}}};
-  for (const auto& model : models) {
-    Loaded room(vb::file(vb::model(model.size[0], model.size[1], model.size[2], model.voxels)));
-    const LightGrid& g = room.grid;
-    const Palette& p = g.palette();
-    // The room's own raster and start; walls, a margin of 2 and the model; floor, the model,
-    // 2 layers of headroom and the ceiling.
-    ASSERT_EQ(difference(g, room.load.start, room), "");
-    ASSERT_EQ(format("%d %d %d", g.sizeX, g.sizeY, g.sizeZ), format("%d %d %d", model.size[0] + 6, model.size[2] + 4, model.size[1] + 6));
-    // Walls of the default palette's colours (0xAABBGGRR per index).
-    for (const auto& c : {std::array<int, 4>{1, 255, 255, 255}, {2, 255, 255, 204}, {7, 255, 204, 255}, {9, 255, 204, 153}})
-      EXPECT_TRUE(p[c[0]].kind == Kind::Wall && std::equal(p[c[0]].colour, p[c[0]].colour + 3, c.begin() + 1)) << c[0];
-    EXPECT_EQ(p[253].colour[0], 0x44);
-    // Voxel (x, y, z) stands at room (3 + x, 1 + z, depth - 4 - y): nothing is mirrored.
-    for (const vb::Voxel& v : model.voxels) EXPECT_EQ(fields(g.getCell(3 + v.x, 1 + v.z, g.sizeZ - 4 - v.y)), fields(p[v.i].cell(v.i)));
-    long solid = 0;
-    std::vector<std::array<int, 2>> lamps;
-    for (int z = 0; z < g.sizeZ; ++z)
-      for (int y = 0; y < g.sizeY; ++y)
-        for (int x = 0; x < g.sizeX; ++x) {
-          const GridCell c = g.getCell(x, y, z);
-          const bool shell = std::min({x, y, z, g.sizeX - 1 - x, g.sizeY - 1 - y, g.sizeZ - 1 - z}) == 0;
-          // Lamps in the ceiling as bright as the map's white lamp, walls all round; nothing else glows.
-          if (c.emitter && (x != g.lightX || y != g.lightY || z != g.lightZ)) {
-            EXPECT_EQ(format("%d %d %g %g", y, int(p[c.material].kind), c.emission[0], c.emission[2]),
-                      format("%d %d 350 150", g.sizeY - 1, int(Kind::Light)));
-            lamps.push_back({x, z});
-          } else if (shell) {
-            EXPECT_TRUE(c.isOpaque() && p[c.material].name == "room wall") << x << " " << y << " " << z;
-          }
-          solid += !shell && c.isOpaque();
+  // Size x, y, z (z up) for several lamps, no palette or graph; each voxel's colour shows a mirror.
+  const int size[3] = {60, 40, 3};
+  const std::vector<vb::Voxel> voxels = {{0, 0, 0, 1}, {59, 0, 0, 2}, {0, 39, 0, 7}, {0, 0, 2, 9},
+                                         {30, 20, 1, 2}};
+  Loaded room(vb::file(vb::model(size[0], size[1], size[2], voxels)));
+  const LightGrid& g = room.grid;
+  const Palette& p = g.palette();
+  // The room's own raster and start; walls, a margin of 2 and the model; floor, the model,
+  // 2 layers of headroom and the ceiling.
+  ASSERT_EQ(difference(g, room.load.start, room), "");
+  ASSERT_EQ(format("%d %d %d", g.sizeX, g.sizeY, g.sizeZ), format("%d %d %d", size[0] + 6, size[2] + 4, size[1] + 6));
+  // Walls of the default palette's colours (0xAABBGGRR per index).
+  for (const auto& c : {std::array<int, 4>{1, 255, 255, 255}, {2, 255, 255, 204}, {7, 255, 204, 255}, {9, 255, 204, 153}})
+    EXPECT_TRUE(p[c[0]].kind == Kind::Wall && std::equal(p[c[0]].colour, p[c[0]].colour + 3, c.begin() + 1)) << c[0];
+  EXPECT_EQ(p[253].colour[0], 0x44);
+  // Voxel (x, y, z) stands at room (3 + x, 1 + z, depth - 4 - y): nothing is mirrored.
+  for (const vb::Voxel& v : voxels) EXPECT_EQ(fields(g.getCell(3 + v.x, 1 + v.z, g.sizeZ - 4 - v.y)), fields(p[v.i].cell(v.i)));
+  long solid = 0;
+  std::vector<std::array<int, 2>> lamps;
+  for (int z = 0; z < g.sizeZ; ++z)
+    for (int y = 0; y < g.sizeY; ++y)
+      for (int x = 0; x < g.sizeX; ++x) {
+        const GridCell c = g.getCell(x, y, z);
+        const bool shell = std::min({x, y, z, g.sizeX - 1 - x, g.sizeY - 1 - y, g.sizeZ - 1 - z}) == 0;
+        // Lamps in the ceiling as bright as the map's white lamp, walls all round; nothing else glows.
+        if (c.emitter && (x != g.lightX || y != g.lightY || z != g.lightZ)) {
+          EXPECT_EQ(format("%d %d %g %g", y, int(p[c.material].kind), c.emission[0], c.emission[2]),
+                    format("%d %d 350 150", g.sizeY - 1, int(Kind::Light)));
+          lamps.push_back({x, z});
+        } else if (shell) {
+          EXPECT_TRUE(c.isOpaque() && p[c.material].name == "room wall") << x << " " << y << " " << z;
         }
-    EXPECT_EQ(solid, static_cast<long>(model.voxels.size()));
-    // A lamp within 7 columns of each column inside, no two closer than 5.
-    const auto apart = [](std::array<int, 2> a, std::array<int, 2> b) { return std::max(std::abs(a[0] - b[0]), std::abs(a[1] - b[1])); };
-    for (int z = 1; z < g.sizeZ - 1; ++z)
-      for (int x = 1; x < g.sizeX - 1; ++x)
-        EXPECT_TRUE(std::any_of(lamps.begin(), lamps.end(), [&](std::array<int, 2> l) { return apart(l, {x, z}) <= 7; })) << x << " " << z;
-    for (size_t i = 0; i < lamps.size(); ++i)
-      for (size_t j = 0; j < i; ++j) EXPECT_GE(apart(lamps[i], lamps[j]), 5);
-    // The eye stands on the floor by the wall on the large z side, level, facing the model across
-    // an open column; the wandering light glows in an open layer.
-    const StartView& s = room.load.start;
-    EXPECT_TRUE(s.found && s.open && s.eye.y == 2.0f && s.eye.z == g.sizeZ - 2 && std::abs(s.eye.x - (g.sizeX - 1) / 2.0f) <= 1 &&
-                s.target.y == s.eye.y && s.target.x == s.eye.x && s.target.z < s.eye.z && s.target.z > 0.0f) << fields(s);
-    for (int y = 1; y < g.sizeY - 1; ++y) EXPECT_FALSE(g.getCell(int(s.eye.x), y, int(s.eye.z)).isOpaque());
-    EXPECT_TRUE(g.lightY >= 1 && g.lightY <= g.sizeY - 2 && g.getCell(g.lightX, g.lightY, g.lightZ).emission[0] == 1520.0f);
-  }
+        solid += !shell && c.isOpaque();
+      }
+  EXPECT_EQ(solid, static_cast<long>(voxels.size()));
+  // A lamp within 7 columns of each column inside, no two closer than 5.
+  const auto apart = [](std::array<int, 2> a, std::array<int, 2> b) { return std::max(std::abs(a[0] - b[0]), std::abs(a[1] - b[1])); };
+  for (int z = 1; z < g.sizeZ - 1; ++z)
+    for (int x = 1; x < g.sizeX - 1; ++x)
+      EXPECT_TRUE(std::any_of(lamps.begin(), lamps.end(), [&](std::array<int, 2> l) { return apart(l, {x, z}) <= 7; })) << x << " " << z;
+  for (size_t i = 0; i < lamps.size(); ++i)
+    for (size_t j = 0; j < i; ++j) EXPECT_GE(apart(lamps[i], lamps[j]), 5);
+  // The eye stands on the floor by the wall on the large z side, level, facing the model across
+  // an open column; the wandering light glows in an open layer.
+  const StartView& s = room.load.start;
+  EXPECT_TRUE(s.found && s.open && s.eye.y == 2.0f && s.eye.z == g.sizeZ - 2 && std::abs(s.eye.x - (g.sizeX - 1) / 2.0f) <= 1 &&
+              s.target.y == s.eye.y && s.target.x == s.eye.x && s.target.z < s.eye.z && s.target.z > 0.0f) << fields(s);
+  for (int y = 1; y < g.sizeY - 1; ++y) EXPECT_FALSE(g.getCell(int(s.eye.x), y, int(s.eye.z)).isOpaque());
+  EXPECT_TRUE(g.lightY >= 1 && g.lightY <= g.sizeY - 2 && g.getCell(g.lightX, g.lightY, g.lightZ).emission[0] == 1520.0f);
 }
 
 TEST(VoxRoom, MaterialsBecomeTintedGlassScaledLightsAndWallsOfTheirColour) {
@@ -355,14 +352,6 @@ TEST(VoxRoom, MaterialsBecomeTintedGlassScaledLightsAndWallsOfTheirColour) {
     for (int x = 0; x < g.sizeX; ++x) EXPECT_FALSE(g.getCell(x, g.sizeY - 1, z).emitter);
 }
 
-TEST(VoxFile, NumbersReadAsDecimalTextWhateverTheLocale) {
-  double v = -99;
-  for (const auto& good : {std::pair<const char*, double>{"1", 1}, {"-0.25", -0.25}, {".5", 0.5}, {"5.", 5}, {"1.5e2", 150}, {"+2E-1", 0.2}})
-    EXPECT_TRUE(vox::parseNumber(good.first, v) && std::abs(v - good.second) <= 1e-15 * std::abs(good.second)) << good.first;
-  for (const char* bad : {"", "-", ".", "1e", "1,5", "inf", "nan", "0x10", "1 ", "1e999", "e5"})
-    EXPECT_FALSE(vox::parseNumber(bad, v)) << bad;
-}
-
 TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOtherCellOrLegend) {
   const MapPixels shipped = shippedMap();
   for (int height : {6, 32}) {
@@ -388,16 +377,13 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
       grid.setCell(0, 2, 0, cells[i]);
       EXPECT_EQ(isMapRoom(grid), i == 2) << i;
     }
-    // Any legend material that takes other values makes it another room.
-    const Palette legend = grid.palette();
-    for (int k : {Palette::kWall, Palette::kGlass, Palette::kWhiteLight, Palette::kYellowLight, Palette::kBlueLight}) {
-      Palette other = legend;
-      Material m = other[k];
-      m.colour[2] ^= 1;
-      other.set(k, m);
-      grid.setPalette(other);
-      EXPECT_FALSE(isMapRoom(grid)) << k;
-    }
+    // A legend material that takes other values makes it another room.
+    Palette other = grid.palette();
+    Material m = other[Palette::kYellowLight];
+    m.colour[2] ^= 1;
+    other.set(Palette::kYellowLight, m);
+    grid.setPalette(other);
+    EXPECT_FALSE(isMapRoom(grid));
   }
 }
 
@@ -450,7 +436,6 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
 TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
   const std::string m = vb::model(2, 2, 2, {{0, 0, 0, 1}}), head = "VOX " + vb::i32(150);
   const auto withFrame = [&](const vb::Pairs& frame) { return vb::file(m + vb::transform(0, 1, -1, frame) + vb::shape(1, 0)); };
-  const auto matl = [&](const std::string& content) { return vb::file(m + vb::chunk("MATL", vb::i32(1) + content)); };
   const auto node = [&](const char* id, const std::string& content) { return vb::file(m + vb::chunk(id, vb::i32(0) + vb::dict({}) + content)); };
   const auto graph = [&](const std::string& nodes) { return vb::file(m + nodes); };
   const std::string twoShapes = vb::transform(0, 1, -1) + vb::group(1, {2, 4}) + vb::transform(2, 3, 0) + vb::shape(3, 0) +
@@ -470,32 +455,21 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {head, "ends before its MAIN chunk"},
       {head + vb::chunk("MAIM", ""), "its first chunk is MAIM, not MAIN"},
       {head + "MAIN" + vb::i32(-1) + vb::i32(0), "chunk MAIN at byte 8: a negative size"},
-      {head + "MAIN" + vb::i32(0) + vb::i32(1000) + m, "run past the file's"},
-      {vb::file("SIZE" + vb::i32(1000) + vb::i32(0) + vb::i32(1) + vb::i32(1) + vb::i32(1)), "bytes run past MAIN"},
       {vb::file(std::string("\x01\x02\x03\x04", 4) + vb::i32(-1) + vb::i32(0)), "chunk 0x01020304 at byte 20"},
       {vb::file(vb::xyzi({{0, 0, 0, 1}})), "voxels without a SIZE chunk"},
       {vb::file(vb::size(2, 2, 2)), "a SIZE chunk without its voxels"},
       {vb::file(vb::size(2, 2, 2) + m), "two SIZE chunks"},
       {vb::file(vb::model(257, 1, 1, {})), "257 × 1 × 1 voxels (each side 1 to 256)"},
-      {vb::file(vb::model(2, 2, 2, {{0, 2, 0, 1}})), "voxel 0 at (0, 2, 0) lies outside its size"},
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {2, 0, 0, 1}})), "voxel 1 at (2, 0, 0) lies outside its size"},
-      {vb::file(vb::model(2, 2, 2, {{0, 0, 2, 1}})), "voxel 0 at (0, 0, 2) lies outside its size"},
       {vb::file(vb::chunk("PACK", vb::i32(2)) + m), "PACK chunk counts 2 models; it holds 1"},
-      {vb::file(m + vb::chunk("RGBA", std::string(1000, '\0'))), "1024 needed"},
-      {matl(vb::i32(-1)), "dictionary of negative size"},
-      {matl(vb::i32(1000000000)), "1000000000 pairs (at most 256)"},
-      {matl(vb::i32(1) + vb::i32(1000000000) + vb::i32(0)), "1000000000 bytes (at most 4096)"},
+      {vb::file(m + vb::chunk("MATL", vb::i32(1) + vb::i32(-1))), "dictionary of negative size"},
       {node("nTRN", vb::i32(1) + vb::i32(-1) + vb::i32(-1) + vb::i32(0)), "a transform with no frame"},
-      {node("nTRN", vb::i32(1) + vb::i32(-1) + vb::i32(-1) + vb::i32(1000000000)), "1000000000 frames need at least"},
       {node("nSHP", vb::i32(0)), "a shape with no model"},
       {node("nGRP", vb::i32(-3)), "a negative count of children (-3)"},
       {graph(vb::transform(-5, 1, -1)), "node id -5 is outside 0 to 16777215"},
-      {graph(vb::transform(0, 1, 1 << 25)), "layer id 33554432 is outside"},
       {graph(vb::transform(0, 1, -1) + vb::shape(0, 0)), "a second node with id 0"},
       {graph(vb::layer(3, false) + vb::layer(3, true)), "a second layer with id 3"},
-      {withFrame({{"_t", "1 2 3 4"}}), "translation \"1 2 3 4\" is not three integers"},
       {withFrame({{"_t", "1 2 99999999999"}}), "is not three integers within ±16777216"},
-      {withFrame({{"_r", "17a"}}), "rotation \"17a\" is none"},
       {withFrame({{"_t", "1\n2 \"3"}}), "translation \"1\\x0a2 \\\"3\" is not"},
       {withFrame({{"_r", std::string(100, '7')}}), "rotation \"7777777777777777777777777777777777777777...\" is none"},
       {graph(vb::transform(0, 1, -1) + vb::group(1, {2}) + vb::transform(2, 1, 0)), "node 1 is reached twice (a cycle or a shared node)"},
@@ -516,12 +490,10 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {changedRoom(grid, [](vox::Scene&, auto& c) { c.resize(40); }), "chunk has 40 bytes, fewer than 76"},
       {roomWith(grid, 0, 2), "is of version 2"},
       {roomWith(grid, 4, 0), "a room of 0 × 6 × 8 cells; each side is 1 to 256"},
-      {roomWith(grid, 8, 300), "a room of 9 × 300 × 8 cells; each side is 1 to 256"},
       {roomWith(grid, 16, 300), "names 300 materials (1 to 256)"},
       {roomWith(grid, 20, 1), "it has no open cell to stand in"},
       {roomWith(grid, 24, 0x7fc00000), "start view that is not a number"},
       {roomWith(grid, 60, 1u << 30), "puts the wandering light at 1073741824"},
-      {roomWith(grid, 72, 1, true), "cells in"},
       {roomWith(grid, 76, 9), "lists a cell outside the room or of no material"},
       {roomWith(grid, 96, 0x7f800000), "lists a cell whose values are not numbers"},
       {changedRoom(grid, [](vox::Scene& s, auto&) { s.materials[3].pairs.pop_back(); }), "material 3 of the room's 19 has no usable room keys"},
