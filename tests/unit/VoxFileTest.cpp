@@ -461,6 +461,8 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {vb::file(vb::size(2, 2, 2) + m), "two SIZE chunks"},
       {vb::file(vb::model(257, 1, 1, {})), "257 × 1 × 1 voxels (each side 1 to 256)"},
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {2, 0, 0, 1}})), "voxel 1 at (2, 0, 0) lies outside its size"},
+      {vb::file(vb::model(2, 2, 2, {{0, 2, 0, 1}})), "voxel 0 at (0, 2, 0) lies outside its size"},
+      {vb::file(vb::model(2, 2, 2, {{0, 0, 2, 1}})), "voxel 0 at (0, 0, 2) lies outside its size"},
       {vb::file(vb::chunk("PACK", vb::i32(2)) + m), "PACK chunk counts 2 models; it holds 1"},
       {vb::file(m + vb::chunk("MATL", vb::i32(1) + vb::i32(-1))), "dictionary of negative size"},
       {node("nTRN", vb::i32(1) + vb::i32(-1) + vb::i32(-1) + vb::i32(0)), "a transform with no frame"},
