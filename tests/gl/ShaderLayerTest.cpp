@@ -1,6 +1,6 @@
 // The shader runtime layer: the life of the runtime context a ShaderManager owns, parameter
 // values of every count and both sampler kinds on a linked pair, errors reaching the manager's
-// callback, and the driver capabilities it asks for.
+// callback, and the driver capabilities it asks for (framebuffer objects: the end-to-end refusals).
 #include <memory>
 
 #include "GlTestSupport.h"
@@ -57,13 +57,11 @@ TEST(ShaderLayer, ParametersOfEveryCountAndBothSamplerKindsReachTheLinkedPair) {
   vertex.setParameter("transform", v, 16);
   vertex.bind();
   fragment.bind();
-  fragment.setParameter("pair", v, 2);
-  fragment.setParameter("triple", v, 3);
-  fragment.setParameter("quad", v, 4);
+  const std::pair<const char*, int> values[] = {{"scalar", 1}, {"pair", 2}, {"triple", 3}, {"quad", 4}, {"transform", 16}};
+  for (int n = 2; n <= 4; ++n) fragment.setParameter(values[n - 1].first, v, n);
   fragment.setTextureParameter("flat_tex", 7001);  // names the layer binds become textures of that kind
   fragment.setTextureParameter("volume_tex", 7002);
   const GLint program = gltest::integer(GL_CURRENT_PROGRAM);
-  const std::pair<const char*, int> values[] = {{"scalar", 1}, {"pair", 2}, {"triple", 3}, {"quad", 4}, {"transform", 16}};
   for (const auto& [name, count] : values) {  // the matrix column by column
     std::vector<float> got(count, -1.0f);
     glGetUniformfv(program, glGetUniformLocation(program, name), got.data());
@@ -114,7 +112,6 @@ TEST(ShaderManager, ADriverLackingAnyOneCapabilityIsNamedAndThisOneLacksNone) {
   const ShaderManager::Driver full{true, 2, true, true, "1.20 Mesa"};
   EXPECT_EQ(ShaderManager::missingCapability(full), nullptr);
   const std::pair<void (*)(ShaderManager::Driver&), const char*> lacks[] = {
-      {[](ShaderManager::Driver& d) { d.framebufferObjects = false; }, "framebuffer objects"},
       {[](ShaderManager::Driver& d) { d.maxDrawBuffers = 1; }, "two draw buffers"},
       {[](ShaderManager::Driver& d) { d.textures3D = false; }, "3-D textures"},
       {[](ShaderManager::Driver& d) { d.gl20 = false; }, "Shading Language 1.20"},

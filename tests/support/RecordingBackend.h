@@ -46,10 +46,9 @@ class RecordingBackend : public RenderBackend {
     begun = target;
     calls.push_back("target " + std::to_string(target));
   }
-  void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& p) override {
+  void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters&) override {
     drawn("opaque");
     opaque = quads;
-    pass = p;
   }
   void drawEmitters(const std::vector<EmitterVertex>& quads, float start, float end) override {
     drawn("emitters");
@@ -62,12 +61,11 @@ class RecordingBackend : public RenderBackend {
     calls.push_back("copy " + std::to_string(from) + " " + std::to_string(to));
   }
   void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& c,
-                 const PassParameters& p, int background) override {
+                 const PassParameters&, int background) override {
     drawn("glass " + std::to_string(background));
     if (background == begun) breaches.push_back("glass samples the target it is drawn into");
     glass = quads;
     cubes = c;
-    pass = p;
   }
   void present(int target) override {
     begun = -1;
@@ -104,7 +102,6 @@ class RecordingBackend : public RenderBackend {
   std::vector<std::uint32_t> texels;
   std::vector<float> light;
   long uploadedTexels = 0;
-  PassParameters pass;
   std::vector<BlockVertex> opaque, glass;
   std::vector<EmitterVertex> emitters;
   std::vector<GlassCube> cubes;
@@ -116,7 +113,6 @@ class RecordingBackend : public RenderBackend {
   std::vector<ScreenItem> screen;
 
  private:
-  // A pass into the begun target.
   void drawn(const std::string& call) {
     if (begun < 0) breaches.push_back(call + " drawn with no target begun");
     calls.push_back(call);

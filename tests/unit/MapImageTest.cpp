@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "tests/unit/TestImages.h"
@@ -19,8 +19,7 @@
 namespace {
 
 using Pixels = std::vector<unsigned char>;
-// A 3 x 2 map seen as black, grey, green over blue, white, red; decoded bottom row first.
-const Pixels kPixels = {0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0, 128, 128, 128, 0, 255, 0};
+// A 3 x 2 grey map seen as black, grey, 77 over white, black, white; decoded bottom row first.
 const Pixels kGrey = {255, 255, 255, 0, 0, 0, 255, 255, 255, 0, 0, 0, 128, 128, 128, 77, 77, 77};
 
 std::string bytes(const char* text, size_t n) { return std::string(text, n); }
@@ -38,13 +37,12 @@ std::string decode(const std::string& file, Pixels* pixels = nullptr) {
 
 }  // namespace
 
-// Every layout decodes to the same pixels; hostile image data is refused with its cause.
+// Every layout decodes to the same pixels (8-bit RGB as it is: TextureLoaderTest.cpp, palettes:
+// the palette check's test); hostile image data is refused with its cause.
 TEST(MapImage, EveryPngLayoutGivesTheRgbPixelsBottomRowFirstAndHostileDataItsCause) {
   startImageLibrary();
-  const std::string top(kPixels.begin() + 9, kPixels.end()), bottom(kPixels.begin(), kPixels.begin() + 9);
   const std::string rgb = bytes("\0\x40\x40\x40\x40\x40\x40\x40\x40\x40", 10);
   const struct { std::string file; Pixels pixels; const char* cause = ""; } cases[] = {
-      {png::image(3, 2, 8, 2, '\0' + top + '\0' + bottom), kPixels},  // palettes: the palette check's test
       {png::image(3, 2, 8, 0, bytes("\0\0\x80\x4d\0\xff\0\xff", 8)), kGrey},
       {png::image(3, 2, 16, 0, bytes("\0\0\0\x80\0\x4d\0\0\xff\0\0\0\xff\0", 14)), kGrey},
       {png::image(3, 2, 8, 4, bytes("\0\0\1\x80\2\x4d\3\0\xff\4\0\5\xff\6", 14)), kGrey},

@@ -38,18 +38,14 @@ inline std::string ihdr(unsigned long w, unsigned long h, int depth, int colourT
   return chunk("IHDR", be32(w) + be32(h) + std::string(rest, 5));
 }
 
-inline std::string deflated(const std::string& raw) {
-  std::string out(compressBound(raw.size()), '\0');
-  uLongf size = out.size();
-  compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(raw.data()), raw.size());
-  return out.substr(0, size);
-}
-
 // A whole PNG of `raw` rows (each with its filter byte) in one IDAT, with `extra` chunks (PLTE).
 inline std::string image(unsigned long w, unsigned long h, int depth, int colourType,
                          const std::string& raw, const std::string& extra = "", int adam7 = 0) {
+  std::string data(compressBound(raw.size()), '\0');
+  uLongf size = data.size();
+  compress(reinterpret_cast<Bytef*>(&data[0]), &size, reinterpret_cast<const Bytef*>(raw.data()), raw.size());
   return signature() + ihdr(w, h, depth, colourType, adam7) + extra +
-         chunk("IDAT", deflated(raw)) + chunk("IEND", "");
+         chunk("IDAT", data.substr(0, size)) + chunk("IEND", "");
 }
 
 // A whole PNG of 8-bit RGB `rgb` given top row first, as the picture is seen.
