@@ -1,22 +1,10 @@
 // The shader runtime layer: the life of the runtime context a ShaderManager owns, parameter
 // values of every count and both sampler kinds on a linked pair, errors reaching the manager's
 // callback, and the driver capabilities it asks for (framebuffer objects: the end-to-end refusals).
-#include <memory>
-
 #include "GlTestSupport.h"
 #include "Utils/FragmentProgram.h"
 #include "Utils/ShaderManager.h"
 #include "Utils/VertexProgram.h"
-
-namespace {
-
-// A manager whose report is not wanted in the test's output.
-std::unique_ptr<ShaderManager> quietManager() {
-  OutputCapture report(1);
-  return std::make_unique<ShaderManager>();
-}
-
-}  // namespace
 
 TEST(ShaderManager, EachPrintsTheDriversReportAndItsContextIsCurrentUntilItGoesWithItsPrograms) {
   EXPECT_EQ(cgGetCurrentContext(), nullptr);
@@ -49,15 +37,18 @@ TEST(ShaderManager, EachPrintsTheDriversReportAndItsContextIsCurrentUntilItGoesW
 }
 
 TEST(ShaderLayer, ParametersOfEveryCountAndBothSamplerKindsReachTheLinkedPair) {
-  const auto shaders = quietManager();
-  VertexProgram vertex(*shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
-  FragmentProgram fragment(*shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
+  OutputCapture report(1);  // not wanted in the test's output
+  ShaderManager shaders;
+  report.finish();
+  VertexProgram vertex(shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
+  FragmentProgram fragment(shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
   const float v[16] = {0.125f, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   fragment.setParameter("scalar", v, 1);  // before binding: kept and applied on bind
   vertex.setParameter("transform", v, 16);
   vertex.bind();
   fragment.bind();
-  const std::pair<const char*, int> values[] = {{"scalar", 1}, {"pair", 2}, {"triple", 3}, {"quad", 4}, {"transform", 16}};
+  const std::pair<const char*, int> values[] = {
+      {"scalar", 1}, {"pair", 2}, {"triple", 3}, {"quad", 4}, {"transform", 16}};
   for (int n = 2; n <= 4; ++n) fragment.setParameter(values[n - 1].first, v, n);
   fragment.setTextureParameter("flat_tex", 7001);  // names the layer binds become textures of that kind
   fragment.setTextureParameter("volume_tex", 7002);
@@ -82,14 +73,16 @@ TEST(ShaderLayer, ParametersOfEveryCountAndBothSamplerKindsReachTheLinkedPair) {
 
 TEST(ShaderLayer, CompileErrorsUnknownNamesAndBadHandlesReachTheCallback) {
   gltest::writeFile("bad.cg", "#ifdef FRAGMENT_PROGRAM\nvoid fragment_main() {\n  float wrong = vec4(1.0);\n}\n#endif\n");
-  const auto shaders = quietManager();
-  const CGcontext context = shaders->getCgContext();
+  OutputCapture report(1);
+  ShaderManager shaders;
+  report.finish();
+  const CGcontext context = shaders.getCgContext();
   OutputCapture output(1);
   cgCompileProgram(cgCreateProgramFromFile(context, CG_SOURCE, "bad.cg", cgGLGetLatestProfile(CG_GL_FRAGMENT), "fragment_main", nullptr));
   const std::string listing = cgGetLastListing(context);
   EXPECT_EQ(listing.find("bad.cg (fragment_main):\n"), 0u) << listing;
   EXPECT_NE(listing.find(":3("), std::string::npos) << "the error is on the file's own line 3: " << listing;
-  FragmentProgram fragment(*shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
+  FragmentProgram fragment(shaders, gltest::sourcePath("tests/gl/data/layer.cg"));
   fragment.bind();
   const float half[3] = {0.5f, 0.5f, 0.5f};
   for (int frame = 0; frame < 2; ++frame) {  // each unknown name is reported once

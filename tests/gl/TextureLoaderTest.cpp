@@ -2,7 +2,6 @@
 // forms' sampling, PNG by content whatever the name, the log of a run, and a texture beyond its
 // own size limit ending the run. Runs in its own working directory ("image_out.txt" is its log).
 #include <GL/glew.h>
-#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +13,6 @@
 #include "tests/unit/TestImages.h"
 
 TEST(TextureLoader, PngNamedJpgArrivesBottomRowFirstInTightRowsWithEachFormsSampling) {
-  ilInit();
   const std::string path = gltest::makeScratchDir("upload") + "/odd.jpg";
   std::vector<unsigned char> rgb(5 * 3 * 3);  // 5 x 3, top row first, every byte different
   for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<unsigned char>(i * 5 + 1);

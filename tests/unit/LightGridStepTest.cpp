@@ -14,9 +14,8 @@
 
 namespace {
 
-// Air, glass, opacities around the opaque threshold, solids, emitters, cells of every standard
-// material (tinted glass among them), light from zero and subnormals to 1e37; a walled grid has
-// solid cells all round.
+// Air, opacities around the opaque threshold, solids, emitters, every standard material (tinted
+// glass too), light from zero and subnormals to 1e37; a walled grid has solid cells all round.
 void fill(PlainGrid& g, unsigned seed, bool walled) {
   const int sx = g.sizeX, sy = g.sizeY, sz = g.sizeZ;
   std::mt19937 rng(seed);

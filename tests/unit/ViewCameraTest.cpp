@@ -12,9 +12,7 @@
 namespace {
 
 void expectVec(const Vec3& actual, const Vec3& expected, float tolerance = 1e-4f) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance);
-  EXPECT_NEAR(actual.y, expected.y, tolerance);
-  EXPECT_NEAR(actual.z, expected.z, tolerance);
+  EXPECT_LE((actual - expected).length(), tolerance) << actual.x << " " << actual.y << " " << actual.z;
 }
 
 // Where the camera's column-major view matrix takes a world point.
