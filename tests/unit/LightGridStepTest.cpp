@@ -124,8 +124,7 @@ TEST(LightGridStep, AGridWithoutCellsAndALightOffTheGridStayAsTheyAre) {
 TEST(LightGridStep, BehindRedGlassOnlyRedArrives) {
   LightGrid grid;
   const Palette& p = grid.palette();
-  const unsigned char red = redGlass(p);
-  ASSERT_NE(red, 0) << "the standard palette has a red glass";
+  const unsigned char red = redGlass(p);  // air (0) if the palette had none: the test fails
   grid.resize(7, 3, 3);
   grid.lightX = 99;  // no wandering light
   for (long i = 0; i < grid.cellCount(); ++i) {

@@ -1,4 +1,4 @@
-// What is drawn over the frame, laid out for windows from the smallest supported up: every box
+// What is drawn over the frame, laid out for windows from the smallest supported up: every item
 // inside the window, every line of text inside its box, the boxes apart from one another, the
 // key card's pages holding every key line once and in order, the status line wrapped whole; the
 // controls' pure rules: mouse drags against clicks, the one key list that README.md's key table
@@ -64,6 +64,9 @@ Laid check(const ScreenState& state) {
     } else if (item.kind == ScreenItem::Kind::Text) {
       EXPECT_TRUE(!laid.boxes.empty() && laid.boxes.back().contains(extent(item))) << where << " \"" << item.text << "\"";
       if (!laid.boxes.empty()) laid.texts.back().push_back(item.text);
+    } else {  // the crosshair's arms, the swatch and its frame
+      EXPECT_TRUE(window.contains({item.x0, item.y0, item.x0, item.y0}) &&
+                  window.contains({item.x1, item.y1, item.x1, item.y1})) << where;
     }
   }
   for (size_t a = 0; a < laid.boxes.size(); ++a)
