@@ -8,11 +8,9 @@ qm_launch
 geometry 1024x800 || qm_fail "the window is not 1024 x 800"
 [ "$(xdotool search --name '^Quillmarsh$' | wc -l)" = 1 ] || qm_fail "more than one Quillmarsh window"
 
-# The picture follows the window: at 1280 x 1000 and 640 x 500, on both upload paths ("m"), and
-# after F11 and back, the (still dark) room shows the view it shows at 1024 x 800; the overlay
-# keeps its place in the lower-left corner. The body sinks to the floor in its first frames, so
-# the picture to keep is the one at rest. Until the first key the room shows a hint line; "m"
-# (the picture looks the same) takes it away.
+# At 1280 x 1000 and 640 x 500, on both upload paths ("m", which also takes the hint away), and
+# after F11 and back, the dark room shows its view at 1024 x 800, kept once the body is at rest;
+# the overlay keeps its place in the lower-left corner.
 xdotool key m
 settle
 cp now.xwd base.xwd

@@ -1,4 +1,4 @@
-// The program's arguments `[--height N] [MAP]`: every height from 3 to 64 accepted and nothing
+// The program's arguments `[--height N] [--stats] [MAP]`: every height from 3 to 64 accepted and nothing
 // beside them, the height's text plain digits only, one map and one height at most, and the
 // exact refusal lines the end-to-end run expects.
 #include <gtest/gtest.h>
@@ -37,7 +37,6 @@ TEST(CommandLine, EveryHeightWithinTheLimitsIsTakenAndEveryNumberBesideThemRefus
       EXPECT_TRUE(!within || (line.roomHeight == n && line.mapFile == "room.png")) << n;
     }
   }
-  EXPECT_TRUE(CommandLine::kMinHeight == 3 && CommandLine::kMaxHeight == 64);
   // Leading zeros still spell the number; huge ones do not wrap round into the range.
   EXPECT_EQ(parse({"--height", "007"}).roomHeight, 7);
   EXPECT_EQ(parse({"--height", "0000000000000000000000064"}).roomHeight, 64);
@@ -57,6 +56,7 @@ TEST(CommandLine, AHeightIsPlainDigitsAndEachOtherArgumentMistakeIsOneRefusal) {
       {{"--height"}, "--height needs a number"},
       {{"a.png", "b.png"}, "unexpected argument \"b.png\""},
       {{"--height", "8", "--height", "9"}, "--height given twice"},
+      {{"--stats", "a.png", "--stats"}, "--stats given twice"},
       {{"--heigth", "8"}, "unexpected argument \"--heigth\""},
       {{"--height=8"}, "unexpected argument \"--height=8\""},
       {{""}, "unexpected argument \"\""},
@@ -66,7 +66,8 @@ TEST(CommandLine, AHeightIsPlainDigitsAndEachOtherArgumentMistakeIsOneRefusal) {
     for (const std::string& a : w.args) all += "[" + a + "]";
     EXPECT_EQ(parse(w.args).refusal, w.refusal) << all;
   }
-  // A map name is taken as given, spaces and all; the height may come after it.
-  const CommandLine line = parse({"my maps/röom 8.png", "--height", "3"});
+  // A map name is taken as given, spaces and all; the height and --stats may come after it.
+  const CommandLine line = parse({"my maps/röom 8.png", "--height", "3", "--stats"});
   EXPECT_TRUE(line.refusal.empty() && line.mapFile == "my maps/röom 8.png" && line.roomHeight == 3);
+  EXPECT_TRUE(line.printStats && !parse({"a.png"}).printStats);
 }

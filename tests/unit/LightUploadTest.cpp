@@ -1,6 +1,5 @@
 // The light volume the scene keeps up to date: after every step the backend's copy of the texels
-// (and of the light they come from) equals the grid's, although the scene hands over only the
-// bricks that changed where it can.
+// and of their light equals the grid's, though the scene hands over only the bricks that changed.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,9 +10,8 @@
 #include "tests/support/RecordingBackend.h"
 
 TEST(LightUpload, TheVolumeMatchesTheGridAfterEveryStepWhateverChangedIt) {
-  // A room whose bricks do not divide it evenly: walls, neutral and red glass, a few lamps, and
-  // the wandering light; its light changed by steps on every path, the strength, the decay, the
-  // palette, edits of any material between steps and a turn on the slice path.
+  // Bricks that do not divide the room; walls, glass, lamps, the wandering light; steps on every
+  // path, new strength, decay and palette, edits of any material and a turn on the slice path.
   Scene scene;
   RecordingBackend backend;
   LightGrid& grid = *scene.grid;
@@ -22,12 +20,12 @@ TEST(LightUpload, TheVolumeMatchesTheGridAfterEveryStepWhateverChangedIt) {
   grid.setPalette(Palette::standard());
   std::mt19937 rng(7);
   const auto cellOf = [&](int m) { return grid.palette()[m].cell(static_cast<unsigned char>(m)); };
-  const auto anyCell = [&]() { return std::uniform_int_distribution<long>(0, grid.cellCount() - 1)(rng); };
-  for (int n = 0; n < 1600; ++n) {
-    const long i = anyCell();
-    const int m = n % 4 == 0 ? Palette::kWall : n % 4 == 1 ? Palette::kGlass : 6 + n % 2;
-    grid.setCell(i % 150, i / 150 % 7, i / 1050, cellOf(n % 30 == 0 ? Palette::kWhiteLight : m));
-  }
+  const auto place = [&](int m) {  // in a cell anywhere
+    const long i = std::uniform_int_distribution<long>(0, grid.cellCount() - 1)(rng);
+    grid.setCell(i % 150, i / 150 % 7, i / 1050, cellOf(m));
+  };
+  for (int n = 0; n < 1600; ++n)
+    place(n % 30 == 0 ? Palette::kWhiteLight : n % 4 == 0 ? Palette::kWall : n % 4 == 1 ? Palette::kGlass : 6 + n % 2);
   for (const int x : {3, 60, 140}) grid.setCell(x, 5, 24, cellOf(Palette::kWhiteLight));
   GridCell wanderer;
   wanderer.setEmitter(8.0f, 1.0f, 1.0f);
@@ -47,11 +45,7 @@ TEST(LightUpload, TheVolumeMatchesTheGridAfterEveryStepWhateverChangedIt) {
     grid.stepPath = path < 10 ? LightGrid::StepPath::Sparse
                     : path < 15 ? LightGrid::StepPath::Full : LightGrid::StepPath::Automatic;
     scene.flags.cpuLightUpload = s % 200 != 150;
-    if (s < 500 && s % 7 == 0) {
-      const long i = anyCell();
-      const int m = std::uniform_int_distribution<int>(0, 7)(rng);
-      grid.setCell(i % 150, i / 150 % 7, i / 1050, cellOf(m));
-    }
+    if (s < 500 && s % 7 == 0) place(std::uniform_int_distribution<int>(0, 7)(rng));
     const long before = backend.uploadedTexels;
     scene.stepSimulation();
     const long sent = backend.uploadedTexels - before;

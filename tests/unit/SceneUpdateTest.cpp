@@ -124,6 +124,19 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
   }
 }
 
+// The timer's first reading (from its counter's origin) is no frame; a status line is due once a second.
+TEST_F(SceneTest, TheTimersFirstReadingIsNoFrameAndTheStatusLineIsDueOnceASecond) {
+  scene.advanceFrame();
+  scene.advanceFrame();
+  EXPECT_TRUE(scene.clock < 0.5 && scene.stats.framesPerSecond == 0.0) << scene.clock;
+  const double clock[] = {0.9, 1.0, 1.7, 2.5, 7.0, 7.2};
+  const bool due[] = {false, true, false, true, true, false};
+  for (int i = 0; i < 6; ++i) {
+    scene.clock = clock[i];
+    EXPECT_EQ(scene.statusSecondPassed(), due[i]) << clock[i];
+  }
+}
+
 // A window's steps count the part of a step gathered at its end, less that at its start, so a
 // steady step rate reads the same wherever the window's edges fall among the steps.
 TEST(FrameStats, RatesAreAveragedOverHalfSecondWindowsAndShownInTheStatusLine) {
