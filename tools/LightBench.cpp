@@ -296,7 +296,8 @@ double median(std::vector<double> v) {
 
 // The settled halls: the sparse step and the full sweep on twin grids, a step of each in turns
 // (the same draw of the wandering light), so both see the same machine. Medians of time and
-// bytes per step, and their ratios; the twins must stay equal bit for bit.
+// bytes per step, and their ratios; the share of the light volume the sparse twin's upload sends
+// (the bricks whose light changed); the twins must stay equal bit for bit.
 void BM_SettledHalls(benchmark::State& state) {
   LightGrid sparse, full;
   buildSettledHalls(sparse, 1500);
@@ -305,7 +306,9 @@ void BM_SettledHalls(benchmark::State& state) {
   sparse.pool = full.pool = &pool;
   sparse.stepPath = LightGrid::StepPath::Automatic;
   full.stepPath = LightGrid::StepPath::Full;
-  std::vector<double> sparseMs, fullMs, sparseBytes, cells;
+  std::vector<double> sparseMs, fullMs, sparseBytes, cells, uploaded;
+  std::vector<TexelBox> boxes;
+  sparse.takeTexelChanges(boxes);  // the record of the settling steps
   unsigned draw = 2;
   using Clock = std::chrono::steady_clock;
   for (auto _ : state) {
@@ -320,6 +323,10 @@ void BM_SettledHalls(benchmark::State& state) {
     fullMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
     sparseBytes.push_back(sparse.lastStepSparse() ? sparseStepBytes(sparse) : fullStepBytes(sparse));
     cells.push_back(static_cast<double>(sparse.lastStepCells()));
+    sparse.takeTexelChanges(boxes);
+    double texels = 0.0;
+    for (const TexelBox& box : boxes) texels += static_cast<double>(box.cells());
+    uploaded.push_back(texels / static_cast<double>(sparse.cellCount()));
     state.SetIterationTime(std::chrono::duration<double>(t2 - t0).count());
   }
   const bool same = std::memcmp(sparse.current, full.current,
@@ -335,6 +342,7 @@ void BM_SettledHalls(benchmark::State& state) {
   state.counters["full_MB"] = fullStepBytes(full) / 1e6;
   state.counters["bytes_ratio"] = median(sparseBytes) / fullStepBytes(full);
   state.counters["cell_share"] = median(cells) / static_cast<double>(sparse.cellCount());
+  state.counters["upload_share"] = median(uploaded);
 }
 BENCHMARK(BM_SettledHalls)->ArgName("threads")->Arg(1)->Arg(0)
     ->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
