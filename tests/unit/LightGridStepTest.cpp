@@ -90,6 +90,11 @@ TEST(LightGrid, CellIndexAndTheOutsideCellOnEverySide) {
     g.setNextCell(p[0], p[1], p[2], lit);
     EXPECT_TRUE(sameBits(g.getCell(p[0], p[1], p[2]), &p == &at[0] ? lit : g.outside)) << p[0] << p[1] << p[2];
   }
+  // A next generation becomes current whole: the light not written into it is dark.
+  g.setNextCell(0, 0, 0, lit);
+  g.setCell(2, 3, 4, lit);
+  g.swapBuffers();
+  EXPECT_TRUE(sameBits(g.getCell(0, 0, 0), lit) && g.getCell(2, 3, 4).light[1] == 0.0f);
   lit.setSolid();
   EXPECT_TRUE(sameBits(g.outside, lit));
   // The trilinear sample of a field that grows at its own rate along each axis is the field

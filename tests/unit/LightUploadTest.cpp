@@ -33,8 +33,7 @@ TEST(LightUpload, TheVolumeMatchesTheGridAfterEveryStepWhateverChangedIt) {
   std::srand(3);
   scene.attachBackend(&backend);
 
-  // Steps whose upload sent some texels but not the whole volume.
-  int partial = 0;
+  int partial = 0;  // steps whose upload sent some texels but not the whole volume
   for (int s = 1; s <= 900; ++s) {
     if (s == 1) grid.strength = 0.3f;
     if (s == 300) grid.strength = 0.05f;
