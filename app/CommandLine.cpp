@@ -1,4 +1,5 @@
-// Reading `[--height N] [--stats] [MAP]`: each argument in turn, the first refusal ends the reading.
+// Reading `[--height N] [--max-fps N] [--stats] [MAP]`: each argument in turn, the first refusal
+// ends the reading.
 #include "app/CommandLine.h"
 
 #include <cstring>
@@ -6,41 +7,51 @@
 namespace {
 
 // The digits of `text` as a number, or -1 when it is not all digits (or is empty). Values past
-// the largest height stay past it, however many digits follow.
-long plainDecimal(const char* text) {
+// `high` stay past it, however many digits follow.
+long plainDecimal(const char* text, long high) {
   if (*text == '\0') return -1;
   long n = 0;
   for (const char* c = text; *c != '\0'; ++c) {
     if (*c < '0' || *c > '9') return -1;
-    n = n > CommandLine::kMaxHeight ? n : n * 10 + (*c - '0');
+    n = n > high ? n : n * 10 + (*c - '0');
   }
   return n;
+}
+
+// A numeric option: `name` at argv[i] and its value after it, from `low` to `high`, given once.
+// Moves i past the value; the refusal is set when anything is wrong.
+void readNumber(int argc, const char* const* argv, int& i, const char* name, long low, long high,
+                bool& given, int& value, std::string& refusal) {
+  if (i + 1 >= argc) {
+    refusal = std::string(name) + " needs a number";
+    return;
+  }
+  const char* text = argv[++i];
+  const long n = plainDecimal(text, high);
+  if (n < low || n > high) {
+    refusal = std::string(name) + " takes a whole number from " + std::to_string(low) + " to " +
+              std::to_string(high) + ", not \"" + text + "\"";
+  } else if (given) {
+    refusal = std::string(name) + " given twice";
+  } else {
+    value = static_cast<int>(n);
+    given = true;
+  }
 }
 
 }  // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
   CommandLine line;
-  bool mapGiven = false, heightGiven = false;
+  bool mapGiven = false, heightGiven = false, rateGiven = false;
   for (int i = 1; i < argc && line.refusal.empty(); ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--height") == 0) {
-      if (i + 1 >= argc) {
-        line.refusal = "--height needs a number";
-        break;
-      }
-      const char* text = argv[++i];
-      const long n = plainDecimal(text);
-      if (n < CommandLine::kMinHeight || n > CommandLine::kMaxHeight) {
-        line.refusal = "--height takes a whole number from " +
-                       std::to_string(CommandLine::kMinHeight) + " to " +
-                       std::to_string(CommandLine::kMaxHeight) + ", not \"" + text + "\"";
-      } else if (heightGiven) {
-        line.refusal = "--height given twice";
-      } else {
-        line.roomHeight = static_cast<int>(n);
-        heightGiven = true;
-      }
+      readNumber(argc, argv, i, arg, CommandLine::kMinHeight, CommandLine::kMaxHeight, heightGiven,
+                 line.roomHeight, line.refusal);
+    } else if (std::strcmp(arg, "--max-fps") == 0) {
+      readNumber(argc, argv, i, arg, 1, CommandLine::kMaxFrameRate, rateGiven, line.maxFrameRate,
+                 line.refusal);
     } else if (std::strcmp(arg, "--stats") == 0) {
       if (line.printStats) line.refusal = "--stats given twice";
       line.printStats = true;

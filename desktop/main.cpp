@@ -5,10 +5,13 @@
 #include <GL/freeglut.h>
 #include <IL/il.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -30,12 +33,34 @@ constexpr int kMaxHeight = CommandLine::kMaxHeight;
 // main, which owns the scene.
 Scene* theScene = nullptr;
 
+// --max-fps: counter ticks between frames (0: no limit) and the tick the next frame waits for.
+// Set once in main, read by the frame callback alone.
+struct FramePace {
+  int64_t interval = 0;
+  int64_t nextAt = 0;
+} pace;
+
+// Sleeps until the next frame's turn when the frame rate is limited. A frame later than a whole
+// interval starts the count again, so missed frames are not made up in a burst.
+void waitForFrameTurn() {
+  if (pace.interval == 0) return;
+  int64_t now = platform::performanceCounter();
+  if (now < pace.nextAt) {
+    std::this_thread::sleep_for(std::chrono::nanoseconds(
+        (pace.nextAt - now) * 1000000000 / platform::performanceFrequency()));
+    now = pace.nextAt;
+  }
+  pace.nextAt = std::max(pace.nextAt, now - pace.interval) + pace.interval;
+}
+
 void printUsage(std::ostream& out) {
-  out << "Usage: quillmarsh [--height N] [--stats] [MAP]\n"
+  out << "Usage: quillmarsh [--height N] [--max-fps N] [--stats] [MAP]\n"
          "  MAP          a PNG or JPEG room map, one pixel per column, or a .vox scene\n"
          "               (default: " << kShippedMapFile << ")\n"
          "  --height N   the room's height in cells, floor and ceiling included, " << kMinHeight
       << " to " << kMaxHeight << " (default " << kRoomHeight << ")\n"
+         "  --max-fps N  draw at most N frames a second, 1 to " << CommandLine::kMaxFrameRate
+      << " (default: as many as the driver allows)\n"
          "  --stats      print the status line on standard output once a second\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
          "Keys and mouse:\n";
@@ -64,8 +89,9 @@ std::vector<char*> programArguments(int argc, char** argv) {
   return kept;
 }
 
-// One frame: the update, the recipe, the screenshot when asked for, the swap.
+// One frame: its turn when the rate is limited, the update, the recipe, the screenshot when asked for, the swap.
 void onDisplay() {
+  waitForFrameTurn();
   Scene& scene = *theScene;
   scene.advanceFrame();
   if (!scene.flags.running) std::exit(0);
@@ -125,6 +151,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   scene.flags.statusOnOutput = line.printStats;
+  if (line.maxFrameRate > 0) pace.interval = platform::performanceFrequency() / line.maxFrameRate;
   theScene = &scene;
 
   // The size first, so that the toolkit's own -geometry, which glutInit reads, can replace it.

@@ -31,16 +31,3 @@ void GridCell::setEmitter(float r, float g, float b) {
   emission[2] = b;
 }
 
-GridCell GridCell::scaled(float s) const {
-  GridCell result;
-  result.opacity = opacity * s;
-  for (int i = 0; i < 3; ++i) result.light[i] = light[i] * s;
-  return result;
-}
-
-GridCell GridCell::plus(const GridCell& other) const {
-  GridCell result;
-  result.opacity = opacity + other.opacity;
-  for (int i = 0; i < 3; ++i) result.light[i] = light[i] + other.light[i];
-  return result;
-}

@@ -17,11 +17,6 @@ class GridCell {
   // A light source of the given colour (opacity 0).
   void setEmitter(float r, float g, float b);
 
-  // A default cell carrying only opacity and light, scaled by s (for trilinear sampling).
-  GridCell scaled(float s) const;
-  // A default cell carrying only the sums of both cells' opacity and light.
-  GridCell plus(const GridCell& other) const;
-
   // Material classes: opaque from kOpaqueOpacity up, glass above kGlassMinOpacity (the float
   // widened to double) and below kOpaqueOpacity, air at or below kGlassMinOpacity.
   static constexpr float kOpaqueOpacity = 0.9f;

@@ -229,16 +229,22 @@ GridCell LightGrid::sampleAt(float x, float y, float z) const {
   // contains() rules out negative coordinates, so truncation is the floor here.
   const int ix = static_cast<int>(x), iy = static_cast<int>(y), iz = static_cast<int>(z);
   const float tx = x - std::floor(x), ty = y - std::floor(y), tz = z - std::floor(z);
+  const float weight[3][2] = {{1.0f - tx, tx}, {1.0f - ty, ty}, {1.0f - tz, tz}};
+  // Read in place rather than through getCell: the body samples the grid many times a frame.
   GridCell sum;
   bool first = true;
   for (int a = 0; a <= 1; ++a)
     for (int b = 0; b <= 1; ++b)
       for (int c = 0; c <= 1; ++c) {
-        const GridCell corner = getCell(ix + a, iy + b, iz + c)
-                                    .scaled(a ? tx : 1.0f - tx)
-                                    .scaled(b ? ty : 1.0f - ty)
-                                    .scaled(c ? tz : 1.0f - tz);
-        sum = first ? corner : sum.plus(corner);
+        float v[4] = {outside.opacity, outside.light[0], outside.light[1], outside.light[2]};
+        if (inside(ix + a, iy + b, iz + c)) {
+          const long i = index(ix + a, iy + b, iz + c);
+          v[0] = opacity[i];
+          for (int k = 0; k < 3; ++k) v[k + 1] = current[k * planeStride + i];
+        }
+        for (float& f : v) f = f * weight[0][a] * weight[1][b] * weight[2][c];
+        sum.opacity = first ? v[0] : sum.opacity + v[0];
+        for (int k = 0; k < 3; ++k) sum.light[k] = first ? v[k + 1] : sum.light[k] + v[k + 1];
         first = false;
       }
   return sum;

@@ -1,5 +1,5 @@
-// The program's arguments `[--height N] [--stats] [MAP]`: every height from 3 to 64 accepted and nothing
-// beside them, the height's text plain digits only, one map and one height at most, and the
+// The program's arguments `[--height N] [--max-fps N] [--stats] [MAP]`: every height from 3 to 64
+// accepted and nothing beside them, the height's text plain digits only, one map and one height at most, and the
 // exact refusal lines the end-to-end run expects.
 #include <gtest/gtest.h>
 
@@ -57,6 +57,11 @@ TEST(CommandLine, AHeightIsPlainDigitsAndEachOtherArgumentMistakeIsOneRefusal) {
       {{"a.png", "b.png"}, "unexpected argument \"b.png\""},
       {{"--height", "8", "--height", "9"}, "--height given twice"},
       {{"--stats", "a.png", "--stats"}, "--stats given twice"},
+      {{"--max-fps", "30", "--max-fps", "30"}, "--max-fps given twice"},
+      {{"--max-fps", "0"}, "--max-fps takes a whole number from 1 to 1000, not \"0\""},
+      {{"--max-fps", "1001"}, "--max-fps takes a whole number from 1 to 1000, not \"1001\""},
+      {{"--max-fps", "-5"}, "--max-fps takes a whole number from 1 to 1000, not \"-5\""},
+      {{"a.png", "--max-fps"}, "--max-fps needs a number"},
       {{"--heigth", "8"}, "unexpected argument \"--heigth\""},
       {{"--height=8"}, "unexpected argument \"--height=8\""},
       {{""}, "unexpected argument \"\""},
@@ -67,7 +72,8 @@ TEST(CommandLine, AHeightIsPlainDigitsAndEachOtherArgumentMistakeIsOneRefusal) {
     EXPECT_EQ(parse(w.args).refusal, w.refusal) << all;
   }
   // A map name is taken as given, spaces and all; the height and --stats may come after it.
-  const CommandLine line = parse({"my maps/röom 8.png", "--height", "3", "--stats"});
+  const CommandLine line = parse({"my maps/röom 8.png", "--height", "3", "--stats", "--max-fps", "1000"});
   EXPECT_TRUE(line.refusal.empty() && line.mapFile == "my maps/röom 8.png" && line.roomHeight == 3);
   EXPECT_TRUE(line.printStats && !parse({"a.png"}).printStats);
+  EXPECT_TRUE(line.maxFrameRate == 1000 && parse({"--max-fps", "1"}).maxFrameRate == 1 && parse({}).maxFrameRate == 0);
 }
