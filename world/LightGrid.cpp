@@ -80,23 +80,6 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   allocated = true;
 }
 
-GridCell LightGrid::getCell(int x, int y, int z) const {
-  if (!inside(x, y, z)) return outside;
-  const long i = index(x, y, z);
-  GridCell c;
-  c.emitter = (flags[i] & kEmitter) != 0;
-  c.greenMarker = (flags[i] & kGreenMarker) != 0;
-  c.redMarker = (flags[i] & kRedMarker) != 0;
-  for (int k = 0; k < 3; ++k) {
-    c.emission[k] = emission[3 * i + k];
-    c.light[k] = current[k * planeStride + i];
-  }
-  c.opacity = opacity[i];
-  c.hidden = hiddenAt(i);
-  c.material = materials[i];
-  return c;
-}
-
 namespace {
 
 // The fraction of its neighbourhood's light a cell of this opacity keeps; 0 marks a cell that

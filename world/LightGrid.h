@@ -44,7 +44,20 @@ class LightGrid {
   void resize(int newSizeX, int newSizeY, int newSizeZ);
 
   // The cell in the current generation, or `outside` when the coordinate is off the grid.
-  GridCell getCell(int x, int y, int z) const;
+  GridCell getCell(int x, int y, int z) const {
+    if (!inside(x, y, z)) return outside;
+    const long i = index(x, y, z);
+    GridCell c;
+    c.emitter = (flags[i] & kEmitter) != 0;
+    c.greenMarker = (flags[i] & kGreenMarker) != 0;
+    c.redMarker = (flags[i] & kRedMarker) != 0;
+    emission.cellInto(i, c.emission);
+    for (int k = 0; k < 3; ++k) c.light[k] = current[k * planeStride + i];
+    c.opacity = opacity[i];
+    c.hidden = hiddenAt(i);
+    c.material = materials[i];
+    return c;
+  }
   // Overwrites a cell of the current generation; nothing happens off the grid. The one way to
   // edit the room while it runs: the next step sees the new opacity, emission and light.
   void setCell(int x, int y, int z, const GridCell& cell);
@@ -273,7 +286,7 @@ class LightGrid {
   bool tintedMaterial[Palette::kMaxMaterials] = {};
   // Cell i's emission, r, g, b, copied into `out` (the store keeps only the cells that have any).
   const float* emissionOf(long i, float out[3]) const {
-    for (int k = 0; k < 3; ++k) out[k] = emission[3 * i + k];
+    emission.cellInto(i, out);
     return out;
   }
   // The kept fraction of channel k of cell i.

@@ -33,6 +33,11 @@ class SparseEmission {
     return found == byCell.end() ? 0.0f : found->second[element % 3];
   }
   Channel operator[](long element) { return Channel(*this, element); }
+  // All three channels of cell i into `out`, in one look-up.
+  void cellInto(long i, float out[3]) const {
+    const auto found = byCell.empty() ? byCell.end() : byCell.find(i);
+    for (int k = 0; k < 3; ++k) out[k] = found == byCell.end() ? 0.0f : found->second[k];
+  }
 
   // All three channels of cell i.
   void setCell(long i, const float rgb[3]) {
