@@ -478,6 +478,11 @@ def main():
             fail(f'the first frames show no room (mean {dark:.4f})')
         compare_views('start view', desktop_found('start'), start)
 
+        # The light's keys, the status line and the overlay in the small window: its frames cost
+        # a tenth of the large one's.
+        resize(browser, *SMALL)
+        browser.screenshot(start)
+        dark = mean(start)
         for _ in range(10):
             browser.key('0', 'Digit0', 48)
         lit, means = os.path.join(work, 'browser-lit.png'), []
@@ -495,9 +500,15 @@ def main():
 
         def status():
             return ' '.join(texts(state(browser)['screen'], STATUS_CHAR_WIDTH))
-        browser.key('h', 'KeyH', 72)
-        wait_for('h showed no status line', 10, lambda: 'upload cpu' in status())
-        check_fit(state(browser)['screen'], WIDTH, HEIGHT, 'status line')
+
+        def check_status(size):
+            browser.key('h', 'KeyH', 72)
+            wait_for('h showed no status line', 10, lambda: 'upload' in status())
+            later(browser, 1, 'with the status line')
+            check_fit(state(browser)['screen'], *size, 'status line')
+        check_status(SMALL)
+        if 'upload cpu' not in status():
+            fail(f'the status line does not show the CPU upload: {status()}')
         browser.screenshot(lit)
         browser.key('m', 'KeyM', 77)
         wait_for('m did not switch the upload', 10, lambda: 'upload slices' in status())
@@ -517,6 +528,9 @@ def main():
         browser.key('h', 'KeyH', 72)
 
         def key_cards():  # the light's steps then go on in the small window
+            resize(browser, WIDTH, HEIGHT)
+            check_status((WIDTH, HEIGHT))
+            browser.key('h', 'KeyH', 72)
             pages = check_key_card(browser, root, WIDTH, HEIGHT)
             resize(browser, *SMALL)
             if check_key_card(browser, root, *SMALL) < pages:
