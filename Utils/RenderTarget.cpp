@@ -13,10 +13,10 @@ bool isFloatFormat(GLenum format) {
          format == GL_RGB32F_ARB;
 }
 
-GLenum colourFormat(GLenum requested) {
-  if (isFloatFormat(requested) && !(GLEW_ARB_texture_float || GLEW_VERSION_3_0)) return GL_RGBA;
-  return requested;
-}
+// A float request gets 8 bits a channel: the passes write colour already encoded for display,
+// which the window keeps in 8 bits anyway, and every pass, the glass pass's copy and the
+// presentation then move half the bytes (or less) of half floats.
+GLenum colourFormat(GLenum requested) { return isFloatFormat(requested) ? GL_RGBA8 : requested; }
 
 }  // namespace
 

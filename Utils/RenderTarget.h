@@ -10,7 +10,7 @@ class FBOManager;
 class RenderTarget {
  public:
   // Makes the texture, and has `shared` create its framebuffer and depth buffer when they are not
-  // of this size. Float formats are used when the driver has float textures, else GL_RGBA.
+  // of this size. A float format is given as GL_RGBA8 (see the source).
   // Returns with framebuffer 0 bound. A GL error on the way ends the process (status 1).
   RenderTarget(FBOManager& shared, int width, int height, GLenum internalFormat,
                GLenum attachment);

@@ -110,8 +110,7 @@ class FramePlan {
   static WallColour wallColour(const Material& material);
 
   // Flat colour of an emitter cube at light strength `strength`: k * e / (e + 1) per channel,
-  // k = max(0.2, 8 * strength), at most 1, alpha 1. The float targets would keep more, and the
-  // glass would bend that glare over the pane; the screen shows no more than 1 anyway.
+  // k = max(0.2, 8 * strength), at most 1, alpha 1: the targets and the screen keep no more.
   static void emitterColour(const GridCell& cell, float strength, float rgba[4]);
 
   // The corners of the faces the plan's emitter cells send, four a face in the face table's

@@ -221,6 +221,27 @@ double timeEditView(Bench& bench, int count) {
   return scene.pick.hit ? msSince(start) / count : -1.0;
 }
 
+// The presentation beside its floor, after a frame of the current view, each done `count` times
+// and finished once (milliseconds each): the recipe's present (the finished target into the
+// window), a copy of the window's pixels from one colour target to the other (the glass pass's
+// own copy, over the whole window) and the swap that hands the window to the display.
+void timePresentation(Bench& bench, int count, double& present, double& copy, double& swap) {
+  Scene& scene = bench.scene;
+  const FrameRecipe& recipe = scene.recipe;
+  scene.drawFrame();
+  glFinish();
+  const PixelRect window{0, 0, scene.width, scene.height};
+  const auto timed = [&](auto&& draw) {
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < count; ++i) draw();
+    glFinish();
+    return msSince(start) / count;
+  };
+  present = timed([&] { bench.backend.present(recipe.frontTarget); });
+  copy = timed([&] { bench.backend.copyTarget(recipe.frontTarget, recipe.backTarget, window); });
+  swap = timed([] { glutSwapBuffers(); });
+}
+
 // Replaces the scene's room with one built from map pixels of the given size, as Scene::loadRoom
 // builds a map (a new light volume, the camera at the start).
 void enterRoomOfPixels(Scene& scene, const std::vector<unsigned char>& rgb, int side, int height) {
@@ -399,6 +420,10 @@ int main(int argc, char** argv) {
               all.upload / n, all.uploadBytes / n / 1024.0, 1000.0 * n / all.whole);
 
   std::printf("crosshair and outline (part of present): %.4f ms\n", timeEditView(bench, 1000));
+  double presentMs = 0, copyMs = 0, swapMs = 0;
+  timePresentation(bench, 200, presentMs, copyMs, swapMs);
+  std::printf("presentation: present %.3f ms, a copy of the window's pixels %.3f ms (present / copy "
+              "%.2f), swap %.3f ms\n", presentMs, copyMs, presentMs / copyMs, swapMs);
 
   // The shipped room, set aside for the uploads at the end.
   std::unique_ptr<LightGrid> shippedGrid = std::move(scene.grid);

@@ -430,8 +430,8 @@ void WebRenderer::resize(int newWidth, int newHeight) {
   emscripten_set_canvas_element_size("#canvas", width, height);
   for (unsigned target : targets) {
     glBindTexture(GL_TEXTURE_2D, target);
-    // Half floats, as the desktop's GL_RGBA16F targets.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_HALF_FLOAT, nullptr);
+    // 8 bits a channel, as the desktop's targets.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   }
   glBindTexture(GL_TEXTURE_2D, 0);
   glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);

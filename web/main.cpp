@@ -192,12 +192,6 @@ int main() {
     return 1;
   }
   emscripten_webgl_make_context_current(context);
-  // Float colour targets, as the desktop's GL_RGBA16F ones.
-  if (!emscripten_webgl_enable_extension(context, "EXT_color_buffer_float")) {
-    fatal("quillmarsh: this browser's WebGL 2 cannot draw into float targets "
-          "(EXT_color_buffer_float)");
-    return 1;
-  }
 
   // Kept alive for the page's life: the main loop below never returns to this frame.
   Page page;
