@@ -64,23 +64,23 @@ LightGrid& newGrid(int sx, int sy, int sz) {
 
 EditedCell cell(int x, int y, int z) { return EditedCell(*scene().grid, x, y, z); }
 
-// The light volume's texels, (r, g, b) floats per texel, x fastest.
-std::vector<float> readVolume() {
-  std::vector<float> texels(scene().grid->cellCount() * 3);
+constexpr long kPixels = Scene::kWindowWidth * Scene::kWindowHeight;
+
+// A texture's level 0 as `count` values, rows tightly packed, x fastest and the bottom row first.
+template <class T>
+std::vector<T> readTexture(GLenum target, GLuint texture, GLenum format, GLenum type, size_t count) {
+  std::vector<T> values(count);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glBindTexture(GL_TEXTURE_3D, backend().lightVolumeTexture());
-  glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, GL_FLOAT, texels.data());
-  return texels;
+  glBindTexture(target, texture);
+  glGetTexImage(target, 0, format, type, values.data());
+  glBindTexture(target, 0);
+  return values;
 }
 
-// A colour target as 8-bit RGB, bottom row first.
-std::vector<unsigned char> readTarget(int index) {
-  std::vector<unsigned char> rgb(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glBindTexture(GL_TEXTURE_2D, backend().target(index).texture);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  glBindTexture(GL_TEXTURE_2D, 0);
-  return rgb;
+// A colour target as 8-bit RGB, or its alpha alone.
+std::vector<unsigned char> readTarget(int index, GLenum format = GL_RGB) {
+  const GLuint texture = backend().target(index).texture;
+  return readTexture<unsigned char>(GL_TEXTURE_2D, texture, format, GL_UNSIGNED_BYTE, kPixels * (format == GL_RGB ? 3 : 1));
 }
 
 // The camera looking from `eye` at `target` in a window of its start-up size, the cell it looks at
@@ -93,9 +93,7 @@ void look(const Vec3& eye, const Vec3& target) {
   s.refreshPick();
 }
 
-std::string offBaseline() {
-  return GlBaseline::differences(Scene::kWindowWidth, Scene::kWindowHeight);
-}
+std::string offBaseline() { return GlBaseline::differences(Scene::kWindowWidth, Scene::kWindowHeight); }
 
 // One frame of Scene::drawFrame; what differed from the GL baseline after each stage ("opaque:
 // blend; "), empty when nothing did.
@@ -127,7 +125,7 @@ std::array<int, 3> at(const std::vector<unsigned char>& rgb, std::array<int, 2> 
 }
 
 constexpr int kChannelTolerance = 3;
-constexpr long kPixelBudget = Scene::kWindowWidth * Scene::kWindowHeight / 1000;
+constexpr long kPixelBudget = kPixels / 1000;
 
 void buildReferenceRoom() {
   LightGrid& grid = newGrid(10, 5, 10);
@@ -173,21 +171,15 @@ long differing(const std::vector<unsigned char>& a, const std::vector<unsigned c
 
 }  // namespace
 
-TEST(SceneSetUp, BackendResourcesAndANewLightVolume) {
+TEST(SceneLightUpload, TheSetUpEndsAtTheBaselineANewRoomsVolumeReplacesTheOldAndBothPathsFillEveryTexelBoxByBox) {
   rig();
   EXPECT_EQ(offBaseline(), "") << "the set-up ends at the baseline";
-  // Resizing: the driven run's window sizes, where the picture follows the window.
   // A new room's volume replaces the old one, which goes.
   newGrid(60, 6, 40);
   const GLuint old = backend().lightVolumeTexture();
-  newGrid(5, 4, 3);
-  EXPECT_FALSE(glIsTexture(old));
-  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, backend().lightVolumeTexture(), GL_TEXTURE_WIDTH), 5);
-  EXPECT_NO_GL_ERROR();
-}
-
-TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentresBoxByBox) {
   LightGrid& g = newGrid(11, 6, 9);
+  EXPECT_FALSE(glIsTexture(old));
+  EXPECT_EQ(gltest::texLevel(GL_TEXTURE_3D, backend().lightVolumeTexture(), GL_TEXTURE_WIDTH), 11);
   std::mt19937 random(7);
   std::uniform_real_distribution<float> spread(0.0f, 4.0f);
   for (long i = 0; i < 11L * 6 * 9; ++i)
@@ -202,7 +194,8 @@ TEST(SceneLightUpload, BothPathsStoreCompressedLightInEveryTexelAtTheTexelCentre
     backend().uploadLight(g, cpu, boxes);
     EXPECT_EQ(offBaseline(), "") << (cpu ? "cpu" : "slices");
     EXPECT_TRUE(gltest::matrix(GL_PROJECTION_MATRIX) == matrices && gltest::matrix(GL_MODELVIEW_MATRIX) == modelView);
-    const std::vector<float> texels = readVolume();
+    // (r, g, b) floats a texel, x fastest.
+    const auto texels = readTexture<float>(GL_TEXTURE_3D, backend().lightVolumeTexture(), GL_RGB, GL_FLOAT, g.cellCount() * 3);
     for (long i = 0; i < 11L * 6 * 9 * 3; ++i) {
       const double c = g.lightAt(i / 3, i % 3);
       ASSERT_NEAR(texels[i], c / (c + 1.0), 1.0 / 255 + 1e-6) << (cpu ? "cpu " : "slice ") << i;
@@ -263,20 +256,16 @@ TEST(SceneFrame, AClosedRoomOfRunsOfEveryLengthShowsNoGapFromAnyView) {
   backend().uploadLight(g, true, {g.wholeBox()});
   std::uniform_real_distribution<float> across(1.0f, side - 2.0f), up(0.7f, height - 1.7f),
       turn(0.0f, 6.2832f), tilt(-0.6f, 0.6f);
-  std::vector<unsigned char> alpha(static_cast<size_t>(Scene::kWindowWidth) * Scene::kWindowHeight);
   long gaps = 0;
   int views = 0;
   while (views < 24) {
     const Vec3 eye(across(rng), up(rng), across(rng));
-    if (cell(static_cast<int>(std::lround(eye.x)), static_cast<int>(std::lround(eye.y)),
-             static_cast<int>(std::lround(eye.z))).opacity > 0.0f)
-      continue;
+    if (cell(int(std::lround(eye.x)), int(std::lround(eye.y)), int(std::lround(eye.z))).opacity > 0.0f) continue;
     const float a = turn(rng);
     look(eye, Vec3(eye.x + std::cos(a), eye.y + tilt(rng), eye.z + std::sin(a)));
     render();
     ++views;
-    glBindTexture(GL_TEXTURE_2D, backend().target(scene().recipe.frontTarget).texture);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha.data());
+    const auto alpha = readTarget(scene().recipe.frontTarget, GL_ALPHA);
     gaps += std::count_if(alpha.begin(), alpha.end(), [](unsigned char a) { return a < 128; });
   }
   EXPECT_EQ(gaps, 0) << "pixels showing the clear colour through the room's faces";
@@ -302,9 +291,8 @@ TEST(FrameReferenceTest, FixedRoomMatchesTheReferencePictureFrameAfterFrame) {
   const long count = differing(actual, reference.pixels, &actual);
   if (count > kPixelBudget) {
     writeRgbPng("frame_actual.png", actual, Scene::kWindowWidth, Scene::kWindowHeight);
-    ADD_FAILURE() << count << " pixels differ by more than " << kChannelTolerance << " levels"
-                  << " (budget " << kPixelBudget << "); see frame_actual.png in the test's working"
-                  << " folder. If the new picture is intended, rerun with"
-                  << " QUILLMARSH_UPDATE_REFERENCE=1.";
+    ADD_FAILURE() << count << " pixels differ by more than " << kChannelTolerance << " levels (budget " << kPixelBudget
+                  << "); see frame_actual.png in the test's working folder. If the new picture is intended,"
+                  << " rerun with QUILLMARSH_UPDATE_REFERENCE=1.";
   }
 }

@@ -56,8 +56,7 @@ struct Plan {
   std::set<Cell> glassCells() const { return cells(glass); }
 };
 
-void put(LightGrid& g, int x, int y, int z, float opacity, bool emitter = false,
-         bool hidden = false) {
+void put(LightGrid& g, int x, int y, int z, float opacity, bool emitter = false, bool hidden = false) {
   GridCell c;
   if (emitter) c.setEmitter(350.0f, 350.0f, 150.0f);
   c.opacity = opacity;
@@ -72,7 +71,8 @@ const float kPerspective[16] = {kF * 800 / 1024, 0, 0, 0, 0, kF, 0, 0, 0, 0, 100
 
 }  // namespace
 
-TEST(FramePlan, OpacityClassesEmittersAndHiddenCellsGoToTheirPasses) {
+// The glass's order far to near: FrameRecipeTest.
+TEST(FramePlan, OpacityClassesEmittersAndHiddenCellsGoToTheirPassesAndTheViewTestIsStrictForEach) {
   LightGrid g;
   g.resize(6, 3, 6);
   put(g, 1, 1, 1, 0.9f);                          // opaque, not glass
@@ -84,11 +84,20 @@ TEST(FramePlan, OpacityClassesEmittersAndHiddenCellsGoToTheirPasses) {
   put(g, 3, 1, 3, 0.5f, true);                    // emitter and glass
   put(g, 4, 1, 3, 1.0f, true, true);              // hidden: nowhere
   put(g, 1, 1, 5, 0.5f, false, true);
+  put(g, 3, 1, 5, 1.0f);                          // opaque; outside the west view below
   const float eye[3] = {-4.0f, 7.0f, -5.0f};
   const Plan plan(g, eye);
-  EXPECT_EQ(plan.opaqueCells(), (std::set<Cell>{{1, 1, 1}, {2, 1, 3}}));
+  EXPECT_EQ(plan.opaqueCells(), (std::set<Cell>{{1, 1, 1}, {2, 1, 3}, {3, 1, 5}}));
   EXPECT_EQ(plan.emitterCells(), (std::set<Cell>{{1, 1, 3}, {2, 1, 3}, {3, 1, 3}}));
   EXPECT_EQ(plan.glassCells(), (std::set<Cell>{{2, 1, 1}, {3, 1, 1}, {3, 1, 3}}));
+  // In view only where x < 2.5: the cubes at x = 3 touch that plane from outside and are not drawn.
+  Frustum west = everything();
+  west.planes[0][0] = -1.0f;
+  west.planes[0][3] = 2.5f;
+  const Plan culled(g, eye, west);
+  EXPECT_EQ(culled.opaqueCells(), (std::set<Cell>{{1, 1, 1}, {2, 1, 3}}));
+  EXPECT_EQ(culled.emitterCells(), (std::set<Cell>{{1, 1, 3}, {2, 1, 3}}));
+  EXPECT_EQ(culled.glassCells(), (std::set<Cell>{{2, 1, 1}}));
 }
 
 TEST(FramePlan, OnlyFacesTurnedToTheEyeAndNotAgainstADrawnOpaqueNeighbourShow) {
@@ -104,13 +113,12 @@ TEST(FramePlan, OnlyFacesTurnedToTheEyeAndNotAgainstADrawnOpaqueNeighbourShow) {
   for (const Case& c : cases)
     EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, c.eye), c.faces) << c.eye[0] << c.eye[2];
 
-  const float front[3] = {2.0f, 1.0f, 9.0f};
-  put(g, 2, 1, 3, 1.0f);  // an opaque neighbour covers the face between them
-  EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, front), 0u);
-  put(g, 2, 1, 3, 1.0f, false, true);  // unless it is hidden (not drawn)
-  EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, front), pz);
-  put(g, 2, 1, 3, 0.5f);  // glass covers nothing
-  EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, front), pz);
+  // An opaque neighbour covers the face between them unless it is hidden (not drawn); glass covers nothing.
+  const float* front = cases[0].eye;
+  for (const auto& [opacity, hidden, faces] : {std::tuple{1.0f, false, 0u}, {1.0f, true, pz}, {0.5f, false, pz}}) {
+    put(g, 2, 1, 3, opacity, false, hidden);
+    EXPECT_EQ(FramePlan::visibleFaces(g, 2, 1, 2, front), faces) << opacity << hidden;
+  }
   put(g, 0, 1, 2, 1.0f);  // the grid's edge: the outward face stays
   const float west[3] = {-6.0f, 1.0f, 2.0f};
   EXPECT_EQ(FramePlan::visibleFaces(g, 0, 1, 2, west), nx);
@@ -121,24 +129,6 @@ TEST(FramePlan, OnlyFacesTurnedToTheEyeAndNotAgainstADrawnOpaqueNeighbourShow) {
   ASSERT_EQ(plan.opaqueCells().size(), 2u);
   for (const OpaqueBlock& b : plan.opaque)
     EXPECT_TRUE(!plan.inside(b) || b.faces == FramePlan::visibleFaces(g, b.x, b.y, b.z, front)) << b.x;
-}
-
-// The glass's order far to near: FrameRecipeTest.
-TEST(FramePlan, TheViewTestIsStrictForEveryPass) {
-  LightGrid g;
-  g.resize(8, 3, 8);
-  const int cells[][3] = {{1, 1, 1}, {6, 1, 6}, {3, 2, 4}, {6, 1, 1}, {2, 1, 7}};
-  for (const auto& c : cells) put(g, c[0], c[1], c[2], 0.5f);
-  const float eye[3] = {0.2f, 1.5f, 0.4f};
-  // In view only where x < 3.5: a cube touching that plane from outside is not drawn.
-  Frustum west = everything();
-  west.planes[0][0] = -1.0f;
-  west.planes[0][3] = 2.5f;
-  for (int x : {2, 3}) put(g, x, 1, 2, 1.0f, true);
-  const Plan culled(g, eye, west);
-  EXPECT_EQ(culled.glassCells(), (std::set<Cell>{{1, 1, 1}, {2, 1, 7}}));
-  EXPECT_EQ(culled.emitterCells(), (std::set<Cell>{{2, 1, 2}}));
-  EXPECT_EQ(culled.opaqueCells(), (std::set<Cell>{{2, 1, 2}}));
 }
 
 TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
@@ -268,11 +258,9 @@ TEST(FrustumCubes, ACubeIsCulledOnlyWhenAllEightCornersAreOutsideOnePlane) {
   Frustum view;
   view.extractFrom(kPerspective, modl);
   for (const auto& n : view.planes) EXPECT_NEAR(std::hypot(n[0], n[1], n[2]), 1.0f, 1e-5f);
-  EXPECT_TRUE(view.cubeVisible(20.0f, 2.0f, 9.0f, 0.5f));
-  EXPECT_TRUE(view.cubeVisible(10.0f, 2.0f, 5.0f, 0.5f)) << "around the eye";
-  EXPECT_FALSE(view.cubeVisible(3.0f, 2.0f, 5.0f, 0.5f)) << "behind";
-  EXPECT_FALSE(view.cubeVisible(12.0f, 2.0f, 14.0f, 0.5f)) << "far to the right";
-  EXPECT_FALSE(view.cubeVisible(12.0f, 2.0f, -4.0f, 0.5f)) << "far to the left";
-  EXPECT_FALSE(view.cubeVisible(12.0f, 12.0f, 5.0f, 0.5f)) << "far above";
-  EXPECT_FALSE(view.cubeVisible(1500.0f, 2.0f, 5.0f, 0.5f)) << "beyond far";
+  const struct { float x, y, z; bool seen; const char* where; } cubes[] = {
+      {20, 2, 9, true, "ahead"}, {10, 2, 5, true, "around the eye"}, {3, 2, 5, false, "behind"},
+      {12, 2, 14, false, "far to the right"}, {12, 2, -4, false, "far to the left"}, {12, 12, 5, false, "far above"},
+      {1500, 2, 5, false, "beyond far"}};
+  for (const auto& c : cubes) EXPECT_EQ(view.cubeVisible(c.x, c.y, c.z, 0.5f), c.seen) << c.where;
 }

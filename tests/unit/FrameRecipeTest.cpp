@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/Input.h"
 #include "app/Scene.h"
 #include "render/BlockFaces.h"
 #include "render/OverlayLayout.h"
@@ -51,9 +50,9 @@ void buildRoom(LightGrid& grid, bool withGlass) {
   EditedCell(grid, 4, 2, 2).setTranslucent(0.7f);
 }
 
-// The eye at (7.6, 2.2, 7.9) looking at (2, 1, 2): the whole room in view.
-FrameInputs view(int debugView = 0) {
-  const Vec3 eye(7.6f, 2.2f, 7.9f), target(2.0f, 1.0f, 2.0f);
+// A 640 x 480 frame from `eye` towards `target`; by default from (7.6, 2.2, 7.9) at (2, 1, 2), the
+// whole room in view.
+FrameInputs view(int debugView = 0, Vec3 eye = Vec3(7.6f, 2.2f, 7.9f), Vec3 target = Vec3(2.0f, 1.0f, 2.0f)) {
   ViewCamera camera(eye, target, Vec3(0, 1, 0));
   camera.update(0.0f);
   const float at[3] = {eye.x, eye.y, eye.z};
@@ -62,10 +61,7 @@ FrameInputs view(int debugView = 0) {
   return inputs;
 }
 
-struct Stages {
-  std::vector<FrameStage> seen;
-  static void hook(FrameStage stage, void* self) { static_cast<Stages*>(self)->seen.push_back(stage); }
-};
+Vec3 vec(const float p[3]) { return Vec3(p[0], p[1], p[2]); }
 
 }  // namespace
 
@@ -78,27 +74,21 @@ TEST(FrameRecipe, PassesRunInOrderTheTargetsExchangeAndTheQuadsAreThePlannedFace
   buildRoom(grid, true);
   FrameRecipe recipe;
   RecordingBackend backend;
-  Stages stages;
+  std::vector<FrameStage> stages;
+  const auto seen = [](FrameStage stage, void* into) { static_cast<std::vector<FrameStage>*>(into)->push_back(stage); };
   // Frames 1 and 2 exchange the roles each time; the debug view shows the picture before the
   // glass, which is the target the glass went over.
-  recipe.render(view(), grid, {}, backend, Stages::hook, &stages);
-  EXPECT_EQ(backend.calls, (Calls{"frame", "target 1", "opaque", "emitters", "copy 1 0",
-                                  "glass 0", "present 1"}));
+  recipe.render(view(), grid, {}, backend, seen, &stages);
+  EXPECT_EQ(backend.calls, (Calls{"frame", "target 1", "opaque", "emitters", "copy 1 0", "glass 0", "present 1"}));
   recipe.render(view(1), grid, {}, backend);
-  EXPECT_EQ(backend.calls, (Calls{"frame", "target 0", "opaque", "emitters", "copy 0 1",
-                                  "glass 1", "present 1"}));
-  EXPECT_EQ(stages.seen, (std::vector<FrameStage>{FrameStage::View, FrameStage::Plan,
-                                                  FrameStage::Opaque, FrameStage::Emitter,
-                                                  FrameStage::Glass, FrameStage::Present}));
+  EXPECT_EQ(backend.calls, (Calls{"frame", "target 0", "opaque", "emitters", "copy 0 1", "glass 1", "present 1"}));
+  EXPECT_EQ(stages, (std::vector<FrameStage>{FrameStage::View, FrameStage::Plan, FrameStage::Opaque,
+                                             FrameStage::Emitter, FrameStage::Glass, FrameStage::Present}));
 
   const FrameInputs inputs = view(1);
-  ASSERT_EQ(backend.cubes.size(), 4u);
-  ASSERT_EQ(backend.cubes.size(), recipe.glassCells.size());
+  ASSERT_TRUE(backend.cubes.size() == 4u && recipe.glassCells.size() == 4u);
   unsigned quads = 0;
-  const auto away = [&](const GlassCube& c) {  // squared, from the eye
-    return std::pow(inputs.eye[0] - c.centre[0], 2.0f) + std::pow(inputs.eye[1] - c.centre[1], 2.0f) +
-           std::pow(inputs.eye[2] - c.centre[2], 2.0f);
-  };
+  const auto away = [&](const GlassCube& c) { return (vec(inputs.eye) - vec(c.centre)).length(); };
   for (size_t i = 0; i < backend.cubes.size(); ++i) {  // in the plan's order, far to near
     const GlassCube& cube = backend.cubes[i];
     const GlassCell& cell = recipe.glassCells[i];
@@ -108,8 +98,7 @@ TEST(FrameRecipe, PassesRunInOrderTheTargetsExchangeAndTheQuadsAreThePlannedFace
     EXPECT_EQ(cube.alpha, std::min(1.0f, FrameRecipe::kGlassAlphaPerOpacity *
                                              grid.getCell(cell.x, cell.y, cell.z).opacity));
     const bool red = cell.x == 5 && cell.y == 1 && cell.z == 6;
-    EXPECT_EQ(std::vector<float>(cube.tint, cube.tint + 3),
-              (std::vector<float>{1.0f, red ? 0.0f : 1.0f, red ? 0.0f : 1.0f}))
+    EXPECT_EQ(std::vector<float>(cube.tint, cube.tint + 3), (std::vector<float>{1.0f, red ? 0.0f : 1.0f, red ? 0.0f : 1.0f}))
         << "cube " << i;
     EXPECT_EQ(cube.firstQuad, quads) << "cubes follow each other in the vertex data";
     EXPECT_EQ(cube.quadCount, std::bitset<6>(cell.faces).count());
@@ -135,17 +124,10 @@ TEST(FrameRecipe, PassesRunInOrderTheTargetsExchangeAndTheQuadsAreThePlannedFace
   double area = 0.0;
   for (size_t q = 0; q < backend.opaque.size(); q += 4) {
     const BlockVertex* v = &backend.opaque[q];
-    float toEye = 0.0f;
-    for (int axis = 0; axis < 3; ++axis)
-      toEye += (inputs.eye[axis] - v[0].position[axis]) * v[0].normal[axis];
-    EXPECT_GT(toEye, 0.0f) << "quad " << q / 4;
-    float side[2] = {0.0f, 0.0f};
-    for (int axis = 0; axis < 3; ++axis) {
-      side[0] += std::pow(v[1].position[axis] - v[0].position[axis], 2.0f);
-      side[1] += std::pow(v[3].position[axis] - v[0].position[axis], 2.0f);
-    }
+    const Vec3 corner = vec(v[0].position);
+    EXPECT_GT((vec(inputs.eye) - corner).dot(vec(v[0].normal)), 0.0f) << "quad " << q / 4;
     const double overlap = 2.0 * FramePlan::kRunOverlap;
-    area += (std::sqrt(side[0]) - overlap) * (std::sqrt(side[1]) - overlap);
+    area += ((vec(v[1].position) - corner).length() - overlap) * ((vec(v[3].position) - corner).length() - overlap);
   }
   EXPECT_NEAR(area, static_cast<double>(faces), 1e-3);
   // Each corner of a run's quad carries the run's wall colour (which cubes join: FramePlanTest).
@@ -159,9 +141,8 @@ TEST(FrameRecipe, PassesRunInOrderTheTargetsExchangeAndTheQuadsAreThePlannedFace
   }
   EXPECT_GE(brickQuads, 3) << "the pillar and both brick stretches";
   EXPECT_EQ(backend.emitters.size(), 4 * std::bitset<6>(recipe.emitterCells.at(0).faces).count());
-  EXPECT_EQ(recipe.cellsDrawn(), static_cast<long>(recipe.opaqueBlocks.size() +
-                                                   recipe.emitterCells.size() +
-                                                   recipe.glassCells.size()));
+  EXPECT_EQ(recipe.cellsDrawn(),
+            static_cast<long>(recipe.opaqueBlocks.size() + recipe.emitterCells.size() + recipe.glassCells.size()));
   // Without glass in view nothing reads the front target: no copy, no glass pass, and the debug
   // view shows the frame itself.
   LightGrid plain;
@@ -189,8 +170,7 @@ TEST(FrameRecipe, OverlayOutlineAndScreenFollowThePictureAndShowWhatTheSceneHold
   scene.refreshPick();
   ASSERT_TRUE(scene.pick.hit);
   scene.flags.overlayVisible = scene.flags.statusVisible = true;
-  scene.occlusionMap->updateVisibility(Scene::kVisibilityRays, scene.camera.eye,
-                                       scene.camera.target);
+  scene.occlusionMap->updateVisibility(Scene::kVisibilityRays, scene.camera.eye, scene.camera.target);
   scene.drawFrame();
   const Calls& calls = backend.calls;
   const std::string drawn = std::to_string(scene.recipe.frontTarget), under = std::to_string(scene.recipe.backTarget);
@@ -213,8 +193,7 @@ TEST(FrameRecipe, OverlayOutlineAndScreenFollowThePictureAndShowWhatTheSceneHold
   const long version = backend.overlay.version;
   scene.drawFrame();
   EXPECT_EQ(backend.overlay.version, version);
-  scene.occlusionMap->updateVisibility(Scene::kVisibilityRays, scene.camera.eye,
-                                       scene.camera.target);
+  scene.occlusionMap->updateVisibility(Scene::kVisibilityRays, scene.camera.eye, scene.camera.target);
   scene.drawFrame();
   EXPECT_NE(backend.overlay.version, version);
 
@@ -250,11 +229,7 @@ TEST(FrameRecipe, TheGlassCopyHoldsWhatThePanesCanBendIntoView) {
       {Vec3(2.0f, 1.1f, 5.52f), Vec3(2.0f, 1.0f, 0.0f), 0, true},
       {Vec3(7.6f, 2.2f, 7.9f), Vec3(2.0f, 1.0f, 2.0f), 1, true}};
   for (const auto& v : views) {
-    ViewCamera camera(v.eye, v.target, Vec3(0, 1, 0));
-    camera.update(0.0f);
-    const float at[3] = {v.eye.x, v.eye.y, v.eye.z};
-    FrameInputs in = FrameInputs::make(at, camera.glViewMatrix, 640, 480);
-    in.debugView = v.debugView;
+    const FrameInputs in = view(v.debugView, v.eye, v.target);
     recipe.render(in, grid, {}, backend);
     ASSERT_FALSE(backend.glass.empty());
     const PixelRect& a = backend.copied;

@@ -135,8 +135,7 @@ TEST_F(Camera, GravityOverTheGivenTimeDampingAndTheJumpCooldown) {
 TEST(OverlayLayout, FarRowAtTheBottomFirstColumnLeftAndScaledWithTheWindow) {
   const OverlayLayout layout(1024, 800, 60, 40);
   EXPECT_NEAR(layout.cell * 60, 800 / 3.0f, 1e-3);  // the longer side spans a third
-  EXPECT_EQ(layout.columnY(39), OverlayLayout::kMargin);
-  EXPECT_EQ(layout.columnX(0), OverlayLayout::kMargin);
+  EXPECT_TRUE(layout.columnY(39) == OverlayLayout::kMargin && layout.columnX(0) == OverlayLayout::kMargin);
   const OverlayLayout tall(1200, 900, 40, 250), tiny(200, 150, 256, 256);
   EXPECT_NEAR(tall.cell * 250, 300.0f, 1e-3);
   EXPECT_EQ(tiny.cell, 1.0f);

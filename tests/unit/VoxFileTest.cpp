@@ -127,6 +127,14 @@ void randomRoom(LightGrid& grid, int w, int h, int d, int extra, unsigned seed) 
   grid.setCell(grid.lightX, grid.lightY, grid.lightZ, wandering);
 }
 
+// The scene a file reads as; a file the reader refuses fails the test.
+vox::Scene parsed(const std::string& bytes) {
+  vox::Scene scene;
+  std::string error;
+  EXPECT_TRUE(vox::read(data(bytes), bytes.size(), scene, error)) << error;
+  return scene;
+}
+
 // read + flatten: the error of whichever refused, or "".
 std::string refusal(const std::string& bytes, const vox::Limits& limits = vox::Limits(), vox::Volume* volume = nullptr) {
   vox::Scene scene;
@@ -144,10 +152,7 @@ vox::Volume flattened(const std::string& bytes) {
 // Our room file with its own chunk (and so its scene) changed by `change`.
 template <class Change>
 std::string changedRoom(const LightGrid& grid, Change change) {
-  vox::Scene scene;
-  std::string error;
-  const std::string bytes = text(roomToVox(grid, kView));
-  EXPECT_TRUE(vox::read(data(bytes), bytes.size(), scene, error)) << error;
+  vox::Scene scene = parsed(text(roomToVox(grid, kView)));
   for (vox::Chunk& chunk : scene.otherChunks)
     if (chunk.id == kVoxRoomChunk) change(scene, chunk.content);
   return text(vox::write(scene));
@@ -171,9 +176,7 @@ TEST(VoxRoom, RandomRoomsOfEveryMaterialAtHeights6And32And64AndOneOfSeveralModel
     LightGrid grid;
     randomRoom(grid, r[0], r[1], r[2], r[3], static_cast<unsigned>(r[0]));
     const std::string bytes = text(roomToVox(grid, kView));
-    vox::Scene scene;
-    std::string error;
-    ASSERT_TRUE(vox::read(data(bytes), bytes.size(), scene, error)) << error;
+    const vox::Scene scene = parsed(bytes);
     ASSERT_EQ(scene.models.size(), static_cast<size_t>(r[4]));
     for (const vox::Model& m : scene.models) EXPECT_TRUE(m.size[0] <= 256 && m.size[1] <= 256 && m.size[2] == r[1]);
     Loaded back(bytes, wide);
@@ -250,10 +253,7 @@ TEST(VoxFile, GroupsHiddenNodesHiddenLayersAndOverlapsFollowTheGraphAndTheWriter
   // The volume's bounds are the voxels' own.
   EXPECT_TRUE(v.origin[0] == -1 && v.size[0] * v.size[1] * v.size[2] == 2 * 3 * 8);
   // What the reader gives back, the writer writes as it was.
-  vox::Scene scene;
-  std::string error;
-  ASSERT_TRUE(vox::read(data(bytes), bytes.size(), scene, error)) << error;
-  EXPECT_TRUE(flattened(text(vox::write(scene))).index == v.index);
+  EXPECT_TRUE(flattened(text(vox::write(parsed(bytes)))).index == v.index);
   // Without any node every model lies at its own coordinates; later ones win.
   const vox::Volume plain = flattened(vb::file(vb::model(3, 3, 3, {{2, 1, 0, 7}, {0, 0, 0, 8}}) + one(9)));
   EXPECT_TRUE(plain.voxels == 2 && plain.at(0, 0, 0) == 9 && plain.at(2, 1, 0) == 7);
@@ -262,8 +262,7 @@ TEST(VoxFile, GroupsHiddenNodesHiddenLayersAndOverlapsFollowTheGraphAndTheWriter
 TEST(VoxRoom, AnImportedModelStandsOnTheFloorWithinItsMarginWallsCeilingLampsEyeAndTheDefaultPalette) {
   // Size x, y, z (z up) for several lamps, no palette or graph; each voxel's colour shows a mirror.
   const int size[3] = {60, 40, 3};
-  const std::vector<vb::Voxel> voxels = {{0, 0, 0, 1}, {59, 0, 0, 2}, {0, 39, 0, 7}, {0, 0, 2, 9},
-                                         {30, 20, 1, 2}};
+  const std::vector<vb::Voxel> voxels = {{0, 0, 0, 1}, {59, 0, 0, 2}, {0, 39, 0, 7}, {0, 0, 2, 9}, {30, 20, 1, 2}};
   Loaded room(vb::file(vb::model(size[0], size[1], size[2], voxels)));
   const LightGrid& g = room.grid;
   const Palette& p = g.palette();
@@ -445,9 +444,7 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
     deep += vb::transform(2 * i, 2 * i + 1, -1) + (i < 69 ? vb::group(2 * i + 1, {2 * i + 2}) : vb::shape(2 * i + 1, 0));
   vox::Limits oneVoxel, threePlaced, tenBytes, wide;
   wide.maxSide[0] = wide.maxSide[1] = wide.maxSide[2] = 2000;
-  oneVoxel.maxVoxels = 1;
-  threePlaced.maxPlacedVoxels = 3;
-  tenBytes.maxFileBytes = 10;
+  oneVoxel.maxVoxels = 1, threePlaced.maxPlacedVoxels = 3, tenBytes.maxFileBytes = 10;
   LightGrid grid;
   randomRoom(grid, 9, 6, 8, 4, 5);
   const struct { std::string bytes; const char* cause; vox::Limits limits = {}; } cases[] = {
