@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds, and runs every test with ctest.
 # GL and end-to-end tests get a virtual X display (Xvfb) when no DISPLAY is set.
-# Then the clang build and a short run of each fuzz target (about two minutes together).
+# Then the clang build and a short run of each fuzz target (about two minutes together), and the
+# run command, the benchmarks and the tools briefly.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/tools/install-deps.sh"
@@ -16,3 +17,17 @@ ctest --output-on-failure -j "$(nproc)"
 "$root/tools/clang-check.sh"
 # Each fuzz target for five seconds (build-fuzz/): the fuzz build and its seeds keep working.
 "$root/tools/fuzz.sh" 5
+# The run command without a display, and each benchmark and tool the README shows, briefly (about
+# a minute together): what it documents keeps working.
+cd "$root"
+env -u DISPLAY bash tools/run.sh >/dev/null
+smoke=$(mktemp -d)
+build/tools/quillmarsh-lightbench --benchmark_min_time=0.001 >/dev/null
+build/tools/quillmarsh-decodebench --benchmark_min_time=0.001 >/dev/null
+build/tools/quillmarsh-voxbench --benchmark_min_time=0.001 >/dev/null
+tests/with-display.sh build/tools/quillmarsh-framebench --frames 1 --steps 1 --shots "$smoke" >/dev/null
+build/tools/quillmarsh-holes "$smoke/start.png" >/dev/null
+build/tools/quillmarsh-texgen "$smoke" >/dev/null
+python3 tools/web-framebench.py --seconds 1 320x240 >/dev/null
+rm -rf "$smoke"
+echo "tools/test.sh: every test passed; the run command, benchmarks and tools ran"
