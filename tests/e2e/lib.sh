@@ -15,10 +15,10 @@ qm_fresh() { qm_work=$qm_scratch/run && rm -rf "$qm_work" && mkdir -p "$qm_work"
 
 # qm_launch [ARG...]: starts the program (stdout.txt, stderr.txt); sets qm_pid and the focused
 # qm_window. The window is named before it is mapped, and only a mapped window takes the focus.
-# At most 30 frames a second: the waits follow the picture, and the processor goes to the tests
+# At most 20 frames a second: the waits follow the picture, and the processor goes to the tests
 # running beside this one.
 qm_launch() {
-  "$qm_bin" --max-fps 30 "$@" >stdout.txt 2>stderr.txt &
+  "$qm_bin" --max-fps 20 "$@" >stdout.txt 2>stderr.txt &
   qm_pid=$!
   qm_window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Quillmarsh$' | head -n 1 || true)
   [ -n "$qm_window" ] || qm_fail "no window titled Quillmarsh"

@@ -71,7 +71,7 @@ STAINED_GLASS_PRESSES = 6
 # view. The share of pixels far apart keeps the start view's limit.
 STAINED_GLASS_MEAN_DIFFERENCE = 0.003
 LIGHT_STEPS = 150
-DESKTOP_FPS = 30
+DESKTOP_FPS = 20
 # Frames between two of the page's pictures compared for rest.
 REST_FRAMES = 5
 # The keys the page leaves to the browser: they must not be on its key card.
