@@ -2,6 +2,7 @@
 // decoder, with stb_image decoding in DevIL's place (it also checks the PNG chunk
 // checksums, which stb_image skips). The zlib check sees the IDAT chunks joined into one.
 #include <stb/stb_image.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstring>
@@ -9,7 +10,6 @@
 #include "platform/image/Image.h"
 #include "platform/image/ImageHeader.h"
 #include "platform/image/PngImageData.h"
-#include "zlib.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
-// web/zlib/zlib.h: inflate over stb_image's zlib decoder, in one piece into a buffer bounded by the
+// web/ZlibShim.h: inflate over stb_image's zlib decoder, in one piece into a buffer bounded by the
 // caller's first output space plus a margin (a compressed-data bomb costs no more memory than the
 // rows it claims to hold); the CRC-32; `compress` in stored blocks.
+#include <stb/stb_image.h>
+#include <zlib.h>
+
 #include <cstring>
 #include <vector>
-
-#include <stb/stb_image.h>
-
-#include "zlib.h"
 
 struct ZlibWholeStream {
   bool decoded = false;

@@ -1,6 +1,7 @@
 // The part of zlib that the PNG image data check and the tests' PNG writer use, for the browser
 // build, which has no zlib: a whole stream inflated in one piece (the browser's decoder joins the
-// IDAT chunks into one), and `compress` writing stored (uncompressed) blocks.
+// IDAT chunks into one), and `compress` writing stored (uncompressed) blocks. The build copies it
+// as zlib.h into a folder of its include path, where <zlib.h> finds it (web/CMakeLists.txt).
 #pragma once
 
 typedef unsigned char Bytef;
