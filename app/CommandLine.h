@@ -1,5 +1,6 @@
 // The program's own arguments, read after the window toolkit has taken out its options:
-// `[--height N] [--max-fps N] [--stats] [MAP]`. Pure: a parsed result or the one-line reason it is refused.
+// `[--height N] [--max-fps N] [--stats] [MAP]`. Pure: a parsed result or the one-line reason it
+// is refused.
 #pragma once
 
 #include <string>

@@ -89,7 +89,8 @@ std::vector<char*> programArguments(int argc, char** argv) {
   return kept;
 }
 
-// One frame: its turn when the rate is limited, the update, the recipe, the screenshot when asked for, the swap.
+// One frame: its turn when the rate is limited, the update, the recipe, the screenshot when asked
+// for, the swap.
 void onDisplay() {
   waitForFrameTurn();
   Scene& scene = *theScene;
