@@ -316,14 +316,29 @@ bool ImageHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
 }
 
 bool ImageHeader::boundScans(const unsigned char* scan, size_t size, std::string& error) {
-  // Entropy-coded data stuffs every 0xFF with 0x00, so 0xFF 0xDA only ever starts a scan.
+  // Entropy-coded data stuffs every 0xFF with 0x00 and holds no marker but restarts, so any other
+  // 0xFF pair starts a marker segment (after fill bytes). Up to EOI each segment must end within
+  // the file: the decoder skips one that runs past the end by waiting for bytes that never come.
   int scans = 0;
-  for (size_t i = 0; i + 1 < size; ++i) {
-    if (scan[i] == 0xff && scan[i + 1] == 0xda && ++scans > kMaxJpegScans) {
+  for (size_t i = 0; i + 1 < size;) {
+    const unsigned marker = scan[i + 1];
+    if (scan[i] != 0xff || marker == 0x00 || marker == 0xff || marker == 0x01 ||
+        (marker >= 0xd0 && marker <= 0xd7)) {
+      ++i;
+      continue;
+    }
+    if (marker == 0xd9) break;
+    if (marker == 0xda && ++scans > kMaxJpegScans) {
       error = "it holds more than " + std::to_string(kMaxJpegScans) + " JPEG scans";
       width = height = 0;
       return false;
     }
+    if (size - i < 4 || be16(scan + i + 2) < 2 || be16(scan + i + 2) > size - i - 2) {
+      error = "its JPEG data ends inside a marker segment (truncated)";
+      width = height = 0;
+      return false;
+    }
+    i += 2 + be16(scan + i + 2);
   }
   return boundData(size, static_cast<size_t>(width) * height * jpegComponents_, error);
 }

@@ -50,7 +50,8 @@ class ImageHeader {
   // False with `error` set when `dataBytes` exceed the bound for `needed` bytes.
   bool boundData(size_t dataBytes, size_t needed, std::string& error);
 
-  // Counts the scans from the first scan marker at `scan` to the end and bounds their data.
+  // Walks the segments from the first scan marker at `scan` to EOI or the end: counts the scans,
+  // refuses a segment that runs past the end, and bounds the data.
   bool boundScans(const unsigned char* scan, size_t size, std::string& error);
 
   std::string kind_ = "map";

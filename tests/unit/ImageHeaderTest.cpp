@@ -80,6 +80,9 @@ TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause)
       {pngWithHeader(8, 8, 8, 2, 4 * 200 + 65537), "image data is 66337 bytes, far more than an 8 x 8"},
       {jpeg(8, 8, 0xc0, 8, 3, 1, 4 * 192 + 65536 - 12 + 1), "data is 66305 bytes, far more"},
       {jpeg(8, 8, 0xc0, 8, 3, 101), "it holds more than 100 JPEG scans"},
+      // After a scan, a segment running past the end (the decoder would wait for it forever).
+      {edited(jpg, jpg.size() - 2, "\xff\xee" + u16(60000) + "xy"), "ends inside a marker segment"},
+      {jpg.substr(0, jpg.size() - 2) + "\xff\xfe\x00", "ends inside a marker segment"},
   };
   for (const auto& c : cases) {
     ImageHeader header;
