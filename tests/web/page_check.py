@@ -145,12 +145,13 @@ def png_whole(path):
 def desktop_run(binary, root, work, args, shot, keys=()):
     """Runs the desktop program in `work` with a copy of media/, at DESKTOP_FPS at most. With
     `shot`, presses `keys`, saves its view at rest with p into `shot`, ends it with Escape; returns
-    (status, stderr). Its light comes to a standstill: at rest once its window looks the same three polls running, then once
-    two p in a row (a slow frame each, so not before) save the same bytes."""
+    (status, stderr). Its light comes to a standstill: at rest once its window looks the same
+    three polls running, then once two p in a row (a slow frame each, so not before) save the
+    same bytes."""
     shutil.copytree(os.path.join(root, 'media'), os.path.join(work, 'media'), dirs_exist_ok=True)
     shutil.rmtree(os.path.join(work, 'screenshots'), ignore_errors=True)
-    process = subprocess.Popen([binary, '--max-fps', str(DESKTOP_FPS)] + args, cwd=work, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE, text=True)
+    process = subprocess.Popen([binary, '--max-fps', str(DESKTOP_FPS)] + args, cwd=work,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     if shot:
         window = subprocess.run(['timeout', '60', 'xdotool', 'search', '--sync', '--name',
                                  '^Quillmarsh$'], capture_output=True, text=True).stdout.split()
