@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include "app/Controls.h"
 #include "app/FrameStats.h"
@@ -155,9 +155,16 @@ struct EditScene : ::testing::Test {
     const MapPixels m = legendMap({"#######", "#.....#", "#.....#", "#.....#", "#.....#", "#.....#", "#######"});
     scene.enterRoom(buildRoom(m.rgb.data(), m.w, m.h, 6, *scene.grid, *scene.occlusionMap));
     scene.attachBackend(&backend);
-    char folder[] = "/tmp/quillmarsh-edit-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    ASSERT_EQ(chdir(folder), 0);
+    char name[] = "/tmp/quillmarsh-edit-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    folder = name;
+    previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+  }
+  void TearDown() override {
+    if (folder.empty()) return;
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
   }
   // Looks from `eye` at `target` and clicks `button` without moving the mouse.
   std::string click(const Vec3& eye, const Vec3& target, int button, bool shift = false) {
@@ -175,6 +182,7 @@ struct EditScene : ::testing::Test {
   bool wallAt(int x, int z) const { return scene.grid->getCell(x, 2, z).opacity >= 1.0f; }
   Scene scene;
   RecordingBackend backend;
+  std::filesystem::path folder, previous;
 };
 
 }  // namespace
