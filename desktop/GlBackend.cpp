@@ -77,11 +77,13 @@ GlBackend::GlBackend(int width, int height) {
   ShaderProgram::linkPairOrExit(*blockVertex, *blockFragment);
   ShaderProgram::linkPairOrExit(*glassVertex, *glassFragment);
 
+  // Both targets, as the program has always made them at start-up (its lines name each). The
+  // frame is drawn into the window and needs only the first: the copy the glass reads.
   for (int i = 0; i < 2; ++i) {
     colorTargets[i] = std::make_unique<RenderTarget>(framebuffer, width, height, GL_RGBA16F_ARB,
                                                      GL_COLOR_ATTACHMENT0_EXT + i);
   }
-  // The loads and the targets leave the texture environment in force; the frame starts clean.
+  // The loads and the target leave the texture environment in force; the frame starts clean.
   GlBaseline::apply(framebuffer.width, framebuffer.height);
 }
 
@@ -192,7 +194,7 @@ void GlBackend::uploadLight(const LightGrid& grid, bool cpuPath,
   glViewport(0, 0, framebuffer.width, framebuffer.height);
 }
 
-// Sets: the viewport to the new window (the baseline's); nothing happens to the targets at the
+// Sets: the viewport to the new window (the baseline's); nothing happens to the target at the
 // same size. Leaves the render buffer binding at the depth buffer and 2-D texture 0 bound.
 void GlBackend::resize(int width, int height) {
   if (width != framebuffer.width || height != framebuffer.height) {
@@ -214,25 +216,16 @@ void GlBackend::beginFrame(const FrameInputs& inputs) {
   glLoadMatrixf(frame.view);
 }
 
-// Both targets attached to the shared framebuffer (by index, not by role), so later passes can
-// read either. Only `target` is a draw buffer: drawing into both would cost more than the one
-// copy the glass needs. Sets and restores: the framebuffer binding (draw buffers belong to it).
-void GlBackend::beginTarget(int target) {
-  drawnTarget = target;
-  framebuffer.bind();
-  for (const auto& each : colorTargets) FBOManager::attach(each->attachment, each->texture);
-  glDrawBuffer(colorTargets[target]->attachment);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-}
+// The passes draw straight into the window: showing a finished target would cost a textured
+// quad over every pixel, several times the copy the glass needs. Relies on: the window's
+// framebuffer, the baseline's clear colour (black: nothing drawn).
+void GlBackend::beginPicture() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
 
-// Relies on: the frame's matrices, the begun target attached, the light volume. Sets and
-// restores: the framebuffer, the block programs, the client arrays, the current colour (the
+// Relies on: the frame's matrices, the window's framebuffer, the light volume. Sets and
+// restores: the block programs, the client arrays, the current colour (the
 // colour array leaves it undefined). Leaves the current normal and texture coordinate of unit 0
 // undefined (no part of the baseline), textures bound on the programs' units.
 void GlBackend::drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) {
-  framebuffer.bind();
-  glDrawBuffer(colorTargets[drawnTarget]->attachment);
   blockVertex->bind();
   blockFragment->bind();
   blockFragment->setTextureParameter("light_volume", lightVolumeTex);
@@ -249,22 +242,19 @@ void GlBackend::drawOpaque(const std::vector<BlockVertex>& quads, const PassPara
   }
   blockVertex->unbind();
   blockFragment->unbind();
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }
 
-// Fixed function: each corner's colour from the array, linear fog to black over its fog
-// coordinate. Relies on: the frame's matrices, the begun target attached, depth test on. Sets
-// and restores: the framebuffer, fog (mode, colour, range, coordinate source), the current
+// Fixed function: each corner's colour from the array, linear fog to kFaintest over its fog
+// coordinate. Relies on: the frame's matrices, the window's framebuffer, depth test on. Sets
+// and restores: fog (mode, colour, range, coordinate source), the current
 // colour (the colour array leaves it undefined), the client arrays.
 void GlBackend::drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
                              float fogEnd) {
   if (quads.empty()) return;
-  const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-  framebuffer.bind();
-  glDrawBuffer(colorTargets[drawnTarget]->attachment);
+  const GLfloat faintest[4] = {kFaintest[0], kFaintest[1], kFaintest[2], 0.0f};
   glPushAttrib(GL_FOG_BIT | GL_CURRENT_BIT);
   glFogi(GL_FOG_MODE, GL_LINEAR);
-  glFogfv(GL_FOG_COLOR, black);
+  glFogfv(GL_FOG_COLOR, faintest);
   glFogf(GL_FOG_START, fogStart);
   glFogf(GL_FOG_END, fogEnd);
   glFogi(GL_FOG_COORD_SRC, GL_FOG_COORD);
@@ -283,48 +273,38 @@ void GlBackend::drawEmitters(const std::vector<EmitterVertex>& quads, float fogS
   glPopAttrib();
   // Not every driver keeps the coordinate source with the fog's attributes.
   glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }
 
-// Relies on: both targets of the window's size. Sets and restores: the framebuffer (its read
-// buffer belongs to it), 2-D texture binding of unit 0 left at 0.
-void GlBackend::copyTarget(int from, int to, const PixelRect& area) {
+// Relies on: the window's framebuffer, its read buffer the back buffer drawn into (the
+// default of a double-buffered window), the target of the window's size. Sets: 2-D texture
+// binding of unit 0 left at 0.
+void GlBackend::copyBehind(const PixelRect& area) {
   if (area.x1 <= area.x0 || area.y1 <= area.y0) return;
-  framebuffer.bind();
-  FBOManager::attach(colorTargets[from]->attachment, colorTargets[from]->texture);
-  glReadBuffer(colorTargets[from]->attachment);
-  glBindTexture(GL_TEXTURE_2D, colorTargets[to]->texture);
+  glBindTexture(GL_TEXTURE_2D, colorTargets[kBehind]->texture);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, area.x0, area.y0, area.x0, area.y0, area.x1 - area.x0,
                       area.y1 - area.y0);
   glBindTexture(GL_TEXTURE_2D, 0);
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }
 
-// Relies on: the frame's matrices, the depth of what the begun target holds in the shared depth
-// buffer, the light volume. The refraction program reads `background` while the panes are
-// blended over the begun target: the pane by its alpha, the target by the blend colour
-// ((1 - alpha) x tint, 1 - alpha). Sets and restores: the framebuffer, the glass programs,
-// blending and the blend colour (0), texture coordinate set 1 (each cube's centre) and the
-// current colour, the client arrays. Leaves `background` detached: the next beginTarget attaches
-// it again.
+// Relies on: the frame's matrices, the window's framebuffer and the depth of what it holds, the
+// light volume, the copy behind the panes. The refraction program reads the copy while the
+// panes are blended over the window: the pane by its alpha, the window by the blend colour
+// ((1 - alpha) x tint, 1 - alpha). Sets and restores: the glass programs, blending and the
+// blend colour (0), texture coordinate set 1 (each cube's centre) and the current colour, the
+// client arrays.
 void GlBackend::drawGlass(const std::vector<BlockVertex>& quads,
-                          const std::vector<GlassCube>& cubes, const PassParameters& pass,
-                          int background) {
+                          const std::vector<GlassCube>& cubes, const PassParameters& pass) {
   glassVertex->bind();
   glassFragment->bind();
   glassFragment->setTextureParameter("light_volume", lightVolumeTex);
   glassFragment->setTextureParameter("tile_tex", glassTileTex);
-  glassFragment->setTextureParameter("background", colorTargets[background]->texture);
+  glassFragment->setTextureParameter("background", colorTargets[kBehind]->texture);
   glassVertex->setParameter("dimension", pass.dimension, 3);
   glassVertex->setParameter("eye_pos", pass.eye, 3);
   glassVertex->setParameter("fog_range", &pass.fogRange, 1);
   const float texel[2] = {1.0f / static_cast<float>(framebuffer.width),
                           1.0f / static_cast<float>(framebuffer.height)};
   glassFragment->setParameter("target_texel", texel, 2);
-  colorTargets[drawnTarget]->bind();
-  // The background is sampled: it must not stay attached to the framebuffer drawn into, or the
-  // reads are undefined (a feedback loop).
-  FBOManager::attach(colorTargets[background]->attachment, 0);
   glPushAttrib(GL_CURRENT_BIT);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_CONSTANT_COLOR);
@@ -351,16 +331,15 @@ void GlBackend::drawGlass(const std::vector<BlockVertex>& quads,
   glPopAttrib();
   glassVertex->unbind();
   glassFragment->unbind();
-  colorTargets[drawnTarget]->unbind();
 }
 
 // One textured quad over the window, texel for pixel. Relies on: the window's framebuffer and
 // viewport. Sets and restores: 2-D texturing with the texture environment, depth test, both
 // matrices; the target's filtering goes to nearest and back to linear (the glass reads the
-// targets bent, with linear filtering).
-void GlBackend::present(int target) {
+// copy bent, with linear filtering).
+void GlBackend::showBehind() {
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, colorTargets[target]->texture);
+  glBindTexture(GL_TEXTURE_2D, colorTargets[kBehind]->texture);
   // The target's colour as it is, whatever the current colour.
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   // Each pixel takes exactly one texel: nearest gives the picture linear filtering would, at a

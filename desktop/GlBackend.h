@@ -34,12 +34,13 @@ class GlBackend : public RenderBackend {
   RENDER_BACKEND_OPERATIONS(override)
 
   // What the tests and tools read back: the window's size as resize gave it, the light volume
-  // (a 3-D texture, 0 before the first room), the colour targets by index and the programs
-  // loaded at start-up (the block and glass pairs, the combine pair and the depth program).
+  // (a 3-D texture, 0 before the first room), the target holding the copy behind the glass and
+  // the programs loaded at start-up (the block and glass pairs, the combine pair and the depth
+  // program).
   int width() const { return framebuffer.width; }
   int height() const { return framebuffer.height; }
   GLuint lightVolumeTexture() const { return lightVolumeTex; }
-  const RenderTarget& target(int index) const { return *colorTargets[index]; }
+  const RenderTarget& behindTarget() const { return *colorTargets[kBehind]; }
   std::vector<const ShaderProgram*> programs() const;
 
  private:
@@ -55,7 +56,9 @@ class GlBackend : public RenderBackend {
       setDepthFragment;
   std::unique_ptr<VertexProgram> blockVertex, glassVertex, combineVertex;
 
-  // The shared framebuffer and depth buffer, of the window's size, and the two colour targets.
+  // The shared framebuffer and depth buffer, of the window's size, and the two colour targets;
+  // kBehind holds the copy of the picture behind the panes that the glass pass reads.
+  static constexpr int kBehind = 0;
   FBOManager framebuffer;
   std::unique_ptr<RenderTarget> colorTargets[2];
 
@@ -68,7 +71,6 @@ class GlBackend : public RenderBackend {
   long overlayVersion = 0;
   int overlayWidth = 0, overlayHeight = 0;
 
-  // The frame's inputs as beginFrame took them, and the target beginTarget began.
+  // The frame's inputs as beginFrame took them.
   FrameInputs frame;
-  int drawnTarget = 0;
 };

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "render/BlockFaces.h"
+#include "render/RenderBackend.h"
 #include "world/LightGrid.h"
 
 namespace {
@@ -227,7 +228,7 @@ WallColour FramePlan::wallColour(const Material& material) {
 void FramePlan::emitterColour(const GridCell& cell, float strength, float rgba[4]) {
   const float k = std::max(kMinEmitterBrightness, kEmitterBrightnessPerStrength * strength);
   for (int c = 0; c < 3; ++c)
-    rgba[c] = std::min(1.0f, k * LightGrid::compressLight(cell.emission[c]));
+    rgba[c] = std::max(kFaintest[c], std::min(1.0f, k * LightGrid::compressLight(cell.emission[c])));
   rgba[3] = 1.0f;
 }
 

@@ -110,7 +110,8 @@ class FramePlan {
   static WallColour wallColour(const Material& material);
 
   // Flat colour of an emitter cube at light strength `strength`: k * e / (e + 1) per channel,
-  // k = max(0.2, 8 * strength), at most 1, alpha 1: the targets and the screen keep no more.
+  // k = max(0.2, 8 * strength), at most 1 (the window keeps no more) and no fainter than
+  // kFaintest (black is what nothing was drawn over), alpha 1.
   static void emitterColour(const GridCell& cell, float strength, float rgba[4]);
 
   // The corners of the faces the plan's emitter cells send, four a face in the face table's

@@ -31,27 +31,24 @@ void FrameRecipe::render(const FrameInputs& inputs, const LightGrid& grid,
   pass.dimension[2] = static_cast<float>(grid.sizeZ);
   pass.fogRange = kFogRange;
 
-  backend.beginTarget(backTarget);
+  backend.beginPicture();
   backend.drawOpaque(opaqueQuads, pass);
   done(FrameStage::Opaque);
   backend.drawEmitters(emitterVertices, 0.5f * kFogRange, kFogRange);
-  // The glass reads the front target as the picture behind the panes; with no glass in view
-  // nothing reads it, and the copy is the dearest part of a frame full of lights.
+  // The glass reads a copy of the picture behind the panes; with no glass in view nothing reads
+  // it. Only what the panes can bend into view is copied, unless the copy itself is to be shown.
   const bool glass = !glassCubes.empty();
-  // Only what the panes can bend into view is copied, unless the copy itself is to be shown.
   if (glass) {
     PixelRect area = glassArea(glassVertices, inputs);
     if (inputs.debugView != 0) area = PixelRect{0, 0, inputs.width, inputs.height};
-    backend.copyTarget(backTarget, frontTarget, area);
+    backend.copyBehind(area);
   }
   done(FrameStage::Emitter);
-  if (glass) backend.drawGlass(glassVertices, glassCubes, pass, frontTarget);
-  // The back target now holds the finished picture; the front one what the glass went over.
-  std::swap(frontTarget, backTarget);
+  if (glass) backend.drawGlass(glassVertices, glassCubes, pass);
   done(FrameStage::Glass);
 
-  // Without glass the back target was not refreshed: the debug view then shows the frame itself.
-  backend.present(inputs.debugView != 0 && glass ? backTarget : frontTarget);
+  // The debug view shows what the glass read; without glass that is the frame itself.
+  if (inputs.debugView != 0 && glass) backend.showBehind();
   const ColorMap* map = overlay.visibility;
   if (map != nullptr && map->allocated && map->width > 0 && map->height > 0) {
     const size_t bytes = 3 * static_cast<size_t>(map->width) * map->height;
@@ -110,8 +107,6 @@ void FrameRecipe::plan(const FrameInputs& inputs, const LightGrid& grid) {
 }
 
 void FrameRecipe::newRoom() {
-  frontTarget = 0;
-  backTarget = 1;
   overlaySource = nullptr;
   overlaySourceVersion = -1;
 }

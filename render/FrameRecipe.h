@@ -1,6 +1,6 @@
 // The frame recipe, written once for every backend: the plan cut from the grid by the view,
-// then the passes, the presentation and what lies over the picture, each handed to a
-// RenderBackend as plain data. It owns the frame's lists and which colour target plays which role.
+// then the passes into the window and what lies over the picture, each handed to a RenderBackend
+// as plain data. It owns the frame's lists.
 // World units for geometry; window pixels for the overlay and the screen items.
 #pragma once
 
@@ -39,18 +39,18 @@ class FrameRecipe {
   // (0.5) shows mostly the bent picture of what lies behind, its own look.
   static constexpr float kGlassAlphaPerOpacity = 1.6f;
 
-  // One frame: beginFrame, the plan, the back target begun and the opaque pass, the emitters,
-  // a copy of the back target into the front one when glass is in view, the glass far to near
-  // over the back target (the targets then exchange roles), the shown target presented (with
-  // debugView 1 the picture before the glass, when there was glass), the visibility overlay,
-  // the picked cell's outline and the screen items. `hook`, when given, runs after each stage.
+  // One frame, drawn into the window: beginFrame, the plan, the picture begun and the opaque
+  // pass, the emitters, a copy of what the panes may bend into view when glass is in view, the
+  // glass far to near (with debugView 1 the copy is then shown: the picture before the glass),
+  // the visibility overlay, the picked cell's outline and the screen items. `hook`, when given,
+  // runs after each stage.
   void render(const FrameInputs& inputs, const LightGrid& grid, const FrameOverlay& overlay,
               RenderBackend& backend, FrameStageHook hook = nullptr, void* context = nullptr);
   // The plan alone: the frustum from the inputs' matrices, the cells of each pass, the opaque
   // faces joined into runs and every pass's vertices.
   void plan(const FrameInputs& inputs, const LightGrid& grid);
 
-  // A new room: the targets back in their first roles, the overlay's copy of the old map gone.
+  // A new room: the overlay's copy of the old map gone.
   void newRoom();
 
   // Cubes the last plan sends (opaque, emitter and glass), as the status line counts them.
@@ -69,7 +69,7 @@ class FrameRecipe {
   // (Material::transmits); into `quads` and `cubes` (emptied first), in the order of `cells`.
   static void glassQuads(const std::vector<GlassCell>& cells, const LightGrid& grid,
                          std::vector<BlockVertex>& quads, std::vector<GlassCube>& cubes);
-  // The window pixels the glass pass may read from the target behind the panes: every pixel
+  // The window pixels the glass pass may read from the copy behind the panes: every pixel
   // the quads cover, widened by the farthest the refraction moves a lookup
   // (kRefractionReach of the window's width and height, and a pixel for filtering), within the
   // window; the whole window when a corner lies near or behind the eye's plane.
@@ -81,11 +81,6 @@ class FrameRecipe {
   // edge kOutlineHalfSize around the cell (a floor or ceiling cell only the face the ray met),
   // as pairs of points into `out` (emptied first).
   static void outlineLines(const CellPick& pick, const float eye[3], std::vector<float>& out);
-
-  // The current roles of the two colour targets: the back one is drawn, the front one holds the
-  // finished picture after the frame.
-  int frontTarget = 0;
-  int backTarget = 1;
 
   // The last plan.
   Frustum frustum;

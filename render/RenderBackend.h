@@ -25,8 +25,8 @@ struct BlockVertex {
 };
 
 // One glass cube: quads [firstQuad, firstQuad + quadCount) of the glass pass's vertices; the
-// refraction bends the pane's normal away from `centre`. The pane is blended over the target by
-// `alpha`, and what the target held keeps (1 - alpha) x `tint` of each channel; the picture the
+// refraction bends the pane's normal away from `centre`. The pane is blended over the window by
+// `alpha`, and what the window held keeps (1 - alpha) x `tint` of each channel; the picture the
 // pane bends is seen through `tint` too: the share of red, green and blue the glass lets
 // through, 1 on every channel for neutral glass.
 struct GlassCube {
@@ -35,6 +35,11 @@ struct GlassCube {
   float alpha = 0.0f;
   float tint[3] = {1.0f, 1.0f, 1.0f};
 };
+
+// Black in the picture means nothing was drawn there: no pass leaves a colour darker than
+// kFaintest (one level of blue in 8 bits), and the glass program tells the room behind a pane
+// from the clear colour by it.
+inline constexpr float kFaintest[3] = {0.0f, 0.0f, 1.0f / 255.0f};
 
 // Window pixels x0 <= x < x1, y0 <= y < y1, row 0 at the bottom as GL counts them.
 struct PixelRect {
@@ -88,21 +93,20 @@ struct ScreenItem {
 // - uploadLight: the grid's light compressed to c / (c + 1): on the CPU path (`cpuPath`) the
 //   texels the step made in `boxes`, each box in one transfer, the rest of the volume kept; else
 //   every texel, slice by slice through a framebuffer.
-// - resize: the two colour targets and their shared depth buffer take the window's size.
-// Then the frame:
+// - resize: the window and the target the glass reads take the window's size.
+// Then the frame, drawn into the window:
 // - beginFrame: takes the matrices and the window's size.
-// - beginTarget: both colour targets on the shared depth buffer; `target` is drawn into, its
-//   colour and the depth cleared.
+// - beginPicture: the window's colour cleared to black and its depth cleared.
 // - drawOpaque: textured quads in their vertices' colours, lit from the light volume by the
 //   block programs, depth tested.
-// - drawEmitters: flat-coloured quads, fading linearly to black between fogStart and fogEnd of
-//   each corner's fog distance.
-// - copyTarget: target `from`'s colour in `area` copied into target `to`, pixel for pixel; the
-//   rest of `to` is left as it was.
-// - drawGlass: the glass cubes, in the order given, blended over the target begun as GlassCube
-//   says, depth tested against what it holds; target `background` is sampled as the picture
-//   behind the panes and detached from drawing while it is.
-// - present: target `target` over the whole window, texel for pixel, no depth test.
+// - drawEmitters: flat-coloured quads, fading linearly to kFaintest between fogStart and fogEnd
+//   of each corner's fog distance.
+// - copyBehind: the window's colour in `area` copied into the target the glass reads, pixel for
+//   pixel; the rest of the target is left as it was.
+// - drawGlass: the glass cubes, in the order given, blended over the window as GlassCube says,
+//   depth tested against what it holds; the target copyBehind filled is sampled as the picture
+//   behind the panes.
+// - showBehind: that target over the whole window, texel for pixel, no depth test.
 // The rest is drawn over the window without depth test, each in the order called:
 // - drawOverlay: the visibility map's picture.
 // - drawWorldLines: pairs of points, each pair a line `lineWidth` pixels wide, seen through the
@@ -114,16 +118,16 @@ struct ScreenItem {
                            const std::vector<TexelBox>& boxes) declared;                     \
   virtual void resize(int width, int height) declared;                                        \
   virtual void beginFrame(const FrameInputs& inputs) declared;                                \
-  virtual void beginTarget(int target) declared;                                              \
+  virtual void beginPicture() declared;                                                        \
   virtual void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass)   \
       declared;                                                                               \
   virtual void drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,          \
                             float fogEnd) declared;                                           \
-  virtual void copyTarget(int from, int to, const PixelRect& area) declared;                   \
+  virtual void copyBehind(const PixelRect& area) declared;                                     \
   virtual void drawGlass(const std::vector<BlockVertex>& quads,                               \
-                         const std::vector<GlassCube>& cubes, const PassParameters& pass,     \
-                         int background) declared;                                            \
-  virtual void present(int target) declared;                                                  \
+                         const std::vector<GlassCube>& cubes, const PassParameters& pass)     \
+      declared;                                                                               \
+  virtual void showBehind() declared;                                                         \
   virtual void drawOverlay(const OverlayImage& image) declared;                               \
   virtual void drawWorldLines(const std::vector<float>& points, const unsigned char rgb[3],    \
                               float lineWidth) declared;                                      \

@@ -53,9 +53,7 @@ const char* const kFragmentPrelude =
     "in vec4 qm_TexCoord[4];\n"
     "in vec4 qm_FrontColor;\n"
     "vec4 qm_FragColor;\n"
-    // GL 2's gl_FragColor goes to every draw buffer; the targets are attachments 0 and 1.
-    "layout(location = 0) out vec4 qm_FragData0;\n"
-    "layout(location = 1) out vec4 qm_FragData1;\n";
+    "layout(location = 0) out vec4 qm_FragData0;\n";
 
 }  // namespace
 
@@ -82,7 +80,6 @@ std::string ProgramSource::translate(const std::string& file, Stage stage) {
     i = end;
   }
   out += vertex ? "\nvoid main() { vertex_main(); }\n"
-                : "\nvoid main() {\n  fragment_main();\n  qm_FragData0 = qm_FragColor;\n"
-                  "  qm_FragData1 = qm_FragColor;\n}\n";
+                : "\nvoid main() {\n  fragment_main();\n  qm_FragData0 = qm_FragColor;\n}\n";
   return out;
 }

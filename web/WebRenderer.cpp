@@ -1,5 +1,5 @@
-// WebRenderer: each operation follows its desktop counterpart in targets, attachments, draw
-// buffers, blending and order; quads become two triangles each through one index buffer, and
+// WebRenderer: each operation follows its desktop counterpart in what it draws into, copies,
+// blends and in its order; quads become two triangles each through one index buffer, and
 // fixed-function fog, texture copies, overlays and text small programs of their own.
 #include "web/WebRenderer.h"
 
@@ -32,8 +32,8 @@ constexpr int kBlockAttributes[] = {ProgramSource::kPositionAttribute,
                                     ProgramSource::kTexCoord0Attribute,
                                     ProgramSource::kColorAttribute};
 
-// The desktop's fixed-function emitter colour with linear fog to black over the fog coordinate
-// (fog changes the colour, not alpha).
+// The desktop's fixed-function emitter colour with linear fog to kFaintest over the fog
+// coordinate (fog changes the colour, not alpha).
 const char* const kEmitterVertex =
     "#version 300 es\n"
     "layout(location = 0) in vec3 position;\n"
@@ -51,17 +51,16 @@ const char* const kEmitterFragment =
     "#version 300 es\n"
     "precision highp float;\n"
     "uniform vec2 fogStartEnd;\n"
+    "uniform vec3 fogColour;\n"
     "in vec4 flatColour;\n"
     "in float fogDistance;\n"
-    "layout(location = 0) out vec4 fragColour0;\n"
-    "layout(location = 1) out vec4 fragColour1;\n"
+    "out vec4 fragColour;\n"
     "void main() {\n"
     "  float span = fogStartEnd.y - fogStartEnd.x;\n"
     "  float keep = clamp((fogStartEnd.y - fogDistance) / span, 0.0, 1.0);\n"
-    "  fragColour0 = vec4(flatColour.rgb * keep, flatColour.a);\n"
-    "  fragColour1 = fragColour0;\n"
+    "  fragColour = vec4(mix(fogColour, flatColour.rgb, keep), flatColour.a);\n"
     "}\n";
-// The target on the whole canvas, texel for pixel (one triangle over the screen).
+// The copy behind the glass on the whole canvas, texel for pixel (one triangle over the screen).
 const char* const kPresentVertex =
     "#version 300 es\n"
     "out vec2 uv;\n"
@@ -351,12 +350,8 @@ bool WebRenderer::init(std::string& error) {
   glGenBuffers(1, &vertexBuffer);
   glGenBuffers(1, &indexBuffer);
   glGenBuffers(1, &screenBuffer);
-  glGenFramebuffers(1, &framebuffer);
-  glGenFramebuffers(1, &copyFramebuffer);
   glGenFramebuffers(1, &volumeFramebuffer);
-  glGenRenderbuffers(1, &depthBuffer);
-  for (unsigned& target : targets)
-    target = gltex::newTexture(GL_TEXTURE_2D, GL_LINEAR, GL_CLAMP_TO_EDGE);
+  behind = gltex::newTexture(GL_TEXTURE_2D, GL_LINEAR, GL_CLAMP_TO_EDGE);
   glBindTexture(GL_TEXTURE_2D, 0);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
@@ -428,17 +423,11 @@ void WebRenderer::resize(int newWidth, int newHeight) {
   width = newWidth;
   height = newHeight;
   emscripten_set_canvas_element_size("#canvas", width, height);
-  for (unsigned target : targets) {
-    glBindTexture(GL_TEXTURE_2D, target);
-    // 8 bits a channel, as the desktop's targets.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  }
+  glBindTexture(GL_TEXTURE_2D, behind);
+  // 8 bits a channel, as the desktop's target; RGB, as the canvas it is copied from (a copy may
+  // not add a channel its source lacks).
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
   glBindTexture(GL_TEXTURE_2D, 0);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, width, height);
 }
 
@@ -450,21 +439,10 @@ void WebRenderer::beginFrame(const FrameInputs& inputs) {
   glBindVertexArray(vertexArray);
 }
 
-void WebRenderer::bindTargets(int drawn) {
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets[0], 0);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, targets[1], 0);
-  GLenum buffers[2] = {GL_NONE, GL_NONE};
-  buffers[drawn] = GL_COLOR_ATTACHMENT0 + drawn;
-  glDrawBuffers(2, buffers);
-  glViewport(0, 0, width, height);
-}
-
-void WebRenderer::beginTarget(int target) {
-  begunTarget = target;
-  bindTargets(target);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+void WebRenderer::beginPicture() {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, width, height);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void WebRenderer::bindQuadIndices(size_t quads) {
@@ -513,7 +491,6 @@ void WebRenderer::setPassUniforms(unsigned program, const PassParameters& pass) 
 
 void WebRenderer::drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters& pass) {
   if (quads.empty()) return;
-  bindTargets(begunTarget);
   glUseProgram(blockProgram);
   setPassUniforms(blockProgram, pass);
   glActiveTexture(GL_TEXTURE0 + kVolumeUnit);
@@ -526,17 +503,16 @@ void WebRenderer::drawOpaque(const std::vector<BlockVertex>& quads, const PassPa
                  nullptr);
   for (const int a : kBlockAttributes) glDisableVertexAttribArray(a);
   glUseProgram(0);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 void WebRenderer::drawEmitters(const std::vector<EmitterVertex>& quads, float fogStart,
                                float fogEnd) {
   if (quads.empty()) return;
-  bindTargets(begunTarget);
   glUseProgram(emitterProgram);
   glUniformMatrix4fv(glGetUniformLocation(emitterProgram, "modelViewProjection"), 1, GL_FALSE,
                      modelViewProjection);
   glUniform2f(glGetUniformLocation(emitterProgram, "fogStartEnd"), fogStart, fogEnd);
+  glUniform3fv(glGetUniformLocation(emitterProgram, "fogColour"), 1, kFaintest);
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(EmitterVertex)),
                quads.data(), GL_STREAM_DRAW);
@@ -556,28 +532,17 @@ void WebRenderer::drawEmitters(const std::vector<EmitterVertex>& quads, float fo
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void WebRenderer::copyTarget(int from, int to, const PixelRect& area) {
+void WebRenderer::copyBehind(const PixelRect& area) {
   if (area.x1 <= area.x0 || area.y1 <= area.y0) return;
-  bindTargets(begunTarget);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-  glReadBuffer(GL_COLOR_ATTACHMENT0 + from);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copyFramebuffer);
-  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets[to], 0);
-  const GLenum attachment = GL_COLOR_ATTACHMENT0;
-  glDrawBuffers(1, &attachment);
-  glBlitFramebuffer(area.x0, area.y0, area.x1, area.y1, area.x0, area.y0, area.x1, area.y1,
-                    GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glBindTexture(GL_TEXTURE_2D, behind);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, area.x0, area.y0, area.x0, area.y0, area.x1 - area.x0,
+                      area.y1 - area.y0);
+  glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
-                            const std::vector<GlassCube>& cubes, const PassParameters& pass,
-                            int background) {
+                            const std::vector<GlassCube>& cubes, const PassParameters& pass) {
   if (quads.empty()) return;
-  bindTargets(begunTarget);
-  // The background is sampled: it must not stay attached to the framebuffer drawn into.
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + background, GL_TEXTURE_2D, 0, 0);
   glUseProgram(glassProgram);
   setPassUniforms(glassProgram, pass);
   glUniform2f(glGetUniformLocation(glassProgram, "target_texel"), 1.0f / static_cast<float>(width),
@@ -589,7 +554,7 @@ void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
   glActiveTexture(GL_TEXTURE0 + kTileUnit);
   glBindTexture(GL_TEXTURE_2D, glassTileTex);
   glActiveTexture(GL_TEXTURE0 + kBackgroundUnit);
-  glBindTexture(GL_TEXTURE_2D, targets[background]);
+  glBindTexture(GL_TEXTURE_2D, behind);
   glActiveTexture(GL_TEXTURE0);
   sendBlockQuads(quads);
   glEnable(GL_BLEND);
@@ -622,13 +587,11 @@ void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void WebRenderer::present(int target) {
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glViewport(0, 0, width, height);
+void WebRenderer::showBehind() {
   glDisable(GL_DEPTH_TEST);
   glUseProgram(presentProgram);
-  glBindTexture(GL_TEXTURE_2D, targets[target]);
-  // Texel for pixel: nearest; the glass pass reads the target with linear filtering.
+  glBindTexture(GL_TEXTURE_2D, behind);
+  // Texel for pixel: nearest; the glass pass reads the copy with linear filtering.
   gltex::setFilter(GL_TEXTURE_2D, GL_NEAREST);
   glDrawArrays(GL_TRIANGLES, 0, 3);
   gltex::setFilter(GL_TEXTURE_2D, GL_LINEAR);

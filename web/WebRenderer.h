@@ -1,5 +1,5 @@
-// The page's RenderBackend on WebGL 2: the light volume, the tile textures, the two colour
-// targets on one depth buffer, programs from the desktop's files, and what lies over the frame
+// The page's RenderBackend on WebGL 2: the light volume, the tile textures, the frame drawn into
+// the canvas with a copy of it behind the glass, programs from the desktop's files, and what lies over the frame
 // (the overlay as a texture, lines, and the screen items as quads, text from a glyph atlas).
 // Window pixels with the origin at the lower-left corner; world units for geometry.
 #pragma once
@@ -46,8 +46,6 @@ class WebRenderer : public RenderBackend {
   // Sets the matrices of a program translated from a desktop file, and its eye, grid extents
   // and fog range.
   void setPassUniforms(unsigned program, const PassParameters& pass);
-  // The framebuffer with both targets attached, `drawn` the one drawn into.
-  void bindTargets(int drawn);
   // The glyph atlas: each font's printable ASCII characters in a row of cells, and one white
   // texel that boxes and lines sample.
   void makeGlyphAtlas();
@@ -74,12 +72,12 @@ class WebRenderer : public RenderBackend {
   unsigned tileTex = 0, glassTileTex = 0, lightVolumeTex = 0, overlayTex = 0, glyphTex = 0;
   GlyphRow glyphRows[2];
   int atlasSize[2] = {0, 0};
-  unsigned targets[2] = {0, 0};
-  unsigned depthBuffer = 0, framebuffer = 0, copyFramebuffer = 0, volumeFramebuffer = 0;
+  // The copy of the picture behind the glass, and the framebuffer that draws the light volume's
+  // slices.
+  unsigned behind = 0, volumeFramebuffer = 0;
   unsigned vertexArray = 0, vertexBuffer = 0, indexBuffer = 0, screenBuffer = 0;
   size_t indexQuads = 0;
   int width = 0, height = 0;
-  int begunTarget = 0;
   long overlayVersion = -1;
   int overlaySize[2] = {0, 0};
   float modelView[16] = {};

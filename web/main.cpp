@@ -183,7 +183,8 @@ int main() {
   attributes.majorVersion = 2;
   attributes.minorVersion = 0;
   attributes.alpha = EM_FALSE;
-  attributes.depth = EM_FALSE;
+  // The passes draw into the canvas, depth tested.
+  attributes.depth = EM_TRUE;
   attributes.antialias = EM_FALSE;
   const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
       emscripten_webgl_create_context("#canvas", &attributes);

@@ -50,7 +50,7 @@ qm_fresh; truncate -s 1048577 "$program"
 refused_program "cannot read the file: it is 1048577 bytes; a program file is at most 1048576 bytes"
 # The fragment stage reads a varying the vertex stage never writes: each compiles, the pair fails.
 qm_fresh; sed -i -e 's/^void fragment_main() {/varying vec3 never_written;\n&/' \
-  -e 's/gl_FragColor = vec4(sqrt(linear) \* fogKeep/&+ never_written/' "$program"
+  -e 's/sqrt(linear) \* fogKeep/&+ never_written/' "$program"
 [ "$(grep -c never_written "$program")" = 2 ] || qm_fail "the block program no longer has the lines this case edits"
 qm_refused "\"$program\" (vertex_main) and \"$program\" (fragment_main) do not link together" \
   "never_written" "shaderdebug.txt"

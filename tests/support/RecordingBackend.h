@@ -1,6 +1,7 @@
 // A backend that draws nothing and keeps what the recipe asked of it: the last frame's calls in
 // order, the data handed over, the light volume as the uploads left it; it notes each breach of
-// the rules real backends rely on (a begun target, glass never over its own target, uploads fit).
+// the rules real backends rely on (a begun picture, glass and the debug view only over a copy made
+// that frame, uploads fit).
 #pragma once
 
 #include <algorithm>
@@ -39,12 +40,11 @@ class RecordingBackend : public RenderBackend {
   void resize(int, int) override {}
   void beginFrame(const FrameInputs&) override {
     calls = {"frame"};
-    begun = -1;
+    begun = copiedThisFrame = false;
   }
-  void beginTarget(int target) override {
-    if (target != 0 && target != 1) breaches.push_back("no such target");
-    begun = target;
-    calls.push_back("target " + std::to_string(target));
+  void beginPicture() override {
+    begun = true;
+    calls.push_back("picture");
   }
   void drawOpaque(const std::vector<BlockVertex>& quads, const PassParameters&) override {
     drawn("opaque");
@@ -55,21 +55,21 @@ class RecordingBackend : public RenderBackend {
     emitters = quads;
     fog[0] = start, fog[1] = end;
   }
-  void copyTarget(int from, int to, const PixelRect& area) override {
-    if (from == to) breaches.push_back("copy onto itself");
+  void copyBehind(const PixelRect& area) override {
+    drawn("copy");
     copied = area;
-    calls.push_back("copy " + std::to_string(from) + " " + std::to_string(to));
+    copiedThisFrame = true;
   }
   void drawGlass(const std::vector<BlockVertex>& quads, const std::vector<GlassCube>& c,
-                 const PassParameters&, int background) override {
-    drawn("glass " + std::to_string(background));
-    if (background == begun) breaches.push_back("glass samples the target it is drawn into");
+                 const PassParameters&) override {
+    drawn("glass");
+    if (!copiedThisFrame) breaches.push_back("glass over no copy of this frame");
     glass = quads;
     cubes = c;
   }
-  void present(int target) override {
-    begun = -1;
-    calls.push_back("present " + std::to_string(target));
+  void showBehind() override {
+    drawn("behind");
+    if (!copiedThisFrame) breaches.push_back("shown a copy of no frame");
   }
   // Keeps its copy of the picture as a backend that sends only the changed rows would.
   void drawOverlay(const OverlayImage& image) override {
@@ -94,7 +94,7 @@ class RecordingBackend : public RenderBackend {
     calls.push_back("screen");
   }
 
-  // The calls of the last frame, as "frame", "target 1", "opaque", "copy 1 0", "glass 0", ...
+  // The calls of the last frame, as "frame", "picture", "opaque", "emitters", "copy", "glass", ...
   std::vector<std::string> calls, breaches;
   int volume[3] = {0, 0, 0};
   int uploads = 0;
@@ -114,8 +114,8 @@ class RecordingBackend : public RenderBackend {
 
  private:
   void drawn(const std::string& call) {
-    if (begun < 0) breaches.push_back(call + " drawn with no target begun");
+    if (!begun) breaches.push_back(call + " drawn with no picture begun");
     calls.push_back(call);
   }
-  int begun = -1;
+  bool begun = false, copiedThisFrame = false;
 };

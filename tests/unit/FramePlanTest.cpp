@@ -157,7 +157,8 @@ TEST(FramePlan, OpenCellsOnTheEdgeShowTheOutsideAsWallFacingTheEye) {
   }
 }
 
-// The compressed emission times the strength, floored, at most 1 per channel; at strength 0.5,
+// The compressed emission times the strength, floored, at most 1 and at least kFaintest per
+// channel; at strength 0.5,
 // k = 4. Where the corners lie: the GL reference picture's lamp.
 TEST(FramePlan, EmitterColourScalesWithTheStrengthAndFogWithTheHorizontalDistance) {
   GridCell lamp;
@@ -170,6 +171,11 @@ TEST(FramePlan, EmitterColourScalesWithTheStrengthAndFogWithTheHorizontalDistanc
     EXPECT_FLOAT_EQ(rgba[1], std::min(1.0f, k * 0.5f)) << strength;
     EXPECT_TRUE(std::fabs(rgba[2] - k * 0.1f / 1.1f) < 1e-6f && rgba[3] == 1.0f) << strength;
   }
+  // A lamp of no blue is still drawn a level of blue: black is what nothing was drawn over.
+  lamp.setEmitter(0.001f, 0.0f, 0.0f);
+  float faint[4];
+  FramePlan::emitterColour(lamp, 0.0f, faint);
+  EXPECT_TRUE(faint[0] > 0.0f && faint[0] < 1e-3f && faint[1] == 0.0f && faint[2] == 1.0f / 255.0f) << faint[2];
   // A sent face's corners, fogged by the horizontal distance from the eye (the list replaced).
   LightGrid g;
   g.resize(4, 4, 4);
