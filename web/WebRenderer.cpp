@@ -355,7 +355,8 @@ bool WebRenderer::init(std::string& error) {
   glBindTexture(GL_TEXTURE_2D, 0);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  // Opaque black: the canvas is composited by its alpha (see main.cpp), which stays 1.
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   ready = true;
   return true;
 }
@@ -424,9 +425,8 @@ void WebRenderer::resize(int newWidth, int newHeight) {
   height = newHeight;
   emscripten_set_canvas_element_size("#canvas", width, height);
   glBindTexture(GL_TEXTURE_2D, behind);
-  // 8 bits a channel, as the desktop's target; RGB, as the canvas it is copied from (a copy may
-  // not add a channel its source lacks).
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+  // 8 bits a channel, as the desktop's target and the canvas it is copied from.
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   glBindTexture(GL_TEXTURE_2D, 0);
   glViewport(0, 0, width, height);
 }
@@ -558,7 +558,8 @@ void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
   glActiveTexture(GL_TEXTURE0);
   sendBlockQuads(quads);
   glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_CONSTANT_COLOR);
+  // The canvas's alpha stays 1.
+  glBlendFuncSeparate(GL_SRC_ALPHA, GL_CONSTANT_COLOR, GL_ZERO, GL_ONE);
   const GlassCube* set = nullptr;  // the cube whose alpha and tint are in force
   for (const GlassCube& cube : cubes) {
     // A room holds few kinds of glass: the uniforms change only from one kind to another.
@@ -783,7 +784,7 @@ void WebRenderer::drawScreen(const std::vector<ScreenItem>& items) {
   glViewport(0, 0, width, height);
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
   glUseProgram(screenProgram);
   glUniform2f(glGetUniformLocation(screenProgram, "windowSize"), static_cast<float>(width),
               static_cast<float>(height));

@@ -406,6 +406,17 @@ def check_stained_glass(browser, scene, desktop_shot, work, meanwhile):
         if rgb[channel] < 2 * max(rgb[c] for c in range(3) if c != channel):
             fail(f'the {name} glass of the stained-glass view is not {name}: {rgb}')
     print('stained-glass view: red and blue glass shown')
+    # The canvas is composited by its alpha: a pass that lowered it would let the page's
+    # background through, here under the glass. Read within a frame, after the program drew it
+    # (the drawing buffer is cleared once the frame is shown).
+    lowest = browser.evaluate(
+        "new Promise(done => requestAnimationFrame(() => { const c = document.getElementById('canvas');"
+        " const copy = document.createElement('canvas'); copy.width = c.width; copy.height = c.height;"
+        " const g = copy.getContext('2d'); g.drawImage(c, 0, 0);"
+        " const d = g.getImageData(0, 0, c.width, c.height).data; let low = 255;"
+        " for (let i = 3; i < d.length; i += 4) low = Math.min(low, d[i]); done(low); }))")
+    if lowest != 255:
+        fail(f'the canvas is not opaque: an alpha of {lowest} in the stained-glass view')
 
 
 def check_refused(browser, name, data, line):
