@@ -83,7 +83,7 @@ GlBackend::GlBackend(int width, int height) {
     colorTargets[i] = std::make_unique<RenderTarget>(framebuffer, width, height, GL_RGBA16F_ARB,
                                                      GL_COLOR_ATTACHMENT0_EXT + i);
   }
-  // The loads and the target leave the texture environment in force; the frame starts clean.
+  // The loads and the targets leave the texture environment in force; the frame starts clean.
   GlBaseline::apply(framebuffer.width, framebuffer.height);
 }
 
@@ -194,7 +194,7 @@ void GlBackend::uploadLight(const LightGrid& grid, bool cpuPath,
   glViewport(0, 0, framebuffer.width, framebuffer.height);
 }
 
-// Sets: the viewport to the new window (the baseline's); nothing happens to the target at the
+// Sets: the viewport to the new window (the baseline's); nothing happens to the targets at the
 // same size. Leaves the render buffer binding at the depth buffer and 2-D texture 0 bound.
 void GlBackend::resize(int width, int height) {
   if (width != framebuffer.width || height != framebuffer.height) {
