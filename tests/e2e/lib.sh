@@ -63,7 +63,10 @@ gt() { awk "BEGIN { exit !($1 > $2) }"; }
 geometry() { xdotool getwindowgeometry "$qm_window" | grep -q "Geometry: $1"; }
 # count FILE R,G,B [CROP]: the number of pixels of exactly this colour.
 count() { convert "$1" ${3:+-crop $3 +repage} -fill black +opaque "rgb($2)" -fill white -opaque "rgb($2)" -format '%[fx:round(mean*w*h)]' info:; }
-# settle: shots until four in a row, qm_poll's tenth of a second apart (two may fall within one
+# drawn: a shot that is not black all over. A window the program has not drawn into yet is (every
+# frame draws the crosshair); on a slow driver the first frame comes seconds after the window.
+drawn() { shot; gt "$(mean now.xwd)" 0; }
+# settle: once drawn, shots until four in a row, qm_poll's tenth of a second apart (two may fall within one
 # frame), differ by less than 0.01 each; the last is now.xwd, its change idle.
 quiet() {
   mv now.xwd was.xwd && shot
@@ -71,7 +74,7 @@ quiet() {
   gt 0.01 "$idle"
 }
 calm() { if quiet; then calm=$((calm + 1)); else calm=0; fi; [ "$calm" -ge 3 ]; }
-settle() { shot; calm=-1; qm_poll 60 "the picture kept changing" calm; }
+settle() { qm_poll 60 "nothing drawn in the window" drawn; calm=-1; qm_poll 60 "the picture kept changing" calm; }
 # hshift BEFORE AFTER: how far the room moved sideways (pixels, negative: left) across the middle.
 hshift() {
   for f in "$@"; do convert "$f" -crop 1016x120+0+240 -colorspace Gray -scale 254x1! -depth 8 gray:- | od -An -tu1 -v; done |
