@@ -370,19 +370,23 @@ void GlBackend::showBehind() {
 // the texture environment, depth test, both matrices, the pixel unpack state.
 void GlBackend::drawOverlay(const OverlayImage& image) {
   if (image.rgb == nullptr || image.width < 1 || image.height < 1) return;
-  const bool fresh = overlayTex == 0;
-  if (fresh)
+  if (overlayTex == 0)
     overlayTex = gltex::newTexture(GL_TEXTURE_2D, GL_NEAREST, GL_CLAMP_TO_EDGE);
   else
     glBindTexture(GL_TEXTURE_2D, overlayTex);
-  if (fresh || image.version != overlayVersion || image.width != overlayWidth ||
-      image.height != overlayHeight) {
-    // Texel (x, y) is picture row y's pixel x.
-    gltex::uploadPacked(GL_RGB8, image.width, image.height, GL_RGB, image.rgb);
-    overlayVersion = image.version;
-    overlayWidth = image.width;
-    overlayHeight = image.height;
+  // Texel (x, y) is picture row y's pixel x.
+  switch (image.sendTo(overlayVersion, overlayWidth, overlayHeight)) {
+    case OverlayImage::Send::Nothing: break;
+    case OverlayImage::Send::Changed:
+      if (image.anyChanged()) gltex::replacePackedPart(image.width, image.changed, GL_RGB, image.rgb);
+      break;
+    case OverlayImage::Send::Whole:
+      gltex::uploadPacked(GL_RGB8, image.width, image.height, GL_RGB, image.rgb);
+      break;
   }
+  overlayVersion = image.version;
+  overlayWidth = image.width;
+  overlayHeight = image.height;
   glEnable(GL_TEXTURE_2D);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   glDisable(GL_DEPTH_TEST);

@@ -59,6 +59,18 @@ struct PassParameters {
 // differ from the picture of version - 1 (x0, row0, x1, row1, half-open): a backend that holds
 // that one may send just those rows; one that holds an older picture sends it whole.
 struct OverlayImage {
+  // What a backend holding the picture of `heldVersion` at `heldWidth` x `heldHeight` sends of
+  // this one: nothing when it holds this version, the changed pixels when it holds the one
+  // before (a visibility pass changes what lies within its rays' reach, however large the map),
+  // else the whole picture.
+  enum class Send { Nothing, Changed, Whole };
+  Send sendTo(long heldVersion, int heldWidth, int heldHeight) const {
+    if (heldWidth != width || heldHeight != height) return Send::Whole;
+    if (heldVersion == version) return Send::Nothing;
+    return heldVersion == version - 1 ? Send::Changed : Send::Whole;
+  }
+  bool anyChanged() const { return changed[2] > changed[0] && changed[3] > changed[1]; }
+
   const unsigned char* rgb = nullptr;
   int width = 0, height = 0;
   long version = 0;

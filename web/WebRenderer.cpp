@@ -609,14 +609,22 @@ void WebRenderer::drawOverlay(const OverlayImage& image) {
     overlayTex = gltex::newTexture(GL_TEXTURE_2D, GL_NEAREST, GL_CLAMP_TO_EDGE);
   else
     glBindTexture(GL_TEXTURE_2D, overlayTex);
-  if (image.version != overlayVersion || image.width != overlaySize[0] ||
-      image.height != overlaySize[1]) {
-    gltex::uploadPacked(GL_RGB8, image.width, image.height, GL_RGB, image.rgb);
-    overlayVersion = image.version;
-    overlaySize[0] = image.width;
-    overlaySize[1] = image.height;
-    ++done.overlayUploads;
+  switch (image.sendTo(overlayVersion, overlaySize[0], overlaySize[1])) {
+    case OverlayImage::Send::Nothing: break;
+    case OverlayImage::Send::Changed:
+      if (image.anyChanged()) {
+        gltex::replacePackedPart(image.width, image.changed, GL_RGB, image.rgb);
+        ++done.overlayParts;
+      }
+      break;
+    case OverlayImage::Send::Whole:
+      gltex::uploadPacked(GL_RGB8, image.width, image.height, GL_RGB, image.rgb);
+      ++done.overlayUploads;
+      break;
   }
+  overlayVersion = image.version;
+  overlaySize[0] = image.width;
+  overlaySize[1] = image.height;
   // Texture row 0 (the map's first row) along the top edge.
   const float corners[4][4] = {{image.left, image.bottom, 0.0f, 1.0f},
                                {image.right, image.bottom, 1.0f, 1.0f},

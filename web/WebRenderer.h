@@ -14,8 +14,9 @@ class WebRenderer : public RenderBackend {
   // What the backend has done, for the page's checks.
   struct Counts {
     long frames = 0;
-    // Frames that drew the visibility overlay, and the overlay's texture uploads.
-    long overlayFrames = 0, overlayUploads = 0;
+    // Frames that drew the visibility overlay, and the overlay's texture uploads: whole, and of
+    // the pixels that changed.
+    long overlayFrames = 0, overlayUploads = 0, overlayParts = 0;
     // Times the screen items' quads were made afresh.
     long screenBuilds = 0;
   };

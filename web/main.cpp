@@ -159,11 +159,12 @@ EMSCRIPTEN_KEEPALIVE const char* quillmarsh_state(Page* page) {
   std::snprintf(numbers, sizeof numbers,
                 "{\"frames\":%ld,\"heading\":%.4f,\"strength\":%.4f,\"room\":[%d,%d,%d],"
                 "\"window\":[%d,%d],\"overlayFrames\":%ld,\"overlayUploads\":%ld,"
-                "\"screenBuilds\":%ld,\"keyCardPage\":%d,",
+                "\"overlayParts\":%ld,\"screenBuilds\":%ld,\"keyCardPage\":%d,",
                 counts.frames, std::atan2(d.z, d.x) * 180.0 / M_PI,
                 static_cast<double>(scene.grid->strength), scene.grid->sizeX, scene.grid->sizeY,
                 scene.grid->sizeZ, scene.width, scene.height, counts.overlayFrames,
-                counts.overlayUploads, counts.screenBuilds, scene.flags.keyCardPage);
+                counts.overlayUploads, counts.overlayParts, counts.screenBuilds,
+                scene.flags.keyCardPage);
   json = numbers;
   json += "\"messages\":[";
   const std::vector<std::string> messages = scene.currentMessages();

@@ -40,6 +40,23 @@ inline void uploadPacked(GLint internalFormat, int width, int height, GLenum for
   glPixelStorei(GL_UNPACK_ALIGNMENT, previous);
 }
 
+// Texels box[0] <= x < box[2], box[1] <= y < box[3] of level 0 of the bound 2-D texture from
+// `pixels`, a whole picture of `width` texels a row with no padding, laid out as uploadPacked's;
+// the unpack state is as it was after.
+inline void replacePackedPart(int width, const int box[4], GLenum format, const void* pixels) {
+  GLint previous = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &previous);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, width);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, box[0]);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, box[1]);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, box[0], box[1], box[2] - box[0], box[3] - box[1], format,
+                  GL_UNSIGNED_BYTE, pixels);
+  for (const GLenum unpack : {GL_UNPACK_ROW_LENGTH, GL_UNPACK_SKIP_PIXELS, GL_UNPACK_SKIP_ROWS})
+    glPixelStorei(unpack, 0);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, previous);
+}
+
 // The light volume: one RGBA8 texel per cell (x fastest, then y, then z), sampled linearly and
 // clamped at the room's edge, every texel opaque black; left bound.
 inline GLuint newLightVolume(int sizeX, int sizeY, int sizeZ) {

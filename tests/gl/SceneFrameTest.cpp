@@ -216,6 +216,39 @@ TEST(SceneLightUpload, TheSetUpEndsAtTheBaselineANewRoomsVolumeReplacesTheOldAnd
   }
 }
 
+TEST(SceneFrame, TheOverlaySentOnlyWhereItChangedShowsWhatTheWholePictureShows) {
+  // Rows of an odd length (no padding), boxes off every edge and one on the corner: each picture
+  // sent only where it differs from the one before must show as the same picture sent whole.
+  const int w = 37, h = 23, scale = 4;
+  std::mt19937 random(11);
+  std::vector<unsigned char> rgb(3 * w * h);
+  for (unsigned char& c : rgb) c = static_cast<unsigned char>(random());
+  const float eye[3] = {0.0f, 0.0f, 0.0f}, identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  backend().beginFrame(FrameInputs::make(eye, identity, Scene::kWindowWidth, Scene::kWindowHeight));
+  OverlayImage image;
+  image.rgb = rgb.data(), image.width = w, image.height = h;
+  image.left = 9.0f, image.bottom = 7.0f, image.right = 9.0f + w * scale, image.top = 7.0f + h * scale;
+  image.version = 5000;
+  backend().drawOverlay(image);
+  const int boxes[3][4] = {{3, 2, 17, 9}, {20, 11, 36, 22}, {0, 0, w, 1}};
+  for (const auto& box : boxes) {
+    const auto before = readWindow();
+    for (int y = box[1]; y < box[3]; ++y)
+      for (int x = box[0]; x < box[2]; ++x)
+        for (int c = 0; c < 3; ++c) rgb[3 * (y * w + x) + c] ^= 0x80;
+    std::copy(box, box + 4, image.changed);
+    ++image.version;
+    backend().drawOverlay(image);
+    const auto sent = readWindow();
+    EXPECT_NE(sent, before) << "box from " << box[0] << ", " << box[1];
+    image.version += 10;  // not the next version: sent whole
+    backend().drawOverlay(image);
+    EXPECT_EQ(readWindow(), sent) << "box from " << box[0] << ", " << box[1];
+  }
+  EXPECT_EQ(offBaseline(), "");
+  EXPECT_NO_GL_ERROR();
+}
+
 TEST(SceneFrame, PassesKeepDepthBetweenThemColourWallsAndGlassAndKeepTheBaseline) {
   LightGrid& g = newGrid(7, 4, 9);
   // An orange wall and red glass: what the block shows, and what lies behind the pane, lose

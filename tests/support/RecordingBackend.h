@@ -71,12 +71,13 @@ class RecordingBackend : public RenderBackend {
     drawn("behind");
     if (!copiedThisFrame) breaches.push_back("shown a copy of no frame");
   }
-  // Keeps its copy of the picture as a backend that sends only the changed rows would.
+  // Keeps its copy of the picture as the backends do: only the changed pixels when it can.
   void drawOverlay(const OverlayImage& image) override {
     const long row = 3L * image.width;
-    if (image.version != overlay.version + 1 || overlayRgb.size() != size_t(row * image.height))
+    const OverlayImage::Send send = image.sendTo(overlay.version, overlay.width, overlay.height);
+    if (send == OverlayImage::Send::Whole)
       overlayRgb.assign(image.rgb, image.rgb + row * image.height);
-    else
+    else if (send == OverlayImage::Send::Changed)
       for (long y = image.changed[1]; y < image.changed[3]; ++y) {
         const long from = y * row + 3 * image.changed[0], to = y * row + 3 * image.changed[2];
         std::copy(image.rgb + from, image.rgb + to, overlayRgb.begin() + from);

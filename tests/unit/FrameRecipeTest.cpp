@@ -195,6 +195,14 @@ TEST(FrameRecipe, OverlayOutlineAndScreenFollowThePictureAndShowWhatTheSceneHold
   scene.occlusionMap->updateVisibility(Scene::kVisibilityRays, scene.camera.eye, scene.camera.target);
   scene.drawFrame();
   EXPECT_NE(backend.overlay.version, version);
+  // A backend sends only the changed pixels over the picture just before; else all or nothing.
+  const OverlayImage& now = backend.overlay;
+  using Send = OverlayImage::Send;
+  EXPECT_EQ(now.sendTo(now.version - 1, 9, 9), Send::Changed);
+  EXPECT_EQ(now.sendTo(now.version, 9, 9), Send::Nothing);
+  for (const long held : {now.version - 2, now.version + 1})
+    EXPECT_EQ(now.sendTo(held, 9, 9), Send::Whole) << held - now.version;
+  EXPECT_TRUE(now.sendTo(now.version - 1, 9, 8) == Send::Whole && now.sendTo(now.version, 8, 9) == Send::Whole);
 
   // The outline: edges of the picked cube's faces turned to the eye, 0.51 from its centre.
   ASSERT_TRUE(!backend.lines.empty() && backend.lines.size() % 6 == 0);

@@ -9,7 +9,7 @@ strength, room, messages, the backend's counts and the screen items it painted):
   mean absolute difference at most MAX_MEAN_DIFFERENCE, at most MAX_FAR_PIXELS of the pixels
   more than FAR_LEVEL apart in a channel;
 - presses of 0 light it; h shows the status line; m switches the light upload to slices with the
-  picture kept; o draws the overlay;
+  picture kept; o draws the overlay, then sends it only where it changed;
 - F1 shows the key card, in pages where the window is low, each fitting the window at 1024 x 800
   and 320 x 240, listing every key of README.md's table but those the page leaves to the
   browser (Escape, F11, p), and hides it after the last page;
@@ -542,6 +542,9 @@ def main():
         wait_for('o drew no overlay', 10, lambda: state(browser)['overlayFrames'] > 5)
         if state(browser)['overlayUploads'] < 1:
             fail('the overlay was drawn without its picture')
+        # The light's steps move the marks: then only what changed is sent (a WebGL error from it
+        # fails the page at the end).
+        wait_for('the overlay was never sent in part', 10, lambda: state(browser)['overlayParts'] > 0)
         browser.key('o', 'KeyO', 79)
         browser.key('h', 'KeyH', 72)
 
