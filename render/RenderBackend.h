@@ -5,6 +5,7 @@
 // for what is drawn over the frame (origin at the lower-left corner, y up).
 #pragma once
 
+#include <cassert>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,12 @@ struct OverlayImage {
     if (heldVersion == version) return Send::Nothing;
     return heldVersion == version - 1 ? Send::Changed : Send::Whole;
   }
-  bool anyChanged() const { return changed[2] > changed[0] && changed[3] > changed[1]; }
+  // Whether the changed box holds a pixel; when it does, it lies within the picture.
+  bool anyChanged() const {
+    if (changed[2] <= changed[0] || changed[3] <= changed[1]) return false;
+    assert(changed[0] >= 0 && changed[1] >= 0 && changed[2] <= width && changed[3] <= height);
+    return true;
+  }
 
   const unsigned char* rgb = nullptr;
   int width = 0, height = 0;
