@@ -66,8 +66,8 @@ count() { convert "$1" ${3:+-crop $3 +repage} -fill black +opaque "rgb($2)" -fil
 # drawn: a shot that is not black all over. A window the program has not drawn into yet is (every
 # frame draws the crosshair); on a slow driver the first frame comes seconds after the window.
 drawn() { shot; gt "$(mean now.xwd)" 0; }
-# settle: once drawn, shots until four in a row, qm_poll's tenth of a second apart (two may fall within one
-# frame), differ by less than 0.01 each; the last is now.xwd, its change idle.
+# settle: once drawn, shots until four in a row, qm_poll's tenth of a second apart (two may fall
+# within one frame), differ by less than 0.01 each; the last is now.xwd, its change idle.
 quiet() {
   mv now.xwd was.xwd && shot
   if cmp -s was.xwd now.xwd; then idle=0; else idle=$(rms was.xwd now.xwd); fi
