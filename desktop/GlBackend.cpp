@@ -365,8 +365,9 @@ void GlBackend::showBehind() {
   glDisable(GL_TEXTURE_2D);
 }
 
-// The picture's texture is remade only when its version or size changes; each map cell a sharp
-// square. Relies on: the window's framebuffer and viewport. Sets and restores: 2-D texturing with
+// The picture's texture is sent again where it changed (OverlayImage::sendTo); nearest texels: a
+// map cell a sharp square, or on a map of more columns than pixels one column's mark a pixel.
+// Relies on: the window's framebuffer and viewport. Sets and restores: 2-D texturing with
 // the texture environment, depth test, both matrices, the pixel unpack state.
 void GlBackend::drawOverlay(const OverlayImage& image) {
   if (image.rgb == nullptr || image.width < 1 || image.height < 1) return;

@@ -7,5 +7,5 @@ OverlayLayout::OverlayLayout(int windowWidth, int windowHeight, int mapWidth, in
     : columns(mapWidth), rows(mapHeight) {
   const float side = std::min(windowWidth, windowHeight) / 3.0f;
   const int longer = std::max(1, std::max(mapWidth, mapHeight));
-  cell = std::max(1.0f, side / longer);
+  cell = side / longer;
 }

@@ -1,7 +1,8 @@
 // Where the visibility overlay lies in the window: the map seen from above as it lies around the
 // viewer (+x to the right, +z down the screen, so a turn to the right turns the view cone
-// clockwise), about a third of the window's shorter side, the map's aspect kept, each column a
-// square of at least one pixel. Window pixels, origin at the lower-left corner, y up (as GL).
+// clockwise), a third of the window's shorter side whatever the map's size, its aspect kept:
+// a column is a square, under a pixel on a map wider than that third. Window pixels, origin at
+// the lower-left corner, y up (as GL).
 #pragma once
 
 struct OverlayLayout {

@@ -604,7 +604,7 @@ void WebRenderer::showBehind() {
 void WebRenderer::drawOverlay(const OverlayImage& image) {
   if (image.rgb == nullptr || image.width <= 0 || image.height <= 0) return;
   ++done.overlayFrames;
-  // Each column a sharp square, however large.
+  // Each column a sharp square however large, or one column's mark a pixel on a large map.
   if (overlayTex == 0)
     overlayTex = gltex::newTexture(GL_TEXTURE_2D, GL_NEAREST, GL_CLAMP_TO_EDGE);
   else

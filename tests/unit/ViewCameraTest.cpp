@@ -131,12 +131,12 @@ TEST_F(Camera, GravityOverTheGivenTimeDampingAndTheJumpCooldown) {
 
 // The overlay is the map seen from above, +x to the right and +z down the window (so a turn to
 // the right turns the view cone clockwise; FrameRecipeTest.cpp places the marks by it), a third
-// of the window's shorter side with the map's aspect, and a column never shrinks below one pixel.
+// of the window's shorter side with the map's aspect, however many columns it has.
 TEST(OverlayLayout, FarRowAtTheBottomFirstColumnLeftAndScaledWithTheWindow) {
   const OverlayLayout layout(1024, 800, 60, 40);
   EXPECT_NEAR(layout.cell * 60, 800 / 3.0f, 1e-3);  // the longer side spans a third
   EXPECT_TRUE(layout.columnY(39) == OverlayLayout::kMargin && layout.columnX(0) == OverlayLayout::kMargin);
   const OverlayLayout tall(1200, 900, 40, 250), tiny(200, 150, 256, 256);
   EXPECT_NEAR(tall.cell * 250, 300.0f, 1e-3);
-  EXPECT_EQ(tiny.cell, 1.0f);
+  EXPECT_NEAR(tiny.cell * 256, 50.0f, 1e-3);
 }
