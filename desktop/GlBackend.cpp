@@ -275,14 +275,21 @@ void GlBackend::drawEmitters(const std::vector<EmitterVertex>& quads, float fogS
   glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
 }
 
-// Relies on: the window's framebuffer, its read buffer the back buffer drawn into (the
-// default of a double-buffered window), the target of the window's size. Sets: 2-D texture
-// binding of unit 0 left at 0.
+// Read back and handed over again, not copied inside the driver: a software rasteriser copies a
+// window (stored top row first) into a texture (bottom row first) by drawing a textured quad,
+// three times the cost of reading the rows out and writing them back as they are.
+// Relies on: the window's framebuffer, its read buffer the back buffer drawn into (the default
+// of a double-buffered window), the target of the window's size, the baseline's pixel store
+// (rows of four-byte texels need no other alignment). Sets: 2-D texture binding of unit 0 left
+// at 0.
 void GlBackend::copyBehind(const PixelRect& area) {
   if (area.x1 <= area.x0 || area.y1 <= area.y0) return;
+  const int width = area.x1 - area.x0, height = area.y1 - area.y0;
+  behindPixels.resize(static_cast<size_t>(width) * height * 4);
+  glReadPixels(area.x0, area.y0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, behindPixels.data());
   glBindTexture(GL_TEXTURE_2D, colorTargets[kBehind]->texture);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, area.x0, area.y0, area.x0, area.y0, area.x1 - area.x0,
-                      area.y1 - area.y0);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, area.x0, area.y0, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
+                  behindPixels.data());
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 

@@ -61,6 +61,9 @@ class GlBackend : public RenderBackend {
   static constexpr int kBehind = 0;
   FBOManager framebuffer;
   std::unique_ptr<RenderTarget> colorTargets[2];
+  // The pixels copyBehind reads back on their way to kBehind (RGBA, rows bottom first), kept
+  // so a frame allocates nothing.
+  std::vector<unsigned char> behindPixels;
 
   // The light volume, one texel per cell, and the framebuffer that draws its slices.
   std::unique_ptr<FramebufferObject> lightVolumeFbo;
