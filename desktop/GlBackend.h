@@ -43,6 +43,14 @@ class GlBackend : public RenderBackend {
   const RenderTarget& behindTarget() const { return *colorTargets[kBehind]; }
   std::vector<const ShaderProgram*> programs() const;
 
+  // How copyBehind moves the window's pixels into the target: the driver's own copy, or read
+  // back and handed over again. Both give the same texels; the constructor keeps whichever was
+  // faster over the whole window (timeBehindCopy), and the tests and tools may set it.
+  enum class BehindCopy { InDriver, ReadBack };
+  BehindCopy behindCopy = BehindCopy::InDriver;
+  // Milliseconds for `count` copies of the whole window made `way`, finished.
+  double timeBehindCopy(BehindCopy way, int count);
+
  private:
   // Vertex, normal, texture coordinate and (with `colours`) colour arrays over `quads` on; all
   // off again.
