@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -84,29 +83,8 @@ GlBackend::GlBackend(int width, int height) {
     colorTargets[i] = std::make_unique<RenderTarget>(framebuffer, width, height, GL_RGBA16F_ARB,
                                                      GL_COLOR_ATTACHMENT0_EXT + i);
   }
-  // A GPU copies inside its own memory, where a read back would wait for it and cross the bus;
-  // a software rasteriser copies the window (stored top row first) into a texture by drawing a
-  // textured quad, at three times the cost of reading the rows back. Each way is timed three
-  // times in turns, the best of each compared.
-  double best[2] = {1e30, 1e30};
-  for (int round = 0; round < 3; ++round)
-    for (const BehindCopy way : {BehindCopy::InDriver, BehindCopy::ReadBack})
-      best[static_cast<int>(way)] = std::min(best[static_cast<int>(way)], timeBehindCopy(way, 2));
-  behindCopy = best[1] < best[0] ? BehindCopy::ReadBack : BehindCopy::InDriver;
   // The loads and the targets leave the texture environment in force; the frame starts clean.
   GlBaseline::apply(framebuffer.width, framebuffer.height);
-}
-
-double GlBackend::timeBehindCopy(BehindCopy way, int count) {
-  const BehindCopy kept = behindCopy;
-  behindCopy = way;
-  const PixelRect window{0, 0, framebuffer.width, framebuffer.height};
-  glFinish();
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < count; ++i) copyBehind(window);
-  glFinish();
-  behindCopy = kept;
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 GlBackend::~GlBackend() {
@@ -297,22 +275,14 @@ void GlBackend::drawEmitters(const std::vector<EmitterVertex>& quads, float fogS
   glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
 }
 
-// Relies on: the window's framebuffer, its read buffer the back buffer drawn into (the default
-// of a double-buffered window), the target of the window's size, the baseline's pixel store
-// (rows of four-byte texels need no other alignment). Sets: 2-D texture binding of unit 0 left
-// at 0.
+// Relies on: the window's framebuffer, its read buffer the back buffer drawn into (the
+// default of a double-buffered window), the target of the window's size. Sets: 2-D texture
+// binding of unit 0 left at 0.
 void GlBackend::copyBehind(const PixelRect& area) {
   if (area.x1 <= area.x0 || area.y1 <= area.y0) return;
-  const int width = area.x1 - area.x0, height = area.y1 - area.y0;
   glBindTexture(GL_TEXTURE_2D, colorTargets[kBehind]->texture);
-  if (behindCopy == BehindCopy::InDriver) {
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, area.x0, area.y0, area.x0, area.y0, width, height);
-  } else {
-    behindPixels.resize(static_cast<size_t>(width) * height * 4);
-    glReadPixels(area.x0, area.y0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, behindPixels.data());
-    glTexSubImage2D(GL_TEXTURE_2D, 0, area.x0, area.y0, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-                    behindPixels.data());
-  }
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, area.x0, area.y0, area.x0, area.y0, area.x1 - area.x0,
+                      area.y1 - area.y0);
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 

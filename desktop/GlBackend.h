@@ -43,14 +43,6 @@ class GlBackend : public RenderBackend {
   const RenderTarget& behindTarget() const { return *colorTargets[kBehind]; }
   std::vector<const ShaderProgram*> programs() const;
 
-  // How copyBehind moves the window's pixels into the target: the driver's own copy, or read
-  // back and handed over again. Both give the same texels; the constructor keeps whichever was
-  // faster over the whole window (timeBehindCopy), and the tests and tools may set it.
-  enum class BehindCopy { InDriver, ReadBack };
-  BehindCopy behindCopy = BehindCopy::InDriver;
-  // Milliseconds for `count` copies of the whole window made `way`, finished.
-  double timeBehindCopy(BehindCopy way, int count);
-
  private:
   // Vertex, normal, texture coordinate and (with `colours`) colour arrays over `quads` on; all
   // off again.
@@ -69,9 +61,6 @@ class GlBackend : public RenderBackend {
   static constexpr int kBehind = 0;
   FBOManager framebuffer;
   std::unique_ptr<RenderTarget> colorTargets[2];
-  // The pixels copyBehind reads back on their way to kBehind (RGBA, rows bottom first), kept
-  // so a frame allocates nothing.
-  std::vector<unsigned char> behindPixels;
 
   // The light volume, one texel per cell, and the framebuffer that draws its slices.
   std::unique_ptr<FramebufferObject> lightVolumeFbo;
