@@ -1,10 +1,11 @@
 // The desktop backend under a Scene (made once per binary from media/ in the working directory,
 // the window Scene::kWindowWidth x Scene::kWindowHeight): its set-up and the light volume, both
 // light upload paths read back, the frame's passes (depth between them, wall and glass colour,
-// the GL baseline after every stage), faces that meet without gaps, a fixed room against
-// tests/gl/reference/frame_reference.png (within 3 levels a channel on all but 0.1 % of the pixels;
-// a mismatch writes frame_actual.png with the pixels over it red; after an intended change, look
-// at it and rewrite the reference with QUILLMARSH_UPDATE_REFERENCE=1 ctest -R gl_scene).
+// the GL baseline after every stage, the copy behind the glass), faces that meet without gaps,
+// a fixed room against tests/gl/reference/frame_reference.png (within 3 levels a channel on all
+// but 0.1 % of the pixels; a mismatch writes frame_actual.png with the pixels over it red; after
+// an intended change, look at it and rewrite the reference with QUILLMARSH_UPDATE_REFERENCE=1
+// ctest -R gl_scene).
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -308,6 +309,7 @@ TEST(SceneFrame, TheCopyBehindThePanesHoldsTheWindowsPixelsOverTheGlassArea) {
   window.clear();
   clearBehind();
   scene().drawFrame([](FrameStage stage, void*) { if (stage == FrameStage::Emitter) window = readWindow(); }, nullptr);
+  ASSERT_EQ(window.size(), static_cast<size_t>(kPixels) * 3) << "no emitter stage";
   const PixelRect area = FrameRecipe::glassArea(scene().recipe.glassVertices, scene().frameInputs());
   ASSERT_TRUE(area.x0 > 0 && area.y0 > 0 && area.x1 < Scene::kWindowWidth && area.y1 < Scene::kWindowHeight &&
               area.x0 < area.x1 && area.y0 < area.y1)
