@@ -533,6 +533,7 @@ void LightGrid::step() {
     if (emittersStale) rebuildEmitters();
     if (tintedStale) rebuildTinted();
     rebuildSpecialBricks();
+    specialMoves = 0;
   }
 
   // The wandering light's draw comes first: the sweep calls no rand() and both its cells are

@@ -58,6 +58,7 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   keep = placeInPage(keepStore, count, 32, 1.0f);
   emitters.clear();
   emittersStale = false;
+  specialMoves = 0;
   texels = placeInPage(texelStore, count, 40, std::uint32_t{0});
   texelsStale = true;
   zeroRow.assign(sizeX, 0.0f);
@@ -119,14 +120,33 @@ void LightGrid::setNextCell(int x, int y, int z, const GridCell& cell) {
 void LightGrid::writeFields(long i, const GridCell& cell) {
   const unsigned char f = (cell.emitter ? kEmitter : 0) | (cell.greenMarker ? kGreenMarker : 0) |
                           (cell.redMarker ? kRedMarker : 0);
-  if ((f ^ flags[i]) & kEmitter) emittersStale = true;
+  if ((f ^ flags[i]) & kEmitter) noteSpecialCell(emitters, emittersStale, i, cell.emitter);
   flags[i] = f;
   emission.setCell(i, cell.emission);
   opacity[i] = cell.opacity;
   keep[i] = keptFraction(cell.opacity);
-  if (tintedMaterial[materials[i]] != tintedMaterial[cell.material]) tintedStale = true;
+  if (tintedMaterial[materials[i]] != tintedMaterial[cell.material])
+    noteSpecialCell(tinted, tintedStale, i, tintedMaterial[cell.material]);
   materials[i] = cell.material;
   setHidden(i, cell.hidden);
+}
+
+void LightGrid::noteSpecialCell(std::vector<long>& list, bool& stale, long i, bool member) {
+  if (stale) return;
+  const auto at = std::lower_bound(list.begin(), list.end(), i);
+  if ((at != list.end() && *at == i) == member) return;
+  specialMoves += list.end() - at;
+  if (specialMoves > cellCount() / 8) {
+    stale = true;
+    return;
+  }
+  if (member) {
+    list.insert(at, i);
+    // A brick left marked after its last one goes only costs the step a search.
+    brickSpecial[brickOfIndex(i)] = 1;
+  } else {
+    list.erase(at);
+  }
 }
 
 void LightGrid::setPalette(const Palette& palette) {

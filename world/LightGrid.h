@@ -202,6 +202,10 @@ class LightGrid {
   void writeLightRow(long row, const float* from);
   void rebuildEmitters();
   void rebuildTinted();
+  // Keeps `list` (emitters or tinted panes, sorted) up to date for one cell whose membership an
+  // edit may have changed, so that the next step need not read every cell to rebuild it. Past a
+  // budget of moved entries of about what a rebuild reads, `stale` is set instead.
+  void noteSpecialCell(std::vector<long>& list, bool& stale, long i, bool member);
   void refreshTexels(long first, long end) const;
 
   // Change tracking (see LightGridStep.cpp). The brick of a cell (x, y, z).
@@ -280,6 +284,8 @@ class LightGrid {
   // glasses. The sweep itself reads no more of a cell than its one kept fraction.
   std::vector<long> tinted;
   bool tintedStale = true;
+  // Entries the edits since the lists were last rebuilt have moved (noteSpecialCell).
+  long specialMoves = 0;
   std::vector<unsigned char> materials;
   Palette materialPalette;
   float tintKeep[3 * Palette::kMaxMaterials] = {};
