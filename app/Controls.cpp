@@ -35,7 +35,7 @@ const std::vector<Entry>& keyList() {
         {"1 ... 7", "select palette material 1 to 7 (wall, glass, three lights, red, green glass)"},
         {"wheel up / down, [ / ]", "previous / next material of the palette"},
         {"Ctrl+Z", "undo the last edit (cells and columns)"},
-        {"Ctrl+S", "save the room as maps/room-NNN.png, starting where you stand"},
+        {"Ctrl+S", "save as maps/room-NNN.png (or rooms/room-NNN.vox), starting where you stand"},
         {"0 / 8", strength},
         {"9", "light strength 0.001"},
         {"r", "level the view"},

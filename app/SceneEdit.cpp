@@ -106,5 +106,6 @@ void Scene::saveRoomAsMap() {
     messages.push_back({line, clock});
   } else {
     say((asMap ? "map saved: " : "room saved: ") + path);
+    offerSavedFile(path);
   }
 }

@@ -4,6 +4,7 @@
 set(QUILLMARSH_CORE_SOURCES
   platform/Clock.cpp
   platform/FileReader.cpp
+  platform/FileWriter.cpp
   platform/WorkerPool.cpp
   platform/image/Image.cpp
   platform/image/ImageHeader.cpp

@@ -1,45 +1,35 @@
-// Screenshot files: a name reserved with an exclusive create, the pixels written through DevIL.
+// Screenshot files: the pixels read back from GL, encoded as PNG and written as a new file.
 #include "desktop/Screenshot.h"
 
 #include <GL/glew.h>
-#include <IL/il.h>
 
 #include <iostream>
 #include <vector>
 
 #include "app/RoomMapFile.h"
+#include "platform/FileWriter.h"
 
-std::string reserveScreenshotPath(const std::string& folder) {
-  return reserveFreeFile(folder, "quillmarsh");
-}
-
-void saveScreenshot(int width, int height) {
-  const std::string path = reserveScreenshotPath("screenshots");
-  if (path.empty()) {
-    std::cerr << "Cannot save a screenshot under \"screenshots\": no free file name or no access"
-              << std::endl;
-    return;
-  }
+std::string saveScreenshot(int width, int height) {
   std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
   GLint alignment = 4;
   glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  // GL rows run bottom to top, as the encoder expects.
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   glPixelStorei(GL_PACK_ALIGNMENT, alignment);
 
-  ILuint image = 0;
-  ilGenImages(1, &image);
-  ilBindImage(image);
-  // GL rows run bottom to top, as DevIL's lower-left origin expects.
-  ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, rgb.data());
-  ilEnable(IL_FILE_OVERWRITE);
-  const bool saved = ilSave(IL_PNG, path.c_str()) == IL_TRUE;
-  ilDeleteImages(1, &image);
-  while (ilGetError() != IL_NO_ERROR) {
-  }
-  if (saved) {
-    std::cout << "screenshot: " << path << std::endl;
+  std::vector<unsigned char> png;
+  std::string error, path;
+  if (!encodeRgbPng(rgb, width, height, png)) {
+    error = "cannot encode a " + std::to_string(width) + " x " + std::to_string(height) +
+            " picture as PNG";
   } else {
-    std::cerr << "Cannot write the screenshot \"" << path << "\"" << std::endl;
+    path = FileWriter::writeNew("screenshots", "quillmarsh", ".png", png, error);
   }
+  if (path.empty()) {
+    std::cerr << "Cannot save a screenshot: " << error << std::endl;
+  } else {
+    std::cout << "screenshot: " << path << std::endl;
+  }
+  return path;
 }

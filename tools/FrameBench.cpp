@@ -133,12 +133,10 @@ void timedFrame(Bench& bench, Times& t) {
 // own screenshot path (the back buffer before the swap). Nothing when `shots` is empty.
 void saveShot(Bench& bench, const std::string& shots, const char* name) {
   if (shots.empty()) return;
-  // The screenshot takes the first free name: find it, and free it again for the picture.
-  const std::string taken = reserveScreenshotPath("screenshots");
-  std::remove(taken.c_str());
   bench.scene.drawFrame();
-  saveScreenshot(bench.scene.width, bench.scene.height);
+  const std::string taken = saveScreenshot(bench.scene.width, bench.scene.height);
   glutSwapBuffers();
+  if (taken.empty()) return;
   const std::string target = shots + "/" + name + ".png";
   if (std::rename(taken.c_str(), target.c_str()) != 0)
     std::fprintf(stderr, "framebench: cannot move %s to %s\n", taken.c_str(), target.c_str());

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/RoomMapFile.h"
+#include "platform/FileWriter.h"
 #include "tools/MapLegend.h"
 #include "world/MapImage.h"
 
@@ -69,23 +71,17 @@ int main(int argc, char** argv) {
   }
 
   ilInit();
-  ILuint image = 0;
-  ilGenImages(1, &image);
-  ilBindImage(image);
-  if (ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, pixels.data()) != IL_TRUE)
-    return fail("cannot create the picture");
-  ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
-  ilEnable(IL_FILE_OVERWRITE);
-  const bool saved = ilSave(IL_PNG, mapFile.c_str()) == IL_TRUE;
-  ilDeleteImages(1, &image);
-  if (!saved) return fail("cannot write \"" + mapFile + "\"");
-
-  // Read it back the way the program does, so a wrong row order or colour cannot slip through.
+  std::vector<unsigned char> png;
+  if (!encodeRgbPng(pixels, width, height, png)) return fail("cannot encode the picture");
+  // Read it back the way the program does, so a wrong row order or colour cannot slip through,
+  // before the file is written: a map it replaces stays until the new one is whole.
   MapImage check;
   std::string error;
-  if (!check.load(mapFile.c_str(), error)) return fail("cannot read back \"" + mapFile + "\": " + error);
+  if (!check.decode(png.data(), png.size(), error))
+    return fail("cannot read back the picture for \"" + mapFile + "\": " + error);
   if (check.width != width || check.height != height || check.pixels != pixels)
-    return fail("\"" + mapFile + "\" does not read back as the layout");
+    return fail("the picture for \"" + mapFile + "\" does not read back as the layout");
+  if (!FileWriter::replace(mapFile, png, error)) return fail(error);
   std::cout << "wrote " << mapFile << ": " << width << " x " << height << std::endl;
   return 0;
 }

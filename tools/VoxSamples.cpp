@@ -105,7 +105,11 @@ std::string roomJson(const LightGrid& grid) {
         const GridCell c = grid.getCell(x, y, z);
         const bool air = c.material == 0 && !c.emitter && !c.greenMarker && !c.redMarker &&
                          c.opacity == 0.0f;
-        if (air) continue;
+        // Open cells of material 0 other than fixed lights (the wandering light's) are ours alone.
+        const bool wandering = x == grid.lightX && y == grid.lightY && z == grid.lightZ;
+        const bool open = c.material == 0 && !c.isOpaque() && !c.isGlass() &&
+                          (wandering || !c.emitter);
+        if (air || open) continue;
         // Material 0 (not air): any index may draw it.
         j << (first ? "" : ",") << "[" << x << "," << y << "," << z << "," << int(c.material)
           << "]";

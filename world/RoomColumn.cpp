@@ -102,8 +102,10 @@ std::vector<unsigned char> roomMapPixels(const LightGrid& grid, int startX, int 
       kinds[static_cast<size_t>(z) * w + x] = kind;
       if (isStart(kind)) marker = kind;  // the last one visited, as the build decides
     }
+  // A lamp's column keeps its lamp: the marker goes only where the floor is plain or marked.
   const bool moveStart = startX >= 0 && startZ >= 0 && startX < w && startZ < h &&
-                         isOpenKind(kinds[static_cast<size_t>(startZ) * w + startX]);
+                         (kinds[static_cast<size_t>(startZ) * w + startX] == ColumnKind::Air ||
+                          isStart(kinds[static_cast<size_t>(startZ) * w + startX]));
   if (moveStart) {
     for (ColumnKind& kind : kinds)
       if (isStart(kind)) kind = ColumnKind::Air;

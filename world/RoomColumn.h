@@ -30,7 +30,8 @@ ColumnKind columnKindAt(const LightGrid& grid, int x, int z);
 bool isOpenKind(ColumnKind kind);
 
 // The room as a map picture (8-bit RGB, bottom row z = 0 first), one start marker: at column
-// (startX, startZ) when that column is open, in the colour of the room's own deciding marker
-// (green when it has none); every other marker column becomes plain floor. When the start column
-// is not an open column of the grid, the room's markers stay where they are.
+// (startX, startZ) when that column is open floor with no lamp (or a marker), in the colour of
+// the room's own deciding marker (green when it has none); every other marker column becomes
+// plain floor. When the start column is anything else (a wall, glass, a ceiling lamp, off the
+// grid), the room's markers stay where they are.
 std::vector<unsigned char> roomMapPixels(const LightGrid& grid, int startX, int startZ);

@@ -407,7 +407,24 @@ struct ReadState {
   int pendingSize[3] = {0, 0, 0};
   long totalVoxels = 0;
   long packedModels = -1;
+  // Memory the scene's nodes, layers, dictionaries and unknown chunks take, as counted by `keep`.
+  size_t recordBytes = 0;
 };
+
+size_t dictBytes(const Dict& d) {
+  size_t bytes = sizeof(Dict);
+  for (const auto& pair : d.pairs) bytes += sizeof(pair) + pair.first.size() + pair.second.size();
+  return bytes;
+}
+
+// Counts `bytes` more kept for the scene's records (a hash set entry each for node and layer ids
+// included); false, refusing the file, beyond the limit.
+bool keep(ChunkReader& r, ReadState& state, const Limits& limits, size_t bytes) {
+  state.recordBytes += bytes;
+  if (state.recordBytes <= limits.maxRecordBytes) return true;
+  return r.fail("its nodes, layers, dictionaries and other chunks need more than " +
+                std::to_string(limits.maxRecordBytes) + " bytes of memory");
+}
 
 bool readSize(ChunkReader& r, ReadState& state) {
   std::int32_t s[3];
@@ -452,7 +469,8 @@ bool readVoxels(ChunkReader& r, ReadState& state, Scene& scene, const Limits& li
   return true;
 }
 
-bool readNode(ChunkReader& r, Node::Kind kind, ReadState& state, Scene& scene) {
+bool readNode(ChunkReader& r, Node::Kind kind, ReadState& state, Scene& scene,
+              const Limits& limits) {
   Node node;
   node.kind = kind;
   std::int32_t id;
@@ -462,7 +480,10 @@ bool readNode(ChunkReader& r, Node::Kind kind, ReadState& state, Scene& scene) {
   const bool ok = kind == Node::Kind::Transform ? readTransform(r, node)
                   : kind == Node::Kind::Group   ? readGroup(r, node)
                                                 : readShape(r, node);
-  if (!ok) return false;
+  if (!ok ||
+      !keep(r, state, limits,
+            sizeof(Node) + dictBytes(node.attributes) + node.children.size() * sizeof(int) + 32))
+    return false;
   scene.nodes.push_back(std::move(node));
   return true;
 }
@@ -471,9 +492,9 @@ bool readChunk(const std::string& name, ChunkReader& r, ReadState& state, Scene&
                const Limits& limits) {
   if (name == "SIZE") return readSize(r, state);
   if (name == "XYZI") return readVoxels(r, state, scene, limits);
-  if (name == "nTRN") return readNode(r, Node::Kind::Transform, state, scene);
-  if (name == "nGRP") return readNode(r, Node::Kind::Group, state, scene);
-  if (name == "nSHP") return readNode(r, Node::Kind::Shape, state, scene);
+  if (name == "nTRN") return readNode(r, Node::Kind::Transform, state, scene, limits);
+  if (name == "nGRP") return readNode(r, Node::Kind::Group, state, scene, limits);
+  if (name == "nSHP") return readNode(r, Node::Kind::Shape, state, scene, limits);
   if (name == "PACK") {
     std::int32_t n;
     if (!r.i32(n)) return false;
@@ -509,12 +530,14 @@ bool readChunk(const std::string& name, ChunkReader& r, ReadState& state, Scene&
     layer.id = id;
     if (!state.layerIds.insert(id).second)
       return r.fail("a second layer with id " + std::to_string(id));
+    if (!keep(r, state, limits, sizeof(Layer) + dictBytes(layer.attributes) + 32)) return false;
     scene.layers.push_back(std::move(layer));
     return true;
   }
   Chunk chunk;
   // The id as stored (the name in messages may be its hex), 12 bytes before the content.
   chunk.id.assign(reinterpret_cast<const char*>(r.p + r.begin - 12), 4);
+  if (!keep(r, state, limits, sizeof(Chunk) + (r.end - r.begin))) return false;
   chunk.content.assign(r.p + r.begin, r.p + r.end);
   scene.otherChunks.push_back(std::move(chunk));
   return true;

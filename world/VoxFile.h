@@ -14,7 +14,8 @@ namespace vox {
 
 // What a file may ask for. Every count is checked against the bytes it needs before anything is
 // allocated, so memory stays within a small multiple of the file: the models' voxels (4 bytes
-// each) are bounded by the file itself, the flattened block by maxSide³ bytes.
+// each) are bounded by the file itself, the scene's other records by maxRecordBytes, the
+// flattened block by maxSide³ bytes.
 struct Limits {
   // Largest file read (64 MiB).
   size_t maxFileBytes = size_t{64} << 20;
@@ -26,6 +27,9 @@ struct Limits {
   int maxSide[3] = {256, 256, 256};
   // Deepest nesting of transforms from the root; deeper graphs are refused.
   int maxDepth = 64;
+  // Memory kept for the scene's nodes, layers, dictionaries and unknown chunks (64 MiB): a file
+  // of many tiny ones would otherwise take several times its own size.
+  size_t maxRecordBytes = size_t{64} << 20;
 };
 
 // Largest model side the format allows, per axis.

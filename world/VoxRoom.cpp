@@ -2,17 +2,13 @@
 // keys of our own and the kVoxRoomChunk chunk), the saver and the map-room test.
 #include "world/VoxRoom.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 
+#include "platform/FileWriter.h"
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -21,7 +17,6 @@
 
 namespace {
 
-constexpr float kWanderingLightEmission = 1520.0f;
 constexpr float kStartEyeHeight = 2.0f;
 constexpr int kRoomChunkVersion = 1;
 // Our chunk: version, size (3), palette size, start flags, eye, target, up (9 float bits),
@@ -290,8 +285,8 @@ void putVec(std::vector<unsigned char>& out, const Vec3& v) {
   putFloat(out, v.z);
 }
 
-bool readRoomChunk(const std::vector<unsigned char>& bytes, int maxSide, RoomChunk& room,
-                   std::string& error) {
+bool readRoomChunk(const std::vector<unsigned char>& bytes, int maxSide, long maxCells,
+                   RoomChunk& room, std::string& error) {
   const std::string where = std::string("its ") + kVoxRoomChunk + " chunk";
   if (bytes.size() < kRoomChunkHeader) {
     error = where + " has " + std::to_string(bytes.size()) + " bytes, fewer than " +
@@ -317,6 +312,12 @@ bool readRoomChunk(const std::vector<unsigned char>& bytes, int maxSide, RoomChu
     error = where + " names a room of " + std::to_string(room.size[0]) + " × " +
             std::to_string(room.size[1]) + " × " + std::to_string(room.size[2]) +
             " cells; each side is 1 to " + std::to_string(maxSide);
+    return false;
+  }
+  const long cells = static_cast<long>(room.size[0]) * room.size[1] * room.size[2];
+  if (cells > maxCells) {
+    error = where + " names a room of " + std::to_string(cells) + " cells; at most " +
+            std::to_string(maxCells);
     return false;
   }
   room.paletteSize = next();
@@ -416,7 +417,8 @@ RoomLoad loadOwnRoom(const std::string& name, const vox::Scene& scene, const vox
                      LightGrid& grid, ColorMap& map, const VoxRoomLimits& limits) {
   RoomChunk room;
   std::string error;
-  if (!readRoomChunk(chunk.content, limits.maxRoomSide, room, error)) return refused(name, error);
+  if (!readRoomChunk(chunk.content, limits.maxOwnSide, limits.maxOwnCells, room, error))
+    return refused(name, error);
   Palette palette;
   for (int k = 0; k < room.paletteSize; ++k) {
     Material m;
@@ -520,24 +522,6 @@ unsigned char drawnIndex(const GridCell& c, const Palette& palette) {
   return static_cast<unsigned char>(palette.size() < Palette::kMaxMaterials ? palette.size() : 1);
 }
 
-bool reserveRoomFile(std::string& path) {
-  if (mkdir(kVoxRoomFolder, 0755) != 0 && errno != EEXIST) return false;
-  for (int n = 1; n <= 9999; ++n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/room-%03d.vox", n);
-    path = std::string(kVoxRoomFolder) + name;
-    // An exclusive create cannot take a name an earlier run (or another program) holds.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      close(fd);
-      return true;
-    }
-    if (errno != EEXIST) return false;
-  }
-  errno = EEXIST;
-  return false;
-}
-
 }  // namespace
 
 bool isVoxBytes(const unsigned char* bytes, size_t size) {
@@ -614,7 +598,6 @@ std::vector<unsigned char> roomToVox(const LightGrid& grid, const StartView& sta
               const int rx = o[0] + x, ry = o[2] + z, rz = depth - 1 - (o[1] + y);
               const GridCell c = grid.getCell(rx, ry, rz);
               if (isAirCell(c)) continue;
-              const unsigned char drawn = drawnIndex(c, palette);
               if (!sameFields(c, cells[c.material])) {
                 for (int v : {rx, ry, rz, static_cast<int>(c.material)})
                   put32(own, static_cast<std::uint32_t>(v));
@@ -624,6 +607,11 @@ std::vector<unsigned char> roomToVox(const LightGrid& grid, const StartView& sta
                 for (float e : c.emission) putFloat(own, e);
                 ++listed;
               }
+              // An open cell of material 0 (the wandering light's) is no block.
+              const bool wandering = rx == grid.lightX && ry == grid.lightY && rz == grid.lightZ;
+              if (c.material == 0 && !c.isOpaque() && !c.isGlass() && (wandering || !c.emitter))
+                continue;
+              const unsigned char drawn = drawnIndex(c, palette);
               const unsigned char voxel[4] = {static_cast<unsigned char>(x),
                                               static_cast<unsigned char>(y),
                                               static_cast<unsigned char>(z), drawn};
@@ -660,22 +648,25 @@ std::vector<unsigned char> roomToVox(const LightGrid& grid, const StartView& sta
   return vox::write(scene);
 }
 
-std::string saveRoomVox(const LightGrid& grid, const StartView& start, std::string& error) {
-  std::string path;
-  if (!reserveRoomFile(path)) {
-    error = std::string("no free file name under \"") + kVoxRoomFolder + "\" (" +
-            std::strerror(errno) + ")";
+std::string saveRoomVox(const LightGrid& grid, const StartView& start, std::string& error,
+                        const VoxRoomLimits& limits) {
+  // What the loader would refuse is not written: a saved room must open again.
+  const long cells = static_cast<long>(grid.sizeX) * grid.sizeY * grid.sizeZ;
+  if (std::max({grid.sizeX, grid.sizeY, grid.sizeZ}) > limits.maxOwnSide ||
+      cells > limits.maxOwnCells) {
+    error = "a room of " + std::to_string(grid.sizeX) + " × " + std::to_string(grid.sizeY) +
+            " × " + std::to_string(grid.sizeZ) + " cells is larger than a scene this program " +
+            "reads back";
     return "";
   }
   const std::vector<unsigned char> bytes = roomToVox(grid, start);
-  FILE* file = std::fopen(path.c_str(), "wb");
-  bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (file != nullptr && std::fclose(file) != 0) written = false;
-  if (!written) {
-    error = "cannot write \"" + path + "\"";
+  vox::Scene scene;
+  std::string cause;
+  if (!vox::read(bytes.data(), bytes.size(), scene, cause, limits.file)) {
+    error = "the room is too large for a scene this program reads back (" + cause + ")";
     return "";
   }
-  return path;
+  return FileWriter::writeNew(kVoxRoomFolder, "room", ".vox", bytes, error);
 }
 
 bool isMapRoom(const LightGrid& grid) {
@@ -685,13 +676,25 @@ bool isMapRoom(const LightGrid& grid) {
   for (int k : {Palette::kWall, Palette::kGlass, Palette::kWhiteLight, Palette::kYellowLight,
                 Palette::kBlueLight})
     if (!sameMaterial(palette[k], standard[k])) return false;
+  const bool atStart = grid.lightX == LightGrid::kLightStart[0] &&
+                       grid.lightY == wanderingLightStartY(grid.sizeY) &&
+                       grid.lightZ == LightGrid::kLightStart[2];
+  GridCell wandering;
+  wandering.setEmitter(kWanderingLightEmission, 0.0f, 0.0f);
   for (int z = 0; z < grid.sizeZ; ++z)
     for (int x = 0; x < grid.sizeX; ++x) {
       const mapcolour::Rgb colour = columnColour(columnKindAt(grid, x, z));
       const GridCell p = cellFromColour(colour.r, colour.g, colour.b);
       for (int y = 0; y < grid.sizeY; ++y) {
-        if (x == grid.lightX && y == grid.lightY && z == grid.lightZ) continue;
-        if (!sameFields(grid.getCell(x, y, z), columnCell(p, y, grid.sizeY))) return false;
+        GridCell cell = grid.getCell(x, y, z);
+        if (x == grid.lightX && y == grid.lightY && z == grid.lightZ) {
+          // The map builds the light in its start cell again, whatever the column held there.
+          if (atStart && sameFields(cell, wandering)) continue;
+          // Anywhere else it leaves the cell as it found it: that must be the column's.
+          cell.emitter = false;
+          std::fill(cell.emission, cell.emission + 3, 0.0f);
+        }
+        if (!sameFields(cell, columnCell(p, y, grid.sizeY))) return false;
       }
     }
   return true;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "world/MapImage.h"
 #include "world/VoxFile.h"
 #include "world/WorldBuilder.h"
 
@@ -30,11 +31,14 @@ constexpr const char* kVoxRoomChunk = "QMRM";
 // Where saved rooms go, under the working directory.
 constexpr const char* kVoxRoomFolder = "rooms";
 
-// What a .vox room may be: the file's own limits and the largest room along each axis (the
-// light volume's 3-D texture holds 256 a side).
+// What a .vox room may be: the file's own limits, the largest room imported around a model
+// along each axis, and the largest room we wrote: a map room reaches MapImage::kMaxSide across,
+// and none holds more cells than the largest map room (1024 x 64 x 1024).
 struct VoxRoomLimits {
   vox::Limits file;
   int maxRoomSide = 256;
+  int maxOwnSide = MapImage::kMaxSide;
+  long maxOwnCells = 1L << 26;
 };
 
 // True when the bytes start as a .vox file does ("VOX ").
@@ -56,12 +60,17 @@ RoomLoad loadRoomFromVox(const std::string& name, const unsigned char* bytes, si
 // placed by transforms; the palette's colours (RGBA), a MATL for each material (_glass with
 // _trans, _emit with _emit, else _diffuse, and the exact values under our own keys), and our
 // chunk with the start view. Cells of material 0 that are not air, and cells that differ from
-// their material, are listed in our chunk (and drawn with a material of their kind).
+// their material, are listed in our chunk. Those of them that are walls, glass or fixed lights
+// are drawn with a material of their kind; open ones (the wandering light's cell) are not, so
+// other editors show no block where the room is open.
 std::vector<unsigned char> roomToVox(const LightGrid& grid, const StartView& start);
 
 // Saves roomToVox as "rooms/room-NNN.vox" (the first free NNN from 001, created exclusively)
-// under the working directory and returns the path; empty, with `error` set, when it cannot.
-std::string saveRoomVox(const LightGrid& grid, const StartView& start, std::string& error);
+// under the working directory and returns the path; empty, with `error` set, when it cannot:
+// among others when the file would pass what loadRoomFromVox reads (its size or voxels), as a
+// file saved must open again.
+std::string saveRoomVox(const LightGrid& grid, const StartView& start, std::string& error,
+                        const VoxRoomLimits& limits = VoxRoomLimits());
 
 // True when every column is one the map legend makes (columnCell of its columnKindAt: opacity,
 // emission, emitter, markers and material of each cell; light, `hidden` and the wandering

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr float kWanderingLightEmission = 1520.0f;
 constexpr float kStartEyeHeight = 2.0f;
 
 GridCell emitterCell(float r, float g, float b) {
@@ -71,7 +70,7 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
   // The wandering light starts in its cell whatever room the grid held before; in a low room in
   // the top open layer, as the eye, instead of replacing a ceiling cell.
   grid.lightX = LightGrid::kLightStart[0];
-  grid.lightY = std::min(LightGrid::kLightStart[1], std::max(ceiling - 1, 0));
+  grid.lightY = wanderingLightStartY(grid.sizeY);
   grid.lightZ = LightGrid::kLightStart[2];
   grid.setCell(grid.lightX, grid.lightY, grid.lightZ,
                    emitterCell(kWanderingLightEmission, 0.0f, 0.0f));
@@ -86,6 +85,10 @@ StartView buildWorldFromPixels(const unsigned char* rgb, int width, int height, 
     start.target = start.eye + Vec3(0.0f, 0.0f, -1.0f);
   }
   return start;
+}
+
+int wanderingLightStartY(int layers) {
+  return std::min(LightGrid::kLightStart[1], std::max(layers - 2, 0));
 }
 
 StartView buildRoom(const unsigned char* rgb, int width, int height, int roomHeight,

@@ -17,6 +17,12 @@ class LightGrid;
 constexpr const char* kShippedMapFile = "media/textures/maps/testmap.png";
 constexpr int kRoomHeight = 6;
 
+// The wandering light as every room starts it: an open emitter of this much red light, in
+// LightGrid::kLightStart's cell (in the top open layer of a room too low for it, which
+// wanderingLightStartY gives for a room of `layers` layers).
+constexpr float kWanderingLightEmission = 1520.0f;
+int wanderingLightStartY(int layers);
+
 // Where the camera starts: the eye above the last start marker, looking at the room's fixed
 // point (0, 0, 1) with y up. A map without a marker (`found` false) starts in the open column
 // nearest the map's centre (the first in map order of those equally near), looking towards

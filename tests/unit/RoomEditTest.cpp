@@ -214,4 +214,13 @@ TEST(RoomMap, SavedPixelsAreTheMapForTheShippedRoomAndARandomRoomOfEveryKindAndM
   EXPECT_EQ(editor.fill(room.grid, room.map, 3, 2, ColumnKind::Wall, -1, -1), Result::Done);
   EXPECT_TRUE(roomMapPixels(room.grid, 3, 2) == roomMapPixels(room.grid, -1, 0));
   EXPECT_EQ(BuiltRoom({roomMapPixels(room.grid, 3, 2), random.w, random.h}).start.eye, room.start.eye);
+  // Under a ceiling lamp, the lamp stays and so does the marker.
+  int lamps = 0;
+  for (int z = 0; z < random.h; ++z)
+    for (int x = 0; x < random.w; ++x)
+      if (columnKindAt(room.grid, x, z) >= ColumnKind::WhiteLight && columnKindAt(room.grid, x, z) <= ColumnKind::BlueLight) {
+        ++lamps;
+        ASSERT_TRUE(roomMapPixels(room.grid, x, z) == roomMapPixels(room.grid, -1, 0)) << x << " " << z;
+      }
+  EXPECT_GT(lamps, 50);
 }

@@ -4,6 +4,7 @@ set(QUILLMARSH_UNIT_TEST_SOURCES
   BodyTest.cpp
   ColorMapVisibilityTest.cpp
   CommandLineTest.cpp
+  FileWriterTest.cpp
   FramePlanTest.cpp
   FrameRecipeTest.cpp
   LightGridSparseStepTest.cpp

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -168,8 +169,6 @@ std::string roomWith(const LightGrid& grid, size_t at, std::uint32_t value) {
 }  // namespace
 
 TEST(VoxRoom, RandomRoomsOfEveryMaterialAtHeights6And32And64AndOneOfSeveralModelsComeBackCellForCell) {
-  VoxRoomLimits wide;
-  wide.maxRoomSide = wide.file.maxSide[0] = wide.file.maxSide[1] = wide.file.maxSide[2] = 512;
   // Width, height, depth, materials beyond the standard ones, the models written (256 a side at most).
   for (const auto& r : {std::array<int, 5>{19, 6, 13, 40, 1}, {11, 32, 9, 100, 1}, {7, 64, 8, 300, 1}, {300, 6, 260, 3, 4}}) {
     SCOPED_TRACE(format("%d x %d x %d", r[0], r[1], r[2]));
@@ -179,7 +178,7 @@ TEST(VoxRoom, RandomRoomsOfEveryMaterialAtHeights6And32And64AndOneOfSeveralModel
     const vox::Scene scene = parsed(bytes);
     ASSERT_EQ(scene.models.size(), static_cast<size_t>(r[4]));
     for (const vox::Model& m : scene.models) EXPECT_TRUE(m.size[0] <= 256 && m.size[1] <= 256 && m.size[2] == r[1]);
-    Loaded back(bytes, wide);
+    Loaded back(bytes);
     EXPECT_EQ(difference(grid, kView, back), "");
     // Nothing is lost or added on the way: the room writes the same file again.
     EXPECT_TRUE(text(roomToVox(back.grid, kView)) == bytes);
@@ -358,8 +357,24 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
     BuiltRoom room(shipped, height);
     LightGrid& grid = room.grid;
     const int sx = static_cast<int>(room.start.eye.x), sz = static_cast<int>(room.start.eye.z);
-    Loaded back(text(roomToVox(grid, room.start)));
+    const std::string bytes = text(roomToVox(grid, room.start));
+    Loaded back(bytes);
     EXPECT_EQ(difference(grid, room.start, back), "");
+    // Other editors see the lamps, start lamps included, but no block at the wandering light.
+    vox::Volume volume;
+    std::string error;
+    ASSERT_TRUE(vox::flatten(parsed(bytes), volume, error)) << error;
+    const auto voxelAt = [&](int x, int y, int z) {
+      const int v[3] = {x - volume.origin[0], grid.sizeZ - 1 - z - volume.origin[1], y - volume.origin[2]};
+      return volume.index[(static_cast<size_t>(v[2]) * volume.size[1] + v[1]) * volume.size[0] + v[0]];
+    };
+    int lamps = 0, drawnLamps = 0;
+    for (int z = 0; z < grid.sizeZ; ++z)
+      for (int x = 0; x < grid.sizeX; ++x)
+        for (int y : {0, height - 1})
+          if (grid.getCell(x, y, z).emitter) ++lamps, drawnLamps += voxelAt(x, y, z) != 0;
+    EXPECT_TRUE(lamps > 2 && drawnLamps == lamps) << drawnLamps << " of " << lamps;
+    EXPECT_EQ(voxelAt(grid.lightX, grid.lightY, grid.lightZ), 0);
     // The picture the save key writes for it, and for the room read back, is the map byte for byte.
     EXPECT_TRUE(isMapRoom(grid) && isMapRoom(back.grid));
     EXPECT_TRUE(roomMapPixels(grid, sx, sz) == shipped.rgb && roomMapPixels(back.grid, sx, sz) == shipped.rgb);
@@ -376,6 +391,30 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
       grid.setCell(0, 2, 0, cells[i]);
       EXPECT_EQ(isMapRoom(grid), i == 2) << i;
     }
+    // The wandering light leaves a cell as it found it. Moved on through open air the room is the
+    // map's (its start cell open, as the map builds it); in a pane no column holds, it is not;
+    // back where it started, in its own open cell, it is again.
+    const int from[3] = {grid.lightX, grid.lightY, grid.lightZ};
+    const GridCell wandering = grid.getCell(from[0], from[1], from[2]);
+    const auto moveLight = [&](int x, int y, int z, const GridCell& into) {
+      GridCell left = grid.getCell(grid.lightX, grid.lightY, grid.lightZ);
+      left.emitter = false;
+      std::fill(left.emission, left.emission + 3, 0.0f);
+      grid.setCell(grid.lightX, grid.lightY, grid.lightZ, left);
+      GridCell cell = into;
+      cell.emitter = true;
+      std::copy(wandering.emission, wandering.emission + 3, cell.emission);
+      grid.setCell(x, y, z, cell);
+      grid.lightX = x, grid.lightY = y, grid.lightZ = z;
+    };
+    ASSERT_TRUE(isMapRoom(grid));
+    moveLight(sx, 3, sz, GridCell());
+    EXPECT_TRUE(isMapRoom(grid));
+    moveLight(sx, 3, sz, p[Palette::kGlass + 4].cell(Palette::kGlass + 4));
+    EXPECT_FALSE(isMapRoom(grid));
+    grid.setCell(sx, 3, sz, GridCell());
+    moveLight(from[0], from[1], from[2], GridCell());
+    EXPECT_TRUE(isMapRoom(grid));
     // A legend material that takes other values makes it another room.
     Palette other = grid.palette();
     Material m = other[Palette::kYellowLight];
@@ -424,6 +463,15 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   std::ofstream("rooms/room-003.vox") << "held";
   EXPECT_EQ(saveRoomVox(grid, kView, error), "rooms/room-004.vox");
   EXPECT_EQ(contents("rooms/room-003.vox"), "held");
+  // A room the loader would refuse is not written at all.
+  VoxRoomLimits fewVoxels, narrow;
+  fewVoxels.file.maxVoxels = 10;
+  narrow.maxOwnSide = 11;
+  EXPECT_EQ(saveRoomVox(grid, kView, error, fewVoxels), "");
+  EXPECT_EQ(error, "the room is too large for a scene this program reads back (chunk XYZI at byte 44: the models hold more than 10 voxels)");
+  EXPECT_EQ(saveRoomVox(grid, kView, error, narrow), "");
+  EXPECT_EQ(error, "a room of 12 × 6 × 10 cells is larger than a scene this program reads back");
+  EXPECT_FALSE(std::filesystem::exists("rooms/room-005.vox"));
   std::filesystem::remove_all("rooms");
   std::ofstream("rooms") << "";  // a file where the folder would be
   EXPECT_EQ(saveRoomVox(grid, kView, error), "");
@@ -445,6 +493,10 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
   vox::Limits oneVoxel, threePlaced, tenBytes, wide;
   wide.maxSide[0] = wide.maxSide[1] = wide.maxSide[2] = 2000;
   oneVoxel.maxVoxels = 1, threePlaced.maxPlacedVoxels = 3, tenBytes.maxFileBytes = 10;
+  vox::Limits fewRecords;
+  fewRecords.maxRecordBytes = 1000;
+  std::string notes;
+  for (int i = 0; i < 100; ++i) notes += vb::chunk("NOTE", "");
   LightGrid grid;
   randomRoom(grid, 9, 6, 8, 4, 5);
   const struct { std::string bytes; const char* cause; vox::Limits limits = {}; } cases[] = {
@@ -481,6 +533,7 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {1, 1, 1, 1}})), "the models hold more than 1 voxels", oneVoxel},
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {1, 1, 1, 1}}) + twoShapes), "the scene places more than 3 voxels", threePlaced},
       {vb::file(m), "bytes; a .vox file is at most 10 bytes", tenBytes},
+      {vb::file(m + notes), "other chunks need more than 1000 bytes of memory", fewRecords},
       // What only the room refuses: more than fits inside its walls, nothing to see, a bad number.
       {graph(twoShapes), "the scene spans 1001 × 1 × 1 voxels; at most 250 × 250 × 252 fit", wide},
       {graph(vb::transform(0, 1, -1, {}, {{"_hidden", "1"}}) + vb::shape(1, 0)), "it has no visible voxel"},
@@ -488,7 +541,10 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       // Our own chunk, damaged word by word.
       {changedRoom(grid, [](vox::Scene&, auto& c) { c.resize(40); }), "chunk has 40 bytes, fewer than 76"},
       {roomWith(grid, 0, 2), "is of version 2"},
-      {roomWith(grid, 4, 0), "a room of 0 × 6 × 8 cells; each side is 1 to 256"},
+      {roomWith(grid, 4, 0), "a room of 0 × 6 × 8 cells; each side is 1 to 1024"},
+      {roomWith(grid, 12, 1025), "a room of 9 × 6 × 1025 cells; each side is 1 to 1024"},
+      {changedRoom(grid, [](vox::Scene&, auto& c) { for (size_t at : {4, 8, 12}) std::memcpy(&c[at], "\0\4\0\0", 4); }),
+       "names a room of 1073741824 cells; at most 67108864"},
       {roomWith(grid, 16, 300), "names 300 materials (1 to 256)"},
       {roomWith(grid, 20, 1), "it has no open cell to stand in"},
       {roomWith(grid, 24, 0x7fc00000), "start view that is not a number"},

@@ -20,7 +20,8 @@ namespace {
 
 VoxRoomLimits fuzzLimits() {
   VoxRoomLimits limits;
-  limits.maxRoomSide = 64;
+  limits.maxRoomSide = limits.maxOwnSide = 64;
+  limits.maxOwnCells = 64L * 64 * 64;
   limits.file.maxSide[0] = limits.file.maxSide[1] = limits.file.maxSide[2] = 64;
   limits.file.maxVoxels = 1L << 20;
   limits.file.maxPlacedVoxels = 1L << 22;

@@ -1,0 +1,94 @@
+// Writing goes through the descriptor the file was created with: short writes are continued,
+// interrupted ones retried, and the data flushed and the descriptor closed with their results
+// checked, since a full disk may show only there.
+#include "platform/FileWriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Writes all of `bytes` to `fd`, flushes and closes it; false with errno set when any of it fails
+// (the descriptor is closed either way).
+bool writeAndClose(int fd, const std::vector<unsigned char>& bytes) {
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      if (n == 0) errno = EIO;
+      ok = false;
+    }
+  }
+  // A file system that cannot flush (EINVAL) has nothing more to say than the writes did.
+  if (ok && fsync(fd) != 0 && errno != EINVAL) ok = false;
+  const int saved = errno;
+  if (close(fd) != 0 && ok) return false;
+  errno = saved;
+  return ok;
+}
+
+std::string cause() { return std::strerror(errno); }
+
+}  // namespace
+
+std::string FileWriter::writeNew(const std::string& folder, const std::string& prefix,
+                                 const std::string& extension,
+                                 const std::vector<unsigned char>& bytes, std::string& error) {
+  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+    error = "no free file name under \"" + folder + "\" (" + cause() + ")";
+    return "";
+  }
+  for (int n = 1; n <= 9999; ++n) {
+    char number[16];
+    std::snprintf(number, sizeof number, "-%03d", n);
+    const std::string path = folder + "/" + prefix + number + extension;
+    // An exclusive create cannot take a name an earlier run (or another program) holds.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      error = "no free file name under \"" + folder + "\" (" + cause() + ")";
+      return "";
+    }
+    if (!writeAndClose(fd, bytes)) {
+      error = "cannot write \"" + path + "\" (" + cause() + ")";
+      unlink(path.c_str());
+      return "";
+    }
+    return path;
+  }
+  error = "no free file name under \"" + folder + "\" (" + prefix + "-001" + extension + " to " +
+          prefix + "-9999" + extension + " are taken)";
+  return "";
+}
+
+bool FileWriter::replace(const std::string& path, const std::vector<unsigned char>& bytes,
+                         std::string& error) {
+  // Beside the file, so that the rename stays within one file system.
+  std::string temporary = path + ".XXXXXX";
+  const int fd = mkstemp(&temporary[0]);
+  if (fd < 0) {
+    error = "cannot write \"" + path + "\" (" + cause() + ")";
+    return false;
+  }
+  // mkstemp makes the file for its owner alone; give it the mode a new file would have.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  if (!writeAndClose(fd, bytes) || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error = "cannot write \"" + path + "\" (" + cause() + ")";
+    unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
