@@ -305,16 +305,20 @@ void FlyCamera::settle() {
       }
   float best = 0.0f, bestLegs = kEyeHeight;
   Vec3 bestMove;
-  for (int i = 0; i < 6; ++i) {
-    const Vec3 move = along(i / 2, clear[i]);
+  // The seventh way: up onto the cells below with the legs bent as far as they go, for a room
+  // too low above them to stand in (a floor put back under the feet in a room of three layers).
+  for (int i = 0; i < 7; ++i) {
+    const Vec3 move = i < 6 ? along(i / 2, clear[i]) : along(1, clear[2] - legs + kMinLegs);
+    if (i == 6 && !(clear[2] > 0.0f && move.y > 0.0f)) continue;
     const Vec3 at = eye + move;
     float l = kEyeHeight;
     if (!fitLegs(at, l)) continue;
     const Vec3 lo2(at.x - kBodyRadius, at.y - l, at.z - kBodyRadius);
     const Vec3 hi2(at.x + kBodyRadius, at.y + kHeadMargin, at.z + kBodyRadius);
     if (overlaps(lo2, hi2)) continue;
-    if (best == 0.0f || std::fabs(clear[i]) < best) {
-      best = std::fabs(clear[i]);
+    const float distance = move.length();
+    if (best == 0.0f || distance < best) {
+      best = distance;
       bestMove = move;
       bestLegs = l;
     }

@@ -25,8 +25,7 @@ void printStrength(const LightGrid& grid) {
             << (grid.strength >= controls::kStrengthCeiling ? " (the ceiling)" : "") << std::endl;
 }
 
-// Keys held down are kept by slot: a letter and its capital, and Control with it (a control code
-// on the press, the letter on the release), share one slot.
+// Keys held down are kept by slot: a letter, its capital and its control code share one slot.
 unsigned char keySlot(unsigned char key) {
   if (key >= 1 && key <= 26 && key != 8 && key != 9 && key != 13)
     return static_cast<unsigned char>(key + 'a' - 1);
@@ -53,15 +52,17 @@ void keyDown(Scene& scene, unsigned char key) {
   scene.keysDown[keySlot(key)] = true;
   scene.camera.setKey(static_cast<char>(key), true);
   if (key == kSpace) scene.camera.jump(kJumpSpeed);
-  // The toolkit reports Control with a letter as a control code only on the press; the release
-  // comes as the plain letter, so these two act when pressed.
+  // These two act when pressed: the release of a letter pressed with Control may come as the
+  // plain letter.
   if (key == kCtrlZ) scene.undoEdit();
   if (key == kCtrlS) scene.saveRoomAsMap();
 }
 
 void keyUp(Scene& scene, unsigned char key) {
   scene.keysDown[keySlot(key)] = false;
-  scene.camera.setKey(static_cast<char>(key), false);
+  // By its slot: a walking key let go with Shift or Control held comes as a capital or a control
+  // code, and must stop the walk all the same.
+  scene.camera.setKey(static_cast<char>(keySlot(key)), false);
   LightGrid& grid = *scene.grid;
   SceneFlags& flags = scene.flags;
   switch (key) {

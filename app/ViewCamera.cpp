@@ -10,10 +10,22 @@ ViewCamera::ViewCamera(const Vec3& eye_, const Vec3& target_, const Vec3& up_) {
   setView(eye_, target_, up_);
 }
 
+namespace {
+bool rightOf(const Vec3& view, const Vec3& up, Vec3& right);
+}  // namespace
+
 void ViewCamera::setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& newUp) {
   eye = newEye;
   target = newTarget;
   up = newUp;
+  // A view of no length has no direction to turn or walk along: it looks along -z instead.
+  const Vec3 view = target - eye;
+  if (!(view.dot(view) > 0.0f)) target = eye + Vec3(0.0f, 0.0f, -1.0f);
+  // Straight up or down the view gives no right vector: the last one stays, and a camera that has
+  // none takes one across up, which serves until the view turns.
+  if (!rightOf(target - eye, up, right) && !(right.dot(right) > 0.0f) &&
+      !rightOf(Vec3(0.0f, 0.0f, -1.0f), up, right))
+    rightOf(Vec3(1.0f, 0.0f, 0.0f), up, right);
 }
 
 void ViewCamera::setPosition(const Vec3& p) {

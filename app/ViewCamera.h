@@ -17,6 +17,9 @@ class ViewCamera {
   ViewCamera(const Vec3& eye, const Vec3& target, const Vec3& up);
   virtual ~ViewCamera() = default;
 
+  // A view of no length looks along -z instead. A view along `up` keeps the last right vector, or
+  // where there is none takes one across up (x for up = y), so that it can be turned away, walked
+  // and levelled.
   void setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& newUp);
   // One frame of view control: right vector, mouse look, movement keys, view matrix.
   // While the view points along `up` (or at the eye itself) the previous `right` is kept.

@@ -113,11 +113,22 @@ void onKeyDown(unsigned char key, int, int) { input::keyDown(*theScene, key); }
 
 void onKeyUp(unsigned char key, int, int) { input::keyUp(*theScene, key); }
 
+// F1 and F11 while held: as with every key, a press of one that is down is the auto-repeat.
+bool f1Held = false, f11Held = false;
+
 // F1 steps through the key card; F11 switches between the window and full screen.
 void onSpecialKey(int key, int, int) {
   theScene->flags.anyKeyPressed = true;
+  bool* held = key == GLUT_KEY_F1 ? &f1Held : key == GLUT_KEY_F11 ? &f11Held : nullptr;
+  if (held == nullptr || *held) return;
+  *held = true;
   if (key == GLUT_KEY_F1) input::keyCard(*theScene);
   if (key == GLUT_KEY_F11) glutFullScreenToggle();
+}
+
+void onSpecialKeyUp(int key, int, int) {
+  if (key == GLUT_KEY_F1) f1Held = false;
+  if (key == GLUT_KEY_F11) f11Held = false;
 }
 
 // The wheel comes as buttons 3 (up) and 4 (down), a press and a release a notch.
@@ -172,6 +183,7 @@ int main(int argc, char** argv) {
   glutKeyboardUpFunc(onKeyUp);
   glutKeyboardFunc(onKeyDown);
   glutSpecialFunc(onSpecialKey);
+  glutSpecialUpFunc(onSpecialKeyUp);
   glutIdleFunc(onDisplay);
   glutMouseFunc(onMouse);
   glutMotionFunc(onMotion);

@@ -81,10 +81,10 @@ bool FileWriter::replace(const std::string& path, const std::vector<unsigned cha
     error = "cannot write \"" + path + "\" (" + cause() + ")";
     return false;
   }
-  // mkstemp makes the file for its owner alone; give it the mode a new file would have.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  // mkstemp makes the file for its owner alone: it takes the mode of the file it replaces, or
+  // that of a new file.
+  struct stat old {};
+  fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
   if (!writeAndClose(fd, bytes) || std::rename(temporary.c_str(), path.c_str()) != 0) {
     error = "cannot write \"" + path + "\" (" + cause() + ")";
     unlink(temporary.c_str());

@@ -52,7 +52,8 @@ void LightGrid::resize(int newSizeX, int newSizeY, int newSizeZ) {
   flags.assign(count, 0);
   materials.assign(count, 0);
   tinted.clear();
-  tintedStale = false;
+  // Every cell is now of material 0, a pane when the palette tints it.
+  tintedStale = tintedMaterial[0];
   stepCount = 1;
   seenAt.assign(count, stepCount);
   keep = placeInPage(keepStore, count, 32, 1.0f);

@@ -407,7 +407,8 @@ struct ReadState {
   int pendingSize[3] = {0, 0, 0};
   long totalVoxels = 0;
   long packedModels = -1;
-  // Memory the scene's nodes, layers, dictionaries and unknown chunks take, as counted by `keep`.
+  // Memory the scene's models (their voxels aside), nodes, layers, dictionaries and unknown
+  // chunks take, as counted by `keep`.
   size_t recordBytes = 0;
 };
 
@@ -422,7 +423,7 @@ size_t dictBytes(const Dict& d) {
 bool keep(ChunkReader& r, ReadState& state, const Limits& limits, size_t bytes) {
   state.recordBytes += bytes;
   if (state.recordBytes <= limits.maxRecordBytes) return true;
-  return r.fail("its nodes, layers, dictionaries and other chunks need more than " +
+  return r.fail("its models, nodes, layers, dictionaries and other chunks need more than " +
                 std::to_string(limits.maxRecordBytes) + " bytes of memory");
 }
 
@@ -448,6 +449,7 @@ bool readVoxels(ChunkReader& r, ReadState& state, Scene& scene, const Limits& li
   state.totalVoxels += n;
   if (state.totalVoxels > limits.maxVoxels)
     return r.fail("the models hold more than " + std::to_string(limits.maxVoxels) + " voxels");
+  if (!keep(r, state, limits, sizeof(Model))) return false;
   Model model;
   std::copy(state.pendingSize, state.pendingSize + 3, model.size);
   model.voxels.resize(4 * static_cast<size_t>(n));

@@ -27,8 +27,8 @@ struct Limits {
   int maxSide[3] = {256, 256, 256};
   // Deepest nesting of transforms from the root; deeper graphs are refused.
   int maxDepth = 64;
-  // Memory kept for the scene's nodes, layers, dictionaries and unknown chunks (64 MiB): a file
-  // of many tiny ones would otherwise take several times its own size.
+  // Memory kept for the scene's models (their voxels aside), nodes, layers, dictionaries and
+  // unknown chunks (64 MiB): a file of many tiny ones would otherwise take several times its size.
   size_t maxRecordBytes = size_t{64} << 20;
 };
 

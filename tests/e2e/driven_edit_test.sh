@@ -14,6 +14,11 @@ xdotool key F1
 qm_poll 10 "no hint gone or key card after F1" eval 'hint = 0 && [ "$(count now.xwd 255,255,255 1024x400+0+200)" -gt 1000 ]'
 xdotool key F1 3
 qm_poll 10 "the key card stays after a second F1" eval 'shot; [ "$(count now.xwd 255,255,255)" = 0 ]'
+# F1 held turns one page, whatever the auto-repeat.
+xdotool keydown F1 sleep 1.2 keyup F1
+qm_poll 10 "no key card after a held F1" eval 'shot; [ "$(count now.xwd 255,255,255 1024x400+0+200)" -gt 1000 ]'
+xdotool key F1
+qm_poll 10 "the key card stays after F1" eval 'shot; [ "$(count now.xwd 255,255,255)" = 0 ]'
 # A held key acts once whatever the auto-repeat; "8" takes the strength back to 0.
 xdotool keydown 0 sleep 1.2 keyup 0
 qm_poll 10 "no fade value after a held 0" grep -qx 'fade value:0.05' stdout.txt

@@ -196,6 +196,16 @@ TEST_F(Room, CellsFilledIntoTheBodyMoveItOutTheShortestWay) {
   fill(2, 5, 1, 1, 0, 4);  // a raised floor where the feet stand: sideways is farther than up
   run(1.0, 0.02);
   EXPECT_EQ(body.eye.y, 2.5f);
+  // A room of three layers: fallen through a hole in the floor, the body stands on the floor put
+  // back under it, legs bent under the ceiling.
+  build(6, 3, 3);
+  place(Vec3(2, 1.5f - FlyCamera::kHeadMargin, 1), Vec3(1, 0, 0));
+  fill(2, 2, 0, 0, 1, 1, 0.0f);
+  run(1.0, 0.02);
+  EXPECT_EQ(body.eye.y, -0.5f + FlyCamera::kEyeHeight) << "in the hole";
+  fill(2, 2, 0, 0, 1, 1);
+  run(1.0, 0.02);
+  EXPECT_EQ(body.eye.y, 1.5f - FlyCamera::kHeadMargin);
 }
 
 // Random keys, jumps, turns and frame times in a room of a gallery, a bridge, steps, glass, pillars

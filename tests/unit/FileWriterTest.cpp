@@ -108,10 +108,13 @@ TEST(FileWriter, NewFilesTakeTheFirstFreeNumberAndWhatCannotBeWrittenWholeLeaves
   EXPECT_TRUE(filesUnder("maps").empty() && filesUnder("rooms").empty());
   EXPECT_TRUE(contents("out/a-001.bin") == asText);
 
-  // Within the limit again, the same saves take the same names, and they read back whole.
+  // Within the limit again, the same saves take the same names, and they read back whole; a file
+  // replaced keeps its mode.
   std::vector<unsigned char> other(bytes.rbegin(), bytes.rend());
+  std::filesystem::permissions("out/a-001.bin", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   EXPECT_TRUE(FileWriter::replace("out/a-001.bin", other, error)) << error;
   EXPECT_TRUE(contents("out/a-001.bin") == std::string(other.begin(), other.end()));
+  EXPECT_EQ(std::filesystem::status("out/a-001.bin").permissions(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   EXPECT_EQ(filesUnder("out").size(), 3u);
   EXPECT_EQ(saveRoomMap(pixels, width, height, error), "maps/room-001.png");
   MapImage image;

@@ -181,4 +181,15 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
   run(200, "moving the wandering light");
   build(19, 9, 35);  // nothing of the old room is known
   run(300, "a new room");
+  // A room sized under a palette whose material 0 is tinted glass: every cell a pane at once, as
+  // when the palette comes after the size.
+  Palette tinted = Palette::standard();
+  tinted.set(0, tinted[redGlass(tinted)]);
+  sparse.setPalette(tinted), sparse.resize(9, 5, 7);
+  full.resize(9, 5, 7), full.setPalette(tinted);
+  GridCell lamp;
+  lamp.setEmitter(300.0f, 300.0f, 300.0f);
+  for (LightGrid* g : {&sparse, &full}) g->setCell(4, 2, 3, lamp), g->lightX = -10;
+  run(30, "a tinted room");
+  EXPECT_EQ(full.lightAt(full.index(5, 2, 3), 1), 0.0f) << "red glass lets no green through";
 }

@@ -115,6 +115,13 @@ TEST_F(SceneTest, CommandKeysActOnceOnReleaseAndSpaceJumpsOnItsPress) {
   scene.camera.jumpCooldown = -0.001;
   input::keyDown(scene, ' ');
   EXPECT_EQ(scene.camera.velocity, Vec3(0, 6, 0));
+  // A walking key let go with Shift or Control held (its capital, its control code) stops the walk.
+  for (int release : {int{'W'}, 23}) {
+    input::keyDown(scene, 'w');
+    ASSERT_TRUE(scene.camera.forwardKey);
+    input::keyUp(scene, static_cast<unsigned char>(release));
+    EXPECT_FALSE(scene.camera.forwardKey) << release;
+  }
 }
 
 // The timer's first reading (from its counter's origin) is no frame; a status line is due once a second.

@@ -94,6 +94,23 @@ TEST_F(Camera, PitchStopsOneDegreeShortOfVerticalAndStraightDownKeepsTheHeadingT
   expectVec(inView(cam, Vec3(1, 0, -1)), Vec3(0, 1, -3));  // and screen-up is the last heading
   cam.levelView();                                         // which levelling follows, as far
   expectVec(cam.target, Vec3(1, 3, -3));
+  // A camera that never had a right vector (a start view straight down at its start marker, one
+  // of no length from a scene file) still turns, walks and levels.
+  for (const Vec3& look : {Vec3(0, -2, 0), Vec3(0, 0, 0)}) {
+    FlyCamera fresh;
+    fresh.setView(Vec3(0, 3, 0), Vec3(0, 3, 0) + look, Vec3(0, 1, 0));
+    fresh.setKey('d', true);
+    fresh.ViewCamera::update(0.25f);
+    expectVec(fresh.eye, Vec3(1, 3, 0));
+    fresh.levelView();
+    expectVec(normalize(fresh.target - fresh.eye), Vec3(0, 0, -1));
+    fresh.setView(Vec3(0, 3, 0), Vec3(0, 3, 0) + look, Vec3(0, 1, 0));
+    fresh.setMousePosition(100, 100);
+    fresh.setMouseLook(true);
+    fresh.setMousePosition(100, 60);
+    fresh.ViewCamera::update(0.0f);
+    EXPECT_GT(normalize(fresh.target - fresh.eye).y, look.y < 0 ? -0.99f : -0.01f) << "turned from straight down";
+  }
 }
 
 TEST_F(Camera, EachRingSampleWhereTheObstaclesRiseAboveTheEyesOwnPushesOneStepAwayFromThem) {

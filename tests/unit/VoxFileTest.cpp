@@ -497,6 +497,8 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
   fewRecords.maxRecordBytes = 1000;
   std::string notes;
   for (int i = 0; i < 100; ++i) notes += vb::chunk("NOTE", "");
+  std::string emptyModels;
+  for (int i = 0; i < 100; ++i) emptyModels += vb::model(1, 1, 1, {});
   LightGrid grid;
   randomRoom(grid, 9, 6, 8, 4, 5);
   const struct { std::string bytes; const char* cause; vox::Limits limits = {}; } cases[] = {
@@ -534,6 +536,7 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {1, 1, 1, 1}}) + twoShapes), "the scene places more than 3 voxels", threePlaced},
       {vb::file(m), "bytes; a .vox file is at most 10 bytes", tenBytes},
       {vb::file(m + notes), "other chunks need more than 1000 bytes of memory", fewRecords},
+      {vb::file(emptyModels), "its models, nodes, layers, dictionaries and other chunks need more than 1000", fewRecords},
       // What only the room refuses: more than fits inside its walls, nothing to see, a bad number.
       {graph(twoShapes), "the scene spans 1001 × 1 × 1 voxels; at most 250 × 250 × 252 fit", wide},
       {graph(vb::transform(0, 1, -1, {}, {{"_hidden", "1"}}) + vb::shape(1, 0)), "it has no visible voxel"},
