@@ -27,11 +27,11 @@ bool refuseKind(mode_t mode, std::string& error) {
   return true;
 }
 
-std::string tooLong(const std::string& size, size_t limit, const char* what) {
+}  // namespace
+
+std::string FileReader::tooLong(const std::string& size, size_t limit, const char* what) {
   return "it is " + size + " bytes; " + what + " is at most " + std::to_string(limit) + " bytes";
 }
-
-}  // namespace
 
 bool FileReader::read(const char* fileName, size_t limit, const char* what, std::string& bytes,
                       std::string& error) {

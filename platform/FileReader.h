@@ -12,4 +12,6 @@ class FileReader {
   // `what` names the kind of file in that message ("a map file is at most N bytes").
   static bool read(const char* fileName, size_t limit, const char* what, std::string& bytes,
                    std::string& error);
+  // The cause `read` gives for a file of `size` bytes over `limit`.
+  static std::string tooLong(const std::string& size, size_t limit, const char* what);
 };

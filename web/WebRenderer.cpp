@@ -376,22 +376,10 @@ void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath,
     glBindTexture(GL_TEXTURE_3D, 0);
     return;
   }
-  // Slice path: every layer's points in one buffer, drawn layer by layer into the volume.
-  points.clear();
-  for (int z = 0; z < g.sizeZ; ++z)
-    for (int y = 0; y < g.sizeY; ++y)
-      for (int x = 0; x < g.sizeX; ++x) {
-        const long i = g.index(x, y, z);
-        points.insert(points.end(),
-                      {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f,
-                       LightGrid::compressLight(g.lightAt(i, 0)),
-                       LightGrid::compressLight(g.lightAt(i, 1)),
-                       LightGrid::compressLight(g.lightAt(i, 2))});
-      }
+  // Slice path: each layer's points into the buffer in turn, drawn into its layer of the volume
+  // (one layer at a time, so that a large room needs no copy of its whole light).
   glBindVertexArray(vertexArray);
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(float)),
-               points.data(), GL_STREAM_DRAW);
   glEnableVertexAttribArray(0);
   glEnableVertexAttribArray(1);
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 5 * sizeof(float), nullptr);
@@ -407,9 +395,21 @@ void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath,
   glDisable(GL_DEPTH_TEST);
   const int perLayer = g.sizeX * g.sizeY;
   for (int z = 0; z < g.sizeZ; ++z) {
+    points.clear();
+    for (int y = 0; y < g.sizeY; ++y)
+      for (int x = 0; x < g.sizeX; ++x) {
+        const long i = g.index(x, y, z);
+        points.insert(points.end(),
+                      {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f,
+                       LightGrid::compressLight(g.lightAt(i, 0)),
+                       LightGrid::compressLight(g.lightAt(i, 1)),
+                       LightGrid::compressLight(g.lightAt(i, 2))});
+      }
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(float)),
+                 points.data(), GL_STREAM_DRAW);
     glFramebufferTextureLayer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, lightVolumeTex, 0, z);
     glClear(GL_COLOR_BUFFER_BIT);
-    glDrawArrays(GL_POINTS, z * perLayer, perLayer);
+    glDrawArrays(GL_POINTS, 0, perLayer);
   }
   glDisableVertexAttribArray(1);
   glDisableVertexAttribArray(0);

@@ -13,6 +13,7 @@
 #include "app/Input.h"
 #include "app/Scene.h"
 #include "web/WebRenderer.h"
+#include "world/VoxFile.h"
 #include "world/WorldBuilder.h"
 
 namespace {
@@ -132,13 +133,29 @@ std::string jsonString(const std::string& text) {
 
 extern "C" {
 
-// A map picture dropped onto the page: refused with the desktop's line (on the page and its
-// standard error) and the room in use kept, or its room built. Returns 1 when it was built.
+// The largest room file (map or scene) in bytes: the page reads no larger file it is given.
+EMSCRIPTEN_KEEPALIVE double quillmarsh_largest_room_file() {
+  return static_cast<double>(vox::Limits().maxFileBytes);
+}
+
+// A map picture or scene dropped onto the page, `copied` of its `size` bytes at `bytes` (none
+// when it is larger than a room file may be, or the page had no memory for them): refused with the desktop's line (on the page and its standard
+// error) and the room in use kept, or its room built. Returns 1 when it was built.
 EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(Page* page, const char* name,
-                                            const unsigned char* bytes, int size) {
+                                            const unsigned char* bytes, double copied,
+                                            double size) {
   Scene& scene = page->scene;
   std::string error;
-  if (!scene.loadRoom(name, bytes, static_cast<size_t>(size > 0 ? size : 0), kRoomHeight, error)) {
+  bool built = false;
+  if (size > vox::Limits().maxFileBytes) {
+    error = refuseRoomFileSize(name, static_cast<size_t>(size)).error;
+  } else if (bytes == nullptr || copied != size) {
+    error = "quillmarsh: cannot use map \"" + std::string(name) + "\": the page has no memory left " +
+            "for its " + std::to_string(static_cast<size_t>(size)) + " bytes";
+  } else {
+    built = scene.loadRoom(name, bytes, static_cast<size_t>(size), kRoomHeight, error);
+  }
+  if (!built) {
     std::fprintf(stderr, "%s\n", error.c_str());
     scene.say(error);
     return 0;

@@ -556,8 +556,12 @@ bool read(const unsigned char* bytes, size_t size, Scene& scene, std::string& er
             std::to_string(limits.maxFileBytes) + " bytes";
     return false;
   }
-  if (size < 8 || std::memcmp(bytes, "VOX ", 4) != 0) {
+  if (size < 4 || std::memcmp(bytes, "VOX ", 4) != 0) {
     error = "it does not start with \"VOX \"";
+    return false;
+  }
+  if (size < 8) {
+    error = "it ends before its version";
     return false;
   }
   scene.version = le32(bytes + 4);

@@ -33,12 +33,17 @@ constexpr const char* kVoxRoomFolder = "rooms";
 
 // What a .vox room may be: the file's own limits, the largest room imported around a model
 // along each axis, and the largest room we wrote: a map room reaches MapImage::kMaxSide across,
-// and none holds more cells than the largest map room (1024 x 64 x 1024).
+// and none holds more cells than the largest map room (1024 x 64 x 1024; in the page, whose
+// memory of 32-bit addresses holds about 2 GiB, 1024 x 16 x 1024).
 struct VoxRoomLimits {
   vox::Limits file;
   int maxRoomSide = 256;
   int maxOwnSide = MapImage::kMaxSide;
+#ifdef __EMSCRIPTEN__
+  long maxOwnCells = 1L << 24;
+#else
   long maxOwnCells = 1L << 26;
+#endif
 };
 
 // True when the bytes start as a .vox file does ("VOX ").

@@ -17,6 +17,8 @@
 namespace {
 
 constexpr float kStartEyeHeight = 2.0f;
+// What a room file is called where its size is refused.
+constexpr const char* kRoomFileKind = "a map or .vox file";
 
 GridCell emitterCell(float r, float g, float b) {
   GridCell cell;
@@ -132,13 +134,18 @@ RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, C
   std::cout << "TESSARY ROOM filename  " << mapFile << std::endl;
   // Read once within the larger limit (a scene's); the content tells a scene from a map.
   std::string bytes, error;
-  if (!FileReader::read(mapFile, vox::Limits().maxFileBytes, "a map or .vox file", bytes, error))
+  if (!FileReader::read(mapFile, vox::Limits().maxFileBytes, kRoomFileKind, bytes, error))
     return refused(mapFile, error);
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   if (isVoxBytes(data, bytes.size())) return loadRoomFromVox(mapFile, data, bytes.size(), grid, map);
   MapImage image;
   if (!image.decode(data, bytes.size(), error)) return refused(mapFile, error);
   return useMap(mapFile, image, roomHeight, grid, map);
+}
+
+RoomLoad refuseRoomFileSize(const std::string& name, size_t size) {
+  return refused(name, FileReader::tooLong(std::to_string(size), vox::Limits().maxFileBytes,
+                                           kRoomFileKind));
 }
 
 RoomLoad loadRoomFromMapBytes(const std::string& name, const unsigned char* bytes, size_t size,

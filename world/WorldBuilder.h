@@ -64,6 +64,9 @@ struct RoomLoad {
 // Decoding needs the picture library started (desktop: ilInit). A file that starts as a .vox
 // scene does ("VOX ") is built by loadRoomFromVox (world/VoxRoom.h) instead, at its own height.
 RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map);
+// The refusal loadRoomFromMap gives a map or .vox file of `size` bytes, longer than either may
+// be: for a file whose bytes are not read at all (one dropped on the page).
+RoomLoad refuseRoomFileSize(const std::string& name, size_t size);
 // The same from a map file's bytes (a picture dropped on the page), `name` standing for the file.
 RoomLoad loadRoomFromMapBytes(const std::string& name, const unsigned char* bytes, size_t size,
                               int roomHeight, LightGrid& grid, ColorMap& map);

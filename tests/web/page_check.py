@@ -14,8 +14,8 @@ strength, room, messages, the backend's counts and the screen items it painted):
   and 320 x 240, listing every key of README.md's table but those the page leaves to the
   browser (Escape, F11, p), and hides it after the last page;
 - the canvas follows the window's size; a drag turns the view;
-- a dropped map that is not a picture, and one with no open column, get the desktop program's
-  line on screen and the room in use stays; one with no start marker builds its room and says
+- a dropped map that is not a picture, one with no open column and one too large get the
+  desktop program's line on screen and the room in use stays; one with no start marker builds its room and says
   where the eye starts; a good one builds its room;
 - a stained-glass room dropped as a scene (SAMPLES_DIR/stained-glass.vox, as
   build/tools/quillmarsh-voxsamples writes it: lamps behind red and blue glass in a brick wall,
@@ -132,6 +132,8 @@ def png(width, height, rgb):
 
 # A map of walls only: it decodes, but leaves nowhere to stand.
 WALLS_MAP = png(8, 8, (0, 0, 0))
+# One byte more than a room file may hold: refused by its size, the page holding none of it.
+HUGE_FILE = 64 * 1024 * 1024 + 1
 # A map of open floor only: a room with no start marker.
 OPEN_MAP = png(8, 8, (255, 255, 255))
 
@@ -188,7 +190,10 @@ def desktop_run(binary, root, work, args, shot, keys=()):
 def desktop_refusal(binary, root, work, name, data):
     """The one line the desktop program ends with (status 1) when started on map `data`."""
     with open(os.path.join(work, name), 'wb') as f:
-        f.write(data)
+        if isinstance(data, int):
+            f.truncate(data)
+        else:
+            f.write(data)
     status, err = desktop_run(binary, root, work, [name], None)
     line = err.strip().splitlines()[-1] if err.strip() else ''
     if status != 1 or not line.startswith(f'quillmarsh: cannot use map "{name}"'):
@@ -202,13 +207,18 @@ def chromium():
 
 
 def drop(browser, name, data):
-    """Drops a file of `data` named `name` onto the page, as a person dragging it there would."""
-    encoded = base64.b64encode(data).decode()
+    """Drops a file of `data` named `name` onto the page, as a person dragging it there would
+    (`data` a number: that many zero bytes, made in the page)."""
+    if isinstance(data, int):
+        bytes_js = 'new Uint8Array(%d)' % data
+    else:
+        bytes_js = ("Uint8Array.from(atob('%s'), c => c.charCodeAt(0))"
+                    % base64.b64encode(data).decode())
     browser.evaluate(
-        "(() => { const bytes = Uint8Array.from(atob('%s'), c => c.charCodeAt(0));"
+        "(() => { const bytes = %s;"
         " const transfer = new DataTransfer(); transfer.items.add(new File([bytes], %s));"
         " window.dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, cancelable: true}));"
-        " })()" % (encoded, json.dumps(name)))
+        " })()" % (bytes_js, json.dumps(name)))
 
 
 def state(browser):
@@ -457,7 +467,8 @@ def main():
                         os.path.join(work, f'desktop-{name}.png'),
                         ['0'] * STAINED_GLASS_PRESSES * bool(args))
         return {name: desktop_refusal(desktop, root, work, name, data)
-                for name, data in (('bad.png', BAD_MAP), ('walls.png', WALLS_MAP))}
+                for name, data in (('bad.png', BAD_MAP), ('walls.png', WALLS_MAP),
+                                   ('huge.png', HUGE_FILE))}
     desktop_done = concurrent.futures.ThreadPoolExecutor(1).submit(desktop_part)
 
     def desktop_found(name):
@@ -568,7 +579,8 @@ def main():
         if abs(turn) < 20:
             fail('the drag did not turn the view')
 
-        for name, data in (('bad.png', BAD_MAP), ('walls.png', WALLS_MAP)):
+        for name, data in (('bad.png', BAD_MAP), ('walls.png', WALLS_MAP),
+                           ('huge.png', HUGE_FILE)):
             check_refused(browser, name, data, desktop_found(name))
         drop(browser, 'open.png', OPEN_MAP)
         notice = 'quillmarsh: map "open.png" has no start marker; starting in column'
