@@ -25,6 +25,9 @@ class WebRenderer : public RenderBackend {
   // WebGL 2 context (once). False with `error` naming the file and the cause when something
   // cannot be made.
   bool init(std::string& error);
+  // The widest and tallest canvas the context draws whole: its largest texture (the copy behind
+  // the glass), renderbuffer and viewport.
+  void largestCanvas(int& width, int& height) const;
 
   // Each operation binds what it uses; between them the depth test is on (GL_LESS), blending
   // off, no vertex attribute array enabled. resize sizes the canvas too; WebGL draws world lines

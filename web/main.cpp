@@ -4,6 +4,7 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,9 @@ struct Page {
   std::string state;
   // Wheel notches gathered but not yet a whole one (down positive).
   double wheel = 0.0;
+  // The largest canvas the backend draws whole; a larger window shows one of this size from its
+  // top-left corner.
+  int largestWidth = 1, largestHeight = 1;
 };
 
 // The page learns where the program's state lives once, and hands it back with each call it
@@ -41,17 +45,17 @@ void fatal(const std::string& line) {
   showFatal(line.c_str());
 }
 
-// The canvas follows the window.
-void followWindowSize(Scene& scene) {
-  const int width = windowWidth() > 0 ? windowWidth() : 1;
-  const int height = windowHeight() > 0 ? windowHeight() : 1;
-  if (width != scene.width || height != scene.height) scene.resize(width, height);
+// The canvas follows the window, as far as the context can draw it.
+void followWindowSize(Page& page) {
+  const int width = std::min(std::max(windowWidth(), 1), page.largestWidth);
+  const int height = std::min(std::max(windowHeight(), 1), page.largestHeight);
+  if (width != page.scene.width || height != page.scene.height) page.scene.resize(width, height);
 }
 
 // One frame, as the desktop's display callback: measure, update, draw; the browser shows it.
 void frame(void* context) {
   Page& page = *static_cast<Page*>(context);
-  followWindowSize(page.scene);
+  followWindowSize(page);
   page.scene.advanceFrame();
   page.scene.drawFrame();
 }
@@ -228,7 +232,8 @@ int main() {
     fatal("quillmarsh: " + error);
     return 1;
   }
-  page.scene.resize(windowWidth() > 0 ? windowWidth() : 1, windowHeight() > 0 ? windowHeight() : 1);
+  page.backend.largestCanvas(page.largestWidth, page.largestHeight);
+  followWindowSize(page);
   page.scene.attachBackend(&page.backend);
   attachPage(&page);
 

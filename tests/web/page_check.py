@@ -13,7 +13,8 @@ strength, room, messages, the backend's counts and the screen items it painted):
 - F1 shows the key card, in pages where the window is low, each fitting the window at 1024 x 800
   and 320 x 240, listing every key of README.md's table but those the page leaves to the
   browser (Escape, F11, p), and hides it after the last page;
-- the canvas follows the window's size; a drag turns the view;
+- the canvas follows the window's size, up to the largest the context draws whole; a drag turns
+  the view;
 - a dropped map that is not a picture, one with no open column and one too large get the
   desktop program's line on screen and the room in use stays; one with no start marker builds its room and says
   where the eye starts; a good one builds its room;
@@ -568,6 +569,22 @@ def main():
             if check_key_card(browser, root, *SMALL) < pages:
                 fail('the key card takes fewer pages in a smaller window')
         check_stained_glass(browser, scene, desktop_found('stained-glass'), work, key_cards)
+
+        # A window wider than the context draws: the canvas stops at the largest it draws whole,
+        # and every pass works at that size (the copy behind the glass included: no GL error).
+        largest = browser.evaluate(
+            "(() => { const g = Module.canvas.getContext('webgl2');"
+            " return Math.min(g.getParameter(g.MAX_TEXTURE_SIZE),"
+            " g.getParameter(g.MAX_RENDERBUFFER_SIZE), g.getParameter(g.MAX_VIEWPORT_DIMS)[0]); })()")
+        browser.call('Emulation.setDeviceMetricsOverride', width=largest + 808, height=SMALL[1],
+                     deviceScaleFactor=1, mobile=False)
+        wait_for(f'the canvas did not stop at {largest} pixels across', 30,
+                 lambda: state(browser)['window'] == [largest, SMALL[1]])
+        browser.evaluate("Module.canvas.getContext('webgl2').getError()")
+        later(browser, 3, 'in a window wider than the context draws')
+        error = browser.evaluate("Module.canvas.getContext('webgl2').getError()")
+        if error != 0:
+            fail(f'GL error {error:#x} in a window {largest + 808} pixels wide')
 
         resize(browser, *VIEW)
         heading = state(browser)['heading']
