@@ -3,11 +3,12 @@
 
 #include <cassert>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <utility>
+#include <vector>
 
 #include "Utils/ShaderManager.h"
+#include "platform/FileWriter.h"
 
 namespace {
 
@@ -23,6 +24,17 @@ std::string firstComplaint(const std::string& listing) {
   return line.empty() ? "the compiler gave no reason" : line;
 }
 
+// Writes the whole listing to shaderdebug.txt (a link or a FIFO in its place is replaced, never
+// followed or waited on) and says where it is, or why it is not there.
+std::string keepListing(const std::string& listing) {
+  const std::string text = listing + "\n";
+  std::string error;
+  if (FileWriter::replace("shaderdebug.txt", std::vector<unsigned char>(text.begin(), text.end()),
+                          error))
+    return "the listing is in shaderdebug.txt";
+  return "the listing could not be kept: " + error;
+}
+
 }  // namespace
 
 ShaderProgram::ShaderProgram(const ShaderManager& shaders, std::string fileName,
@@ -34,8 +46,8 @@ ShaderProgram::ShaderProgram(const ShaderManager& shaders, std::string fileName,
   if (!load()) {
     std::cerr << "Shader program \"" << this->fileName << "\" ("
               << (profileClass == CG_GL_FRAGMENT ? "fragment_main" : "vertex_main")
-              << ") did not load: " << firstComplaint(failedListing)
-              << "; the listing is in shaderdebug.txt" << std::endl;
+              << ") did not load: " << firstComplaint(failedListing) << "; "
+              << keepListing(failedListing) << std::endl;
     std::exit(1);
   }
 }
@@ -47,11 +59,8 @@ bool ShaderProgram::load() {
       cgCreateProgramFromFile(context, CG_SOURCE, fileName.c_str(), profile, entry, nullptr);
   if (!cgIsProgramCompiled(created)) cgCompileProgram(created);
   if (!cgIsProgram(created)) {
-    std::ofstream debug("shaderdebug.txt", std::ios::out | std::ios::trunc);
     const char* listing = cgGetLastListing(context);
     failedListing = listing != nullptr ? listing : "";
-    debug << failedListing;
-    debug << std::endl;
     return false;
   }
   program = created;
@@ -110,11 +119,9 @@ void ShaderProgram::linkPairOrExit(ShaderProgram& vertex, ShaderProgram& fragmen
   fragment.unbind();
   if (current != 0) return;
   const char* listing = cgGetLastListing(vertex.context);
-  std::ofstream("shaderdebug.txt", std::ios::out | std::ios::trunc)
-      << (listing != nullptr ? listing : "") << std::endl;
+  const std::string text = listing != nullptr ? listing : "";
   std::cerr << "Shader programs \"" << vertex.fileName << "\" (vertex_main) and \""
             << fragment.fileName << "\" (fragment_main) do not link together: "
-            << firstComplaint(listing != nullptr ? listing : "")
-            << "; the listing is in shaderdebug.txt" << std::endl;
+            << firstComplaint(text) << "; " << keepListing(text) << std::endl;
   std::exit(1);
 }

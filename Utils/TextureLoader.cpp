@@ -3,19 +3,28 @@
 #include "Utils/TextureLoader.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "platform/FileWriter.h"
 #include "platform/gl/TextureSetUp.h"
 
 namespace {
 
-// Opened (truncated) at static initialisation, before main, and closed at exit.
-std::ofstream imageLog("image_out.txt");
+// The run's log of the textures loaded, written whole after each line (so that it holds them up
+// to a texture that ends the run) through the file writer: a link or a FIFO in its place is
+// replaced, never followed or waited on. A log that cannot be written is left out.
+void logImageLine(const std::string& line) {
+  static std::string lines;
+  lines += line + "\n";
+  std::string error;
+  FileWriter::replace("image_out.txt", std::vector<unsigned char>(lines.begin(), lines.end()),
+                      error);
+}
 
 void loadWith(const char* fileName, GLuint* texture, GLint wrapMode, GLfloat envMode) {
-  imageLog << "filename " << fileName << std::endl;
+  logImageLine(std::string("filename ") + fileName);
 
   // The same checks and conversion as a map, with a texture's own limits; whatever the file's
   // name says, its leading bytes decide PNG or JPEG.
@@ -26,8 +35,8 @@ void loadWith(const char* fileName, GLuint* texture, GLint wrapMode, GLfloat env
     std::cerr << "quillmarsh: cannot use texture \"" << fileName << "\": " << error << std::endl;
     std::exit(1);
   }
-  imageLog << "loaded image dimensions h: " << picture.height << " w: " << picture.width
-           << std::endl;
+  logImageLine("loaded image dimensions h: " + std::to_string(picture.height) +
+               " w: " + std::to_string(picture.width));
 
   *texture = gltex::newTexture(GL_TEXTURE_2D, GL_LINEAR, wrapMode);
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, envMode);

@@ -27,6 +27,9 @@ class GlBackend : public RenderBackend {
   // with both colour targets at width x height. Whatever cannot be made ends the process with
   // one line, status 1. Ends with the GL baseline applied.
   GlBackend(int width, int height);
+  // The widest and tallest picture the driver draws whole: its largest texture (the copy behind
+  // the glass), render buffer and viewport.
+  void largestPicture(int& width, int& height) const;
   ~GlBackend() override;
   GlBackend(const GlBackend&) = delete;
   GlBackend& operator=(const GlBackend&) = delete;

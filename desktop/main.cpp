@@ -107,7 +107,13 @@ void onDisplay() {
   glutSwapBuffers();
 }
 
-void onReshape(int width, int height) { theScene->resize(width, height); }
+// The largest picture the driver draws whole; a larger window shows one of this size from its
+// lower-left corner.
+int largestWidth = 1, largestHeight = 1;
+
+void onReshape(int width, int height) {
+  theScene->resize(std::min(width, largestWidth), std::min(height, largestHeight));
+}
 
 void onKeyDown(unsigned char key, int, int) { input::keyDown(*theScene, key); }
 
@@ -172,6 +178,7 @@ int main(int argc, char** argv) {
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutCreateWindow("Quillmarsh");
   GlBackend backend(Scene::kWindowWidth, Scene::kWindowHeight);
+  backend.largestPicture(largestWidth, largestHeight);
   scene.attachBackend(&backend);
 
   glutDisplayFunc(onDisplay);

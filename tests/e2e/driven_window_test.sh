@@ -45,3 +45,13 @@ xdotool key o
 qm_poll 20 "the overlay stays after the second \"o\"" colours = 0
 qm_quit
 [ ! -s stderr.txt ] && [ ! -e shaderdebug.txt ] || qm_fail "standard error or shaderdebug.txt on a clean run"
+
+# A window wider than the driver draws (llvmpipe: 16384 pixels): the picture stops at the largest
+# it draws whole, with no GL error (Mesa's debug output reports each on standard error).
+qm_fresh
+export MESA_DEBUG=1
+qm_launch --stats -geometry 17000x100
+unset MESA_DEBUG
+qm_poll 30 "no status line in a window 17000 pixels wide" grep -q ' fps ' stdout.txt
+qm_quit
+[ ! -s stderr.txt ] || qm_fail "a window 17000 pixels wide: $(head -c 300 stderr.txt)"

@@ -46,6 +46,10 @@ qm_fresh; ln -sf /dev/zero "$program"
 refused_program "cannot read the file: it is a character device, not a regular file"
 qm_fresh; printf 'void f() {}\0' >>"$program"
 refused_program "the file holds a NUL byte at offset"
+# The logs replace what stands in their place: a link is not followed, a FIFO not waited on.
+qm_fresh; printf 'void f() {}\0' >>"$program"; echo kept >kept.txt; ln -s kept.txt shaderdebug.txt; mkfifo image_out.txt
+refused_program "the file holds a NUL byte at offset"
+[ "$(cat kept.txt)" = kept ] && [ ! -L shaderdebug.txt ] && [ -f image_out.txt ] || qm_fail "a log followed a link or kept a FIFO"
 qm_fresh; truncate -s 1048577 "$program"
 refused_program "cannot read the file: it is 1048577 bytes; a program file is at most 1048576 bytes"
 # The fragment stage reads a varying the vertex stage never writes: each compiles, the pair fails.
