@@ -2,8 +2,14 @@
 // parameter lookup. The stage source is assembled as documented in Cg.h.
 #include "platform/cg/CgRuntime.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "platform/FileReader.h"
 
@@ -33,6 +39,109 @@ bool isLive(const CgProgramRecord* program) {
 bool isLive(const CgParameterRecord* parameter) {
   return parameter != nullptr && current() != nullptr &&
          current()->liveParameters.count(parameter) != 0;
+}
+
+long expandedNames(const std::string& text, long limit) {
+  struct Macro {
+    std::vector<std::string> body;  // its tokens: names, and each other character on its own
+    bool function = false;
+  };
+  std::map<std::string, Macro> macros;
+  const auto isName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+  const auto tokens = [&](const std::string& line, size_t from) {
+    std::vector<std::string> out;
+    for (size_t i = from; i < line.size();) {
+      if (std::isspace(static_cast<unsigned char>(line[i]))) {
+        ++i;
+      } else if (isName(line[i])) {
+        size_t end = i;
+        while (end < line.size() && isName(line[end])) ++end;
+        out.push_back(line.substr(i, end - i));
+        i = end;
+      } else {
+        out.push_back(line.substr(i++, 1));
+      }
+    }
+    return out;
+  };
+  std::vector<std::vector<std::string>> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    const std::vector<std::string> words = tokens(line, 0);
+    if (words.size() >= 3 && words[0] == "#" && words[1] == "define") {
+      // The name, then for a function-like macro "(" right after it: its parameters to ")".
+      const size_t name = line.find(words[2], line.find("define") + 6);
+      const size_t after = name + words[2].size();
+      Macro m;
+      size_t bodyFrom = after;
+      if (after < line.size() && line[after] == '(') {
+        m.function = true;
+        const size_t close = line.find(')', after);
+        bodyFrom = close == std::string::npos ? line.size() : close + 1;
+      }
+      m.body = tokens(line, bodyFrom);
+      macros[words[2]] = m;
+    } else if (words.empty() || words[0] != "#") {
+      lines.push_back(words);
+    }
+  }
+  std::map<std::string, long> known;
+  std::set<std::string> open;
+  // The count of `seq`, saturating past `limit`.
+  std::function<long(const std::vector<std::string>&)> count;
+  const auto capped = [limit](double v) { return static_cast<long>(std::min(v, double(limit) + 1)); };
+  const auto macroCount = [&](const std::string& name) -> long {
+    const auto found = known.find(name);
+    if (found != known.end()) return found->second;
+    if (open.count(name) != 0) return 1;
+    open.insert(name);
+    const long n = count(macros[name].body);
+    open.erase(name);
+    known[name] = n;
+    return n;
+  };
+  // Nesting deeper than any program needs counts as too much: it would only cost stack.
+  int depth = 0;
+  constexpr int kMaxDepth = 256;
+  count = [&](const std::vector<std::string>& seq) -> long {
+    if (depth >= kMaxDepth) return limit + 1;
+    ++depth;
+    double total = 0;
+    for (size_t i = 0; i < seq.size() && total <= limit; ++i) {
+      const auto m = macros.find(seq[i]);
+      if (m == macros.end()) {
+        total += isName(seq[i][0]) ? 1 : 0;
+        continue;
+      }
+      const double body = static_cast<double>(std::max(1L, macroCount(seq[i])));
+      if (!m->second.function || i + 1 >= seq.size() || seq[i + 1] != "(") {
+        total += body;
+        continue;
+      }
+      // The arguments, to the matching ")".
+      size_t end = i + 2;
+      for (int depth = 1; end < seq.size(); ++end) {
+        if (seq[end] == "(") ++depth;
+        if (seq[end] == ")" && --depth == 0) break;
+      }
+      const std::vector<std::string> args(seq.begin() + static_cast<long>(i) + 2,
+                                          seq.begin() + static_cast<long>(std::min(end, seq.size())));
+      total += body * (1.0 + static_cast<double>(count(args)));
+      i = end;
+    }
+    --depth;
+    return capped(total);
+  };
+  double all = 0;
+  for (const auto& words : lines) {
+    all += static_cast<double>(count(words));
+    if (all > limit) break;
+  }
+  return capped(all);
 }
 
 int stageOf(CGprofile profile) {
@@ -298,6 +407,10 @@ CGprogram cgCreateProgramFromFile(CGcontext context, CGenum programType, const c
   } else if (text.find('\0') != std::string::npos) {
     error = "the file holds a NUL byte at offset " + std::to_string(text.find('\0')) +
             "; a program file is GLSL text";
+  } else if (cgruntime::expandedNames(text, cgruntime::kMaxExpandedNames) >
+             cgruntime::kMaxExpandedNames) {
+    error = "its macros expand to more than " + std::to_string(cgruntime::kMaxExpandedNames) +
+            " names";
   }
   if (!error.empty()) {
     context->listing = std::string(fileName) + " (" + entry + "):\n" + error;

@@ -85,6 +85,14 @@ int stageOf(CGprofile profile);
 // Largest program file, in bytes: the shipped ones are under 4 KiB; a megabyte of GLSL is no
 // program this system runs, and the driver's compiler would take long over it.
 constexpr size_t kMaxProgramFileBytes = 1u << 20;
+// Most names a program file's text may come to once its macros are expanded: a few lines of
+// macros that each use the one before twice would otherwise expand to gigabytes in the driver.
+constexpr long kMaxExpandedNames = 1L << 22;
+// An upper bound on the names `text` comes to after its #define macros are expanded, counted up
+// to `limit` + 1: a macro counts as its body's count, a call of one with arguments as the body's
+// count times one more than its arguments' (each parameter may repeat them), a macro that uses
+// itself as one name, and macros or calls nested over 256 deep as over the limit.
+long expandedNames(const std::string& text, long limit);
 // The GLSL source of one stage of a program file: the stage macro, the file's own text with its
 // own line numbers, and a main() that calls `entry`.
 std::string stageSource(const std::string& text, int stage, const std::string& entry);

@@ -50,6 +50,11 @@ refused_program "the file holds a NUL byte at offset"
 qm_fresh; printf 'void f() {}\0' >>"$program"; echo kept >kept.txt; ln -s kept.txt shaderdebug.txt; mkfifo image_out.txt
 refused_program "the file holds a NUL byte at offset"
 [ "$(cat kept.txt)" = kept ] && [ ! -L shaderdebug.txt ] && [ -f image_out.txt ] || qm_fail "a log followed a link or kept a FIFO"
+# Twenty-six lines of macros, each using the one before twice: 2^26 names for the driver.
+qm_fresh; { echo '#define M0 x'; for i in $(seq 1 26); do echo "#define M$i M$((i - 1)) M$((i - 1))"; done; echo 'float y = M26;'; } >>"$program"
+refused_program "its macros expand to more than 4194304 names"
+qm_fresh; { echo '#define F0(a) a a'; for i in $(seq 1 14); do echo "#define F$i(a) F$((i - 1))(F$((i - 1))(a))"; done; echo 'float y = F14(x);'; } >>"$program"
+refused_program "its macros expand to more than 4194304 names"
 qm_fresh; truncate -s 1048577 "$program"
 refused_program "cannot read the file: it is 1048577 bytes; a program file is at most 1048576 bytes"
 # The fragment stage reads a varying the vertex stage never writes: each compiles, the pair fails.
