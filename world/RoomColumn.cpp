@@ -47,8 +47,6 @@ const char* columnKindName(ColumnKind kind) {
   return "air";
 }
 
-bool isOpenKind(ColumnKind kind) { return kind != ColumnKind::Wall && kind != ColumnKind::Glass; }
-
 GridCell columnCell(const GridCell& p, int y, int layers) {
   assert(y >= 0 && y < layers);
   const int ceiling = layers - 1;

@@ -26,9 +26,6 @@ GridCell columnCell(const GridCell& p, int y, int layers);
 // makes read as Air.
 ColumnKind columnKindAt(const LightGrid& grid, int x, int z);
 
-// True when a column of this kind leaves the walkable layers open (you may stand in it).
-bool isOpenKind(ColumnKind kind);
-
 // The room as a map picture (8-bit RGB, bottom row z = 0 first), one start marker: at column
 // (startX, startZ) when that column is open floor with no lamp (or a marker), in the colour of
 // the room's own deciding marker (green when it has none); every other marker column becomes
