@@ -139,7 +139,7 @@ void GlBackend::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   if (lightVolumeTex != 0) glDeleteTextures(1, &lightVolumeTex);
 
   lightVolumeFbo = std::make_unique<FramebufferObject>();
-  lightVolumeTex = gltex::newLightVolume(sizeX, sizeY, sizeZ);
+  lightVolumeTex = gltex::newLightVolume(GL_TEXTURE_3D, sizeX, sizeY, sizeZ);
 
   lightVolumeFbo->Bind();
   lightVolumeFbo->AttachTexture(GL_TEXTURE_3D, lightVolumeTex, GL_COLOR_ATTACHMENT0_EXT, 0, 0);

@@ -23,7 +23,8 @@ const Rename kRenames[] = {
     {"gl_FrontColor", "qm_FrontColor"},
     {"gl_FragColor", "qm_FragColor"},
     {"texture2D", "texture"},
-    {"texture3D", "texture"},
+    {"texture3D", "qm_texture3D"},
+    {"sampler3D", "sampler2DArray"},
 };
 
 bool identifierChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
@@ -48,8 +49,27 @@ const char* const kFragmentPrelude =
     "#version 300 es\n"
     "precision highp float;\n"
     "precision highp sampler2D;\n"
-    "precision highp sampler3D;\n"
+    "precision highp sampler2DArray;\n"
     "#define FRAGMENT_PROGRAM 1\n"
+    // A 3-D texture held as the array of its y layers (each an x by z picture), sampled as a
+    // linear lookup clamped to the edge samples the 3-D one: bilinear within the layers either
+    // side, mixed between them. Within a 1024th of a layer's centre plane (a floor's or a
+    // ceiling's lookup) one layer stands for both.
+    "const float qm_kOnLayer = 1.0 / 1024.0;\n"
+    "vec4 qm_texture3D(sampler2DArray volume, vec3 p) {\n"
+    "  float layers = float(textureSize(volume, 0).z);\n"
+    "  float y = clamp(p.y * layers - 0.5, 0.0, layers - 1.0);\n"
+    "  float below = floor(y);\n"
+    "  float above = y - below;\n"
+    "  if (above > 1.0 - qm_kOnLayer) {\n"
+    "    below += 1.0;\n"
+    "    above = 0.0;\n"
+    "  }\n"
+    "  vec4 texel = texture(volume, vec3(p.xz, below));\n"
+    "  if (above > qm_kOnLayer)\n"
+    "    texel = mix(texel, texture(volume, vec3(p.xz, below + 1.0)), above);\n"
+    "  return texel;\n"
+    "}\n"
     "in vec4 qm_TexCoord[4];\n"
     "in vec4 qm_FrontColor;\n"
     "vec4 qm_FragColor;\n"

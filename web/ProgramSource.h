@@ -1,6 +1,9 @@
 // The desktop's program files (media/*.cg, GLSL 1.20, both stages in one file) turned into GLSL
 // ES 3.00 for WebGL 2, so that both backends shade from the same text; the GL 2 built-ins a file
-// reads become the inputs and uniforms named below, which the browser backend feeds.
+// reads become the inputs and uniforms named below, which the browser backend feeds. A sampler3D
+// becomes a 2-D array texture of the volume's y layers (each an x by z picture), which texture3D
+// reads as a linear 3-D lookup clamped to the edge would: SwiftShader filters two layers far
+// faster than one 3-D texture, and a floor's lookup needs one.
 #pragma once
 
 #include <string>

@@ -372,17 +372,33 @@ bool WebRenderer::init(std::string& error) {
 
 void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   if (lightVolumeTex != 0) glDeleteTextures(1, &lightVolumeTex);
-  lightVolumeTex = gltex::newLightVolume(sizeX, sizeY, sizeZ);
-  glBindTexture(GL_TEXTURE_3D, 0);
+  // The light volume as the array of its y layers, each an x by z picture (see ProgramSource):
+  // floors and ceilings then read one layer where a 3-D lookup would mix two.
+  lightVolumeTex = gltex::newLightVolume(GL_TEXTURE_2D_ARRAY, sizeX, sizeZ, sizeY);
+  glBindTexture(GL_TEXTURE_2D_ARRAY, 0);
 }
 
 void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath,
                               const std::vector<TexelBox>& boxes) {
   if (cpuPath) {
-    for (const TexelBox& box : boxes)
-      gltex::replaceLightVolumePart(lightVolumeTex, g.sizeX, g.sizeY, box.lo, box.hi,
-                                    g.lightTexels());
-    glBindTexture(GL_TEXTURE_3D, 0);
+    // The step's texels run x, then y, then z: a layer's row of one z is a run of x beginning
+    // y rows into the z's plane, and its next row one plane on. One call per layer of a box.
+    // (The image height is one layer's rows: the browser refuses skipped rows past it.)
+    glBindTexture(GL_TEXTURE_2D_ARRAY, lightVolumeTex);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, g.sizeX * g.sizeY);
+    glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, g.sizeZ);
+    for (const TexelBox& box : boxes) {
+      glPixelStorei(GL_UNPACK_SKIP_ROWS, box.lo[2]);
+      for (int y = box.lo[1]; y < box.hi[1]; ++y) {
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, y * g.sizeX + box.lo[0]);
+        glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, box.lo[0], box.lo[2], y, box.hi[0] - box.lo[0],
+                        box.hi[2] - box.lo[2], 1, GL_RGBA, GL_UNSIGNED_BYTE, g.lightTexels());
+      }
+    }
+    for (const GLenum unpack : {GL_UNPACK_ROW_LENGTH, GL_UNPACK_IMAGE_HEIGHT,
+                                GL_UNPACK_SKIP_PIXELS, GL_UNPACK_SKIP_ROWS})
+      glPixelStorei(unpack, 0);
+    glBindTexture(GL_TEXTURE_2D_ARRAY, 0);
     return;
   }
   // Slice path: each layer's points into the buffer in turn, drawn into its layer of the volume
@@ -396,27 +412,27 @@ void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath,
                         reinterpret_cast<const void*>(2 * sizeof(float)));
   glUseProgram(sliceProgram);
   glUniform2f(glGetUniformLocation(sliceProgram, "layerSize"), static_cast<float>(g.sizeX),
-              static_cast<float>(g.sizeY));
+              static_cast<float>(g.sizeZ));
   glBindFramebuffer(GL_FRAMEBUFFER, volumeFramebuffer);
   const GLenum attachment = GL_COLOR_ATTACHMENT0;
   glDrawBuffers(1, &attachment);
-  glViewport(0, 0, g.sizeX, g.sizeY);
+  glViewport(0, 0, g.sizeX, g.sizeZ);
   glDisable(GL_DEPTH_TEST);
-  const int perLayer = g.sizeX * g.sizeY;
-  for (int z = 0; z < g.sizeZ; ++z) {
+  const int perLayer = g.sizeX * g.sizeZ;
+  for (int y = 0; y < g.sizeY; ++y) {
     points.clear();
-    for (int y = 0; y < g.sizeY; ++y)
+    for (int z = 0; z < g.sizeZ; ++z)
       for (int x = 0; x < g.sizeX; ++x) {
         const long i = g.index(x, y, z);
         points.insert(points.end(),
-                      {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f,
+                      {static_cast<float>(x) + 0.5f, static_cast<float>(z) + 0.5f,
                        LightGrid::compressLight(g.lightAt(i, 0)),
                        LightGrid::compressLight(g.lightAt(i, 1)),
                        LightGrid::compressLight(g.lightAt(i, 2))});
       }
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(float)),
                  points.data(), GL_STREAM_DRAW);
-    glFramebufferTextureLayer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, lightVolumeTex, 0, z);
+    glFramebufferTextureLayer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, lightVolumeTex, 0, y);
     glClear(GL_COLOR_BUFFER_BIT);
     glDrawArrays(GL_POINTS, 0, perLayer);
   }
@@ -426,6 +442,29 @@ void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath,
   glEnable(GL_DEPTH_TEST);
   glViewport(0, 0, width, height);
   glUseProgram(0);
+}
+
+long WebRenderer::volumeDifference(const LightGrid& g, int levels) {
+  glBindFramebuffer(GL_FRAMEBUFFER, volumeFramebuffer);
+  std::vector<unsigned char> layer(static_cast<size_t>(g.sizeX) * g.sizeZ * 4);
+  const auto* texels = reinterpret_cast<const unsigned char*>(g.lightTexels());
+  long differing = 0;
+  for (int y = 0; y < g.sizeY; ++y) {
+    glFramebufferTextureLayer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, lightVolumeTex, 0, y);
+    glReadPixels(0, 0, g.sizeX, g.sizeZ, GL_RGBA, GL_UNSIGNED_BYTE, layer.data());
+    for (int z = 0; z < g.sizeZ; ++z)
+      for (int x = 0; x < g.sizeX; ++x) {
+        const unsigned char* read = &layer[(static_cast<size_t>(z) * g.sizeX + x) * 4];
+        const unsigned char* made = &texels[static_cast<size_t>(g.index(x, y, z)) * 4];
+        for (int c = 0; c < 3; ++c)
+          if (std::abs(read[c] - made[c]) > levels) {
+            ++differing;
+            break;
+          }
+      }
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  return differing;
 }
 
 void WebRenderer::resize(int newWidth, int newHeight) {
@@ -503,7 +542,7 @@ void WebRenderer::drawOpaque(const std::vector<BlockVertex>& quads, const PassPa
   glUseProgram(blockProgram);
   setPassUniforms(blockProgram, pass);
   glActiveTexture(GL_TEXTURE0 + kVolumeUnit);
-  glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
+  glBindTexture(GL_TEXTURE_2D_ARRAY, lightVolumeTex);
   glActiveTexture(GL_TEXTURE0 + kTileUnit);
   glBindTexture(GL_TEXTURE_2D, tileTex);
   glActiveTexture(GL_TEXTURE0);
@@ -559,7 +598,7 @@ void WebRenderer::drawGlass(const std::vector<BlockVertex>& quads,
   const GLint alpha = glGetUniformLocation(glassProgram, "pane_alpha");
   const GLint tint = glGetUniformLocation(glassProgram, "pane_tint");
   glActiveTexture(GL_TEXTURE0 + kVolumeUnit);
-  glBindTexture(GL_TEXTURE_3D, lightVolumeTex);
+  glBindTexture(GL_TEXTURE_2D_ARRAY, lightVolumeTex);
   glActiveTexture(GL_TEXTURE0 + kTileUnit);
   glBindTexture(GL_TEXTURE_2D, glassTileTex);
   glActiveTexture(GL_TEXTURE0 + kBackgroundUnit);

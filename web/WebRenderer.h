@@ -40,6 +40,9 @@ class WebRenderer : public RenderBackend {
   // height).
   const std::string& screenJson() const { return shownJson; }
   const Counts& counts() const { return done; }
+  // For the page's checks: how many texels of the light volume, read back, differ from the
+  // texels `grid`'s step made by more than `levels` (of 255) on a channel.
+  long volumeDifference(const LightGrid& grid, int levels);
 
  private:
   // Sends `quads` (four corners each) to the vertex buffer with the attributes of its fields

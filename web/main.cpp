@@ -168,6 +168,12 @@ EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(Page* page, const char* name,
   return 1;
 }
 
+// For the page's checks: how many texels of the light volume differ from those the light step
+// made by more than `levels` of 255 (read back from the GL, so it costs what the volume holds).
+EMSCRIPTEN_KEEPALIVE double quillmarsh_volume_difference(Page* page, int levels) {
+  return static_cast<double>(page->backend.volumeDifference(*page->scene.grid, levels));
+}
+
 // For the page's checks: what the program shows and has done, as one JSON object: frames drawn,
 // the view's heading (degrees about y), the light strength, the room's size in cells, the
 // messages on screen, the backend's counts and the screen items last drawn.

@@ -57,19 +57,20 @@ inline void replacePackedPart(int width, const int box[4], GLenum format, const 
   glPixelStorei(GL_UNPACK_ALIGNMENT, previous);
 }
 
-// The light volume: one RGBA8 texel per cell (x fastest, then y, then z), sampled linearly and
-// clamped at the room's edge, every texel opaque black; left bound.
-inline GLuint newLightVolume(int sizeX, int sizeY, int sizeZ) {
-  const GLuint volume = newTexture(GL_TEXTURE_3D, GL_LINEAR, GL_CLAMP_TO_EDGE);
-  const size_t texels = static_cast<size_t>(sizeX) * sizeY * sizeZ;
+// The light volume: one RGBA8 texel per cell, sampled linearly and clamped at the room's edge,
+// every texel opaque black; left bound. `target` is GL_TEXTURE_3D (x fastest, then y, then z),
+// or GL_TEXTURE_2D_ARRAY, its texels laid out as the caller's programs read them.
+inline GLuint newLightVolume(GLenum target, int width, int height, int depth) {
+  const GLuint volume = newTexture(target, GL_LINEAR, GL_CLAMP_TO_EDGE);
+  const size_t texels = static_cast<size_t>(width) * height * depth;
   std::vector<unsigned char> black(texels * 4, 0);
   for (size_t i = 0; i < texels; ++i) black[i * 4 + 3] = 255;
-  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGBA8, sizeX, sizeY, sizeZ, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+  glTexImage3D(target, 0, GL_RGBA8, width, height, depth, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                black.data());
   return volume;
 }
 
-// The texels of `volume` in the box lo <= (x, y, z) < hi from `rgba`, a whole volume of
+// The texels of the 3-D `volume` in the box lo <= (x, y, z) < hi from `rgba`, a whole volume of
 // sizeX x sizeY texels a layer laid out as newLightVolume's; the unpack state is as it was after.
 inline void replaceLightVolumePart(GLuint volume, int sizeX, int sizeY, const int lo[3],
                                    const int hi[3], const void* rgba) {

@@ -9,7 +9,9 @@ strength, room, messages, the backend's counts and the screen items it painted):
   mean absolute difference at most MAX_MEAN_DIFFERENCE, at most MAX_FAR_PIXELS of the pixels
   more than FAR_LEVEL apart in a channel;
 - presses of 0 light it; h shows the status line; m switches the light upload to slices with the
-  picture kept; o draws the overlay, then sends it only where it changed;
+  picture kept; the light volume read back holds the step's texels: exactly on the CPU path,
+  within a level after the slices;
+  o draws the overlay, then sends it only where it changed;
 - F1 shows the key card, in pages where the window is low, each fitting the window at 1024 x 800
   and 320 x 240, listing every key of README.md's table but those the page leaves to the
   browser (Escape, F11, p), and hides it after the last page;
@@ -22,7 +24,8 @@ strength, room, messages, the backend's counts and the screen items it painted):
   build/tools/quillmarsh-voxsamples writes it: lamps behind red and blue glass in a brick wall,
   a slate wall) and lit,
   once at rest, matches the desktop program's picture of it within the start view's tolerance,
-  and shows its colours. The scene keeps the wandering light outside the room, so the light of
+  shows its colours, and its light volume holds the step's texels exactly (its light settles in
+  changes sent by parts of the volume). The scene keeps the wandering light outside the room, so the light of
   both settles to the same picture.
 The pictures compared are left in WORK_DIR. Every wait is for what is looked for, up to a limit.
 
@@ -121,11 +124,13 @@ def wait_for(what, limit, probe):
 
 
 def png(width, height, rgb):
-    """An 8-bit RGB PNG of `width` x `height` pixels all of colour `rgb`."""
+    """An 8-bit RGB PNG of `width` x `height` pixels of colour `rgb`, or of colour rgb(x, y)."""
     def chunk(kind, data):
         return (struct.pack('>I', len(data)) + kind + data +
                 struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
-    rows = b''.join(b'\0' + bytes(rgb) * width for _ in range(height))
+    colour = rgb if callable(rgb) else lambda x, y: rgb
+    rows = b''.join(b'\0' + b''.join(bytes(colour(x, y)) for x in range(width))
+                    for y in range(height))
     return (b'\x89PNG\r\n\x1a\n' +
             chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)) +
             chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
@@ -135,8 +140,17 @@ def png(width, height, rgb):
 WALLS_MAP = png(8, 8, (0, 0, 0))
 # One byte more than a room file may hold: refused by its size, the page holding none of it.
 HUGE_FILE = 64 * 1024 * 1024 + 1
-# A map of open floor only: a room with no start marker.
-OPEN_MAP = png(8, 8, (255, 255, 255))
+# A map with no start marker, cut by walls into rooms: the wandering light's (its cell (6, 3, 3)
+# is on the map's row 28, rows running against z) and a warm lamp's, 32 columns across, among
+# dark ones. Lit, only those two rooms change, too few of the light's bricks (16 cells along x)
+# to send the whole volume: the lamp's part of it goes in a call of its own.
+def open_map_colour(x, row):
+    if x in (15, 31, 48) or row in (8, 24):
+        return (0, 0, 0)
+    return (0, 0, 255) if (x, row) == (40, 4) else (255, 255, 255)
+
+
+OPEN_MAP = png(128, 64, open_map_colour)
 
 
 def png_whole(path):
@@ -229,6 +243,15 @@ def state(browser):
 
 def frames(browser):
     return (state(browser) or {'frames': 0})['frames']
+
+
+def check_volume(browser, levels, what):
+    """The page's light volume, read back, against the texels of its last light step."""
+    differing = browser.evaluate(
+        'Module._quillmarsh_volume_difference(quillmarshPage.program, %d)' % levels)
+    print(f'light volume {what}: {differing:.0f} texels more than {levels} level(s) off the step\'s')
+    if differing != 0:
+        fail(f'the light volume does not hold the step\'s light {what}')
 
 
 def later(browser, count, what):
@@ -406,6 +429,8 @@ def check_stained_glass(browser, scene, desktop_shot, work, meanwhile):
     resize(browser, *VIEW)
     view = os.path.join(work, 'browser-stained-glass.png')
     settle(browser, work, view)
+    # Its last changes were sent in parts of the volume, the wandering light being outside.
+    check_volume(browser, 0, 'at rest in the stained-glass scene')
     compare_views('stained-glass view', desktop_shot, view, STAINED_GLASS_MEAN_DIFFERENCE)
     # Red glass on the left of the view, blue in the middle: a picture whose colours were left
     # out would be grey there.
@@ -507,6 +532,8 @@ def main():
         if dark < 0.03:
             fail(f'the first frames show no room (mean {dark:.4f})')
         compare_views('start view', desktop_found('start'), start)
+        # Unlit, only the wandering light's bricks change: sent as parts of the volume.
+        check_volume(browser, 0, 'with the wandering light alone')
 
         # The light's keys, the status line and the overlay in the small window: its frames cost
         # a tenth of the large one's.
@@ -539,6 +566,7 @@ def main():
         check_status(SMALL)
         if 'upload cpu' not in status():
             fail(f'the status line does not show the CPU upload: {status()}')
+        check_volume(browser, 0, 'sent where it changed')
         browser.screenshot(lit)
         browser.key('m', 'KeyM', 77)
         wait_for('m did not switch the upload', 10, lambda: 'upload slices' in status())
@@ -550,6 +578,9 @@ def main():
         print(f'light uploaded as slices: {ratio:.2f} of the CPU path\'s mean')
         if not 0.8 < ratio < 1.5:
             fail('the picture changed with the slice upload')
+        check_volume(browser, 1, 'drawn as slices')
+        browser.key('m', 'KeyM', 77)
+        wait_for('m did not switch the upload back', 10, lambda: 'upload cpu' in status())
         browser.key('o', 'KeyO', 79)
         wait_for('o drew no overlay', 10, lambda: state(browser)['overlayFrames'] > 5)
         if state(browser)['overlayUploads'] < 1:
@@ -603,13 +634,17 @@ def main():
         notice = 'quillmarsh: map "open.png" has no start marker; starting in column'
         now = wait_for_message(browser, 'no notice for a map with no start marker',
                                lambda m: m.startswith(notice))
-        if now['room'] != [8, 6, 8]:
-            fail(f'the map with no start marker built a room of {now["room"]}, not 8 x 6 x 8')
+        if now['room'] != [128, 6, 64]:
+            fail(f'the map with no start marker built a room of {now["room"]}, not 128 x 6 x 64')
         later(browser, 2, 'after the open room')
         shown = ' '.join(screen_words(browser))
         if ' '.join(notice.split()) not in shown:
             fail(f'the notice is not on screen: {shown!r}')
         print(f'map with no start marker: {next(m for m in now["messages"] if notice in m)}')
+        for _ in range(6):
+            browser.key('0', 'Digit0', 48)
+        later(browser, 20, 'in the lit open room')
+        check_volume(browser, 0, 'in the lit open room')
         with open(os.path.join(root, 'media/textures/maps/testmap.png'), 'rb') as f:
             drop(browser, 'room.png', f.read())
         built = 'room built from "room.png"'
