@@ -195,12 +195,7 @@ void GlBackend::uploadLight(const LightGrid& grid, bool cpuPath,
 }
 
 void GlBackend::largestPicture(int& width, int& height) const {
-  GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
-  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &renderbuffer);
-  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-  width = std::max(1, std::min({texture, renderbuffer, viewport[0]}));
-  height = std::max(1, std::min({texture, renderbuffer, viewport[1]}));
+  gltex::largestPicture(width, height);
 }
 
 // Sets: the viewport to the new window (the baseline's); nothing happens to the targets at the

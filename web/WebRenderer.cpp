@@ -311,12 +311,7 @@ void multiply(const float a[16], const float b[16], float out[16]) {
 }  // namespace
 
 void WebRenderer::largestCanvas(int& width, int& height) const {
-  GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
-  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
-  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-  width = std::max(1, std::min({texture, renderbuffer, viewport[0]}));
-  height = std::max(1, std::min({texture, renderbuffer, viewport[1]}));
+  gltex::largestPicture(width, height);
 }
 
 bool WebRenderer::init(std::string& error) {

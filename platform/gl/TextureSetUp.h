@@ -1,8 +1,9 @@
 // Texture calls the desktop (GL 2 through GLEW) and the page (WebGL 2) make alike: sampling, the
-// light volume's storage, tightly packed uploads. Included after the backend's own GL header, by
+// light volume's storage, tightly packed uploads, the largest picture drawn whole. Included after the backend's own GL header, by
 // desktop/, Utils/ and web/ only; texel sizes are whole texels, pixel rows have no padding.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <initializer_list>
 #include <vector>
@@ -26,6 +27,17 @@ inline GLuint newTexture(GLenum target, GLint filter, GLint wrap) {
   glTexParameteri(target, GL_TEXTURE_WRAP_T, wrap);
   if (target == GL_TEXTURE_3D) glTexParameteri(target, GL_TEXTURE_WRAP_R, wrap);
   return texture;
+}
+
+// The widest and tallest picture the context draws whole: into a texture (the copy behind the
+// glass), a renderbuffer and the viewport.
+inline void largestPicture(int& width, int& height) {
+  GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+  width = std::max(1, std::min({texture, renderbuffer, viewport[0]}));
+  height = std::max(1, std::min({texture, renderbuffer, viewport[1]}));
 }
 
 // Level 0 of the bound 2-D texture from rows of bytes with no padding: the default alignment of
