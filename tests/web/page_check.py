@@ -25,7 +25,9 @@ strength, room, messages, the backend's counts and the screen items it painted):
   a slate wall) and lit,
   once at rest, matches the desktop program's picture of it within the start view's tolerance,
   shows its colours, and its light volume holds the step's texels exactly (its light settles in
-  changes sent by parts of the volume). The scene keeps the wandering light outside the room, so the light of
+  changes sent by parts of the volume);
+- served without quillmarsh.js, quillmarsh.wasm or quillmarsh.data, it shows a line naming the
+  file instead of a black window. The scene keeps the wandering light outside the room, so the light of
   both settles to the same picture.
 The pictures compared are left in WORK_DIR. Every wait is for what is looked for, up to a limit.
 
@@ -472,6 +474,34 @@ def check_refused(browser, name, data, line):
     print(f'refused map: {line} (room {now["room"]} kept)')
 
 
+# The page's own files, and the line it shows in place of a black window when one does not load.
+INCOMPLETE_PAGES = (
+    ('quillmarsh.js', 'quillmarsh: the page stopped: cannot load quillmarsh.js'),
+    ('quillmarsh.wasm', 'quillmarsh: the program (quillmarsh.wasm) stopped: '),
+    ('quillmarsh.data', 'quillmarsh: the page stopped: '),
+)
+
+
+def check_incomplete_pages(browser, page, serve):
+    """The page served without each of its files in turn shows a line naming what stopped."""
+    for missing, line in INCOMPLETE_PAGES:
+        with tempfile.TemporaryDirectory(prefix='qm-web-incomplete-') as folder:
+            for name, _ in INCOMPLETE_PAGES + (('index.html', ''),):
+                if name != missing:
+                    shutil.copy(os.path.join(page, name), folder)
+            server = serve.serve(folder, 0)
+            threading.Thread(target=server.serve_forever, daemon=True).start()
+            try:
+                browser.open(f'http://127.0.0.1:{server.server_address[1]}/', *SMALL)
+                shown = wait_for(f'no line on a page without {missing}', 30, lambda: browser.evaluate(
+                    "(document.getElementById('fatal') || {}).textContent"))
+            finally:
+                server.shutdown()
+        if not shown.startswith(line) or missing not in shown:
+            fail(f'the page without {missing} shows {shown!r}, not a line naming it')
+        print(f'page without {missing}: {shown}')
+
+
 def main():
     page, desktop, root, samples = (os.path.abspath(a) for a in sys.argv[1:5])
     scene = os.path.join(samples, STAINED_GLASS)
@@ -656,6 +686,7 @@ def main():
         print(f'good map: {built}')
         if browser.errors():
             fail(f'the page reported errors: {browser.errors()}')
+        check_incomplete_pages(browser, page, serve)
     finally:
         browser.close()
         server.shutdown()
