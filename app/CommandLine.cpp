@@ -43,12 +43,12 @@ void readNumber(int argc, const char* const* argv, int& i, const char* name, lon
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
   CommandLine line;
-  bool mapGiven = false, heightGiven = false, rateGiven = false;
+  bool mapGiven = false, rateGiven = false;
   for (int i = 1; i < argc && line.refusal.empty(); ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--height") == 0) {
-      readNumber(argc, argv, i, arg, CommandLine::kMinHeight, CommandLine::kMaxHeight, heightGiven,
-                 line.roomHeight, line.refusal);
+      readNumber(argc, argv, i, arg, CommandLine::kMinHeight, CommandLine::kMaxHeight,
+                 line.heightGiven, line.roomHeight, line.refusal);
     } else if (std::strcmp(arg, "--max-fps") == 0) {
       readNumber(argc, argv, i, arg, 1, CommandLine::kMaxFrameRate, rateGiven, line.maxFrameRate,
                  line.refusal);

@@ -16,6 +16,8 @@ struct CommandLine {
 
   std::string mapFile = kShippedMapFile;
   int roomHeight = kRoomHeight;
+  // --height was given (a .vox scene keeps its own height whatever it says).
+  bool heightGiven = false;
   // --max-fps: frames a second at most; 0 draws as fast as the driver allows.
   int maxFrameRate = 0;
   // --stats: the status line goes to standard output once a second.

@@ -168,6 +168,11 @@ int main(int argc, char** argv) {
     std::cerr << error << std::endl;
     return 1;
   }
+  // A map room is always as high as asked: a room of another height was built from a scene.
+  if (line.heightGiven && scene.grid->sizeY != line.roomHeight)
+    std::cerr << "quillmarsh: --height " << line.roomHeight << " is for maps; the scene \""
+              << line.mapFile << "\" keeps its own height of " << scene.grid->sizeY << " cells"
+              << std::endl;
   scene.flags.statusOnOutput = line.printStats;
   if (line.maxFrameRate > 0) pace.interval = platform::performanceFrequency() / line.maxFrameRate;
   theScene = &scene;

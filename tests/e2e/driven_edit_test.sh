@@ -56,4 +56,17 @@ qm_quit
 grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argument was not built"
 [ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||
   qm_fail "no line on the missing start marker"
+
+# A scene keeps its own height (a model 3 voxels high: floor, three layers, ceiling and the
+# margin over it); --height is for maps, and the program says so on standard error.
+python3 -c "
+import struct
+def chunk(kind, content, children=b''):
+    return kind + struct.pack('<ii', len(content), len(children)) + content + children
+model = chunk(b'SIZE', struct.pack('<iii', 4, 4, 3)) + chunk(b'XYZI', struct.pack('<i', 1) + bytes([1, 1, 0, 1]))
+open('tiny.vox', 'wb').write(b'VOX ' + struct.pack('<i', 150) + chunk(b'MAIN', b'', model))"
+qm_launch --height 12 tiny.vox
+qm_quit
+[ "$(cat stderr.txt)" = 'quillmarsh: --height 12 is for maps; the scene "tiny.vox" keeps its own height of 6 cells' ] ||
+  qm_fail "no line on --height given with a scene"
 echo "driven edit run ok: the view kept within RMS $kept"

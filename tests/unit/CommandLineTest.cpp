@@ -26,7 +26,8 @@ std::string heightRefusal(const std::string& text) {
 
 TEST(CommandLine, EveryHeightWithinTheLimitsIsTakenAndEveryNumberBesideThemRefused) {
   const CommandLine none = parse({});
-  EXPECT_TRUE(none.refusal.empty() && none.mapFile == kShippedMapFile && none.roomHeight == kRoomHeight);
+  EXPECT_TRUE(none.refusal.empty() && none.mapFile == kShippedMapFile &&
+              none.roomHeight == kRoomHeight && !none.heightGiven);
   for (int n = -2; n <= 130; ++n) {
     const std::string text = std::to_string(n);
     for (const bool mapFirst : {false, true}) {
@@ -34,7 +35,8 @@ TEST(CommandLine, EveryHeightWithinTheLimitsIsTakenAndEveryNumberBesideThemRefus
                                         : parse({"--height", text, "room.png"});
       const bool within = n >= CommandLine::kMinHeight && n <= CommandLine::kMaxHeight;
       EXPECT_EQ(line.refusal, within ? "" : heightRefusal(text)) << n;
-      EXPECT_TRUE(!within || (line.roomHeight == n && line.mapFile == "room.png")) << n;
+      EXPECT_TRUE(!within || (line.roomHeight == n && line.heightGiven && line.mapFile == "room.png"))
+          << n;
     }
   }
   // Leading zeros still spell the number; huge ones do not wrap round into the range.
