@@ -39,6 +39,7 @@
 #include "tools/GalleryRoom.h"
 #include "tools/HallsLayout.h"
 #include "tools/RootArgument.h"
+#include "tools/ToolUsage.h"
 #include "world/CellFromColour.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -347,6 +348,14 @@ int main(int argc, char** argv) {
   int hallsHeight = kRoomHeight;
   std::string shots;
   glutInit(&argc, argv);
+  const char* const usage =
+      "quillmarsh-framebench [--frames N>0] [--steps N>0] [--strength S] [--height 3..64] "
+      "[--shots DIR] [--root DIR]";
+  if (const int status = checkToolArguments(argc, argv, usage,
+                                            {"--frames", "--steps", "--strength", "--height",
+                                             "--shots", "--root"});
+      status >= 0)
+    return status;
   if (!enterRoot(argc, argv)) return 1;
   for (int i = 1; i < argc; ++i) {
     const bool hasValue = i + 1 < argc;
@@ -358,10 +367,7 @@ int main(int argc, char** argv) {
     else frames = 0;
   }
   if (frames < 1 || steps < 1 || hallsHeight < 3 || hallsHeight > 64) {
-    std::fprintf(stderr,
-                 "usage: %s [--frames N>0] [--steps N>0] [--strength S] [--height 3..64] "
-                 "[--shots DIR] [--root DIR]\n",
-                 argv[0]);
+    std::fprintf(stderr, "usage: %s\n", usage);
     return 1;
   }
 

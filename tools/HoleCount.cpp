@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/ToolUsage.h"
+
 namespace {
 
 constexpr int kReach = 2;
@@ -55,6 +57,9 @@ double holesPer10000(const char* path, const char* markPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char* const usage = "quillmarsh-holes [--mark OUT.png] PICTURE.png [...]";
+  if (const int status = checkToolArguments(argc, argv, usage, {"--mark"}); status >= 0)
+    return status;
   int first = 1;
   const char* markPath = nullptr;
   if (argc > 2 && std::string(argv[1]) == "--mark") {
@@ -62,7 +67,7 @@ int main(int argc, char** argv) {
     first = 3;
   }
   if (first >= argc) {
-    std::fprintf(stderr, "usage: quillmarsh-holes [--mark OUT.png] PICTURE.png [...]\n");
+    std::fprintf(stderr, "usage: %s\n", usage);
     return 2;
   }
   ilInit();

@@ -14,6 +14,7 @@
 #include "app/RoomMapFile.h"
 #include "platform/FileWriter.h"
 #include "tools/MapLegend.h"
+#include "tools/ToolUsage.h"
 #include "world/MapImage.h"
 
 namespace {
@@ -26,7 +27,9 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return fail("usage: quillmarsh-mapmaker LAYOUT.txt MAP.png");
+  const char* const usage = "quillmarsh-mapmaker LAYOUT.txt MAP.png";
+  if (const int status = checkToolArguments(argc, argv, usage); status >= 0) return status;
+  if (argc != 3) return fail(std::string("usage: ") + usage);
   const std::string layoutFile = argv[1];
   const std::string mapFile = argv[2];
 

@@ -7,13 +7,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/FileWriter.h"
+#include "tools/ToolUsage.h"
 #include "world/LightGrid.h"
 #include "world/Palette.h"
 #include "world/VoxFile.h"
@@ -37,9 +38,11 @@ std::string number(double v) {
 }
 
 bool writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
+  std::string error;
+  if (FileWriter::replace(path, std::vector<unsigned char>(bytes.begin(), bytes.end()), error))
+    return true;
+  std::cerr << "quillmarsh-voxsamples: cannot write \"" << path << "\": " << error << std::endl;
+  return false;
 }
 
 bool writeVox(const std::string& path, const std::vector<unsigned char>& bytes) {
@@ -302,8 +305,10 @@ vox::Scene plainModel() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char* const usage = "quillmarsh-voxsamples OUTDIR";
+  if (const int status = checkToolArguments(argc, argv, usage); status >= 0) return status;
   if (argc != 2) {
-    std::cerr << "usage: quillmarsh-voxsamples OUTDIR" << std::endl;
+    std::cerr << "usage: " << usage << std::endl;
     return 2;
   }
   const std::string dir = argv[1];

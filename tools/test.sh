@@ -30,6 +30,15 @@ build/tools/quillmarsh-voxbench --benchmark_min_time=0.001 >/dev/null
 tests/with-display.sh build/tools/quillmarsh-framebench --frames 1 --steps 1 --shots "$smoke" >/dev/null
 build/tools/quillmarsh-holes "$smoke/start.png" >/dev/null
 build/tools/quillmarsh-texgen "$smoke" >/dev/null
+# Fixed seeds: the textures it writes are the committed ones, byte for byte.
+for texture in tile2.jpg tileglass1.jpg lighttex.jpg; do cmp "$smoke/$texture" "media/textures/$texture"; done
+# Each tool prints its usage for --help and refuses an option it does not know, making nothing.
+for tool in voxsamples texgen holes mapmaker; do
+  build/tools/quillmarsh-$tool --help | grep -q "^usage: quillmarsh-$tool "
+  status=0
+  (cd "$smoke" && "$root/build/tools/quillmarsh-$tool" --nothing 2>/dev/null) || status=$?
+  [ "$status" = 2 ] && [ ! -e "$smoke/--nothing" ]
+done
 python3 tools/web-framebench.py --seconds 1 320x240 >/dev/null
 rm -rf "$smoke"
 echo "tools/test.sh: every test passed; the run command, benchmarks and tools ran"
