@@ -114,12 +114,13 @@ class Browser:
         with open(path, 'wb') as f:
             f.write(base64.b64decode(data))
 
-    def key(self, key, code, key_code, text=None):
-        """A press and release of one key typing `text` (the key unless given; '' for F1)."""
+    def key(self, key, code, key_code, text=None, modifiers=0):
+        """A press and release of one key typing `text` (the key unless given; '' for F1), with
+        `modifiers` held (the protocol's bits: 2 Control)."""
         typed = key if text is None else text
         for kind in ('keyDown' if typed else 'rawKeyDown', 'keyUp'):
             self.call('Input.dispatchKeyEvent', type=kind, key=key, code=code, text=typed,
-                      windowsVirtualKeyCode=key_code)
+                      windowsVirtualKeyCode=key_code, modifiers=modifiers)
 
     def drag(self, start, end, between, steps=10):
         """A left-button drag in `steps` moves, between() after each (frames to apply it)."""

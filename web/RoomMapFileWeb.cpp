@@ -2,6 +2,7 @@
 // libstb-dev) in DevIL's place, and every file the user saves handed to the browser as a
 // download, since the page's files vanish with it.
 #include <emscripten.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -13,6 +14,8 @@
 
 namespace {
 
+// The blob is let go once the browser has had a minute to take it: each save would otherwise hold
+// its bytes for the page's life.
 EM_JS(void, offerDownload, (const char* name, const char* type, const char* bytes, int size), {
   if (typeof document === 'undefined') return;
   var blob = new Blob([HEAPU8.slice(bytes, bytes + size)], {type: UTF8ToString(type)});
@@ -20,6 +23,7 @@ EM_JS(void, offerDownload, (const char* name, const char* type, const char* byte
   link.href = URL.createObjectURL(blob);
   link.download = UTF8ToString(name);
   link.click();
+  setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
 });
 
 void appendBytes(void* context, void* data, int size) {
@@ -51,4 +55,8 @@ void offerSavedFile(const std::string& path) {
   const char* type = endsWith(path, ".png") ? "image/png" : "application/octet-stream";
   offerDownload(path.substr(path.rfind('/') + 1).c_str(), type, bytes.data(),
                 static_cast<int>(bytes.size()));
+  // The download holds the bytes now; the page's copy would stay in its memory for its life (a
+  // large room's scene is tens of megabytes). Emptied, the file still takes its number, so the
+  // next save gets the next one.
+  truncate(path.c_str(), 0);
 }

@@ -26,6 +26,7 @@ strength, room, messages, the backend's counts and the screen items it painted):
   once at rest, matches the desktop program's picture of it within the start view's tolerance,
   shows its colours, and its light volume holds the step's texels exactly (its light settles in
   changes sent by parts of the volume);
+- Ctrl+S saves reach the browser as downloads of the map picture, numbered on;
 - served without quillmarsh.js, quillmarsh.wasm or quillmarsh.data, it shows a line naming the
   file instead of a black window. The scene keeps the wandering light outside the room, so the light of
   both settles to the same picture.
@@ -482,6 +483,28 @@ INCOMPLETE_PAGES = (
 )
 
 
+def check_saves(browser, work):
+    """Ctrl+S twice in the room from the dropped map: each save reaches the browser as a download
+    of the map picture, numbered on (the page empties its own copy once it is handed over)."""
+    downloads = os.path.join(work, 'downloads')
+    shutil.rmtree(downloads, ignore_errors=True)
+    os.makedirs(downloads)
+    browser.call('Browser.setDownloadBehavior', session=False, behavior='allow',
+                 downloadPath=downloads)
+    for n in (1, 2):
+        browser.key('s', 'KeyS', 83, text='', modifiers=2)
+        line = f'map saved: maps/room-{n:03}.png'
+        wait_for_message(browser, f'no "{line}" after Ctrl+S', lambda m: m == line)
+        path = os.path.join(downloads, f'room-{n:03}.png')
+        wait_for(f'{path} was not downloaded whole', 30,
+                 lambda: os.path.exists(path) and png_whole(path))
+        with open(path, 'rb') as f:
+            size = struct.unpack('>II', f.read(24)[16:24])
+        if size != (60, 40):
+            fail(f'the downloaded map {path} is {size[0]} x {size[1]}, not the room\'s 60 x 40')
+        print(f'saved map: {line}, downloaded as {os.path.basename(path)}')
+
+
 def check_incomplete_pages(browser, page, serve):
     """The page served without each of its files in turn shows a line naming what stopped."""
     for missing, line in INCOMPLETE_PAGES:
@@ -684,6 +707,9 @@ def main():
             fail('the dropped map did not build a new room (the light strength stayed)')
         later(browser, 6, 'after the dropped room')
         print(f'good map: {built}')
+        if browser.errors():
+            fail(f'the page reported errors: {browser.errors()}')
+        check_saves(browser, work)
         if browser.errors():
             fail(f'the page reported errors: {browser.errors()}')
         check_incomplete_pages(browser, page, serve)
