@@ -376,23 +376,8 @@ void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
 void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath,
                               const std::vector<TexelBox>& boxes) {
   if (cpuPath) {
-    // The step's texels run x, then y, then z: a layer's row of one z is a run of x beginning
-    // y rows into the z's plane, and its next row one plane on. One call per layer of a box.
-    // (The image height is one layer's rows: the browser refuses skipped rows past it.)
     glBindTexture(GL_TEXTURE_2D_ARRAY, lightVolumeTex);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, g.sizeX * g.sizeY);
-    glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, g.sizeZ);
-    for (const TexelBox& box : boxes) {
-      glPixelStorei(GL_UNPACK_SKIP_ROWS, box.lo[2]);
-      for (int y = box.lo[1]; y < box.hi[1]; ++y) {
-        glPixelStorei(GL_UNPACK_SKIP_PIXELS, y * g.sizeX + box.lo[0]);
-        glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, box.lo[0], box.lo[2], y, box.hi[0] - box.lo[0],
-                        box.hi[2] - box.lo[2], 1, GL_RGBA, GL_UNSIGNED_BYTE, g.lightTexels());
-      }
-    }
-    for (const GLenum unpack : {GL_UNPACK_ROW_LENGTH, GL_UNPACK_IMAGE_HEIGHT,
-                                GL_UNPACK_SKIP_PIXELS, GL_UNPACK_SKIP_ROWS})
-      glPixelStorei(unpack, 0);
+    for (const TexelBox& box : boxes) sendLightBox(g, box);
     glBindTexture(GL_TEXTURE_2D_ARRAY, 0);
     return;
   }
@@ -437,6 +422,38 @@ void WebRenderer::uploadLight(const LightGrid& g, bool cpuPath,
   glEnable(GL_DEPTH_TEST);
   glViewport(0, 0, width, height);
   glUseProgram(0);
+}
+
+void WebRenderer::sendLightBox(const LightGrid& g, const TexelBox& box) {
+  const int w = box.hi[0] - box.lo[0], h = box.hi[1] - box.lo[1], d = box.hi[2] - box.lo[2];
+  const std::uint32_t* texels = g.lightTexels();
+  // The step's texels run x, then y, then z; the layers run x, then z. A run of bricks along x
+  // (the parts a settled room sends) is gathered into layer order and sent in one call: each call
+  // costs the browser far more than the copy.
+  if (h <= LightGrid::kBrickY && d <= LightGrid::kBrickZ) {
+    boxTexels.resize(static_cast<size_t>(box.cells()));
+    std::uint32_t* out = boxTexels.data();
+    for (int y = box.lo[1]; y < box.hi[1]; ++y)
+      for (int z = box.lo[2]; z < box.hi[2]; ++z, out += w)
+        std::copy_n(texels + g.index(box.lo[0], y, z), w, out);
+    glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, box.lo[0], box.lo[2], box.lo[1], w, d, h, GL_RGBA,
+                    GL_UNSIGNED_BYTE, boxTexels.data());
+    return;
+  }
+  // The whole volume straight from the step's texels, a call per layer: a layer's
+  // row of one z is a run of x beginning y rows into the z's plane, and its next row one plane
+  // on. (The image height is one layer's rows: the browser refuses skipped rows past it.)
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, g.sizeX * g.sizeY);
+  glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, g.sizeZ);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, box.lo[2]);
+  for (int y = box.lo[1]; y < box.hi[1]; ++y) {
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, y * g.sizeX + box.lo[0]);
+    glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, box.lo[0], box.lo[2], y, w, d, 1, GL_RGBA,
+                    GL_UNSIGNED_BYTE, texels);
+  }
+  for (const GLenum unpack : {GL_UNPACK_ROW_LENGTH, GL_UNPACK_IMAGE_HEIGHT, GL_UNPACK_SKIP_PIXELS,
+                              GL_UNPACK_SKIP_ROWS})
+    glPixelStorei(unpack, 0);
 }
 
 long WebRenderer::volumeDifference(const LightGrid& g, int levels) {

@@ -4,6 +4,7 @@
 // Window pixels with the origin at the lower-left corner; world units for geometry.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,8 @@ class WebRenderer : public RenderBackend {
   long volumeDifference(const LightGrid& grid, int levels);
 
  private:
+  // Sends the step's texels of `box` into the bound light volume (the array of its y layers).
+  void sendLightBox(const LightGrid& grid, const TexelBox& box);
   // Sends `quads` (four corners each) to the vertex buffer with the attributes of its fields
   // enabled (kBlockAttributes), and binds the quad indices.
   void sendBlockQuads(const std::vector<BlockVertex>& quads);
@@ -91,6 +94,8 @@ class WebRenderer : public RenderBackend {
   float projection[16] = {};
   float modelViewProjection[16] = {};
   std::vector<float> points;
+  // The texels of one light box in the volume's layer order, on their way to the GL.
+  std::vector<std::uint32_t> boxTexels;
   std::vector<ScreenItem> shownItems;
   std::string shownJson = "[]";
   // The quads of shownItems, in screenBuffer too.

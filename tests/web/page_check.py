@@ -153,7 +153,7 @@ def open_map_colour(x, row):
     return (0, 0, 255) if (x, row) == (40, 4) else (255, 255, 255)
 
 
-OPEN_MAP = png(128, 64, open_map_colour)
+OPEN_MAP = png(128, 96, open_map_colour)
 
 
 def png_whole(path):
@@ -687,8 +687,8 @@ def main():
         notice = 'quillmarsh: map "open.png" has no start marker; starting in column'
         now = wait_for_message(browser, 'no notice for a map with no start marker',
                                lambda m: m.startswith(notice))
-        if now['room'] != [128, 6, 64]:
-            fail(f'the map with no start marker built a room of {now["room"]}, not 128 x 6 x 64')
+        if now["room"] != [128, 6, 96]:
+            fail(f'the map with no start marker built a room of {now["room"]}, not 128 x 6 x 96')
         later(browser, 2, 'after the open room')
         shown = ' '.join(screen_words(browser))
         if ' '.join(notice.split()) not in shown:
