@@ -475,11 +475,12 @@ def check_refused(browser, name, data, line):
     print(f'refused map: {line} (room {now["room"]} kept)')
 
 
-# The page's own files, and the line it shows in place of a black window when one does not load.
+# The page's own files, and the one line it shows in place of a black window when one does not
+# load: its beginning, and what the rest must hold.
 INCOMPLETE_PAGES = (
-    ('quillmarsh.js', 'quillmarsh: the page stopped: cannot load quillmarsh.js'),
-    ('quillmarsh.wasm', 'quillmarsh: the program (quillmarsh.wasm) stopped: '),
-    ('quillmarsh.data', 'quillmarsh: the page stopped: '),
+    ('quillmarsh.js', 'quillmarsh: the page stopped: ', 'cannot load quillmarsh.js'),
+    ('quillmarsh.wasm', 'quillmarsh: the program (quillmarsh.wasm) stopped: ', 'wasm'),
+    ('quillmarsh.data', 'quillmarsh: the page stopped: ', 'quillmarsh.data'),
 )
 
 
@@ -507,9 +508,9 @@ def check_saves(browser, work):
 
 def check_incomplete_pages(browser, page, serve):
     """The page served without each of its files in turn shows a line naming what stopped."""
-    for missing, line in INCOMPLETE_PAGES:
+    for missing, line, cause in INCOMPLETE_PAGES:
         with tempfile.TemporaryDirectory(prefix='qm-web-incomplete-') as folder:
-            for name, _ in INCOMPLETE_PAGES + (('index.html', ''),):
+            for name in [page_file for page_file, _, _ in INCOMPLETE_PAGES] + ['index.html']:
                 if name != missing:
                     shutil.copy(os.path.join(page, name), folder)
             server = serve.serve(folder, 0)
@@ -520,8 +521,8 @@ def check_incomplete_pages(browser, page, serve):
                     "(document.getElementById('fatal') || {}).textContent"))
             finally:
                 server.shutdown()
-        if not shown.startswith(line) or missing not in shown:
-            fail(f'the page without {missing} shows {shown!r}, not a line naming it')
+        if not shown.startswith(line) or cause not in shown[len(line):] or '\n' in shown:
+            fail(f'the page without {missing} shows {shown!r}, not one line naming it')
         print(f'page without {missing}: {shown}')
 
 
