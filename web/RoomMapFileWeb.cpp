@@ -14,16 +14,17 @@
 
 namespace {
 
-// The blob is let go once the browser has had a minute to take it: each save would otherwise hold
-// its bytes for the page's life.
-EM_JS(void, offerDownload, (const char* name, const char* type, const char* bytes, int size), {
-  if (typeof document === 'undefined') return;
+// 1 when offered (0 with no document: the tests under Node). The blob is let go once the browser
+// has had a minute to take it: each save would otherwise hold its bytes for the page's life.
+EM_JS(int, offerDownload, (const char* name, const char* type, const char* bytes, int size), {
+  if (typeof document === 'undefined') return 0;
   var blob = new Blob([HEAPU8.slice(bytes, bytes + size)], {type: UTF8ToString(type)});
   var link = document.createElement('a');
   link.href = URL.createObjectURL(blob);
   link.download = UTF8ToString(name);
   link.click();
   setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+  return 1;
 });
 
 void appendBytes(void* context, void* data, int size) {
@@ -53,10 +54,10 @@ void offerSavedFile(const std::string& path) {
   // The file was written a moment ago in the page's memory, no larger than a scene it reads.
   if (!FileReader::read(path.c_str(), vox::Limits().maxFileBytes, "a saved file", bytes, error)) return;
   const char* type = endsWith(path, ".png") ? "image/png" : "application/octet-stream";
-  offerDownload(path.substr(path.rfind('/') + 1).c_str(), type, bytes.data(),
-                static_cast<int>(bytes.size()));
   // The download holds the bytes now; the page's copy would stay in its memory for its life (a
   // large room's scene is tens of megabytes). Emptied, the file still takes its number, so the
   // next save gets the next one.
-  truncate(path.c_str(), 0);
+  if (offerDownload(path.substr(path.rfind('/') + 1).c_str(), type, bytes.data(),
+                    static_cast<int>(bytes.size())) != 0)
+    truncate(path.c_str(), 0);
 }
