@@ -90,7 +90,8 @@ class Scene {
 
   // Reads the map (one pixel per column) into a room of `height` layers and prints the start-up
   // lines; the camera is placed by enterRoom. False with `error` the whole line to show when
-  // the map cannot be used (unreadable, damaged, too large, no open column).
+  // the map cannot be used (unreadable, damaged, too large, no open column, larger than the
+  // attached backend's light volume).
   bool loadRoom(const char* mapFile, int height, std::string& error);
   // The same from a map file's bytes (a picture dropped on the page), named `name` in lines.
   bool loadRoom(const std::string& name, const unsigned char* bytes, size_t size, int height,
@@ -179,8 +180,9 @@ class Scene {
   long simulationSteps = 0;
 
  private:
-  // Takes the room a load built into `built` and `builtMap`, or keeps the one in use.
-  bool useRoom(const RoomLoad& load, std::unique_ptr<LightGrid>& built,
+  // Takes the room a load of the file `name` built into `built` and `builtMap`, or keeps the
+  // one in use: when the load failed, or the room is larger than the backend's light volume.
+  bool useRoom(const std::string& name, const RoomLoad& load, std::unique_ptr<LightGrid>& built,
                std::unique_ptr<ColorMap>& builtMap, std::string& error);
 
   // Hands the backend the texels that changed since the last upload, or all of them (`whole`,

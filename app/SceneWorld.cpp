@@ -1,6 +1,7 @@
 // The Scene's rooms: a map read and checked into fresh storage (the room in use stays when it is
 // refused), then the light volume and the camera for the new room.
 #include <iostream>
+#include <string>
 
 #include "app/Scene.h"
 #include "render/RenderBackend.h"
@@ -9,21 +10,37 @@
 bool Scene::loadRoom(const char* mapFile, int height, std::string& error) {
   auto built = std::make_unique<LightGrid>();
   auto builtMap = std::make_unique<ColorMap>();
-  return useRoom(loadRoomFromMap(mapFile, height, *built, *builtMap), built, builtMap, error);
+  return useRoom(mapFile, loadRoomFromMap(mapFile, height, *built, *builtMap), built, builtMap,
+                 error);
 }
 
 bool Scene::loadRoom(const std::string& name, const unsigned char* bytes, size_t size, int height,
                      std::string& error) {
   auto built = std::make_unique<LightGrid>();
   auto builtMap = std::make_unique<ColorMap>();
-  return useRoom(loadRoomFromMapBytes(name, bytes, size, height, *built, *builtMap), built,
+  return useRoom(name, loadRoomFromMapBytes(name, bytes, size, height, *built, *builtMap), built,
                  builtMap, error);
 }
 
-bool Scene::useRoom(const RoomLoad& load, std::unique_ptr<LightGrid>& built,
-                    std::unique_ptr<ColorMap>& builtMap, std::string& error) {
+bool Scene::useRoom(const std::string& name, const RoomLoad& load,
+                    std::unique_ptr<LightGrid>& built, std::unique_ptr<ColorMap>& builtMap,
+                    std::string& error) {
   if (!load.ok) {
     error = load.error;
+    return false;
+  }
+  // A room read while drawing (one dropped on the page) must fit the backend's light volume;
+  // the room the program starts with is read before there is one.
+  int largest[3];
+  if (backend != nullptr) backend->largestLightVolume(largest);
+  const int size[3] = {built->sizeX, built->sizeY, built->sizeZ};
+  if (backend != nullptr &&
+      (size[0] > largest[0] || size[1] > largest[1] || size[2] > largest[2])) {
+    error = "quillmarsh: cannot use map \"" + name + "\": its room of " + std::to_string(size[0]) +
+            " x " + std::to_string(size[1]) + " x " + std::to_string(size[2]) +
+            " cells is larger than the light volume this GL draws (" +
+            std::to_string(largest[0]) + " x " + std::to_string(largest[1]) + " x " +
+            std::to_string(largest[2]) + " cells at most)";
     return false;
   }
   grid = std::move(built);

@@ -121,13 +121,21 @@ void GlBackend::disableBlockArrays() {
   glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+void GlBackend::largestLightVolume(int size[3]) const {
+  GLint side = 0;
+  glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &side);
+  std::fill(size, size + 3, static_cast<int>(side));
+}
+
 // Sets: a new 3-D texture bound on unit 0 (bindings are outside the baseline). A room beyond the
-// driver's largest 3-D texture ends the process with one line, status 1.
+// driver's largest 3-D texture (the room the program starts with, made before the window) ends
+// the process with one line, status 1.
 void GlBackend::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   assert(sizeX >= 1 && sizeY >= 1 && sizeZ >= 1);
   // The map limits keep rooms within what any GL2 driver offers, but a driver may offer less.
-  GLint maxSize = 0;
-  glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &maxSize);
+  int largest[3];
+  largestLightVolume(largest);
+  const int maxSize = largest[0];
   if (sizeX > maxSize || sizeY > maxSize || sizeZ > maxSize) {
     std::fprintf(stderr, "quillmarsh: the room (%d x %d x %d cells) exceeds this driver's largest "
                          "3-D texture (%d texels a side)\n",

@@ -107,6 +107,7 @@ struct ScreenItem {
 // The operations, declared once for the interface (`= 0`) and for each backend's class body
 // (RENDER_BACKEND_OPERATIONS(override)), in the recipe's order. The resources that follow the
 // room and the window come first:
+// - largestLightVolume: the most cells along x, y and z a light volume may have here.
 // - createLightVolume: one texel per cell, black when made.
 // - uploadLight: the grid's light compressed to c / (c + 1): on the CPU path (`cpuPath`) the
 //   texels the step made in `boxes`, each box in one transfer, the rest of the volume kept; else
@@ -131,6 +132,7 @@ struct ScreenItem {
 //   frame's matrices.
 // - drawScreen: the flat items, in order.
 #define RENDER_BACKEND_OPERATIONS(declared)                                                    \
+  virtual void largestLightVolume(int size[3]) const declared;                               \
   virtual void createLightVolume(int sizeX, int sizeY, int sizeZ) declared;                  \
   virtual void uploadLight(const LightGrid& grid, bool cpuPath,                              \
                            const std::vector<TexelBox>& boxes) declared;                     \

@@ -365,6 +365,14 @@ bool WebRenderer::init(std::string& error) {
   return true;
 }
 
+void WebRenderer::largestLightVolume(int size[3]) const {
+  GLint side = 0, layers = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
+  glGetIntegerv(GL_MAX_ARRAY_TEXTURE_LAYERS, &layers);
+  size[0] = size[2] = side;
+  size[1] = layers;
+}
+
 void WebRenderer::createLightVolume(int sizeX, int sizeY, int sizeZ) {
   if (lightVolumeTex != 0) glDeleteTextures(1, &lightVolumeTex);
   // The light volume as the array of its y layers, each an x by z picture (see ProgramSource):

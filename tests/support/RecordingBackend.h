@@ -13,6 +13,7 @@
 
 class RecordingBackend : public RenderBackend {
  public:
+  void largestLightVolume(int size[3]) const override { std::copy(largest, largest + 3, size); }
   void createLightVolume(int sizeX, int sizeY, int sizeZ) override {
     volume[0] = sizeX, volume[1] = sizeY, volume[2] = sizeZ;
     texels.assign(static_cast<size_t>(sizeX) * sizeY * sizeZ, 0xFF000000u);
@@ -98,6 +99,8 @@ class RecordingBackend : public RenderBackend {
   // The calls of the last frame, as "frame", "picture", "opaque", "emitters", "copy", "glass", ...
   std::vector<std::string> calls, breaches;
   int volume[3] = {0, 0, 0};
+  // What largestLightVolume says.
+  int largest[3] = {1 << 20, 1 << 20, 1 << 20};
   int uploads = 0;
   PixelRect copied;
   std::vector<std::uint32_t> texels;

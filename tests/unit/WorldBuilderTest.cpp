@@ -3,6 +3,7 @@
 // leaves; every room height from 3 to 64 against the default one (its step: LightGridStepTest.cpp).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
@@ -12,7 +13,9 @@
 
 #include "app/CommandLine.h"
 #include "app/Scene.h"
+#include "platform/FileReader.h"
 #include "tests/support/MapRooms.h"
+#include "tests/support/RecordingBackend.h"
 #include "tests/unit/TestImages.h"
 #include "world/CellFromColour.h"
 
@@ -177,5 +180,37 @@ TEST(WorldBuilder, EveryRefusedMapGivesTheSameOneLineFromItsFileAndFromItsBytes)
     EXPECT_EQ(fromFile, "quillmarsh: cannot use map \"" + path + "\": " + c.second);
     EXPECT_EQ(fromBytes, fromFile);
     EXPECT_EQ(scene.grid->sizeX, 60) << "the shipped room stays";
+  }
+  // A room read while a backend draws must fit its light volume, to the cell on each axis.
+  const std::string shipped = QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png";
+  std::string bytes, readError;
+  ASSERT_TRUE(FileReader::read(shipped.c_str(), 1 << 20, "a map", bytes, readError)) << readError;
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (int axis = 0; axis < 3; ++axis) {
+    Scene scene;
+    RecordingBackend backend;
+    std::string fromFile, fromBytes, fitting;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(scene.loadRoom(shipped.c_str(), 5, fromFile));
+    scene.attachBackend(&backend);
+    int room[3] = {60, 6, 40};
+    std::copy(room, room + 3, backend.largest);
+    --backend.largest[axis];
+    const bool loaded = scene.loadRoom(shipped.c_str(), 6, fromFile) ||
+                        scene.loadRoom("dropped.png", data, bytes.size(), 6, fromBytes);
+    const int kept = scene.grid->sizeY;
+    ++backend.largest[axis];
+    const bool fits = scene.loadRoom("dropped.png", data, bytes.size(), 6, fitting);
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(loaded) << axis;
+    EXPECT_EQ(kept, 5) << "the room in use stays";
+    --room[axis];
+    const std::string cause = "its room of 60 x 6 x 40 cells is larger than the light volume this GL draws (" +
+                              std::to_string(room[0]) + " x " + std::to_string(room[1]) + " x " +
+                              std::to_string(room[2]) + " cells at most)";
+    EXPECT_EQ(fromFile, "quillmarsh: cannot use map \"" + shipped + "\": " + cause);
+    EXPECT_EQ(fromBytes, "quillmarsh: cannot use map \"dropped.png\": " + cause);
+    EXPECT_TRUE(fits) << fitting;
+    EXPECT_EQ(backend.volume[1], 6) << "the room that fits has its light volume";
   }
 }
