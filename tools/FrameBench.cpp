@@ -15,6 +15,8 @@
 // (default that of the program). --shots writes each view's window, as the program's screenshot
 // key saves it, to DIR/VIEW.png (start-dark: the start view before any step; a relative DIR is
 // taken from the --root folder).
+#include <sys/stat.h>
+
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 #include <IL/il.h>
@@ -38,6 +40,8 @@
 #include "desktop/Screenshot.h"
 #include "tools/GalleryRoom.h"
 #include "tools/HallsLayout.h"
+#include "platform/FileReader.h"
+#include "platform/FileWriter.h"
 #include "tools/RootArgument.h"
 #include "tools/ToolUsage.h"
 #include "world/CellFromColour.h"
@@ -130,17 +134,26 @@ void timedFrame(Bench& bench, Times& t) {
   t.present += msSince(clock.start);
 }
 
+// A shot that could not be kept: the bench then ends with status 1.
+bool shotLost = false;
+
 // Draws one frame as the window shows it and keeps it as SHOTS/NAME.png through the program's
-// own screenshot path (the back buffer before the swap). Nothing when `shots` is empty.
+// own screenshot path (the back buffer before the swap), moved there by a copy that works across
+// file systems. Nothing when `shots` is empty.
 void saveShot(Bench& bench, const std::string& shots, const char* name) {
   if (shots.empty()) return;
   bench.scene.drawFrame();
   const std::string taken = saveScreenshot(bench.scene.width, bench.scene.height);
   glutSwapBuffers();
-  if (taken.empty()) return;
   const std::string target = shots + "/" + name + ".png";
-  if (std::rename(taken.c_str(), target.c_str()) != 0)
-    std::fprintf(stderr, "framebench: cannot move %s to %s\n", taken.c_str(), target.c_str());
+  std::string bytes, error = "no screenshot was taken for " + target;
+  if (!taken.empty() && FileReader::read(taken.c_str(), 1u << 30, "a screenshot", bytes, error) &&
+      FileWriter::replace(target, std::vector<unsigned char>(bytes.begin(), bytes.end()), error)) {
+    std::remove(taken.c_str());
+    return;
+  }
+  std::fprintf(stderr, "framebench: %s\n", error.c_str());
+  shotLost = true;
 }
 
 // Times `frames` frames from (eye, target) after one step that reveals what the view sees, and
@@ -347,10 +360,12 @@ int main(int argc, char** argv) {
   float strength = 0.25f;
   int hallsHeight = kRoomHeight;
   std::string shots;
-  glutInit(&argc, argv);
   const char* const usage =
       "quillmarsh-framebench [--frames N>0] [--steps N>0] [--strength S] [--height 3..64] "
       "[--shots DIR] [--root DIR]";
+  // Before the toolkit, which needs a display; the unknown options after it took its own.
+  if (usageAsked(argc, argv, usage)) return 0;
+  glutInit(&argc, argv);
   if (const int status = checkToolArguments(argc, argv, usage,
                                             {"--frames", "--steps", "--strength", "--height",
                                              "--shots", "--root"});
@@ -368,6 +383,11 @@ int main(int argc, char** argv) {
   }
   if (frames < 1 || steps < 1 || hallsHeight < 3 || hallsHeight > 64) {
     std::fprintf(stderr, "usage: %s\n", usage);
+    return 1;
+  }
+  struct stat folder;
+  if (!shots.empty() && (stat(shots.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))) {
+    std::fprintf(stderr, "framebench: --shots needs a folder, not \"%s\"\n", shots.c_str());
     return 1;
   }
 
@@ -557,5 +577,5 @@ int main(int argc, char** argv) {
               bigSide, bigHeight, bigSide, big[0].whole / f, big[1].whole / f, big[0].step / f,
               big[0].upload / f, big[0].uploadBytes / f / 1024.0, bigUploadMiB, residentBig,
               largeUpload, largeCopy);
-  return 0;
+  return shotLost ? 1 : 0;
 }

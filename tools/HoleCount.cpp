@@ -4,10 +4,13 @@
 // writes the last picture with the counted pixels painted red, to see where they are)
 #include <IL/il.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/RoomMapFile.h"
+#include "platform/FileWriter.h"
 #include "tools/ToolUsage.h"
 
 namespace {
@@ -15,7 +18,25 @@ namespace {
 constexpr int kReach = 2;
 constexpr int kBright = 40;
 
-// Per 10,000 pixels, or a negative number when the picture cannot be read.
+// The bound picture, its counted pixels painted red, written whole as `markPath` (encoded in
+// memory: DevIL's own file writing reports a file cut short as written). False when it is not.
+bool writeMarked(const char* markPath, int w, int h) {
+  std::vector<unsigned char> rgb(ilGetData(), ilGetData() + static_cast<size_t>(w) * h * 3);
+  // The encoder takes the bottom row first.
+  if (ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_UPPER_LEFT)
+    for (int y = 0; y < h / 2; ++y)
+      std::swap_ranges(rgb.begin() + static_cast<long>(y) * w * 3,
+                       rgb.begin() + static_cast<long>(y + 1) * w * 3,
+                       rgb.begin() + static_cast<long>(h - 1 - y) * w * 3);
+  std::vector<unsigned char> png;
+  std::string error = std::string("cannot encode \"") + markPath + "\"";
+  if (encodeRgbPng(rgb, w, h, png) && FileWriter::replace(markPath, png, error)) return true;
+  std::fprintf(stderr, "quillmarsh-holes: %s\n", error.c_str());
+  return false;
+}
+
+// Per 10,000 pixels; -1 when the picture cannot be read, -2 when its marked copy cannot be
+// written.
 double holesPer10000(const char* path, const char* markPath) {
   ILuint image = 0;
   ilGenImages(1, &image);
@@ -44,11 +65,8 @@ double holesPer10000(const char* path, const char* markPath) {
           q[0] = 255;
         }
       }
-    if (markPath != nullptr) {
-      ilEnable(IL_FILE_OVERWRITE);
-      ilSave(IL_PNG, markPath);
-    }
     result = 10000.0 * holes / (static_cast<double>(w) * h);
+    if (markPath != nullptr && !writeMarked(markPath, w, h)) result = -2.0;
   }
   ilDeleteImages(1, &image);
   return result;
@@ -60,25 +78,32 @@ int main(int argc, char** argv) {
   const char* const usage = "quillmarsh-holes [--mark OUT.png] PICTURE.png [...]";
   if (const int status = checkToolArguments(argc, argv, usage, {"--mark"}); status >= 0)
     return status;
-  int first = 1;
+  // --mark anywhere, with its value; the rest are the pictures.
   const char* markPath = nullptr;
-  if (argc > 2 && std::string(argv[1]) == "--mark") {
-    markPath = argv[2];
-    first = 3;
+  std::vector<const char*> pictures;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) != "--mark") {
+      pictures.push_back(argv[i]);
+    } else if (i + 1 < argc && markPath == nullptr) {
+      markPath = argv[++i];
+    } else {
+      pictures.clear();
+      break;
+    }
   }
-  if (first >= argc) {
+  if (pictures.empty()) {
     std::fprintf(stderr, "usage: %s\n", usage);
     return 2;
   }
   ilInit();
   int status = 0;
-  for (int i = first; i < argc; ++i) {
-    const double holes = holesPer10000(argv[i], i == argc - 1 ? markPath : nullptr);
+  for (const char* picture : pictures) {
+    const double holes = holesPer10000(picture, picture == pictures.back() ? markPath : nullptr);
     if (holes < 0) {
-      std::fprintf(stderr, "quillmarsh-holes: cannot read \"%s\"\n", argv[i]);
+      if (holes == -1.0) std::fprintf(stderr, "quillmarsh-holes: cannot read \"%s\"\n", picture);
       status = 1;
     } else {
-      std::printf("%s: %.1f hard-black pixels per 10,000\n", argv[i], holes);
+      std::printf("%s: %.1f hard-black pixels per 10,000\n", picture, holes);
     }
   }
   return status;

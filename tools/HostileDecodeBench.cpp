@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "Utils/TextureLoader.h"
+#include "tools/CheckedReporter.h"
 #include "tools/RootArgument.h"
 #include "world/MapImage.h"
 #include "world/WorldBuilder.h"
@@ -96,12 +98,17 @@ int main(int argc, char** argv) {
   if (!enterRoot(argc, argv)) return 1;
   const Image::Limits& map = MapImage::kMapLimits;
   const Image::Limits& texture = kTextureLimits;
-  benchmark::RegisterBenchmark("decode/shipped_map", decode, shippedMap(), map);
+  const std::string shipped = shippedMap();
+  if (shipped.empty()) {
+    std::fprintf(stderr, "decodebench: cannot read %s: run it from the repository or give --root\n",
+                 kShippedMapFile);
+    return 1;
+  }
+  benchmark::RegisterBenchmark("decode/shipped_map", decode, shipped, map);
   benchmark::RegisterBenchmark("decode/map_bomb_15GiB_in_15MiB", decode, png(256, 2, zeroBomb(15000)), map);
   benchmark::RegisterBenchmark("decode/map_bomb_800MiB_within_bound", decode, png(256, 2, zeroBomb(800)), map);
   benchmark::RegisterBenchmark("decode/map_palette_overrun", decode, paletteOverrun(), map);
   benchmark::RegisterBenchmark("decode/texture_bomb_15GiB_2048", decode, png(2048, 2, zeroBomb(15000)), texture);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  return 0;
+  CheckedReporter reporter;
+  return runCheckedBenchmarks(argc, argv, reporter);
 }

@@ -25,6 +25,7 @@
 #include "platform/WorkerPool.h"
 #include "tests/support/ReferenceLightStep.h"
 #include "tools/HallsLayout.h"
+#include "tools/CheckedReporter.h"
 #include "tools/RootArgument.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
@@ -423,7 +424,7 @@ void BM_VisibilityOpenMap(benchmark::State& state) {
 BENCHMARK(BM_VisibilityOpenMap)->Unit(benchmark::kMicrosecond);
 
 // Keeps each run's wall-clock time per iteration for the summary, and prints the table as usual.
-class SummaryReporter : public benchmark::ConsoleReporter {
+class SummaryReporter : public CheckedReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
@@ -433,7 +434,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
         ms[name] = run.real_accumulated_time * 1e3 / run.iterations;
         for (const auto& [counter, value] : run.counters) counters[name + ":" + counter] = value;
       }
-    ConsoleReporter::ReportRuns(runs);
+    CheckedReporter::ReportRuns(runs);
   }
   // Milliseconds of a run, or -1 when it was filtered out.
   double at(const std::string& name) const {
@@ -453,10 +454,9 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
   if (!enterRoot(argc, argv)) return 1;
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const int status = runCheckedBenchmarks(argc, argv, reporter);
+  if (status != 0 && !reporter.failed) return status;
   const int all = WorkerPool::threadsFromEnvironment();
   std::printf(
       "summary: 256x16x256 step %.2f ms 1 thread / %.2f ms %d threads; memcpy of one cell buffer "
@@ -494,5 +494,5 @@ int main(int argc, char** argv) {
         halls(threads, "full_MB"), halls(threads, "bytes_ratio"), 100.0 * halls(threads, "cell_share"),
         change(threads, "steps_to_sparse"), change(threads, "full_steps"),
         change(threads, "steps_to_settled"));
-  return 0;
+  return status;
 }

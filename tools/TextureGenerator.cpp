@@ -37,7 +37,7 @@ bool save(const RgbImage& image, const std::string& path, std::string& error) {
   ilDeleteImages(1, &name);
   while (ilGetError() != IL_NO_ERROR) {
   }
-  if (!ok) error = "DevIL cannot encode it";
+  if (!ok) error = "cannot encode \"" + path + "\"";
   return ok && FileWriter::replace(path, jpeg, error);
 }
 
@@ -46,7 +46,8 @@ bool save(const RgbImage& image, const std::string& path, std::string& error) {
 int main(int argc, char** argv) {
   const char* const usage = "quillmarsh-texgen [OUTPUT-FOLDER]";
   if (const int status = checkToolArguments(argc, argv, usage); status >= 0) return status;
-  if (argc > 2) {
+  // An empty folder (an unset variable) would put the textures at the file system's root.
+  if (argc > 2 || (argc == 2 && argv[1][0] == '\0')) {
     std::fprintf(stderr, "usage: %s\n", usage);
     return 2;
   }
@@ -67,8 +68,7 @@ int main(int argc, char** argv) {
     const std::string path = folder + "/" + output.file;
     std::string error;
     if (!save(output.image, path, error)) {
-      std::fprintf(stderr, "quillmarsh-texgen: cannot write \"%s\": %s\n", path.c_str(),
-                   error.c_str());
+      std::fprintf(stderr, "quillmarsh-texgen: %s\n", error.c_str());
       return 1;
     }
     std::printf("wrote %s\n", path.c_str());

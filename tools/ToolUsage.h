@@ -7,17 +7,23 @@
 #include <cstring>
 #include <initializer_list>
 
+// True, with the usage printed, when an argument asks for it.
+inline bool usageAsked(int argc, char** argv, const char* usage) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("usage: %s\n", usage);
+      return true;
+    }
+  }
+  return false;
+}
+
 // -1 when the tool goes on; otherwise the status to end with: 0 after the usage was asked for, 2
 // for an unknown option. `usage` begins with the tool's name; `valued` are the tool's options
 // that take the argument after them.
 inline int checkToolArguments(int argc, char** argv, const char* usage,
                               std::initializer_list<const char*> valued = {}) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::printf("usage: %s\n", usage);
-      return 0;
-    }
-  }
+  if (usageAsked(argc, argv, usage)) return 0;
   for (int i = 1; i < argc; ++i) {
     bool known = false;
     for (const char* option : valued) known = known || std::strcmp(argv[i], option) == 0;

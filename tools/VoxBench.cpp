@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/CheckedReporter.h"
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 #include "world/VoxFile.h"
@@ -108,4 +109,7 @@ BENCHMARK(writeRoom)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  CheckedReporter reporter;
+  return runCheckedBenchmarks(argc, argv, reporter);
+}

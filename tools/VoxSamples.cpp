@@ -41,7 +41,7 @@ bool writeFile(const std::string& path, const std::string& bytes) {
   std::string error;
   if (FileWriter::replace(path, std::vector<unsigned char>(bytes.begin(), bytes.end()), error))
     return true;
-  std::cerr << "quillmarsh-voxsamples: cannot write \"" << path << "\": " << error << std::endl;
+  std::cerr << "quillmarsh-voxsamples: " << error << std::endl;
   return false;
 }
 

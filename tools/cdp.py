@@ -4,6 +4,7 @@ script in it, send input and take screenshots. Standard library only."""
 import base64
 import json
 import os
+import select
 import subprocess
 import tempfile
 import time
@@ -45,7 +46,9 @@ class Browser:
 
     def _read_message(self, deadline):
         while b'\0' not in self.buffer:
-            if time.monotonic() > deadline:
+            # A browser that hangs keeps its pipe open: wait for bytes no longer than the deadline.
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.from_browser], [], [], left)[0]:
                 raise TimeoutError('no answer from the browser')
             chunk = os.read(self.from_browser, 1 << 20)
             if not chunk:

@@ -10,6 +10,11 @@
 set -euo pipefail
 seconds=${1:-300}
 shift || true
+# libFuzzer takes 0, a negative number or a word for "no limit": a run would never end.
+if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
+  echo "usage: tools/fuzz.sh [SECONDS > 0] [map|texture|program|vox ...], not \"$seconds\"" >&2
+  exit 2
+fi
 targets=(map texture program vox)
 [ $# -eq 0 ] || targets=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)

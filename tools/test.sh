@@ -37,7 +37,8 @@ for tool in voxsamples texgen holes mapmaker; do
   build/tools/quillmarsh-$tool --help | grep -q "^usage: quillmarsh-$tool "
   status=0
   (cd "$smoke" && "$root/build/tools/quillmarsh-$tool" --nothing 2>/dev/null) || status=$?
-  [ "$status" = 2 ] && [ ! -e "$smoke/--nothing" ]
+  [ "$status" = 2 ] || exit 1
+  [ ! -e "$smoke/--nothing" ] || exit 1
 done
 python3 tools/web-framebench.py --seconds 1 320x240 >/dev/null
 rm -rf "$smoke"

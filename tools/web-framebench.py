@@ -82,7 +82,10 @@ def main():
                         help='the built page\'s folder')
     parser.add_argument('sizes', nargs='*', default=['1024x800', '512x400'])
     args = parser.parse_args()
-    server = serve.serve(args.page, 0)
+    try:
+        server = serve.serve(args.page, 0)
+    except ValueError as e:
+        sys.exit(f'web-framebench: {e}')
     threading.Thread(target=server.serve_forever, daemon=True).start()
     url = f'http://127.0.0.1:{server.server_address[1]}/'
     print(f'{"window":>10} {"fps":>7} {"ms/frame":>9} {"CPU ms/frame":>13}')

@@ -13,6 +13,11 @@ for arg in "$@"; do
     *) echo "usage: tools/web.sh [--build-only] [--port=N]" >&2; exit 2 ;;
   esac
 done
+# Checked before the build, not after it: a port is 1 to 65535.
+if ! [[ $port =~ ^[1-9][0-9]{0,4}$ ]] || [ "$port" -gt 65535 ]; then
+  echo "tools/web.sh: --port takes a number from 1 to 65535, not \"$port\"" >&2
+  exit 2
+fi
 
 "$root/tools/install-deps.sh" emscripten binaryen libstb-dev googletest chromium-headless-shell
 # Debian's emscripten finds its Node modules (acorn, ...) here when node is not Debian's own.
