@@ -25,8 +25,10 @@ void printStrength(const LightGrid& grid) {
             << (grid.strength >= controls::kStrengthCeiling ? " (the ceiling)" : "") << std::endl;
 }
 
-// Keys held down are kept by slot: a letter, its capital and its control code share one slot.
+// Keys held down are kept by slot: a letter, its capital and its control code share one slot, and
+// so do the space bar and its control code (NUL).
 unsigned char keySlot(unsigned char key) {
+  if (key == 0) return kSpace;
   if (key >= 1 && key <= 26 && key != 8 && key != 9 && key != 13)
     return static_cast<unsigned char>(key + 'a' - 1);
   return static_cast<unsigned char>(std::tolower(key));

@@ -153,9 +153,14 @@ void Scene::drawFrame(FrameStageHook hook, void* context) {
 
 void Scene::say(const std::string& line) {
   std::cout << line << std::endl;
+  show(line);
+}
+
+void Scene::show(const std::string& line) {
   messages.push_back({line, clock});
   // Only the last few can be on screen at once.
-  if (messages.size() > 4) messages.erase(messages.begin());
+  if (messages.size() > kShownMessages)
+    messages.erase(messages.begin(), messages.end() - static_cast<long>(kShownMessages));
 }
 
 std::vector<std::string> Scene::currentMessages() const {

@@ -145,6 +145,8 @@ class Scene {
   void saveRoomAsMap();
   // Prints `line` on standard output and shows it on screen for kMessageSeconds.
   void say(const std::string& line);
+  // The most messages on screen at once: a new one takes the place of the oldest.
+  static constexpr size_t kShownMessages = 4;
   // The messages still on screen, oldest first.
   std::vector<std::string> currentMessages() const;
 
@@ -180,6 +182,8 @@ class Scene {
   long simulationSteps = 0;
 
  private:
+  // Shows `line` on screen for kMessageSeconds (the caller prints it where it belongs).
+  void show(const std::string& line);
   // Takes the room a load of the file `name` built into `built` and `builtMap`, or keeps the
   // one in use: when the load failed, or the room is larger than the backend's light volume.
   bool useRoom(const std::string& name, const RoomLoad& load, std::unique_ptr<LightGrid>& built,

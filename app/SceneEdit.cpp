@@ -103,7 +103,7 @@ void Scene::saveRoomAsMap() {
     const std::string line =
         std::string("Cannot save the room as ") + (asMap ? "a map: " : "a .vox scene: ") + error;
     std::cerr << line << std::endl;
-    messages.push_back({line, clock});
+    show(line);
   } else {
     say((asMap ? "map saved: " : "room saved: ") + path);
     offerSavedFile(path);

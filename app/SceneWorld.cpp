@@ -36,9 +36,9 @@ bool Scene::useRoom(const std::string& name, const RoomLoad& load,
   const int size[3] = {built->sizeX, built->sizeY, built->sizeZ};
   if (backend != nullptr &&
       (size[0] > largest[0] || size[1] > largest[1] || size[2] > largest[2])) {
-    error = "quillmarsh: cannot use map \"" + name + "\": its room of " + std::to_string(size[0]) +
-            " x " + std::to_string(size[1]) + " x " + std::to_string(size[2]) +
-            " cells is larger than the light volume this GL draws (" +
+    error = "quillmarsh: cannot use " + std::string(load.kind) + " \"" + name + "\": its room of " +
+            std::to_string(size[0]) + " x " + std::to_string(size[1]) + " x " +
+            std::to_string(size[2]) + " cells is larger than the light volume this GL draws (" +
             std::to_string(largest[0]) + " x " + std::to_string(largest[1]) + " x " +
             std::to_string(largest[2]) + " cells at most)";
     return false;
@@ -48,10 +48,16 @@ bool Scene::useRoom(const std::string& name, const RoomLoad& load,
   grid->pool = pool.get();
   // The editor's history belongs to the room it was made in.
   editor = RoomEditor();
+  // The material in hand may be one the new room's palette lacks: then the first it has.
+  const Palette& palette = grid->palette();
+  if (selectedMaterial >= palette.size() || palette[selectedMaterial].kind == Material::Kind::Air) {
+    selectedMaterial = 0;
+    selectNextMaterial(1);
+  }
   enterRoom(load.start);
   if (!load.notice.empty()) {
     std::cerr << load.notice << std::endl;
-    messages.push_back({load.notice, clock});
+    show(load.notice);
   }
   return true;
 }

@@ -46,7 +46,7 @@ std::string FileWriter::writeNew(const std::string& folder, const std::string& p
                                  const std::string& extension,
                                  const std::vector<unsigned char>& bytes, std::string& error) {
   if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-    error = "no free file name under \"" + folder + "\" (" + cause() + ")";
+    error = "cannot create a file in \"" + folder + "\" (" + cause() + ")";
     return "";
   }
   for (int n = 1; n <= 9999; ++n) {
@@ -57,7 +57,7 @@ std::string FileWriter::writeNew(const std::string& folder, const std::string& p
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      error = "no free file name under \"" + folder + "\" (" + cause() + ")";
+      error = "cannot create a file in \"" + folder + "\" (" + cause() + ")";
       return "";
     }
     if (!writeAndClose(fd, bytes)) {

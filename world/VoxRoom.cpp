@@ -382,6 +382,17 @@ bool readRoomChunk(const std::vector<unsigned char>& bytes, int maxSide, long ma
   return true;
 }
 
+// A material's name as the screen and the status line show it: a few printable ASCII words. Our
+// names are at most a dozen characters; a file with control bytes there would write them to the
+// terminal with --stats.
+bool showableName(const std::string& name) {
+  constexpr size_t kLongestName = 40;
+  if (name.empty() || name.size() > kLongestName) return false;
+  for (const char c : name)
+    if (c < 0x20 || c > 0x7e) return false;
+  return true;
+}
+
 // A material from our own MATL keys; false when they are missing or damaged.
 bool ownMaterial(const vox::Dict& d, Material& m) {
   const std::string *kind = d.find("_qm_kind"), *rgb = d.find("_qm_rgb"),
@@ -396,7 +407,7 @@ bool ownMaterial(const vox::Dict& d, Material& m) {
       known = true;
     }
   const std::vector<std::string> colour = words(*rgb), emits = words(*emission);
-  if (!known || colour.size() != 3 || emits.size() != 3) return false;
+  if (!known || colour.size() != 3 || emits.size() != 3 || !showableName(*name)) return false;
   for (int c = 0; c < 3; ++c) {
     long v;
     std::uint32_t bits;
@@ -466,6 +477,12 @@ RoomLoad loadOwnRoom(const std::string& name, const vox::Scene& scene, const vox
   grid.lightZ = room.light[2];
   map.refreshAll(grid);
   if (!room.start.open) return refused(name, "it has no open cell to stand in");
+  // The eye stands in the room: cells are centred on whole coordinates.
+  const Vec3& eye = room.start.eye;
+  const float half = 0.5f;
+  if (eye.x < -half || eye.y < -half || eye.z < -half || eye.x > grid.sizeX - half ||
+      eye.y > grid.sizeY - half || eye.z > grid.sizeZ - half)
+    return refused(name, "its start view stands outside the room");
   RoomLoad load;
   load.ok = true;
   load.start = room.start;
@@ -533,9 +550,11 @@ RoomLoad loadRoomFromVox(const std::string& name, const unsigned char* bytes, si
   vox::Scene scene;
   std::string error;
   if (!vox::read(bytes, size, scene, error, limits.file)) return refused(name, error);
-  if (const vox::Chunk* chunk = scene.chunk(kVoxRoomChunk))
-    return loadOwnRoom(name, scene, *chunk, grid, map, limits);
-  return importScene(name, scene, grid, map, limits);
+  const vox::Chunk* chunk = scene.chunk(kVoxRoomChunk);
+  RoomLoad load = chunk != nullptr ? loadOwnRoom(name, scene, *chunk, grid, map, limits)
+                                   : importScene(name, scene, grid, map, limits);
+  load.kind = "scene";
+  return load;
 }
 
 std::vector<unsigned char> roomToVox(const LightGrid& grid, const StartView& start) {

@@ -56,6 +56,8 @@ struct RoomLoad {
   std::string error;
   // When ok and the map has no start marker: the line that says where the eye starts instead.
   std::string notice;
+  // What the file was, in the lines about it: "map" or "scene" (a .vox file).
+  const char* kind = "map";
 };
 
 // The room of a map file: prints the start-up lines, reads and checks the map and builds it with

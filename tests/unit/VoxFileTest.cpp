@@ -459,6 +459,15 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
             (std::vector<std::string>{"room saved: rooms/room-001.vox", "room saved: rooms/room-002.vox", "map saved: maps/room-001.png"}));
   for (const char* path : {"rooms/room-001.vox", "rooms/room-002.vox"})
     EXPECT_EQ(difference(grid, kView, Loaded(contents(path))), "") << path;
+  // Saves that fail, one after another: each says why, and the screen keeps the last few.
+  std::filesystem::remove_all("maps");
+  std::ofstream("maps") << "";
+  for (int i = 0; i < 6; ++i) scene.saveRoomAsMap();
+  const std::vector<std::string> failed = scene.currentMessages();
+  ASSERT_EQ(failed.size(), Scene::kShownMessages);
+  // The cause is the system's words (the page's file system says "Permission denied").
+  EXPECT_EQ(failed[0].rfind("Cannot save the room as a map: cannot create a file in \"maps\" (", 0), 0u) << failed[0];
+  EXPECT_EQ(failed, std::vector<std::string>(Scene::kShownMessages, failed[0]));
   // A name someone else holds is passed over, never overwritten; with no folder to write in, one line says why.
   std::ofstream("rooms/room-003.vox") << "held";
   EXPECT_EQ(saveRoomVox(grid, kView, error), "rooms/room-004.vox");
@@ -475,7 +484,7 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   std::filesystem::remove_all("rooms");
   std::ofstream("rooms") << "";  // a file where the folder would be
   EXPECT_EQ(saveRoomVox(grid, kView, error), "");
-  EXPECT_TRUE(error.find("no free file name under \"rooms\"") != std::string::npos && error.find('\n') == std::string::npos) << error;
+  EXPECT_TRUE(error.rfind("cannot create a file in \"rooms\" (", 0) == 0 && error.find('\n') == std::string::npos) << error;
   std::filesystem::current_path(previous);
   std::filesystem::remove_all(dir);
 }
@@ -552,10 +561,17 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {roomWith(grid, 16, 300), "names 300 materials (1 to 256)"},
       {roomWith(grid, 20, 1), "it has no open cell to stand in"},
       {roomWith(grid, 24, 0x7fc00000), "start view that is not a number"},
+      {roomWith(grid, 24, 0x7149f2ca), "its start view stands outside the room"},  // x = 1e30
+      {roomWith(grid, 28, 0xbf400000), "its start view stands outside the room"},  // y = -0.75
       {roomWith(grid, 60, 1u << 30), "puts the wandering light at 1073741824"},
       {roomWith(grid, 76, 9), "lists a cell outside the room or of no material"},
       {roomWith(grid, 96, 0x7f800000), "lists a cell whose values are not numbers"},
       {changedRoom(grid, [](vox::Scene& s, auto&) { s.materials[3].pairs.pop_back(); }), "material 3 of the room's 19 has no usable room keys"},
+      // A name the status line would print: a terminal's escape, or longer than a few words.
+      {changedRoom(grid, [](vox::Scene& s, auto&) { for (auto& p : s.materials[3].pairs) if (p.first == "_qm_name") p.second = "wall\x1b[41m"; }),
+       "material 3 of the room's 19 has no usable room keys"},
+      {changedRoom(grid, [](vox::Scene& s, auto&) { for (auto& p : s.materials[4].pairs) if (p.first == "_qm_name") p.second = std::string(41, 'w'); }),
+       "material 4 of the room's 19 has no usable room keys"},
       {changedRoom(grid, [](vox::Scene& s, auto&) { s.nodes[2].translation[0] += 1; }), "a voxel lies outside the room its QMRM chunk names"},
   };
   for (const auto& c : cases) {
