@@ -64,7 +64,11 @@ TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause)
       {pngWithHeader(3, 2, 16, 3), "bit depth 16, colour type 3"},
       {edited(good, good.find("IDAT"), "ID4T"), "chunks are damaged"},
       {png::signature() + png::ihdr(3, 2, 8, 2) + png::chunk("IEND", ""), "no PNG image data"},
-      {edited(good, 28, "\x02"), "IHDR"},  // interlace method 2
+      // Interlace method 2 with its checksum right, then a byte changed under a right length.
+      {png::signature() + png::ihdr(3, 2, 8, 2, 2) + png::chunk("IEND", ""), "IHDR) is damaged: bit depth 8, colour type 2"},
+      {edited(good, 28, "\x01"), "its PNG chunk IHDR is damaged (checksum)"},
+      {good.substr(0, 30), "the PNG data ends inside its header"},  // cut inside the IHDR's checksum
+      {pngWithHeader(3, 2, 8, 3).insert(33, png::chunk("PLTE", "rgb") + png::chunk("PLTE", "rgb")), "PNG palette (PLTE) is damaged"},
       {edited(jpg, sof, "\x12"), "markers are damaged"},
       {edited(jpg, sof + 2, u16(18)), "frame header (SOFn) is damaged"},  // length, components
       {soi + segment(0xda, "\x01\x01\x00\x00\x3f"), "no JPEG frame header"},
@@ -83,6 +87,7 @@ TEST(ImageHeader, SizeComesFromTheHeaderAndEveryFaultOrCutIsRefusedWithItsCause)
       // After a scan, a segment running past the end (the decoder would wait for it forever).
       {edited(jpg, jpg.size() - 2, "\xff\xee" + u16(60000) + "xy"), "ends inside a marker segment"},
       {jpg.substr(0, jpg.size() - 2) + "\xff\xfe\x00", "ends inside a marker segment"},
+      {edited(jpg, jpg.size() - 2, "\xff\xee" + u16(0)) + "\xff\xd9", "ends inside a marker segment"},  // a length below its own 2
   };
   for (const auto& c : cases) {
     ImageHeader header;
