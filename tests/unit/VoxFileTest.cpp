@@ -170,7 +170,8 @@ std::string roomWith(const LightGrid& grid, size_t at, std::uint32_t value) {
 
 TEST(VoxRoom, RandomRoomsOfEveryMaterialAtHeights6And32And64AndOneOfSeveralModelsComeBackCellForCell) {
   // Width, height, depth, materials beyond the standard ones, the models written (256 a side at most).
-  for (const auto& r : {std::array<int, 5>{19, 6, 13, 40, 1}, {11, 32, 9, 100, 1}, {7, 64, 8, 300, 1}, {300, 6, 260, 3, 4}}) {
+  for (const auto& r : {std::array<int, 5>{19, 6, 13, 40, 1}, {11, 32, 9, 100, 1}, {7, 64, 8, 300, 1}, {300, 6, 260, 3, 4},
+                        {257, 6, 5, 0, 2}}) {
     SCOPED_TRACE(format("%d x %d x %d", r[0], r[1], r[2]));
     LightGrid grid;
     randomRoom(grid, r[0], r[1], r[2], r[3], static_cast<unsigned>(r[0]));
@@ -541,6 +542,7 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {graph(vb::transform(0, 2, -1) + vb::transform(2, 3, 0) + vb::shape(3, 0)), "transform 0 has transform 2 as its child"},
       {graph(vb::group(1, {2}) + vb::transform(2, 3, 0) + vb::shape(3, 0)), "no root transform (node 0)"},
       {graph(vb::transform(0, 1, -1) + vb::shape(1, 5)), "shape 1 shows model 5; the file has 1"},
+      {graph(vb::transform(0, 1, -1) + vb::shape(1, 1)), "shape 1 shows model 1; the file has 1"},
       {vb::file(deep), "nests more than 64 transforms deep"},
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {1, 1, 1, 1}})), "the models hold more than 1 voxels", oneVoxel},
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {1, 1, 1, 1}}) + twoShapes), "the scene places more than 3 voxels", threePlaced},
@@ -565,6 +567,8 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {roomWith(grid, 28, 0xbf400000), "its start view stands outside the room"},  // y = -0.75
       {roomWith(grid, 60, 1u << 30), "puts the wandering light at 1073741824"},
       {roomWith(grid, 76, 9), "lists a cell outside the room or of no material"},
+      {roomWith(grid, 84, 8), "lists a cell outside the room or of no material"},  // z = the depth
+      {changedRoom(grid, [](vox::Scene&, auto& c) { c.resize(c.size() + 5); }), " cells in "},
       {roomWith(grid, 96, 0x7f800000), "lists a cell whose values are not numbers"},
       {changedRoom(grid, [](vox::Scene& s, auto&) { s.materials[3].pairs.pop_back(); }), "material 3 of the room's 19 has no usable room keys"},
       // A name the status line would print: a terminal's escape, or longer than a few words.
@@ -573,6 +577,7 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {changedRoom(grid, [](vox::Scene& s, auto&) { for (auto& p : s.materials[4].pairs) if (p.first == "_qm_name") p.second = std::string(41, 'w'); }),
        "material 4 of the room's 19 has no usable room keys"},
       {changedRoom(grid, [](vox::Scene& s, auto&) { s.nodes[2].translation[0] += 1; }), "a voxel lies outside the room its QMRM chunk names"},
+      {changedRoom(grid, [](vox::Scene& s, auto&) { s.nodes[2].translation[1] += 1; }), "a voxel lies outside the room its QMRM chunk names"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.cause);
