@@ -90,11 +90,18 @@ TEST(LightGrid, CellIndexAndTheOutsideCellOnEverySide) {
     g.setNextCell(p[0], p[1], p[2], lit);
     EXPECT_TRUE(sameBits(g.getCell(p[0], p[1], p[2]), &p == &at[0] ? lit : g.outside)) << p[0] << p[1] << p[2];
   }
-  // A next generation becomes current whole: the light not written into it is dark.
+  // A next generation becomes current whole: the light not written into it is dark. The texels
+  // follow it, and an edit of a cell's light, before any step.
   g.setNextCell(0, 0, 0, lit);
   g.setCell(2, 3, 4, lit);
+  const std::uint32_t dark = g.lightTexels()[g.index(0, 0, 0)];
   g.swapBuffers();
   EXPECT_TRUE(sameBits(g.getCell(0, 0, 0), lit) && g.getCell(2, 3, 4).light[1] == 0.0f);
+  EXPECT_TRUE(g.lightTexels()[g.index(0, 0, 0)] == LightGrid::lightTexel(lit.light) && dark != LightGrid::lightTexel(lit.light));
+  g.setCell(2, 3, 4, lit);
+  EXPECT_EQ(g.lightTexels()[g.index(2, 3, 4)], LightGrid::lightTexel(lit.light));
+  EXPECT_TRUE(g.contains(0, 0, 0) && g.contains(2.99f, 3.99f, 4.99f));
+  EXPECT_FALSE(g.contains(3, 0, 0) || g.contains(0, 4, 0) || g.contains(0, 0, 5) || g.contains(-0.01f, 0, 0));
   lit.setSolid();
   EXPECT_TRUE(sameBits(g.outside, lit));
   // The trilinear sample of a field that grows at its own rate along each axis is the field
