@@ -229,6 +229,11 @@ TEST(ColumnVisibility, BaseRasterFollowsEverySingleCellEditAndStaysWithinGridAnd
   for (const auto& c : {std::make_pair(-1, 3), std::make_pair(side, 3), std::make_pair(3, -1), std::make_pair(3, side)})
     map.refreshColumn(grid, c.first, c.second);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), map.base.get()));
+  // A pass from the raster's very edge marks nothing off it (x = -1 is the pixel before a row).
+  for (const float z : {0.0f, 7.0f}) {
+    map.updateVisibility(32, Vec3(0.0f, 2.0f, z), Vec3(1.0f, 2.0f, z + 0.5f));
+    EXPECT_TRUE(map.marked().x0 >= 0 && map.marked().z0 >= 0 && map.marked().x1 <= side && map.marked().z1 <= side) << z;
+  }
   for (int flatLayers : {1, 2}) {  // no column between floor and ceiling
     LightGrid flat;
     flat.resize(4, flatLayers, 3);
