@@ -250,8 +250,9 @@ TEST(VoxFile, GroupsHiddenNodesHiddenLayersAndOverlapsFollowTheGraphAndTheWriter
   // Hidden: a transform, a layer. R has rows (0 -1 0), (1 0 0), (0 0 1); t = R · (2, 0, 0) + (0, 0, 7)
   // = (0, 2, 7); the centre (0.5, 0.5, 0.5) turns to (-0.5, 0.5, 0.5): floor((-0.5, 2.5, 7.5)) = (-1, 2, 7).
   EXPECT_TRUE(v.voxels == 2 && v.at(0, 0, 0) == 14 && v.at(5, 0, 0) + v.at(0, 5, 0) == 0 && v.at(-1, 2, 7) == 15);
-  // The volume's bounds are the voxels' own.
+  // The volume's bounds are the voxels' own; one past them is empty (not the next row's voxel).
   EXPECT_TRUE(v.origin[0] == -1 && v.size[0] * v.size[1] * v.size[2] == 2 * 3 * 8);
+  EXPECT_EQ(v.at(1, 1, 7), 0);
   // What the reader gives back, the writer writes as it was.
   EXPECT_TRUE(flattened(text(vox::write(parsed(bytes)))).index == v.index);
   // Without any node every model lies at its own coordinates; later ones win.
