@@ -323,20 +323,24 @@ TEST(VoxRoom, MaterialsBecomeTintedGlassScaledLightsAndWallsOfTheirColour) {
               {{{"_type", "_metal"}, {"_metal", "1"}}, grey, Kind::Wall, 1, {0, 0, 0}},
               {{{"_type", "_emit"}, {"_emit", "0"}}, grey, Kind::Wall, 1, {0, 0, 0}},
               {{{"_type", "_glass"}, {"_trans", "1.0"}}, tint, Kind::Glass, -1, {0, 0, 0}},  // passing all light: glass all the same
-              {{{"_weight", "0.5"}}, grey, Kind::Wall, 1, {0, 0, 0}}};
+              {{{"_weight", "0.5"}}, grey, Kind::Wall, 1, {0, 0, 0}},
+              // Held within their ranges: glass that passes nothing stays glass, a light at most 100 times.
+              {{{"_type", "_glass"}, {"_trans", "0"}}, tint, Kind::Glass, 0.89f, {0, 0, 0}},
+              {{{"_type", "_emit"}, {"_emit", "1000"}}, {255, 255, 255, 255}, Kind::Light, 0, {35000, 35000, 35000}}};
+  const int kinds = static_cast<int>(std::size(want));
   std::vector<std::array<unsigned char, 4>> colours;
   std::vector<vb::Voxel> voxels;
   std::string chunks;
-  for (int k = 1; k <= 9; ++k) {
+  for (int k = 1; k <= kinds; ++k) {
     colours.push_back(want[k - 1].colour);
     voxels.push_back({k - 1, 0, 0, k});
     if (!want[k - 1].matl.empty()) chunks += vb::matl(k, want[k - 1].matl);
   }
-  Loaded room(vb::file(vb::model(9, 1, 1, voxels) + vb::rgba(colours) + chunks));
+  Loaded room(vb::file(vb::model(kinds, 1, 1, voxels) + vb::rgba(colours) + chunks));
   ASSERT_TRUE(room.load.ok) << room.load.error;
   const LightGrid& g = room.grid;
   const auto near = [](float a, float b) { return std::abs(a - b) <= 1e-5f * std::max(1.0f, b); };
-  for (int k = 1; k <= 9; ++k) {
+  for (int k = 1; k <= kinds; ++k) {
     const Material& m = g.palette()[k];
     const auto& w = want[k - 1];
     EXPECT_TRUE(m.kind == w.kind && std::equal(m.colour, m.colour + 3, w.colour.begin()) && (w.opacity < 0 || near(m.opacity, w.opacity)) &&
