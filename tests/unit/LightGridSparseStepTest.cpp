@@ -56,13 +56,13 @@ std::vector<std::uint32_t> texelsOf(const PlainGrid& plain) {
 
 // A dark room of four chambers: walls with doors, red and neutral glass in the cross walls, lamps
 // under the ceiling; the wandering light caged in one corner, so that the rest settles.
-PlainGrid chambers(int sx, int sy, int sz) {
+PlainGrid chambers(int sx, int sy, int sz, bool caged = true) {
   PlainGrid g(sx, sy, sz);
   const unsigned char lamps[3] = {Palette::kWhiteLight, Palette::kYellowLight, Palette::kBlueLight};
   for (long i = 0; i < static_cast<long>(g.current.size()); ++i) {
     const int x = static_cast<int>(i % sx), y = static_cast<int>(i / sx % sy), z = static_cast<int>(i / sx / sy);
     const bool border = x == 0 || y == 0 || z == 0 || x == sx - 1 || y == sy - 1 || z == sz - 1;
-    const bool cage = x <= 4 && y <= 3 && z <= 4 && (x == 4 || y == 3 || z == 4);
+    const bool cage = caged && x <= 4 && y <= 3 && z <= 4 && (x == 4 || y == 3 || z == 4);
     const bool door = y == 1 && (x == sx / 2 ? z % 7 == 3 : x % 7 == 3);
     unsigned char m = Palette::kAir;
     if (border || cage) m = Palette::kWall;
@@ -82,11 +82,13 @@ PlainGrid chambers(int sx, int sy, int sz) {
 // most steps. The grids divide into bricks along no axis, narrower than a lane group, evenly.
 TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEditsOnAnyThreadCount) {
   WorkerPool pools[] = {WorkerPool(1), WorkerPool(2), WorkerPool(3)};
-  const struct { int x, y, z, steps; } grids[] = {{37, 7, 23, 2400}, {9, 9, 14, 2000}, {32, 8, 16, 1200}};
+  // The last lets the wandering light out of its cage, into bricks with no lamp.
+  const struct { int x, y, z, steps; bool caged; } grids[] = {
+      {37, 7, 23, 2400, true}, {9, 9, 14, 2000, true}, {32, 8, 16, 1200, true}, {50, 6, 30, 1500, false}};
   unsigned seed = 400;
   for (const auto& size : grids) {
     SCOPED_TRACE(std::to_string(size.x) + " x " + std::to_string(size.y) + " x " + std::to_string(size.z));
-    PlainGrid plain = chambers(size.x, size.y, size.z);
+    PlainGrid plain = chambers(size.x, size.y, size.z, size.caged);
     plain.strength = 0.25f;
     ++seed;
     enum { kSparse1, kSparse2, kSparse3, kAutomatic, kFull, kGrids };
@@ -130,7 +132,9 @@ TEST(LightGridSparseStep, MatchesTheFullSweepAndThePlainRuleBitForBitThroughEdit
       const std::vector<std::uint32_t> texels = texelsOf(plain);
       for (int g = 0; g < kGrids; ++g) ASSERT_TRUE(matches(fast[g], plain, texels)) << "grid " << g << " step " << step;
     }
-    EXPECT_TRUE(skipped > size.steps / 2 && automaticSparse > 0 && automaticFull > 0) << skipped << " " << automaticSparse << " " << automaticFull;
+    // The light out of its cage keeps more than a quarter of the bricks in motion: no automatic sparse step there.
+    EXPECT_TRUE(skipped > size.steps / 2 && (automaticSparse > 0 || !size.caged) && automaticFull > 0)
+        << skipped << " " << automaticSparse << " " << automaticFull;
   }
 }
 
