@@ -157,6 +157,26 @@ TEST(FrameRecipe, PassesRunInOrderTheGlassOverACopyAndTheQuadsAreThePlannedFaces
   EXPECT_TRUE(backend.breaches.empty()) << backend.breaches.front();
 }
 
+TEST(FrameRecipe, TheOutlineShowsTheFacesTurnedToTheEyeAndOfAFloorOrCeilingOnlyTheFaceHit) {
+  // Floats of the outline: 24 a face (four edges of two corners).
+  const auto faces = [](const int normal[3], const float eye[3]) {
+    CellPick pick;
+    pick.hit = true;
+    pick.cell[0] = 4, pick.cell[1] = 2, pick.cell[2] = 6;
+    std::copy(normal, normal + 3, pick.normal);
+    std::vector<float> lines;
+    FrameRecipe::outlineLines(pick, eye, lines);
+    return lines.size() / 24;
+  };
+  const float h = FrameRecipe::kOutlineHalfSize;
+  const int up[3] = {0, 1, 0}, side[3] = {1, 0, 0};
+  const float aboveAside[3] = {9, 7, 6}, inTopPlane[3] = {9, 2 + h, 6}, corner[3] = {9, 7, 11};
+  EXPECT_EQ(faces(up, aboveAside), 1u) << "a floor shows the face the ray met, not its sides";
+  EXPECT_EQ(faces(side, aboveAside), 2u);
+  EXPECT_EQ(faces(side, corner), 3u);
+  EXPECT_EQ(faces(side, inTopPlane), 1u) << "a face seen edge-on is not outlined";
+}
+
 TEST(FrameRecipe, OverlayOutlineAndScreenFollowThePictureAndShowWhatTheSceneHolds) {
   Scene scene;
   RecordingBackend backend;
