@@ -175,6 +175,13 @@ TEST(VoxRoom, RandomRoomsOfEveryMaterialAtHeights6And32And64AndOneOfSeveralModel
     SCOPED_TRACE(format("%d x %d x %d", r[0], r[1], r[2]));
     LightGrid grid;
     randomRoom(grid, r[0], r[1], r[2], r[3], static_cast<unsigned>(r[0]));
+    if (r[3] == 0) {  // material 0 renamed: it is written too
+      Palette renamed = grid.palette();
+      Material open = renamed[0];
+      open.name = "open air";
+      renamed.set(0, open);
+      grid.setPalette(renamed);
+    }
     const std::string bytes = text(roomToVox(grid, kView));
     const vox::Scene scene = parsed(bytes);
     ASSERT_EQ(scene.models.size(), static_cast<size_t>(r[4]));
@@ -253,8 +260,13 @@ TEST(VoxFile, GroupsHiddenNodesHiddenLayersAndOverlapsFollowTheGraphAndTheWriter
   // The volume's bounds are the voxels' own; one past them is empty (not the next row's voxel).
   EXPECT_TRUE(v.origin[0] == -1 && v.size[0] * v.size[1] * v.size[2] == 2 * 3 * 8);
   EXPECT_EQ(v.at(1, 1, 7), 0);
-  // What the reader gives back, the writer writes as it was.
-  EXPECT_TRUE(flattened(text(vox::write(parsed(bytes)))).index == v.index);
+  // What the reader gives back, the writer writes as it was; a layer ends with its reserved -1.
+  const std::string written = text(vox::write(parsed(bytes)));
+  EXPECT_TRUE(flattened(written).index == v.index);
+  const size_t layer = written.find("LAYR");
+  ASSERT_NE(layer, std::string::npos);
+  const size_t content = static_cast<unsigned char>(written[layer + 4]) | static_cast<unsigned char>(written[layer + 5]) << 8;
+  EXPECT_EQ(written.substr(layer + 12 + content - 4, 4), std::string(4, '\xff'));
   // Without any node every model lies at its own coordinates; later ones win.
   const vox::Volume plain = flattened(vb::file(vb::model(3, 3, 3, {{2, 1, 0, 7}, {0, 0, 0, 8}}) + one(9)));
   EXPECT_TRUE(plain.voxels == 2 && plain.at(0, 0, 0) == 9 && plain.at(2, 1, 0) == 7);
