@@ -187,6 +187,22 @@ TEST(FramePlan, EmitterColourScalesWithTheStrengthAndFogWithTheHorizontalDistanc
     EXPECT_FLOAT_EQ(c.fog, std::hypot(c.position[0] - eye[0], c.position[2] - eye[2]));
 }
 
+TEST(FramePlan, AGlassCubeClosesItsSideTowardAnEmitterAndOnlyAWallShowsItsOwnColour) {
+  LightGrid g;
+  g.resize(3, 1, 1);
+  put(g, 0, 0, 0, 0.0f, true);
+  put(g, 1, 0, 0, 0.5f);
+  // Toward the emitter (-x) and off the grid (y, z): closed; toward the air (+x): open.
+  unsigned open = 0;
+  for (const BlockFace& face : kBlockFaces) open |= face.normal[0] == 1 ? face.bit : 0u;
+  EXPECT_EQ(FramePlan::closedSides(g, 1, 0, 0), ~open & 63u);
+  Material red = Palette::standard()[Palette::kWall];
+  red.colour[0] = 255, red.colour[1] = red.colour[2] = 0;
+  EXPECT_EQ(FramePlan::wallColour(red), 0xff0000u);
+  red.kind = Material::Kind::Glass;
+  EXPECT_EQ(FramePlan::wallColour(red), kPlainWall) << "glass and the rest show the plain tile";
+}
+
 TEST(FramePlan, CoincidentEmitterAndOpaqueFacesAndGlassSeamsAndFarSidesAreNotSent) {
   LightGrid g;
   g.resize(5, 3, 5);
