@@ -31,7 +31,7 @@ bool Scene::useRoom(const std::string& name, const RoomLoad& load,
   }
   // A room read while drawing (one dropped on the page) must fit the backend's light volume;
   // the room the program starts with is read before there is one.
-  int largest[3];
+  int largest[3] = {0, 0, 0};
   if (backend != nullptr) backend->largestLightVolume(largest);
   const int size[3] = {built->sizeX, built->sizeY, built->sizeZ};
   if (backend != nullptr &&

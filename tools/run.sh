@@ -11,7 +11,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # where this was started is named by its whole path; options and their values stay as they are.
 args=() value=0
 for arg in "$@"; do
-  if [ "$value" = 0 ] && [[ $arg != -* && -e $arg ]]; then args+=("$(realpath -- "$arg")"); else args+=("$arg"); fi
+  if [ "$value" = 0 ] && [[ $arg != -* && -e $arg ]]; then
+    args+=("$(realpath -- "$arg")")
+  else
+    args+=("$arg")
+  fi
   case $arg in --height|--max-fps|-display|-geometry) value=1 ;; *) value=0 ;; esac
 done
 set -- "${args[@]+"${args[@]}"}"

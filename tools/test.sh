@@ -31,7 +31,9 @@ tests/with-display.sh build/tools/quillmarsh-framebench --frames 1 --steps 1 --s
 build/tools/quillmarsh-holes "$smoke/start.png" >/dev/null
 build/tools/quillmarsh-texgen "$smoke" >/dev/null
 # Fixed seeds: the textures it writes are the committed ones, byte for byte.
-for texture in tile2.jpg tileglass1.jpg lighttex.jpg; do cmp "$smoke/$texture" "media/textures/$texture"; done
+for texture in tile2.jpg tileglass1.jpg lighttex.jpg; do
+  cmp "$smoke/$texture" "media/textures/$texture"
+done
 # Each tool prints its usage for --help and refuses an option it does not know, making nothing.
 for tool in voxsamples texgen holes mapmaker; do
   build/tools/quillmarsh-$tool --help | grep -q "^usage: quillmarsh-$tool "

@@ -21,7 +21,8 @@ def serve(folder, port):
     """A server of `folder` on 127.0.0.1:`port` (0: a free one); ValueError when the folder holds
     no page (index.html)."""
     if not os.path.isfile(os.path.join(folder, 'index.html')):
-        raise ValueError(f'{folder} holds no page (index.html): build it with bash tools/web.sh --build-only')
+        raise ValueError(f'{folder} holds no page (index.html): '
+                         'build it with bash tools/web.sh --build-only')
     handler = functools.partial(Handler, directory=folder)
     return http.server.ThreadingHTTPServer(('127.0.0.1', port), handler)
 

@@ -1,6 +1,7 @@
 // Texture calls the desktop (GL 2 through GLEW) and the page (WebGL 2) make alike: sampling, the
-// light volume's storage, tightly packed uploads, the largest picture drawn whole. Included after the backend's own GL header, by
-// desktop/, Utils/ and web/ only; texel sizes are whole texels, pixel rows have no padding.
+// light volume's storage, tightly packed uploads, the largest picture drawn whole. Included after
+// the backend's own GL header, by desktop/, Utils/ and web/ only; texel sizes are whole texels,
+// pixel rows have no padding.
 #pragma once
 
 #include <algorithm>
