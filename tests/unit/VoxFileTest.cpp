@@ -514,9 +514,13 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
   const auto graph = [&](const std::string& nodes) { return vb::file(m + nodes); };
   const std::string twoShapes = vb::transform(0, 1, -1) + vb::group(1, {2, 4}) + vb::transform(2, 3, 0) + vb::shape(3, 0) +
                                 vb::transform(4, 5, 0, {{"_t", "1000 0 0"}}) + vb::shape(5, 0);
-  std::string deep = vb::model(1, 1, 1, {{0, 0, 0, 1}});
-  for (int i = 0; i < 70; ++i)
-    deep += vb::transform(2 * i, 2 * i + 1, -1) + (i < 69 ? vb::group(2 * i + 1, {2 * i + 2}) : vb::shape(2 * i + 1, 0));
+  // Transforms nested `n` deep, the last showing the model.
+  const auto nested = [](int n) {
+    std::string nodes = vb::model(1, 1, 1, {{0, 0, 0, 1}});
+    for (int i = 0; i < n; ++i)
+      nodes += vb::transform(2 * i, 2 * i + 1, -1) + (i < n - 1 ? vb::group(2 * i + 1, {2 * i + 2}) : vb::shape(2 * i + 1, 0));
+    return vb::file(nodes);
+  };
   vox::Limits oneVoxel, threePlaced, tenBytes, wide;
   wide.maxSide[0] = wide.maxSide[1] = wide.maxSide[2] = 2000;
   oneVoxel.maxVoxels = 1, threePlaced.maxPlacedVoxels = 3, tenBytes.maxFileBytes = 10;
@@ -560,7 +564,7 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
       {graph(vb::group(1, {2}) + vb::transform(2, 3, 0) + vb::shape(3, 0)), "no root transform (node 0)"},
       {graph(vb::transform(0, 1, -1) + vb::shape(1, 5)), "shape 1 shows model 5; the file has 1"},
       {graph(vb::transform(0, 1, -1) + vb::shape(1, 1)), "shape 1 shows model 1; the file has 1"},
-      {vb::file(deep), "nests more than 64 transforms deep"},
+      {nested(65), "nests more than 64 transforms deep"},
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {1, 1, 1, 1}})), "the models hold more than 1 voxels", oneVoxel},
       {vb::file(vb::model(2, 2, 2, {{0, 0, 0, 1}, {1, 1, 1, 1}}) + twoShapes), "the scene places more than 3 voxels", threePlaced},
       {vb::file(m), "bytes; a .vox file is at most 10 bytes", tenBytes},
@@ -607,4 +611,15 @@ TEST(VoxFile, HostileFilesAreRefusedEachWithOneLineNamingItsCause) {
     const std::string error = refusal(c.bytes, c.limits);
     EXPECT_TRUE(error.empty() || said == "quillmarsh: cannot use scene \"test.vox\": " + error) << error;
   }
+  // Each bound takes its last value: a string of 4096 bytes, the largest node id, a translation
+  // of 2^24, 64 transforms deep, a file as long as its limit.
+  vox::Limits exact;
+  exact.maxFileBytes = vb::file(m).size();
+  const std::pair<std::string, vox::Limits> atTheirLimits[] = {
+      {withFrame({{"_name", std::string(4096, 'n')}}), {}},
+      {graph(vb::transform(0, 16777215, -1) + vb::shape(16777215, 0)), {}},
+      {withFrame({{"_t", "16777216 0 -16777216"}}), {}},
+      {nested(64), {}},
+      {vb::file(m), exact}};
+  for (const auto& [bytes, limits] : atTheirLimits) EXPECT_EQ(refusal(bytes, limits), "");
 }
