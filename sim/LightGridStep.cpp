@@ -341,8 +341,11 @@ struct BrickJob {
 // start-up. Each copy is only the loop above inlined: a lane group passed between functions built
 // for different instruction sets would cross two calling conventions (Clang refuses such a call
 // even where it is inlined), so every function that passes lanes is built for the baseline and
-// the copies differ only in the instructions the inlined loop becomes.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__EMSCRIPTEN__)
+// the copies differ only in the instructions the inlined loop becomes. ThreadSanitizer builds
+// keep the baseline alone: the copy is picked by a resolver that runs, instrumented, before the
+// sanitizer's run time has started, and crashes there.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__EMSCRIPTEN__) && \
+    !defined(__SANITIZE_THREAD__)
 #define QM_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define QM_ROW_CLONES
