@@ -10,8 +10,16 @@ import tempfile
 import time
 
 
+# WebGL on the CPU: SwiftShader (Chromium's own fallback), or ANGLE over Mesa's OpenGL ES, whose
+# llvmpipe rasterizer the desktop program draws with on a machine without a GPU.
+RASTERIZERS = {
+    'swiftshader': ['--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
+    'llvmpipe': ['--use-angle=gl-egl'],
+}
+
+
 class Browser:
-    def __init__(self, binary, width, height):
+    def __init__(self, binary, width, height, rasterizer='swiftshader'):
         self.profile = tempfile.TemporaryDirectory(prefix='qm-chromium-')
         to_browser_r, self.to_browser = os.pipe()
         self.from_browser, from_browser_w = os.pipe()
@@ -22,7 +30,7 @@ class Browser:
 
         self.process = subprocess.Popen(
             [binary, '--remote-debugging-pipe', '--no-sandbox', '--no-first-run',
-             '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--ignore-gpu-blocklist',
+             *RASTERIZERS[rasterizer], '--ignore-gpu-blocklist',
              # The page put together on the CPU: with SwiftShader compositing as well, frames
              # queue up behind it and a screenshot waits seconds for them.
              '--disable-gpu-compositing',

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Frame rate of the page in headless Chromium (SwiftShader's WebGL 2, on the CPU), at each
-window size given: the start view with the light up (ten presses of 0, then a few seconds), frames
-counted over --seconds. Also the CPU time the browser's processes spent per frame, which a
-machine busy with other work disturbs far less than the frame rate. Build the page first (bash
-tools/web.sh --build-only).
+"""Frame rate of the page in headless Chromium (WebGL 2 on the CPU), at each window size given and
+on each rasterizer asked for: SwiftShader, Chromium's own, and llvmpipe (ANGLE over Mesa's OpenGL
+ES), the desktop program's on a machine without a GPU. The start view with the light up (ten
+presses of 0, then a few seconds), frames counted over --seconds; the browser shows at most one
+frame per display refresh (60 a second). Also the CPU time the browser's processes spent per
+frame, which a machine busy with other work disturbs far less than the frame rate. Build the page
+first (bash tools/web.sh --build-only).
 
-Usage: tools/web-framebench.py [--seconds S] [--page DIR] [WIDTHxHEIGHT ...]
-       (default: build-web/, 1024x800 512x400)"""
+Usage: tools/web-framebench.py [--seconds S] [--page DIR] [--rasterizer NAME|both]
+       [WIDTHxHEIGHT ...] (default: build-web/, both, 1024x800 512x400)"""
 import argparse
 import os
 import sys
@@ -52,9 +54,9 @@ def tree_cpu_seconds(pid):
     return sum(times.get(p, 0) for p in tree) / os.sysconf('SC_CLK_TCK')
 
 
-def measure(url, width, height, seconds):
+def measure(url, width, height, seconds, rasterizer):
     """(frames per second, CPU milliseconds per frame)"""
-    browser = cdp.Browser(page_check.chromium(), width, height)
+    browser = cdp.Browser(page_check.chromium(), width, height, rasterizer)
     try:
         browser.open(url, width, height)
         page_check.wait_for('the page drew no frames', 120,
@@ -75,25 +77,36 @@ def measure(url, width, height, seconds):
         browser.close()
 
 
+def window_size(text):
+    """WIDTHxHEIGHT, each at least 1."""
+    width, _, height = text.partition('x')
+    if not (width.isdigit() and height.isdigit() and int(width) > 0 and int(height) > 0):
+        raise argparse.ArgumentTypeError(f'not a window size WIDTHxHEIGHT: "{text}"')
+    return text
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--seconds', type=float, default=10.0)
     parser.add_argument('--page', default=os.path.join(root, 'build-web'),
                         help='the built page\'s folder')
-    parser.add_argument('sizes', nargs='*', default=['1024x800', '512x400'])
+    parser.add_argument('--rasterizer', choices=[*cdp.RASTERIZERS, 'both'], default='both')
+    parser.add_argument('sizes', nargs='*', type=window_size, default=['1024x800', '512x400'])
     args = parser.parse_args()
+    rasterizers = list(cdp.RASTERIZERS) if args.rasterizer == 'both' else [args.rasterizer]
     try:
         server = serve.serve(args.page, 0)
     except ValueError as e:
         sys.exit(f'web-framebench: {e}')
     threading.Thread(target=server.serve_forever, daemon=True).start()
     url = f'http://127.0.0.1:{server.server_address[1]}/'
-    print(f'{"window":>10} {"fps":>7} {"ms/frame":>9} {"CPU ms/frame":>13}')
+    print(f'{"window":>10} {"rasterizer":>12} {"fps":>7} {"ms/frame":>9} {"CPU ms/frame":>13}')
     for size in args.sizes:
         width, height = (int(v) for v in size.split('x'))
-        fps, cpu = measure(url, width, height, args.seconds)
-        print(f'{size:>10} {fps:7.1f} {1000 / fps if fps else float("inf"):9.1f} {cpu:13.1f}',
-              flush=True)
+        for rasterizer in rasterizers:
+            fps, cpu = measure(url, width, height, args.seconds, rasterizer)
+            print(f'{size:>10} {rasterizer:>12} {fps:7.1f} '
+                  f'{1000 / fps if fps else float("inf"):9.1f} {cpu:13.1f}', flush=True)
     server.shutdown()
 
 

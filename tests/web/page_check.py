@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The page in headless Chromium (SwiftShader's WebGL 2), served from build-web/ on 127.0.0.1,
+"""The page in headless Chromium (WebGL 2 on the CPU: SwiftShader, or with --rasterizer llvmpipe
+ANGLE over Mesa's OpenGL ES, the desktop's rasterizer), served from build-web/ on 127.0.0.1,
 read through what it draws and through its state (quillmarshPage.state(): frames, heading,
 strength, room, messages, the backend's counts and the screen items it painted):
 - it starts without a console or WebGL error and its first frames draw the room;
@@ -32,7 +33,8 @@ strength, room, messages, the backend's counts and the screen items it painted):
   both settles to the same picture.
 The pictures compared are left in WORK_DIR. Every wait is for what is looked for, up to a limit.
 
-Usage: page_check.py PAGE_DIR DESKTOP_BINARY REPOSITORY_ROOT SAMPLES_DIR [WORK_DIR]"""
+Usage: page_check.py [--rasterizer swiftshader|llvmpipe] PAGE_DIR DESKTOP_BINARY REPOSITORY_ROOT
+                     SAMPLES_DIR [WORK_DIR]"""
 import base64
 import concurrent.futures
 import filecmp
@@ -527,9 +529,14 @@ def check_incomplete_pages(browser, page, serve):
 
 
 def main():
-    page, desktop, root, samples = (os.path.abspath(a) for a in sys.argv[1:5])
+    args, rasterizer = sys.argv[1:], 'swiftshader'
+    if args[:1] == ['--rasterizer']:
+        rasterizer, args = args[1] if len(args) > 1 else '', args[2:]
+    if rasterizer not in cdp.RASTERIZERS or len(args) not in (4, 5):
+        fail(__doc__.split('Usage: ')[1])
+    page, desktop, root, samples = (os.path.abspath(a) for a in args[:4])
     scene = os.path.join(samples, STAINED_GLASS)
-    work = sys.argv[5] if len(sys.argv) > 5 else tempfile.mkdtemp(prefix='qm-web-')
+    work = args[4] if len(args) > 4 else tempfile.mkdtemp(prefix='qm-web-')
     os.makedirs(work, exist_ok=True)
     if not os.path.exists(os.path.join(page, 'quillmarsh.wasm')):
         fail(f'no page in {page}: build it with bash tools/web.sh --build-only')
@@ -554,7 +561,7 @@ def main():
     def desktop_found(name):
         return desktop_done.result(300).get(name, os.path.join(work, f'desktop-{name}.png'))
 
-    browser = cdp.Browser(chromium(), WIDTH, HEIGHT)
+    browser = cdp.Browser(chromium(), WIDTH, HEIGHT, rasterizer)
     try:
         browser.open(f'http://127.0.0.1:{server.server_address[1]}/', *SMALL)
         wait_for('the page drew no frames', 120, lambda: frames(browser) >= 20)
