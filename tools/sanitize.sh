@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Quillmarsh with AddressSanitizer + UndefinedBehaviorSanitizer into build-asan/ (-O2 -g,
 # assertions on) and runs every ctest test there: unit, GL under Xvfb and end-to-end runs of the
-# real program. Any sanitizer report fails the run.
+# real program; then the light step's tests under ThreadSanitizer (build-tsan/). Any sanitizer
+# report fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build-asan"
@@ -36,6 +37,16 @@ cmake --build "$build" -j2
 cd "$build"
 status=0
 ctest --output-on-failure -j "$(nproc)" || status=$?
+
+# ThreadSanitizer on the light step's tests, which run it on pools of two to eight threads
+# (build-tsan/, the unit tests alone: the GL driver's own threads are not instrumented).
+tsan="$root/build-tsan"
+cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARSH_TOOLS=OFF \
+  -DQUILLMARSH_WEB_TESTS=OFF -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
+  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
+cmake --build "$tsan" -j2 --target unit_tests
+(cd "$tsan" && TSAN_OPTIONS="halt_on_error=1:exitcode=86:log_path=$logs/report" \
+  ctest --output-on-failure -j "$(nproc)" -L unit -R '^LightGrid(Sparse)?Step\.') || status=$?
 if compgen -G "$logs/report*" >/dev/null; then
   for f in "$logs"/report*; do
     echo "==== $f"
