@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Bounded fuzz runs under libFuzzer with AddressSanitizer and UBSan, one per input the program
 # reads: "map" (header check, data check, DevIL decode, world build, a light step and a visibility
-# pass), "texture" (the same decode with a texture's limits, every pixel read) and "program" (a
-# program file read by the shader layer and its stage source assembled; no GL compile) and "vox" (a
-# .vox scene read, flattened, built into a room, written and read back, a light step).
-# Usage: tools/fuzz.sh [seconds per target, default 300] [targets, default: map texture program vox]
+# pass), "texture" (the same decode with a texture's limits, every pixel read), "program" (a
+# program file read by the shader layer and its stage source assembled; no GL compile), "vox" (a
+# .vox scene read, flattened, built into a room, written and read back, a light step) and "page"
+# (a map decoded as the page decodes it: the same checks, stb_image and the page's zlib stand-in).
+# Usage: tools/fuzz.sh [seconds per target, default 300] [targets, default: map texture program
+# vox page]
 # Builds in build-fuzz/ with clang 14 (installed when missing), keeps each target's corpus in
 # build-fuzz/corpus-TARGET and leaves any crashing input as build-fuzz/crash-* .
 set -euo pipefail
@@ -12,16 +14,16 @@ seconds=${1:-300}
 shift || true
 # libFuzzer takes 0, a negative number or a word for "no limit": a run would never end.
 if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: tools/fuzz.sh [SECONDS > 0] [map|texture|program|vox ...], not \"$seconds\"" >&2
+  echo "usage: tools/fuzz.sh [SECONDS > 0] [map|texture|program|vox|page ...], not \"$seconds\"" >&2
   exit 2
 fi
-targets=(map texture program vox)
+targets=(map texture program vox page)
 [ $# -eq 0 ] || targets=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-fuzz
 # What the build and the seeds need (cmake, the libraries, ImageMagick's convert) and clang 14 with
 # libFuzzer, which is too large a download for every build and so is installed here on demand.
-"$root/tools/install-deps.sh" clang-14 libclang-rt-14-dev
+"$root/tools/install-deps.sh" clang-14 libclang-rt-14-dev libstb-dev
 cxx=$(command -v clang++-14)
 cc=$(command -v clang-14)
 
@@ -38,7 +40,7 @@ cmake --build "$out" -j2 --target "${fuzzers[@]}"
 # Seeds: the shipped map in each PNG layout and as JPEG, a few tiny pictures, the shipped
 # textures and program files.
 seeds=$out/seeds
-mkdir -p "$seeds/map" "$seeds/texture" "$seeds/program"
+mkdir -p "$seeds/map" "$seeds/texture" "$seeds/program" "$seeds/page"
 map=$root/media/textures/maps/testmap.png
 cp "$map" "$seeds/map/testmap.png"
 convert "$map" PNG8:"$seeds/map/palette.png"
@@ -53,6 +55,7 @@ convert -size 1x1 xc:white PNG24:"$seeds/map/one.png"
 convert -size 3x2 xc:black -fill '#808080' -draw 'point 1,1' PNG24:"$seeds/map/small.png"
 convert -size 8x8 xc:'#0000ff' "$seeds/map/small.jpg"
 cp "$seeds"/map/* "$root"/media/textures/*.jpg "$seeds/texture/"
+cp "$seeds"/map/* "$seeds/page/"
 cp "$root"/media/*.cg "$seeds/program/"
 # Rooms of every material (one past 256 wide, several models), a scene graph with turns, groups,
 # hidden nodes and layers, and a model without a palette.

@@ -68,6 +68,12 @@ bool Image::decodeChecked(const unsigned char* bytes, size_t size, const ImageHe
       return false;
   }
 
+  // stb_image has no standard tables to put in a missing one's place.
+  if (header.jpegTableMissing) {
+    error = "its JPEG scans decode with a Huffman table (DHT) that it does not define";
+    return false;
+  }
+
   // Bottom row first, as the grid's z = 0 and GL's texture rows want it.
   stbi_set_flip_vertically_on_load(1);
   int w = 0, h = 0, channels = 0;

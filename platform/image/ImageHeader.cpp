@@ -56,6 +56,48 @@ bool validPngDepth(unsigned depth, unsigned colourType) {
   }
 }
 
+// Huffman tables as bits: DC tables 0 to 3 in bits 0 to 3, AC tables in bits 4 to 7.
+unsigned huffmanBit(unsigned tableClass, unsigned place) { return 1u << (4 * tableClass + place); }
+
+// True when a DHT segment's `length` bytes after its length field hold whole Huffman tables, each
+// of class 0 or 1 and place 0 to 3 with at most 256 codes: a decoder that builds its tables in
+// 256-entry arrays writes past them otherwise (stb_image, in the page's build, does). Adds the
+// tables defined to `defined`.
+bool huffmanTablesFit(const unsigned char* tables, size_t length, unsigned& defined) {
+  for (size_t at = 0; at < length;) {
+    if (length - at < 17 || (tables[at] >> 4) > 1 || (tables[at] & 15) > 3) return false;
+    size_t codes = 0;
+    for (int i = 1; i <= 16; ++i) codes += tables[at + i];
+    if (codes > 256 || codes > length - at - 17) return false;
+    defined |= huffmanBit(tables[at] >> 4, tables[at] & 15);
+    at += 17 + codes;
+  }
+  return true;
+}
+
+// The Huffman tables the scan header (SOS, the `length` bytes after its length field) decodes
+// with: a sequential scan both of each of its components, a progressive one the DC tables in the
+// first pass over DC, the AC tables over AC, none in a DC refinement. A header of the wrong length
+// reads none: decoders refuse it before they decode.
+unsigned scanTables(const unsigned char* scan, size_t length, bool progressive) {
+  const size_t components = length > 0 ? scan[0] : 0;
+  if (length != 4 + 2 * components) return 0;
+  const unsigned spectralStart = scan[1 + 2 * components];
+  const unsigned approximationHigh = scan[3 + 2 * components] >> 4;
+  const bool dc = !progressive || (spectralStart == 0 && approximationHigh == 0);
+  const bool ac = !progressive || spectralStart > 0;
+  unsigned used = 0;
+  for (size_t c = 0; c < components; ++c) {
+    const unsigned tables = scan[2 + 2 * c];
+    // A place above 3 names no table: the decoder refuses it.
+    if (dc && (tables >> 4) <= 3) used |= huffmanBit(0, tables >> 4);
+    if (ac && (tables & 15) <= 3) used |= huffmanBit(1, tables & 15);
+  }
+  return used;
+}
+
+const char* const kDamagedHuffmanTable = "its JPEG Huffman table (DHT) is damaged";
+
 // "a" or "an" before a number read aloud in English (8, 11, 18, 80..89, 800.. start with a vowel).
 std::string withArticle(unsigned n) {
   const std::string digits = std::to_string(n);
@@ -78,7 +120,8 @@ bool ImageHeader::read(const unsigned char* bytes, size_t size, int maxSide, std
                      const char* kind) {
   kind_ = kind;
   width = height = depth = colourType = paletteEntries = 0;
-  interlaced = false;
+  interlaced = jpegTableMissing = jpegProgressive_ = false;
+  jpegTables_ = 0;
   if (size == 0) {
     error = "the file is empty";
     return false;
@@ -275,6 +318,11 @@ bool ImageHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
     }
     if (length > size - pos) break;
     const unsigned char* segment = bytes + pos + 2;
+    if (marker == 0xc4 && !huffmanTablesFit(segment, length - 2, jpegTables_)) {
+      error = kDamagedHuffmanTable;
+      width = height = 0;
+      return false;
+    }
     if (marker == 0xda) {
       if (frame) return boundScans(bytes + pos - 2, size - (pos - 2), error);
       error = "it holds no JPEG frame header (SOFn)";
@@ -305,6 +353,7 @@ bool ImageHeader::readJpeg(const unsigned char* bytes, size_t size, int maxSide,
         return false;
       }
       jpegComponents_ = static_cast<int>(components);
+      jpegProgressive_ = marker == 0xc2;
       if (!takeSize(be16(segment + 3), be16(segment + 1), maxSide, error)) return false;
       frame = true;
     }
@@ -338,6 +387,15 @@ bool ImageHeader::boundScans(const unsigned char* scan, size_t size, std::string
       width = height = 0;
       return false;
     }
+    // A progressive picture may define tables between its scans.
+    if (marker == 0xc4 && !huffmanTablesFit(scan + i + 4, be16(scan + i + 2) - 2u, jpegTables_)) {
+      error = kDamagedHuffmanTable;
+      width = height = 0;
+      return false;
+    }
+    if (marker == 0xda &&
+        (scanTables(scan + i + 4, be16(scan + i + 2) - 2u, jpegProgressive_) & ~jpegTables_) != 0)
+      jpegTableMissing = true;
     i += 2 + be16(scan + i + 2);
   }
   return boundData(size, static_cast<size_t>(width) * height * jpegComponents_, error);

@@ -41,6 +41,10 @@ class ImageHeader {
   int colourType = 0;
   bool interlaced = false;
   int paletteEntries = 0;
+  // JPEG only: a scan decodes with a Huffman table that no DHT segment before it defines. Some
+  // decoders put the standard tables in its place; the page's has none, and would read the
+  // memory of a table never made.
+  bool jpegTableMissing = false;
 
  private:
   bool readPng(const unsigned char* bytes, size_t size, int maxSide, std::string& error);
@@ -56,4 +60,6 @@ class ImageHeader {
 
   std::string kind_ = "map";
   int jpegComponents_ = 0;
+  bool jpegProgressive_ = false;
+  unsigned jpegTables_ = 0;  // the Huffman tables defined so far, as in huffmanBit
 };

@@ -141,8 +141,36 @@ def png(width, height, rgb):
             chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
 
 
+def jpeg(frame, *parts):
+    """A JPEG of 8 x 8 grey pixels: a quantisation table, the frame header (`frame`: 0xc0
+    sequential, 0xc2 progressive), then `parts`: Huffman tables (class and place, count of codes:
+    as many 2-bit codes as there are, which 256 and more cannot all be) or scans (a tuple of the
+    tables nibble, spectral start and end, each with a few bytes of coded data)."""
+    def segment(marker, body):
+        return bytes([0xff, marker]) + struct.pack('>H', len(body) + 2) + body
+    out = (b'\xff\xd8' + segment(0xdb, bytes(65)) +
+           segment(frame, bytes([8, 0, 8, 0, 8, 1, 1, 0x11, 0])))
+    for part in parts:
+        if len(part) == 2:
+            place, codes = part
+            out += segment(0xc4, bytes([place, 0, min(codes, 255), max(codes - 255, 0)]) +
+                           bytes(13) + bytes(range(codes % 256)) + bytes(codes // 256 * 256))
+        else:
+            tables, start, end = part
+            out += segment(0xda, bytes([1, 1, tables, start, end, 0])) + b'\x5a\xa5\x5a\xa5'
+    return out + b'\xff\xd9'
+
+
 # A map of walls only: it decodes, but leaves nowhere to stand.
 WALLS_MAP = png(8, 8, (0, 0, 0))
+# A Huffman table of more codes than one holds, which a decoder that builds it in 256 places would
+# overrun: refused before any decoder reads it, by both programs.
+OVERFULL_TABLE_MAP = jpeg(0xc0, (0x00, 257), (0x10, 2), (0x00, 0, 63))
+# A progressive picture whose AC pass decodes with a table it never defines: the page's decoder
+# has no standard tables to use in its place, and refuses it where others may not.
+UNDEFINED_TABLE_MAP = jpeg(0xc2, (0x00, 2), (0x00, 0, 0), (0x00, 1, 63))
+UNDEFINED_TABLE_LINE = ('quillmarsh: cannot use map "untabled.jpg": its JPEG scans decode with a '
+                        'Huffman table (DHT) that it does not define')
 # One byte more than a room file may hold: refused by its size, the page holding none of it.
 HUGE_FILE = 64 * 1024 * 1024 + 1
 # A map with no start marker, cut by walls into rooms: the wandering light's (its cell (6, 3, 3)
@@ -555,7 +583,7 @@ def main():
                         ['0'] * STAINED_GLASS_PRESSES * bool(args))
         return {name: desktop_refusal(desktop, root, work, name, data)
                 for name, data in (('bad.png', BAD_MAP), ('walls.png', WALLS_MAP),
-                                   ('huge.png', HUGE_FILE))}
+                                   ('huge.png', HUGE_FILE), ('tables.jpg', OVERFULL_TABLE_MAP))}
     desktop_done = concurrent.futures.ThreadPoolExecutor(1).submit(desktop_part)
 
     def desktop_found(name):
@@ -689,8 +717,9 @@ def main():
             fail('the drag did not turn the view')
 
         for name, data in (('bad.png', BAD_MAP), ('walls.png', WALLS_MAP),
-                           ('huge.png', HUGE_FILE)):
+                           ('huge.png', HUGE_FILE), ('tables.jpg', OVERFULL_TABLE_MAP)):
             check_refused(browser, name, data, desktop_found(name))
+        check_refused(browser, 'untabled.jpg', UNDEFINED_TABLE_MAP, UNDEFINED_TABLE_LINE)
         drop(browser, 'open.png', OPEN_MAP)
         notice = 'quillmarsh: map "open.png" has no start marker; starting in column'
         now = wait_for_message(browser, 'no notice for a map with no start marker',
