@@ -37,6 +37,7 @@
 #include "world/ColorMap.h"
 #include "world/LightGrid.h"
 #include "world/RoomEditor.h"
+#include "world/WorldBuilder.h"
 
 class RenderBackend;
 struct RoomLoad;
@@ -157,6 +158,9 @@ class Scene {
   RoomEditor editor;
   // The palette index edits place; what the crosshair's swatch shows.
   int selectedMaterial = Palette::kWall;
+  // The height the last room loaded would build a map at: the save key writes a room of another
+  // height as a scene, as a map of it would come back at this height.
+  int mapHeight = kRoomHeight;
   // When the selection last changed (the scene's clock): its name shows by the crosshair for
   // kMessageSeconds.
   double selectedAt = -kMessageSeconds;

@@ -86,7 +86,7 @@ void Scene::selectPickedMaterial() {
 void Scene::saveRoomAsMap() {
   assert(grid != nullptr);
   // A room the map legend cannot hold whole is saved as a .vox scene, with the view as it is.
-  const bool asMap = isMapRoom(*grid);
+  const bool asMap = isMapRoom(*grid, mapHeight);
   std::string error, path;
   if (asMap) {
     path = saveRoomMap(roomMapPixels(*grid, eyeColumn(camera.eye.x), eyeColumn(camera.eye.z)),

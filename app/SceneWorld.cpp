@@ -10,16 +10,22 @@
 bool Scene::loadRoom(const char* mapFile, int height, std::string& error) {
   auto built = std::make_unique<LightGrid>();
   auto builtMap = std::make_unique<ColorMap>();
-  return useRoom(mapFile, loadRoomFromMap(mapFile, height, *built, *builtMap), built, builtMap,
-                 error);
+  if (!useRoom(mapFile, loadRoomFromMap(mapFile, height, *built, *builtMap), built, builtMap,
+               error))
+    return false;
+  mapHeight = height;
+  return true;
 }
 
 bool Scene::loadRoom(const std::string& name, const unsigned char* bytes, size_t size, int height,
                      std::string& error) {
   auto built = std::make_unique<LightGrid>();
   auto builtMap = std::make_unique<ColorMap>();
-  return useRoom(name, loadRoomFromMapBytes(name, bytes, size, height, *built, *builtMap), built,
-                 builtMap, error);
+  if (!useRoom(name, loadRoomFromMapBytes(name, bytes, size, height, *built, *builtMap), built,
+               builtMap, error))
+    return false;
+  mapHeight = height;
+  return true;
 }
 
 bool Scene::useRoom(const std::string& name, const RoomLoad& load,

@@ -688,16 +688,22 @@ std::string saveRoomVox(const LightGrid& grid, const StartView& start, std::stri
   return FileWriter::writeNew(kVoxRoomFolder, "room", ".vox", bytes, error);
 }
 
-bool isMapRoom(const LightGrid& grid) {
-  if (!grid.allocated || grid.sizeY < 1) return false;
+bool isMapRoom(const LightGrid& grid, int mapHeight) {
+  if (!grid.allocated || grid.sizeY < 1 || grid.sizeY != mapHeight) return false;
   const Palette& palette = grid.palette();
   const Palette standard = Palette::standard();
   for (int k : {Palette::kWall, Palette::kGlass, Palette::kWhiteLight, Palette::kYellowLight,
                 Palette::kBlueLight})
     if (!sameMaterial(palette[k], standard[k])) return false;
-  const bool atStart = grid.lightX == LightGrid::kLightStart[0] &&
-                       grid.lightY == wanderingLightStartY(grid.sizeY) &&
-                       grid.lightZ == LightGrid::kLightStart[2];
+  const int start[3] = {LightGrid::kLightStart[0], wanderingLightStartY(grid.sizeY),
+                        LightGrid::kLightStart[2]};
+  const bool atStart =
+      grid.lightX == start[0] && grid.lightY == start[1] && grid.lightZ == start[2];
+  // A map builds the wandering light in its start cell: a room whose light has gone (a scene may
+  // keep it outside) would come back with one light more.
+  if (grid.contains(start[0], start[1], start[2]) &&
+      !grid.contains(grid.lightX, grid.lightY, grid.lightZ))
+    return false;
   GridCell wandering;
   wandering.setEmitter(kWanderingLightEmission, 0.0f, 0.0f);
   for (int z = 0; z < grid.sizeZ; ++z)
@@ -706,9 +712,17 @@ bool isMapRoom(const LightGrid& grid) {
       const GridCell p = cellFromColour(colour.r, colour.g, colour.b);
       for (int y = 0; y < grid.sizeY; ++y) {
         GridCell cell = grid.getCell(x, y, z);
+        const bool startCell = x == start[0] && y == start[1] && z == start[2];
+        if (startCell) {
+          // The map builds the light in its start cell, in the open, whatever the column holds
+          // there: the room must have the bare light there, or an open cell it will come back to.
+          if (atStart) {
+            if (!sameFields(cell, wandering)) return false;
+            continue;
+          }
+          if (cell.isOpaque() || cell.isGlass() || cell.emitter) return false;
+        }
         if (x == grid.lightX && y == grid.lightY && z == grid.lightZ) {
-          // The map builds the light in its start cell again, whatever the column held there.
-          if (atStart && sameFields(cell, wandering)) continue;
           // Anywhere else it leaves the cell as it found it: that must be the column's.
           cell.emitter = false;
           std::fill(cell.emission, cell.emission + 3, 0.0f);

@@ -79,6 +79,7 @@ std::string saveRoomVox(const LightGrid& grid, const StartView& start, std::stri
 
 // True when every column is one the map legend makes (columnCell of its columnKindAt: opacity,
 // emission, emitter, markers and material of each cell; light, `hidden` and the wandering
-// light's cell aside) and the legend's materials are the standard palette's, so that the map
-// picture keeps the whole room.
-bool isMapRoom(const LightGrid& grid);
+// light's cell aside), the legend's materials are the standard palette's, the room is
+// `mapHeight` high and its wandering light's start cell is the open one a map builds the light
+// in, so that the map picture, built at `mapHeight`, brings back the whole room.
+bool isMapRoom(const LightGrid& grid, int mapHeight);

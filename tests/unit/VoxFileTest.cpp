@@ -394,7 +394,9 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
     EXPECT_TRUE(lamps > 2 && drawnLamps == lamps) << drawnLamps << " of " << lamps;
     EXPECT_EQ(voxelAt(grid.lightX, grid.lightY, grid.lightZ), 0);
     // The picture the save key writes for it, and for the room read back, is the map byte for byte.
-    EXPECT_TRUE(isMapRoom(grid) && isMapRoom(back.grid));
+    EXPECT_TRUE(isMapRoom(grid, height) && isMapRoom(back.grid, height));
+    // Built at another height, the map would be another room.
+    EXPECT_FALSE(isMapRoom(grid, height + 1) || isMapRoom(grid, height - 1));
     EXPECT_TRUE(roomMapPixels(grid, sx, sz) == shipped.rgb && roomMapPixels(back.grid, sx, sz) == shipped.rgb);
     RoomEditor editor;
     ASSERT_EQ(editor.fill(grid, room.map, 30, 30, ColumnKind::Glass, sx, sz), RoomEditor::Result::Done);
@@ -403,11 +405,11 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
     // the wall back, it is one again.
     const Palette& p = grid.palette();
     GridCell cells[3] = {p[Palette::kGlass + 4].cell(Palette::kGlass + 4), grid.getCell(0, 2, 0), grid.getCell(0, 2, 0)};
-    ASSERT_TRUE(p[Palette::kGlass + 4].tinted() && cells[2].isOpaque() && isMapRoom(grid));
+    ASSERT_TRUE(p[Palette::kGlass + 4].tinted() && cells[2].isOpaque() && isMapRoom(grid, height));
     cells[1].material = 10;
     for (int i = 0; i < 3; ++i) {
       grid.setCell(0, 2, 0, cells[i]);
-      EXPECT_EQ(isMapRoom(grid), i == 2) << i;
+      EXPECT_EQ(isMapRoom(grid, height), i == 2) << i;
     }
     // The wandering light leaves a cell as it found it. Moved on through open air the room is the
     // map's (its start cell open, as the map builds it); in a pane no column holds, it is not;
@@ -425,21 +427,42 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
       grid.setCell(x, y, z, cell);
       grid.lightX = x, grid.lightY = y, grid.lightZ = z;
     };
-    ASSERT_TRUE(isMapRoom(grid));
+    ASSERT_TRUE(isMapRoom(grid, height));
     moveLight(sx, 3, sz, GridCell());
-    EXPECT_TRUE(isMapRoom(grid));
+    EXPECT_TRUE(isMapRoom(grid, height));
     moveLight(sx, 3, sz, p[Palette::kGlass + 4].cell(Palette::kGlass + 4));
-    EXPECT_FALSE(isMapRoom(grid));
+    EXPECT_FALSE(isMapRoom(grid, height));
     grid.setCell(sx, 3, sz, GridCell());
     moveLight(from[0], from[1], from[2], GridCell());
-    EXPECT_TRUE(isMapRoom(grid));
+    EXPECT_TRUE(isMapRoom(grid, height));
+    // The map builds the light in its start cell, in the open: a column of glass through that
+    // cell, with the light in its pane or moved on, comes back with a hole there; a light gone
+    // from the room comes back as one light more.
+    ASSERT_EQ(editor.fill(grid, room.map, from[0], from[2], ColumnKind::Glass, sx, sz),
+              RoomEditor::Result::Done);
+    ASSERT_TRUE(grid.getCell(from[0], from[1], from[2]).isGlass());
+    EXPECT_FALSE(isMapRoom(grid, height));
+    moveLight(sx, 3, sz, GridCell());
+    EXPECT_FALSE(isMapRoom(grid, height));
+    ASSERT_EQ(editor.clear(grid, room.map, from[0], from[2]), RoomEditor::Result::Done);
+    EXPECT_TRUE(isMapRoom(grid, height));
+    moveLight(from[0], from[1], from[2], GridCell());
+    EXPECT_TRUE(isMapRoom(grid, height));
+    GridCell gone = grid.getCell(from[0], from[1], from[2]);
+    gone.emitter = false;
+    std::fill(gone.emission, gone.emission + 3, 0.0f);
+    grid.setCell(from[0], from[1], from[2], gone);
+    grid.lightX = -1;
+    EXPECT_FALSE(isMapRoom(grid, height));
+    moveLight(from[0], from[1], from[2], GridCell());
+    EXPECT_TRUE(isMapRoom(grid, height));
     // A legend material that takes other values makes it another room.
     Palette other = grid.palette();
     Material m = other[Palette::kYellowLight];
     m.colour[2] ^= 1;
     other.set(Palette::kYellowLight, m);
     grid.setPalette(other);
-    EXPECT_FALSE(isMapRoom(grid));
+    EXPECT_FALSE(isMapRoom(grid, height));
   }
 }
 
@@ -477,6 +500,21 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
             (std::vector<std::string>{"room saved: rooms/room-001.vox", "room saved: rooms/room-002.vox", "map saved: maps/room-001.png"}));
   for (const char* path : {"rooms/room-001.vox", "rooms/room-002.vox"})
     EXPECT_EQ(difference(grid, kView, Loaded(contents(path))), "") << path;
+  // A map room is one only at the height maps are built at: the shipped map 10 high is one when
+  // maps are built 10 high, and, as a scene, not when they are built 6 high.
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(scene.loadRoom(QUILLMARSH_SOURCE_DIR "/media/textures/maps/testmap.png", 10, error)) << error;
+  scene.saveRoomAsMap();
+  const std::string tall = text(roomToVox(*scene.grid, kView));
+  ASSERT_TRUE(scene.loadRoom("tall.vox", data(tall), tall.size(), 6, error)) << error;
+  scene.saveRoomAsMap();
+  ASSERT_TRUE(scene.loadRoom("tall.vox", data(tall), tall.size(), 10, error)) << error;
+  scene.saveRoomAsMap();
+  testing::internal::GetCapturedStdout();
+  const std::vector<std::string> heights = scene.currentMessages();
+  ASSERT_GE(heights.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(heights.end() - 3, heights.end()),
+            (std::vector<std::string>{"map saved: maps/room-002.png", "room saved: rooms/room-003.vox", "map saved: maps/room-003.png"}));
   // Saves that fail, one after another: each says why, and the screen keeps the last few.
   std::filesystem::remove_all("maps");
   std::ofstream("maps") << "";
@@ -487,9 +525,9 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   EXPECT_EQ(failed[0].rfind("Cannot save the room as a map: cannot create a file in \"maps\" (", 0), 0u) << failed[0];
   EXPECT_EQ(failed, std::vector<std::string>(Scene::kShownMessages, failed[0]));
   // A name someone else holds is passed over, never overwritten; with no folder to write in, one line says why.
-  std::ofstream("rooms/room-003.vox") << "held";
-  EXPECT_EQ(saveRoomVox(grid, kView, error), "rooms/room-004.vox");
-  EXPECT_EQ(contents("rooms/room-003.vox"), "held");
+  std::ofstream("rooms/room-004.vox") << "held";
+  EXPECT_EQ(saveRoomVox(grid, kView, error), "rooms/room-005.vox");
+  EXPECT_EQ(contents("rooms/room-004.vox"), "held");
   // A room the loader would refuse is not written at all.
   VoxRoomLimits fewVoxels, narrow;
   fewVoxels.file.maxVoxels = 10;
@@ -498,7 +536,7 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   EXPECT_EQ(error, "the room is too large for a scene this program reads back (chunk XYZI at byte 44: the models hold more than 10 voxels)");
   EXPECT_EQ(saveRoomVox(grid, kView, error, narrow), "");
   EXPECT_EQ(error, "a room of 12 × 6 × 10 cells is larger than a scene this program reads back");
-  EXPECT_FALSE(std::filesystem::exists("rooms/room-005.vox"));
+  EXPECT_FALSE(std::filesystem::exists("rooms/room-006.vox"));
   std::filesystem::remove_all("rooms");
   std::ofstream("rooms") << "";  // a file where the folder would be
   EXPECT_EQ(saveRoomVox(grid, kView, error), "");

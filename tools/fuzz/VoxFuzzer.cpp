@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   assert(grid.sizeY >= 1 && grid.sizeY <= limits.maxRoomSide);
   assert(grid.sizeZ >= 1 && grid.sizeZ <= limits.maxRoomSide);
   assert(map.width == grid.sizeX && map.height == grid.sizeZ);
-  isMapRoom(grid);
+  isMapRoom(grid, grid.sizeY);
 
   // What we write of any room we read back exactly.
   const std::vector<unsigned char> bytes = roomToVox(grid, load.start);
