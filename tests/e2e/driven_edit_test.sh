@@ -69,4 +69,18 @@ qm_launch --height 12 tiny.vox
 qm_quit
 [ "$(cat stderr.txt)" = 'quillmarsh: --height 12 is for maps; the scene "tiny.vox" keeps its own height of 6 cells' ] ||
   qm_fail "no line on --height given with a scene"
+# Under a file size limit the map save fails with its one line and leaves no file behind, and the
+# program goes on: the limit's signal would end it mid-write. A map of random walls makes a picture
+# of several kilobytes; the program's own output stays under the limit.
+qm_fresh
+convert -size 200x200 xc:white +noise Random -colorspace Gray -threshold 50% PNG24:noisy.png
+printf '#!/bin/sh\nulimit -f 2\nexec "%s" "$@"\n' "$qm_bin" >limited.sh
+chmod +x limited.sh
+unlimited=$qm_bin qm_bin=$PWD/limited.sh
+qm_launch noisy.png
+qm_bin=$unlimited
+xdotool key ctrl+s
+qm_poll 10 "no line on the save cut short" grep -qE '^Cannot save the room as a map: .*\(File too large\)$' stderr.txt
+[ -z "$(ls maps 2>/dev/null)" ] || qm_fail "a cut save left $(ls maps)"
+qm_quit
 echo "driven edit run ok: the view kept within RMS $kept"
