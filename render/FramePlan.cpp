@@ -72,9 +72,10 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
           // or not depending on the face order, and the far sides double the blended area.
           const int centre[3] = {x, y, z};
           const unsigned closed = closedSides(grid, x, y, z);
+          const unsigned hiding = closed & ~otherGlassSides(grid, x, y, z);
           unsigned faces = 0;
           for (const BlockFace& face : kBlockFaces)
-            if ((closed & face.bit) == 0 && turnedToEye(centre, face, eye, kGlassHalfSize))
+            if ((hiding & face.bit) == 0 && turnedToEye(centre, face, eye, kGlassHalfSize))
               faces |= face.bit;
           if (faces != 0)
             glass.push_back(
@@ -203,6 +204,21 @@ unsigned FramePlan::visibleFaces(const LightGrid& grid, int x, int y, int z, con
     faces |= face.bit;
   }
   return faces;
+}
+
+unsigned FramePlan::otherGlassSides(const LightGrid& grid, int x, int y, int z) {
+  const unsigned char material = grid.materialAt(grid.index(x, y, z));
+  unsigned other = 0;
+  for (const BlockFace& face : kBlockFaces) {
+    const int nx = x + face.normal[0], ny = y + face.normal[1], nz = z + face.normal[2];
+    if (!grid.inside(nx, ny, nz)) continue;
+    const long n = grid.index(nx, ny, nz);
+    const GridCell cell = grid.getCell(nx, ny, nz);
+    if (!cell.hidden && cell.isGlass() && !cell.emitter &&
+        grid.materialAt(n) != material)
+      other |= face.bit;
+  }
+  return other;
 }
 
 unsigned FramePlan::closedSides(const LightGrid& grid, int x, int y, int z) {

@@ -97,8 +97,12 @@ class FramePlan {
   // The sides of glass cell (x, y, z) that a drawn neighbour closes: a glass, opaque or emitter
   // cell that is not hidden, or the outside, which is drawn as wall. The glass cube reaches
   // across the gap to that neighbour and sends no face there, so no seam between panes shows
-  // what lies behind them. Returned as kBlockFaces bits.
+  // what lies behind them; but for glass of another material (the same material index aside),
+  // whose tint the light behind it passes through too. Returned as kBlockFaces bits.
   static unsigned closedSides(const LightGrid& grid, int x, int y, int z);
+  // Of those, the sides toward glass of another material: the cube reaches them and sends the
+  // face there.
+  static unsigned otherGlassSides(const LightGrid& grid, int x, int y, int z);
 
   // The inward faces of the outside cubes next to open boundary cell (x, y, z) that the eye
   // is in front of, appended to `opaque`.

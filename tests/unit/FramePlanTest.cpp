@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -227,6 +228,36 @@ TEST(FramePlan, CoincidentEmitterAndOpaqueFacesAndGlassSeamsAndFarSidesAreNotSen
     EXPECT_EQ(c.faces, pz | py) << c.x;  // no far side, no side against the other pane
     EXPECT_EQ(c.reach, nz | (c.x == 1 ? px : nx)) << c.x;
   }
+}
+
+// Panes of two glasses side by side: each tints what lies behind it, so the one behind shows its
+// face against the other where it is turned to the eye; panes of one glass stay one block.
+TEST(FramePlan, GlassOfAnotherMaterialShowsItsFaceAgainstTheOther) {
+  LightGrid g;
+  g.resize(3, 1, 4);  // air beyond the panes at z = 3: the outside would close their side
+  for (int z = 0; z < 3; ++z) put(g, 1, 0, z, 0.5f);
+  GridCell blue = g.getCell(1, 0, 0);
+  blue.material = Palette::kGlass + 4;
+  g.setCell(1, 0, 0, blue);
+  const float eye[3] = {1.0f, 0.0f, 9.0f};  // in front of z = 2, looking toward -z
+  const Plan plan(g, eye);
+  ASSERT_EQ(plan.glass.size(), 2u);  // the middle pane shows no face: the eye's is closed
+  std::map<int, GlassCell> byZ;
+  for (const GlassCell& c : plan.glass) byZ[c.z] = c;
+  EXPECT_EQ(byZ[2].faces, pz);
+  EXPECT_EQ(byZ[0].faces, pz) << "the blue pane's face against the clear one";
+  EXPECT_EQ(byZ[0].reach & pz, pz) << "reaching its neighbour, as closed sides do";
+  EXPECT_EQ(FramePlan::otherGlassSides(g, 1, 0, 1), nz);
+  EXPECT_EQ(FramePlan::otherGlassSides(g, 1, 0, 0), pz);
+  EXPECT_EQ(FramePlan::otherGlassSides(g, 1, 0, 2), 0u);
+  // Hidden, or lit by the wandering light (drawn as its emitter cube), it closes the side again.
+  blue.emitter = true;
+  g.setCell(1, 0, 0, blue);
+  EXPECT_EQ(FramePlan::otherGlassSides(g, 1, 0, 1), 0u);
+  blue.emitter = false;
+  blue.hidden = true;
+  g.setCell(1, 0, 0, blue);
+  EXPECT_EQ(FramePlan::otherGlassSides(g, 1, 0, 1), 0u);
 }
 
 // Where each run's quad lies: its size in FrameRecipeTest's areas, its place in the GL reference
