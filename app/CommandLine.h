@@ -18,7 +18,8 @@ struct CommandLine {
   int roomHeight = kRoomHeight;
   // --height was given (a .vox scene keeps its own height whatever it says).
   bool heightGiven = false;
-  // --max-fps: frames a second at most; 0 draws as fast as the driver allows.
+  // --max-fps: frames a second at most; 0 when not given (the program then draws as fast as the
+  // driver allows, up to kMaxFrameRate).
   int maxFrameRate = 0;
   // --stats: the status line goes to standard output once a second.
   bool printStats = false;

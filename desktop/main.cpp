@@ -34,8 +34,8 @@ constexpr int kMaxHeight = CommandLine::kMaxHeight;
 // main, which owns the scene.
 Scene* theScene = nullptr;
 
-// --max-fps: counter ticks between frames (0: no limit) and the tick the next frame waits for.
-// Set once in main, read by the frame callback alone.
+// --max-fps, else the frame timer's limit: counter ticks between frames and the tick the next
+// frame waits for. Set once in main, read by the frame callback alone.
 struct FramePace {
   int64_t interval = 0;
   int64_t nextAt = 0;
@@ -61,7 +61,7 @@ void printUsage(std::ostream& out) {
          "  --height N   the room's height in cells, floor and ceiling included, " << kMinHeight
       << " to " << kMaxHeight << " (default " << kRoomHeight << ")\n"
          "  --max-fps N  draw at most N frames a second, 1 to " << CommandLine::kMaxFrameRate
-      << " (default: as many as the driver allows)\n"
+      << " (default: as many as the driver allows, up to " << CommandLine::kMaxFrameRate << ")\n"
          "  --stats      print the status line on standard output once a second\n"
          "The window toolkit's own options (-display, -geometry ...) are accepted as well.\n"
          "Keys and mouse:\n";
@@ -178,7 +178,10 @@ int main(int argc, char** argv) {
               << line.mapFile << "\" keeps its own height of " << scene.grid->sizeY << " cells"
               << std::endl;
   scene.flags.statusOnOutput = line.printStats;
-  if (line.maxFrameRate > 0) pace.interval = platform::performanceFrequency() / line.maxFrameRate;
+  // The frame timer counts every frame as at least a millisecond: frames drawn faster would run
+  // the clock, the light and the walk ahead of real time.
+  pace.interval = platform::performanceFrequency() /
+                  (line.maxFrameRate > 0 ? line.maxFrameRate : CommandLine::kMaxFrameRate);
   theScene = &scene;
 
   // The size first, so that the toolkit's own -geometry, which glutInit reads, can replace it.

@@ -69,6 +69,13 @@ qm_launch --height 12 tiny.vox
 qm_quit
 [ "$(cat stderr.txt)" = 'quillmarsh: --height 12 is for maps; the scene "tiny.vox" keeps its own height of 6 cells' ] ||
   qm_fail "no line on --height given with a scene"
+# Without --max-fps the program draws at most 1000 frames a second: faster frames, each counted
+# as the frame timer's shortest, a millisecond, would run its clock ahead of real time. A room of
+# one cell in a window of one pixel draws faster than that; its status line comes once a second.
+convert -size 1x1 xc:white PNG24:one.png
+lines=$(timeout 5 "$qm_bin" --stats -geometry 1x1 one.png 2>/dev/null | grep -c ' fps ' || :)
+[ "$lines" -ge 2 ] && [ "$lines" -le 5 ] || qm_fail "$lines status lines in 5 seconds"
+
 # Under a file size limit the map save fails with its one line and leaves no file behind, and the
 # program goes on: the limit's signal would end it mid-write. A map of random walls makes a picture
 # of several kilobytes; the program's own output stays under the limit.
