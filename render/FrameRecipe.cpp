@@ -81,9 +81,9 @@ void FrameRecipe::render(const FrameInputs& inputs, const LightGrid& grid,
                             overlayChanged.z1};
     std::copy(changed, changed + 4, image.changed);
     image.left = layout.columnX(0);
-    image.right = layout.columnX(map->width - 1) + layout.cell;
+    image.right = image.left + layout.width();
     image.bottom = layout.columnY(map->height - 1);
-    image.top = layout.columnY(0) + layout.cell;
+    image.top = image.bottom + layout.height();
     backend.drawOverlay(image);
   }
   if (overlay.pick != nullptr && overlay.pick->hit) {

@@ -14,6 +14,10 @@ struct OverlayLayout {
   // Lower-left corner of map column (x, z)'s square.
   float columnX(int x) const { return left + x * cell; }
   float columnY(int z) const { return bottom + (rows - 1 - z) * cell; }
+  // The map's extent across and up the window: at least a pixel, so that a map of one column or
+  // row among a thousand still shows.
+  float width() const { return columns * cell > 1.0f ? columns * cell : 1.0f; }
+  float height() const { return rows * cell > 1.0f ? rows * cell : 1.0f; }
 
   float left = kMargin, bottom = kMargin;
   float cell = 1.0f;  // edge of one column's square

@@ -156,4 +156,10 @@ TEST(OverlayLayout, FarRowAtTheBottomFirstColumnLeftAndScaledWithTheWindow) {
   const OverlayLayout tall(1200, 900, 40, 250), tiny(200, 150, 256, 256);
   EXPECT_NEAR(tall.cell * 250, 300.0f, 1e-3);
   EXPECT_NEAR(tiny.cell * 256, 50.0f, 1e-3);
+  // The map's extent in the window: its columns' squares, but never under a pixel a side.
+  EXPECT_TRUE(layout.width() == layout.cell * 60 && layout.height() == layout.cell * 40);
+  const OverlayLayout line(1024, 800, 1, 1024), row(1024, 800, 1024, 1);
+  EXPECT_TRUE(line.width() == 1.0f && row.height() == 1.0f);
+  EXPECT_NEAR(line.height(), 800 / 3.0f, 1e-3);
+  EXPECT_NEAR(row.width(), 800 / 3.0f, 1e-3);
 }
