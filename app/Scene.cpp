@@ -73,8 +73,35 @@ void Scene::stepSimulation() {
         if (grid->inside(x, y, z) && !grid->hiddenAt(grid->index(x, y, z))) kept.add(x, z);
   occlusionMap->shownColumns = kept;
   if (backend != nullptr) uploadLight(false);
-  occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
+  occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target, visibleAround());
   revealVisibleColumns();
+}
+
+double Scene::visibleAround() const {
+  assert(grid != nullptr);
+  const Vec3 forward = normalize(camera.target - camera.eye);
+  Vec3 right = cross(forward, camera.up);
+  if (!(right.dot(right) > 0.0f)) return 0.0;
+  right = normalize(right);
+  const Vec3 up = cross(right, forward);
+  const double tanUp = std::tan(FrameInputs::kFieldOfViewDegrees * 0.5 * 3.14159265 / 180.0);
+  const double tanRight = tanUp * std::max(width, 1) / std::max(height, 1);
+  const double heading = std::atan2(forward.z, forward.x);
+  const double floorTop = 0.5, ceilingUnder = grid->sizeY - 1.5;
+  bool outside = false;
+  double farthest = 0.0;
+  for (const int sx : {-1, 1})
+    for (const int sy : {-1, 1}) {
+      const Vec3 d = forward + right * static_cast<float>(sx * tanRight) +
+                     up * static_cast<float>(sy * tanUp);
+      const double across = std::hypot(d.x, d.z);
+      double off = std::fabs(std::atan2(d.z, d.x) - heading);
+      if (off > 3.14159265) off = 2.0 * 3.14159265 - off;
+      outside = outside || (across > 0.0 && off > ColorMap::kFanHalfAngle);
+      const double rise = d.y > 0.0f ? ceilingUnder - camera.eye.y : camera.eye.y - floorTop;
+      if (d.y != 0.0f && rise > 0.0) farthest = std::max(farthest, rise * across / std::fabs(d.y));
+    }
+  return outside ? farthest : 0.0;
 }
 
 void Scene::revealVisibleColumns() {

@@ -40,7 +40,7 @@ void Scene::editAtPick(bool place, bool wholeColumn) {
                    : editor.remove(*grid, *occlusionMap, c[0], c[1], c[2]);
   }
   if (result == RoomEditor::Result::Done) {
-    occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
+    occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target, visibleAround());
     revealVisibleColumns();
     refreshPick();
   } else if (result != RoomEditor::Result::Unchanged) {
@@ -52,7 +52,7 @@ void Scene::undoEdit() {
   assert(grid != nullptr && occlusionMap != nullptr);
   const RoomEditor::Result result = editor.undo(*grid, *occlusionMap);
   if (result == RoomEditor::Result::Done || result == RoomEditor::Result::Unchanged) {
-    occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target);
+    occlusionMap->updateVisibility(kVisibilityRays, camera.eye, camera.target, visibleAround());
     revealVisibleColumns();
     refreshPick();
   } else {

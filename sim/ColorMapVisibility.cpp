@@ -43,7 +43,7 @@ ColumnBox ColorMap::fanReach(double startX, double startZ, double maxDistance) c
   return reach.within(ColumnBox::of(width, height));
 }
 
-void ColorMap::updateVisibility(int rays, const Vec3& eye, const Vec3& target) {
+void ColorMap::updateVisibility(int rays, const Vec3& eye, const Vec3& target, double around) {
   assert(allocated);
   resetMarks();
   eyeX = eye.x;
@@ -82,6 +82,17 @@ void ColorMap::updateVisibility(int rays, const Vec3& eye, const Vec3& target) {
   beginCasting(reach);
   for (const auto& start : starts)
     castFanOnRaster(rays, heading, start[0], start[1], kRayStep, angleStep, kRayRange);
+  // Pixel (x, z) covers [x, x + 1) x [z, z + 1): its nearest point within `around` of the eye.
+  // The box is the fans' reach, which holds every pixel within kRayRange.
+  const double radius = std::fmin(around, kRayRange);
+  if (radius > 0.0) {
+    for (int z = reach.z0; z < reach.z1; ++z)
+      for (int x = reach.x0; x < reach.x1; ++x) {
+        const double dx = std::fmax(0.0, std::fmax(x - eyeX, eyeX - (x + 1.0)));
+        const double dz = std::fmax(0.0, std::fmax(z - eyeZ, eyeZ - (z + 1.0)));
+        if (dx * dx + dz * dz <= radius * radius) raySeen[static_cast<long>(z) * width + x] = 1;
+      }
+  }
   endCasting(reach);
 
   static const int kAround[9][2] = {{0, 0},  {1, 0},   {-1, 0}, {0, 1}, {0, -1},

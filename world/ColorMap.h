@@ -64,8 +64,11 @@ class ColorMap {
 
   // One visibility pass from the camera: marks from base, then nine fans of `rays` rays each
   // around the eye along the horizontal view direction (a view with no horizontal part keeps
-  // the previous heading).
-  void updateVisibility(int rays, const Vec3& eye, const Vec3& target);
+  // the previous heading), and every column within `around` of the eye (up to kRayRange), as a
+  // view turned down to the floor or up to the ceiling sees them on every side.
+  void updateVisibility(int rays, const Vec3& eye, const Vec3& target, double around = 0.0);
+  // How far the fans reach either side of the heading (radians).
+  static constexpr double kFanHalfAngle = 0.275 * 3.14159265;
   // Casts rays at heading + k * angleStep and heading - k * angleStep, k = 0 .. rays - 1; each
   // marks the open pixels it samples and stops at the first wall pixel.
   void castFan(int rays, double heading, float startX, float startZ, double stepLength,

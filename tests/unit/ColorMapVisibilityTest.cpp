@@ -243,3 +243,61 @@ TEST(ColumnVisibility, BaseRasterFollowsEverySingleCellEditAndStaysWithinGridAnd
     EXPECT_TRUE(map.basePixel(3, 2) == ColorMap::kOpen && map.basePixel(4, 2) == ColorMap::kCamera) << flatLayers;
   }
 }
+
+// Turned down to the floor from high in a tall room, or up to the ceiling from low, a view sees
+// columns on every side of the eye, beyond the fans either side of its heading: every floor or
+// ceiling cell whose centre shows in the window, within the rays' range, is revealed by a step.
+// A level view sees no corner beyond the fans and marks nothing more.
+TEST(ColumnVisibility, AViewTurnedDownOrUpRevealsEveryFloorOrCeilingCellItShows) {
+  const int w = 90, h = 90, layers = 24;
+  std::vector<unsigned char> rgb;
+  for (int i = 0; i < w * h; ++i) {
+    const mapcolour::Rgb c = columnColour(ColumnKind::Air);
+    for (int v : {c.r, c.g, c.b}) rgb.push_back(static_cast<unsigned char>(v));
+  }
+  Scene scene;
+  RecordingBackend backend;
+  LightGrid& grid = *scene.grid;
+  testing::internal::CaptureStdout();
+  buildRoom(rgb.data(), w, h, layers, grid, *scene.occlusionMap);
+  testing::internal::GetCapturedStdout();
+  scene.attachBackend(&backend);
+  const auto look = [&](float y, float yaw, float pitch) {
+    const Vec3 eye(45.0f, y, 45.0f);
+    const Vec3 along(std::cos(yaw) * std::cos(pitch), std::sin(pitch), std::sin(yaw) * std::cos(pitch));
+    scene.camera.setView(eye, eye + along, Vec3(0.0f, 1.0f, 0.0f));
+    scene.camera.ViewCamera::update(0.0f);
+  };
+  look(1.6f, 0.3f, 0.0f);
+  EXPECT_EQ(scene.visibleAround(), 0.0);
+  long checked = 0;
+  for (const float pitch : {-0.6f, -1.1f, -1.5f, 0.7f, 1.2f}) {
+    for (const float yaw : {0.0f, 2.0f, 4.4f}) {
+      const bool down = pitch < 0.0f;
+      look(down ? layers - 4.0f : 2.0f, yaw, pitch);
+      EXPECT_GT(scene.visibleAround(), 0.0) << pitch;
+      testing::internal::CaptureStdout();
+      scene.stepSimulation();
+      testing::internal::GetCapturedStdout();
+      const FrameInputs in = scene.frameInputs();
+      const int y = down ? 0 : layers - 1;
+      for (int z = 0; z < h; ++z)
+        for (int x = 0; x < w; ++x) {
+          const float p[4] = {static_cast<float>(x), down ? 0.5f : layers - 1.5f, static_cast<float>(z), 1.0f};
+          float eyeSpace[4] = {}, clip[4] = {};
+          for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) eyeSpace[i] += in.view[4 * j + i] * p[j];
+          for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) clip[i] += in.projection[4 * j + i] * eyeSpace[j];
+          const bool shown = clip[3] > 0.0f && std::fabs(clip[0]) < 0.98f * clip[3] &&
+                             std::fabs(clip[1]) < 0.98f * clip[3] &&
+                             std::hypot(x - 45.0f, z - 45.0f) < ColorMap::kRayRange - 2.0;
+          if (!shown) continue;
+          ++checked;
+          ASSERT_FALSE(grid.hiddenAt(grid.index(x, y, z)))
+              << "pitch " << pitch << " yaw " << yaw << ": cell " << x << "," << y << "," << z;
+        }
+    }
+  }
+  EXPECT_GT(checked, 10000);
+}
