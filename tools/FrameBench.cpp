@@ -410,6 +410,8 @@ int main(int argc, char** argv) {
   std::srand(1);
   scene.grid->strength = strength;
   const Vec3 startEye = scene.camera.eye, startTarget = scene.camera.target;
+  // The view matrix follows the camera at its update, as in the program's first frame.
+  scene.camera.ViewCamera::update(0.0f);
   saveShot(bench, shots, "start-dark");
   const Clock::time_point stepStart = Clock::now();
   for (int i = 0; i < steps; ++i) {
