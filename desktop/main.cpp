@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,12 +76,14 @@ int refuse(const std::string& message) {
 }
 
 // The command line without the window toolkit's own options, which glutInit takes out later:
-// the map is read before the toolkit starts, so that a map it refuses needs no display.
-std::vector<char*> programArguments(int argc, char** argv) {
+// the map is read before the toolkit starts, so that a map it refuses needs no display. The last
+// -geometry value goes to `geometry`.
+std::vector<char*> programArguments(int argc, char** argv, std::string& geometry) {
   std::vector<char*> kept{argv[0]};
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "-display" || option == "-geometry") {
+      if (option == "-geometry" && i + 1 < argc) geometry = argv[i + 1];
       ++i;  // and its value
     } else if (option != "-direct" && option != "-indirect" && option != "-iconic" &&
                option != "-gldebug" && option != "-sync") {
@@ -88,6 +91,17 @@ std::vector<char*> programArguments(int argc, char** argv) {
     }
   }
   return kept;
+}
+
+// A window geometry as X writes it, [=][WIDTHxHEIGHT][{+-}X{+-}Y], with each side at least 1;
+// `sized` when it gives the size. The toolkit takes any other as a window of no size, which the X
+// server refuses with a protocol error.
+bool windowGeometry(const std::string& text, bool& sized) {
+  static const std::regex form("=?(([0-9]{1,5})[xX]([0-9]{1,5}))?([+-][0-9]{1,5}[+-][0-9]{1,5})?");
+  std::smatch parts;
+  if (text.empty() || text == "=" || !std::regex_match(text, parts, form)) return false;
+  sized = parts[1].matched;
+  return !sized || (std::stoi(parts[2]) >= 1 && std::stoi(parts[3]) >= 1);
 }
 
 // One frame: its turn when the rate is limited, the update, the recipe, the screenshot when asked
@@ -158,9 +172,14 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  const std::vector<char*> own = programArguments(argc, argv);
+  std::string geometry;
+  const std::vector<char*> own = programArguments(argc, argv, geometry);
   const CommandLine line = parseCommandLine(static_cast<int>(own.size()), own.data());
   if (!line.refusal.empty()) return refuse(line.refusal);
+  bool geometrySized = false;
+  if (!geometry.empty() && !windowGeometry(geometry, geometrySized))
+    return refuse("-geometry takes WIDTHxHEIGHT, +X+Y or both, each side at least 1, not \"" +
+                  geometry + "\"");
 
   // The wandering light moves at random.
   std::srand(platform::tickCountMs());
@@ -187,6 +206,9 @@ int main(int argc, char** argv) {
   // The size first, so that the toolkit's own -geometry, which glutInit reads, can replace it.
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutInit(&argc, argv);  // takes out the toolkit's own options
+  // A -geometry of a place alone leaves the toolkit a size of nothing.
+  if (!geometry.empty() && !geometrySized)
+    glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutCreateWindow("Quillmarsh");
   GlBackend backend(Scene::kWindowWidth, Scene::kWindowHeight);

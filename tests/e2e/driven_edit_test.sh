@@ -57,6 +57,11 @@ grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argu
 [ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||
   qm_fail "no line on the missing start marker"
 
+# A geometry of a place alone keeps the program's own size.
+qm_launch -geometry +10+10
+geometry 1024x800 || qm_fail "-geometry +10+10 gave $(xdotool getwindowgeometry "$qm_window" | grep Geometry)"
+qm_quit
+
 # A scene keeps its own height (a model 3 voxels high: floor, three layers, ceiling and the
 # margin over it); --height is for maps, and the program says so on standard error.
 python3 -c "
