@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build-clang"
-"$root/tools/install-deps.sh" clang-14 libclang-rt-14-dev
+"$root/tools/install-deps.sh" clang-14 libclang-rt-14-dev libstb-dev
 # The browser build's tests run once, in build/. The fuzz harnesses are only compiled and linked
 # here (without coverage instrumentation); tools/fuzz.sh builds the ones it runs.
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++-14 \
