@@ -80,7 +80,9 @@ void Scene::stepSimulation() {
 double Scene::visibleAround() const {
   assert(grid != nullptr);
   const Vec3 forward = normalize(camera.target - camera.eye);
+  // Looking along the up vector, the view keeps the right it had, as its matrix does.
   Vec3 right = cross(forward, camera.up);
+  if (!(right.dot(right) > 0.0f)) right = camera.right;
   if (!(right.dot(right) > 0.0f)) return 0.0;
   right = normalize(right);
   const Vec3 up = cross(right, forward);

@@ -264,14 +264,16 @@ TEST(ColumnVisibility, AViewTurnedDownOrUpRevealsEveryFloorOrCeilingCellItShows)
   scene.attachBackend(&backend);
   const auto look = [&](float y, float yaw, float pitch) {
     const Vec3 eye(45.0f, y, 45.0f);
-    const Vec3 along(std::cos(yaw) * std::cos(pitch), std::sin(pitch), std::sin(yaw) * std::cos(pitch));
+    // Straight down or up the view has no heading of its own: it keeps the one it had.
+    const Vec3 along = std::fabs(pitch) > 1.57f ? Vec3(0.0f, pitch > 0.0f ? 1.0f : -1.0f, 0.0f)
+                       : Vec3(std::cos(yaw) * std::cos(pitch), std::sin(pitch), std::sin(yaw) * std::cos(pitch));
     scene.camera.setView(eye, eye + along, Vec3(0.0f, 1.0f, 0.0f));
     scene.camera.ViewCamera::update(0.0f);
   };
   look(1.6f, 0.3f, 0.0f);
   EXPECT_EQ(scene.visibleAround(), 0.0);
   long checked = 0;
-  for (const float pitch : {-0.6f, -1.1f, -1.5f, 0.7f, 1.2f}) {
+  for (const float pitch : {-0.6f, -1.1f, -1.5f, -1.58f, 0.7f, 1.2f, 1.58f}) {
     for (const float yaw : {0.0f, 2.0f, 4.4f}) {
       const bool down = pitch < 0.0f;
       look(down ? layers - 4.0f : 2.0f, yaw, pitch);
