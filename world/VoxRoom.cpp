@@ -699,10 +699,11 @@ bool isMapRoom(const LightGrid& grid, int mapHeight) {
                         LightGrid::kLightStart[2]};
   const bool atStart =
       grid.lightX == start[0] && grid.lightY == start[1] && grid.lightZ == start[2];
-  // A map builds the wandering light in its start cell: a room whose light has gone (a scene may
-  // keep it outside) would come back with one light more.
-  if (grid.contains(start[0], start[1], start[2]) &&
-      !grid.contains(grid.lightX, grid.lightY, grid.lightZ))
+  // A map builds the wandering light in its start cell, or none where that lies outside the room:
+  // a room whose light is outside while the start is inside (a scene may keep it there) would
+  // come back with one light more, one too narrow for the start with one light fewer.
+  if (grid.contains(start[0], start[1], start[2]) !=
+      grid.contains(grid.lightX, grid.lightY, grid.lightZ))
     return false;
   GridCell wandering;
   wandering.setEmitter(kWanderingLightEmission, 0.0f, 0.0f);

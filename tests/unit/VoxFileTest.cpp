@@ -456,6 +456,14 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
     EXPECT_FALSE(isMapRoom(grid, height));
     moveLight(from[0], from[1], from[2], GridCell());
     EXPECT_TRUE(isMapRoom(grid, height));
+    // A room too narrow for the light's start cell has no light from its map: one whose light a
+    // scene put inside it would come back without it.
+    BuiltRoom narrow(legendMap({"....", "....", "...."}), height);
+    ASSERT_FALSE(narrow.grid.contains(LightGrid::kLightStart[0], 1, LightGrid::kLightStart[2]));
+    EXPECT_TRUE(isMapRoom(narrow.grid, height));
+    narrow.grid.lightX = 1, narrow.grid.lightY = 1, narrow.grid.lightZ = 1;
+    narrow.grid.setCell(1, 1, 1, wandering);
+    EXPECT_FALSE(isMapRoom(narrow.grid, height));
     // A legend material that takes other values makes it another room.
     Palette other = grid.palette();
     Material m = other[Palette::kYellowLight];
