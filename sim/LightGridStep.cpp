@@ -344,8 +344,15 @@ struct BrickJob {
 // the copies differ only in the instructions the inlined loop becomes. ThreadSanitizer builds
 // keep the baseline alone: the copy is picked by a resolver that runs, instrumented, before the
 // sanitizer's run time has started, and crashes there.
+#if defined(__SANITIZE_THREAD__)
+#define QM_THREAD_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QM_THREAD_SANITIZER
+#endif
+#endif
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__EMSCRIPTEN__) && \
-    !defined(__SANITIZE_THREAD__)
+    !defined(QM_THREAD_SANITIZER)
 #define QM_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define QM_ROW_CLONES
