@@ -76,14 +76,15 @@ int refuse(const std::string& message) {
 }
 
 // The command line without the window toolkit's own options, which glutInit takes out later:
-// the map is read before the toolkit starts, so that a map it refuses needs no display. The last
-// -geometry value goes to `geometry`.
-std::vector<char*> programArguments(int argc, char** argv, std::string& geometry) {
+// the map is read before the toolkit starts, so that a map it refuses needs no display. The index
+// in argv of the last -geometry value goes to `geometryAt` (0: none).
+std::vector<char*> programArguments(int argc, char** argv, int& geometryAt) {
   std::vector<char*> kept{argv[0]};
+  geometryAt = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "-display" || option == "-geometry") {
-      if (option == "-geometry" && i + 1 < argc) geometry = argv[i + 1];
+      if (option == "-geometry" && i + 1 < argc) geometryAt = i + 1;
       ++i;  // and its value
     } else if (option != "-direct" && option != "-indirect" && option != "-iconic" &&
                option != "-gldebug" && option != "-sync") {
@@ -93,15 +94,21 @@ std::vector<char*> programArguments(int argc, char** argv, std::string& geometry
   return kept;
 }
 
-// A window geometry as X writes it, [=][WIDTHxHEIGHT][{+-}X{+-}Y], with each side at least 1;
-// `sized` when it gives the size. The toolkit takes any other as a window of no size, which the X
-// server refuses with a protocol error.
-bool windowGeometry(const std::string& text, bool& sized) {
-  static const std::regex form("=?(([0-9]{1,5})[xX]([0-9]{1,5}))?([+-][0-9]{1,5}[+-][0-9]{1,5})?");
+// A window geometry as X writes it, [=][WIDTHxHEIGHT][{+-}X[{+-}Y]], each side 1 to 32767 (X
+// keeps sizes in 16 bits); as the toolkit should take it: given no size, the program's own before
+// the place, which the toolkit would otherwise count from a size of nothing (a window X refuses,
+// or one placed off the screen). Empty when it is no geometry.
+std::string windowGeometry(const std::string& text) {
+  static const std::regex form(
+      "=?(([0-9]{1,5})[xX]([0-9]{1,5}))?([+-][0-9]{1,5}([+-][0-9]{1,5})?)?");
   std::smatch parts;
-  if (text.empty() || text == "=" || !std::regex_match(text, parts, form)) return false;
-  sized = parts[1].matched;
-  return !sized || (std::stoi(parts[2]) >= 1 && std::stoi(parts[3]) >= 1);
+  if (text.empty() || text == "=" || !std::regex_match(text, parts, form)) return "";
+  if (!parts[1].matched)
+    return std::to_string(Scene::kWindowWidth) + "x" + std::to_string(Scene::kWindowHeight) +
+           parts[4].str();
+  for (const int side : {std::stoi(parts[2]), std::stoi(parts[3])})
+    if (side < 1 || side > 32767) return "";
+  return text;
 }
 
 // One frame: its turn when the rate is limited, the update, the recipe, the screenshot when asked
@@ -172,14 +179,19 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  std::string geometry;
-  const std::vector<char*> own = programArguments(argc, argv, geometry);
+  int geometryAt = 0;
+  const std::vector<char*> own = programArguments(argc, argv, geometryAt);
   const CommandLine line = parseCommandLine(static_cast<int>(own.size()), own.data());
   if (!line.refusal.empty()) return refuse(line.refusal);
-  bool geometrySized = false;
-  if (!geometry.empty() && !windowGeometry(geometry, geometrySized))
-    return refuse("-geometry takes WIDTHxHEIGHT, +X+Y or both, each side at least 1, not \"" +
-                  geometry + "\"");
+  // Kept for the toolkit, which reads it from argv, for the process's life.
+  static std::string geometry;
+  if (geometryAt > 0) {
+    geometry = windowGeometry(argv[geometryAt]);
+    if (geometry.empty())
+      return refuse(std::string("-geometry takes WIDTHxHEIGHT, +X+Y or both, each side 1 to "
+                                "32767, not \"") + argv[geometryAt] + "\"");
+    argv[geometryAt] = &geometry[0];
+  }
 
   // The wandering light moves at random.
   std::srand(platform::tickCountMs());
@@ -206,9 +218,6 @@ int main(int argc, char** argv) {
   // The size first, so that the toolkit's own -geometry, which glutInit reads, can replace it.
   glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutInit(&argc, argv);  // takes out the toolkit's own options
-  // A -geometry of a place alone leaves the toolkit a size of nothing.
-  if (!geometry.empty() && !geometrySized)
-    glutInitWindowSize(Scene::kWindowWidth, Scene::kWindowHeight);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutCreateWindow("Quillmarsh");
   GlBackend backend(Scene::kWindowWidth, Scene::kWindowHeight);

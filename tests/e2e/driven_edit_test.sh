@@ -57,9 +57,12 @@ grep -qx 'loaded image dimensions h: 7 w: 9' stdout.txt || qm_fail "the map argu
 [ "$(cat stderr.txt)" = 'quillmarsh: map "own.png" has no start marker; starting in column (4, 2), the open one nearest its centre' ] ||
   qm_fail "no line on the missing start marker"
 
-# A geometry of a place alone keeps the program's own size.
-qm_launch -geometry +10+10
-geometry 1024x800 || qm_fail "-geometry +10+10 gave $(xdotool getwindowgeometry "$qm_window" | grep Geometry)"
+# A geometry of a place alone keeps the program's own size, the place counted from it: here the
+# lower right corner of the screen.
+qm_launch -geometry -0-0
+read -r screen_w screen_h < <(xdotool getdisplaygeometry)
+geometry 1024x800 && xdotool getwindowgeometry "$qm_window" | grep -q "Position: $((screen_w - 1024)),$((screen_h - 800)) " ||
+  qm_fail "-geometry -0-0 on a ${screen_w}x$screen_h screen gave $(xdotool getwindowgeometry "$qm_window" | tr '\n' ' ')"
 qm_quit
 
 # A scene keeps its own height (a model 3 voxels high: floor, three layers, ceiling and the

@@ -77,12 +77,13 @@ for height in 2 65 six; do
   [ "$status" = 1 ] && [ "$(wc -l <stderr.txt)" = 1 ] &&
     grep -qF "a whole number from 3 to 64, not \"$height\"" stderr.txt || qm_fail "--height $height: status $status"
 done
-# A window geometry the toolkit would turn into a window of no size, which X refuses.
-for geometry in abc 640x 0x0; do
+# A window geometry the toolkit would turn into a window of no size, which X refuses, or of a size
+# X cannot hold.
+for geometry in abc 640x 0x0 40000x10; do
   qm_fresh; status=0
   env -u DISPLAY timeout 60 "$qm_bin" -geometry "$geometry" >stdout.txt 2>stderr.txt || status=$?
   [ "$status" = 1 ] && [ "$(wc -l <stderr.txt)" = 1 ] &&
-    grep -qF -- "-geometry takes WIDTHxHEIGHT, +X+Y or both, each side at least 1, not \"$geometry\"" stderr.txt ||
+    grep -qF -- "-geometry takes WIDTHxHEIGHT, +X+Y or both, each side 1 to 32767, not \"$geometry\"" stderr.txt ||
     qm_fail "-geometry $geometry: status $status, $(cat stderr.txt)"
 done
 echo "refusals ok"
