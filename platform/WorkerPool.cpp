@@ -3,6 +3,7 @@
 #include "platform/WorkerPool.h"
 
 #include <cassert>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -74,6 +75,16 @@ int WorkerPool::threadsFromEnvironment() {
     const long n = std::strtol(text, &end, 10);
     if (*end == '\0' && n >= 1 && n <= 256) return static_cast<int>(n);
   }
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<int>(cores);
+  const unsigned hardware = std::thread::hardware_concurrency();
+  const int cores = hardware == 0 ? 1 : static_cast<int>(hardware);
+  // A value that was set but cannot be used is said once: the user meant some other count.
+  static bool told = false;
+  if (text != nullptr && *text != '\0' && !told) {
+    told = true;
+    std::fprintf(stderr,
+                 "quillmarsh: QUILLMARSH_THREADS takes a whole number from 1 to 256, not \"%s\"; "
+                 "using %d, one a core\n",
+                 text, cores);
+  }
+  return cores;
 }

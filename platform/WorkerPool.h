@@ -22,7 +22,8 @@ class WorkerPool {
   void run(int tasks, const std::function<void(int)>& task);
   int threads() const { return static_cast<int>(workers.size()) + 1; }
 
-  // QUILLMARSH_THREADS when it holds a whole number from 1 to 256, else the machine's cores.
+  // QUILLMARSH_THREADS when it holds a whole number from 1 to 256, else the machine's cores (a
+  // value set but not usable said once on standard error).
   static int threadsFromEnvironment();
 
  private:

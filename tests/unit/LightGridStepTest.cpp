@@ -1,13 +1,16 @@
 // LightGrid: storage (the solid outside cell, writes off the grid ignored, the trilinear sample); the
 // step bit for bit the plain rule on walled and open random grids of every material, in slabs over
 // 1, 2, 3 and 8 threads, with the light volume's texels made from the same light; red glass passing
-// red only.
+// red only; the step's thread count from the environment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cfloat>
 #include <cstring>
 #include <random>
+#include <string>
+#include <thread>
 
 #include "platform/WorkerPool.h"
 #include "tests/support/ReferenceLightStep.h"
@@ -150,4 +153,22 @@ TEST(LightGridStep, BehindRedGlassOnlyRedArrives) {
     const GridCell c = grid.getCell(x, 1, 1);
     EXPECT_TRUE(c.light[0] > 0.0f && c.light[1] == 0.0f && c.light[2] == 0.0f) << x;
   }
+}
+
+// The step's threads: a whole number from 1 to 256, else the cores; a set value the pool cannot
+// use is said once, an empty one is as unset.
+TEST(WorkerPool, ThreadsFromTheEnvironment) {
+  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const struct { const char* value; int threads; bool said; } cases[] = {
+      {"3", 3, false}, {"256", 256, false}, {"", cores, false}, {"0", cores, true},
+      {"257", cores, false}, {"2x", cores, false}, {"-1", cores, false}};
+  for (const auto& c : cases) {
+    setenv("QUILLMARSH_THREADS", c.value, 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WorkerPool::threadsFromEnvironment(), c.threads) << c.value;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("not \"" + std::string(c.value) + "\"; using ") != std::string::npos, c.said)
+        << c.value << ": " << said;
+  }
+  unsetenv("QUILLMARSH_THREADS");
 }
