@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -170,9 +169,6 @@ void onMotion(int x, int y) { input::motion(*theScene, x, y); }
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A write past the file size limit then fails as a full disk does, and the save that made it
-  // removes what it wrote and says why, instead of the signal ending the program mid-write.
-  std::signal(SIGXFSZ, SIG_IGN);
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       printUsage(std::cout);

@@ -4,6 +4,8 @@
 #include "platform/FileWriter.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,9 +16,35 @@
 
 namespace {
 
+// A write past the file size limit fails with EFBIG, as one on a full disk fails, instead of its
+// signal ending the process mid-write with the partial file left behind: the calling thread holds
+// the signal back while it writes and takes it, if it came, before letting it through again.
+class FileSizeSignalHeld {
+ public:
+  FileSizeSignalHeld() {
+    sigemptyset(&signal);
+    sigaddset(&signal, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &signal, &before);
+  }
+  ~FileSizeSignalHeld() {
+    const int saved = errno;
+    const timespec none{0, 0};
+    while (sigtimedwait(&signal, nullptr, &none) == SIGXFSZ) {
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = saved;
+  }
+  FileSizeSignalHeld(const FileSizeSignalHeld&) = delete;
+  FileSizeSignalHeld& operator=(const FileSizeSignalHeld&) = delete;
+
+ private:
+  sigset_t signal{}, before{};
+};
+
 // Writes all of `bytes` to `fd`, flushes and closes it; false with errno set when any of it fails
 // (the descriptor is closed either way).
 bool writeAndClose(int fd, const std::vector<unsigned char>& bytes) {
+  const FileSizeSignalHeld held;
   size_t done = 0;
   bool ok = true;
   while (ok && done < bytes.size()) {

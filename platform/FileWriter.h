@@ -1,6 +1,6 @@
 // The one way output files are written: every byte checked on its way to the disk, and nothing
-// left behind when that fails (a full disk, a file size limit), so that a file the program says
-// it wrote is whole.
+// left behind when that fails (a full disk, a file size limit, whose signal never ends the
+// process here), so that a file the program says it wrote is whole.
 #pragma once
 
 #include <string>
