@@ -8,7 +8,7 @@
 
 #include "app/RoomMapFile.h"
 #include "platform/FileReader.h"
-#include "world/VoxFile.h"
+#include "world/VoxRoom.h"
 
 #include <stb/stb_image_write.h>
 
@@ -52,7 +52,7 @@ bool encodeRgbPng(const std::vector<unsigned char>& rgb, int width, int height,
 void offerSavedFile(const std::string& path) {
   std::string bytes, error;
   // The file was written a moment ago in the page's memory, no larger than a scene it reads.
-  if (!FileReader::read(path.c_str(), vox::Limits().maxFileBytes, "a saved file", bytes, error)) return;
+  if (!FileReader::read(path.c_str(), VoxRoomLimits().file.maxFileBytes, "a saved file", bytes, error)) return;
   const char* type = endsWith(path, ".png") ? "image/png" : "application/octet-stream";
   // The download holds the bytes now; the page's copy would stay in its memory for its life (a
   // large room's scene is tens of megabytes). Emptied, the file still takes its number, so the

@@ -14,7 +14,7 @@
 #include "app/Input.h"
 #include "app/Scene.h"
 #include "web/WebRenderer.h"
-#include "world/VoxFile.h"
+#include "world/VoxRoom.h"
 #include "world/WorldBuilder.h"
 
 namespace {
@@ -139,7 +139,7 @@ extern "C" {
 
 // The largest room file (map or scene) in bytes: the page reads no larger file it is given.
 EMSCRIPTEN_KEEPALIVE double quillmarsh_largest_room_file() {
-  return static_cast<double>(vox::Limits().maxFileBytes);
+  return static_cast<double>(VoxRoomLimits().file.maxFileBytes);
 }
 
 // A map picture or scene dropped onto the page, `copied` of its `size` bytes at `bytes` (none
@@ -151,7 +151,7 @@ EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(Page* page, const char* name,
   Scene& scene = page->scene;
   std::string error;
   bool built = false;
-  if (size > vox::Limits().maxFileBytes) {
+  if (size > VoxRoomLimits().file.maxFileBytes) {
     error = refuseRoomFileSize(name, static_cast<size_t>(size)).error;
   } else if (bytes == nullptr || copied != size) {
     error = "quillmarsh: cannot use map \"" + std::string(name) + "\": the page has no memory left " +

@@ -667,6 +667,17 @@ std::vector<unsigned char> roomToVox(const LightGrid& grid, const StartView& sta
   return vox::write(scene);
 }
 
+vox::Limits voxFileLimits(long ownCells) {
+  vox::Limits limits;
+  limits.maxVoxels = ownCells;
+  limits.maxPlacedVoxels = std::max(limits.maxPlacedVoxels, ownCells);
+  // The chunks' own headers and the models' sizes and places come to far less than a mebibyte:
+  // a room has at most (1024 / 256)^2 models.
+  const size_t kChunkFrames = size_t{1} << 20;
+  limits.maxFileBytes = 4 * static_cast<size_t>(ownCells) + limits.maxRecordBytes + kChunkFrames;
+  return limits;
+}
+
 std::string saveRoomVox(const LightGrid& grid, const StartView& start, std::string& error,
                         const VoxRoomLimits& limits) {
   // What the loader would refuse is not written: a saved room must open again.

@@ -31,19 +31,26 @@ constexpr const char* kVoxRoomChunk = "QMRM";
 // Where saved rooms go, under the working directory.
 constexpr const char* kVoxRoomFolder = "rooms";
 
-// What a .vox room may be: the file's own limits, the largest room imported around a model
-// along each axis, and the largest room we wrote: a map room reaches MapImage::kMaxSide across,
-// and none holds more cells than the largest map room (1024 x 64 x 1024; in the page, whose
-// memory of 32-bit addresses holds about 2 GiB, 1024 x 16 x 1024).
+// The most cells a room we wrote may hold: those of the largest map room (1024 x 64 x 1024; in
+// the page, whose memory of 32-bit addresses holds about 2 GiB, 1024 x 16 x 1024).
+#ifdef __EMSCRIPTEN__
+constexpr long kVoxMaxOwnCells = 1L << 24;
+#else
+constexpr long kVoxMaxOwnCells = 1L << 26;
+#endif
+
+// The file's limits for rooms of up to `ownCells` cells: as many voxels, and their four bytes
+// each beside the scene's other records, so that such a room, every cell a voxel, reads back.
+vox::Limits voxFileLimits(long ownCells);
+
+// What a .vox room may be: the largest room imported around a model along each axis, the largest
+// room we wrote (a map room reaches MapImage::kMaxSide across) and the file's limits that let it
+// be read back.
 struct VoxRoomLimits {
-  vox::Limits file;
   int maxRoomSide = 256;
   int maxOwnSide = MapImage::kMaxSide;
-#ifdef __EMSCRIPTEN__
-  long maxOwnCells = 1L << 24;
-#else
-  long maxOwnCells = 1L << 26;
-#endif
+  long maxOwnCells = kVoxMaxOwnCells;
+  vox::Limits file = voxFileLimits(kVoxMaxOwnCells);
 };
 
 // True when the bytes start as a .vox file does ("VOX ").

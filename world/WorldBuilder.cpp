@@ -134,7 +134,7 @@ RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, C
   std::cout << "TESSARY ROOM filename  " << mapFile << std::endl;
   // Read once within the larger limit (a scene's); the content tells a scene from a map.
   std::string bytes, error;
-  if (!FileReader::read(mapFile, vox::Limits().maxFileBytes, kRoomFileKind, bytes, error))
+  if (!FileReader::read(mapFile, VoxRoomLimits().file.maxFileBytes, kRoomFileKind, bytes, error))
     return refused(mapFile, error);
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   if (isVoxBytes(data, bytes.size())) return loadRoomFromVox(mapFile, data, bytes.size(), grid, map);
@@ -144,7 +144,7 @@ RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, C
 }
 
 RoomLoad refuseRoomFileSize(const std::string& name, size_t size) {
-  return refused(name, FileReader::tooLong(std::to_string(size), vox::Limits().maxFileBytes,
+  return refused(name, FileReader::tooLong(std::to_string(size), VoxRoomLimits().file.maxFileBytes,
                                            kRoomFileKind));
 }
 

@@ -545,6 +545,24 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
   EXPECT_EQ(saveRoomVox(grid, kView, error, narrow), "");
   EXPECT_EQ(error, "a room of 12 × 6 × 10 cells is larger than a scene this program reads back");
   EXPECT_FALSE(std::filesystem::exists("rooms/room-006.vox"));
+  // The file's limits follow the largest room we write: one of that many cells, every one a wall
+  // over two models, saves and opens again; limits for a cell fewer refuse it.
+  LightGrid solid;
+  solid.resize(257, 3, 5);
+  solid.lightX = 999;  // no wandering light: no open cell
+  const Material& wall = solid.palette()[Palette::kWall];
+  for (int z = 0; z < 5; ++z)
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 257; ++x) solid.setCell(x, y, z, wall.cell(Palette::kWall));
+  VoxRoomLimits exact, short1;
+  exact.maxOwnCells = short1.maxOwnCells = solid.cellCount();
+  exact.file = voxFileLimits(solid.cellCount());
+  short1.file = voxFileLimits(solid.cellCount() - 1);
+  const std::string path = saveRoomVox(solid, kView, error, exact);
+  ASSERT_NE(path, "") << error;
+  EXPECT_EQ(difference(solid, kView, Loaded(contents(path.c_str()), exact)), "");
+  EXPECT_EQ(saveRoomVox(solid, kView, error, short1), "");
+  EXPECT_NE(error.find("more than 3854 voxels"), std::string::npos) << error;
   std::filesystem::remove_all("rooms");
   std::ofstream("rooms") << "";  // a file where the folder would be
   EXPECT_EQ(saveRoomVox(grid, kView, error), "");
