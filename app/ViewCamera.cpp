@@ -16,11 +16,25 @@ bool rightOf(const Vec3& view, const Vec3& up, Vec3& right);
 
 void ViewCamera::setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& newUp) {
   eye = newEye;
-  target = newTarget;
-  up = newUp;
-  // A view of no length has no direction to turn or walk along: it looks along -z instead.
-  const Vec3 view = target - eye;
-  if (!(view.dot(view) > 0.0f)) target = eye + Vec3(0.0f, 0.0f, -1.0f);
+  // Only the view's direction counts. One whose length (taken in double) is so short or so long
+  // that squares of it leave float's range, or lose its digits beside the eye's, is brought to one
+  // unit along the same direction; a view of no length, or none at all, looks along -z. Up alike.
+  const auto unit = [](const Vec3& v, const Vec3& none) {
+    const double length = std::sqrt(static_cast<double>(v.x) * v.x +
+                                    static_cast<double>(v.y) * v.y +
+                                    static_cast<double>(v.z) * v.z);
+    if (!(length > 0.0) || !std::isfinite(length)) return none;
+    if (length >= kShortestView && length <= kLongestView) return v;
+    return Vec3(static_cast<float>(v.x / length), static_cast<float>(v.y / length),
+                static_cast<float>(v.z / length));
+  };
+  const Vec3 towards(static_cast<float>(static_cast<double>(newTarget.x) - eye.x),
+                     static_cast<float>(static_cast<double>(newTarget.y) - eye.y),
+                     static_cast<float>(static_cast<double>(newTarget.z) - eye.z));
+  const Vec3 view = unit(towards, Vec3(0.0f, 0.0f, -1.0f));
+  target = view.x == towards.x && view.y == towards.y && view.z == towards.z ? newTarget
+                                                                             : eye + view;
+  up = unit(newUp, Vec3(0.0f, 1.0f, 0.0f));
   // Straight up or down the view gives no right vector: the last one stays, and a camera that has
   // none takes one across up, which serves until the view turns.
   if (!rightOf(target - eye, up, right) && !(right.dot(right) > 0.0f) &&

@@ -17,9 +17,10 @@ class ViewCamera {
   ViewCamera(const Vec3& eye, const Vec3& target, const Vec3& up);
   virtual ~ViewCamera() = default;
 
-  // A view of no length looks along -z instead. A view along `up` keeps the last right vector, or
-  // where there is none takes one across up (x for up = y), so that it can be turned away, walked
-  // and levelled.
+  // A view of no length looks along -z instead; one shorter than kShortestView or longer than
+  // kLongestView (or an up vector so) is taken at unit length. A view along `up` keeps the last
+  // right vector, or where there is none takes one across up (x for up = y), so that it can be
+  // turned away, walked and levelled.
   void setView(const Vec3& newEye, const Vec3& newTarget, const Vec3& newUp);
   // One frame of view control: right vector, mouse look, movement keys, view matrix.
   // While the view points along `up` (or at the eye itself) the previous `right` is kept.
@@ -51,6 +52,9 @@ class ViewCamera {
 
   // One degree in radians, the unit of mouseSensitivity.
   static constexpr double kOneDegree = 0.01745319925248623;
+  // The view lengths taken as they are (grid units); the view's float arithmetic stays exact
+  // enough and far from overflow within them.
+  static constexpr double kShortestView = 1e-2, kLongestView = 1e4;
   // The closest the view direction may be turned towards `up` or its opposite (radians).
   static constexpr double kMinAngleFromUp = kOneDegree;
 

@@ -111,6 +111,32 @@ TEST_F(Camera, PitchStopsOneDegreeShortOfVerticalAndStraightDownKeepsTheHeadingT
     fresh.ViewCamera::update(0.0f);
     EXPECT_GT(normalize(fresh.target - fresh.eye).y, look.y < 0 ? -0.99f : -0.01f) << "turned from straight down";
   }
+  // A start view from a file may look at a target past float's squares or a hair from the eye,
+  // with an up of any length: the direction is kept, and turning, levelling and walking leave
+  // every number finite, the eye a second's walk along.
+  const float h = std::sqrt(0.5f);
+  const struct { Vec3 look, up, facing; } odd[] = {
+      {Vec3(3e38f, 0, 3e38f), Vec3(0, 1, 0), Vec3(h, 0, h)},
+      {Vec3(0, 0, -1e-30f), Vec3(0, 1e30f, 0), Vec3(0, 0, -1)},
+      {Vec3(0, -2e19f, -2e19f), Vec3(0, 1e-25f, 0), Vec3(0, -h, -h)}};
+  for (const auto& v : odd) {
+    FlyCamera fresh;
+    fresh.setView(Vec3(1, 2, 3), Vec3(1, 2, 3) + v.look, v.up);
+    expectVec(normalize(fresh.target - fresh.eye), v.facing);
+    fresh.setMousePosition(100, 100);
+    fresh.setMouseLook(true);
+    fresh.setMousePosition(60, 40);
+    fresh.ViewCamera::update(0.0f);
+    fresh.levelView();
+    fresh.setKey('w', true);
+    fresh.ViewCamera::update(0.25f);
+    bool finite = true;
+    for (float f : fresh.glViewMatrix) finite = finite && std::isfinite(f);
+    for (const Vec3& p : {fresh.eye, fresh.target, fresh.up})
+      finite = finite && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+    EXPECT_TRUE(finite && std::fabs((fresh.eye - Vec3(1, 2, 3)).length() - 1.0f) < 1e-3f)
+        << v.look.x << ": eye " << fresh.eye.x << " " << fresh.eye.y << " " << fresh.eye.z;
+  }
 }
 
 TEST_F(Camera, EachRingSampleWhereTheObstaclesRiseAboveTheEyesOwnPushesOneStepAwayFromThem) {
