@@ -100,9 +100,12 @@ class LightGrid {
   long lastStepBricks() const { return stepBricks; }
   bool lastStepSparse() const { return stepWasSparse; }
   long brickCount() const { return static_cast<long>(bricksX) * bricksY * bricksZ; }
-  // Makes the next step recompute every cell: for code that writes `current` directly instead
-  // of through setCell.
-  void touchAll() { touchEverything(); }
+  // Makes the next step recompute every cell and the texels be made again from `current`: for
+  // code that writes `current` directly instead of through setCell.
+  void touchAll() {
+    texelsStale = true;
+    touchEverything();
+  }
 
   // The texels that may differ from those of the last takeTexelChanges (or of the grid's
   // making) replace `boxes`: runs of bricks along x, disjoint, in increasing order; the whole

@@ -180,6 +180,10 @@ TEST(LightGridSparseStep, EveryOtherChangeOfTheRoomReachesTheNextSparseStep) {
     for (long i = 0; i < g->cellCount(); i += 97) g->current[g->lightPlaneStride() + i] += 5.0f;
     g->touchAll();
   }
+  for (long i = 0; i < sparse.cellCount(); i += 97) {  // the texels follow before any step
+    const float light[3] = {sparse.lightAt(i, 0), sparse.lightAt(i, 1), sparse.lightAt(i, 2)};
+    ASSERT_EQ(sparse.lightTexels()[i], LightGrid::lightTexel(light)) << "cell " << i;
+  }
   run(60, "a direct write");
   for (LightGrid* g : {&sparse, &full}) g->lightX = 30, g->lightY = 2, g->lightZ = 17;  // in another chamber
   run(200, "moving the wandering light");
