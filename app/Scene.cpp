@@ -89,18 +89,33 @@ double Scene::visibleAround() const {
   const double tanUp = std::tan(FrameInputs::kFieldOfViewDegrees * 0.5 * 3.14159265 / 180.0);
   const double tanRight = tanUp * std::max(width, 1) / std::max(height, 1);
   const double heading = std::atan2(forward.z, forward.x);
+  // The outermost rays of the fans, as updateVisibility casts them.
+  const double fans = ColorMap::kFanHalfAngle * (kVisibilityRays - 1) / kVisibilityRays;
+  const auto beyondFans = [&](const Vec3& d) {
+    double off = std::fabs(std::atan2(d.z, d.x) - heading);
+    if (off > 3.14159265) off = 2.0 * 3.14159265 - off;
+    return std::hypot(d.x, d.z) > 0.0 && off > fans;
+  };
+  const auto edge = [&](int sx, double sy) {
+    return forward + right * static_cast<float>(sx * tanRight) + up * static_cast<float>(sy * tanUp);
+  };
+  // Where the horizon leaves the window at a side beyond the fans (a wide window), the view
+  // there reaches as far as any ray.
+  for (const int sx : {-1, 1}) {
+    const double along = up.y * tanUp;
+    if (along == 0.0) continue;
+    const double sy = -(forward.y + right.y * sx * tanRight) / along;
+    if (sy >= -1.0 && sy <= 1.0 && beyondFans(edge(sx, sy))) return ColorMap::kRayRange;
+  }
   const double floorTop = 0.5, ceilingUnder = grid->sizeY - 1.5;
   bool outside = false;
   double farthest = 0.0;
   for (const int sx : {-1, 1})
     for (const int sy : {-1, 1}) {
-      const Vec3 d = forward + right * static_cast<float>(sx * tanRight) +
-                     up * static_cast<float>(sy * tanUp);
-      const double across = std::hypot(d.x, d.z);
-      double off = std::fabs(std::atan2(d.z, d.x) - heading);
-      if (off > 3.14159265) off = 2.0 * 3.14159265 - off;
-      outside = outside || (across > 0.0 && off > ColorMap::kFanHalfAngle);
+      const Vec3 d = edge(sx, sy);
+      outside = outside || beyondFans(d);
       const double rise = d.y > 0.0f ? ceilingUnder - camera.eye.y : camera.eye.y - floorTop;
+      const double across = std::hypot(d.x, d.z);
       if (d.y != 0.0f && rise > 0.0) farthest = std::max(farthest, rise * across / std::fabs(d.y));
     }
   return outside ? farthest : 0.0;

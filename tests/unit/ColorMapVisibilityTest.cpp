@@ -246,10 +246,11 @@ TEST(ColumnVisibility, BaseRasterFollowsEverySingleCellEditAndStaysWithinGridAnd
 
 // Turned down to the floor from high in a tall room, or up to the ceiling from low, a view sees
 // columns on every side of the eye, beyond the fans either side of its heading: every floor or
-// ceiling cell whose centre shows in the window, within the rays' range, is revealed by a step.
-// A level view sees no corner beyond the fans and marks nothing more.
+// ceiling cell whose centre shows in the window, within the rays' range, is revealed by a step,
+// as is every one a level view shows in a window over twice as wide as high. A level view in the
+// program's window sees no corner beyond the fans and marks nothing more.
 TEST(ColumnVisibility, AViewTurnedDownOrUpRevealsEveryFloorOrCeilingCellItShows) {
-  const int w = 90, h = 90, layers = 24;
+  const int w = 90, h = 90;
   std::vector<unsigned char> rgb;
   for (int i = 0; i < w * h; ++i) {
     const mapcolour::Rgb c = columnColour(ColumnKind::Air);
@@ -258,10 +259,12 @@ TEST(ColumnVisibility, AViewTurnedDownOrUpRevealsEveryFloorOrCeilingCellItShows)
   Scene scene;
   RecordingBackend backend;
   LightGrid& grid = *scene.grid;
-  testing::internal::CaptureStdout();
-  buildRoom(rgb.data(), w, h, layers, grid, *scene.occlusionMap);
-  testing::internal::GetCapturedStdout();
-  scene.attachBackend(&backend);
+  const auto build = [&](int layers) {
+    testing::internal::CaptureStdout();
+    buildRoom(rgb.data(), w, h, layers, grid, *scene.occlusionMap);
+    testing::internal::GetCapturedStdout();
+    scene.attachBackend(&backend);
+  };
   const auto look = [&](float y, float yaw, float pitch) {
     const Vec3 eye(45.0f, y, 45.0f);
     // Straight down or up the view has no heading of its own: it keeps the one it had.
@@ -270,10 +273,20 @@ TEST(ColumnVisibility, AViewTurnedDownOrUpRevealsEveryFloorOrCeilingCellItShows)
     scene.camera.setView(eye, eye + along, Vec3(0.0f, 1.0f, 0.0f));
     scene.camera.ViewCamera::update(0.0f);
   };
+  build(24);
   look(1.6f, 0.3f, 0.0f);
   EXPECT_EQ(scene.visibleAround(), 0.0);
   long checked = 0;
-  for (const float pitch : {-0.6f, -1.1f, -1.5f, -1.58f, 0.7f, 1.2f, 1.58f}) {
+  const struct { int width, height, layers; std::vector<float> pitches; } windows[] = {
+      {1024, 800, 24, {-0.6f, -1.1f, -1.5f, -1.58f, 0.7f, 1.2f, 1.58f}},
+      // Over twice as wide as high in a low room: level, the horizon leaves the window's sides
+      // beyond the fans, where its corners meet floor and ceiling close by.
+      {2048, 800, 6, {-0.15f, 0.0f, 0.15f}}};
+  for (const auto& window : windows) {
+    build(window.layers);
+    scene.resize(window.width, window.height);
+    const int layers = window.layers;
+    for (const float pitch : window.pitches)
     for (const float yaw : {0.0f, 2.0f, 4.4f}) {
       const bool down = pitch < 0.0f;
       look(down ? layers - 4.0f : 2.0f, yaw, pitch);
@@ -296,8 +309,8 @@ TEST(ColumnVisibility, AViewTurnedDownOrUpRevealsEveryFloorOrCeilingCellItShows)
                              std::hypot(x - 45.0f, z - 45.0f) < ColorMap::kRayRange - 2.0;
           if (!shown) continue;
           ++checked;
-          ASSERT_FALSE(grid.hiddenAt(grid.index(x, y, z)))
-              << "pitch " << pitch << " yaw " << yaw << ": cell " << x << "," << y << "," << z;
+          ASSERT_FALSE(grid.hiddenAt(grid.index(x, y, z))) << window.width << " wide, pitch " << pitch
+                                                           << " yaw " << yaw << ": cell " << x << "," << y << "," << z;
         }
     }
   }
