@@ -74,9 +74,13 @@ void FramePlan::build(const LightGrid& grid, const Frustum& frustum, const float
           const unsigned closed = closedSides(grid, x, y, z);
           const unsigned hiding = closed & ~otherGlassSides(grid, x, y, z);
           unsigned faces = 0;
-          for (const BlockFace& face : kBlockFaces)
-            if ((hiding & face.bit) == 0 && turnedToEye(centre, face, eye, kGlassHalfSize))
+          // Turned to the eye as drawn: a side against a neighbour reaches the cell's edge, where
+          // the neighbour's face towards it lies too, so at most one of the two is turned.
+          for (const BlockFace& face : kBlockFaces) {
+            const float half = (closed & face.bit) != 0 ? kBlockHalfSize : kGlassHalfSize;
+            if ((hiding & face.bit) == 0 && turnedToEye(centre, face, eye, half))
               faces |= face.bit;
+          }
           if (faces != 0)
             glass.push_back(
                 GlassCell{x, y, z, std::sqrt(distance2(x, y, z, eye)), faces, closed});

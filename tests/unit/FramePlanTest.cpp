@@ -250,6 +250,13 @@ TEST(FramePlan, GlassOfAnotherMaterialShowsItsFaceAgainstTheOther) {
   EXPECT_EQ(FramePlan::otherGlassSides(g, 1, 0, 1), nz);
   EXPECT_EQ(FramePlan::otherGlassSides(g, 1, 0, 0), pz);
   EXPECT_EQ(FramePlan::otherGlassSides(g, 1, 0, 2), 0u);
+  // An eye in the blue cube past its own surface (0.45), short of the seam (0.5), sees the seam
+  // drawn once: by the clear pane, whose face there is turned to it.
+  const float inPane[3] = {1.0f, 0.0f, 0.47f};
+  const Plan close(g, inPane);
+  int seams = 0;
+  for (const GlassCell& c : close.glass) seams += (c.z == 0 && (c.faces & pz)) + (c.z == 1 && (c.faces & nz));
+  EXPECT_EQ(seams, 1);
   // Hidden, or lit by the wandering light (drawn as its emitter cube), it closes the side again.
   blue.emitter = true;
   g.setCell(1, 0, 0, blue);
