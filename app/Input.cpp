@@ -60,11 +60,15 @@ void keyDown(Scene& scene, unsigned char key) {
   if (key == kCtrlS) scene.saveRoomAsMap();
 }
 
-void keyUp(Scene& scene, unsigned char key) {
+void keyLetGo(Scene& scene, unsigned char key) {
   scene.keysDown[keySlot(key)] = false;
   // By its slot: a walking key let go with Shift or Control held comes as a capital or a control
   // code, and must stop the walk all the same.
   scene.camera.setKey(static_cast<char>(keySlot(key)), false);
+}
+
+void keyUp(Scene& scene, unsigned char key) {
+  keyLetGo(scene, key);
   LightGrid& grid = *scene.grid;
   SceneFlags& flags = scene.flags;
   switch (key) {

@@ -14,6 +14,9 @@ namespace input {
 // code on the press and as the letter on the release.
 void keyDown(Scene& scene, unsigned char key);
 void keyUp(Scene& scene, unsigned char key);
+// The key let go without its release acting: a key taken plainly and let go of with a modifier
+// the page leaves to the browser still stops what it held.
+void keyLetGo(Scene& scene, unsigned char key);
 // F1: the key card's next page, or hidden after the last.
 void keyCard(Scene& scene);
 // button 0 = left, 1 = middle, 2 = right, 3 and 4 the wheel's notch up and down (one press

@@ -41,6 +41,10 @@ void Scene::advanceFrame() {
   // goes into neither the clock nor the rates (the status line showed hours a frame).
   const bool timed = framesAdvanced++ > 0;
   if (timed) clock += timer.elapsed;
+  for (SceneMessage& message : messages) {
+    if (!message.counted) message.time = clock;
+    message.counted = true;
+  }
   const long stepsBefore = simulationSteps;
   update();
   if (timed)

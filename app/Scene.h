@@ -67,6 +67,9 @@ struct SceneFlags {
 struct SceneMessage {
   std::string text;
   double time = 0.0;
+  // Shown since the clock read `time`, or still to be counted from the next frame's clock: a
+  // line said during a long load (a dropped room) is not spent before it is first drawn.
+  bool counted = false;
 };
 
 class Scene {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,9 +82,13 @@ EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void* context) {
     return EM_TRUE;
   }
   const unsigned char key = keyChar(e, press);
-  if (key == 0 || e->metaKey || e->altKey) return EM_FALSE;
+  if (key == 0) return EM_FALSE;
   // Of the browser's Control keys the page takes only its own: Z (undo) and S (save the room).
-  if (e->ctrlKey && std::strchr("zZsS", e->key[0]) == nullptr) return EM_FALSE;
+  // A key it took before the modifier went down is let go of all the same, or the walk goes on.
+  if (e->metaKey || e->altKey || (e->ctrlKey && std::strchr("zZsS", e->key[0]) == nullptr)) {
+    if (!press) input::keyLetGo(scene, key);
+    return EM_FALSE;
+  }
   if (press)
     input::keyDown(scene, key);
   else
@@ -152,7 +157,7 @@ EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(Page* page, const char* name,
   std::string error;
   bool built = false;
   if (size > VoxRoomLimits().file.maxFileBytes) {
-    error = refuseRoomFileSize(name, static_cast<size_t>(size)).error;
+    error = refuseRoomFileSize(name, static_cast<std::uint64_t>(size)).error;
   } else if (bytes == nullptr || copied != size) {
     error = "quillmarsh: cannot use map \"" + std::string(name) + "\": the page has no memory left " +
             "for its " + std::to_string(static_cast<size_t>(size)) + " bytes";
@@ -168,6 +173,15 @@ EMSCRIPTEN_KEEPALIVE int quillmarsh_use_map(Page* page, const char* name,
   return 1;
 }
 
+// A dropped file the browser could not read (a folder, or a file gone since it was chosen):
+// refused in one line naming it, the room in use kept.
+EMSCRIPTEN_KEEPALIVE void quillmarsh_unreadable(Page* page, const char* name, const char* cause) {
+  const std::string error = "quillmarsh: cannot use map \"" + std::string(name) +
+                            "\": the browser cannot read it (" + cause + ")";
+  std::fprintf(stderr, "%s\n", error.c_str());
+  page->scene.say(error);
+}
+
 // For the page's checks: how many texels of the light volume differ from those the light step
 // made by more than `levels` of 255 (read back from the GL, so it costs what the volume holds).
 EMSCRIPTEN_KEEPALIVE double quillmarsh_volume_difference(Page* page, int levels) {
@@ -175,7 +189,7 @@ EMSCRIPTEN_KEEPALIVE double quillmarsh_volume_difference(Page* page, int levels)
 }
 
 // For the page's checks: what the program shows and has done, as one JSON object: frames drawn,
-// the view's heading (degrees about y), the light strength, the room's size in cells, the
+// the eye, the view's heading (degrees about y), the light strength, the room's size in cells, the
 // messages on screen, the backend's counts and the screen items last drawn.
 EMSCRIPTEN_KEEPALIVE const char* quillmarsh_state(Page* page) {
   std::string& json = page->state;
@@ -184,10 +198,12 @@ EMSCRIPTEN_KEEPALIVE const char* quillmarsh_state(Page* page) {
   const WebRenderer::Counts& counts = page->backend.counts();
   char numbers[512];
   std::snprintf(numbers, sizeof numbers,
-                "{\"frames\":%ld,\"heading\":%.4f,\"strength\":%.4f,\"room\":[%d,%d,%d],"
+                "{\"frames\":%ld,\"eye\":[%.4f,%.4f,%.4f],\"heading\":%.4f,\"strength\":%.4f,\"room\":[%d,%d,%d],"
                 "\"window\":[%d,%d],\"overlayFrames\":%ld,\"overlayUploads\":%ld,"
                 "\"overlayParts\":%ld,\"screenBuilds\":%ld,\"keyCardPage\":%d,",
-                counts.frames, std::atan2(d.z, d.x) * 180.0 / M_PI,
+                counts.frames, static_cast<double>(scene.camera.eye.x),
+                static_cast<double>(scene.camera.eye.y), static_cast<double>(scene.camera.eye.z),
+                std::atan2(d.z, d.x) * 180.0 / M_PI,
                 static_cast<double>(scene.grid->strength), scene.grid->sizeX, scene.grid->sizeY,
                 scene.grid->sizeZ, scene.width, scene.height, counts.overlayFrames,
                 counts.overlayUploads, counts.overlayParts, counts.screenBuilds,

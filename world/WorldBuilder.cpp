@@ -143,7 +143,7 @@ RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, C
   return useMap(mapFile, image, roomHeight, grid, map);
 }
 
-RoomLoad refuseRoomFileSize(const std::string& name, size_t size) {
+RoomLoad refuseRoomFileSize(const std::string& name, std::uint64_t size) {
   return refused(name, FileReader::tooLong(std::to_string(size), VoxRoomLimits().file.maxFileBytes,
                                            kRoomFileKind));
 }

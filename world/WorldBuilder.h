@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "world/Vec3.h"
@@ -68,7 +69,7 @@ struct RoomLoad {
 RoomLoad loadRoomFromMap(const char* mapFile, int roomHeight, LightGrid& grid, ColorMap& map);
 // The refusal loadRoomFromMap gives a map or .vox file of `size` bytes, longer than either may
 // be: for a file whose bytes are not read at all (one dropped on the page).
-RoomLoad refuseRoomFileSize(const std::string& name, size_t size);
+RoomLoad refuseRoomFileSize(const std::string& name, std::uint64_t size);
 // The same from a map file's bytes (a picture dropped on the page), `name` standing for the file.
 RoomLoad loadRoomFromMapBytes(const std::string& name, const unsigned char* bytes, size_t size,
                               int roomHeight, LightGrid& grid, ColorMap& map);

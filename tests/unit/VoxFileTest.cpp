@@ -508,6 +508,14 @@ TEST(VoxRoom, TheLoadersTakeAVoxFileByItsContentAndTheSaveKeyCreatesEachNewFileW
             (std::vector<std::string>{"room saved: rooms/room-001.vox", "room saved: rooms/room-002.vox", "map saved: maps/room-001.png"}));
   for (const char* path : {"rooms/room-001.vox", "rooms/room-002.vox"})
     EXPECT_EQ(difference(grid, kView, Loaded(contents(path))), "") << path;
+  // Lines said before a frame are counted from that frame's clock: a long load (the clock jumps)
+  // does not spend them before they are drawn; once drawn they go after their seconds.
+  scene.clock += 100.0;
+  scene.advanceFrame();
+  EXPECT_EQ(scene.currentMessages(), said);
+  scene.clock += Scene::kMessageSeconds + 1.0;
+  scene.advanceFrame();
+  EXPECT_TRUE(scene.currentMessages().empty());
   // A map room is one only at the height maps are built at: the shipped map 10 high is one when
   // maps are built 10 high, and, as a scene, not when they are built 6 high.
   testing::internal::CaptureStdout();

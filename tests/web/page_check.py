@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The page in headless Chromium (WebGL 2 on the CPU: SwiftShader, or with --rasterizer llvmpipe
 ANGLE over Mesa's OpenGL ES, the desktop's rasterizer), served from build-web/ on 127.0.0.1,
-read through what it draws and through its state (quillmarshPage.state(): frames, heading,
+read through what it draws and through its state (quillmarshPage.state(): frames, eye, heading,
 strength, room, messages, the backend's counts and the screen items it painted):
 - it starts without a console or WebGL error and its first frames draw the room;
 - the first-minute hint is on screen and fits the window at 1024 x 800 and at 320 x 240; the
@@ -19,8 +19,9 @@ strength, room, messages, the backend's counts and the screen items it painted):
 - the canvas follows the window's size, up to the largest the context draws whole; a drag turns
   the view;
 - a dropped map that is not a picture, one with no open column and one too large get the
-  desktop program's line on screen and the room in use stays; one with no start marker builds its room and says
-  where the eye starts; a good one builds its room;
+  desktop program's line on screen and the room in use stays, as does a file the browser cannot
+  read; one with no start marker builds its room and says where the eye starts, and a walk in
+  it stops when its key is let go of with Control held; a good one builds its room;
 - a stained-glass room dropped as a scene (SAMPLES_DIR/stained-glass.vox, as
   build/tools/quillmarsh-voxsamples writes it: lamps behind red and blue glass in a brick wall,
   a slate wall) and lit,
@@ -40,6 +41,7 @@ import concurrent.futures
 import filecmp
 import itertools
 import json
+import math
 import os
 import shutil
 import struct
@@ -285,6 +287,28 @@ def check_volume(browser, levels, what):
     print(f'light volume {what}: {differing:.0f} texels more than {levels} level(s) off the step\'s')
     if differing != 0:
         fail(f'the light volume does not hold the step\'s light {what}')
+
+
+def check_walk_let_go_with_control(browser):
+    """A walking key let go of with Control held (the browser's key then) stops the walk."""
+    def w(kind, modifiers):
+        browser.call('Input.dispatchKeyEvent', type=kind, key='w', code='KeyW', modifiers=modifiers,
+                     windowsVirtualKeyCode=87, text='w' if kind == 'keyDown' else '')
+    eye = lambda: state(browser)['eye']
+    across = lambda a, b: math.dist(a[::2], b[::2])
+    start = eye()
+    w('keyDown', 0)
+    wait_for('w did not walk', 10, lambda: across(eye(), start) > 0.3)
+    browser.call('Input.dispatchKeyEvent', type='rawKeyDown', key='Control', code='ControlLeft',
+                 windowsVirtualKeyCode=17, modifiers=2)
+    w('keyUp', 2)
+    browser.call('Input.dispatchKeyEvent', type='keyUp', key='Control', code='ControlLeft',
+                 windowsVirtualKeyCode=17, modifiers=0)
+    later(browser, 3, 'after letting go of w')
+    stopped = eye()
+    later(browser, 20, 'after letting go of w')
+    if across(eye(), stopped) > 1e-3:
+        fail(f'w let go of with Control held: the eye walked on from {stopped} to {eye()}')
 
 
 def later(browser, count, what):
@@ -720,6 +744,14 @@ def main():
                            ('huge.png', HUGE_FILE), ('tables.jpg', OVERFULL_TABLE_MAP)):
             check_refused(browser, name, data, desktop_found(name))
         check_refused(browser, 'untabled.jpg', UNDEFINED_TABLE_MAP, UNDEFINED_TABLE_LINE)
+        # A file the browser cannot read (a folder, one gone since it was chosen) gets its line.
+        browser.evaluate("(() => { const read = File.prototype.arrayBuffer;"
+                         " File.prototype.arrayBuffer = function () { return this.name === 'gone.png'"
+                         " ? Promise.reject(new DOMException('it is gone', 'NotFoundError'))"
+                         " : read.call(this); }; })()")
+        drop(browser, 'gone.png', b'x')
+        wait_for_message(browser, 'no line for a file the browser cannot read', lambda m: m ==
+                         'quillmarsh: cannot use map "gone.png": the browser cannot read it (it is gone)')
         drop(browser, 'open.png', OPEN_MAP)
         notice = 'quillmarsh: map "open.png" has no start marker; starting in column'
         now = wait_for_message(browser, 'no notice for a map with no start marker',
@@ -727,6 +759,7 @@ def main():
         if now["room"] != [128, 6, 96]:
             fail(f'the map with no start marker built a room of {now["room"]}, not 128 x 6 x 96')
         later(browser, 2, 'after the open room')
+        check_walk_let_go_with_control(browser)
         shown = ' '.join(screen_words(browser))
         if ' '.join(notice.split()) not in shown:
             fail(f'the notice is not on screen: {shown!r}')
