@@ -79,11 +79,12 @@ ColumnBox ColorMap::changedSince(long version) const {
 
 ColorMap::Pixel ColorMap::columnBase(const LightGrid& grid, int x, int z) {
   assert(grid.inside(x, 0, z));
-  // The eye stands between floor and ceiling, so only those layers can hide what lies beyond;
-  // one cell it can see through there is enough for the rays to go on, which at worst draws a
-  // column more than needed and never leaves one out.
+  // One cell the eye can see through is enough for the rays to go on, which at worst draws a
+  // column more than needed and never leaves one out. The floor and ceiling layers count too: an
+  // edit may dig them out, and an eye down in a trench sees along it under a wall. A room too low
+  // to stand between floor and ceiling has no column that stops the rays.
   if (grid.sizeY < 3) return kOpen;
-  for (int y = 1; y + 1 < grid.sizeY; ++y)
+  for (int y = 0; y < grid.sizeY; ++y)
     if (!opaqueAt(grid, grid.index(x, y, z))) return kOpen;
   return kWall;
 }

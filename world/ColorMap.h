@@ -49,12 +49,12 @@ class ColorMap {
   void setBase(int x, int y, const Pixel& colour);
   void setMark(int x, int y, const Pixel& colour);
 
-  // The base raster follows the grid: column (x, z) is kWall exactly when every cell between
-  // floor and ceiling (layers 1 to sizeY - 2) is opaque (GridCell::isOpaque), so a window at any
-  // height, an arch, a low wall or a gallery leaves it kOpen, and so does glass, which is seen
-  // through. A grid of fewer than three layers has no such cell and all its columns are open.
-  // Whatever writes a cell of column (x, z) while the room runs, one cell or the whole column,
-  // calls refreshColumn(grid, x, z) after the write; it reads at most sizeY - 2 cells. A column
+  // The base raster follows the grid: column (x, z) is kWall exactly when every cell of it, floor
+  // and ceiling included, is opaque (GridCell::isOpaque), so a window at any height, an arch, a
+  // low wall, a gallery or a trench dug in the floor leaves it kOpen, and so does glass, which is
+  // seen through. A grid of fewer than three layers has no room to stand in and all its columns
+  // are open. Whatever writes a cell of column (x, z) while the room runs, one cell or the whole
+  // column, calls refreshColumn(grid, x, z) after the write; it reads at most sizeY cells. A column
   // outside the grid or the raster is left as it is.
   void refreshColumn(const LightGrid& grid, int x, int z);
   // refreshColumn for every column the grid and the raster share (after a room is built).
