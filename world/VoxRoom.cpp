@@ -718,6 +718,8 @@ bool isMapRoom(const LightGrid& grid, int mapHeight) {
     return false;
   GridCell wandering;
   wandering.setEmitter(kWanderingLightEmission, 0.0f, 0.0f);
+  const mapcolour::Rgb air = columnColour(ColumnKind::Air);
+  const GridCell open = columnCell(cellFromColour(air.r, air.g, air.b), start[1], grid.sizeY);
   for (int z = 0; z < grid.sizeZ; ++z)
     for (int x = 0; x < grid.sizeX; ++x) {
       const mapcolour::Rgb colour = columnColour(columnKindAt(grid, x, z));
@@ -728,11 +730,8 @@ bool isMapRoom(const LightGrid& grid, int mapHeight) {
         if (startCell) {
           // The map builds the light in its start cell, in the open, whatever the column holds
           // there: the room must have the bare light there, or an open cell it will come back to.
-          if (atStart) {
-            if (!sameFields(cell, wandering)) return false;
-            continue;
-          }
-          if (cell.isOpaque() || cell.isGlass() || cell.emitter) return false;
+          if (!sameFields(cell, atStart ? wandering : open)) return false;
+          continue;
         }
         if (x == grid.lightX && y == grid.lightY && z == grid.lightZ) {
           // Anywhere else it leaves the cell as it found it: that must be the column's.

@@ -88,7 +88,7 @@ lines=$(timeout 5 "$qm_bin" --stats -geometry 1x1 one.png 2>/dev/null | grep -c 
 # program goes on: the limit's signal would end it mid-write. A map of random walls makes a picture
 # of several kilobytes; the program's own output stays under the limit.
 qm_fresh
-convert -size 200x200 xc:white +noise Random -colorspace Gray -threshold 50% PNG24:noisy.png
+convert -seed 7 -size 200x200 xc:white +noise Random -colorspace Gray -threshold 50% PNG24:noisy.png
 printf '#!/bin/sh\nulimit -f 2\nexec "%s" "$@"\n' "$qm_bin" >limited.sh
 chmod +x limited.sh
 unlimited=$qm_bin qm_bin=$PWD/limited.sh

@@ -464,6 +464,20 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
     narrow.grid.lightX = 1, narrow.grid.lightY = 1, narrow.grid.lightZ = 1;
     narrow.grid.setCell(1, 1, 1, wandering);
     EXPECT_FALSE(isMapRoom(narrow.grid, height));
+    // A map whose start cell lies in a wall builds the light in a pocket of it: the light moved
+    // on, the pocket open, the room is still the map's.
+    BuiltRoom walled(legendMap({"........", "......#.", "......#.", "......#.", "........"}), height);
+    LightGrid& w = walled.grid;
+    ASSERT_TRUE(w.getCell(6, 1, 3).isOpaque() && w.lightX == 6 && w.lightZ == 3 && isMapRoom(w, height));
+    GridCell pocket = w.getCell(6, w.lightY, 3);
+    pocket.emitter = false;
+    std::fill(pocket.emission, pocket.emission + 3, 0.0f);
+    w.setCell(6, w.lightY, 3, pocket);
+    w.setCell(7, w.lightY, 3, wandering);
+    w.lightX = 7;
+    EXPECT_TRUE(isMapRoom(w, height));
+    w.setCell(6, w.lightY, 3, w.getCell(6, 1, 3));
+    EXPECT_FALSE(isMapRoom(w, height)) << "the pocket walled up: the map would open it again";
     // A legend material that takes other values makes it another room.
     Palette other = grid.palette();
     Material m = other[Palette::kYellowLight];
