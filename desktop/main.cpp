@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -169,6 +170,9 @@ void onMotion(int x, int y) { input::motion(*theScene, x, y); }
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Output redirected to a file past the file size limit fails as on a full disk instead of
+  // ending the program (the saves hold the signal back themselves).
+  std::signal(SIGXFSZ, SIG_IGN);
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       printUsage(std::cout);
