@@ -29,6 +29,11 @@ build/tools/quillmarsh-decodebench --benchmark_min_time=0.001 >/dev/null
 build/tools/quillmarsh-voxbench --benchmark_min_time=0.001 >/dev/null
 tests/with-display.sh build/tools/quillmarsh-framebench --frames 1 --steps 1 --shots "$smoke" >/dev/null
 build/tools/quillmarsh-holes "$smoke/start.png" >/dev/null
+# A shot cut short is refused with its cause, not handed to the decoder to spin on.
+head -c 100 "$smoke/start.png" >"$smoke/cut.png"
+status=0
+timeout 20 build/tools/quillmarsh-holes "$smoke/cut.png" 2>/dev/null || status=$?
+[ "$status" = 1 ] || exit 1
 build/tools/quillmarsh-texgen "$smoke" >/dev/null
 # Fixed seeds: the textures it writes are the committed ones, byte for byte.
 for texture in tile2.jpg tileglass1.jpg lighttex.jpg; do
