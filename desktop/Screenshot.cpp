@@ -9,7 +9,7 @@
 #include "app/RoomMapFile.h"
 #include "platform/FileWriter.h"
 
-std::string saveScreenshot(int width, int height) {
+bool windowPng(int width, int height, std::vector<unsigned char>& png) {
   std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
   GLint alignment = 4;
   glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
@@ -17,10 +17,13 @@ std::string saveScreenshot(int width, int height) {
   // GL rows run bottom to top, as the encoder expects.
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+  return encodeRgbPng(rgb, width, height, png);
+}
 
+std::string saveScreenshot(int width, int height) {
   std::vector<unsigned char> png;
   std::string error, path;
-  if (!encodeRgbPng(rgb, width, height, png)) {
+  if (!windowPng(width, height, png)) {
     error = "cannot encode a " + std::to_string(width) + " x " + std::to_string(height) +
             " picture as PNG";
   } else {

@@ -29,18 +29,19 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "app/Controls.h"
 #include "app/Scene.h"
 #include "desktop/GlBackend.h"
 #include "desktop/Screenshot.h"
 #include "tools/GalleryRoom.h"
 #include "tools/HallsLayout.h"
-#include "platform/FileReader.h"
 #include "platform/FileWriter.h"
 #include "tools/RootArgument.h"
 #include "tools/ToolUsage.h"
@@ -137,21 +138,17 @@ void timedFrame(Bench& bench, Times& t) {
 // A shot that could not be kept: the bench then ends with status 1.
 bool shotLost = false;
 
-// Draws one frame as the window shows it and keeps it as SHOTS/NAME.png through the program's
-// own screenshot path (the back buffer before the swap), moved there by a copy that works across
-// file systems. Nothing when `shots` is empty.
+// Draws one frame as the window shows it and keeps it as SHOTS/NAME.png as the program's own
+// screenshot would read it (the back buffer before the swap). Nothing when `shots` is empty.
 void saveShot(Bench& bench, const std::string& shots, const char* name) {
   if (shots.empty()) return;
   bench.scene.drawFrame();
-  const std::string taken = saveScreenshot(bench.scene.width, bench.scene.height);
+  std::vector<unsigned char> png;
+  const bool encoded = windowPng(bench.scene.width, bench.scene.height, png);
   glutSwapBuffers();
   const std::string target = shots + "/" + name + ".png";
-  std::string bytes, error = "no screenshot was taken for " + target;
-  if (!taken.empty() && FileReader::read(taken.c_str(), 1u << 30, "a screenshot", bytes, error) &&
-      FileWriter::replace(target, std::vector<unsigned char>(bytes.begin(), bytes.end()), error)) {
-    std::remove(taken.c_str());
-    return;
-  }
+  std::string error = "cannot encode the picture for " + target;
+  if (encoded && FileWriter::replace(target, png, error)) return;
   std::fprintf(stderr, "framebench: %s\n", error.c_str());
   shotLost = true;
 }
@@ -371,20 +368,40 @@ int main(int argc, char** argv) {
                                              "--shots", "--root"});
       status >= 0)
     return status;
+  // The shots' folder as given, from where the bench was started, before --root moves it.
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--shots") != 0) continue;
+    if (*argv[++i] == '\0') {
+      std::fprintf(stderr, "framebench: --shots needs a folder, not \"\"\n");
+      return 1;
+    }
+    shots = std::filesystem::absolute(argv[i]).string();
+  }
   if (!enterRoot(argc, argv)) return 1;
+  const struct { const char* option; double lo, hi; bool whole; double value; } numbers[] = {
+      {"--frames", 1, 1e6, true, 60.0}, {"--steps", 1, 1e6, true, 150.0},
+      {"--strength", 0, controls::kStrengthCeiling, false, 0.25}, {"--height", 3, 64, true, kRoomHeight}};
+  double values[4];
+  for (int n = 0; n < 4; ++n) values[n] = numbers[n].value;
   for (int i = 1; i < argc; ++i) {
-    const bool hasValue = i + 1 < argc;
-    if (!std::strcmp(argv[i], "--frames") && hasValue) frames = std::atoi(argv[++i]);
-    else if (!std::strcmp(argv[i], "--steps") && hasValue) steps = std::atoi(argv[++i]);
-    else if (!std::strcmp(argv[i], "--strength") && hasValue) strength = std::strtof(argv[++i], nullptr);
-    else if (!std::strcmp(argv[i], "--shots") && hasValue) shots = argv[++i];
-    else if (!std::strcmp(argv[i], "--height") && hasValue) hallsHeight = std::atoi(argv[++i]);
-    else frames = 0;
+    bool known = !std::strcmp(argv[i], "--shots");
+    for (int n = 0; n < 4; ++n) {
+      if (std::strcmp(argv[i], numbers[n].option) != 0) continue;
+      known = true;
+      if (i + 1 < argc && !numberArgument("framebench", numbers[n].option, argv[i + 1],
+                                          numbers[n].lo, numbers[n].hi, numbers[n].whole, values[n]))
+        return 1;
+    }
+    if (!known || i + 1 >= argc) {
+      std::fprintf(stderr, "usage: %s\n", usage);
+      return 1;
+    }
+    ++i;
   }
-  if (frames < 1 || steps < 1 || hallsHeight < 3 || hallsHeight > 64) {
-    std::fprintf(stderr, "usage: %s\n", usage);
-    return 1;
-  }
+  frames = static_cast<int>(values[0]);
+  steps = static_cast<int>(values[1]);
+  strength = static_cast<float>(values[2]);
+  hallsHeight = static_cast<int>(values[3]);
   struct stat folder;
   if (!shots.empty() && (stat(shots.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))) {
     std::fprintf(stderr, "framebench: --shots needs a folder, not \"%s\"\n", shots.c_str());

@@ -3,7 +3,9 @@
 // the usage on standard error, before it could be taken for a file or folder name.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -36,4 +38,20 @@ inline int checkToolArguments(int argc, char** argv, const char* usage,
     }
   }
   return -1;
+}
+
+// The whole of `text` as a number from lo to hi, a whole one where `whole`, into `out`; else one
+// line on standard error naming the tool and its `option`, and false.
+inline bool numberArgument(const char* tool, const char* option, const char* text, double lo,
+                           double hi, bool whole, double& out) {
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end != text && *end == '\0' && std::isfinite(value) && value >= lo && value <= hi &&
+      (!whole || value == std::floor(value))) {
+    out = value;
+    return true;
+  }
+  std::fprintf(stderr, "%s: %s takes %s from %.10g to %.10g, not \"%s\"\n", tool, option,
+               whole ? "a whole number" : "a number", lo, hi, text);
+  return false;
 }
