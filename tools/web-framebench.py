@@ -10,6 +10,7 @@ first (bash tools/web.sh --build-only).
 Usage: tools/web-framebench.py [--seconds S] [--page DIR] [--rasterizer NAME|both]
        [WIDTHxHEIGHT ...] (default: build-web/, both, 1024x800 512x400)"""
 import argparse
+import math
 import os
 import sys
 import threading
@@ -85,9 +86,20 @@ def window_size(text):
     return text
 
 
+def seconds(text):
+    """A finite number of seconds, more than 0 and at most an hour."""
+    try:
+        value = float(text)
+    except ValueError:
+        value = math.nan
+    if not 0 < value <= 3600:
+        raise argparse.ArgumentTypeError(f'not a number of seconds from above 0 to 3600: "{text}"')
+    return value
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument('--seconds', type=float, default=10.0)
+    parser.add_argument('--seconds', type=seconds, default=10.0)
     parser.add_argument('--page', default=os.path.join(root, 'build-web'),
                         help='the built page\'s folder')
     parser.add_argument('--rasterizer', choices=[*cdp.RASTERIZERS, 'both'], default='both')

@@ -95,7 +95,9 @@ DESCENT = 3
 
 
 def fail(message):
-    print(f'FAIL: {message}')
+    sys.stdout.flush()
+    # On standard error: a caller that keeps only errors (tools/test.sh) still sees why.
+    print(f'FAIL: {message}', file=sys.stderr)
     sys.exit(1)
 
 
