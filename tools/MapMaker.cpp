@@ -6,18 +6,22 @@
 #include <IL/il.h>
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/RoomMapFile.h"
+#include "platform/FileReader.h"
 #include "platform/FileWriter.h"
 #include "tools/MapLegend.h"
 #include "tools/ToolUsage.h"
 #include "world/MapImage.h"
 
 namespace {
+
+// Far more than the largest map's rows (1024 of 1024 characters) with comments between them.
+constexpr size_t kMaxLayoutBytes = size_t{16} << 20;
 
 int fail(const std::string& message) {
   std::cerr << "quillmarsh-mapmaker: " << message << std::endl;
@@ -33,14 +37,27 @@ int main(int argc, char** argv) {
   const std::string layoutFile = argv[1];
   const std::string mapFile = argv[2];
 
-  std::ifstream in(layoutFile);
-  if (!in) return fail("cannot open \"" + layoutFile + "\"");
+  // A regular file of bounded size, as every file the program reads: a folder, a device or a
+  // pipe is refused, not read for ever.
+  std::string text, error;
+  if (!FileReader::read(layoutFile.c_str(), kMaxLayoutBytes, "a layout", text, error))
+    return fail("cannot use \"" + layoutFile + "\": " + error);
+  std::istringstream in(text);
   std::vector<std::string> rows;
   std::vector<int> lineNumbers;
   std::string line;
+  int blank = 0;  // the first blank line after a row, if any
   for (int number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == ';') continue;
+    if (!line.empty() && line[0] == ';') continue;
+    if (line.empty()) {
+      if (!rows.empty() && blank == 0) blank = number;
+      continue;
+    }
+    // Every line is a row of the room: a blank one inside would move the rows after it.
+    if (blank != 0)
+      return fail(layoutFile + ":" + std::to_string(blank) +
+                  ": a blank line among the rows (a comment starts with ';')");
     rows.push_back(line);
     lineNumbers.push_back(number);
   }
@@ -79,7 +96,6 @@ int main(int argc, char** argv) {
   // Read it back the way the program does, so a wrong row order or colour cannot slip through,
   // before the file is written: a map it replaces stays until the new one is whole.
   MapImage check;
-  std::string error;
   if (!check.decode(png.data(), png.size(), error))
     return fail("cannot read back the picture for \"" + mapFile + "\": " + error);
   if (check.width != width || check.height != height || check.pixels != pixels)

@@ -39,6 +39,13 @@ build/tools/quillmarsh-texgen "$smoke" >/dev/null
 for texture in tile2.jpg tileglass1.jpg lighttex.jpg; do
   cmp "$smoke/$texture" "media/textures/$texture"
 done
+# The map maker refuses a folder for its layout, and a blank line among the rows, making nothing.
+printf '...\n\n...\n' >"$smoke/gap.txt"
+for layout in "$smoke" "$smoke/gap.txt"; do
+  status=0
+  build/tools/quillmarsh-mapmaker "$layout" "$smoke/gap.png" 2>/dev/null || status=$?
+  [ "$status" = 1 ] && [ ! -e "$smoke/gap.png" ] || exit 1
+done
 # Each tool prints its usage for --help and refuses an option it does not know, making nothing.
 for tool in voxsamples texgen holes mapmaker; do
   build/tools/quillmarsh-$tool --help | grep -q "^usage: quillmarsh-$tool "
