@@ -12,13 +12,21 @@
 set -euo pipefail
 seconds=${1:-300}
 shift || true
-# libFuzzer takes 0, a negative number or a word for "no limit": a run would never end.
-if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: tools/fuzz.sh [SECONDS > 0] [map|texture|program|vox|page ...], not \"$seconds\"" >&2
+usage="usage: tools/fuzz.sh [SECONDS 1 to 999999999] [map|texture|program|vox|page ...]"
+# libFuzzer takes 0, a negative number, a word or a number past its int for "no limit": a run
+# would never end.
+if ! [[ $seconds =~ ^[1-9][0-9]{0,8}$ ]]; then
+  echo "$usage, not \"$seconds\"" >&2
   exit 2
 fi
 targets=(map texture program vox page)
 [ $# -eq 0 ] || targets=("$@")
+for target in "${targets[@]}"; do
+  case $target in
+    map | texture | program | vox | page) ;;
+    *) echo "$usage, not the target \"$target\"" >&2; exit 2 ;;
+  esac
+done
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-fuzz
 # What the build and the seeds need (cmake, the libraries, ImageMagick's convert) and clang 14 with
