@@ -570,6 +570,13 @@ std::vector<unsigned char> roomToVox(const LightGrid& grid, const StartView& sta
     }
     const Material& m = palette[k];
     scene.palette[k] = vox::Colour{m.colour[0], m.colour[1], m.colour[2], 255};
+    // A light's entry is the hue of its light, which an editor (and the import of a file it
+    // saved without our keys) takes for the colour it emits; `_emit` carries the strength.
+    const float strongest = std::max({m.emission[0], m.emission[1], m.emission[2]});
+    if (m.kind == Material::Kind::Light && strongest > 0.0f)
+      for (int c = 0; c < 3; ++c)
+        scene.palette[k][c] =
+            static_cast<unsigned char>(std::lround(255.0 * m.emission[c] / strongest));
     scene.materials[k] = materialKeys(m);
     scene.hasMaterial[k] = true;
   }

@@ -398,6 +398,20 @@ TEST(VoxRoom, MapRoomsStayMapRoomsThroughColumnEditsAndTheirFileAndNotWithAnyOth
     // Built at another height, the map would be another room.
     EXPECT_FALSE(isMapRoom(grid, height + 1) || isMapRoom(grid, height - 1));
     EXPECT_TRUE(roomMapPixels(grid, sx, sz) == shipped.rgb && roomMapPixels(back.grid, sx, sz) == shipped.rgb);
+    // Saved again by another editor, our chunk and keys dropped, each lamp still gives its light:
+    // the palette carries its hue, _emit its strength.
+    vox::Scene edited = parsed(bytes);
+    edited.otherChunks.clear();
+    for (vox::Dict& d : edited.materials)
+      d.pairs.erase(std::remove_if(d.pairs.begin(), d.pairs.end(), [](const auto& p) { return p.first.rfind("_qm_", 0) == 0; }),
+                    d.pairs.end());
+    const Loaded imported(text(vox::write(edited)));
+    ASSERT_TRUE(imported.load.ok) << imported.load.error;
+    for (int k = 1; k < grid.palette().size(); ++k) {
+      if (grid.palette()[k].kind != Material::Kind::Light) continue;
+      for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(imported.grid.palette()[k].emission[c], grid.palette()[k].emission[c], 1.0f) << k << " " << c;
+    }
     RoomEditor editor;
     ASSERT_EQ(editor.fill(grid, room.map, 30, 30, ColumnKind::Glass, sx, sz), RoomEditor::Result::Done);
     ASSERT_EQ(editor.clear(grid, room.map, 20, 12), RoomEditor::Result::Done);

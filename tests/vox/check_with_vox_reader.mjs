@@ -44,7 +44,10 @@ function checkRoom(vox, room, fail) {
   const types = { wall: '_diffuse', air: '_diffuse', glass: '_glass', light: '_emit' };
   for (const [k, m] of Object.entries(room.materials)) {
     const c = colours[k - 1] || {}, p = materials.get(Number(k)) || {}, emission = (p._qm_emission || '').split(' ').map(float);
-    if (show([c.r, c.g, c.b, c.a]) !== show([...m.rgb, 255]) || p._type !== types[m.kind] || p._qm_kind !== m.kind ||
+    // A light's entry is the hue of the light it gives.
+    const strongest = Math.max(...m.emission.map(Math.fround));
+    const entry = m.kind === 'light' && strongest > 0 ? m.emission.map((e) => Math.round(255 * Math.fround(e) / strongest)) : m.rgb;
+    if (show([c.r, c.g, c.b, c.a]) !== show([...entry, 255]) || p._type !== types[m.kind] || p._qm_kind !== m.kind ||
         p._qm_name !== m.name || p._qm_rgb !== m.rgb.join(' ') || float(p._qm_opacity) !== Math.fround(m.opacity) ||
         show(emission) !== show(m.emission.map(Math.fround)) ||
         (m.kind === 'glass' && !(near(Number(p._trans), 1 - m.opacity) && near(Number(p._alpha), 1 - m.opacity))) ||
