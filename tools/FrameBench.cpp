@@ -369,13 +369,13 @@ int main(int argc, char** argv) {
       status >= 0)
     return status;
   // The shots' folder as given, from where the bench was started, before --root moves it.
-  for (int i = 1; i + 1 < argc; ++i) {
+  for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--shots") != 0) continue;
-    if (*argv[++i] == '\0') {
+    if (*argv[i + 1] == '\0') {
       std::fprintf(stderr, "framebench: --shots needs a folder, not \"\"\n");
       return 1;
     }
-    shots = std::filesystem::absolute(argv[i]).string();
+    shots = std::filesystem::absolute(argv[i + 1]).string();
   }
   if (!enterRoot(argc, argv)) return 1;
   const struct { const char* option; double lo, hi; bool whole; double value; } numbers[] = {
@@ -383,7 +383,8 @@ int main(int argc, char** argv) {
       {"--strength", 0, controls::kStrengthCeiling, false, 0.25}, {"--height", 3, 64, true, kRoomHeight}};
   double values[4];
   for (int n = 0; n < 4; ++n) values[n] = numbers[n].value;
-  for (int i = 1; i < argc; ++i) {
+  // Every option takes the argument after it.
+  for (int i = 1; i < argc; i += 2) {
     bool known = !std::strcmp(argv[i], "--shots");
     for (int n = 0; n < 4; ++n) {
       if (std::strcmp(argv[i], numbers[n].option) != 0) continue;
@@ -396,7 +397,6 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "usage: %s\n", usage);
       return 1;
     }
-    ++i;
   }
   frames = static_cast<int>(values[0]);
   steps = static_cast<int>(values[1]);
