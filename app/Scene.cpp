@@ -103,25 +103,37 @@ double Scene::visibleAround() const {
   const auto edge = [&](int sx, double sy) {
     return forward + right * static_cast<float>(sx * tanRight) + up * static_cast<float>(sy * tanUp);
   };
-  // Where the horizon leaves the window at a side beyond the fans (a wide window), the view
-  // there reaches as far as any ray.
-  for (const int sx : {-1, 1}) {
-    const double along = up.y * tanUp;
-    if (along == 0.0) continue;
-    const double sy = -(forward.y + right.y * sx * tanRight) / along;
-    if (sy >= -1.0 && sy <= 1.0 && beyondFans(edge(sx, sy))) return ColorMap::kRayRange;
-  }
   const double floorTop = 0.5, ceilingUnder = grid->sizeY - 1.5;
+  // How far across the direction d meets the floor's top or the ceiling's underside.
+  const auto reach = [&](const Vec3& d) {
+    const double rise = d.y > 0.0f ? ceilingUnder - camera.eye.y : camera.eye.y - floorTop;
+    return d.y != 0.0f && rise > 0.0 ? rise * std::hypot(d.x, d.z) / std::fabs(d.y) : 0.0;
+  };
   bool outside = false;
   double farthest = 0.0;
-  for (const int sx : {-1, 1})
+  const double along = up.y * tanUp;
+  for (const int sx : {-1, 1}) {
+    // Where the window's side edge is level with the eye (the horizon), if it shows it. Beyond
+    // the fans there (a wide window), the view reaches as far as any ray.
+    const double level = along != 0.0 ? -(forward.y + right.y * sx * tanRight) / along : 2.0;
+    const bool levelShown = level >= -1.0 && level <= 1.0;
+    if (levelShown && beyondFans(edge(sx, level))) return ColorMap::kRayRange;
     for (const int sy : {-1, 1}) {
-      const Vec3 d = edge(sx, sy);
-      outside = outside || beyondFans(d);
-      const double rise = d.y > 0.0f ? ceilingUnder - camera.eye.y : camera.eye.y - floorTop;
-      const double across = std::hypot(d.x, d.z);
-      if (d.y != 0.0f && rise > 0.0) farthest = std::max(farthest, rise * across / std::fabs(d.y));
+      const Vec3 corner = edge(sx, sy);
+      farthest = std::max(farthest, reach(corner));
+      if (!beyondFans(corner)) continue;
+      outside = true;
+      // From the corner towards the horizon (or the other corner) the edge turns back into the
+      // fans and reaches farther: what lies beyond them reaches farthest where it meets them.
+      double in = levelShown ? level : -sy, out = sy;
+      if (beyondFans(edge(sx, in))) continue;  // the whole edge beyond: its ends are counted
+      for (int i = 0; i < 40; ++i) {
+        const double middle = 0.5 * (in + out);
+        (beyondFans(edge(sx, middle)) ? out : in) = middle;
+      }
+      farthest = std::max(farthest, reach(edge(sx, out)));
     }
+  }
   return outside ? farthest : 0.0;
 }
 

@@ -116,9 +116,10 @@ class Scene {
   void revealVisibleColumns();
   // The horizontal distance from the eye within which the visibility pass marks every column:
   // where a corner of the view lies outside the fans either side of the heading (a view turned
-  // down or up far enough), the farthest any corner meets the floor's top or the ceiling's
-  // underside; the rays' whole range where the horizon leaves the window at a side outside the
-  // fans (a window over about twice as wide as high); else 0.
+  // down or up far enough, or a wide window), the farthest that any corner, or any point of the
+  // window's sides outside the fans, meets the floor's top or the ceiling's underside; the rays'
+  // whole range where the horizon leaves the window at a side outside the fans (a window over
+  // about twice as wide as high); else 0.
   double visibleAround() const;
 
   // The window's new size (a side below 1 counts as 1): the frame's inputs and the backend's

@@ -380,7 +380,7 @@ int main(int argc, char** argv) {
   if (!enterRoot(argc, argv)) return 1;
   const struct { const char* option; double lo, hi; bool whole; double value; } numbers[] = {
       {"--frames", 1, 1e6, true, 60.0}, {"--steps", 1, 1e6, true, 150.0},
-      {"--strength", 0, controls::kStrengthCeiling, false, 0.25}, {"--height", 3, 64, true, kRoomHeight}};
+      {"--strength", 0, 1.15, false, 0.25}, {"--height", 3, 64, true, kRoomHeight}};
   double values[4];
   for (int n = 0; n < 4; ++n) values[n] = numbers[n].value;
   // Every option takes the argument after it.
@@ -400,7 +400,8 @@ int main(int argc, char** argv) {
   }
   frames = static_cast<int>(values[0]);
   steps = static_cast<int>(values[1]);
-  strength = static_cast<float>(values[2]);
+  // The keys' ceiling, which 1.15 in float is.
+  strength = std::min(static_cast<float>(values[2]), controls::kStrengthCeiling);
   hallsHeight = static_cast<int>(values[3]);
   struct stat folder;
   if (!shots.empty() && (stat(shots.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))) {

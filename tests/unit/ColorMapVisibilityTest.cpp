@@ -282,7 +282,9 @@ TEST(ColumnVisibility, AViewTurnedDownOrUpRevealsEveryFloorOrCeilingCellItShows)
       {1024, 800, 24, {-0.6f, -1.1f, -1.5f, -1.58f, 0.7f, 1.2f, 1.58f}},
       // Over twice as wide as high in a low room: level, the horizon leaves the window's sides
       // beyond the fans, where its corners meet floor and ceiling close by.
-      {2048, 800, 6, {-0.15f, 0.0f, 0.15f}}};
+      {2048, 800, 6, {-0.15f, 0.0f, 0.15f}},
+      // Just under that, pitched: a side edge leaves the fans between its corner and the horizon.
+      {1990, 1000, 12, {-0.3f, 0.3f}}};
   for (const auto& window : windows) {
     build(window.layers);
     scene.resize(window.width, window.height);

@@ -18,9 +18,9 @@ strength, room, messages, the backend's counts and the screen items it painted):
   browser (Escape, F11, p), and hides it after the last page;
 - the canvas follows the window's size, up to the largest the context draws whole; a drag turns
   the view;
-- a dropped map that is not a picture, one with no open column and one too large get the
-  desktop program's line on screen and the room in use stays, as does a file the browser cannot
-  read; one with no start marker builds its room and says where the eye starts, and a walk in
+- a dropped map that is not a picture and one with no open column get the desktop program's
+  line on screen and the room in use stays, as does a file larger than the page reads (refused
+  by its size) and one the browser cannot read; one with no start marker builds its room and says where the eye starts, and a walk in
   it stops when its key is let go of with Control held; a good one builds its room;
 - a stained-glass room dropped as a scene (SAMPLES_DIR/stained-glass.vox, as
   build/tools/quillmarsh-voxsamples writes it: lamps behind red and blue glass in a brick wall,
@@ -175,8 +175,12 @@ OVERFULL_TABLE_MAP = jpeg(0xc0, (0x00, 257), (0x10, 2), (0x00, 0, 63))
 UNDEFINED_TABLE_MAP = jpeg(0xc2, (0x00, 2), (0x00, 0, 0), (0x00, 1, 63))
 UNDEFINED_TABLE_LINE = ('quillmarsh: cannot use map "untabled.jpg": its JPEG scans decode with a '
                         'Huffman table (DHT) that it does not define')
-# One byte more than a room file may hold: refused by its size, the page holding none of it.
-HUGE_FILE = 64 * 1024 * 1024 + 1
+# One byte more than a room file may hold in the page (the desktop reads larger rooms): refused by
+# its size, the page holding none of it.
+LARGEST_PAGE_ROOM_FILE = 129 * 1024 * 1024
+HUGE_FILE = LARGEST_PAGE_ROOM_FILE + 1
+HUGE_LINE = (f'quillmarsh: cannot use map "huge.png": it is {HUGE_FILE} bytes; a map or .vox file '
+             f'is at most {LARGEST_PAGE_ROOM_FILE} bytes')
 # A map with no start marker, cut by walls into rooms: the wandering light's (its cell (6, 3, 3)
 # is on the map's row 28, rows running against z) and a warm lamp's, 32 columns across, among
 # dark ones. Lit, only those two rooms change, too few of the light's bricks (16 cells along x)
@@ -609,7 +613,7 @@ def main():
                         ['0'] * STAINED_GLASS_PRESSES * bool(args))
         return {name: desktop_refusal(desktop, root, work, name, data)
                 for name, data in (('bad.png', BAD_MAP), ('walls.png', WALLS_MAP),
-                                   ('huge.png', HUGE_FILE), ('tables.jpg', OVERFULL_TABLE_MAP))}
+                                   ('tables.jpg', OVERFULL_TABLE_MAP))}
     desktop_done = concurrent.futures.ThreadPoolExecutor(1).submit(desktop_part)
 
     def desktop_found(name):
@@ -743,9 +747,10 @@ def main():
             fail('the drag did not turn the view')
 
         for name, data in (('bad.png', BAD_MAP), ('walls.png', WALLS_MAP),
-                           ('huge.png', HUGE_FILE), ('tables.jpg', OVERFULL_TABLE_MAP)):
+                           ('tables.jpg', OVERFULL_TABLE_MAP)):
             check_refused(browser, name, data, desktop_found(name))
         check_refused(browser, 'untabled.jpg', UNDEFINED_TABLE_MAP, UNDEFINED_TABLE_LINE)
+        check_refused(browser, 'huge.png', HUGE_FILE, HUGE_LINE)
         # A file the browser cannot read (a folder, one gone since it was chosen) gets its line.
         browser.evaluate("(() => { const read = File.prototype.arrayBuffer;"
                          " File.prototype.arrayBuffer = function () { return this.name === 'gone.png'"
