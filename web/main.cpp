@@ -82,7 +82,13 @@ EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void* context) {
     return EM_TRUE;
   }
   const unsigned char key = keyChar(e, press);
-  if (key == 0) return EM_FALSE;
+  if (key == 0) {
+    // A letter let go of as another character (with Option on a Mac) is let go of all the same.
+    if (!press && std::strncmp(e->code, "Key", 3) == 0 && e->code[3] >= 'A' &&
+        e->code[3] <= 'Z' && e->code[4] == '\0')
+      input::keyLetGo(scene, static_cast<unsigned char>(e->code[3] - 'A' + 'a'));
+    return EM_FALSE;
+  }
   // Of the browser's Control keys the page takes only its own: Z (undo) and S (save the room).
   // A key it took before the modifier went down is let go of all the same, or the walk goes on.
   if (e->metaKey || e->altKey || (e->ctrlKey && std::strchr("zZsS", e->key[0]) == nullptr)) {

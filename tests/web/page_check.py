@@ -21,7 +21,7 @@ strength, room, messages, the backend's counts and the screen items it painted):
 - a dropped map that is not a picture and one with no open column get the desktop program's
   line on screen and the room in use stays, as does a file larger than the page reads (refused
   by its size) and one the browser cannot read; one with no start marker builds its room and says where the eye starts, and a walk in
-  it stops when its key is let go of with Control held; a good one builds its room;
+  it stops when its key is let go of with Control or Option held; a good one builds its room;
 - a stained-glass room dropped as a scene (SAMPLES_DIR/stained-glass.vox, as
   build/tools/quillmarsh-voxsamples writes it: lamps behind red and blue glass in a brick wall,
   a slate wall) and lit,
@@ -295,26 +295,27 @@ def check_volume(browser, levels, what):
         fail(f'the light volume does not hold the step\'s light {what}')
 
 
-def check_walk_let_go_with_control(browser):
-    """A walking key let go of with Control held (the browser's key then) stops the walk."""
-    def w(kind, modifiers):
-        browser.call('Input.dispatchKeyEvent', type=kind, key='w', code='KeyW', modifiers=modifiers,
-                     windowsVirtualKeyCode=87, text='w' if kind == 'keyDown' else '')
+def check_walk_let_go_with_modifiers(browser):
+    """A walking key let go of with Control held (the browser's key then), or typing another
+    character (Option on a Mac: W types "∑"), stops the walk."""
     eye = lambda: state(browser)['eye']
     across = lambda a, b: math.dist(a[::2], b[::2])
-    start = eye()
-    w('keyDown', 0)
-    wait_for('w did not walk', 10, lambda: across(eye(), start) > 0.3)
-    browser.call('Input.dispatchKeyEvent', type='rawKeyDown', key='Control', code='ControlLeft',
-                 windowsVirtualKeyCode=17, modifiers=2)
-    w('keyUp', 2)
-    browser.call('Input.dispatchKeyEvent', type='keyUp', key='Control', code='ControlLeft',
-                 windowsVirtualKeyCode=17, modifiers=0)
-    later(browser, 3, 'after letting go of w')
-    stopped = eye()
-    later(browser, 20, 'after letting go of w')
-    if across(eye(), stopped) > 1e-3:
-        fail(f'w let go of with Control held: the eye walked on from {stopped} to {eye()}')
+    for modifier, code, bit, typed in (('Control', 'ControlLeft', 2, 'w'), ('Alt', 'AltLeft', 1, '∑')):
+        start = eye()
+        browser.call('Input.dispatchKeyEvent', type='keyDown', key='w', code='KeyW', text='w',
+                     windowsVirtualKeyCode=87)
+        wait_for('w did not walk', 10, lambda: across(eye(), start) > 0.3)
+        browser.call('Input.dispatchKeyEvent', type='rawKeyDown', key=modifier, code=code,
+                     modifiers=bit)
+        browser.call('Input.dispatchKeyEvent', type='keyUp', key=typed, code='KeyW',
+                     windowsVirtualKeyCode=87, modifiers=bit)
+        browser.call('Input.dispatchKeyEvent', type='keyUp', key=modifier, code=code)
+        later(browser, 3, 'after letting go of w')
+        stopped = eye()
+        later(browser, 20, 'after letting go of w')
+        if across(eye(), stopped) > 1e-3:
+            fail(f'w let go of with {modifier} held, as "{typed}": the eye walked on from '
+                 f'{stopped} to {eye()}')
 
 
 def later(browser, count, what):
@@ -766,7 +767,7 @@ def main():
         if now["room"] != [128, 6, 96]:
             fail(f'the map with no start marker built a room of {now["room"]}, not 128 x 6 x 96')
         later(browser, 2, 'after the open room')
-        check_walk_let_go_with_control(browser)
+        check_walk_let_go_with_modifiers(browser)
         shown = ' '.join(screen_words(browser))
         if ' '.join(notice.split()) not in shown:
             fail(f'the notice is not on screen: {shown!r}')
